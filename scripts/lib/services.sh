@@ -1,0 +1,58 @@
+# Private X server, window manager, tray and PulseAudio daemon for the tests.
+# Sourced by scripts/test; everything it starts is stopped by stop_services.
+
+service_pids=()
+
+start_x() {
+    local display_number=$1
+    export DISPLAY=":$display_number"
+    rm -f "/tmp/.X${display_number}-lock" "/tmp/.X11-unix/X${display_number}"
+    Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$SERVICES_DIR/xvfb.log" 2>&1 &
+    service_pids+=($!)
+    for _ in $(seq 100); do
+        xdpyinfo >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start (see $SERVICES_DIR/xvfb.log)" >&2; return 1; }
+    openbox >"$SERVICES_DIR/openbox.log" 2>&1 &
+    service_pids+=($!)
+    trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
+        --transparent false >"$SERVICES_DIR/trayer.log" 2>&1 &
+    service_pids+=($!)
+    xcompmgr >"$SERVICES_DIR/xcompmgr.log" 2>&1 &
+    service_pids+=($!)
+}
+
+start_pulse() {
+    export XDG_RUNTIME_DIR="$SERVICES_DIR/runtime"
+    mkdir -p "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    export PULSE_RUNTIME_PATH="$XDG_RUNTIME_DIR/pulse"
+    local config="$SERVICES_DIR/pulse.pa"
+    cat >"$config" <<PA
+load-module module-native-protocol-unix
+load-module module-null-sink sink_name=speaker sink_properties=device.description=Speaker
+load-module module-null-sink sink_name=micfeed sink_properties=device.description=MicFeed
+load-module module-remap-source master=micfeed.monitor source_name=vmic source_properties=device.description=Virtual_Microphone
+set-default-sink speaker
+set-default-source vmic
+PA
+    pulseaudio -D -n -F "$config" --exit-idle-time=-1 --disallow-exit \
+        --log-target="file:$SERVICES_DIR/pulse.log" || { echo "pulseaudio did not start" >&2; return 1; }
+    for _ in $(seq 50); do
+        pactl info >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    pactl info >/dev/null 2>&1 || { echo "pulseaudio does not answer" >&2; return 1; }
+    # A running feed keeps the virtual microphone's clock going, so captures start at once.
+    pacat -d micfeed --latency-msec=20 --raw /dev/zero >/dev/null 2>&1 &
+    service_pids+=($!)
+    # One short warm-up; the first capture after the daemon starts otherwise misses its start.
+    timeout 2 parec -d vmic --raw >/dev/null 2>&1 || true
+}
+
+stop_services() {
+    pulseaudio --kill >/dev/null 2>&1 || true
+    for pid in "${service_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+}

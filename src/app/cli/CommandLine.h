@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <optional>
+#include <QStringList>
+
+// The command-line face of the app: every command runs the same code as the desktop app.
+namespace Cli {
+
+struct Command
+{
+    QString name;
+    QString usage;   // e.g. "transcribe FILE"
+    QString summary; // one line for --help
+    bool needsGui = false;
+    // Gets the arguments after the command name; runs inside the application object the command
+    // asked for and returns the exit code.
+    int (*run)(const QStringList &args) = nullptr;
+};
+
+// Each group lives beside the code it drives.
+QList<Command> transcriptionCommands();
+QList<Command> audioCommands();
+QList<Command> desktopCommands();
+
+// Prints "vesk-voice: <message>" and a hint on standard error; returns the usage exit code 2.
+int usageError(const QString &message);
+// Prints a line on standard output or standard error (UTF-8).
+void out(const QString &text, bool newline = true);
+void err(const QString &text);
+
+// Runs the command named by the arguments. Returns nothing when there are none: the desktop app
+// starts then.
+std::optional<int> run(int argc, char **argv);
+
+} // namespace Cli

@@ -1,0 +1,10 @@
+#include "CommandLine.h"
+
+namespace Cli {
+
+QList<Command> transcriptionCommands()
+{
+    return {};
+}
+
+} // namespace Cli

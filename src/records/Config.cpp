@@ -1,0 +1,218 @@
+#include "Config.h"
+
+#include "DataFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+
+namespace {
+
+constexpr QFileDevice::Permissions ownerReadWrite = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+void readString(const QJsonObject &o, const char *key, QString &field)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isString())
+        field = v.toString();
+}
+
+void readBool(const QJsonObject &o, const char *key, bool &field)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isBool())
+        field = v.toBool();
+}
+
+void readDouble(const QJsonObject &o, const char *key, double &field)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isDouble())
+        field = v.toDouble();
+}
+
+void readOptionalDouble(const QJsonObject &o, const char *key, std::optional<double> &field)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    field = v.isDouble() ? std::optional<double>(v.toDouble()) : std::nullopt;
+}
+
+// A number that is a whole value in the signed 64-bit range; 300.5 or "300" keep the default.
+void readInt64(const QJsonObject &o, const char *key, qint64 &field)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    // toInteger() answers its fallback for anything that is not a whole qint64: two different
+    // fallbacks agree only on a real value.
+    if (const qint64 value = v.toInteger(0); value == v.toInteger(1))
+        field = value;
+}
+
+void readStringList(const QJsonObject &o, const char *key, QStringList &field)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (!v.isArray())
+        return;
+    QStringList list;
+    for (const QJsonValue &item : v.toArray()) {
+        if (!item.isString())
+            return;
+        list.append(item.toString());
+    }
+    field = list;
+}
+
+QJsonArray toArray(const QStringList &list)
+{
+    QJsonArray array;
+    for (const QString &s : list)
+        array.append(s);
+    return array;
+}
+
+} // namespace
+
+QString Config::resolvedApiKey() const
+{
+    if (!apiKey.isEmpty())
+        return apiKey;
+    return qEnvironmentVariable("GEMINI_API_KEY");
+}
+
+std::optional<Config> Config::decode(const QByteArray &json)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    const QJsonObject o = doc.object();
+
+    Config c;
+    readString(o, "apiKey", c.apiKey);
+    readString(o, "model", c.model);
+    readString(o, "transcriptionMode", c.transcriptionMode);
+    readStringList(o, "languageCodes", c.languageCodes);
+    readStringList(o, "customVocabulary", c.customVocabulary);
+    readString(o, "prompt", c.prompt);
+    readString(o, "thinkingLevel", c.thinkingLevel);
+    readString(o, "insertMethod", c.insertMethod);
+    readString(o, "newlineMode", c.newlineMode);
+    if (const QJsonValue v = o.value(QLatin1String("hotkey")); v.isString())
+        c.hotkey = hotkeyKindFromRaw(v.toString()).value_or(Config().hotkey);
+    readInt64(o, "holdThresholdMs", c.holdThresholdMs);
+    readInt64(o, "minRecordingMs", c.minRecordingMs);
+    readBool(o, "hudVisible", c.hudVisible);
+    readOptionalDouble(o, "hudX", c.hudX);
+    readOptionalDouble(o, "hudY", c.hudY);
+    readString(o, "inputDeviceID", c.inputDeviceID);
+    readBool(o, "trimSilence", c.trimSilence);
+    readDouble(o, "keepSilenceSeconds", c.keepSilenceSeconds);
+    readBool(o, "sounds", c.sounds);
+    readBool(o, "keepAudio", c.keepAudio);
+    readBool(o, "onboardingDone", c.onboardingDone);
+    return c;
+}
+
+QByteArray Config::encode() const
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("apiKey"), apiKey);
+    o.insert(QStringLiteral("model"), model);
+    o.insert(QStringLiteral("transcriptionMode"), transcriptionMode);
+    o.insert(QStringLiteral("languageCodes"), toArray(languageCodes));
+    o.insert(QStringLiteral("customVocabulary"), toArray(customVocabulary));
+    o.insert(QStringLiteral("prompt"), prompt);
+    o.insert(QStringLiteral("thinkingLevel"), thinkingLevel);
+    o.insert(QStringLiteral("insertMethod"), insertMethod);
+    o.insert(QStringLiteral("newlineMode"), newlineMode);
+    o.insert(QStringLiteral("hotkey"), rawValue(hotkey));
+    o.insert(QStringLiteral("holdThresholdMs"), holdThresholdMs);
+    o.insert(QStringLiteral("minRecordingMs"), minRecordingMs);
+    o.insert(QStringLiteral("hudVisible"), hudVisible);
+    if (hudX)
+        o.insert(QStringLiteral("hudX"), *hudX);
+    if (hudY)
+        o.insert(QStringLiteral("hudY"), *hudY);
+    o.insert(QStringLiteral("inputDeviceID"), inputDeviceID);
+    o.insert(QStringLiteral("trimSilence"), trimSilence);
+    o.insert(QStringLiteral("keepSilenceSeconds"), keepSilenceSeconds);
+    o.insert(QStringLiteral("sounds"), sounds);
+    o.insert(QStringLiteral("keepAudio"), keepAudio);
+    o.insert(QStringLiteral("onboardingDone"), onboardingDone);
+    // QJsonObject keeps its keys sorted, so the file lists them in sorted order.
+    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+}
+
+void Config::save() const
+{
+    saveTo(fileURL());
+}
+
+void Config::saveTo(const QString &path) const
+{
+    DataFiles::ensureFolder(QFileInfo(path).absolutePath());
+    DataFiles::setAsideIfUnreadable(
+        path, [](const QByteArray &bytes) { return decode(bytes).has_value(); });
+    DataFiles::writeAtomically(path, encode(), ownerReadWrite);
+    QFile::setPermissions(path, ownerReadWrite);
+}
+
+Config Config::load()
+{
+    return loadFrom(fileURL());
+}
+
+Config Config::loadFrom(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Config defaults;
+        defaults.saveTo(path);
+        return defaults;
+    }
+    return decode(file.readAll()).value_or(Config());
+}
+
+QString Config::directoryFor(const QByteArray &envValue, const QString &genericDataLocation)
+{
+    if (!envValue.isEmpty())
+        return QDir(QString::fromLocal8Bit(envValue)).absolutePath();
+    return genericDataLocation + QStringLiteral("/Vesk Voice");
+}
+
+QString Config::directory()
+{
+    static const QString dir =
+        directoryFor(qgetenv("VESK_DATA_DIR"),
+                     QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    return dir;
+}
+
+QString Config::fileURL()
+{
+    static const QString path = directory() + QStringLiteral("/config.json");
+    return path;
+}
+
+QString Config::legacyDirectory()
+{
+    static const QString dir = QDir::homePath() + QStringLiteral("/.config/vesk");
+    return dir;
+}
+
+void Config::migrateLegacyFiles(const QString &from, const QString &to)
+{
+    const QString newConfig = to + QStringLiteral("/config.json");
+    if (QFileInfo::exists(newConfig))
+        return;
+    const QString oldConfig = from + QStringLiteral("/config.json");
+    if (!QFileInfo::exists(oldConfig))
+        return;
+    DataFiles::ensureFolder(to);
+    QFile::copy(oldConfig, newConfig);
+    QFile::copy(from + QStringLiteral("/history.json"), to + QStringLiteral("/history.json"));
+    QFile::setPermissions(newConfig, ownerReadWrite);
+}

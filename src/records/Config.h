@@ -1,0 +1,67 @@
+#pragma once
+
+#include "HotkeyKind.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The settings record, kept whole in config.json in the data folder.
+struct Config
+{
+    static inline const QString defaultPrompt = QStringLiteral(
+        "You are transcribing a voice message. Write technical terms, product names, file paths and "
+        "code identifiers in Latin script. Use normal punctuation and capitalization.");
+
+    QString apiKey;
+    QString model = QStringLiteral("gemini-3.7-flash");
+    QString transcriptionMode = QStringLiteral("smart");
+    QStringList languageCodes;
+    QStringList customVocabulary;
+    QString prompt = defaultPrompt;
+    QString thinkingLevel;
+    QString insertMethod = QStringLiteral("paste");
+    QString newlineMode = QStringLiteral("shiftReturn");
+    // PC keyboards never report fn to X11; held Right Ctrl stands for it.
+    HotkeyKind hotkey = HotkeyKind::fn;
+    qint64 holdThresholdMs = 300;
+    qint64 minRecordingMs = 400;
+    bool hudVisible = true;
+    std::optional<double> hudX;
+    std::optional<double> hudY;
+    QString inputDeviceID;
+    bool trimSilence = true;
+    double keepSilenceSeconds = 0.25;
+    bool sounds = true;
+    bool keepAudio = false;
+    bool onboardingDone = false;
+
+    bool operator==(const Config &) const = default;
+
+    // apiKey when set (blanks count as set), else GEMINI_API_KEY, else empty.
+    QString resolvedApiKey() const;
+
+    // Writes the whole record to fileURL(), owner-only. Never reports failure; an existing file
+    // that does not decode is set aside first rather than overwritten.
+    void save() const;
+    void saveTo(const QString &path) const;
+
+    // Forgiving decoder: each key that is missing, null or of the wrong type keeps its default.
+    // Returns nothing only when the bytes are not a JSON object.
+    static std::optional<Config> decode(const QByteArray &json);
+    QByteArray encode() const;
+
+    static Config load();
+    static Config loadFrom(const QString &path);
+
+    // Locations, computed once per process on first use.
+    static QString directory();
+    static QString fileURL();
+    static QString legacyDirectory();
+    // The rule behind directory(): VESK_DATA_DIR when set and not empty, else the generic data
+    // location + "Vesk Voice".
+    static QString directoryFor(const QByteArray &envValue, const QString &genericDataLocation);
+
+    static void migrateLegacyFiles(const QString &from, const QString &to);
+};

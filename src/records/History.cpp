@@ -1,0 +1,157 @@
+#include "History.h"
+
+#include "Config.h"
+#include "DataFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace {
+
+std::optional<QUuid> parseUuid(const QString &s)
+{
+    static const QRegularExpression form(QStringLiteral(
+        "^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
+    if (!form.match(s).hasMatch())
+        return std::nullopt;
+    return QUuid::fromString(s);
+}
+
+// An internet date-time with whole seconds and a zone designator, nothing looser.
+std::optional<QDateTime> parseDate(const QString &s)
+{
+    static const QRegularExpression form(QStringLiteral(
+        "^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(Z|[+-]\\d{2}:\\d{2})$"));
+    if (!form.match(s).hasMatch())
+        return std::nullopt;
+    const QDateTime date = QDateTime::fromString(s, Qt::ISODate);
+    if (!date.isValid())
+        return std::nullopt;
+    return date.toUTC();
+}
+
+QString formatDate(const QDateTime &date)
+{
+    QDateTime utc = date.toUTC();
+    utc.setTime(QTime(utc.time().hour(), utc.time().minute(), utc.time().second()));
+    return utc.toString(Qt::ISODate);
+}
+
+std::optional<HistoryEntry> decodeEntry(const QJsonValue &value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject o = value.toObject();
+    const QJsonValue id = o.value(QLatin1String("id"));
+    const QJsonValue date = o.value(QLatin1String("date"));
+    const QJsonValue text = o.value(QLatin1String("text"));
+    const QJsonValue duration = o.value(QLatin1String("duration"));
+    const QJsonValue model = o.value(QLatin1String("model"));
+    const QJsonValue source = o.value(QLatin1String("source"));
+    if (!id.isString() || !date.isString() || !text.isString() || !duration.isDouble() ||
+        !model.isString() || !source.isString())
+        return std::nullopt;
+    const auto uuid = parseUuid(id.toString());
+    const auto when = parseDate(date.toString());
+    if (!uuid || !when)
+        return std::nullopt;
+    return HistoryEntry{*uuid,       *when, text.toString(), duration.toDouble(), model.toString(),
+                        source.toString()};
+}
+
+} // namespace
+
+HistoryEntry HistoryEntry::make(const QString &text, double duration, const QString &model,
+                                const QString &source)
+{
+    return HistoryEntry{QUuid::createUuid(), QDateTime::currentDateTimeUtc(), text, duration, model,
+                        source};
+}
+
+void History::add(const HistoryEntry &entry)
+{
+    entries.prepend(entry);
+    if (entries.size() > cap)
+        entries.resize(cap);
+}
+
+void History::remove(const HistoryEntry &entry)
+{
+    entries.removeIf([&](const HistoryEntry &e) { return e.id == entry.id; });
+}
+
+std::optional<History> History::decode(const QByteArray &json)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    const QJsonValue list = doc.object().value(QLatin1String("entries"));
+    if (!list.isArray())
+        return std::nullopt;
+    History history;
+    const QJsonArray array = list.toArray();
+    history.entries.reserve(array.size());
+    for (const QJsonValue &item : array) {
+        const auto entry = decodeEntry(item);
+        if (!entry)
+            return std::nullopt;
+        history.entries.append(*entry);
+    }
+    return history;
+}
+
+QByteArray History::encode() const
+{
+    QJsonArray array;
+    for (const HistoryEntry &e : entries) {
+        QJsonObject o;
+        o.insert(QStringLiteral("id"), e.id.toString(QUuid::WithoutBraces).toUpper());
+        o.insert(QStringLiteral("date"), formatDate(e.date));
+        o.insert(QStringLiteral("text"), e.text);
+        o.insert(QStringLiteral("duration"), e.duration);
+        o.insert(QStringLiteral("model"), e.model);
+        o.insert(QStringLiteral("source"), e.source);
+        array.append(o);
+    }
+    QJsonObject root;
+    root.insert(QStringLiteral("entries"), array);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+void History::save() const
+{
+    saveTo(fileURL());
+}
+
+void History::saveTo(const QString &path) const
+{
+    DataFiles::ensureFolder(QFileInfo(path).absolutePath());
+    // Loading turned an unreadable file into an empty list for the run; the file itself is kept.
+    DataFiles::setAsideIfUnreadable(
+        path, [](const QByteArray &bytes) { return decode(bytes).has_value(); });
+    DataFiles::writeAtomically(path, encode());
+}
+
+History History::load()
+{
+    return loadFrom(fileURL());
+}
+
+History History::loadFrom(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return History();
+    return decode(file.readAll()).value_or(History());
+}
+
+QString History::fileURL()
+{
+    static const QString path = Config::directory() + QStringLiteral("/history.json");
+    return path;
+}

@@ -1,0 +1,94 @@
+#include "Log.h"
+
+#include "Config.h"
+#include "DataFiles.h"
+
+#include <QFile>
+#include <QObject>
+#include <QThread>
+#include <QTime>
+
+namespace {
+
+class LogWorker
+{
+public:
+    LogWorker()
+    {
+        // Built first, so these locations outlive the worker during exit.
+        Log::fileURL();
+        Config::directory();
+        m_thread.setObjectName(QStringLiteral("vesk.log"));
+        m_context.moveToThread(&m_thread);
+        m_thread.start();
+    }
+    ~LogWorker()
+    {
+        // Quit behind the lines still queued, so none is lost at exit.
+        QMetaObject::invokeMethod(&m_context, [this] { m_thread.quit(); }, Qt::QueuedConnection);
+        m_thread.wait();
+    }
+
+    template <typename F> void post(F &&work)
+    {
+        QMetaObject::invokeMethod(&m_context, std::forward<F>(work), Qt::QueuedConnection);
+    }
+    void drain()
+    {
+        if (QThread::currentThread() == &m_thread)
+            return;
+        QMetaObject::invokeMethod(&m_context, [] {}, Qt::BlockingQueuedConnection);
+    }
+
+private:
+    QThread m_thread;
+    QObject m_context;
+};
+
+LogWorker &worker()
+{
+    static LogWorker instance;
+    return instance;
+}
+
+void appendLine(const QString &message)
+{
+    // Stamped when written, not when queued; QTime's format is locale-independent and 24-hour.
+    const QString line =
+        QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")) + QLatin1Char(' ') + message +
+        QLatin1Char('\n');
+    const QByteArray bytes = line.toUtf8();
+    if (bytes.isEmpty())
+        return;
+    DataFiles::ensureFolder(Config::directory());
+    QFile file(Log::fileURL());
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+        file.write(bytes);
+}
+
+} // namespace
+
+namespace Log {
+
+QString fileURL()
+{
+    static const QString path = Config::directory() + QStringLiteral("/vesk.log");
+    return path;
+}
+
+void write(const QString &message)
+{
+    worker().post([message] { appendLine(message); });
+}
+
+void reset()
+{
+    worker().post([] { QFile::remove(fileURL()); });
+}
+
+void flush()
+{
+    worker().drain();
+}
+
+} // namespace Log

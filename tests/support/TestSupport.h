@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QtTest>
+
+namespace TestSupport {
+
+// Points VESK_DATA_DIR at a fresh folder of this process, before anything reads the data folder
+// (its location is fixed on first use). Returns the folder.
+QString isolateDataDir();
+
+// scripts/test sets VESK_TEST_STRICT: then a missing X server or audio server is a failure, not a skip.
+bool strict();
+QString binaryDir();
+QString sourceDir();
+// The built vesk-voice executable.
+QString executable();
+
+} // namespace TestSupport
+
+#define VESK_REQUIRE_DISPLAY()                                                                     \
+    do {                                                                                           \
+        if (qEnvironmentVariableIsEmpty("DISPLAY")) {                                              \
+            if (TestSupport::strict())                                                             \
+                QFAIL("no X server (DISPLAY is not set)");                                         \
+            QSKIP("no X server (DISPLAY is not set)");                                             \
+        }                                                                                          \
+    } while (false)
