@@ -4,9 +4,10 @@
 service_pids=()
 
 start_x() {
-    local display_number=$1
+    # The first free display from 97 up, so that several checkouts can test at once.
+    local display_number=97
+    while [ -e "/tmp/.X${display_number}-lock" ]; do display_number=$((display_number + 1)); done
     export DISPLAY=":$display_number"
-    rm -f "/tmp/.X${display_number}-lock" "/tmp/.X11-unix/X${display_number}"
     Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$SERVICES_DIR/xvfb.log" 2>&1 &
     service_pids+=($!)
     for _ in $(seq 100); do
