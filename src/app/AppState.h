@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Config.h"
+#include "History.h"
+
+#include <QObject>
+
+// The one observable state of the app. Every setter that changes a value emits its own signal and
+// then changed(); views redraw from it and reach the controller only through their actions.
+class AppState : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Phase { idle, recording, working, failed };
+    Q_ENUM(Phase)
+
+    // Loads config.json (written with defaults when missing) and history.json.
+    explicit AppState(QObject *parent = nullptr);
+    AppState(const Config &config, const History &history, QObject *parent = nullptr);
+
+    Phase phase() const { return m_phase; }
+    void setPhase(Phase phase);
+
+    // 0 to 1 while recording, 0 otherwise.
+    double level() const { return m_level; }
+    void setLevel(double level);
+
+    // The last error shown to the user; empty when there is none.
+    QString message() const { return m_message; }
+    void setMessage(const QString &message);
+
+    bool accessibilityGranted() const { return m_accessibilityGranted; }
+    void setAccessibilityGranted(bool granted);
+
+    const Config &config() const { return m_config; }
+    void setConfig(const Config &config);
+
+    const History &history() const { return m_history; }
+    void setHistory(const History &history);
+
+    // Where the current or last dictation came from.
+    QString source() const { return m_source; }
+    void setSource(const QString &source);
+
+    // The newest transcript, or empty.
+    QString lastTranscript() const;
+
+Q_SIGNALS:
+    void changed();
+    void phaseChanged(AppState::Phase phase);
+    void levelChanged(double level);
+    void messageChanged(const QString &message);
+    void accessibilityGrantedChanged(bool granted);
+    void configChanged();
+    void historyChanged();
+    void sourceChanged();
+
+private:
+    Phase m_phase = Phase::idle;
+    double m_level = 0;
+    QString m_message;
+    bool m_accessibilityGranted = false;
+    Config m_config;
+    History m_history;
+    QString m_source = QStringLiteral("mac");
+};
