@@ -4,8 +4,7 @@ AppState::AppState(QObject *parent) : AppState(Config::load(), History::load(), 
 
 AppState::AppState(const Config &config, const History &history, QObject *parent)
     : QObject(parent), m_config(config), m_history(history)
-{
-}
+{}
 
 void AppState::setPhase(Phase phase)
 {

@@ -11,7 +11,13 @@ class AppState : public QObject
 {
     Q_OBJECT
 public:
-    enum class Phase { idle, recording, working, failed };
+    enum class Phase
+    {
+        idle,
+        recording,
+        working,
+        failed
+    };
     Q_ENUM(Phase)
 
     // Loads config.json (written with defaults when missing) and history.json.

@@ -12,7 +12,8 @@
 
 namespace {
 
-constexpr QFileDevice::Permissions ownerReadWrite = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr QFileDevice::Permissions ownerReadWrite =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 void readString(const QJsonObject &o, const char *key, QString &field)
 {

@@ -11,7 +11,8 @@
 struct Config
 {
     static inline const QString defaultPrompt = QStringLiteral(
-        "You are transcribing a voice message. Write technical terms, product names, file paths and "
+        "You are transcribing a voice message. Write technical terms, product names, file paths "
+        "and "
         "code identifiers in Latin script. Use normal punctuation and capitalization.");
 
     QString apiKey;

@@ -40,7 +40,8 @@ QString setAside(const QString &path)
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target = path + QStringLiteral(".unreadable-") + stamp;
     for (int n = 2; QFileInfo::exists(target); ++n)
-        target = path + QStringLiteral(".unreadable-") + stamp + QLatin1Char('-') + QString::number(n);
+        target =
+            path + QStringLiteral(".unreadable-") + stamp + QLatin1Char('-') + QString::number(n);
     return QFile::rename(path, target) ? target : QString();
 }
 

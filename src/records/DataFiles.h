@@ -17,8 +17,8 @@ bool ensureFolder(const QString &path);
 bool writeAtomically(const QString &path, const QByteArray &bytes,
                      std::optional<QFileDevice::Permissions> permissions = std::nullopt);
 
-// Renames the file to "<name>.unreadable-yyyyMMdd-HHmmss" (plus a counter when taken) and returns the
-// new path, or an empty string when it could not be moved.
+// Renames the file to "<name>.unreadable-yyyyMMdd-HHmmss" (plus a counter when taken) and returns
+// the new path, or an empty string when it could not be moved.
 QString setAside(const QString &path);
 
 // Sets the file aside when it exists but cannot be read or does not decode, so that a save never

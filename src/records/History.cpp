@@ -24,8 +24,8 @@ std::optional<QUuid> parseUuid(const QString &s)
 // An internet date-time with whole seconds and a zone designator, nothing looser.
 std::optional<QDateTime> parseDate(const QString &s)
 {
-    static const QRegularExpression form(QStringLiteral(
-        "^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(Z|[+-]\\d{2}:\\d{2})$"));
+    static const QRegularExpression form(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(Z|[+-]\\d{2}:\\d{2})$"));
     if (!form.match(s).hasMatch())
         return std::nullopt;
     const QDateTime date = QDateTime::fromString(s, Qt::ISODate);
@@ -59,8 +59,8 @@ std::optional<HistoryEntry> decodeEntry(const QJsonValue &value)
     const auto when = parseDate(date.toString());
     if (!uuid || !when)
         return std::nullopt;
-    return HistoryEntry{*uuid,       *when, text.toString(), duration.toDouble(), model.toString(),
-                        source.toString()};
+    return HistoryEntry{
+        *uuid, *when, text.toString(), duration.toDouble(), model.toString(), source.toString()};
 }
 
 } // namespace
@@ -68,8 +68,8 @@ std::optional<HistoryEntry> decodeEntry(const QJsonValue &value)
 HistoryEntry HistoryEntry::make(const QString &text, double duration, const QString &model,
                                 const QString &source)
 {
-    return HistoryEntry{QUuid::createUuid(), QDateTime::currentDateTimeUtc(), text, duration, model,
-                        source};
+    return HistoryEntry{
+        QUuid::createUuid(), QDateTime::currentDateTimeUtc(), text, duration, model, source};
 }
 
 void History::add(const HistoryEntry &entry)

@@ -3,12 +3,16 @@
 #include "Config.h"
 #include "DataFiles.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QObject>
 #include <QThread>
 #include <QTime>
 
 namespace {
+
+class LogWorker;
+LogWorker &worker();
 
 class LogWorker
 {
@@ -21,23 +25,36 @@ public:
         m_thread.setObjectName(QStringLiteral("vesk.log"));
         m_context.moveToThread(&m_thread);
         m_thread.start();
+        qAddPostRoutine([] { worker().stop(); });
     }
-    ~LogWorker()
+    ~LogWorker() { stop(); }
+
+    // Writes what is queued, then ends the thread. Runs while the application object still
+    // exists (its post routine), since queued calls are not delivered once it is gone.
+    void stop()
     {
-        // Quit behind the lines still queued, so none is lost at exit.
-        QMetaObject::invokeMethod(&m_context, [this] { m_thread.quit(); }, Qt::QueuedConnection);
+        if (!m_thread.isRunning())
+            return;
+        drain();
+        m_thread.quit();
         m_thread.wait();
     }
+    bool stopped() const { return m_thread.isFinished(); }
 
+    // After the application object is gone the worker has stopped: the work runs in place.
     template <typename F> void post(F &&work)
     {
-        QMetaObject::invokeMethod(&m_context, std::forward<F>(work), Qt::QueuedConnection);
+        if (stopped())
+            work();
+        else
+            QMetaObject::invokeMethod(&m_context, std::forward<F>(work), Qt::QueuedConnection);
     }
     void drain()
     {
         if (QThread::currentThread() == &m_thread)
             return;
-        QMetaObject::invokeMethod(&m_context, [] {}, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_context, [] {}, Qt::BlockingQueuedConnection);
     }
 
 private:
@@ -54,9 +71,8 @@ LogWorker &worker()
 void appendLine(const QString &message)
 {
     // Stamped when written, not when queued; QTime's format is locale-independent and 24-hour.
-    const QString line =
-        QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")) + QLatin1Char(' ') + message +
-        QLatin1Char('\n');
+    const QString line = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")) +
+                         QLatin1Char(' ') + message + QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
     if (bytes.isEmpty())
         return;

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace TestSupport {
 
 QString isolateDataDir()
@@ -29,6 +31,15 @@ QString binaryDir()
 QString sourceDir()
 {
     return qEnvironmentVariable("VESK_SOURCE_DIR", QDir::currentPath());
+}
+
+int unixMode(const QString &path)
+{
+    struct stat info
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return int(info.st_mode & 07777);
 }
 
 QString executable()

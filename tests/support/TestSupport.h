@@ -9,10 +9,13 @@ namespace TestSupport {
 // (its location is fixed on first use). Returns the folder.
 QString isolateDataDir();
 
-// scripts/test sets VESK_TEST_STRICT: then a missing X server or audio server is a failure, not a skip.
+// scripts/test sets VESK_TEST_STRICT: then a missing X server or audio server is a failure, not a
+// skip.
 bool strict();
 QString binaryDir();
 QString sourceDir();
+// The permission bits of a file, as chmod writes them (0600).
+int unixMode(const QString &path);
 // The built vesk-voice executable.
 QString executable();
 

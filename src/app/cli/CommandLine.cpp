@@ -18,14 +18,16 @@ QList<Command> allCommands()
 
 QString helpText()
 {
-    QString text = QStringLiteral("Usage: vesk-voice [COMMAND [ARGUMENTS]]\n\n"
-                                  "Hold-to-talk dictation. Without a command the desktop app starts.\n\n"
-                                  "Commands:\n");
+    QString text =
+        QStringLiteral("Usage: vesk-voice [COMMAND [ARGUMENTS]]\n\n"
+                       "Hold-to-talk dictation. Without a command the desktop app starts.\n\n"
+                       "Commands:\n");
     for (const Command &c : allCommands())
         text += QStringLiteral("  %1\n      %2\n").arg(c.usage, c.summary);
-    text += QStringLiteral("\nOptions:\n  --help       show this help\n  --version    show the version\n\n"
-                           "Environment: VESK_DATA_DIR (data folder), GEMINI_API_KEY (key when the "
-                           "settings hold none), VESK_GEMINI_BASE_URL (Gemini API address).");
+    text += QStringLiteral(
+        "\nOptions:\n  --help       show this help\n  --version    show the version\n\n"
+        "Environment: VESK_DATA_DIR (data folder), GEMINI_API_KEY (key when the "
+        "settings hold none), VESK_GEMINI_BASE_URL (Gemini API address).");
     return text;
 }
 
@@ -70,8 +72,8 @@ std::optional<int> run(int argc, char **argv)
         return 0;
     }
     if (name == QLatin1String("--version")) {
-        out(QStringLiteral("vesk-voice %1 (%2)").arg(QStringLiteral(VESK_VERSION),
-                                                     QStringLiteral(VESK_BUILD_NUMBER)));
+        out(QStringLiteral("vesk-voice %1 (%2)")
+                .arg(QStringLiteral(VESK_VERSION), QStringLiteral(VESK_BUILD_NUMBER)));
         return 0;
     }
     for (const Command &c : allCommands()) {

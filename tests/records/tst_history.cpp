@@ -1,0 +1,205 @@
+#include "History.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray oneEntryFile(const char *entryJson)
+{
+    return QByteArray("{\"entries\": [") + entryJson + "]}";
+}
+
+const char *goodEntry =
+    R"({"id": "0f8fad5b-d9cb-469f-a165-70867728950e", "date": "2026-12-06T20:45:01Z",
+    "text": "Salom", "duration": 2.5, "model": "gemini-3.7-flash", "source": "mac", "extra": 1})";
+
+HistoryEntry entry(const QString &text)
+{
+    return HistoryEntry{QUuid::createUuid(),
+                        QDateTime(QDate(2026, 12, 6), QTime(20, 45, 1), Qt::UTC),
+                        text,
+                        1.25,
+                        QStringLiteral("m"),
+                        QStringLiteral("mac")};
+}
+
+} // namespace
+
+class HistoryTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::isolateDataDir(); }
+
+    void readsAGoodFile()
+    {
+        const auto h = History::decode(oneEntryFile(goodEntry));
+        QVERIFY(h.has_value());
+        QCOMPARE(h->entries.size(), 1);
+        const HistoryEntry &e = h->entries.first();
+        QCOMPARE(e.id, QUuid::fromString(QStringLiteral("0F8FAD5B-D9CB-469F-A165-70867728950E")));
+        QCOMPARE(e.date, QDateTime(QDate(2026, 12, 6), QTime(20, 45, 1), Qt::UTC));
+        QCOMPARE(e.text, QStringLiteral("Salom"));
+        QCOMPARE(e.duration, 2.5);
+    }
+
+    void strictness_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("no source") << oneEntryFile(R"({"id": "0f8fad5b-d9cb-469f-a165-70867728950e",
+            "date": "2026-12-06T20:45:01Z", "text": "a", "duration": 1, "model": "m"})");
+        QTest::newRow("fractional seconds")
+            << oneEntryFile(R"({"id": "0f8fad5b-d9cb-469f-a165-70867728950e",
+            "date": "2026-12-06T20:45:01.5Z", "text": "a", "duration": 1, "model": "m", "source": "mac"})");
+        QTest::newRow("no zone") << oneEntryFile(R"({"id": "0f8fad5b-d9cb-469f-a165-70867728950e",
+            "date": "2026-12-06T20:45:01", "text": "a", "duration": 1, "model": "m", "source": "mac"})");
+        QTest::newRow("date only") << oneEntryFile(R"({"id": "0f8fad5b-d9cb-469f-a165-70867728950e",
+            "date": "2026-12-06", "text": "a", "duration": 1, "model": "m", "source": "mac"})");
+        QTest::newRow("bad uuid") << oneEntryFile(R"({"id": "not-a-uuid",
+            "date": "2026-12-06T20:45:01Z", "text": "a", "duration": 1, "model": "m", "source": "mac"})");
+        QTest::newRow("braced uuid")
+            << oneEntryFile(R"({"id": "{0f8fad5b-d9cb-469f-a165-70867728950e}",
+            "date": "2026-12-06T20:45:01Z", "text": "a", "duration": 1, "model": "m", "source": "mac"})");
+        QTest::newRow("duration as text")
+            << oneEntryFile(R"({"id": "0f8fad5b-d9cb-469f-a165-70867728950e",
+            "date": "2026-12-06T20:45:01Z", "text": "a", "duration": "1", "model": "m", "source": "mac"})");
+        QTest::newRow("entry not an object") << QByteArray(R"({"entries": [1]})");
+        QTest::newRow("no entries") << QByteArray(R"({"items": []})");
+        QTest::newRow("array") << QByteArray("[]");
+        QTest::newRow("one bad among good")
+            << (QByteArray("{\"entries\": [") + goodEntry + ", {\"id\": 1}]}");
+    }
+
+    void strictness()
+    {
+        QFETCH(QByteArray, file);
+        QVERIFY(!History::decode(file).has_value());
+    }
+
+    void zoneOffsetsAreRead()
+    {
+        const auto h =
+            History::decode(oneEntryFile(R"({"id": "0f8fad5b-d9cb-469f-a165-70867728950e",
+            "date": "2026-12-07T01:45:01+05:00", "text": "a", "duration": 1, "model": "m", "source": "x"})"));
+        QVERIFY(h.has_value());
+        QCOMPARE(h->entries.first().date, QDateTime(QDate(2026, 12, 6), QTime(20, 45, 1), Qt::UTC));
+        QCOMPARE(h->entries.first().source, QStringLiteral("x"));
+    }
+
+    void writesUpperCaseIdsAndWholeSecondUtc()
+    {
+        HistoryEntry e = entry(QStringLiteral("t"));
+        e.id = QUuid::fromString(QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e"));
+        e.date = QDateTime(QDate(2026, 12, 7), QTime(1, 45, 1, 789), QTimeZone(5 * 3600));
+        History h;
+        h.entries = {e};
+        const QJsonObject o = QJsonDocument::fromJson(h.encode())
+                                  .object()[QStringLiteral("entries")]
+                                  .toArray()[0]
+                                  .toObject();
+        QCOMPARE(o[QStringLiteral("id")].toString(),
+                 QStringLiteral("0F8FAD5B-D9CB-469F-A165-70867728950E"));
+        QCOMPARE(o[QStringLiteral("date")].toString(), QStringLiteral("2026-12-06T20:45:01Z"));
+
+        // Survives a round trip only to the whole second.
+        const History back = *History::decode(h.encode());
+        QVERIFY(back.entries.first() != e);
+        e.date = e.date.addMSecs(-789);
+        QCOMPARE(back.entries.first(), e);
+    }
+
+    void capOnAdd()
+    {
+        History h;
+        for (int i = 0; i < 1000; ++i)
+            h.entries.append(entry(QString::number(i)));
+        h.add(entry(QStringLiteral("newest")));
+        QCOMPARE(h.entries.size(), 1000);
+        QCOMPARE(h.entries.first().text, QStringLiteral("newest"));
+        QCOMPARE(h.entries.last().text, QStringLiteral("998"));
+
+        // A longer hand-written list loads whole; the next add trims it.
+        for (int i = 0; i < 5; ++i)
+            h.entries.append(entry(QStringLiteral("extra")));
+        const History loaded = *History::decode(h.encode());
+        QCOMPARE(loaded.entries.size(), 1005);
+        History trimmed = loaded;
+        trimmed.add(entry(QStringLiteral("one more")));
+        QCOMPARE(trimmed.entries.size(), 1000);
+    }
+
+    void removeTakesEveryEntryWithTheId()
+    {
+        History h;
+        const HistoryEntry a = entry(QStringLiteral("a"));
+        HistoryEntry twin = entry(QStringLiteral("twin"));
+        twin.id = a.id;
+        const HistoryEntry b = entry(QStringLiteral("b"));
+        h.entries = {a, b, twin};
+        h.remove(a);
+        QCOMPARE(h.entries, QList<HistoryEntry>{b});
+    }
+
+    void saveAndLoad()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/history.json");
+        QCOMPARE(History::loadFrom(path), History());
+        QVERIFY(!QFile::exists(path)); // loading never writes
+
+        History h;
+        h.add(entry(QStringLiteral("first")));
+        h.add(entry(QStringLiteral("Привет, oʻzbek")));
+        h.saveTo(path);
+        QCOMPARE(History::loadFrom(path), h);
+
+        h.entries.clear();
+        h.saveTo(path);
+        QCOMPARE(History::loadFrom(path).entries.size(), 0);
+        QVERIFY(
+            QJsonDocument::fromJson(readFile(path)).object()[QStringLiteral("entries")].isArray());
+    }
+
+    void unreadableFileIsKept()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/history.json");
+        const QByteArray broken = oneEntryFile(R"({"id": "0f8fad5b-d9cb-469f-a165-70867728950e"})");
+        writeFile(path, broken);
+        History h = History::loadFrom(path);
+        QCOMPARE(h.entries.size(), 0);
+        QCOMPARE(readFile(path), broken);
+
+        h.add(entry(QStringLiteral("after")));
+        h.saveTo(path);
+        const QStringList aside =
+            QDir(dir.path()).entryList({QStringLiteral("history.json.unreadable-*")});
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readFile(dir.path() + QLatin1Char('/') + aside.first()), broken);
+        QCOMPARE(History::loadFrom(path), h);
+    }
+};
+
+QTEST_GUILESS_MAIN(HistoryTest)
+#include "tst_history.moc"

@@ -1,0 +1,107 @@
+#include "Log.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QThread>
+#include <QtTest>
+
+namespace {
+
+QStringList logLines()
+{
+    Log::flush();
+    QFile f(Log::fileURL());
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QString messageOf(const QString &line)
+{
+    return line.mid(13);
+}
+
+} // namespace
+
+class LogTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::isolateDataDir(); }
+
+    void firstLineCreatesTheFolder()
+    {
+        QVERIFY(!QDir(TestSupport::isolateDataDir()).exists());
+        Log::write(QStringLiteral("hello"));
+        const QStringList lines = logLines();
+        QCOMPARE(lines.size(), 1);
+        static const QRegularExpression stamp(
+            QStringLiteral("^\\d{2}:\\d{2}:\\d{2}\\.\\d{3} hello$"));
+        QVERIFY2(stamp.match(lines.first()).hasMatch(), qPrintable(lines.first()));
+        QCOMPARE(TestSupport::unixMode(TestSupport::isolateDataDir()), 0700);
+    }
+
+    void resetEmptiesAndLinesKeepCallOrder()
+    {
+        Log::write(QStringLiteral("old run"));
+        Log::reset();
+        for (int i = 0; i < 50; ++i)
+            Log::write(QStringLiteral("line %1").arg(i));
+        const QStringList lines = logLines();
+        QCOMPARE(lines.size(), 50);
+        for (int i = 0; i < 50; ++i)
+            QCOMPARE(messageOf(lines[i]), QStringLiteral("line %1").arg(i));
+    }
+
+    void writesFromManyThreads()
+    {
+        Log::reset();
+        QList<QThread *> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.append(QThread::create([t] {
+                for (int i = 0; i < 100; ++i)
+                    Log::write(QStringLiteral("t%1 %2").arg(t).arg(i));
+            }));
+        }
+        for (QThread *t : threads)
+            t->start();
+        for (QThread *t : threads) {
+            t->wait();
+            delete t;
+        }
+        const QStringList lines = logLines();
+        QCOMPARE(lines.size(), 400);
+        // Each thread's lines appear in its own call order, none lost or torn.
+        for (int t = 0; t < 4; ++t) {
+            int next = 0;
+            for (const QString &line : lines) {
+                if (messageOf(line).startsWith(QStringLiteral("t%1 ").arg(t))) {
+                    QCOMPARE(messageOf(line), QStringLiteral("t%1 %2").arg(t).arg(next));
+                    ++next;
+                }
+            }
+            QCOMPARE(next, 100);
+        }
+    }
+
+    void deletedFileIsRecreatedAndMessagesAreUnchanged()
+    {
+        Log::write(QStringLiteral("before"));
+        Log::flush();
+        QVERIFY(QFile::remove(Log::fileURL()));
+        Log::write(QStringLiteral("two\nlines — oʻ"));
+        const QStringList lines = logLines();
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(messageOf(lines[0]), QStringLiteral("two"));
+        QCOMPARE(lines[1], QStringLiteral("lines — oʻ"));
+    }
+};
+
+QTEST_GUILESS_MAIN(LogTest)
+#include "tst_log.moc"
