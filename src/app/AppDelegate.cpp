@@ -1,0 +1,263 @@
+#include "AppDelegate.h"
+
+#include "Log.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <algorithm>
+
+AppDelegate::AppDelegate(AppState *state, Services services, QObject *parent)
+    : QObject(parent), m_state(state), m_services(std::move(services))
+{
+    m_levelTimer.setInterval(50);
+    connect(&m_levelTimer, &QTimer::timeout, this, &AppDelegate::updateLevel);
+}
+
+AppDelegate::~AppDelegate()
+{
+    if (m_job)
+        m_services.transcriber->cancel();
+}
+
+void AppDelegate::startRecording(const QString &source)
+{
+    if (m_state->phase() == AppState::Phase::working)
+        return;
+    const QString deviceID = m_state->config().inputDeviceID;
+    if (const auto failure = m_services.recorder->start(deviceID)) {
+        m_state->setMessage(*failure);
+        setPhase(AppState::Phase::failed);
+        return;
+    }
+    Log::write(QStringLiteral("recording started (%1) on %2")
+                   .arg(source, m_services.recorder->name(deviceID)));
+    m_state->setSource(source);
+    setPhase(AppState::Phase::recording);
+    m_services.hotkey->setExternalRecording(true);
+    play(QStringLiteral("Tink"));
+    startLevelUpdates();
+}
+
+void AppDelegate::toggleRecording()
+{
+    switch (m_state->phase()) {
+    case AppState::Phase::idle:
+        startRecording(QStringLiteral("mac"));
+        break;
+    case AppState::Phase::recording:
+        finishRecording();
+        break;
+    case AppState::Phase::working:
+        break;
+    case AppState::Phase::failed:
+        m_state->setMessage(QString());
+        startRecording(QStringLiteral("mac"));
+        break;
+    }
+}
+
+void AppDelegate::finishRecording()
+{
+    if (m_state->phase() != AppState::Phase::recording)
+        return;
+    stopLevelUpdates();
+    m_services.hotkey->setExternalRecording(false);
+    setPhase(AppState::Phase::working);
+    QPointer<AppDelegate> self(this);
+    m_services.recorder->stop([self](const std::optional<Recording> &recording) {
+        if (self)
+            self->finished(recording);
+    });
+}
+
+void AppDelegate::finished(const std::optional<Recording> &recording)
+{
+    if (!recording) {
+        Log::write(QStringLiteral("nothing recorded"));
+        setPhase(AppState::Phase::idle);
+        return;
+    }
+    Log::write(QStringLiteral("recorded %1s -> %2")
+                   .arg(QString::asprintf("%.2f", recording->duration),
+                        QFileInfo(recording->url).fileName()));
+    if (recording->duration * 1000.0 >= double(m_state->config().minRecordingMs)) {
+        play(QStringLiteral("Pop"));
+        transcribe(recording->url, recording->duration, m_state->source());
+    } else {
+        QFile::remove(recording->url);
+        setPhase(AppState::Phase::idle);
+    }
+}
+
+void AppDelegate::cancelRecording()
+{
+    if (m_state->phase() != AppState::Phase::recording)
+        return;
+    stopLevelUpdates();
+    m_services.hotkey->setExternalRecording(false);
+    // Whatever keepAudio says: a cancelled recording was not meant to be kept.
+    m_services.recorder->stop([](const std::optional<Recording> &recording) {
+        if (recording)
+            QFile::remove(recording->url);
+    });
+    Log::write(QStringLiteral("recording cancelled"));
+    play(QStringLiteral("Funk"));
+    setPhase(AppState::Phase::idle);
+}
+
+void AppDelegate::transcribe(const QString &url, double duration, const QString &source)
+{
+    setPhase(AppState::Phase::working);
+    Job job{m_nextJobId++, m_state->config(), Recording{url, duration}, source, url};
+    // Trimming runs here, on the main thread, before the request leaves it.
+    if (job.snapshot.trimSilence && m_services.trim) {
+        if (const auto trimmed = m_services.trim(url, job.snapshot.keepSilenceSeconds))
+            job.upload = *trimmed;
+    }
+    m_job = job;
+    Q_EMIT actionsChanged();
+    const quint64 id = job.id;
+    QPointer<AppDelegate> self(this);
+    m_services.transcriber->transcribe(
+        job.snapshot, job.upload,
+        [self, id](const std::optional<QString> &text, const QString &error) {
+            if (!self || !self->m_job || self->m_job->id != id)
+                return;
+            if (text)
+                self->jobSucceeded(*text);
+            else
+                self->jobFailed(error);
+        });
+}
+
+void AppDelegate::jobSucceeded(const QString &text)
+{
+    Log::write(QStringLiteral("transcript: ") + text.left(120));
+    const Job job = *m_job;
+    m_job.reset();
+    History history = m_state->history();
+    history.add(HistoryEntry::make(text, job.recording.duration, job.snapshot.model, job.source));
+    history.save();
+    m_state->setHistory(history);
+    m_state->setMessage(QString());
+    setPhase(AppState::Phase::idle);
+    m_services.inserter->insert(text, job.snapshot.insertMethod, job.snapshot.newlineMode);
+    cleanUp(job, false);
+    // The user is dictating again: earlier failed recordings are not waited for any longer.
+    dropFailedRecordings();
+    Q_EMIT actionsChanged();
+}
+
+void AppDelegate::jobFailed(const QString &description)
+{
+    Log::write(QStringLiteral("transcription failed: ") + description);
+    const Job job = *m_job;
+    m_job.reset();
+    m_state->setMessage(description);
+    setPhase(AppState::Phase::failed);
+    play(QStringLiteral("Basso"));
+    cleanUp(job, true);
+    Q_EMIT actionsChanged();
+}
+
+void AppDelegate::cancelTranscription()
+{
+    if (!m_job)
+        return;
+    const Job job = *m_job;
+    m_job.reset();
+    m_services.transcriber->cancel();
+    Log::write(QStringLiteral("transcription cancelled"));
+    cleanUp(job, true);
+    setPhase(AppState::Phase::idle);
+    Q_EMIT actionsChanged();
+}
+
+void AppDelegate::retryLastRecording()
+{
+    if (m_failedRecordings.isEmpty() || m_state->phase() == AppState::Phase::working ||
+        m_state->phase() == AppState::Phase::recording)
+        return;
+    const FailedRecording last = m_failedRecordings.takeLast();
+    m_state->setMessage(QString());
+    Q_EMIT actionsChanged();
+    transcribe(last.recording.url, last.recording.duration, last.source);
+}
+
+void AppDelegate::cleanUp(const Job &job, bool keepRecording)
+{
+    // The trimmed copy is made again from the recording, so only the recording is kept for a retry.
+    if (!job.snapshot.keepAudio && job.upload != job.recording.url)
+        QFile::remove(job.upload);
+    if (keepRecording && QFileInfo::exists(job.recording.url)) {
+        m_failedRecordings.append(FailedRecording{job.recording, job.source});
+        Log::write(QStringLiteral("recording kept for a retry: ") + job.recording.url);
+    } else if (!job.snapshot.keepAudio)
+        QFile::remove(job.recording.url);
+}
+
+void AppDelegate::dropFailedRecordings()
+{
+    if (!m_state->config().keepAudio) {
+        for (const FailedRecording &f : std::as_const(m_failedRecordings))
+            QFile::remove(f.recording.url);
+    }
+    m_failedRecordings.clear();
+}
+
+void AppDelegate::setPhase(AppState::Phase phase)
+{
+    m_state->setPhase(phase);
+    Q_EMIT phaseApplied(phase);
+}
+
+void AppDelegate::play(const QString &sound)
+{
+    if (m_state->config().sounds && m_services.play)
+        m_services.play(sound);
+}
+
+void AppDelegate::startLevelUpdates()
+{
+    stopLevelUpdates();
+    m_levelTimer.start();
+}
+
+void AppDelegate::stopLevelUpdates()
+{
+    m_levelTimer.stop();
+    m_state->setLevel(0);
+}
+
+double AppDelegate::levelFor(float decibels)
+{
+    return std::max(0.0, std::min(1.0, (double(decibels) + 50.0) / 50.0));
+}
+
+void AppDelegate::updateLevel()
+{
+    if (!m_services.recorder->isRecording())
+        return;
+    if (const auto db = m_services.recorder->levelDb())
+        m_state->setLevel(levelFor(*db));
+}
+
+void AppDelegate::insert(const QString &text)
+{
+    const Config &c = m_state->config();
+    m_services.inserter->insert(text, c.insertMethod, c.newlineMode);
+}
+
+void AppDelegate::insertLast()
+{
+    insert(m_state->lastTranscript());
+}
+
+void AppDelegate::copyLast()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear(QClipboard::Clipboard);
+    clipboard->setText(m_state->lastTranscript(), QClipboard::Clipboard);
+}

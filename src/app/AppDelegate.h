@@ -1,0 +1,92 @@
+#pragma once
+
+#include "AppState.h"
+#include "DictationPorts.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+
+// The dictation controller: runs one dictation from the start request to the inserted text, and
+// moves AppState through idle, recording, working and failed. The desktop shell (tray, windows,
+// launch) builds on it.
+class AppDelegate : public QObject
+{
+    Q_OBJECT
+public:
+    struct Services
+    {
+        std::unique_ptr<RecorderPort> recorder;
+        std::unique_ptr<HotkeyPort> hotkey;
+        std::unique_ptr<InserterPort> inserter;
+        std::unique_ptr<TranscriberPort> transcriber;
+        TrimFunction trim;
+        SoundFunction play;
+    };
+
+    AppDelegate(AppState *state, Services services, QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    AppState *state() const { return m_state; }
+    RecorderPort &recorder() const { return *m_services.recorder; }
+    HotkeyPort &hotkey() const { return *m_services.hotkey; }
+
+    void startRecording(const QString &source);
+    void finishRecording();
+    void cancelRecording();
+    void toggleRecording();
+    void transcribe(const QString &url, double duration, const QString &source);
+    void setPhase(AppState::Phase phase);
+    void play(const QString &sound);
+    void startLevelUpdates();
+    void stopLevelUpdates();
+    void insertLast();
+    void copyLast();
+    void insert(const QString &text);
+
+    // A failed or cancelled transcription keeps its recording so that nothing said is lost.
+    bool canRetry() const { return !m_failedRecordings.isEmpty(); }
+    void retryLastRecording();
+    // Gives up the running request; its recording is kept for a retry.
+    bool canCancelTranscription() const { return m_job.has_value(); }
+    void cancelTranscription();
+
+    // (dB + 50) / 50, within 0 and 1.
+    static double levelFor(float decibels);
+
+Q_SIGNALS:
+    // The phase changed (after AppState): the shell redraws the tray and resizes the panel.
+    void phaseApplied(AppState::Phase phase);
+    // Retry or cancel became available or went away.
+    void actionsChanged();
+
+private:
+    struct FailedRecording
+    {
+        Recording recording;
+        QString source;
+    };
+    struct Job
+    {
+        quint64 id = 0;
+        Config snapshot;
+        Recording recording;
+        QString source;
+        QString upload;
+    };
+
+    void finished(const std::optional<Recording> &recording);
+    void jobSucceeded(const QString &text);
+    void jobFailed(const QString &description);
+    void cleanUp(const Job &job, bool keepRecording);
+    void dropFailedRecordings();
+    void updateLevel();
+
+    QPointer<AppState> m_state;
+    Services m_services;
+    QTimer m_levelTimer;
+    std::optional<Job> m_job;
+    quint64 m_nextJobId = 1;
+    QList<FailedRecording> m_failedRecordings;
+};

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "Config.h"
+#include "HotkeyKind.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <utility>
+
+// What the dictation controller needs from the recorder, the hotkey, the text insertion, the
+// transcription request and the speaker, each behind a small interface so that the controller's
+// phases can be driven in tests without a microphone or a desktop.
+
+struct Recording
+{
+    QString url;
+    double duration = 0;
+};
+
+class RecorderPort
+{
+public:
+    virtual ~RecorderPort() = default;
+    // Nothing on success, else the description the user sees.
+    virtual std::optional<QString> start(const QString &deviceID) = 0;
+    // Called once, on the main thread, with the recording or nothing.
+    virtual void stop(std::function<void(std::optional<Recording>)> completion) = 0;
+    virtual bool isRecording() const = 0;
+    // Decibels of the input (0 full scale) while recording; nothing when there is no reading.
+    virtual std::optional<float> levelDb() const = 0;
+    virtual QString name(const QString &deviceID) const = 0;
+    // (id, name) of every input.
+    virtual QList<std::pair<QString, QString>> inputs() const = 0;
+    virtual void release() = 0;
+};
+
+class HotkeyPort
+{
+public:
+    virtual ~HotkeyPort() = default;
+    virtual void setCallbacks(std::function<void()> onStart, std::function<void()> onStop,
+                              std::function<void()> onCancel) = 0;
+    virtual void setKind(HotkeyKind kind) = 0;
+    virtual void setHoldThreshold(double seconds) = 0;
+    virtual void setExternalRecording(bool recording) = 0;
+    virtual void start() = 0;
+    virtual void stop() = 0;
+    // Whether start() installed the monitors (so a changed key needs a restart).
+    virtual bool isInstalled() const = 0;
+};
+
+class InserterPort
+{
+public:
+    virtual ~InserterPort() = default;
+    virtual void insert(const QString &text, const QString &method, const QString &newline) = 0;
+};
+
+// One transcription request with its endpoint choice, from a settings snapshot and a file.
+class TranscriberPort
+{
+public:
+    using Done = std::function<void(std::optional<QString> text, QString errorDescription)>;
+    virtual ~TranscriberPort() = default;
+    // Runs off the main thread; `done` is called once on the main thread unless cancelled first.
+    virtual void transcribe(const Config &snapshot, const QString &file, Done done) = 0;
+    virtual void cancel() = 0;
+};
+
+// Shortens the recording; the copy's path, or nothing to send the original.
+using TrimFunction = std::function<std::optional<QString>(const QString &file, double keepSeconds)>;
+// Plays one of the named sounds ("Tink", "Pop", "Funk", "Basso").
+using SoundFunction = std::function<void(const QString &name)>;

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "DictationPorts.h"
+
+#include <QFile>
+#include <QStringList>
+#include <QTimer>
+
+// Fakes at the platform boundary: they record what the controller asked for.
+
+class FakeRecorder : public RecorderPort
+{
+public:
+    std::optional<QString> failure;
+    std::optional<float> level;
+    QStringList startedWith;
+    std::function<void(std::optional<Recording>)> pendingStop;
+    bool recording = false;
+    int releases = 0;
+
+    std::optional<QString> start(const QString &deviceID) override
+    {
+        if (failure)
+            return failure;
+        startedWith.append(deviceID);
+        recording = true;
+        return std::nullopt;
+    }
+    void stop(std::function<void(std::optional<Recording>)> completion) override
+    {
+        if (!recording) {
+            completion(std::nullopt);
+            return;
+        }
+        recording = false;
+        pendingStop = std::move(completion);
+    }
+    // Hands the recording over later on the main thread, as the real recorder does.
+    void deliver(std::optional<Recording> result)
+    {
+        auto completion = std::move(pendingStop);
+        pendingStop = nullptr;
+        QTimer::singleShot(0, [completion, result] {
+            if (completion)
+                completion(result);
+        });
+    }
+    bool isRecording() const override { return recording; }
+    std::optional<float> levelDb() const override { return level; }
+    QString name(const QString &deviceID) const override
+    {
+        return deviceID.isEmpty() ? QStringLiteral("System default")
+                                  : QStringLiteral("Mic ") + deviceID;
+    }
+    QList<std::pair<QString, QString>> inputs() const override
+    {
+        return {{QStringLiteral("a"), QStringLiteral("Mic a")}};
+    }
+    void release() override { ++releases; }
+};
+
+class FakeHotkey : public HotkeyPort
+{
+public:
+    bool external = false;
+    bool installed = false;
+    int starts = 0;
+    HotkeyKind kind = HotkeyKind::controlFn;
+    double threshold = 0;
+    std::function<void()> onStart, onStop, onCancel;
+
+    void setCallbacks(std::function<void()> start, std::function<void()> stop,
+                      std::function<void()> cancel) override
+    {
+        onStart = std::move(start);
+        onStop = std::move(stop);
+        onCancel = std::move(cancel);
+    }
+    void setKind(HotkeyKind k) override { kind = k; }
+    void setHoldThreshold(double seconds) override { threshold = seconds; }
+    void setExternalRecording(bool recording) override { external = recording; }
+    void start() override
+    {
+        installed = true;
+        ++starts;
+    }
+    void stop() override { installed = false; }
+    bool isInstalled() const override { return installed; }
+};
+
+class FakeInserter : public InserterPort
+{
+public:
+    struct Call
+    {
+        QString text, method, newline;
+    };
+    QList<Call> calls;
+    void insert(const QString &text, const QString &method, const QString &newline) override
+    {
+        calls.append({text, method, newline});
+    }
+};
+
+class FakeTranscriber : public TranscriberPort
+{
+public:
+    struct Request
+    {
+        Config snapshot;
+        QString file;
+        Done done;
+    };
+    QList<Request> requests;
+    int cancels = 0;
+
+    void transcribe(const Config &snapshot, const QString &file, Done done) override
+    {
+        requests.append({snapshot, file, std::move(done)});
+    }
+    void cancel() override { ++cancels; }
+    void succeed(const QString &text) { requests.last().done(text, QString()); }
+    void fail(const QString &description) { requests.last().done(std::nullopt, description); }
+};
