@@ -1,0 +1,125 @@
+#include "MenuText.h"
+#include "Updater.h"
+
+#include <QtTest>
+
+class MenuTextTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void wrapping()
+    {
+        const QString waiting = QStringLiteral(
+            "Waiting for Accessibility permission. Add Vesk Voice in System Settings > Privacy & "
+            "Security > Accessibility.");
+        const QStringList lines = MenuText::wrapped(waiting, 60);
+        QCOMPARE(lines.join(QLatin1Char(' ')), waiting);
+        for (const QString &line : lines)
+            QVERIFY(line.size() <= 60);
+        QCOMPARE(lines.first(),
+                 QStringLiteral("Waiting for Accessibility permission. Add Vesk Voice in"));
+
+        QCOMPARE(MenuText::wrapped(QStringLiteral("  a   b  "), 60),
+                 QStringList({QStringLiteral("a b")}));
+        QCOMPARE(MenuText::wrapped(QString(), 60), QStringList());
+        // A word longer than the width stays whole, on its own line, with no empty line first.
+        const QString longWord(70, QLatin1Char('x'));
+        QCOMPARE(MenuText::wrapped(longWord + QStringLiteral(" end"), 60),
+                 QStringList({longWord, QStringLiteral("end")}));
+        // Exactly the width fits.
+        const QString a(29, QLatin1Char('a')), b(30, QLatin1Char('b'));
+        QCOMPARE(MenuText::wrapped(a + QLatin1Char(' ') + b, 60),
+                 QStringList({a + QLatin1Char(' ') + b}));
+        QCOMPARE(MenuText::wrapped(a + QStringLiteral("a ") + b, 60).size(), 2);
+    }
+
+    void preview()
+    {
+        const QString exactly(48, QLatin1Char('p'));
+        QCOMPARE(MenuText::copyPreview(exactly), exactly);
+        QCOMPARE(MenuText::copyPreview(exactly + QLatin1Char('q')),
+                 exactly + QStringLiteral("..."));
+    }
+
+    void statusAndSymbols()
+    {
+        using P = AppState::Phase;
+        QCOMPARE(MenuText::statusLine(P::idle, true, QStringLiteral("Right Ctrl")),
+                 QStringLiteral("Hold Right Ctrl to talk"));
+        QCOMPARE(MenuText::statusLine(P::idle, false, QStringLiteral("x")),
+                 QStringLiteral("Accessibility permission needed"));
+        QCOMPARE(MenuText::statusLine(P::recording, false, QString()),
+                 QStringLiteral("Recording... (Esc to cancel)"));
+        QCOMPARE(MenuText::statusLine(P::working, true, QString()),
+                 QStringLiteral("Transcribing..."));
+        QCOMPARE(MenuText::statusLine(P::failed, true, QString()),
+                 QStringLiteral("Something went wrong"));
+        QCOMPARE(MenuText::symbol(P::idle, true), QStringLiteral("mic"));
+        QCOMPARE(MenuText::symbol(P::idle, false), QStringLiteral("mic.slash"));
+        QCOMPARE(MenuText::symbol(P::recording, true), QStringLiteral("mic.fill"));
+        QCOMPARE(MenuText::symbol(P::working, true), QStringLiteral("waveform"));
+        QCOMPARE(MenuText::symbol(P::failed, true), QStringLiteral("exclamationmark.triangle"));
+        QVERIFY(!MenuText::tint(P::idle).isValid());
+        QVERIFY(MenuText::tint(P::recording).isValid());
+    }
+
+    void appcast()
+    {
+        const QByteArray feed =
+            "<?xml version=\"1.0\"?>\n"
+            "<rss version=\"2.0\" "
+            "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">\n"
+            " <channel><title>Vesk Voice</title>\n"
+            "  <item><title>Version 1.9</title><sparkle:version>19</sparkle:version>\n"
+            "   <sparkle:shortVersionString>1.9</sparkle:shortVersionString>\n"
+            "   <enclosure url=\"https://example.invalid/1.9.deb\" length=\"1\" "
+            "type=\"application/octet-stream\"/></item>\n"
+            "  <item><title>Version 1.10</title>\n"
+            "   <enclosure url=\"https://example.invalid/1.10.deb\" sparkle:version=\"110\" "
+            "sparkle:shortVersionString=\"1.10\"/></item>\n"
+            "  <item><title>No version</title></item>\n"
+            " </channel></rss>\n";
+        const auto items = Appcast::parse(feed);
+        QVERIFY(items.has_value());
+        QCOMPARE(items->size(), 2);
+        QCOMPARE(items->at(0).version, QStringLiteral("19"));
+        QCOMPARE(items->at(1).shortVersion, QStringLiteral("1.10"));
+        QCOMPARE(items->at(1).download, QUrl(QStringLiteral("https://example.invalid/1.10.deb")));
+        QVERIFY(!Appcast::parse("<html><body>not a feed</body></html>").has_value());
+        QVERIFY(!Appcast::parse("<rss><channel>").has_value());
+
+        QVERIFY(Appcast::compareVersions(QStringLiteral("1.10"), QStringLiteral("1.9")) > 0);
+        QCOMPARE(Appcast::compareVersions(QStringLiteral("1.0"), QStringLiteral("1")), 0);
+        QVERIFY(Appcast::compareVersions(QStringLiteral("2"), QStringLiteral("10")) < 0);
+    }
+
+    void noFeedSaysWhoUpdates()
+    {
+        Updater updater{QUrl(), QStringLiteral("1")};
+        QVERIFY(!updater.hasFeed());
+        QSignalSpy spy(&updater, &Updater::checked);
+        updater.check();
+        QVERIFY(spy.wait(2000));
+        const auto result = spy.first().first().value<Updater::Result>();
+        QCOMPARE(result.kind, Updater::Result::Kind::noFeed);
+        QVERIFY(Updater::describe(result).contains(QStringLiteral("package manager")));
+    }
+
+    void unreachableFeedFailsClearly()
+    {
+        // A closed port on loopback: refused at once, never a hang.
+        Updater updater{QUrl(QStringLiteral("http://127.0.0.1:9/appcast.xml")),
+                        QStringLiteral("1")};
+        QSignalSpy spy(&updater, &Updater::checked);
+        updater.check();
+        QVERIFY(spy.wait(20000));
+        const auto result = spy.first().first().value<Updater::Result>();
+        QCOMPARE(result.kind, Updater::Result::Kind::failed);
+        QVERIFY(
+            Updater::describe(result).startsWith(QStringLiteral("Could not check for updates: ")));
+    }
+};
+
+QTEST_MAIN(MenuTextTest)
+#include "tst_menutext.moc"
