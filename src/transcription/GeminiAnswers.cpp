@@ -1,0 +1,162 @@
+#include "GeminiClient.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringDecoder>
+#include <algorithm>
+
+namespace {
+
+// An array whose elements are all objects; anything else counts as absent.
+std::optional<QList<QJsonObject>> arrayOfObjects(const QJsonValue &value)
+{
+    if (!value.isArray())
+        return std::nullopt;
+    QList<QJsonObject> objects;
+    for (const QJsonValue &element : value.toArray()) {
+        if (!element.isObject())
+            return std::nullopt;
+        objects.append(element.toObject());
+    }
+    return objects;
+}
+
+QList<QJsonObject> objectsOrEmpty(const QJsonValue &value)
+{
+    return arrayOfObjects(value).value_or(QList<QJsonObject>());
+}
+
+QString joinedTexts(const QList<QJsonObject> &parts)
+{
+    QString text;
+    for (const QJsonObject &part : parts) {
+        if (const QJsonValue t = part.value(QLatin1String("text")); t.isString())
+            text += t.toString();
+    }
+    return text;
+}
+
+// The top-level object of an answer, or why there is none.
+GeminiResult<QJsonObject> answerObject(const QByteArray &body)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError)
+        return GeminiError::invalidJson(error.errorString() + QStringLiteral(" (offset ") +
+                                        QString::number(error.offset) + QLatin1Char(')'));
+    if (!doc.isObject())
+        return GeminiError::badResponse(QStringLiteral("not an object"));
+    return doc.object();
+}
+
+// Plain code-point order: UTF-8 bytes compare the same way, UTF-16 units do not.
+bool codePointLess(const QString &a, const QString &b)
+{
+    return a.toUtf8() < b.toUtf8();
+}
+
+} // namespace
+
+QString GeminiClient::errorMessage(const QByteArray &body)
+{
+    const QJsonDocument doc = QJsonDocument::fromJson(body);
+    if (doc.isObject()) {
+        const QJsonValue error = doc.object().value(QLatin1String("error"));
+        if (const QJsonValue message = error.toObject().value(QLatin1String("message"));
+            error.isObject() && message.isString())
+            return message.toString();
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(body);
+    if (!decoder.hasError())
+        return text;
+    return QStringLiteral("unknown error");
+}
+
+GeminiResult<QString> GeminiClient::generatedText(const QByteArray &body)
+{
+    const GeminiResult<QJsonObject> answer = answerObject(body);
+    if (!answer.ok())
+        return answer.error();
+    const QJsonObject &root = answer.value();
+
+    const auto candidates = arrayOfObjects(root.value(QLatin1String("candidates")));
+    if (candidates && !candidates->isEmpty()) {
+        const QJsonObject &candidate = candidates->first();
+        QList<QJsonObject> parts = objectsOrEmpty(
+            candidate.value(QLatin1String("content")).toObject().value(QLatin1String("parts")));
+        parts.removeIf([](const QJsonObject &part) {
+            const QJsonValue thought = part.value(QLatin1String("thought"));
+            return thought.isBool() && thought.toBool();
+        });
+        if (const QString text = joinedTexts(parts).trimmed(); !text.isEmpty())
+            return text;
+        const QJsonValue reason = candidate.value(QLatin1String("finishReason"));
+        if (!reason.isString() || reason.toString() == QLatin1String("STOP"))
+            return GeminiError::emptyResponse();
+        return GeminiError::badResponse(QStringLiteral("finishReason ") + reason.toString());
+    }
+
+    const QJsonValue feedback = root.value(QLatin1String("promptFeedback"));
+    if (const QJsonValue reason = feedback.toObject().value(QLatin1String("blockReason"));
+        feedback.isObject() && reason.isString())
+        return GeminiError::badResponse(QStringLiteral("blocked (") + reason.toString() +
+                                        QLatin1Char(')'));
+    return GeminiError::emptyResponse();
+}
+
+GeminiResult<QString> GeminiClient::interactionText(const QByteArray &body)
+{
+    const GeminiResult<QJsonObject> answer = answerObject(body);
+    if (!answer.ok())
+        return answer.error();
+
+    QList<QJsonObject> contents;
+    for (const QJsonObject &step : objectsOrEmpty(answer.value().value(QLatin1String("steps"))))
+        contents += objectsOrEmpty(step.value(QLatin1String("content")));
+    const QString text = joinedTexts(contents).trimmed();
+    if (text.isEmpty())
+        return GeminiError::emptyResponse();
+    return text;
+}
+
+GeminiResult<QStringList> GeminiClient::modelNames(const QByteArray &body)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
+    if (error.error != QJsonParseError::NoError)
+        return GeminiError::invalidJson(error.errorString() + QStringLiteral(" (offset ") +
+                                        QString::number(error.offset) + QLatin1Char(')'));
+    const auto models = arrayOfObjects(doc.object().value(QLatin1String("models")));
+    if (!doc.isObject() || !models)
+        return GeminiError::badResponse(QStringLiteral("no models field"));
+
+    QStringList names;
+    for (const QJsonObject &model : *models) {
+        if (const QJsonValue name = model.value(QLatin1String("name")); name.isString())
+            names.append(name.toString().remove(QStringLiteral("models/")));
+    }
+    std::stable_sort(names.begin(), names.end(), codePointLess);
+    return names;
+}
+
+std::optional<QString> GeminiClient::pickModel(const QStringList &models, const QString &current)
+{
+    if (models.contains(current))
+        return current;
+    static const QStringList notPlainFlash = {QStringLiteral("lite"),      QStringLiteral("image"),
+                                              QStringLiteral("tts"),       QStringLiteral("live"),
+                                              QStringLiteral("embedding"), QStringLiteral("audio")};
+    for (const QString &name : models) {
+        if (name.contains(QLatin1String("flash")) &&
+            std::none_of(notPlainFlash.begin(), notPlainFlash.end(),
+                         [&](const QString &word) { return name.contains(word); }))
+            return name;
+    }
+    for (const QString &name : models) {
+        if (name.contains(QLatin1String("gemini")))
+            return name;
+    }
+    return std::nullopt;
+}

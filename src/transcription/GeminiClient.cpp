@@ -1,0 +1,293 @@
+#include "GeminiClient.h"
+
+#include "Config.h"
+#include "GeminiExchange.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QThread>
+#include <cstring>
+
+namespace {
+
+const QString defaultBaseAddress = QStringLiteral("https://generativelanguage.googleapis.com");
+constexpr int listingTimeoutSeconds = 60;
+
+// An http(s) address with a host and no fragment.
+GeminiResult<QUrl> checkedAddress(const QString &address)
+{
+    const QUrl url(address, QUrl::StrictMode);
+    const bool http =
+        url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+    if (!url.isValid() || !http || url.host().isEmpty() || url.hasFragment())
+        return GeminiError::invalidAddress(address);
+    return url;
+}
+
+// The base without trailing slashes; it may carry a path (a proxy's), not a query.
+GeminiResult<QString> checkedBase()
+{
+    QString base = GeminiClient::baseAddress();
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    if (const GeminiResult<QUrl> url = checkedAddress(base); !url.ok() || url.value().hasQuery())
+        return GeminiError::invalidAddress(base);
+    return base;
+}
+
+GeminiResult<QUrl> address(const QString &pathAndQuery)
+{
+    const GeminiResult<QString> base = checkedBase();
+    if (!base.ok())
+        return base.error();
+    return checkedAddress(base.value() + pathAndQuery);
+}
+
+// The model name goes into the path as it is stored, so anything that would end the path
+// segment, start an escape or break the address is refused before a request exists.
+bool usableInPath(const QString &model)
+{
+    if (model.trimmed().isEmpty())
+        return false;
+    for (const QChar c : model) {
+        if (c.isSpace() || c.category() == QChar::Other_Control ||
+            QStringView(u"/?#%\\").contains(c))
+            return false;
+    }
+    return true;
+}
+
+void encodeBase64(const QByteArray &bytes, char *out)
+{
+    // Whole groups of three bytes encode without padding, so the pieces join seamlessly; each
+    // piece stays small enough to live in the cache.
+    constexpr qsizetype piece = 3 * 16 * 1024;
+    for (qsizetype at = 0; at < bytes.size(); at += piece) {
+        const QByteArray encoded =
+            QByteArray::fromRawData(bytes.constData() + at, qMin(piece, bytes.size() - at))
+                .toBase64();
+        std::memcpy(out, encoded.constData(), size_t(encoded.size()));
+        out += encoded.size();
+    }
+}
+
+// The compact JSON of the body with the audio's Base64 as the value of its one "data" member.
+// The audio is encoded straight into the final buffer: for a ten-minute recording that is 26 MB
+// that would otherwise be copied through a QString and the JSON writer several times.
+QByteArray withAudio(const QJsonObject &body, const QByteArray &audio)
+{
+    const QByteArray json = QJsonDocument(body).toJson(QJsonDocument::Compact);
+    // Every other string in the body is JSON-escaped, so an unescaped quote pair around the key
+    // can only be the member itself.
+    static const QByteArray member = "\"data\":\"\"";
+    const qsizetype at = json.indexOf(member);
+    Q_ASSERT(at >= 0 && json.indexOf(member, at + 1) < 0);
+    const qsizetype split = at + member.size() - 1;
+
+    const qsizetype encodedSize = (audio.size() + 2) / 3 * 4;
+    QByteArray out(json.size() + encodedSize, Qt::Uninitialized);
+    std::memcpy(out.data(), json.constData(), size_t(split));
+    encodeBase64(audio, out.data() + split);
+    std::memcpy(out.data() + split + encodedSize, json.constData() + split,
+                size_t(json.size() - split));
+    return out;
+}
+
+QJsonArray toArray(const QStringList &list)
+{
+    QJsonArray array;
+    for (const QString &s : list)
+        array.append(s);
+    return array;
+}
+
+// Delivers the exchange's outcome, read by read, to done on context's thread.
+template <typename T, typename Read>
+GeminiExchange *deliver(GeminiExchange *exchange, QObject *context,
+                        std::function<void(const GeminiResult<T> &)> done, Read read)
+{
+    QObject *receiver = context ? context : exchange;
+    if (context && context->thread() == exchange->thread())
+        exchange->setParent(context);
+    else if (context)
+        QObject::connect(context, &QObject::destroyed, exchange, &GeminiExchange::cancel);
+    QObject::connect(exchange, &GeminiExchange::finished, receiver,
+                     [done = std::move(done), read](const GeminiResult<QByteArray> &result) {
+                         if (result.ok())
+                             done(read(result.value()));
+                         else
+                             done(result.error());
+                     });
+    return exchange;
+}
+
+} // namespace
+
+GeminiClient GeminiClient::from(const Config &config)
+{
+    return GeminiClient{config.resolvedApiKey(),
+                        config.model,
+                        config.prompt,
+                        config.thinkingLevel,
+                        config.transcriptionMode,
+                        config.languageCodes,
+                        config.customVocabulary};
+}
+
+QString GeminiClient::baseAddress()
+{
+    const QString fromEnvironment = qEnvironmentVariable("VESK_GEMINI_BASE_URL");
+    return fromEnvironment.isEmpty() ? defaultBaseAddress : fromEnvironment;
+}
+
+GeminiResult<QUrl> GeminiClient::generateContentAddress(const QString &model)
+{
+    if (!usableInPath(model))
+        return GeminiError::invalidModel(model);
+    const GeminiResult<QString> base = checkedBase();
+    if (!base.ok())
+        return base.error();
+    const GeminiResult<QUrl> url = checkedAddress(base.value() + QStringLiteral("/v1beta/models/") +
+                                                  model + QStringLiteral(":generateContent"));
+    // The base is sound, so whatever spoils the address comes from the model name.
+    if (!url.ok())
+        return GeminiError::invalidModel(model);
+    return url;
+}
+
+GeminiResult<QUrl> GeminiClient::interactionsAddress()
+{
+    return address(QStringLiteral("/v1beta/interactions"));
+}
+
+GeminiResult<QUrl> GeminiClient::modelsAddress()
+{
+    return address(QStringLiteral("/v1beta/models?pageSize=200"));
+}
+
+bool GeminiClient::usesInteractions(const QString &model)
+{
+    return model.contains(QLatin1String("transcribe"), Qt::CaseSensitive);
+}
+
+GeminiResult<GeminiRequest> GeminiClient::transcriptionRequest(const QByteArray &audio) const
+{
+    return usesInteractions(model) ? interactionsRequest(audio) : generateContentRequest(audio);
+}
+
+GeminiResult<GeminiRequest> GeminiClient::generateContentRequest(const QByteArray &audio) const
+{
+    const GeminiResult<QUrl> url = generateContentAddress(model);
+    if (!url.ok())
+        return url.error();
+
+    QJsonObject generationConfig{{QStringLiteral("temperature"), 0}};
+    if (!thinkingLevel.isEmpty())
+        generationConfig.insert(QStringLiteral("thinkingConfig"),
+                                QJsonObject{{QStringLiteral("thinkingLevel"), thinkingLevel}});
+    const QJsonObject inlineData{{QStringLiteral("mime_type"), QStringLiteral("audio/wav")},
+                                 {QStringLiteral("data"), QString()}};
+    const QJsonArray parts{QJsonObject{{QStringLiteral("text"), fullPrompt()}},
+                           QJsonObject{{QStringLiteral("inline_data"), inlineData}}};
+    const QJsonObject content{{QStringLiteral("role"), QStringLiteral("user")},
+                              {QStringLiteral("parts"), parts}};
+    const QJsonObject body{{QStringLiteral("contents"), QJsonArray{content}},
+                           {QStringLiteral("generationConfig"), generationConfig}};
+    return GeminiRequest{GeminiRequest::Kind::generateContent, url.value(), withAudio(body, audio)};
+}
+
+GeminiResult<GeminiRequest> GeminiClient::interactionsRequest(const QByteArray &audio) const
+{
+    const GeminiResult<QUrl> url = interactionsAddress();
+    if (!url.ok())
+        return url.error();
+
+    QJsonObject transcriptionConfig{{QStringLiteral("mode"), transcriptionMode.isEmpty()
+                                                                 ? QStringLiteral("verbatim")
+                                                                 : transcriptionMode}};
+    if (!languageCodes.isEmpty())
+        transcriptionConfig.insert(QStringLiteral("language_codes"), toArray(languageCodes));
+    if (!customVocabulary.isEmpty())
+        transcriptionConfig.insert(QStringLiteral("custom_vocabulary"), toArray(customVocabulary));
+    const QJsonObject input{{QStringLiteral("type"), QStringLiteral("audio")},
+                            {QStringLiteral("data"), QString()},
+                            {QStringLiteral("mime_type"), QStringLiteral("audio/wav")}};
+    const QJsonObject body{
+        {QStringLiteral("model"), model},
+        {QStringLiteral("input"), QJsonArray{input}},
+        {QStringLiteral("generation_config"),
+         QJsonObject{{QStringLiteral("transcription_config"), transcriptionConfig}}}};
+    return GeminiRequest{GeminiRequest::Kind::interactions, url.value(), withAudio(body, audio)};
+}
+
+GeminiExchange *GeminiClient::viaGenerateContent(const QByteArray &audio, QObject *context,
+                                                 TextCallback done) const
+{
+    return send(generateContentRequest(audio), apiKey, context, std::move(done));
+}
+
+GeminiExchange *GeminiClient::viaInteractions(const QByteArray &audio, QObject *context,
+                                              TextCallback done) const
+{
+    return send(interactionsRequest(audio), apiKey, context, std::move(done));
+}
+
+GeminiExchange *GeminiClient::send(const GeminiResult<GeminiRequest> &request,
+                                   const QString &apiKey, QObject *context, TextCallback done)
+{
+    GeminiExchange *exchange = nullptr;
+    if (apiKey.isEmpty())
+        exchange = new GeminiExchange(GeminiError::noApiKey());
+    else if (!request.ok())
+        exchange = new GeminiExchange(request.error());
+    else
+        exchange = new GeminiExchange(
+            GeminiExchange::Settings{"POST", request.value().address, apiKey, request.value().body,
+                                     120, GeminiExchange::transcriptionWaitsMs()});
+    const bool interactions =
+        request.ok() && request.value().kind == GeminiRequest::Kind::interactions;
+    return deliver<QString>(exchange, context, std::move(done),
+                            [interactions](const QByteArray &b) {
+                                return interactions ? interactionText(b) : generatedText(b);
+                            });
+}
+
+GeminiExchange *GeminiClient::post(const QString &to, const QString &apiKey,
+                                   const QJsonObject &body, QObject *context, BytesCallback done)
+{
+    const GeminiResult<QUrl> url = checkedAddress(to);
+    if (!url.ok())
+        return deliver<QByteArray>(new GeminiExchange(url.error()), context, std::move(done),
+                                   [](const QByteArray &b) { return b; });
+    return post(url.value(), apiKey, QJsonDocument(body).toJson(QJsonDocument::Compact), context,
+                std::move(done));
+}
+
+GeminiExchange *GeminiClient::post(const QUrl &to, const QString &apiKey,
+                                   const QByteArray &jsonBody, QObject *context, BytesCallback done)
+{
+    auto *exchange = new GeminiExchange(GeminiExchange::Settings{
+        "POST", to, apiKey, jsonBody, 120, GeminiExchange::transcriptionWaitsMs()});
+    return deliver<QByteArray>(exchange, context, std::move(done),
+                               [](const QByteArray &b) { return b; });
+}
+
+GeminiExchange *GeminiClient::listModels(QObject *context, NamesCallback done) const
+{
+    GeminiExchange *exchange = nullptr;
+    const GeminiResult<QUrl> url = modelsAddress();
+    if (apiKey.isEmpty())
+        exchange = new GeminiExchange(GeminiError::noApiKey());
+    else if (!url.ok())
+        exchange = new GeminiExchange(url.error());
+    else
+        exchange = new GeminiExchange(
+            GeminiExchange::Settings{"GET", url.value(), apiKey, {}, listingTimeoutSeconds, {}});
+    return deliver<QStringList>(exchange, context, std::move(done), &GeminiClient::modelNames);
+}
+
+GeminiResult<QStringList> GeminiClient::listModelsAndWait() const
+{
+    return runToEnd<QStringList>(
+        [this](QObject *context, NamesCallback done) { listModels(context, std::move(done)); });
+}

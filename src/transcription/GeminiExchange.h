@@ -1,0 +1,90 @@
+#pragma once
+
+#include "GeminiError.h"
+
+#include <QByteArray>
+#include <QEventLoop>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+#include <optional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// One exchange with the Gemini API: sends the request, retries it after the waits given when the
+// service is overloaded (429, 500 and above) or the network failed, and reports the body of a 200
+// answer or why there is none.
+//
+// It lives on the thread that created it, which must run an event loop. It starts from that
+// loop, so connect to finished() right after creating it; finished() comes exactly once, never
+// from inside the constructor or cancel(), and the exchange deletes itself afterwards.
+class GeminiExchange : public QObject
+{
+    Q_OBJECT
+public:
+    struct Settings
+    {
+        QByteArray method = "POST"; // "POST" sends body as application/json; "GET" sends none
+        QUrl address;
+        QString apiKey; // sent only in the x-goog-api-key header
+        QByteArray body;
+        int timeoutSeconds = 120;
+        QList<int> waitsMs; // before the second, third, ... attempt; empty: one attempt only
+    };
+
+    // The waits between the four attempts of a transcription request.
+    static const QList<int> &transcriptionWaitsMs();
+
+    explicit GeminiExchange(Settings settings, QObject *parent = nullptr);
+    // An exchange that sends nothing and reports the error.
+    explicit GeminiExchange(GeminiError error, QObject *parent = nullptr);
+    ~GeminiExchange() override;
+
+    // Aborts the request in flight or the wait before the next attempt; finished() then reports
+    // GeminiError::cancelled. Does nothing once the exchange has finished. Call it on the
+    // exchange's thread.
+    void cancel();
+
+    // Multiplies every wait (tests only: the schedule is kept, the time is not spent).
+    static void setWaitScale(double factor);
+
+Q_SIGNALS:
+    // An attempt (counted from 1) failed in a way worth retrying; the next one follows waitMs
+    // later.
+    void retrying(int attempt, int waitMs);
+    void finished(const GeminiResult<QByteArray> &result);
+
+private:
+    void begin();
+    void sendAttempt();
+    void onReplyFinished();
+    void finish(const GeminiResult<QByteArray> &result);
+
+    Settings m_settings;
+    std::optional<GeminiError> m_presetError;
+    QNetworkAccessManager *m_network = nullptr;
+    QPointer<QNetworkReply> m_reply;
+    QTimer m_wait;
+    int m_attempt = 0;
+    bool m_done = false;
+};
+
+// Runs an operation that reports through a callback to its end in a local event loop, for callers
+// with nothing else to do meanwhile (the command line). start(context, done) must deliver through
+// done on this thread.
+template <typename T, typename Start> GeminiResult<T> runToEnd(Start start)
+{
+    QEventLoop loop;
+    std::optional<GeminiResult<T>> result;
+    start(&loop, [&](const GeminiResult<T> &r) {
+        result = r;
+        loop.quit();
+    });
+    if (!result)
+        loop.exec();
+    return *result;
+}
