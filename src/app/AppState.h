@@ -62,6 +62,16 @@ Q_SIGNALS:
     void sourceChanged();
 
 private:
+    // Stores a changed value, then tells its own observers and the general ones.
+    template <typename T, typename Notify> void update(T &field, const T &value, Notify notify)
+    {
+        if (field == value)
+            return;
+        field = value;
+        notify();
+        Q_EMIT changed();
+    }
+
     Phase m_phase = Phase::idle;
     double m_level = 0;
     QString m_message;
