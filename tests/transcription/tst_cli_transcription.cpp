@@ -1,4 +1,5 @@
 #include "Config.h"
+#include "FakeGeminiServer.h"
 #include "GeminiClient.h"
 #include "TestSupport.h"
 
@@ -18,7 +19,11 @@ class CliTranscriptionTest : public QObject
         QByteArray out, err;
     };
 
-    Run run(const QStringList &args, const Config &config)
+    FakeGeminiServer m_server;
+
+    // The server answers from this process, so the wait keeps its event loop running.
+    Run run(const QStringList &args, const Config &config,
+            const QString &base = QStringLiteral("http://127.0.0.1:9"))
     {
         config.saveTo(m_dir.path() + QStringLiteral("/config.json"));
         QProcess p;
@@ -26,10 +31,11 @@ class CliTranscriptionTest : public QObject
         env.insert(QStringLiteral("VESK_DATA_DIR"), m_dir.path());
         env.remove(QStringLiteral("GEMINI_API_KEY"));
         // Nothing listens here: no request may leave the machine.
-        env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), QStringLiteral("http://127.0.0.1:9"));
+        env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), base);
         p.setProcessEnvironment(env);
+        QSignalSpy finished(&p, &QProcess::finished);
         p.start(TestSupport::executable(), args);
-        if (!p.waitForFinished(60000))
+        if (!finished.wait(60000))
             return {};
         return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
     }
@@ -69,6 +75,59 @@ private Q_SLOTS:
         QCOMPARE(r.code, 1);
         QVERIFY(!r.err.isEmpty());
         QVERIFY(!r.err.contains("secret-key"));
+    }
+
+    void transcribeSendsTheFileToTheConfiguredEndpoint()
+    {
+        const QString file = m_dir.path() + QStringLiteral("/speech.wav");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        const QByteArray audio = QByteArray("RIFF....WAVEfmt ").repeated(40);
+        f.write(audio);
+        f.close();
+
+        Config c;
+        c.apiKey = QStringLiteral("cli-key");
+        c.trimSilence = false;
+        m_server.clear();
+        m_server.enqueue(503, "busy");
+        m_server.enqueue(200,
+                         FakeGeminiServer::generateContentAnswer(QStringLiteral("Salom, dunyo")));
+        Run r = run({QStringLiteral("transcribe"), file}, c, m_server.baseUrl());
+        QCOMPARE(r.code, 0);
+        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Salom, dunyo\n"));
+        QCOMPARE(m_server.requests().size(), 2);
+        QCOMPARE(m_server.requests().last().target,
+                 QByteArray("/v1beta/models/gemini-3.7-flash:generateContent"));
+        QVERIFY(m_server.requests().last().body.contains(audio.toBase64()));
+
+        c.model = QStringLiteral("gemini-live-transcribe");
+        m_server.clear();
+        m_server.enqueue(200, FakeGeminiServer::interactionsAnswer(QStringLiteral("Привет")));
+        r = run({QStringLiteral("transcribe"), file}, c, m_server.baseUrl());
+        QCOMPARE(r.code, 0);
+        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Привет\n"));
+        QCOMPARE(m_server.requests().first().target, QByteArray("/v1beta/interactions"));
+
+        m_server.clear();
+        m_server.enqueue(401, FakeGeminiServer::errorAnswer(QStringLiteral("API key not valid")));
+        r = run({QStringLiteral("transcribe"), file}, c, m_server.baseUrl());
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err.trimmed(), QByteArray("Gemini returned 401: API key not valid"));
+        QVERIFY(r.out.isEmpty());
+    }
+
+    void modelsMarksThePick()
+    {
+        Config c;
+        c.apiKey = QStringLiteral("cli-key");
+        c.model = QStringLiteral("gone-model");
+        m_server.clear();
+        m_server.enqueue(200, FakeGeminiServer::modelsAnswer({QStringLiteral("gemini-pro"),
+                                                              QStringLiteral("gemini-2.5-flash")}));
+        const Run r = run({QStringLiteral("models")}, c, m_server.baseUrl());
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QByteArray("gemini-2.5-flash\tpicked\ngemini-pro\n"));
     }
 
     void usageErrors()

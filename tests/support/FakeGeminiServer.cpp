@@ -1,0 +1,155 @@
+#include "FakeGeminiServer.h"
+
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpSocket>
+#include <QTimer>
+
+FakeGeminiServer::FakeGeminiServer(QObject *parent) : QObject(parent)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, &FakeGeminiServer::onConnection);
+    if (!m_server.listen(QHostAddress::LocalHost, 0))
+        qFatal("fake Gemini server cannot listen: %s", qPrintable(m_server.errorString()));
+    m_clock.start();
+}
+
+QString FakeGeminiServer::baseUrl() const
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
+}
+
+void FakeGeminiServer::enqueue(const Answer &answer)
+{
+    m_script.push_back(answer);
+}
+
+void FakeGeminiServer::enqueue(int status, const QByteArray &body)
+{
+    m_script.push_back({status, body, false});
+}
+
+void FakeGeminiServer::setFallback(const Answer &answer)
+{
+    m_fallback = answer;
+}
+
+void FakeGeminiServer::clear()
+{
+    m_script.clear();
+    m_requests.clear();
+}
+
+bool FakeGeminiServer::waitForRequests(int count, int timeoutMs)
+{
+    if (m_requests.size() >= count)
+        return true;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(this, &FakeGeminiServer::requestReceived, &loop, [&] {
+        if (m_requests.size() >= count)
+            loop.quit();
+    });
+    timer.start(timeoutMs);
+    loop.exec();
+    return m_requests.size() >= count;
+}
+
+void FakeGeminiServer::onConnection()
+{
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onData(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            m_buffers.remove(socket);
+            socket->deleteLater();
+        });
+    }
+}
+
+void FakeGeminiServer::onData(QTcpSocket *socket)
+{
+    QByteArray &buffer = m_buffers[socket];
+    buffer += socket->readAll();
+    const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
+    if (headerEnd < 0)
+        return;
+
+    Request request;
+    const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
+    const QList<QByteArray> start = lines.value(0).trimmed().split(' ');
+    request.method = start.value(0);
+    request.target = start.value(1);
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon <= 0)
+            continue;
+        const QByteArray name = lines[i].left(colon).trimmed().toLower();
+        request.headers.insert(name, lines[i].mid(colon + 1).trimmed());
+        request.headerNames.append(name);
+    }
+    const qsizetype length = request.headers.value("content-length", "0").toLongLong();
+    if (buffer.size() < headerEnd + 4 + length)
+        return;
+    request.body = buffer.mid(headerEnd + 4, length);
+    buffer.remove(0, headerEnd + 4 + length);
+    request.receivedMs = m_clock.elapsed();
+    m_requests.append(request);
+
+    Answer next = m_fallback;
+    if (!m_script.empty()) {
+        next = m_script.front();
+        m_script.pop_front();
+    }
+    Q_EMIT requestReceived();
+    answer(socket, next);
+}
+
+void FakeGeminiServer::answer(QTcpSocket *socket, const Answer &answer)
+{
+    if (answer.hang)
+        return;
+    QByteArray reply = "HTTP/1.1 " + QByteArray::number(answer.status) + " Scripted\r\n";
+    reply += "Content-Type: application/json\r\n";
+    reply += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+    reply += "Connection: close\r\n\r\n";
+    reply += answer.body;
+    socket->write(reply);
+    socket->disconnectFromHost();
+}
+
+QByteArray FakeGeminiServer::generateContentAnswer(const QString &text)
+{
+    const QJsonObject part{{QStringLiteral("text"), text}};
+    const QJsonObject content{{QStringLiteral("parts"), QJsonArray{part}}};
+    const QJsonObject candidate{{QStringLiteral("content"), content}};
+    return QJsonDocument(QJsonObject{{QStringLiteral("candidates"), QJsonArray{candidate}}})
+        .toJson(QJsonDocument::Compact);
+}
+
+QByteArray FakeGeminiServer::interactionsAnswer(const QString &text)
+{
+    const QJsonObject piece{{QStringLiteral("type"), QStringLiteral("text")},
+                            {QStringLiteral("text"), text}};
+    const QJsonObject step{{QStringLiteral("content"), QJsonArray{piece}}};
+    return QJsonDocument(QJsonObject{{QStringLiteral("steps"), QJsonArray{step}}})
+        .toJson(QJsonDocument::Compact);
+}
+
+QByteArray FakeGeminiServer::modelsAnswer(const QStringList &names)
+{
+    QJsonArray models;
+    for (const QString &name : names)
+        models.append(QJsonObject{{QStringLiteral("name"), QStringLiteral("models/") + name}});
+    return QJsonDocument(QJsonObject{{QStringLiteral("models"), models}})
+        .toJson(QJsonDocument::Compact);
+}
+
+QByteArray FakeGeminiServer::errorAnswer(const QString &message)
+{
+    return QJsonDocument(QJsonObject{{QStringLiteral("error"),
+                                      QJsonObject{{QStringLiteral("message"), message}}}})
+        .toJson(QJsonDocument::Compact);
+}

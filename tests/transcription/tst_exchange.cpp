@@ -1,0 +1,313 @@
+#include "FakeGeminiServer.h"
+#include "GeminiClient.h"
+#include "GeminiExchange.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QtTest>
+
+// The real network code against a scripted server on 127.0.0.1.
+class ExchangeTest : public QObject
+{
+    Q_OBJECT
+
+    FakeGeminiServer *m_server = nullptr;
+    const QByteArray m_audio = QByteArray("RIFF\x00\x01\xff\xfe wav bytes", 18).repeated(7);
+
+    GeminiClient client(const QString &model = QStringLiteral("gemini-3.7-flash")) const
+    {
+        GeminiClient c;
+        c.apiKey = QStringLiteral("test-key-123");
+        c.model = model;
+        c.transcriptionMode = QStringLiteral("smart");
+        c.languageCodes = {QStringLiteral("uz-UZ")};
+        return c;
+    }
+
+    GeminiResult<QString> transcribe(const GeminiClient &c)
+    {
+        return runToEnd<QString>([&](QObject *context, GeminiClient::TextCallback done) {
+            GeminiClient::send(c.transcriptionRequest(m_audio), c.apiKey, context, std::move(done));
+        });
+    }
+
+    GeminiResult<QByteArray> exchange(GeminiExchange::Settings settings)
+    {
+        return runToEnd<QByteArray>([&](QObject *, auto done) {
+            auto *e = new GeminiExchange(std::move(settings));
+            connect(e, &GeminiExchange::finished, done);
+        });
+    }
+
+    GeminiExchange::Settings postTo(const QByteArray &path) const
+    {
+        return {"POST",
+                QUrl(m_server->baseUrl() + QString::fromLatin1(path)),
+                QStringLiteral("k"),
+                "{}",
+                120,
+                GeminiExchange::transcriptionWaitsMs()};
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_server = new FakeGeminiServer(this);
+        qputenv("VESK_GEMINI_BASE_URL", m_server->baseUrl().toUtf8());
+    }
+
+    void init()
+    {
+        m_server->clear();
+        GeminiExchange::setWaitScale(0.01);
+    }
+
+    void generateContentOnTheWire()
+    {
+        m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral(" salom\n")));
+        const GeminiClient c = client();
+        const auto text = transcribe(c);
+        QVERIFY(text.ok());
+        QCOMPARE(text.value(), QStringLiteral("salom"));
+
+        QCOMPARE(m_server->requests().size(), 1);
+        const auto &r = m_server->requests().first();
+        QCOMPARE(r.method, QByteArray("POST"));
+        QCOMPARE(r.target, QByteArray("/v1beta/models/gemini-3.7-flash:generateContent"));
+        QCOMPARE(r.headers.value("x-goog-api-key"), QByteArray("test-key-123"));
+        QCOMPARE(r.headers.value("content-type"), QByteArray("application/json"));
+        // The key travels in its header only.
+        QVERIFY(!r.target.contains("test-key-123"));
+        QVERIFY(!r.body.contains("test-key-123"));
+        QVERIFY(!r.headers.contains("authorization"));
+        QVERIFY(!r.headers.contains("cookie"));
+        QVERIFY(!r.body.contains('\n'));
+
+        const QJsonObject body = QJsonDocument::fromJson(r.body).object();
+        const QJsonObject content = body[QStringLiteral("contents")].toArray().at(0).toObject();
+        QCOMPARE(content[QStringLiteral("role")].toString(), QStringLiteral("user"));
+        const QJsonArray parts = content[QStringLiteral("parts")].toArray();
+        QCOMPARE(parts.size(), 2);
+        QCOMPARE(parts[0].toObject()[QStringLiteral("text")].toString(), c.fullPrompt());
+        const QJsonObject inlineData =
+            parts[1].toObject()[QStringLiteral("inline_data")].toObject();
+        QCOMPARE(inlineData[QStringLiteral("mime_type")].toString(), QStringLiteral("audio/wav"));
+        QCOMPARE(inlineData[QStringLiteral("data")].toString().toLatin1(), m_audio.toBase64());
+        const QJsonObject generation = body[QStringLiteral("generationConfig")].toObject();
+        QCOMPARE(generation[QStringLiteral("temperature")].toInt(-1), 0);
+        QVERIFY(!generation.contains(QStringLiteral("thinkingConfig")));
+    }
+
+    void interactionsOnTheWire()
+    {
+        m_server->enqueue(200, FakeGeminiServer::interactionsAnswer(QStringLiteral("privet")));
+        const auto text = transcribe(client(QStringLiteral("gemini-transcribe-1")));
+        QVERIFY(text.ok());
+        QCOMPARE(text.value(), QStringLiteral("privet"));
+
+        const auto &r = m_server->requests().first();
+        QCOMPARE(r.target, QByteArray("/v1beta/interactions"));
+        QCOMPARE(r.headers.value("x-goog-api-key"), QByteArray("test-key-123"));
+        const QJsonObject body = QJsonDocument::fromJson(r.body).object();
+        QCOMPARE(body[QStringLiteral("model")].toString(), QStringLiteral("gemini-transcribe-1"));
+        const QJsonObject input = body[QStringLiteral("input")].toArray().at(0).toObject();
+        QCOMPARE(input[QStringLiteral("type")].toString(), QStringLiteral("audio"));
+        QCOMPARE(input[QStringLiteral("mime_type")].toString(), QStringLiteral("audio/wav"));
+        QCOMPARE(input[QStringLiteral("data")].toString().toLatin1(), m_audio.toBase64());
+        const QJsonObject config = body[QStringLiteral("generation_config")]
+                                       .toObject()[QStringLiteral("transcription_config")]
+                                       .toObject();
+        QCOMPARE(config[QStringLiteral("mode")].toString(), QStringLiteral("smart"));
+        QCOMPARE(config[QStringLiteral("language_codes")].toArray(), QJsonArray{"uz-UZ"});
+        QVERIFY(!config.contains(QStringLiteral("custom_vocabulary")));
+        QVERIFY(!body.contains(QStringLiteral("contents")));
+    }
+
+    void overloadIsRetriedOnSchedule()
+    {
+        // The real waits: the service must get the pause it is owed.
+        GeminiExchange::setWaitScale(1.0);
+        for (int i = 0; i < 3; ++i)
+            m_server->enqueue(503, FakeGeminiServer::errorAnswer(QStringLiteral("busy")));
+        m_server->enqueue(200, "fourth");
+        QList<int> waits;
+        const auto result = runToEnd<QByteArray>([&](QObject *, auto done) {
+            auto *e = new GeminiExchange(postTo("/v1beta/interactions"));
+            connect(e, &GeminiExchange::retrying, this,
+                    [&](int, int waitMs) { waits.append(waitMs); });
+            connect(e, &GeminiExchange::finished, done);
+        });
+        QVERIFY(result.ok());
+        QCOMPARE(result.value(), QByteArray("fourth"));
+        QCOMPARE(waits, (QList<int>{400, 1200, 3000}));
+        const auto &r = m_server->requests();
+        QCOMPARE(r.size(), 4);
+        // Lower bounds only: a slow machine may wait longer, never shorter.
+        QVERIFY(r[1].receivedMs - r[0].receivedMs >= 400);
+        QVERIFY(r[2].receivedMs - r[1].receivedMs >= 1200);
+        QVERIFY(r[3].receivedMs - r[2].receivedMs >= 3000);
+        // Every attempt sends the same request again.
+        QCOMPARE(r[3].body, r[0].body);
+        QCOMPARE(r[3].headers.value("x-goog-api-key"), QByteArray("k"));
+    }
+
+    void fourOverloadsGiveTheLastAnswer()
+    {
+        for (int i = 1; i <= 4; ++i)
+            m_server->enqueue(429,
+                              FakeGeminiServer::errorAnswer(QStringLiteral("quota %1").arg(i)));
+        m_server->enqueue(200, "never asked for");
+        const auto result = exchange(postTo("/v1beta/interactions"));
+        QVERIFY(!result.ok());
+        QCOMPARE(result.error().kind(), GeminiError::Kind::http);
+        QCOMPARE(result.error().status(), 429);
+        QCOMPARE(result.error().message(), QStringLiteral("quota 4"));
+        QVERIFY(result.error().description().startsWith(QStringLiteral("Gemini returned 429: ")));
+        QCOMPARE(m_server->requests().size(), 4);
+
+        m_server->clear();
+        for (int i = 0; i < 4; ++i)
+            m_server->enqueue(500, "plain text, not JSON \xe2\x80\x94 whole");
+        const auto plain = exchange(postTo("/v1beta/interactions"));
+        QCOMPARE(plain.error().status(), 500);
+        QCOMPARE(plain.error().message(), QStringLiteral("plain text, not JSON — whole"));
+    }
+
+    void otherStatusesAreNotRetried_data()
+    {
+        QTest::addColumn<int>("status");
+        for (int status : {400, 401, 403, 404, 201, 302})
+            QTest::addRow("%d", status) << status;
+    }
+
+    void otherStatusesAreNotRetried()
+    {
+        QFETCH(int, status);
+        m_server->enqueue(status, FakeGeminiServer::errorAnswer(QStringLiteral("bad key")));
+        m_server->enqueue(200, "never asked for");
+        const auto result = exchange(postTo("/v1beta/interactions"));
+        QVERIFY(!result.ok());
+        QCOMPARE(result.error().status(), status);
+        QCOMPARE(result.error().description(),
+                 QStringLiteral("Gemini returned %1: bad key").arg(status));
+        QCOMPARE(m_server->requests().size(), 1);
+    }
+
+    void transportFailuresAreRetriedThenReported()
+    {
+        // A port that was just free: every attempt is refused.
+        quint16 port = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            port = probe.serverPort();
+        }
+        GeminiExchange::Settings s = postTo("/");
+        s.address = QUrl(QStringLiteral("http://127.0.0.1:%1/v1beta/interactions").arg(port));
+        int retries = 0;
+        const auto result = runToEnd<QByteArray>([&](QObject *, auto done) {
+            auto *e = new GeminiExchange(s);
+            connect(e, &GeminiExchange::retrying, this, [&] { ++retries; });
+            connect(e, &GeminiExchange::finished, done);
+        });
+        QCOMPARE(result.error().kind(), GeminiError::Kind::transport);
+        QCOMPARE(retries, 3);
+    }
+
+    void hangingRequestTimesOut()
+    {
+        m_server->enqueue({200, {}, true});
+        GeminiExchange::Settings s = postTo("/v1beta/interactions");
+        s.timeoutSeconds = 1;
+        s.waitsMs = {};
+        const auto result = exchange(s);
+        QCOMPARE(result.error().kind(), GeminiError::Kind::transport);
+        QVERIFY(result.error().description().contains(QLatin1String("1")));
+    }
+
+    void cancelStopsTheWaitAndTheRequest()
+    {
+        GeminiExchange::setWaitScale(1.0);
+        m_server->enqueue(503, "busy");
+        m_server->enqueue(200, "never asked for");
+        auto result = runToEnd<QByteArray>([&](QObject *, auto done) {
+            auto *e = new GeminiExchange(postTo("/v1beta/interactions"));
+            connect(e, &GeminiExchange::retrying, e, &GeminiExchange::cancel, Qt::QueuedConnection);
+            connect(e, &GeminiExchange::finished, done);
+        });
+        QCOMPARE(result.error().kind(), GeminiError::Kind::cancelled);
+        QTest::qWait(600);
+        QCOMPARE(m_server->requests().size(), 1);
+
+        m_server->clear();
+        m_server->enqueue({200, {}, true});
+        result = runToEnd<QByteArray>([&](QObject *, auto done) {
+            auto *e = new GeminiExchange(postTo("/v1beta/interactions"));
+            connect(m_server, &FakeGeminiServer::requestReceived, e, &GeminiExchange::cancel);
+            connect(e, &GeminiExchange::finished, done);
+        });
+        QCOMPARE(result.error().kind(), GeminiError::Kind::cancelled);
+    }
+
+    void aDestroyedContextGetsNoAnswer()
+    {
+        m_server->enqueue({200, {}, true});
+        bool called = false;
+        auto *context = new QObject;
+        GeminiClient c = client();
+        GeminiClient::send(c.transcriptionRequest(m_audio), c.apiKey, context,
+                           [&](const GeminiResult<QString> &) { called = true; });
+        QVERIFY(m_server->waitForRequests(1));
+        delete context;
+        QTest::qWait(100);
+        QVERIFY(!called);
+    }
+
+    void nothingIsSentForBadInput()
+    {
+        GeminiClient noKey = client();
+        noKey.apiKey.clear();
+        QCOMPARE(transcribe(noKey).error().description(),
+                 QStringLiteral("No API key. Add it in Settings, or set GEMINI_API_KEY."));
+
+        GeminiClient headerBreaker = client();
+        headerBreaker.apiKey = QStringLiteral("key\r\nX-Evil: 1");
+        QCOMPARE(transcribe(headerBreaker).error().kind(), GeminiError::Kind::invalidApiKey);
+
+        for (const QString &model :
+             {QStringLiteral(" "), QStringLiteral("a/b"), QStringLiteral("m?x=1"),
+              QStringLiteral("m#f"), QStringLiteral("m\tx")})
+            QCOMPARE(transcribe(client(model)).error().kind(), GeminiError::Kind::invalidModel);
+
+        QTest::qWait(50);
+        QCOMPARE(m_server->requests().size(), 0);
+    }
+
+    void modelListing()
+    {
+        m_server->enqueue(200, FakeGeminiServer::modelsAnswer({QStringLiteral("gemini-pro"),
+                                                               QStringLiteral("gemini-3.7-flash"),
+                                                               QStringLiteral("embedding-1")}));
+        const auto names = client().listModelsAndWait();
+        QVERIFY(names.ok());
+        QCOMPARE(names.value(), (QStringList{"embedding-1", "gemini-3.7-flash", "gemini-pro"}));
+        const auto &r = m_server->requests().first();
+        QCOMPARE(r.method, QByteArray("GET"));
+        QCOMPARE(r.target, QByteArray("/v1beta/models?pageSize=200"));
+        QCOMPARE(r.headers.value("x-goog-api-key"), QByteArray("test-key-123"));
+        QVERIFY(r.body.isEmpty());
+
+        // One attempt only, even when the service is busy.
+        m_server->clear();
+        m_server->enqueue(503, FakeGeminiServer::errorAnswer(QStringLiteral("busy")));
+        m_server->enqueue(200, FakeGeminiServer::modelsAnswer({}));
+        const auto busy = client().listModelsAndWait();
+        QCOMPARE(busy.error().status(), 503);
+        QCOMPARE(m_server->requests().size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(ExchangeTest)
+#include "tst_exchange.moc"
