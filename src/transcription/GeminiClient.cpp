@@ -3,10 +3,13 @@
 #include "Config.h"
 #include "GeminiExchange.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
+#include <array>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -57,17 +60,36 @@ bool usableInPath(const QString &model)
     return true;
 }
 
+// Standard Base64 with padding. Each 12-bit half of a 3-byte group maps to its two output
+// characters through one table look-up: several times faster than encoding six bits at a time,
+// which matters for a ten-minute recording of 19 MB.
 void encodeBase64(const QByteArray &bytes, char *out)
 {
-    // Whole groups of three bytes encode without padding, so the pieces join seamlessly; each
-    // piece stays small enough to live in the cache.
-    constexpr qsizetype piece = 3 * 16 * 1024;
-    for (qsizetype at = 0; at < bytes.size(); at += piece) {
-        const QByteArray encoded =
-            QByteArray::fromRawData(bytes.constData() + at, qMin(piece, bytes.size() - at))
-                .toBase64();
-        std::memcpy(out, encoded.constData(), size_t(encoded.size()));
-        out += encoded.size();
+    static constexpr char alphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static const auto pairs = [] {
+        std::array<std::array<char, 2>, 4096> table{};
+        for (int i = 0; i < 4096; ++i)
+            table[size_t(i)] = {alphabet[i >> 6], alphabet[i & 63]};
+        return table;
+    }();
+
+    const auto *in = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const qsizetype whole = bytes.size() / 3 * 3;
+    for (qsizetype at = 0; at < whole; at += 3) {
+        const unsigned group = unsigned(in[at]) << 16 | unsigned(in[at + 1]) << 8 | in[at + 2];
+        std::memcpy(out, pairs[group >> 12].data(), 2);
+        std::memcpy(out + 2, pairs[group & 0xfff].data(), 2);
+        out += 4;
+    }
+    const qsizetype rest = bytes.size() - whole;
+    if (rest > 0) {
+        const unsigned group =
+            unsigned(in[whole]) << 16 | (rest == 2 ? unsigned(in[whole + 1]) << 8 : 0u);
+        out[0] = alphabet[group >> 18];
+        out[1] = alphabet[(group >> 12) & 63];
+        out[2] = rest == 2 ? alphabet[(group >> 6) & 63] : '=';
+        out[3] = '=';
     }
 }
 
@@ -163,6 +185,28 @@ GeminiResult<QUrl> GeminiClient::interactionsAddress()
 GeminiResult<QUrl> GeminiClient::modelsAddress()
 {
     return address(QStringLiteral("/v1beta/models?pageSize=200"));
+}
+
+GeminiResult<QByteArray> GeminiClient::readAudio(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return GeminiError::fileRead(path, file.errorString());
+    // One read into a buffer of the file's size: readAll() grows its buffer step by step, which
+    // costs a hundred milliseconds for a ten-minute recording.
+    const qint64 size = file.size();
+    if (size < 0 || size > std::numeric_limits<int>::max() / 2)
+        return GeminiError::fileRead(path, QStringLiteral("the file is too large"));
+    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < size) {
+        const qint64 n = file.read(bytes.data() + got, size - got);
+        if (n <= 0)
+            return GeminiError::fileRead(path, n < 0 ? file.errorString()
+                                                     : QStringLiteral("the file ended early"));
+        got += n;
+    }
+    return bytes;
 }
 
 bool GeminiClient::usesInteractions(const QString &model)

@@ -61,6 +61,10 @@ struct GeminiClient
     static GeminiResult<QUrl> interactionsAddress();
     static GeminiResult<QUrl> modelsAddress();
 
+    // The whole recording, for a request body; a file that cannot be read whole is a fileRead
+    // error.
+    static GeminiResult<QByteArray> readAudio(const QString &path);
+
     // --- Transcription. Interactions when the model name contains "transcribe" (case-sensitive).
     static bool usesInteractions(const QString &model);
     GeminiResult<GeminiRequest> transcriptionRequest(const QByteArray &audio) const;

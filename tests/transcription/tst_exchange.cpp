@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 // The real network code against a scripted server on 127.0.0.1.
@@ -98,6 +99,42 @@ private Q_SLOTS:
         const QJsonObject generation = body[QStringLiteral("generationConfig")].toObject();
         QCOMPARE(generation[QStringLiteral("temperature")].toInt(-1), 0);
         QVERIFY(!generation.contains(QStringLiteral("thinkingConfig")));
+    }
+
+    void audioOfEveryLengthIsEncodedWhole()
+    {
+        QTemporaryDir dir;
+        for (int length = 0; length <= 7; ++length) {
+            QByteArray audio;
+            for (int i = 0; i < length; ++i)
+                audio.append(char(0xfb - 37 * i));
+            const QString path = dir.filePath(QString::number(length));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(audio);
+            f.close();
+            const auto read = GeminiClient::readAudio(path);
+            QVERIFY(read.ok());
+            QCOMPARE(read.value(), audio);
+            for (const QString &model : {QStringLiteral("m"), QStringLiteral("m-transcribe")}) {
+                const auto request = client(model).transcriptionRequest(read.value());
+                QJsonParseError error;
+                const QJsonDocument body = QJsonDocument::fromJson(request.value().body, &error);
+                QCOMPARE(error.error, QJsonParseError::NoError);
+                const QByteArray data =
+                    model == QStringLiteral("m")
+                        ? body[QStringLiteral("contents")][0][QStringLiteral("parts")][1]
+                              [QStringLiteral("inline_data")][QStringLiteral("data")]
+                                  .toString()
+                                  .toLatin1()
+                        : body[QStringLiteral("input")][0][QStringLiteral("data")]
+                              .toString()
+                              .toLatin1();
+                QCOMPARE(data, audio.toBase64());
+            }
+        }
+        const auto missing = GeminiClient::readAudio(dir.filePath(QStringLiteral("none.wav")));
+        QCOMPARE(missing.error().kind(), GeminiError::Kind::fileRead);
     }
 
     void interactionsOnTheWire()

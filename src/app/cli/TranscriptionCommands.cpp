@@ -46,12 +46,12 @@ int transcribe(const QStringList &args)
             done(GeminiError::noApiKey());
             return;
         }
-        QFile file(args.first());
-        if (!file.open(QIODevice::ReadOnly)) {
-            done(GeminiError::fileRead(args.first(), file.errorString()));
+        const auto audio = GeminiClient::readAudio(args.first());
+        if (!audio.ok()) {
+            done(audio.error());
             return;
         }
-        GeminiClient::send(client.transcriptionRequest(file.readAll()), client.apiKey, context,
+        GeminiClient::send(client.transcriptionRequest(audio.value()), client.apiKey, context,
                            std::move(done));
     });
     if (!text.ok()) {
