@@ -1,0 +1,71 @@
+#include "Resources.h"
+#include "Symbols.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QtTest>
+
+// The bundled symbols, sounds and app icon are really in the program and usable.
+class ResourcesTest : public QObject
+{
+    Q_OBJECT
+
+    static int pixelsOf(const QImage &image, const QColor &color)
+    {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.alpha() > 200 && qAbs(c.red() - color.red()) < 8 &&
+                    qAbs(c.green() - color.green()) < 8 && qAbs(c.blue() - color.blue()) < 8)
+                    ++count;
+            }
+        return count;
+    }
+
+private Q_SLOTS:
+    void symbolsDrawInTheirColour()
+    {
+        const QStringList names = Symbols::names();
+        for (const char *needed :
+             {"mic", "mic.fill", "mic.slash", "mic.slash.fill", "waveform",
+              "exclamationmark.triangle", "exclamationmark.triangle.fill", "xmark", "arrow.up"})
+            QVERIFY2(names.contains(QLatin1String(needed)), needed);
+        for (const QString &name : names) {
+            const QColor colour(200, 40, 30);
+            const QImage image = Symbols::pixmap(name, colour, 32, 2).toImage();
+            QCOMPARE(image.size(), QSize(64, 64));
+            // Some of the symbol is there, in the colour asked for, and not all of the square.
+            const int drawn = pixelsOf(image, colour);
+            QVERIFY2(drawn > 40 && drawn < 64 * 64, qPrintable(name));
+        }
+        QVERIFY(Symbols::pixmap(QStringLiteral("no.such.symbol"), Qt::black, 16).isNull());
+        QVERIFY(!Symbols::icon(QStringLiteral("mic"), Qt::white).isNull());
+    }
+
+    void soundsAreWaveFiles()
+    {
+        QCOMPARE(Resources::soundNames(), (QStringList{"Tink", "Pop", "Funk", "Basso"}));
+        for (const QString &name : Resources::soundNames()) {
+            QFile f(Resources::soundPath(name));
+            QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(name));
+            const QByteArray head = f.read(12);
+            QVERIFY(head.startsWith("RIFF") && head.endsWith("WAVE"));
+            QVERIFY(f.size() > 1000);
+            QCOMPARE(Resources::soundUrl(name).scheme(), QStringLiteral("qrc"));
+        }
+        QVERIFY(Resources::soundPath(QStringLiteral("Glass")).isEmpty());
+    }
+
+    void appIcon()
+    {
+        const QIcon icon = Resources::appIcon();
+        QVERIFY(!icon.isNull());
+        QVERIFY(!icon.pixmap(64).toImage().isNull());
+    }
+};
+
+QTEST_MAIN(ResourcesTest)
+#include "tst_resources.moc"
