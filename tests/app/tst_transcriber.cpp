@@ -1,0 +1,140 @@
+#include "Config.h"
+#include "FakeGeminiServer.h"
+#include "GeminiTranscriber.h"
+#include "TestSupport.h"
+
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+// The dictation's request path: worker thread, answers on the main thread, cancel.
+class TranscriberTest : public QObject
+{
+    Q_OBJECT
+
+    FakeGeminiServer *m_server = nullptr;
+    QTemporaryDir m_dir;
+    QString m_file;
+
+    struct Answer
+    {
+        bool called = false;
+        std::optional<QString> text;
+        QString error;
+        bool onMainThread = false;
+    };
+
+    TranscriberPort::Done recordInto(Answer &a)
+    {
+        return [&a](std::optional<QString> text, QString error) {
+            a.called = true;
+            a.text = std::move(text);
+            a.error = std::move(error);
+            a.onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+        };
+    }
+
+    static Config keyed()
+    {
+        Config c;
+        c.apiKey = QStringLiteral("k-1");
+        return c;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        TestSupport::isolateDataDir();
+        qunsetenv("GEMINI_API_KEY");
+        m_server = new FakeGeminiServer(this);
+        qputenv("VESK_GEMINI_BASE_URL", m_server->baseUrl().toUtf8());
+        m_file = m_dir.filePath(QStringLiteral("r.wav"));
+        QFile f(m_file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(3000, '\x11'));
+    }
+
+    void init() { m_server->clear(); }
+
+    void answersArriveOnTheMainThread()
+    {
+        GeminiTranscriber t;
+        m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("bir ikki")));
+        Answer a;
+        t.transcribe(keyed(), m_file, recordInto(a));
+        QTRY_VERIFY(a.called);
+        QCOMPARE(a.text, std::optional<QString>(QStringLiteral("bir ikki")));
+        QVERIFY(a.error.isEmpty());
+        QVERIFY(a.onMainThread);
+        QVERIFY(m_server->requests().first().body.contains(QByteArray(3000, '\x11').toBase64()));
+
+        // The snapshot's model picks the endpoint.
+        Config transcribeModel = keyed();
+        transcribeModel.model = QStringLiteral("x-transcribe");
+        m_server->enqueue(200, FakeGeminiServer::interactionsAnswer(QStringLiteral("uch")));
+        Answer b;
+        t.transcribe(transcribeModel, m_file, recordInto(b));
+        QTRY_VERIFY(b.called);
+        QCOMPARE(b.text, std::optional<QString>(QStringLiteral("uch")));
+        QCOMPARE(m_server->requests().last().target, QByteArray("/v1beta/interactions"));
+    }
+
+    void failuresCarryTheirDescription()
+    {
+        GeminiTranscriber t;
+        Answer noKey;
+        t.transcribe(Config(), m_file, recordInto(noKey));
+        QTRY_VERIFY(noKey.called);
+        QVERIFY(!noKey.text);
+        QCOMPARE(noKey.error,
+                 QStringLiteral("No API key. Add it in Settings, or set GEMINI_API_KEY."));
+
+        Answer missing;
+        t.transcribe(keyed(), m_dir.filePath(QStringLiteral("gone.wav")), recordInto(missing));
+        QTRY_VERIFY(missing.called);
+        QVERIFY(!missing.text);
+        QVERIFY(!missing.error.isEmpty());
+
+        m_server->enqueue(400, FakeGeminiServer::errorAnswer(QStringLiteral("bad audio")));
+        Answer rejected;
+        t.transcribe(keyed(), m_file, recordInto(rejected));
+        QTRY_VERIFY(rejected.called);
+        QCOMPARE(rejected.error, QStringLiteral("Gemini returned 400: bad audio"));
+        QCOMPARE(m_server->requests().size(), 1);
+    }
+
+    void cancelDropsTheAnswerAndTheNextRequestWorks()
+    {
+        GeminiTranscriber t;
+        m_server->enqueue({200, {}, true});
+        Answer cancelled;
+        t.transcribe(keyed(), m_file, recordInto(cancelled));
+        QVERIFY(m_server->waitForRequests(1));
+        t.cancel();
+        QTest::qWait(200);
+        QVERIFY(!cancelled.called);
+
+        m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("keyin")));
+        Answer next;
+        t.transcribe(keyed(), m_file, recordInto(next));
+        QTRY_VERIFY(next.called);
+        QCOMPARE(next.text, std::optional<QString>(QStringLiteral("keyin")));
+        QVERIFY(!cancelled.called);
+    }
+
+    void destroyingMidRequestIsClean()
+    {
+        m_server->enqueue({200, {}, true});
+        Answer a;
+        {
+            GeminiTranscriber t;
+            t.transcribe(keyed(), m_file, recordInto(a));
+            QVERIFY(m_server->waitForRequests(1));
+        }
+        QTest::qWait(100);
+        QVERIFY(!a.called);
+    }
+};
+
+QTEST_GUILESS_MAIN(TranscriberTest)
+#include "tst_transcriber.moc"
