@@ -1,0 +1,123 @@
+#include "AppLanguage.h"
+
+#include "Log.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QProcess>
+#include <QSettings>
+#include <QTranslator>
+
+namespace AppLanguage {
+
+namespace {
+
+const QString key = QStringLiteral("AppleLanguages");
+const QStringList tables = {QStringLiteral("uz"), QStringLiteral("en"), QStringLiteral("ru")};
+
+QSettings settings()
+{
+    return QSettings(QStringLiteral("Vesk"), QStringLiteral("Vesk Voice"));
+}
+
+void relaunch()
+{
+    const QStringList command = restartCommand(QCoreApplication::applicationFilePath());
+    // A start error is ignored: the program still ends, and the language applies next time.
+    if (!QProcess::startDetached(command.first(), command.mid(1)))
+        Log::write(QStringLiteral("could not start the restart script"));
+    QCoreApplication::quit();
+}
+
+std::function<void()> &restarter()
+{
+    static std::function<void()> r = relaunch;
+    return r;
+}
+
+} // namespace
+
+const QList<Choice> &choices()
+{
+    static const QList<Choice> list = {
+        {std::nullopt, QCoreApplication::translate("AppLanguage", "System")},
+        {QStringLiteral("uz"), QStringLiteral("Oʻzbekcha")},
+        {QStringLiteral("en"), QStringLiteral("English")},
+        {QStringLiteral("ru"), QStringLiteral("Русский")},
+    };
+    return list;
+}
+
+std::optional<QString> chosen()
+{
+    const QVariant value = settings().value(key);
+    // QSettings hands a one-element list back as a plain string.
+    if (value.typeId() == QMetaType::QString) {
+        const QString code = value.toString();
+        return code.isEmpty() ? std::nullopt : std::optional<QString>(code);
+    }
+    if (value.typeId() != QMetaType::QStringList && value.typeId() != QMetaType::QVariantList)
+        return std::nullopt;
+    const QVariantList list = value.toList();
+    if (list.isEmpty() || list.first().typeId() != QMetaType::QString)
+        return std::nullopt;
+    for (const QVariant &v : list) {
+        if (v.typeId() != QMetaType::QString)
+            return std::nullopt;
+    }
+    return list.first().toString();
+}
+
+void choose(const std::optional<QString> &code)
+{
+    const std::optional<QString> current = chosen();
+    QSettings s = settings();
+    if (code) {
+        if (current == code)
+            return;
+        s.setValue(key, QStringList{*code});
+    } else {
+        if (!current)
+            return;
+        s.remove(key);
+    }
+    s.sync();
+    restarter()();
+}
+
+QStringList restartCommand(const QString &executable)
+{
+    return {QStringLiteral("/bin/sh"), QStringLiteral("-c"), QStringLiteral("sleep 1; exec \"$0\""),
+            executable};
+}
+
+void setRestarter(std::function<void()> r)
+{
+    restarter() = r ? std::move(r) : relaunch;
+}
+
+QString effectiveCode()
+{
+    if (const auto code = chosen(); code && tables.contains(*code))
+        return *code;
+    for (const QString &language : QLocale::system().uiLanguages()) {
+        const QString base = language.section(QLatin1Char('-'), 0, 0).toLower();
+        if (tables.contains(base))
+            return base;
+    }
+    return QStringLiteral("en");
+}
+
+QString installTranslator(QCoreApplication *app)
+{
+    const QString code = effectiveCode();
+    auto *translator = new QTranslator(app);
+    if (!translator->load(QStringLiteral(":/translations/vesk_") + code + QStringLiteral(".qm"))) {
+        delete translator;
+        return {};
+    }
+    app->installTranslator(translator);
+    return code;
+}
+
+} // namespace AppLanguage

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class QCoreApplication;
+
+// The language of the interface: an override kept in the application's own settings (not in the
+// data folder), or the system's language when none is stored. A change restarts the program.
+namespace AppLanguage {
+
+struct Choice
+{
+    std::optional<QString> code; // nothing: follow the system
+    QString name;                // in its own language; "System" in the interface language
+};
+
+// System, Oʻzbekcha, English, Русский, in that order.
+const QList<Choice> &choices();
+
+// The first code of the stored override; nothing when none (or no usable list) is stored.
+std::optional<QString> chosen();
+
+// Stores the choice and restarts when it differs from chosen(); nothing happens otherwise.
+void choose(const std::optional<QString> &code);
+
+// The program and arguments that start `executable` again after a second. The path travels as
+// the script's $0, never inside the script text, so no path can break or extend the command.
+QStringList restartCommand(const QString &executable);
+
+// What choose() does after storing: by default, start restartCommand() and quit. Tests replace
+// it.
+void setRestarter(std::function<void()> restarter);
+
+// The language the interface runs in: chosen(), else the first system language we have a table
+// for, else English.
+QString effectiveCode();
+// Installs the string table of effectiveCode() (English has one too, for texts that are worded
+// differently on this desktop). Returns the code loaded, empty when none could be.
+QString installTranslator(QCoreApplication *app);
+
+} // namespace AppLanguage
