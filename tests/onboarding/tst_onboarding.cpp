@@ -1,0 +1,276 @@
+#include "AppState.h"
+#include "FakeGeminiServer.h"
+#include "OnboardingSteps.h"
+#include "OnboardingView.h"
+#include "OnboardingWidgets.h"
+#include "TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+// The first-run guide driven through its real widgets.
+class OnboardingTest : public QObject
+{
+    Q_OBJECT
+
+    FakeGeminiServer *m_server = nullptr;
+
+    struct Harness
+    {
+        AppState state{Config(), History()};
+        QList<Config> saved;
+        int finished = 0;
+        MicStatus mic = MicStatus::authorized;
+        QList<QUrl> opened;
+        std::unique_ptr<OnboardingView> view;
+
+        explicit Harness(const Config &config = Config(), MicStatus initial = MicStatus::authorized)
+            : mic(initial)
+        {
+            state.setConfig(config);
+            GuideServices services;
+            services.micStatus = [this] { return mic; };
+            services.requestMicrophone = [this](std::function<void()> answered) {
+                mic = MicStatus::authorized;
+                answered();
+            };
+            services.hotkeyLabel = [](HotkeyKind k) {
+                return QStringLiteral("label-") + rawValue(k);
+            };
+            services.openUrl = [this](const QUrl &u) { opened.append(u); };
+            view = std::make_unique<OnboardingView>(
+                &state, [this](const Config &c) { saved.append(c); }, [this] { ++finished; },
+                initial, services);
+            view->show();
+        }
+        template <typename T> T *page() const { return qobject_cast<T *>(view->page()); }
+        bool pageShows(const QString &text) const
+        {
+            for (const QLabel *l : view->page()->findChildren<QLabel *>()) {
+                if (l->isVisibleTo(view->page()) && l->text() == text)
+                    return true;
+            }
+            return false;
+        }
+    };
+
+    static Config languagesChosen()
+    {
+        Config c;
+        c.languageCodes = {QStringLiteral("uz-UZ")};
+        return c;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        TestSupport::isolateDataDir();
+        qunsetenv("GEMINI_API_KEY");
+        m_server = new FakeGeminiServer(this);
+        qputenv("VESK_GEMINI_BASE_URL", m_server->baseUrl().toUtf8());
+    }
+
+    void init() { m_server->clear(); }
+
+    void languagesInTableOrderGateNext()
+    {
+        Config c;
+        c.languageCodes = {QStringLiteral("xx-XX")}; // unknown: dropped at the first change
+        Harness h(c);
+        h.state.setConfig([] {
+            Config none;
+            none.languageCodes = {};
+            return none;
+        }());
+        h.view->move(0); // rebuild nothing, just store
+        QVERIFY(!h.view->nextButton()->isEnabled());
+        QVERIFY(!h.view->backButton()->isVisible());
+        QVERIFY(!h.view->finishButton()->isVisible());
+
+        auto *page = h.page<LanguagesStep>();
+        QVERIFY(page);
+        QCOMPARE(page->boxes().size(), 13);
+        QCOMPARE(page->boxes()[0]->text(), QString::fromUtf8("O\u02BBzbekcha"));
+        page->boxes()[2]->click(); // English
+        page->boxes()[0]->click(); // Uzbek
+        page->boxes()[1]->click(); // Russian
+        QCOMPARE(h.state.config().languageCodes, (QStringList{"uz-UZ", "ru-RU", "en-US"}));
+        QVERIFY(h.view->nextButton()->isEnabled());
+        for (int i : {0, 1, 2})
+            page->boxes()[i]->click();
+        QVERIFY(h.state.config().languageCodes.isEmpty());
+        QVERIFY(!h.view->nextButton()->isEnabled());
+
+        // Return does nothing while Next is disabled, and presses it once enabled.
+        QTest::keyClick(h.view.get(), Qt::Key_Return);
+        QCOMPARE(h.view->step(), OnboardingView::Step::languages);
+        page->boxes()[3]->click();
+        QTest::keyClick(h.view.get(), Qt::Key_Return);
+        QCOMPARE(h.view->step(), OnboardingView::Step::microphone);
+        QVERIFY(h.view->backButton()->isVisible());
+        // Every page turn stores the configuration.
+        QCOMPARE(h.saved.last().languageCodes, QStringList{"kk-KZ"});
+    }
+
+    void unknownCodeIsDroppedAtFirstChange()
+    {
+        Config c;
+        c.languageCodes = {QStringLiteral("xx-XX"), QStringLiteral("ru-RU")};
+        Harness h(c);
+        QVERIFY(h.page<LanguagesStep>()->boxes()[1]->isChecked());
+        h.page<LanguagesStep>()->boxes()[0]->click();
+        QCOMPARE(h.state.config().languageCodes, (QStringList{"uz-UZ", "ru-RU"}));
+    }
+
+    void microphoneStatusRefreshesByItself()
+    {
+        Harness h(languagesChosen(), MicStatus::denied);
+        h.view->move(+1);
+        QCOMPARE(h.view->step(), OnboardingView::Step::microphone);
+        QVERIFY(!h.view->nextButton()->isEnabled());
+        QVERIFY(h.pageShows(QStringLiteral("Microphone access is off")));
+        QVERIFY(h.view->page()->findChild<QPushButton *>()->text() ==
+                QStringLiteral("Open System Settings"));
+
+        h.mic = MicStatus::authorized; // granted elsewhere
+        QTRY_VERIFY_WITH_TIMEOUT(h.view->nextButton()->isEnabled(), 3000);
+        QVERIFY(h.pageShows(QStringLiteral("Microphone allowed")));
+
+        Harness ask(languagesChosen(), MicStatus::notDetermined);
+        ask.mic = MicStatus::notDetermined;
+        ask.view->move(+1);
+        auto *allow = ask.view->page()->findChild<QPushButton *>();
+        QCOMPARE(allow->text(), QStringLiteral("Allow microphone"));
+        allow->click();
+        QCOMPARE(ask.view->micStatus(), MicStatus::authorized);
+        QVERIFY(ask.view->nextButton()->isEnabled());
+    }
+
+    void accessibilityPageFollowsTheState()
+    {
+        Harness h(languagesChosen());
+        h.view->move(+1);
+        h.view->move(+1);
+        QCOMPARE(h.view->step(), OnboardingView::Step::accessibility);
+        QVERIFY(!h.view->nextButton()->isEnabled());
+        QVERIFY(h.pageShows(QStringLiteral("Waiting for permission...")));
+        h.state.setAccessibilityGranted(true);
+        QVERIFY(h.view->nextButton()->isEnabled());
+        QVERIFY(h.pageShows(QStringLiteral("Accessibility allowed")));
+        h.view->move(-1);
+        QCOMPARE(h.view->step(), OnboardingView::Step::microphone);
+    }
+
+    void keyCheck()
+    {
+        Harness h(languagesChosen());
+        h.state.setAccessibilityGranted(true);
+        for (int i = 0; i < 3; ++i)
+            h.view->move(+1);
+        auto *page = h.page<GeminiStep>();
+        QVERIFY(page);
+        QVERIFY(!h.view->nextButton()->isEnabled());
+        QVERIFY(!page->checkButton()->isEnabled());
+
+        QTest::keyClicks(page->keyField(), QStringLiteral("   "));
+        QVERIFY(!page->checkButton()->isEnabled());
+
+        // A failure shows its description and leaves Next as it was.
+        m_server->enqueue(400, FakeGeminiServer::errorAnswer(QStringLiteral("API key not valid")));
+        page->keyField()->clear();
+        QTest::keyClicks(page->keyField(), QStringLiteral("  bad-key\t"));
+        page->checkButton()->click();
+        QVERIFY(page->isBusy());
+        QCOMPARE(page->checkButton()->text(), QStringLiteral("Checking..."));
+        QTRY_VERIFY(!page->isBusy());
+        QCOMPARE(page->error(), QStringLiteral("Gemini returned 400: API key not valid"));
+        QVERIFY(page->findChild<QLabel *>(QStringLiteral("warningText")));
+        QVERIFY(!h.view->nextButton()->isEnabled());
+        QCOMPARE(h.state.config().apiKey, QStringLiteral("bad-key"));
+        QCOMPARE(m_server->requests().last().headers.value("x-goog-api-key"),
+                 QByteArray("bad-key"));
+
+        // Success: the key is stored trimmed, the model picked, Next enabled.
+        m_server->enqueue(200,
+                          FakeGeminiServer::modelsAnswer(
+                              {QStringLiteral("gemini-pro"), QStringLiteral("gemini-2.5-flash")}));
+        page->keyField()->clear();
+        QTest::keyClicks(page->keyField(), QStringLiteral(" good-key "));
+        page->checkButton()->click();
+        QTRY_VERIFY(h.view->keyChecked());
+        QCOMPARE(h.state.config().apiKey, QStringLiteral("good-key"));
+        QCOMPARE(h.state.config().model, QStringLiteral("gemini-2.5-flash"));
+        QVERIFY(h.pageShows(QStringLiteral("The key works. Model: gemini-2.5-flash")));
+        QVERIFY(h.view->nextButton()->isEnabled());
+
+        // Any edit asks for a new check.
+        QTest::keyClick(page->keyField(), Qt::Key_Backspace);
+        QVERIFY(!h.view->keyChecked());
+        QVERIFY(!h.view->nextButton()->isEnabled());
+        QVERIFY(!h.pageShows(QStringLiteral("The key works. Model: gemini-2.5-flash")));
+
+        h.view->page()->findChild<QPushButton *>(QStringLiteral("aiStudioLink"))->click();
+        QCOMPARE(h.opened, QList<QUrl>{GeminiStep::aiStudioUrl()});
+    }
+
+    void environmentKeyCountsAsChecked()
+    {
+        qputenv("GEMINI_API_KEY", "from-env");
+        Harness h(languagesChosen());
+        qunsetenv("GEMINI_API_KEY");
+        QVERIFY(h.view->keyChecked());
+    }
+
+    void tryItAndFinish()
+    {
+        Harness h(languagesChosen());
+        h.state.setAccessibilityGranted(true);
+        h.view->setKeyChecked(true);
+        for (int i = 0; i < 4; ++i)
+            h.view->move(+1);
+        QCOMPARE(h.view->step(), OnboardingView::Step::tryIt);
+        QVERIFY(!h.view->nextButton()->isVisible());
+        QVERIFY(h.view->finishButton()->isVisible());
+        h.view->move(+1); // nothing after the last page
+        QCOMPARE(h.view->step(), OnboardingView::Step::tryIt);
+
+        auto *page = h.page<TryItStep>();
+        QCOMPARE(page->hotkeyPicker()->count(), 4);
+        QCOMPARE(page->hotkeyPicker()->itemText(3), QStringLiteral("label-rightCommand"));
+        const qsizetype before = h.saved.size();
+        page->hotkeyPicker()->setCurrentIndex(0);
+        QCOMPARE(h.saved.size(), before + 1);
+        QCOMPARE(h.saved.last().hotkey, HotkeyKind::control);
+
+        h.state.setMessage(QStringLiteral("Gemini returned 503: busy"));
+        h.state.setPhase(AppState::Phase::failed);
+        QVERIFY(page->findChild<QLabel *>(QStringLiteral("warningText")));
+
+        // Closing half-way would leave it undone; Return on the last page finishes.
+        QVERIFY(!h.saved.last().onboardingDone);
+        page->hotkeyPicker()->setFocus();
+        QTest::keyClick(h.view.get(), Qt::Key_Return);
+        QCOMPARE(h.finished, 1);
+        QVERIFY(h.saved.last().onboardingDone);
+        QVERIFY(h.state.config().onboardingDone);
+    }
+
+    void progressDots()
+    {
+        ProgressDots dots(5);
+        dots.setCurrent(2);
+        QTRY_COMPARE(dots.dotRects()[2].width(), 22.0);
+        QCOMPARE(dots.dotRects()[0].width(), 8.0);
+        QCOMPARE(dots.dotRects()[4].height(), 8.0);
+        dots.setCurrent(9);
+        QCOMPARE(dots.current(), 4);
+    }
+};
+
+QTEST_MAIN(OnboardingTest)
+#include "tst_onboarding.moc"
