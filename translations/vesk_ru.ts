@@ -1,0 +1,335 @@
+<?xml version='1.0' encoding='utf-8'?>
+<TS version="2.1" language="ru" sourcelanguage="en">
+<context>
+    <name>AccessibilityStep</name>
+    <message>
+        <source>Accessibility</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>macOS asks for this so Vesk Voice can notice the hotkey in any app and type the text where your cursor is. It never saves or sends anything you type.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Accessibility allowed</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Press the button below. System Settings opens.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Find Vesk Voice in the list and turn it on. If it is not there, press +, open Applications and choose Vesk Voice.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Come back here. This screen updates by itself.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Open System Settings</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Waiting for permission...</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>AppDelegate</name>
+    <message>
+        <source>Accessibility permission needed</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hold %1 to talk</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Recording... (Esc to cancel)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Transcribing...</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Something went wrong</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>AppLanguage</name>
+    <message>
+        <source>System</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>AppLanguagePicker</name>
+    <message>
+        <source>Interface language</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>AppShell</name>
+    <message>
+        <source>Download</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Add your Gemini API key in Settings.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Microphone access denied. Enable it in System Settings &gt; Privacy &amp; Security &gt; Microphone.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Waiting for Accessibility permission. Add Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Accessibility.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Cancel transcription</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Retry last recording</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Microphone: </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hide floating button</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Show floating button</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Copy last: </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Insert last again</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Check for updates...</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Open log</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Quit Vesk Voice</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>System default</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>GeminiError</name>
+    <message>
+        <source>no answer within %1 seconds</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Gemini returned </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Could not read the Gemini response: </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>No API key. Add it in Settings, or set GEMINI_API_KEY.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Gemini returned no text.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Could not reach Gemini: </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Gemini sent an answer that is not JSON: </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Could not read the recording %1: %2</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The model name "%1" cannot be used in a request address.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Not a usable Gemini address (check VESK_GEMINI_BASE_URL): </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The API key contains line breaks or other control characters. Enter it again in Settings.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The request was cancelled.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>GeminiStep</name>
+    <message>
+        <source>Gemini API key</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Google Gemini turns your voice into text. You need your own free key — it takes about a minute.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Open Google AI Studio and sign in with your Google account.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Press Create API key. If asked, create a project first.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Copy the key and paste it below.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Open Google AI Studio</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>API key</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The free tier has daily limits, and Google may use free-tier requests to improve its products. Turning on billing in AI Studio removes both.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Checking...</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Check key</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The key works. Model: </source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>LanguagesStep</name>
+    <message>
+        <source>Which languages do you speak?</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Pick every language you use, even if you mix them in one sentence. Vesk Voice keeps each word in the language it was said in.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>MicrophoneStep</name>
+    <message>
+        <source>Microphone</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Vesk Voice records only while you hold the key or press the floating button.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Allow microphone</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Microphone access is off</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Turn on Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Microphone, then come back.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Open System Settings</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Microphone allowed</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>OnboardingView</name>
+    <message>
+        <source>Back</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Next</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Finish</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>TryItStep</name>
+    <message>
+        <source>Try it</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Click in the box, hold the keys below, say a sentence and let go. The text appears where the cursor is — here now, and in any app later.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hold to talk</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>You can also click the floating button at the bottom of the screen. Everything you say is kept in History.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>Updater</name>
+    <message>
+        <source>the update feed could not be read</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Vesk Voice is up to date.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Vesk Voice %1 is available.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>This copy of Vesk Voice is updated by your system's package manager.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Could not check for updates: %1</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+</TS>
