@@ -13,6 +13,23 @@ AppDelegate::AppDelegate(AppState *state, Services services, QObject *parent)
 {
     m_levelTimer.setInterval(50);
     connect(&m_levelTimer, &QTimer::timeout, this, &AppDelegate::updateLevel);
+    QPointer<AppDelegate> self(this);
+    m_services.recorder->setLateFailureHandler([self](const QString &description) {
+        if (self)
+            self->startFailedLate(description);
+    });
+}
+
+void AppDelegate::startFailedLate(const QString &description)
+{
+    // The same outcome as a start that fails at once; a dictation that already ended keeps its
+    // own outcome.
+    if (m_state->phase() != AppState::Phase::recording)
+        return;
+    stopLevelUpdates();
+    m_services.hotkey->setExternalRecording(false);
+    m_state->setMessage(description);
+    setPhase(AppState::Phase::failed);
 }
 
 AppDelegate::~AppDelegate()

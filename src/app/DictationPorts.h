@@ -34,6 +34,12 @@ public:
     // (id, name) of every input.
     virtual QList<std::pair<QString, QString>> inputs() const = 0;
     virtual void release() = 0;
+    // A recorder that opens the device in the background reports a start that failed after
+    // start() returned through this, on the main thread, with the description the user sees.
+    virtual void setLateFailureHandler(std::function<void(const QString &)> handler)
+    {
+        Q_UNUSED(handler);
+    }
 };
 
 class HotkeyPort

@@ -17,6 +17,12 @@ public:
     std::function<void(std::optional<Recording>)> pendingStop;
     bool recording = false;
     int releases = 0;
+    std::function<void(const QString &)> lateFailure;
+
+    void setLateFailureHandler(std::function<void(const QString &)> handler) override
+    {
+        lateFailure = std::move(handler);
+    }
 
     std::optional<QString> start(const QString &deviceID) override
     {

@@ -121,6 +121,26 @@ private Q_SLOTS:
         QVERIFY(logMessages().isEmpty());
     }
 
+    void startFailingInTheBackground()
+    {
+        Rig rig;
+        rig.controller->startRecording(QStringLiteral("mac"));
+        QCOMPARE(rig.state.phase(), Phase::recording);
+        QVERIFY(rig.recorder->lateFailure);
+        rig.recorder->lateFailure(QStringLiteral("Could not start the microphone. busy"));
+        QCOMPARE(rig.state.phase(), Phase::failed);
+        QCOMPARE(rig.state.message(), QStringLiteral("Could not start the microphone. busy"));
+        QVERIFY(!rig.hotkey->external);
+        QCOMPARE(rig.state.level(), 0.0);
+
+        // Too late to matter once the dictation moved on.
+        rig.controller->toggleRecording();
+        rig.controller->finishRecording();
+        QCOMPARE(rig.state.phase(), Phase::working);
+        rig.recorder->lateFailure(QStringLiteral("stale"));
+        QCOMPARE(rig.state.phase(), Phase::working);
+    }
+
     void levelFormula()
     {
         QCOMPARE(AppDelegate::levelFor(-60), 0.0);
