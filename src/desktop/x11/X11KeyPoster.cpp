@@ -142,8 +142,14 @@ void X11KeyPoster::beginInsertion()
     XFlush(dpy);
 }
 
+int X11KeyPoster::settleMs() const
+{
+    return settleDelayMs + perBindingMs * m_bindingsUnsettled;
+}
+
 void X11KeyPoster::bind(Spare &spare, quint32 keysym)
 {
+    ++m_bindingsUnsettled;
     KeySym syms[2] = {KeySym(keysym), KeySym(keysym)};
     XChangeKeyboardMapping(m_display.get(), spare.keycode, 2, syms, 1);
     spare.bound = keysym;
@@ -165,9 +171,10 @@ int X11KeyPoster::postText(QString &text)
 {
     if (!m_inInsertion)
         beginInsertion();
-    if (m_lastPress.isValid() && m_lastPress.elapsed() >= settleDelayMs) {
+    if (!m_lastPress.isValid() || m_lastPress.elapsed() >= settleMs()) {
         for (Spare &spare : m_spares)
             spare.unsettled = false;
+        m_bindingsUnsettled = 0;
     }
     int wait = 0;
     while (!text.isEmpty()) {
@@ -191,11 +198,10 @@ int X11KeyPoster::postText(QString &text)
             }
         }
         if (!spare) {
+            // The binding used longest ago goes first: the text may well need the others again.
             for (Spare &s : m_spares) {
-                if (!s.unsettled) {
+                if (!s.unsettled && (!spare || s.lastUse < spare->lastUse))
                     spare = &s;
-                    break;
-                }
             }
             if (spare) {
                 bind(*spare, sym);
@@ -204,12 +210,13 @@ int X11KeyPoster::postText(QString &text)
                 text.remove(0, pair ? 2 : 1);
                 continue;
             } else {
-                wait = int(std::max<qint64>(1, settleDelayMs - m_lastPress.elapsed()));
+                wait = int(std::max<qint64>(1, settleMs() - m_lastPress.elapsed()));
                 break;
             }
         }
         tap(spare->keycode, false);
         spare->unsettled = true;
+        spare->lastUse = ++m_uses;
         text.remove(0, pair ? 2 : 1);
     }
     XFlush(m_display.get());

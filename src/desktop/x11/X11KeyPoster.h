@@ -20,16 +20,18 @@ public:
     void beginInsertion() override;
     int postText(QString &text) override;
     void postKey(Key key, quint64 flags) override;
-    int settleMs() const override { return settleDelayMs; }
+    int settleMs() const override;
     void endInsertion() override;
     QStringList focusedWindowClass() override;
 
     // The keysym that types the code point, or 0 when it is not a character to type.
     static quint32 keysymFor(char32_t codePoint);
 
-    // A client reads the keyboard map again when it sees a change, and must have read the keys
-    // of the old binding by then: a spare key is bound anew only this long after its last press.
-    static constexpr int settleDelayMs = 60;
+    // A client reads the whole keyboard map again for each change it is told of, and must have
+    // read the keys pressed under the old binding by then: a spare key is bound anew only once
+    // this long has passed since the last press, plus the time for each binding made since.
+    static constexpr int settleDelayMs = 80;
+    static constexpr int perBindingMs = 20;
 
 private:
     struct Spare
@@ -37,6 +39,7 @@ private:
         int keycode = 0;
         quint32 bound = 0;
         bool unsettled = false;
+        quint64 lastUse = 0;
     };
     struct Place
     {
@@ -57,4 +60,6 @@ private:
     QHash<quint32, Place> m_layout;
     std::vector<Spare> m_spares;
     QElapsedTimer m_lastPress;
+    int m_bindingsUnsettled = 0;
+    quint64 m_uses = 0;
 };
