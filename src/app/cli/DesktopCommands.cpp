@@ -1,10 +1,88 @@
 #include "CommandLine.h"
 
+#include "Accessibility.h"
+#include "NewlineMode.h"
+#include "TextInjector.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
 namespace Cli {
+
+namespace {
+
+int type(const QStringList &args)
+{
+    QString text;
+    bool haveText = false;
+    QString method = QStringLiteral("paste");
+    QString newline = QStringLiteral("shiftReturn");
+    double delay = 2.0;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        const bool option = arg == QLatin1String("--method") || arg == QLatin1String("--newline") ||
+                            arg == QLatin1String("--delay");
+        if (option) {
+            if (i + 1 >= args.size())
+                return usageError(QStringLiteral("'%1' needs a value").arg(arg));
+            const QString value = args[++i];
+            if (arg == QLatin1String("--method")) {
+                if (value != QLatin1String("paste") && value != QLatin1String("type"))
+                    return usageError(
+                        QStringLiteral("--method is 'paste' or 'type', not '%1'").arg(value));
+                method = value;
+            } else if (arg == QLatin1String("--newline")) {
+                if (!NewlineModes::isRawValue(value))
+                    return usageError(QStringLiteral("--newline is one of shiftReturn, "
+                                                     "optionReturn, return, space; not '%1'")
+                                          .arg(value));
+                newline = value;
+            } else {
+                bool ok = false;
+                delay = value.toDouble(&ok);
+                if (!ok || delay < 0 || delay > 60)
+                    return usageError(
+                        QStringLiteral("--delay is seconds from 0 to 60, not '%1'").arg(value));
+            }
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            return usageError(QStringLiteral("unknown option '%1'").arg(arg));
+        } else if (haveText) {
+            return usageError(QStringLiteral("'type' takes one TEXT (quote it)"));
+        } else {
+            text = arg;
+            haveText = true;
+        }
+    }
+    if (!haveText)
+        return usageError(QStringLiteral("'type' needs the TEXT to insert"));
+
+    const Accessibility::Trust trust = Accessibility::check();
+    if (!trust.trusted) {
+        err(QStringLiteral("vesk-voice: cannot insert text: ") + trust.reason);
+        return 1;
+    }
+    TextInjector *injector = TextInjector::shared();
+    // Time to click into the window that should receive the text.
+    QTimer::singleShot(int(delay * 1000), injector, [=] {
+        injector->insert(text, method, newline);
+        if (!injector->isBusy())
+            QCoreApplication::quit();
+    });
+    QObject::connect(injector, &TextInjector::idle, QCoreApplication::instance(),
+                     &QCoreApplication::quit, Qt::QueuedConnection);
+    return QCoreApplication::exec();
+}
+
+} // namespace
 
 QList<Command> desktopCommands()
 {
-    return {};
+    return {{QStringLiteral("type"),
+             QStringLiteral("type TEXT [--method paste|type] [--newline MODE] [--delay SECONDS]"),
+             QStringLiteral("insert TEXT into the focused window after a delay (2 s unless "
+                            "--delay says otherwise); MODE is shiftReturn, optionReturn, return "
+                            "or space"),
+             true, &type}};
 }
 
 } // namespace Cli

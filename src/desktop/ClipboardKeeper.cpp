@@ -1,0 +1,87 @@
+#include "ClipboardKeeper.h"
+
+#include <QGuiApplication>
+#include <QMimeData>
+
+namespace {
+
+// Qt derives this one from the image formats it lists; the real formats are copied instead.
+const QString qtImage = QStringLiteral("application/x-qt-image");
+
+} // namespace
+
+ClipboardKeeper::ClipboardKeeper(QClipboard::Mode mode) : m_mode(mode) {}
+
+ClipboardKeeper::~ClipboardKeeper()
+{
+    QObject::disconnect(m_watch);
+}
+
+bool ClipboardKeeper::stillOurs() const
+{
+    return m_borrowed && !m_changedSince &&
+           QGuiApplication::clipboard()->mimeData(m_mode) == m_ours;
+}
+
+std::unique_ptr<QMimeData> ClipboardKeeper::copyOf(const QMimeData *source)
+{
+    if (!source)
+        return nullptr;
+    auto copy = std::make_unique<QMimeData>();
+    bool any = false;
+    for (const QString &format : source->formats()) {
+        if (format == qtImage)
+            continue;
+        const QByteArray data = source->data(format);
+        copy->setData(format, data);
+        any = true;
+    }
+    if (!any && source->hasImage()) {
+        copy->setImageData(source->imageData());
+        any = true;
+    }
+    return any ? std::move(copy) : nullptr;
+}
+
+QMimeData *ClipboardKeeper::transcriptData(const QString &transcript)
+{
+    auto *data = new QMimeData;
+    data->setText(transcript);
+    data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+    return data;
+}
+
+void ClipboardKeeper::borrow(const QString &transcript)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    // Still ours: a second insertion in a row, whose "previous contents" are only the first
+    // transcript. Not ours any more: the user copied something, which is now theirs to keep.
+    if (!stillOurs())
+        m_saved = copyOf(clipboard->mimeData(m_mode));
+    QObject::disconnect(m_watch);
+    QMimeData *data = transcriptData(transcript);
+    clipboard->setMimeData(data, m_mode);
+    m_ours = data;
+    m_borrowed = true;
+    m_changedSince = false;
+    // Connected after our own change has been announced: only later ones count.
+    m_watch =
+        QObject::connect(clipboard, &QClipboard::changed, clipboard, [this](QClipboard::Mode mode) {
+            if (mode == m_mode)
+                m_changedSince = true;
+        });
+}
+
+void ClipboardKeeper::giveBack()
+{
+    if (!m_borrowed)
+        return;
+    const bool ours = stillOurs();
+    m_borrowed = false;
+    m_ours = nullptr;
+    QObject::disconnect(m_watch);
+    std::unique_ptr<QMimeData> saved = std::move(m_saved);
+    if (!ours || !saved)
+        return;
+    QGuiApplication::clipboard()->setMimeData(saved.release(), m_mode);
+}

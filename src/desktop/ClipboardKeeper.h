@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QClipboard>
+#include <QString>
+#include <memory>
+
+class QMimeData;
+
+// Keeps what the user had on one clipboard (every format, not only text) while an insertion
+// borrows it, and puts it back unless the user copied something new in the meantime.
+class ClipboardKeeper
+{
+public:
+    explicit ClipboardKeeper(QClipboard::Mode mode);
+    ~ClipboardKeeper();
+    ClipboardKeeper(const ClipboardKeeper &) = delete;
+    ClipboardKeeper &operator=(const ClipboardKeeper &) = delete;
+
+    // Puts the transcript on the clipboard, first remembering the user's contents. While the
+    // clipboard still holds a transcript of ours, the user's contents remembered before stay the
+    // ones to put back.
+    void borrow(const QString &transcript);
+    // Puts back what was remembered, when the clipboard still holds our transcript; with nothing
+    // remembered the transcript stays.
+    void giveBack();
+    bool isBorrowed() const { return m_borrowed; }
+
+    // A copy of every format the mime data holds, or null when it holds none.
+    static std::unique_ptr<QMimeData> copyOf(const QMimeData *source);
+    // Mime data with the transcript as plain text and the mark that asks clipboard managers not
+    // to record it.
+    static QMimeData *transcriptData(const QString &transcript);
+
+private:
+    QClipboard::Mode m_mode;
+    // Whether the clipboard still holds the transcript put there last.
+    bool stillOurs() const;
+
+    std::unique_ptr<QMimeData> m_saved;
+    bool m_borrowed = false;
+    bool m_changedSince = false;
+    const QMimeData *m_ours = nullptr;
+    QMetaObject::Connection m_watch;
+};

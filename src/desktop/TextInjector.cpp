@@ -1,0 +1,169 @@
+#include "TextInjector.h"
+
+#include "KeyEvent.h"
+#include "TypingPlan.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+const QStringList xtermFamily = {QStringLiteral("xterm"), QStringLiteral("uxterm"),
+                                 QStringLiteral("rxvt"),  QStringLiteral("urxvt"),
+                                 QStringLiteral("st"),    QStringLiteral("st-256color")};
+
+const QStringList terminals = {QStringLiteral("gnome-terminal"),
+                               QStringLiteral("gnome-terminal-server"),
+                               QStringLiteral("konsole"),
+                               QStringLiteral("kitty"),
+                               QStringLiteral("alacritty"),
+                               QStringLiteral("wezterm"),
+                               QStringLiteral("org.wezfurlong.wezterm"),
+                               QStringLiteral("tilix"),
+                               QStringLiteral("com.gexperts.tilix"),
+                               QStringLiteral("terminator"),
+                               QStringLiteral("xfce4-terminal"),
+                               QStringLiteral("qterminal"),
+                               QStringLiteral("lxterminal"),
+                               QStringLiteral("mate-terminal"),
+                               QStringLiteral("terminology"),
+                               QStringLiteral("sakura"),
+                               QStringLiteral("guake"),
+                               QStringLiteral("tilda"),
+                               QStringLiteral("foot"),
+                               QStringLiteral("deepin-terminal"),
+                               QStringLiteral("kgx"),
+                               QStringLiteral("org.gnome.console"),
+                               QStringLiteral("ptyxis"),
+                               QStringLiteral("cool-retro-term"),
+                               QStringLiteral("yakuake"),
+                               QStringLiteral("roxterm"),
+                               QStringLiteral("termite"),
+                               QStringLiteral("urxvt-tabbed")};
+
+} // namespace
+
+TextInjector::TextInjector(std::unique_ptr<KeyPoster> poster, QObject *parent)
+    : QObject(parent), m_poster(std::move(poster))
+{}
+
+TextInjector::~TextInjector() = default;
+
+TextInjector *TextInjector::shared()
+{
+    static QPointer<TextInjector> instance;
+    if (!instance)
+        instance = new TextInjector(createKeyPoster(), QCoreApplication::instance());
+    return instance;
+}
+
+TextInjector::PasteKeys TextInjector::pasteKeysFor(const QStringList &windowClass)
+{
+    bool terminal = false;
+    for (const QString &name : windowClass) {
+        const QString lower = name.toLower();
+        if (xtermFamily.contains(lower) || lower.startsWith(QLatin1String("rxvt-")))
+            return PasteKeys::shiftInsert;
+        if (terminals.contains(lower))
+            terminal = true;
+    }
+    return terminal ? PasteKeys::controlShiftV : PasteKeys::controlV;
+}
+
+void TextInjector::insert(const QString &text, const QString &method, const QString &newline)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty() || !m_poster)
+        return;
+    m_queue.enqueue({trimmed, method == QLatin1String("type"), NewlineModes::fromRaw(newline)});
+    if (!m_busy)
+        runQueue();
+}
+
+void TextInjector::runQueue()
+{
+    while (!m_queue.isEmpty()) {
+        const Insertion next = m_queue.dequeue();
+        if (!next.typed) {
+            m_busy = true;
+            pasteText(next.text);
+            return; // continues in pasteDone()
+        }
+        // The clipboards go back before typing, which may well be a paste of its own elsewhere.
+        m_clipboard.giveBack();
+        m_selection.giveBack();
+        m_busy = true;
+        typeText(next.text, next.mode);
+        m_busy = false;
+    }
+    m_clipboard.giveBack();
+    m_selection.giveBack();
+    Q_EMIT idle();
+}
+
+void TextInjector::typeText(const QString &text, NewlineMode mode)
+{
+    m_poster->beginInsertion();
+    for (const TypingStep &step : TypingPlan::plan(text, mode)) {
+        if (step.kind == TypingStep::Kind::lineBreak)
+            m_poster->postKey(KeyPoster::Key::returnKey, step.flags);
+        else
+            typeCharacters(step.text);
+        sleepMs(TypingPlan::pauseAfterMs(step));
+    }
+    // The keyboard map goes back only once the target has read every key through it.
+    sleepMs(m_poster->settleMs());
+    m_poster->endInsertion();
+}
+
+void TextInjector::typeCharacters(const QString &text)
+{
+    QString rest = text;
+    while (!rest.isEmpty()) {
+        const int wait = m_poster->postText(rest);
+        if (!rest.isEmpty())
+            sleepMs(wait);
+    }
+}
+
+void TextInjector::pasteText(const QString &text)
+{
+    const PasteKeys keys = pasteKeysFor(m_poster->focusedWindowClass());
+    // The previous paste's selection goes back when this one does not use it.
+    if (keys != PasteKeys::shiftInsert)
+        m_selection.giveBack();
+    m_clipboard.borrow(text);
+    if (keys == PasteKeys::shiftInsert)
+        m_selection.borrow(text);
+
+    QTimer::singleShot(pasteKeyDelayMs, this, [this, keys] {
+        m_poster->beginInsertion();
+        switch (keys) {
+        case PasteKeys::controlV:
+            m_poster->postKey(KeyPoster::Key::v, ModifierFlag::control);
+            break;
+        case PasteKeys::controlShiftV:
+            m_poster->postKey(KeyPoster::Key::v, ModifierFlag::control | ModifierFlag::shift);
+            break;
+        case PasteKeys::shiftInsert:
+            m_poster->postKey(KeyPoster::Key::insert, ModifierFlag::shift);
+            break;
+        }
+        m_poster->endInsertion();
+        QTimer::singleShot(restoreDelayMs, this, &TextInjector::pasteDone);
+    });
+}
+
+void TextInjector::pasteDone()
+{
+    m_busy = false;
+    runQueue();
+}
+
+void TextInjector::sleepMs(int ms)
+{
+    if (ms > 0)
+        QThread::msleep(ulong(ms));
+}

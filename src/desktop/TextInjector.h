@@ -1,0 +1,76 @@
+#pragma once
+
+#include "ClipboardKeeper.h"
+#include "KeyPoster.h"
+#include "NewlineMode.h"
+
+#include <QObject>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+// Puts a transcript where the text cursor is in the focused window: through the clipboard and a
+// paste key, or by typing it. Insertions run one after another in the order asked for, so a
+// second one right after a paste neither pastes the wrong text nor leaves a transcript behind on
+// the user's clipboard. Runs on the main thread.
+class TextInjector : public QObject
+{
+    Q_OBJECT
+
+public:
+    // How the focused window pastes.
+    enum class PasteKeys
+    {
+        controlV,
+        // Terminals print ^V on Control+V and paste on Control+Shift+V.
+        controlShiftV,
+        // The xterm family binds no paste key to the clipboard: the primary selection on
+        // Shift+Insert.
+        shiftInsert
+    };
+
+    static constexpr int pasteKeyDelayMs = 50;
+    static constexpr int restoreDelayMs = 400;
+
+    // Without a poster (no X server) insertions do nothing.
+    explicit TextInjector(std::unique_ptr<KeyPoster> poster, QObject *parent = nullptr);
+    ~TextInjector() override;
+
+    // The platform's injector, made on first use; lives as long as the application.
+    static TextInjector *shared();
+
+    // The text, the method and the newline mode as the configuration stores them: "type" types,
+    // anything else pastes; a mode that matches none is "shiftReturn". White space at both ends
+    // is never inserted; white space alone inserts nothing.
+    void insert(const QString &text, const QString &method, const QString &newline);
+    // Whether an insertion is under way or waiting.
+    bool isBusy() const { return m_busy || !m_queue.isEmpty(); }
+
+    static PasteKeys pasteKeysFor(const QStringList &windowClass);
+
+Q_SIGNALS:
+    // Every insertion asked for is done and the clipboards are given back.
+    void idle();
+
+private:
+    struct Insertion
+    {
+        QString text;
+        bool typed = false;
+        NewlineMode mode = NewlineMode::shiftReturn;
+    };
+
+    void runQueue();
+    void typeText(const QString &text, NewlineMode mode);
+    void typeCharacters(const QString &text);
+    void pasteText(const QString &text);
+    void pasteDone();
+    void sleepMs(int ms);
+
+    std::unique_ptr<KeyPoster> m_poster;
+    ClipboardKeeper m_clipboard{QClipboard::Clipboard};
+    ClipboardKeeper m_selection{QClipboard::Selection};
+    QQueue<Insertion> m_queue;
+    bool m_busy = false;
+};

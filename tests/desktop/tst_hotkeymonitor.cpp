@@ -1,0 +1,328 @@
+#include "HotkeyKindInfo.h"
+#include "HotkeyMonitor.h"
+#include "KeyTranslator.h"
+#include "Log.h"
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(KeyEvent)
+Q_DECLARE_METATYPE(HotkeyKind)
+
+namespace {
+
+using namespace ModifierFlag;
+
+// The platform boundary: events handed in by the test instead of the desktop.
+class FakeSource : public KeyEventSource
+{
+public:
+    explicit FakeSource(bool accept, FakeSource **live) : m_accept(accept), m_live(live) {}
+    ~FakeSource() override
+    {
+        if (*m_live == this)
+            *m_live = nullptr;
+    }
+    bool install(Handler handler) override
+    {
+        if (!m_accept)
+            return false;
+        m_handler = std::move(handler);
+        *m_live = this;
+        return true;
+    }
+    void send(const KeyEvent &event) { m_handler(event); }
+
+private:
+    bool m_accept;
+    FakeSource **m_live;
+    Handler m_handler;
+};
+
+KeyEvent flags(quint64 value, int keyCode = VirtualKey::other)
+{
+    return {KeyEvent::Type::flagsChanged, value, keyCode};
+}
+
+KeyEvent keyDown(int keyCode)
+{
+    return {KeyEvent::Type::keyDown, 0, keyCode};
+}
+
+const KeyEvent click{KeyEvent::Type::leftMouseDown, 0, VirtualKey::other};
+
+QStringList logMessages()
+{
+    Log::flush();
+    QFile f(Log::fileURL());
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines;
+    for (const QString &line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n')))
+        if (!line.isEmpty())
+            lines.append(line.mid(13));
+    return lines;
+}
+
+} // namespace
+
+class HotkeyMonitorTest : public QObject
+{
+    Q_OBJECT
+
+    FakeSource *m_source = nullptr;
+    std::unique_ptr<HotkeyMonitor> m_monitor;
+    QStringList m_calls;
+    bool m_globalRefused = false;
+
+    void send(const KeyEvent &event)
+    {
+        QVERIFY(m_source);
+        m_source->send(event);
+    }
+
+    // Holds the key until the start has been called.
+    void holdUntilStart(quint64 held, int keyCode = VirtualKey::other)
+    {
+        send(flags(held, keyCode));
+        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::isolateDataDir(); }
+
+    void init()
+    {
+        Log::reset();
+        m_calls.clear();
+        m_globalRefused = false;
+        m_monitor = std::make_unique<HotkeyMonitor>();
+        m_monitor->setSourceFactory([this](KeyEventSource::Scope scope) {
+            const bool accept = scope == KeyEventSource::Scope::local || !m_globalRefused;
+            return std::make_unique<FakeSource>(accept, &m_source);
+        });
+        m_monitor->setTrustCheck([] { return true; });
+        m_monitor->onStart = [this] { m_calls.append(QStringLiteral("start")); };
+        m_monitor->onStop = [this] { m_calls.append(QStringLiteral("stop")); };
+        m_monitor->onCancel = [this] { m_calls.append(QStringLiteral("cancel")); };
+        m_monitor->setHoldThreshold(0.05);
+        m_monitor->setKind(HotkeyKind::control);
+        m_monitor->start();
+    }
+
+    void cleanup() { m_monitor.reset(); }
+
+    void heldConditionsOfEveryKind_data()
+    {
+        QTest::addColumn<HotkeyKind>("kind");
+        QTest::addColumn<quint64>("flags");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("control alone") << HotkeyKind::control << control << true;
+        QTest::newRow("control with fn") << HotkeyKind::control << (control | function) << true;
+        QTest::newRow("control with shift") << HotkeyKind::control << (control | shift) << false;
+        QTest::newRow("controlFn needs both") << HotkeyKind::controlFn << control << false;
+        QTest::newRow("controlFn") << HotkeyKind::controlFn << (control | function) << true;
+        QTest::newRow("fn alone") << HotkeyKind::fn << function << true;
+        QTest::newRow("fn with control") << HotkeyKind::fn << (function | control) << false;
+        QTest::newRow("caps lock never matters") << HotkeyKind::fn << (function | 0x10000) << true;
+        QTest::newRow("command") << HotkeyKind::rightCommand << command << true;
+        QTest::newRow("command with option")
+            << HotkeyKind::rightCommand << (command | option) << false;
+    }
+
+    void heldConditionsOfEveryKind()
+    {
+        QFETCH(HotkeyKind, kind);
+        QFETCH(quint64, flags);
+        QFETCH(bool, held);
+        QCOMPARE(HotkeyKindInfo::isHeld(kind, flags), held);
+    }
+
+    void labelsNameThePcKeys()
+    {
+        QCOMPARE(HotkeyKindInfo::label(HotkeyKind::control), QStringLiteral("Control"));
+        QCOMPARE(HotkeyKindInfo::label(HotkeyKind::fn), QStringLiteral("Right Ctrl"));
+        QCOMPARE(HotkeyKindInfo::label(HotkeyKind::controlFn),
+                 QStringLiteral("Control + Right Ctrl"));
+        QCOMPARE(HotkeyKindInfo::label(HotkeyKind::rightCommand), QStringLiteral("Right Super"));
+    }
+
+    void holdPastThresholdStartsAndReleaseStops()
+    {
+        holdUntilStart(control);
+        send(flags(control | function)); // still held for `control`
+        send(flags(0));
+        QCOMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
+        const QStringList log = logMessages();
+        QVERIFY(log.contains(QStringLiteral("hold reached, starting dictation")));
+        QVERIFY(log.contains(QStringLiteral("hotkey released, stopping")));
+    }
+
+    void shortPressCallsNothing()
+    {
+        m_monitor->setHoldThreshold(0.2);
+        send(flags(control));
+        send(flags(0));
+        QTest::qWait(400);
+        QVERIFY(m_calls.isEmpty());
+        QVERIFY(!m_monitor->heldKind());
+    }
+
+    void shiftAddedDuringDictationCountsAsRelease()
+    {
+        holdUntilStart(control);
+        send(flags(control | shift));
+        QCOMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
+        send(flags(0)); // the later release calls nothing more
+        QCOMPARE(m_calls.size(), 2);
+    }
+
+    void rightCommandNeedsTheRightKey()
+    {
+        m_monitor->setKind(HotkeyKind::rightCommand);
+        send(flags(command, VirtualKey::leftCommand));
+        QTest::qWait(150);
+        QVERIFY(m_calls.isEmpty());
+        send(flags(0, VirtualKey::leftCommand));
+        holdUntilStart(command, VirtualKey::rightCommand);
+        // The left one as well still holds Command: no release.
+        send(flags(command, VirtualKey::leftCommand));
+        QCOMPARE(m_calls.size(), 1);
+        send(flags(0, VirtualKey::rightCommand));
+        QCOMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
+    }
+
+    void keyOrClickBeforeThresholdAbandonsTheHold_data()
+    {
+        QTest::addColumn<KeyEvent>("event");
+        QTest::newRow("key") << keyDown(0);
+        QTest::newRow("click") << click;
+        QTest::newRow("escape") << keyDown(VirtualKey::escape);
+    }
+
+    void keyOrClickBeforeThresholdAbandonsTheHold()
+    {
+        QFETCH(KeyEvent, event);
+        m_monitor->setHoldThreshold(0.15);
+        send(flags(control));
+        send(event);
+        QTest::qWait(300);
+        QVERIFY(m_calls.isEmpty());
+        // Still down, still abandoned: a new hold needs a release first.
+        send(flags(control | function));
+        QTest::qWait(300);
+        QVERIFY(m_calls.isEmpty());
+        send(flags(0));
+        holdUntilStart(control);
+    }
+
+    void keyDuringDictationCancelsOnceAndReleaseIsSilent()
+    {
+        holdUntilStart(control);
+        send(keyDown(0));
+        send(click);
+        send(flags(0));
+        QCOMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("cancel")}));
+        QVERIFY(logMessages().contains(
+            QStringLiteral("another key pressed while holding, cancelling")));
+    }
+
+    void escapeCancelsADictationOfThisMonitor()
+    {
+        holdUntilStart(control);
+        send(keyDown(VirtualKey::escape));
+        QCOMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("cancel")}));
+        QVERIFY(!m_monitor->heldKind());
+        QVERIFY(logMessages().contains(QStringLiteral("escape pressed, cancelling")));
+        // The key was forgotten: its release calls nothing, a fresh hold starts again.
+        send(flags(0));
+        QCOMPARE(m_calls.size(), 2);
+    }
+
+    void escapeWithExternalRecording()
+    {
+        send(keyDown(VirtualKey::escape));
+        QVERIFY(m_calls.isEmpty());
+        m_monitor->setExternalRecording(true);
+        send(keyDown(VirtualKey::escape));
+        QCOMPARE(m_calls, QStringList{QStringLiteral("cancel")});
+        send(keyDown(0));
+        QCOMPARE(m_calls.size(), 1);
+        // While holding: the start is cancelled as well.
+        m_monitor->setHoldThreshold(0.15);
+        send(flags(control));
+        send(keyDown(VirtualKey::escape));
+        QTest::qWait(300);
+        QCOMPARE(m_calls, (QStringList{QStringLiteral("cancel"), QStringLiteral("cancel")}));
+    }
+
+    void startDuringDictationResetsSilently()
+    {
+        holdUntilStart(control);
+        m_monitor->setExternalRecording(true);
+        m_monitor->start();
+        QVERIFY(!m_monitor->isRecording());
+        QVERIFY(m_monitor->externalRecording());
+        send(flags(0));
+        send(flags(control | shift));
+        QCOMPARE(m_calls, QStringList{QStringLiteral("start")});
+        m_monitor->stop();
+        QVERIFY(!m_monitor->hasMonitors());
+        QVERIFY(!m_source);
+    }
+
+    void startLogsKindAndTrust()
+    {
+        m_monitor->setKind(HotkeyKind::fn);
+        m_monitor->setTrustCheck([] { return false; });
+        m_monitor->start();
+        QCOMPARE(logMessages().last(),
+                 QStringLiteral("hotkey monitor starting, kind=fn accessibility=false"));
+    }
+
+    void refusedGlobalSourceFallsBackToLocal()
+    {
+        m_globalRefused = true;
+        m_monitor->start();
+        QVERIFY(logMessages().contains(
+            QStringLiteral("global flagsChanged monitor could not be installed")));
+        QVERIFY(m_monitor->hasMonitors());
+        holdUntilStart(control);
+    }
+
+    void destroyedMonitorNeverCallsBack()
+    {
+        send(flags(control));
+        m_monitor.reset();
+        QTest::qWait(150);
+        QVERIFY(m_calls.isEmpty());
+    }
+
+    void translatorTracksModifiersByKey()
+    {
+        KeyTranslator t;
+        using R = KeyTranslator::Role;
+        QCOMPARE(KeyTranslator::roleForKeysym(0xffe4), R::controlRight);
+        QCOMPARE(KeyTranslator::roleForKeysym(0xffec), R::superRight);
+        auto e = t.press(105, R::controlRight);
+        QVERIFY(e);
+        QCOMPARE(e->type, KeyEvent::Type::flagsChanged);
+        QCOMPARE(e->flags, function);
+        QVERIFY(!t.press(105, R::controlRight)); // auto-repeat reports no change
+        e = t.press(134, R::superRight);
+        QCOMPARE(e->flags, function | command);
+        QCOMPARE(e->keyCode, VirtualKey::rightCommand);
+        e = t.press(9, R::escape);
+        QCOMPARE(e->type, KeyEvent::Type::keyDown);
+        QCOMPARE(e->keyCode, VirtualKey::escape);
+        QCOMPARE(t.press(38, R::none)->keyCode, VirtualKey::other);
+        QCOMPARE(t.release(105)->flags, command);
+        QVERIFY(!t.release(38));                 // plain keys report nothing on release
+        QVERIFY(!KeyTranslator::buttonPress(4)); // the wheel is no click
+        QCOMPARE(KeyTranslator::buttonPress(3)->type, KeyEvent::Type::rightMouseDown);
+    }
+};
+
+QTEST_MAIN(HotkeyMonitorTest)
+#include "tst_hotkeymonitor.moc"

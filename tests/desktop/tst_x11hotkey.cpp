@@ -1,0 +1,140 @@
+#include "HotkeyMonitor.h"
+#include "TestSupport.h"
+#include "XTestInput.h"
+
+#include <QtTest>
+
+// The hotkey monitor with the X11 source in the loop, driven by real XTEST input.
+class X11HotkeyTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<HotkeyMonitor> m_monitor;
+    QStringList m_calls;
+
+    void press(const char *key) { XTestInput::key(XTestInput::keycode(key), true); }
+    void release(const char *key) { XTestInput::key(XTestInput::keycode(key), false); }
+
+    void startMonitor(HotkeyKind kind)
+    {
+        m_monitor->setKind(kind);
+        m_monitor->start();
+        QVERIFY2(m_monitor->hasMonitors(), "the X11 key source was refused");
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        TestSupport::isolateDataDir();
+        VESK_REQUIRE_DISPLAY();
+        QVERIFY(XTestInput::keycode("Control_R") != 0);
+    }
+
+    void init()
+    {
+        m_calls.clear();
+        m_monitor = std::make_unique<HotkeyMonitor>();
+        m_monitor->onStart = [this] { m_calls.append(QStringLiteral("start")); };
+        m_monitor->onStop = [this] { m_calls.append(QStringLiteral("stop")); };
+        m_monitor->onCancel = [this] { m_calls.append(QStringLiteral("cancel")); };
+        m_monitor->setHoldThreshold(0.1);
+    }
+
+    void cleanup()
+    {
+        m_monitor.reset();
+        for (const char *key : {"Control_R", "Control_L", "Shift_L", "Super_R", "Escape"})
+            release(key);
+    }
+
+    void rightCtrlHeldStartsAndReleaseStops()
+    {
+        startMonitor(HotkeyKind::fn);
+        press("Control_R");
+        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+        release("Control_R");
+        QTRY_COMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
+    }
+
+    void leftCtrlIsNotFn()
+    {
+        startMonitor(HotkeyKind::fn);
+        press("Control_L");
+        QTest::qWait(400);
+        release("Control_L");
+        QTest::qWait(100);
+        QVERIFY(m_calls.isEmpty());
+        // And Right Ctrl with the left one down is not fn alone.
+        startMonitor(HotkeyKind::controlFn);
+        press("Control_L");
+        press("Control_R");
+        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+        release("Control_L");
+        QTRY_COMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
+    }
+
+    void escapeCancels()
+    {
+        startMonitor(HotkeyKind::fn);
+        press("Control_R");
+        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+        press("Escape");
+        release("Escape");
+        QTRY_COMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("cancel")}));
+        release("Control_R");
+        QTest::qWait(200);
+        QCOMPARE(m_calls.size(), 2);
+    }
+
+    void clickCancels()
+    {
+        startMonitor(HotkeyKind::fn);
+        press("Control_R");
+        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+        XTestInput::click(1);
+        QTRY_COMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("cancel")}));
+        release("Control_R");
+        QTest::qWait(200);
+        QCOMPARE(m_calls.size(), 2);
+    }
+
+    void shiftDuringControlHoldStops()
+    {
+        startMonitor(HotkeyKind::control);
+        press("Control_L");
+        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+        press("Shift_L");
+        QTRY_COMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
+        release("Shift_L");
+        release("Control_L");
+    }
+
+    void rightSuperForRightCommand()
+    {
+        startMonitor(HotkeyKind::rightCommand);
+        press("Super_L");
+        QTest::qWait(300);
+        release("Super_L");
+        QVERIFY(m_calls.isEmpty());
+        press("Super_R");
+        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+        release("Super_R");
+        QTRY_COMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
+    }
+
+    void keyHeldWhenWatchingBeginsIsKnown()
+    {
+        // The release of a key pressed before start() must not read as a press.
+        press("Control_R");
+        QTest::qWait(50);
+        startMonitor(HotkeyKind::fn);
+        release("Control_R");
+        QTest::qWait(300);
+        QVERIFY(m_calls.isEmpty());
+        press("Control_R");
+        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+    }
+};
+
+QTEST_MAIN(X11HotkeyTest)
+#include "tst_x11hotkey.moc"
