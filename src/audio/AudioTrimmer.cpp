@@ -1,0 +1,288 @@
+#include "AudioTrimmer.h"
+
+#include "Log.h"
+#include "SoundFile.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace AudioTrimmer {
+
+namespace {
+
+const QString readFailedLine = QStringLiteral("could not read the audio, sending it untrimmed");
+
+// Keeps the head and tail of the kept silence far from overflow, whatever keepSeconds says.
+constexpr long long largestSilence = 1LL << 62;
+
+struct Segment
+{
+    long long start;
+    long long end;
+};
+
+// Each sample type reads and writes through libsndfile without changing a value, so the frames
+// that stay are bit for bit those of the input. The float view is only for measuring levels.
+template <typename T> struct Samples;
+template <> struct Samples<short>
+{
+    static sf_count_t read(SNDFILE *f, short *p, sf_count_t n) { return sf_readf_short(f, p, n); }
+    static sf_count_t write(SNDFILE *f, const short *p, sf_count_t n)
+    {
+        return sf_writef_short(f, p, n);
+    }
+    static float level(short s) { return float(s) * (1.0f / 32768.0f); }
+};
+template <> struct Samples<int>
+{
+    static sf_count_t read(SNDFILE *f, int *p, sf_count_t n) { return sf_readf_int(f, p, n); }
+    static sf_count_t write(SNDFILE *f, const int *p, sf_count_t n)
+    {
+        return sf_writef_int(f, p, n);
+    }
+    static float level(int s) { return float(s) * (1.0f / 2147483648.0f); }
+};
+template <> struct Samples<float>
+{
+    static sf_count_t read(SNDFILE *f, float *p, sf_count_t n) { return sf_readf_float(f, p, n); }
+    static sf_count_t write(SNDFILE *f, const float *p, sf_count_t n)
+    {
+        return sf_writef_float(f, p, n);
+    }
+    static float level(float s) { return s; }
+};
+template <> struct Samples<double>
+{
+    static sf_count_t read(SNDFILE *f, double *p, sf_count_t n) { return sf_readf_double(f, p, n); }
+    static sf_count_t write(SNDFILE *f, const double *p, sf_count_t n)
+    {
+        return sf_writef_double(f, p, n);
+    }
+    static float level(double s) { return float(s); }
+};
+
+double clampedKeep(double keepSeconds)
+{
+    return (std::isnan(keepSeconds) || keepSeconds < 0) ? 0.0 : keepSeconds;
+}
+
+std::vector<Segment> keptSegments(const std::vector<float> &levels, long long frames, int window,
+                                  double keepSeconds, int rate)
+{
+    const long long minPause = minimumPauseWindows(keepSeconds);
+    const double silence = std::floor(clampedKeep(keepSeconds) * rate);
+    const long long keptSilence =
+        silence >= double(largestSilence) ? largestSilence : static_cast<long long>(silence);
+    const long long head = keptSilence / 2;
+    const long long tail = keptSilence - head;
+
+    std::vector<Segment> segments;
+    long long cursor = 0;
+    const size_t count = levels.size();
+    size_t i = 0;
+    while (i < count) {
+        if (levels[i] >= quietBelowDb) {
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        while (j < count && levels[j] < quietBelowDb)
+            ++j;
+        if (static_cast<long long>(j - i) >= minPause) {
+            const long long runStart = static_cast<long long>(i) * window;
+            const long long runEnd = std::min(static_cast<long long>(j) * window, frames);
+            segments.push_back({cursor, std::min(runStart + head, runEnd)});
+            cursor = std::max(runStart + head, runEnd - tail);
+        }
+        i = j;
+    }
+    segments.push_back({cursor, frames});
+    std::erase_if(segments, [](const Segment &s) { return s.end <= s.start; });
+    return segments;
+}
+
+Result writeFailure(const QString &temporary, const QString &output, const QString &why)
+{
+    Log::write(QStringLiteral("could not write the trimmed audio: ") + why);
+    if (!temporary.isEmpty())
+        QFile::remove(temporary);
+    QFile::remove(output);
+    return {Outcome::writeFailed, {}, why};
+}
+
+template <typename T>
+Result trimAs(SoundFile &input, const SF_INFO &info, const QString &inputPath, double keepSeconds,
+              const QElapsedTimer &clock)
+{
+    const size_t channels = size_t(info.channels);
+    std::vector<T> samples;
+    try {
+        samples.resize(size_t(info.frames) * channels);
+    } catch (const std::bad_alloc &) {
+        Log::write(readFailedLine);
+        return {Outcome::unreadable, {}, QStringLiteral("not enough memory for the audio")};
+    }
+    // A file shorter than its header says yields what is there.
+    const sf_count_t read = Samples<T>::read(input.get(), samples.data(), info.frames);
+    if (read < 1) {
+        Log::write(readFailedLine);
+        return {Outcome::unreadable, {}, QString::fromUtf8(sf_strerror(input.get()))};
+    }
+    input.reset();
+    const long long frames = read;
+
+    std::vector<float> first(size_t(frames), 0.0f);
+    for (long long i = 0; i < frames; ++i)
+        first[size_t(i)] = Samples<T>::level(samples[size_t(i) * channels]);
+    const int window = std::max(1, static_cast<int>(info.samplerate * 0.02));
+    const std::vector<float> levels = windowLevels(first.data(), int(frames), window);
+    first = {};
+
+    const std::vector<Segment> segments =
+        keptSegments(levels, frames, window, keepSeconds, info.samplerate);
+    long long kept = 0;
+    for (const Segment &s : segments)
+        kept += s.end - s.start;
+    if (segments.empty() || kept < 1 || kept >= frames)
+        return {Outcome::nothingToCut, {}, {}};
+
+    std::vector<T> output;
+    try {
+        output.resize(size_t(kept) * channels);
+    } catch (const std::bad_alloc &) {
+        return {Outcome::writeFailed, {}, QStringLiteral("not enough memory for the audio")};
+    }
+    // Interleaved frames: one block move per segment carries every channel.
+    T *to = output.data();
+    for (const Segment &s : segments) {
+        const size_t n = size_t(s.end - s.start) * channels;
+        std::memcpy(to, samples.data() + size_t(s.start) * channels, n * sizeof(T));
+        to += n;
+    }
+    samples = {};
+
+    // Written under a temporary name and renamed, so no half-written copy is ever seen.
+    const QString outputPath = trimmedPath(inputPath);
+    SF_INFO outInfo{};
+    outInfo.samplerate = info.samplerate;
+    outInfo.channels = info.channels;
+    outInfo.format = info.format;
+    QString temporary;
+    QString error;
+    SoundFile out = SoundFiles::createOwnerOnlyBeside(outputPath, outInfo, temporary, error);
+    if (!out)
+        return writeFailure(temporary, outputPath, error);
+    if (Samples<T>::write(out.get(), output.data(), kept) != kept) {
+        error = QString::fromUtf8(sf_strerror(out.get()));
+        out.reset();
+        return writeFailure(temporary, outputPath, error);
+    }
+    error = SoundFiles::closeChecked(out);
+    if (!error.isEmpty())
+        return writeFailure(temporary, outputPath, error);
+    if (std::rename(QFile::encodeName(temporary).constData(),
+                    QFile::encodeName(outputPath).constData()) != 0)
+        return writeFailure(temporary, outputPath, QString::fromLocal8Bit(std::strerror(errno)));
+
+    const long long percent = 100 - (kept * 100) / frames;
+    Log::write(
+        QStringLiteral("trimmed silence in %1ms, %2% shorter").arg(clock.elapsed()).arg(percent));
+    return {Outcome::trimmed, outputPath, {}};
+}
+
+} // namespace
+
+QString trimmedPath(const QString &inputPath)
+{
+    const QFileInfo file(inputPath);
+    const QString name = file.fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot > 0 ? name.left(dot) : name;
+    return file.dir().filePath(base + QStringLiteral(".trimmed.wav"));
+}
+
+long long minimumPauseWindows(double keepSeconds)
+{
+    if (!(keepSeconds >= 0) || !(keepSeconds + 0.3 >= 0.4))
+        return 20;
+    const double windows = std::ceil((keepSeconds + 0.3) / 0.02);
+    return windows >= double(largestSilence) ? largestSilence : static_cast<long long>(windows);
+}
+
+std::vector<float> windowLevels(const float *samples, int count, int window)
+{
+    window = std::max(window, 1);
+    std::vector<float> levels;
+    if (count <= 0)
+        return levels;
+    levels.reserve(size_t(count / window) + 1);
+    for (long long s = 0; s < count; s += window) {
+        const long long e = std::min<long long>(s + window, count);
+        float sum = 0.0f;
+        for (long long k = s; k < e; ++k)
+            sum += samples[k] * samples[k];
+        const float rms = std::sqrt(sum / float(e - s));
+        levels.push_back(rms > 0.0f ? 20.0f * std::log10(rms) : silenceDb);
+    }
+    return levels;
+}
+
+Result trim(const QString &inputPath, double keepSeconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    SF_INFO info{};
+    SoundFile input = SoundFiles::openForReading(inputPath, info);
+    // One buffer with 32-bit frame counts holds the whole recording; longer ones are refused.
+    if (!input || info.frames < 1 || info.frames > INT_MAX || info.channels < 1 ||
+        info.samplerate < 1) {
+        Log::write(readFailedLine);
+        return {Outcome::unreadable,
+                {},
+                input ? QStringLiteral("the audio is empty or too long")
+                      : QString::fromUtf8(sf_strerror(nullptr))};
+    }
+    switch (info.format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_16:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+    case SF_FORMAT_DPCM_8:
+    case SF_FORMAT_DPCM_16:
+    case SF_FORMAT_DWVW_12:
+    case SF_FORMAT_DWVW_16:
+    case SF_FORMAT_ALAC_16:
+        return trimAs<short>(input, info, inputPath, keepSeconds, clock);
+    case SF_FORMAT_PCM_24:
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_DWVW_24:
+    case SF_FORMAT_ALAC_20:
+    case SF_FORMAT_ALAC_24:
+    case SF_FORMAT_ALAC_32:
+        return trimAs<int>(input, info, inputPath, keepSeconds, clock);
+    case SF_FORMAT_DOUBLE:
+        return trimAs<double>(input, info, inputPath, keepSeconds, clock);
+    default:
+        return trimAs<float>(input, info, inputPath, keepSeconds, clock);
+    }
+}
+
+std::optional<QString> trimSilence(const QString &inputPath, double keepSeconds)
+{
+    Result result = trim(inputPath, keepSeconds);
+    if (result.outcome != Outcome::trimmed)
+        return std::nullopt;
+    return result.path;
+}
+
+} // namespace AudioTrimmer
