@@ -1,0 +1,270 @@
+#include "AppShell.h"
+
+#include "HotkeyKindInfo.h"
+#include "Log.h"
+#include "MenuText.h"
+#include "Symbols.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QPalette>
+#include <QUrl>
+
+AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *parent)
+    : QObject(parent), m_controller(controller), m_trustCheck(std::move(trustCheck)),
+      m_menu(std::make_unique<QMenu>())
+{
+    m_permissionTimer.setInterval(2000);
+    connect(&m_permissionTimer, &QTimer::timeout, this, &AppShell::pollAccessibility);
+    connect(m_controller, &AppDelegate::phaseApplied, this, [this] {
+        applyHUDWidth();
+        refreshStatusItem();
+    });
+    connect(m_controller, &AppDelegate::actionsChanged, this, &AppShell::refreshStatusItem);
+    connect(&m_updater, &Updater::checked, this, [](const Updater::Result &result) {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Vesk Voice"),
+                        Updater::describe(result));
+        QPushButton *download = nullptr;
+        if (result.kind == Updater::Result::Kind::available && result.item->download.isValid())
+            download = box.addButton(tr("Download"), QMessageBox::AcceptRole);
+        box.addButton(QMessageBox::Close);
+        box.exec();
+        if (download && box.clickedButton() == static_cast<QAbstractButton *>(download))
+            QDesktopServices::openUrl(result.item->download);
+    });
+}
+
+AppShell::~AppShell() = default;
+
+void AppShell::applicationDidFinishLaunching()
+{
+    // A tray app: closing a window never ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    Log::reset();
+    Log::write(QStringLiteral("launched, bundle=") + QCoreApplication::applicationFilePath());
+
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_tray = std::make_unique<QSystemTrayIcon>();
+        m_tray->setToolTip(QStringLiteral("Vesk Voice"));
+        m_tray->setContextMenu(m_menu.get());
+        refreshStatusItem();
+        m_tray->show();
+    } else {
+        Log::write(QStringLiteral("no system tray: the floating button is the way in"));
+        refreshStatusItem();
+    }
+    setUpHUD();
+    applyConfig();
+
+    QPointer<AppDelegate> controller(m_controller);
+    m_controller->hotkey().setCallbacks(
+        [controller] {
+            if (controller)
+                controller->startRecording(QStringLiteral("mac"));
+        },
+        [controller] {
+            if (controller)
+                controller->finishRecording();
+        },
+        [controller] {
+            if (controller)
+                controller->cancelRecording();
+        });
+
+    // Linux has no per-application microphone permission: the answer is always yes, and the
+    // layer stays so that a sandbox portal can answer later.
+    permissionResult(true);
+    checkAccessibility(true);
+    if (state()->config().resolvedApiKey().isEmpty())
+        state()->setMessage(tr("Add your Gemini API key in Settings."));
+}
+
+void AppShell::permissionResult(bool granted)
+{
+    Log::write(QStringLiteral("microphone permission granted=%1")
+                   .arg(granted ? QStringLiteral("true") : QStringLiteral("false")));
+    if (!granted) {
+        state()->setMessage(tr("Microphone access denied. Enable it in System Settings > Privacy & "
+                               "Security > Microphone."));
+        m_controller->setPhase(AppState::Phase::failed);
+    }
+}
+
+void AppShell::applicationWillTerminate()
+{
+    m_controller->hotkey().stop();
+    if (m_controller->recorder().isRecording())
+        m_controller->recorder().stop([](const std::optional<Recording> &) {});
+    m_controller->recorder().release();
+}
+
+void AppShell::checkAccessibility(bool prompt)
+{
+    // X11 has no permission dialog to raise: `prompt` has nothing to ask for.
+    Q_UNUSED(prompt);
+    const Trust trust = m_trustCheck();
+    state()->setAccessibilityGranted(trust.trusted);
+    Log::write(QStringLiteral("accessibility granted=%1")
+                   .arg(trust.trusted ? QStringLiteral("true") : QStringLiteral("false")));
+    if (trust.trusted) {
+        m_controller->hotkey().start();
+        m_permissionTimer.stop();
+        refreshStatusItem();
+        return;
+    }
+    state()->setMessage(trust.reason.isEmpty()
+                            ? tr("Waiting for Accessibility permission. Add Vesk Voice in System "
+                                 "Settings > Privacy & Security > Accessibility.")
+                            : trust.reason);
+    refreshStatusItem();
+    if (!m_permissionTimer.isActive())
+        m_permissionTimer.start();
+}
+
+void AppShell::pollAccessibility()
+{
+    if (!m_trustCheck().trusted)
+        return;
+    Log::write(QStringLiteral("accessibility granted while waiting"));
+    state()->setAccessibilityGranted(true);
+    state()->setMessage(QString());
+    m_controller->hotkey().start();
+    m_permissionTimer.stop();
+    refreshStatusItem();
+}
+
+void AppShell::applyConfig()
+{
+    const Config &c = state()->config();
+    HotkeyPort &hotkey = m_controller->hotkey();
+    hotkey.setKind(c.hotkey);
+    hotkey.setHoldThreshold(double(c.holdThresholdMs) / 1000.0);
+    if (hotkey.isInstalled())
+        hotkey.start();
+    applyHUDWidth();
+    refreshStatusItem();
+}
+
+void AppShell::save(const Config &config)
+{
+    state()->setConfig(config);
+    config.save();
+    applyConfig();
+}
+
+void AppShell::refreshStatusItem()
+{
+    const AppState::Phase phase = state()->phase();
+    if (m_tray) {
+        QColor color = MenuText::tint(phase);
+        if (!color.isValid())
+            color = QApplication::palette().color(QPalette::WindowText);
+        m_tray->setIcon(
+            Symbols::icon(MenuText::symbol(phase, state()->accessibilityGranted()), color));
+    }
+    m_menu->clear();
+    buildMenu(m_menu.get());
+}
+
+void AppShell::buildMenu(QMenu *menu)
+{
+    const AppState *s = state();
+    const Config &c = s->config();
+    menu->addAction(MenuText::statusLine(s->phase(), s->accessibilityGranted(),
+                                         HotkeyKindInfo::label(c.hotkey)))
+        ->setEnabled(false);
+    if (!s->message().isEmpty()) {
+        for (const QString &line : MenuText::wrapped(s->message(), 60))
+            menu->addAction(line)->setEnabled(false);
+    }
+    if (m_controller->canCancelTranscription())
+        connect(menu->addAction(tr("Cancel transcription")), &QAction::triggered, m_controller,
+                &AppDelegate::cancelTranscription);
+    if (m_controller->canRetry() && s->phase() != AppState::Phase::working &&
+        s->phase() != AppState::Phase::recording)
+        connect(menu->addAction(tr("Retry last recording")), &QAction::triggered, m_controller,
+                &AppDelegate::retryLastRecording);
+    menu->addSeparator();
+
+    QMenu *microphones =
+        menu->addMenu(tr("Microphone: ") + m_controller->recorder().name(c.inputDeviceID));
+    addMicrophoneMenu(microphones);
+
+    connect(menu->addAction(c.hudVisible ? tr("Hide floating button") : tr("Show floating button")),
+            &QAction::triggered, this, &AppShell::toggleHUD);
+
+    const QString last = s->lastTranscript();
+    if (!last.isEmpty()) {
+        menu->addSeparator();
+        connect(menu->addAction(tr("Copy last: ") + MenuText::copyPreview(last)),
+                &QAction::triggered, m_controller, &AppDelegate::copyLast);
+        connect(menu->addAction(tr("Insert last again")), &QAction::triggered, m_controller,
+                &AppDelegate::insertLast);
+    }
+    menu->addSeparator();
+    menu->addAction(MenuText::versionLabel())->setEnabled(false);
+    connect(menu->addAction(tr("Check for updates...")), &QAction::triggered, this,
+            &AppShell::checkForUpdates);
+    connect(menu->addAction(tr("Open log")), &QAction::triggered, this, &AppShell::openLog);
+    QAction *quitAction = menu->addAction(tr("Quit Vesk Voice"));
+    quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quitAction, &QAction::triggered, this, &AppShell::quit);
+}
+
+void AppShell::addMicrophoneMenu(QMenu *menu)
+{
+    const QString current = state()->config().inputDeviceID;
+    auto *group = new QActionGroup(menu);
+    auto add = [&](const QString &title, const QString &id) {
+        QAction *a = menu->addAction(title);
+        a->setCheckable(true);
+        a->setChecked(id == current);
+        a->setData(id);
+        group->addAction(a);
+        connect(a, &QAction::triggered, this, [this, id] { pickMicrophone(id); });
+    };
+    add(tr("System default"), QString());
+    for (const auto &[id, name] : m_controller->recorder().inputs())
+        add(name, id);
+}
+
+void AppShell::pickMicrophone(const QString &deviceID)
+{
+    Config c = state()->config();
+    c.inputDeviceID = deviceID;
+    state()->setConfig(c);
+    c.save();
+    Log::write(QStringLiteral("microphone set to ") + m_controller->recorder().name(deviceID));
+    refreshStatusItem();
+}
+
+void AppShell::toggleHUD()
+{
+    Config c = state()->config();
+    c.hudVisible = !c.hudVisible;
+    state()->setConfig(c);
+    c.save();
+    applyConfig();
+}
+
+void AppShell::checkForUpdates()
+{
+    m_updater.check();
+}
+
+void AppShell::openLog()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(Log::fileURL()));
+}
+
+void AppShell::quit()
+{
+    QCoreApplication::quit();
+}
+
+void AppShell::setUpHUD() {}
+
+void AppShell::applyHUDWidth() {}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "AppDelegate.h"
+#include "Updater.h"
+
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+class HUDPanel;
+
+// The desktop face of the controller: the launch sequence, the tray icon and its menu, the
+// floating button, the wait for input permission, applying saved settings, and termination.
+class AppShell : public QObject
+{
+    Q_OBJECT
+public:
+    struct Trust
+    {
+        bool trusted = false;
+        QString reason; // why not, for the user
+    };
+    using TrustCheck = std::function<Trust()>;
+
+    AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *parent = nullptr);
+    ~AppShell() override;
+
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+
+    void applyConfig();
+    void refreshStatusItem();
+    void checkAccessibility(bool prompt);
+    // The save action of the settings views: store, write and apply a whole configuration.
+    void save(const Config &config);
+
+    // Menu actions.
+    void pickMicrophone(const QString &deviceID);
+    void toggleHUD();
+    void checkForUpdates();
+    void openLog();
+    void quit();
+
+    // The menu as last built (for the tray and for tests).
+    QMenu *menu() const { return m_menu.get(); }
+    HUDPanel *hud() const { return m_hud; }
+    bool isWaitingForPermission() const { return m_permissionTimer.isActive(); }
+
+private:
+    void buildMenu(QMenu *menu);
+    void addMicrophoneMenu(QMenu *menu);
+    void setUpHUD();
+    void permissionResult(bool granted);
+    void pollAccessibility();
+    void applyHUDWidth();
+    AppState *state() const { return m_controller->state(); }
+
+    AppDelegate *m_controller;
+    TrustCheck m_trustCheck;
+    Updater m_updater;
+    std::unique_ptr<QSystemTrayIcon> m_tray;
+    std::unique_ptr<QMenu> m_menu;
+    HUDPanel *m_hud = nullptr;
+    QTimer m_permissionTimer;
+};

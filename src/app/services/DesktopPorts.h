@@ -1,0 +1,62 @@
+#pragma once
+
+#include "AudioRecorder.h"
+#include "DictationPorts.h"
+#include "HotkeyMonitor.h"
+#include "TextInjector.h"
+
+#include <QPointer>
+
+// The controller's ports on the real recorder, hotkey monitor and text injector.
+
+class MicrophoneRecorder : public RecorderPort
+{
+public:
+    MicrophoneRecorder();
+    std::optional<QString> start(const QString &deviceID) override;
+    void stop(std::function<void(std::optional<Recording>)> completion) override;
+    bool isRecording() const override;
+    std::optional<float> levelDb() const override;
+    QString name(const QString &deviceID) const override;
+    QList<std::pair<QString, QString>> inputs() const override;
+    void release() override;
+    void setLateFailureHandler(std::function<void(const QString &)> handler) override;
+
+    AudioRecorder &recorder() { return m_recorder; }
+
+private:
+    AudioRecorder m_recorder;
+    std::function<void(const QString &)> m_lateFailure;
+    // Counts starts, so that the failure of an earlier one is not taken for the current one.
+    quint64 m_starts = 0;
+};
+
+class GlobalHotkey : public HotkeyPort
+{
+public:
+    void setCallbacks(std::function<void()> onStart, std::function<void()> onStop,
+                      std::function<void()> onCancel) override;
+    void setKind(HotkeyKind kind) override { m_monitor.setKind(kind); }
+    void setHoldThreshold(double seconds) override { m_monitor.setHoldThreshold(seconds); }
+    void setExternalRecording(bool recording) override
+    {
+        m_monitor.setExternalRecording(recording);
+    }
+    void start() override { m_monitor.start(); }
+    void stop() override { m_monitor.stop(); }
+    bool isInstalled() const override { return m_monitor.hasMonitors(); }
+
+    HotkeyMonitor &monitor() { return m_monitor; }
+
+private:
+    HotkeyMonitor m_monitor;
+};
+
+class DesktopInserter : public InserterPort
+{
+public:
+    void insert(const QString &text, const QString &method, const QString &newline) override;
+};
+
+// Trims the recording the way the dictation does: the copy's path, or nothing to send the file.
+std::optional<QString> trimRecording(const QString &file, double keepSeconds);
