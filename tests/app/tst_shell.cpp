@@ -1,0 +1,232 @@
+#include "AppShell.h"
+#include "ControllerFakes.h"
+#include "Log.h"
+#include "MenuText.h"
+#include "TestSupport.h"
+
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QtTest>
+
+// The tray menu and the launch sequence, with the controller's devices faked.
+class ShellTest : public QObject
+{
+    Q_OBJECT
+
+    struct Rig
+    {
+        AppState state{Config(), History()};
+        FakeRecorder *recorder = new FakeRecorder;
+        FakeHotkey *hotkey = new FakeHotkey;
+        FakeTranscriber *transcriber = new FakeTranscriber;
+        bool trusted = true;
+        std::unique_ptr<AppDelegate> controller;
+        std::unique_ptr<AppShell> shell;
+
+        explicit Rig(const std::function<void(Config &)> &change = {})
+        {
+            Config c;
+            c.apiKey = QStringLiteral("k");
+            c.onboardingDone = true;
+            if (change)
+                change(c);
+            state.setConfig(c);
+            AppDelegate::Services s;
+            s.recorder.reset(recorder);
+            s.hotkey.reset(hotkey);
+            s.inserter = std::make_unique<FakeInserter>();
+            s.transcriber.reset(transcriber);
+            s.play = [](const QString &) {};
+            controller = std::make_unique<AppDelegate>(&state, std::move(s));
+            shell = std::make_unique<AppShell>(controller.get(), [this] {
+                return AppShell::Trust{trusted, trusted ? QString() : QStringLiteral("no XTEST")};
+            });
+        }
+
+        QStringList titles() const
+        {
+            QStringList list;
+            for (const QAction *a : shell->menu()->actions())
+                list.append(a->isSeparator() ? QStringLiteral("--") : a->text());
+            return list;
+        }
+        QAction *action(const QString &title) const
+        {
+            for (QAction *a : shell->menu()->actions()) {
+                if (a->text() == title)
+                    return a;
+            }
+            return nullptr;
+        }
+    };
+
+    static QStringList logMessages()
+    {
+        Log::flush();
+        QFile f(Log::fileURL());
+        f.open(QIODevice::ReadOnly);
+        QStringList lines;
+        for (const QString &line :
+             QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            lines.append(line.mid(13));
+        return lines;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::isolateDataDir(); }
+
+    void launchAndTheMenu()
+    {
+        VESK_REQUIRE_DISPLAY();
+        Rig rig([](Config &c) { c.hotkey = HotkeyKind::fn; });
+        rig.shell->applicationDidFinishLaunching();
+        QVERIFY(QSystemTrayIcon::isSystemTrayAvailable());
+        QVERIFY(rig.hotkey->installed);
+        QCOMPARE(rig.hotkey->kind, HotkeyKind::fn);
+        QVERIFY(rig.hotkey->onStart && rig.hotkey->onStop && rig.hotkey->onCancel);
+        const QStringList log = logMessages();
+        QVERIFY(log.value(0).startsWith(QStringLiteral("launched, bundle=")));
+        QCOMPARE(log.mid(1),
+                 (QStringList{"microphone permission granted=true", "accessibility granted=true"}));
+
+        QCOMPARE(rig.titles(),
+                 (QStringList{"Hold Right Ctrl to talk", "--", "Microphone: System default",
+                              "Hide floating button", "--", MenuText::versionLabel(),
+                              "Check for updates...", "Open log", "Quit Vesk Voice"}));
+        QVERIFY(!rig.action(QStringLiteral("Hold Right Ctrl to talk"))->isEnabled());
+
+        // The hotkey callbacks reach the controller.
+        rig.hotkey->onStart();
+        QCOMPARE(rig.state.phase(), AppState::Phase::recording);
+        QCOMPARE(rig.titles().first(), QStringLiteral("Recording... (Esc to cancel)"));
+        rig.hotkey->onCancel();
+        QCOMPARE(rig.state.phase(), AppState::Phase::idle);
+    }
+
+    void messagesPreviewsAndActions()
+    {
+        Rig rig;
+        rig.shell->applicationDidFinishLaunching();
+        const QString longMessage =
+            QStringLiteral("Gemini returned 503: The model is overloaded right now. Please try "
+                           "again later, or choose another model in Settings.");
+        rig.state.setMessage(longMessage);
+        rig.controller->setPhase(AppState::Phase::failed);
+        const QStringList titles = rig.titles();
+        QCOMPARE(titles[0], QStringLiteral("Something went wrong"));
+        QCOMPARE(titles.mid(1, 2), MenuText::wrapped(longMessage, 60));
+        QCOMPARE(titles[3], QStringLiteral("--"));
+        for (const QString &line : titles.mid(1, 2))
+            QVERIFY(line.size() <= 60);
+
+        History h;
+        h.add(HistoryEntry::make(QString(48, QLatin1Char('x')), 1, QStringLiteral("m"),
+                                 QStringLiteral("mac")));
+        rig.state.setHistory(h);
+        rig.shell->refreshStatusItem();
+        QVERIFY(rig.action(QStringLiteral("Copy last: ") + QString(48, QLatin1Char('x'))));
+        QVERIFY(rig.action(QStringLiteral("Insert last again")));
+        h.add(HistoryEntry::make(QString(49, QLatin1Char('y')), 1, QStringLiteral("m"),
+                                 QStringLiteral("mac")));
+        rig.state.setHistory(h);
+        rig.shell->refreshStatusItem();
+        QVERIFY(rig.action(QStringLiteral("Copy last: ") + QString(48, QLatin1Char('y')) +
+                           QStringLiteral("...")));
+    }
+
+    void retryAndCancelTranscription()
+    {
+        Rig rig;
+        rig.shell->applicationDidFinishLaunching();
+        QTemporaryFile file;
+        file.setAutoRemove(false);
+        QVERIFY(file.open());
+        file.write(QByteArray(100, 'a'));
+        file.close();
+        rig.controller->transcribe(file.fileName(), 2, QStringLiteral("mac"));
+        QVERIFY(rig.action(QStringLiteral("Cancel transcription")));
+        QVERIFY(!rig.action(QStringLiteral("Retry last recording")));
+        rig.action(QStringLiteral("Cancel transcription"))->trigger();
+        QCOMPARE(rig.state.phase(), AppState::Phase::idle);
+        QVERIFY(!rig.action(QStringLiteral("Cancel transcription")));
+        QVERIFY(rig.action(QStringLiteral("Retry last recording")));
+        QVERIFY(QFile::exists(file.fileName()));
+
+        rig.action(QStringLiteral("Retry last recording"))->trigger();
+        QCOMPARE(rig.transcriber->requests.size(), 2);
+        QCOMPARE(rig.transcriber->requests.last().file, file.fileName());
+        rig.transcriber->succeed(QStringLiteral("done"));
+        QVERIFY(!rig.action(QStringLiteral("Retry last recording")));
+    }
+
+    void microphoneAndFloatingButtonItems()
+    {
+        Rig rig([](Config &c) { c.inputDeviceID = QStringLiteral("a"); });
+        rig.shell->applicationDidFinishLaunching();
+        QMenu *mics = rig.action(QStringLiteral("Microphone: Mic a"))->menu();
+        QVERIFY(mics);
+        QCOMPARE(mics->actions().size(), 2);
+        QVERIFY(!mics->actions()[0]->isChecked());
+        QVERIFY(mics->actions()[1]->isChecked());
+        mics->actions()[0]->trigger(); // System default
+        QCOMPARE(rig.state.config().inputDeviceID, QString());
+        QCOMPARE(Config::load().inputDeviceID, QString());
+        QVERIFY(rig.action(QStringLiteral("Microphone: System default"))
+                    ->menu()
+                    ->actions()[0]
+                    ->isChecked());
+
+        const bool visible = rig.state.config().hudVisible;
+        rig.action(visible ? QStringLiteral("Hide floating button")
+                           : QStringLiteral("Show floating button"))
+            ->trigger();
+        QCOMPARE(rig.state.config().hudVisible, !visible);
+        QCOMPARE(Config::load().hudVisible, !visible);
+    }
+
+    void waitingForAccessibility()
+    {
+        Rig rig;
+        rig.trusted = false;
+        rig.shell->applicationDidFinishLaunching();
+        QVERIFY(!rig.hotkey->installed);
+        QVERIFY(rig.shell->isWaitingForPermission());
+        QCOMPARE(rig.titles().first(), QStringLiteral("Accessibility permission needed"));
+        QCOMPARE(rig.state.message(), QStringLiteral("no XTEST"));
+        QCOMPARE(rig.titles()[1], QStringLiteral("no XTEST"));
+
+        rig.trusted = true;
+        QTRY_VERIFY_WITH_TIMEOUT(rig.hotkey->installed, 5000);
+        QVERIFY(rig.state.accessibilityGranted());
+        QVERIFY(rig.state.message().isEmpty());
+        QVERIFY(!rig.shell->isWaitingForPermission());
+        QVERIFY(logMessages().contains(QStringLiteral("accessibility granted while waiting")));
+        QCOMPARE(rig.titles().first(), QStringLiteral("Hold Right Ctrl to talk"));
+    }
+
+    void noKeyAtLaunch()
+    {
+        qunsetenv("GEMINI_API_KEY");
+        Rig rig([](Config &c) { c.apiKey.clear(); });
+        rig.shell->applicationDidFinishLaunching();
+        QCOMPARE(rig.state.message(), QStringLiteral("Add your Gemini API key in Settings."));
+    }
+
+    void savingAppliesTheHotkey()
+    {
+        Rig rig;
+        rig.shell->applicationDidFinishLaunching();
+        const int starts = rig.hotkey->starts;
+        Config c = rig.state.config();
+        c.hotkey = HotkeyKind::rightCommand;
+        c.holdThresholdMs = 450;
+        rig.shell->save(c);
+        QCOMPARE(rig.hotkey->kind, HotkeyKind::rightCommand);
+        QCOMPARE(rig.hotkey->threshold, 0.45);
+        QCOMPARE(rig.hotkey->starts, starts + 1);
+        QCOMPARE(Config::load().hotkey, HotkeyKind::rightCommand);
+    }
+};
+
+QTEST_MAIN(ShellTest)
+#include "tst_shell.moc"
