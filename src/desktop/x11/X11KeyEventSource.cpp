@@ -119,7 +119,7 @@ void X11KeyEventSource::drain()
 
 void X11KeyEventSource::handleCookie(int evtype, int detail, int sourceId)
 {
-    if (m_testDevices.contains(sourceId) && X11::OwnInput::postedRecently())
+    if (m_testDevices.contains(sourceId) && X11::OwnInput::postedRecently(detail))
         return;
     std::optional<KeyEvent> event;
     switch (evtype) {

@@ -45,7 +45,7 @@ quint32 X11KeyPoster::keysymFor(char32_t c)
 void X11KeyPoster::fake(int keycode, bool down)
 {
     XTestFakeKeyEvent(m_display.get(), unsigned(keycode), down ? True : False, CurrentTime);
-    X11::OwnInput::markPosted();
+    X11::OwnInput::markPosted(keycode);
 }
 
 int X11KeyPoster::keycodeOf(quint32 keysym) const

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <X11/Xlib.h>
+#include <array>
 #include <vector>
 
 namespace X11 {
@@ -55,17 +56,29 @@ namespace OwnInput {
 namespace {
 // Long enough for the server to hand the posted keys to every watcher, short against a person.
 constexpr qint64 windowMs = 300;
-QElapsedTimer lastPosted;
+QElapsedTimer clock;
+// When each key code was last posted, in the clock's milliseconds; X11 key codes are 8 to 255.
+std::array<qint64, 256> lastPosted = [] {
+    std::array<qint64, 256> never{};
+    never.fill(-1);
+    return never;
+}();
 } // namespace
 
-void markPosted()
+void markPosted(int keycode)
 {
-    lastPosted.start();
+    if (!clock.isValid())
+        clock.start();
+    if (keycode >= 0 && keycode < int(lastPosted.size()))
+        lastPosted[size_t(keycode)] = clock.elapsed();
 }
 
-bool postedRecently()
+bool postedRecently(int keycode)
 {
-    return lastPosted.isValid() && lastPosted.elapsed() < windowMs;
+    if (!clock.isValid() || keycode < 0 || keycode >= int(lastPosted.size()))
+        return false;
+    const qint64 at = lastPosted[size_t(keycode)];
+    return at >= 0 && clock.elapsed() - at < windowMs;
 }
 
 } // namespace OwnInput

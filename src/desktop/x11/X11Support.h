@@ -34,10 +34,11 @@ private:
 };
 
 // Our own synthetic input, posted shortly before, which the key source must not take for the
-// user's.
+// user's. Counted per key code: other XTEST input (xdotool, a remote desktop, an on-screen
+// keyboard) on keys we did not post still counts, even in the middle of an insertion.
 namespace OwnInput {
-void markPosted();
-bool postedRecently();
+void markPosted(int keycode);
+bool postedRecently(int keycode);
 } // namespace OwnInput
 
 } // namespace X11

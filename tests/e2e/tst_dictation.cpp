@@ -1,0 +1,216 @@
+#include "Config.h"
+#include "FakeGeminiServer.h"
+#include "GeminiClient.h"
+#include "History.h"
+#include "TestSupport.h"
+#include "XTestInput.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sndfile.h>
+
+// A whole dictation with every real part: the app under the X server, the hotkey pressed through
+// XTest, speech on the virtual microphone, the fake Gemini server, and a text field that receives
+// the transcript.
+class DictationTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_data, m_tmp, m_work;
+    FakeGeminiServer *m_server = nullptr;
+    QProcess m_app, m_client;
+    QString m_speech, m_received;
+
+    static bool run(const QString &program, const QStringList &args, int timeoutMs = 30000)
+    {
+        QProcess p;
+        p.start(program, args);
+        return p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit &&
+               p.exitCode() == 0;
+    }
+
+    QString log() const
+    {
+        QFile f(m_data.filePath(QStringLiteral("vesk.log")));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    QString received() const
+    {
+        QFile f(m_received);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    QStringList recordings() const
+    {
+        return QDir(m_tmp.path()).entryList({QStringLiteral("vesk-*.wav")}, QDir::Files);
+    }
+
+    // Holds the hotkey while the virtual microphone speaks, then lets go.
+    void dictate(bool cancelWithEscape = false)
+    {
+        const qsizetype before = log().count(QStringLiteral("recording started"));
+        // Right Ctrl alone: xdotool's keydown would add the left Control key as a modifier.
+        XTestInput::key(XTestInput::keycode("Control_R"), true);
+        QTRY_VERIFY2_WITH_TIMEOUT(log().count(QStringLiteral("recording started")) > before,
+                                  qPrintable(log()), 10000);
+        QVERIFY(run(QStringLiteral("paplay"),
+                    {QStringLiteral("-d"), QStringLiteral("micfeed"), m_speech}));
+        if (cancelWithEscape) {
+            XTestInput::key(XTestInput::keycode("Escape"), true);
+            XTestInput::key(XTestInput::keycode("Escape"), false);
+        }
+        XTestInput::key(XTestInput::keycode("Control_R"), false);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        VESK_REQUIRE_DISPLAY();
+        if (qEnvironmentVariableIsEmpty("PULSE_RUNTIME_PATH") && !TestSupport::strict())
+            QSKIP("no private audio server");
+        m_server = new FakeGeminiServer(this);
+
+        // A spoken sentence, as the microphone will hear it.
+        m_speech = m_work.filePath(QStringLiteral("speech.wav"));
+        QVERIFY(run(QStringLiteral("espeak-ng"),
+                    {QStringLiteral("-w"), m_speech,
+                     QStringLiteral("Salom dunyo. This is a short dictation test.")}));
+
+        Config c;
+        c.apiKey = QStringLiteral("e2e-key");
+        c.onboardingDone = true;
+        c.hotkey = HotkeyKind::fn;
+        c.sounds = false;
+        c.insertMethod = QStringLiteral("type");
+        c.languageCodes = {QStringLiteral("uz-UZ"), QStringLiteral("en-US")};
+        c.saveTo(m_data.filePath(QStringLiteral("config.json")));
+
+        m_received = m_work.filePath(QStringLiteral("received.txt"));
+        m_client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_client.start(TestSupport::binaryDir() + QStringLiteral("/tests/desktop/vesk_textclient"),
+                       {m_received});
+        QVERIFY(m_client.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += m_client.readAllStandardOutput()).startsWith("ready"),
+                                 15000);
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VESK_DATA_DIR"), m_data.path());
+        env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), m_server->baseUrl());
+        env.insert(QStringLiteral("TMPDIR"), m_tmp.path());
+        env.remove(QStringLiteral("GEMINI_API_KEY"));
+        m_app.setProcessEnvironment(env);
+        m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_app.start(TestSupport::executable(), {});
+        QVERIFY(m_app.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral("accessibility granted=true")),
+                                 15000);
+    }
+
+    void cleanupTestCase()
+    {
+        // The app's log outlives the run, for reading a failure.
+        QFile kept(TestSupport::binaryDir() + QStringLiteral("/tests/e2e/vesk-e2e.log"));
+        if (kept.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            kept.write(log().toUtf8());
+        for (QProcess *p : {&m_app, &m_client}) {
+            if (p->state() != QProcess::NotRunning) {
+                p->terminate();
+                if (!p->waitForFinished(5000))
+                    p->kill();
+                p->waitForFinished(2000);
+            }
+        }
+    }
+
+    void holdSpeakRelease()
+    {
+        m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(
+                                   QStringLiteral("Salom dunyo. This is a short dictation test.")));
+        dictate();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            received(), QStringLiteral("Salom dunyo. This is a short dictation test."), 30000);
+
+        QCOMPARE(m_server->requests().size(), 1);
+        const auto &request = m_server->requests().first();
+        QCOMPARE(request.headers.value("x-goog-api-key"), QByteArray("e2e-key"));
+        const QJsonArray parts =
+            QJsonDocument::fromJson(
+                request.body)[QStringLiteral("contents")][0][QStringLiteral("parts")]
+                .toArray();
+        const Config config = Config::loadFrom(m_data.filePath(QStringLiteral("config.json")));
+        QCOMPARE(parts[0][QStringLiteral("text")].toString(),
+                 GeminiClient::from(config).fullPrompt());
+
+        // What was sent is a real 16 kHz mono 16-bit recording with speech in it.
+        const QByteArray wav = QByteArray::fromBase64(
+            parts[1][QStringLiteral("inline_data")][QStringLiteral("data")].toString().toLatin1());
+        const QString sent = m_work.filePath(QStringLiteral("sent.wav"));
+        QFile out(sent);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(wav);
+        out.close();
+        SF_INFO info{};
+        SNDFILE *file = sf_open(sent.toLocal8Bit().constData(), SFM_READ, &info);
+        QVERIFY(file);
+        QCOMPARE(info.samplerate, 16000);
+        QCOMPARE(info.channels, 1);
+        QCOMPARE(info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
+        QVERIFY(info.frames > 16000 / 2);
+        std::vector<short> samples(size_t(info.frames));
+        sf_readf_short(file, samples.data(), info.frames);
+        sf_close(file);
+        int loud = 0;
+        for (short s : samples)
+            loud += std::abs(int(s)) > 1000;
+        QVERIFY2(loud > 1000, "the recording holds no speech");
+
+        const History history = History::loadFrom(m_data.filePath(QStringLiteral("history.json")));
+        QCOMPARE(history.entries.size(), 1);
+        QCOMPARE(history.entries.first().text,
+                 QStringLiteral("Salom dunyo. This is a short dictation test."));
+        QCOMPARE(history.entries.first().source, QStringLiteral("mac"));
+
+        // The log tells the story in order.
+        const QString text = log();
+        qsizetype at = 0;
+        for (const char *line : {"launched, bundle=", "recording started (mac) on ", "recorded ",
+                                 "transcript: Salom dunyo."}) {
+            at = text.indexOf(QLatin1String(line), at);
+            QVERIFY2(at >= 0, line);
+        }
+        // Neither the recording nor its trimmed copy is left behind.
+        QTRY_VERIFY(recordings().isEmpty());
+    }
+
+    void escapeCancels()
+    {
+        m_server->clear();
+        dictate(true);
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral("recording cancelled")), 10000);
+        QTest::qWait(1000);
+        QCOMPARE(m_server->requests().size(), 0);
+        QTRY_VERIFY(recordings().isEmpty());
+    }
+
+    void rejectedRequestKeepsTheRecording()
+    {
+        m_server->clear();
+        m_server->enqueue(400, FakeGeminiServer::errorAnswer(QStringLiteral("Audio too noisy")));
+        dictate();
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral(
+                                     "transcription failed: Gemini returned 400: Audio too noisy")),
+                                 30000);
+        QTRY_COMPARE(recordings().size(), 1);
+        QCOMPARE(received(), QStringLiteral("Salom dunyo. This is a short dictation test."));
+    }
+};
+
+QTEST_GUILESS_MAIN(DictationTest)
+#include "tst_dictation.moc"
