@@ -43,7 +43,7 @@
     </message>
     <message>
         <source>Come back here. This screen updates by itself.</source>
-        <translation>Вернитесь сюда. Этот экран обновится сам.</translation>
+        <translation>Вернитесь сюда. Эта страница обновится сама.</translation>
     </message>
     <message>
         <source>Open System Settings</source>
@@ -321,7 +321,7 @@
     </message>
     <message>
         <source>Turn on Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Microphone, then come back.</source>
-        <translation>Разрешите микрофон в настройках конфиденциальности и звука системы, затем вернитесь сюда.</translation>
+        <translation>Разрешите доступ к микрофону в настройках конфиденциальности и звука системы, затем вернитесь сюда.</translation>
     </message>
     <message>
         <source>Open System Settings</source>

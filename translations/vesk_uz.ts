@@ -27,7 +27,7 @@
     </message>
     <message>
         <source>macOS asks for this so Vesk Voice can notice the hotkey in any app and type the text where your cursor is. It never saves or sends anything you type.</source>
-        <translation>Istalgan ilovada tezkor klavishni sezish va matnni kursor turgan joyga yozish uchun Vesk Voice X11 seansini talab qiladi; Wayland seansida u faqat XWayland orqali ishlayotgan ilovalar bilan ishlay oladi. Vesk Voice siz yozayotgan hech narsani saqlamaydi va hech qayerga yubormaydi.</translation>
+        <translation>Istalgan ilovada tezkor klavishni sezish va matnni kursor turgan joyga yozish uchun Vesk Voice X11 seansini talab qiladi; Wayland seansida esa u faqat XWayland orqali ochilgan ilovalarda ishlaydi. Vesk Voice siz yozayotgan hech narsani saqlamaydi va hech qayerga yubormaydi.</translation>
     </message>
     <message>
         <source>Accessibility allowed</source>
@@ -103,7 +103,7 @@
     </message>
     <message>
         <source>Microphone access denied. Enable it in System Settings &gt; Privacy &amp; Security &gt; Microphone.</source>
-        <translation>Mikrofonga ruxsat berilmagan. Uni tizimning maxfiylik sozlamalarida yoqing.</translation>
+        <translation>Mikrofonga ruxsat berilmagan. Ruxsatni tizimning maxfiylik sozlamalarida yoqing.</translation>
     </message>
     <message>
         <source>Waiting for Accessibility permission. Add Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Accessibility.</source>
@@ -236,7 +236,7 @@
     </message>
     <message>
         <source>Google Gemini turns your voice into text. You need your own free key — it takes about a minute.</source>
-        <translation>Google Gemini ovozingizni matnga aylantiradi. Buning uchun oʻz bepul kalitingiz kerak — uni olish bir daqiqacha vaqt oladi.</translation>
+        <translation>Google Gemini ovozingizni matnga aylantiradi. Buning uchun oʻz bepul kalitingiz kerak — uni olishga bir daqiqacha vaqt ketadi.</translation>
     </message>
     <message>
         <source>Open Google AI Studio and sign in with your Google account.</source>
@@ -374,7 +374,7 @@
     </message>
     <message>
         <source>Click in the box, hold the keys below, say a sentence and let go. The text appears where the cursor is — here now, and in any app later.</source>
-        <translation>Maydonni bosing, quyidagi klavishlarni bosib turing, biror gap ayting va qoʻyib yuboring. Matn kursor turgan joyda paydo boʻladi — hozir shu yerda, keyin esa istalgan ilovada.</translation>
+        <translation>Maydonga bosing, quyidagi klavishlarni bosib turing, biror gap ayting va qoʻyib yuboring. Matn kursor turgan joyda paydo boʻladi — hozir shu yerda, keyin esa istalgan ilovada.</translation>
     </message>
     <message>
         <source>Hold to talk</source>
