@@ -1,26 +1,45 @@
 <?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="en" sourcelanguage="en">
 <context>
+    <name>Accessibility</name>
+    <message>
+        <source>This Wayland session offers no X11 input: the hold-to-talk key and text insertion need an X11 session (or XWayland).</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>No X server: the hold-to-talk key and text insertion need an X11 session.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The X server lacks the XInput2 extension, so the hold-to-talk key cannot be watched.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The X server lacks the XTEST extension, so text cannot be inserted.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>AccessibilityStep</name>
     <message>
         <source>Accessibility</source>
-        <translation type="unfinished" />
+        <translation>Keyboard access</translation>
     </message>
     <message>
         <source>macOS asks for this so Vesk Voice can notice the hotkey in any app and type the text where your cursor is. It never saves or sends anything you type.</source>
-        <translation type="unfinished" />
+        <translation>To notice the hotkey in any app and type the text where your cursor is, Vesk Voice needs an X11 session; in a Wayland session it reaches only apps that run through XWayland. It never saves or sends anything you type.</translation>
     </message>
     <message>
         <source>Accessibility allowed</source>
-        <translation type="unfinished" />
+        <translation>Keyboard access available</translation>
     </message>
     <message>
         <source>Press the button below. System Settings opens.</source>
-        <translation type="unfinished" />
+        <translation>If you use Wayland, log out and pick an X11 (Xorg) session on the login screen.</translation>
     </message>
     <message>
         <source>Find Vesk Voice in the list and turn it on. If it is not there, press +, open Applications and choose Vesk Voice.</source>
-        <translation type="unfinished" />
+        <translation>Start Vesk Voice in that session. The X server also needs the XInput2 and XTEST extensions, which standard X servers have.</translation>
     </message>
     <message>
         <source>Come back here. This screen updates by itself.</source>
@@ -28,18 +47,18 @@
     </message>
     <message>
         <source>Open System Settings</source>
-        <translation type="unfinished" />
+        <translation>Open keyboard settings</translation>
     </message>
     <message>
         <source>Waiting for permission...</source>
-        <translation type="unfinished" />
+        <translation>Waiting for keyboard access...</translation>
     </message>
 </context>
 <context>
     <name>AppDelegate</name>
     <message>
         <source>Accessibility permission needed</source>
-        <translation type="unfinished" />
+        <translation>Keyboard access needed</translation>
     </message>
     <message>
         <source>Hold %1 to talk</source>
@@ -84,11 +103,11 @@
     </message>
     <message>
         <source>Microphone access denied. Enable it in System Settings &gt; Privacy &amp; Security &gt; Microphone.</source>
-        <translation type="unfinished" />
+        <translation>Microphone access denied. Allow it in your desktop's privacy settings.</translation>
     </message>
     <message>
         <source>Waiting for Accessibility permission. Add Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Accessibility.</source>
-        <translation type="unfinished" />
+        <translation>Waiting for keyboard access. The hotkey and text insertion need an X11 session.</translation>
     </message>
     <message>
         <source>Cancel transcription</source>
@@ -132,6 +151,29 @@
     </message>
     <message>
         <source>System default</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>AudioRecorder</name>
+    <message>
+        <source>The microphone could not be added.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Could not start the microphone. </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The chosen microphone is not available. Pick another one in Settings.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>System default</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Not connected</source>
         <translation type="unfinished" />
     </message>
 </context>
@@ -234,6 +276,21 @@
     </message>
 </context>
 <context>
+    <name>HotkeyKind</name>
+    <message>
+        <source>Control + Right Ctrl</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Right Ctrl</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Right Super</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>LanguagesStep</name>
     <message>
         <source>Which languages do you speak?</source>
@@ -264,14 +321,33 @@
     </message>
     <message>
         <source>Turn on Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Microphone, then come back.</source>
-        <translation type="unfinished" />
+        <translation>Allow the microphone in your desktop's privacy and sound settings, then come back.</translation>
     </message>
     <message>
         <source>Open System Settings</source>
-        <translation type="unfinished" />
+        <translation>Open sound settings</translation>
     </message>
     <message>
         <source>Microphone allowed</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>NewlineMode</name>
+    <message>
+        <source>Shift + Return (does not send)</source>
+        <translation>Shift + Enter (does not send)</translation>
+    </message>
+    <message>
+        <source>Alt + Return</source>
+        <translation>Alt + Enter</translation>
+    </message>
+    <message>
+        <source>Return</source>
+        <translation>Enter</translation>
+    </message>
+    <message>
+        <source>A space instead</source>
         <translation type="unfinished" />
     </message>
 </context>

@@ -1,335 +1,411 @@
 <?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="ru" sourcelanguage="en">
 <context>
+    <name>Accessibility</name>
+    <message>
+        <source>This Wayland session offers no X11 input: the hold-to-talk key and text insertion need an X11 session (or XWayland).</source>
+        <translation>В этом сеансе Wayland нет ввода X11: для горячей клавиши и вставки текста нужен сеанс X11 (или XWayland).</translation>
+    </message>
+    <message>
+        <source>No X server: the hold-to-talk key and text insertion need an X11 session.</source>
+        <translation>Нет X-сервера: для горячей клавиши и вставки текста нужен сеанс X11.</translation>
+    </message>
+    <message>
+        <source>The X server lacks the XInput2 extension, so the hold-to-talk key cannot be watched.</source>
+        <translation>В X-сервере нет расширения XInput2, поэтому горячую клавишу невозможно отслеживать.</translation>
+    </message>
+    <message>
+        <source>The X server lacks the XTEST extension, so text cannot be inserted.</source>
+        <translation>В X-сервере нет расширения XTEST, поэтому вставить текст невозможно.</translation>
+    </message>
+</context>
+<context>
     <name>AccessibilityStep</name>
     <message>
         <source>Accessibility</source>
-        <translation type="unfinished" />
+        <translation>Доступ к клавиатуре</translation>
     </message>
     <message>
         <source>macOS asks for this so Vesk Voice can notice the hotkey in any app and type the text where your cursor is. It never saves or sends anything you type.</source>
-        <translation type="unfinished" />
+        <translation>Чтобы замечать горячую клавишу в любом приложении и вводить текст там, где стоит курсор, Vesk Voice нужен сеанс X11; в сеансе Wayland он работает только с приложениями, запущенными через XWayland. Vesk Voice никогда не сохраняет и не отправляет то, что вы печатаете.</translation>
     </message>
     <message>
         <source>Accessibility allowed</source>
-        <translation type="unfinished" />
+        <translation>Доступ к клавиатуре есть</translation>
     </message>
     <message>
         <source>Press the button below. System Settings opens.</source>
-        <translation type="unfinished" />
+        <translation>Если у вас Wayland, выйдите из системы и на экране входа выберите сеанс X11 (Xorg).</translation>
     </message>
     <message>
         <source>Find Vesk Voice in the list and turn it on. If it is not there, press +, open Applications and choose Vesk Voice.</source>
-        <translation type="unfinished" />
+        <translation>Запустите Vesk Voice в этом сеансе. X-серверу также нужны расширения XInput2 и XTEST — в обычных X-серверах они есть.</translation>
     </message>
     <message>
         <source>Come back here. This screen updates by itself.</source>
-        <translation type="unfinished" />
+        <translation>Вернитесь сюда. Эта страница обновится сама.</translation>
     </message>
     <message>
         <source>Open System Settings</source>
-        <translation type="unfinished" />
+        <translation>Открыть настройки клавиатуры</translation>
     </message>
     <message>
         <source>Waiting for permission...</source>
-        <translation type="unfinished" />
+        <translation>Ожидание доступа к клавиатуре...</translation>
     </message>
 </context>
 <context>
     <name>AppDelegate</name>
     <message>
         <source>Accessibility permission needed</source>
-        <translation type="unfinished" />
+        <translation>Нужен доступ к клавиатуре</translation>
     </message>
     <message>
         <source>Hold %1 to talk</source>
-        <translation type="unfinished" />
+        <translation>Удерживайте %1 и говорите</translation>
     </message>
     <message>
         <source>Recording... (Esc to cancel)</source>
-        <translation type="unfinished" />
+        <translation>Запись... (Esc — отмена)</translation>
     </message>
     <message>
         <source>Transcribing...</source>
-        <translation type="unfinished" />
+        <translation>Расшифровка...</translation>
     </message>
     <message>
         <source>Something went wrong</source>
-        <translation type="unfinished" />
+        <translation>Что-то пошло не так</translation>
     </message>
 </context>
 <context>
     <name>AppLanguage</name>
     <message>
         <source>System</source>
-        <translation type="unfinished" />
+        <translation>Как в системе</translation>
     </message>
 </context>
 <context>
     <name>AppLanguagePicker</name>
     <message>
         <source>Interface language</source>
-        <translation type="unfinished" />
+        <translation>Язык интерфейса</translation>
     </message>
 </context>
 <context>
     <name>AppShell</name>
     <message>
         <source>Download</source>
-        <translation type="unfinished" />
+        <translation>Скачать</translation>
     </message>
     <message>
         <source>Add your Gemini API key in Settings.</source>
-        <translation type="unfinished" />
+        <translation>Добавьте свой API-ключ Gemini в настройках.</translation>
     </message>
     <message>
         <source>Microphone access denied. Enable it in System Settings &gt; Privacy &amp; Security &gt; Microphone.</source>
-        <translation type="unfinished" />
+        <translation>Доступ к микрофону запрещён. Разрешите его в настройках конфиденциальности системы.</translation>
     </message>
     <message>
         <source>Waiting for Accessibility permission. Add Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Accessibility.</source>
-        <translation type="unfinished" />
+        <translation>Ожидание доступа к клавиатуре. Для горячей клавиши и вставки текста нужен сеанс X11.</translation>
     </message>
     <message>
         <source>Cancel transcription</source>
-        <translation type="unfinished" />
+        <translation>Отменить расшифровку</translation>
     </message>
     <message>
         <source>Retry last recording</source>
-        <translation type="unfinished" />
+        <translation>Отправить последнюю запись ещё раз</translation>
     </message>
     <message>
         <source>Microphone: </source>
-        <translation type="unfinished" />
+        <translation>Микрофон: </translation>
     </message>
     <message>
         <source>Hide floating button</source>
-        <translation type="unfinished" />
+        <translation>Скрыть плавающую кнопку</translation>
     </message>
     <message>
         <source>Show floating button</source>
-        <translation type="unfinished" />
+        <translation>Показать плавающую кнопку</translation>
     </message>
     <message>
         <source>Copy last: </source>
-        <translation type="unfinished" />
+        <translation>Копировать последний текст: </translation>
     </message>
     <message>
         <source>Insert last again</source>
-        <translation type="unfinished" />
+        <translation>Вставить последний текст ещё раз</translation>
     </message>
     <message>
         <source>Check for updates...</source>
-        <translation type="unfinished" />
+        <translation>Проверить обновления...</translation>
     </message>
     <message>
         <source>Open log</source>
-        <translation type="unfinished" />
+        <translation>Открыть журнал</translation>
     </message>
     <message>
         <source>Quit Vesk Voice</source>
-        <translation type="unfinished" />
+        <translation>Выйти из Vesk Voice</translation>
     </message>
     <message>
         <source>System default</source>
-        <translation type="unfinished" />
+        <translation>По умолчанию в системе</translation>
+    </message>
+</context>
+<context>
+    <name>AudioRecorder</name>
+    <message>
+        <source>The microphone could not be added.</source>
+        <translation>Не удалось подключить микрофон.</translation>
+    </message>
+    <message>
+        <source>Could not start the microphone. </source>
+        <translation>Не удалось включить микрофон. </translation>
+    </message>
+    <message>
+        <source>The chosen microphone is not available. Pick another one in Settings.</source>
+        <translation>Выбранный микрофон недоступен. Выберите другой в настройках.</translation>
+    </message>
+    <message>
+        <source>System default</source>
+        <translation>По умолчанию в системе</translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation>Не подключён</translation>
     </message>
 </context>
 <context>
     <name>GeminiError</name>
     <message>
         <source>no answer within %1 seconds</source>
-        <translation type="unfinished" />
+        <translation>нет ответа за %1 с</translation>
     </message>
     <message>
         <source>Gemini returned </source>
-        <translation type="unfinished" />
+        <translation>Gemini вернул код </translation>
     </message>
     <message>
         <source>Could not read the Gemini response: </source>
-        <translation type="unfinished" />
+        <translation>Не удалось разобрать ответ Gemini: </translation>
     </message>
     <message>
         <source>No API key. Add it in Settings, or set GEMINI_API_KEY.</source>
-        <translation type="unfinished" />
+        <translation>Нет API-ключа. Добавьте его в настройках или задайте GEMINI_API_KEY.</translation>
     </message>
     <message>
         <source>Gemini returned no text.</source>
-        <translation type="unfinished" />
+        <translation>Gemini не вернул текст.</translation>
     </message>
     <message>
         <source>Could not reach Gemini: </source>
-        <translation type="unfinished" />
+        <translation>Не удалось связаться с Gemini: </translation>
     </message>
     <message>
         <source>Gemini sent an answer that is not JSON: </source>
-        <translation type="unfinished" />
+        <translation>Gemini прислал ответ не в формате JSON: </translation>
     </message>
     <message>
         <source>Could not read the recording %1: %2</source>
-        <translation type="unfinished" />
+        <translation>Не удалось прочитать запись %1: %2</translation>
     </message>
     <message>
         <source>The model name "%1" cannot be used in a request address.</source>
-        <translation type="unfinished" />
+        <translation>Имя модели «%1» нельзя использовать в адресе запроса.</translation>
     </message>
     <message>
         <source>Not a usable Gemini address (check VESK_GEMINI_BASE_URL): </source>
-        <translation type="unfinished" />
+        <translation>Непригодный адрес Gemini (проверьте VESK_GEMINI_BASE_URL): </translation>
     </message>
     <message>
         <source>The API key contains line breaks or other control characters. Enter it again in Settings.</source>
-        <translation type="unfinished" />
+        <translation>API-ключ содержит переносы строк или другие управляющие символы. Введите его заново в настройках.</translation>
     </message>
     <message>
         <source>The request was cancelled.</source>
-        <translation type="unfinished" />
+        <translation>Запрос отменён.</translation>
     </message>
 </context>
 <context>
     <name>GeminiStep</name>
     <message>
         <source>Gemini API key</source>
-        <translation type="unfinished" />
+        <translation>API-ключ Gemini</translation>
     </message>
     <message>
         <source>Google Gemini turns your voice into text. You need your own free key — it takes about a minute.</source>
-        <translation type="unfinished" />
+        <translation>Google Gemini превращает вашу речь в текст. Для этого нужен собственный бесплатный ключ — его получение займёт около минуты.</translation>
     </message>
     <message>
         <source>Open Google AI Studio and sign in with your Google account.</source>
-        <translation type="unfinished" />
+        <translation>Откройте Google AI Studio и войдите в свой аккаунт Google.</translation>
     </message>
     <message>
         <source>Press Create API key. If asked, create a project first.</source>
-        <translation type="unfinished" />
+        <translation>Нажмите «Create API key». Если попросят, сначала создайте проект.</translation>
     </message>
     <message>
         <source>Copy the key and paste it below.</source>
-        <translation type="unfinished" />
+        <translation>Скопируйте ключ и вставьте его ниже.</translation>
     </message>
     <message>
         <source>Open Google AI Studio</source>
-        <translation type="unfinished" />
+        <translation>Открыть Google AI Studio</translation>
     </message>
     <message>
         <source>API key</source>
-        <translation type="unfinished" />
+        <translation>API-ключ</translation>
     </message>
     <message>
         <source>The free tier has daily limits, and Google may use free-tier requests to improve its products. Turning on billing in AI Studio removes both.</source>
-        <translation type="unfinished" />
+        <translation>У бесплатного тарифа есть дневные лимиты, и Google может использовать бесплатные запросы для улучшения своих продуктов. Подключение оплаты в AI Studio снимает и то, и другое.</translation>
     </message>
     <message>
         <source>Checking...</source>
-        <translation type="unfinished" />
+        <translation>Проверка...</translation>
     </message>
     <message>
         <source>Check key</source>
-        <translation type="unfinished" />
+        <translation>Проверить ключ</translation>
     </message>
     <message>
         <source>The key works. Model: </source>
-        <translation type="unfinished" />
+        <translation>Ключ работает. Модель: </translation>
+    </message>
+</context>
+<context>
+    <name>HotkeyKind</name>
+    <message>
+        <source>Control + Right Ctrl</source>
+        <translation>Control + правый Ctrl</translation>
+    </message>
+    <message>
+        <source>Right Ctrl</source>
+        <translation>Правый Ctrl</translation>
+    </message>
+    <message>
+        <source>Right Super</source>
+        <translation>Правый Super</translation>
     </message>
 </context>
 <context>
     <name>LanguagesStep</name>
     <message>
         <source>Which languages do you speak?</source>
-        <translation type="unfinished" />
+        <translation>На каких языках вы говорите?</translation>
     </message>
     <message>
         <source>Pick every language you use, even if you mix them in one sentence. Vesk Voice keeps each word in the language it was said in.</source>
-        <translation type="unfinished" />
+        <translation>Отметьте все языки, на которых говорите, даже если смешиваете их в одном предложении. Vesk Voice оставит каждое слово на том языке, на котором оно сказано.</translation>
     </message>
 </context>
 <context>
     <name>MicrophoneStep</name>
     <message>
         <source>Microphone</source>
-        <translation type="unfinished" />
+        <translation>Микрофон</translation>
     </message>
     <message>
         <source>Vesk Voice records only while you hold the key or press the floating button.</source>
-        <translation type="unfinished" />
+        <translation>Vesk Voice записывает, только когда вы удерживаете клавишу или нажимаете плавающую кнопку.</translation>
     </message>
     <message>
         <source>Allow microphone</source>
-        <translation type="unfinished" />
+        <translation>Разрешить доступ к микрофону</translation>
     </message>
     <message>
         <source>Microphone access is off</source>
-        <translation type="unfinished" />
+        <translation>Доступ к микрофону выключен</translation>
     </message>
     <message>
         <source>Turn on Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Microphone, then come back.</source>
-        <translation type="unfinished" />
+        <translation>Разрешите доступ к микрофону в настройках конфиденциальности и звука системы, затем вернитесь сюда.</translation>
     </message>
     <message>
         <source>Open System Settings</source>
-        <translation type="unfinished" />
+        <translation>Открыть настройки звука</translation>
     </message>
     <message>
         <source>Microphone allowed</source>
-        <translation type="unfinished" />
+        <translation>Доступ к микрофону разрешён</translation>
+    </message>
+</context>
+<context>
+    <name>NewlineMode</name>
+    <message>
+        <source>Shift + Return (does not send)</source>
+        <translation>Shift + Enter (не отправляет)</translation>
+    </message>
+    <message>
+        <source>Alt + Return</source>
+        <translation>Alt + Enter</translation>
+    </message>
+    <message>
+        <source>Return</source>
+        <translation>Enter</translation>
+    </message>
+    <message>
+        <source>A space instead</source>
+        <translation>Пробел вместо переноса строки</translation>
     </message>
 </context>
 <context>
     <name>OnboardingView</name>
     <message>
         <source>Back</source>
-        <translation type="unfinished" />
+        <translation>Назад</translation>
     </message>
     <message>
         <source>Next</source>
-        <translation type="unfinished" />
+        <translation>Далее</translation>
     </message>
     <message>
         <source>Finish</source>
-        <translation type="unfinished" />
+        <translation>Готово</translation>
     </message>
 </context>
 <context>
     <name>TryItStep</name>
     <message>
         <source>Try it</source>
-        <translation type="unfinished" />
+        <translation>Попробуйте</translation>
     </message>
     <message>
         <source>Click in the box, hold the keys below, say a sentence and let go. The text appears where the cursor is — here now, and in any app later.</source>
-        <translation type="unfinished" />
+        <translation>Щёлкните в поле, удерживайте клавиши ниже, скажите фразу и отпустите. Текст появится там, где стоит курсор, — сейчас здесь, а потом в любом приложении.</translation>
     </message>
     <message>
         <source>Hold to talk</source>
-        <translation type="unfinished" />
+        <translation>Удерживайте и говорите</translation>
     </message>
     <message>
         <source>You can also click the floating button at the bottom of the screen. Everything you say is kept in History.</source>
-        <translation type="unfinished" />
+        <translation>Можно также нажать плавающую кнопку внизу экрана. Всё сказанное сохраняется в истории.</translation>
     </message>
 </context>
 <context>
     <name>Updater</name>
     <message>
         <source>the update feed could not be read</source>
-        <translation type="unfinished" />
+        <translation>не удалось прочитать ленту обновлений</translation>
     </message>
     <message>
         <source>Vesk Voice is up to date.</source>
-        <translation type="unfinished" />
+        <translation>У вас последняя версия Vesk Voice.</translation>
     </message>
     <message>
         <source>Vesk Voice %1 is available.</source>
-        <translation type="unfinished" />
+        <translation>Доступна версия Vesk Voice %1.</translation>
     </message>
     <message>
         <source>This copy of Vesk Voice is updated by your system's package manager.</source>
-        <translation type="unfinished" />
+        <translation>Эта копия Vesk Voice обновляется через системный менеджер пакетов.</translation>
     </message>
     <message>
         <source>Could not check for updates: %1</source>
-        <translation type="unfinished" />
+        <translation>Не удалось проверить обновления: %1</translation>
     </message>
 </context>
 </TS>

@@ -1,335 +1,411 @@
 <?xml version='1.0' encoding='utf-8'?>
 <TS version="2.1" language="uz" sourcelanguage="en">
 <context>
+    <name>Accessibility</name>
+    <message>
+        <source>This Wayland session offers no X11 input: the hold-to-talk key and text insertion need an X11 session (or XWayland).</source>
+        <translation>Bu Wayland seansida X11 kiritish imkoni yoʻq: tezkor klavish va matn kiritish uchun X11 seansi (yoki XWayland) kerak.</translation>
+    </message>
+    <message>
+        <source>No X server: the hold-to-talk key and text insertion need an X11 session.</source>
+        <translation>X server yoʻq: tezkor klavish va matn kiritish uchun X11 seansi kerak.</translation>
+    </message>
+    <message>
+        <source>The X server lacks the XInput2 extension, so the hold-to-talk key cannot be watched.</source>
+        <translation>X serverda XInput2 kengaytmasi yoʻq, shuning uchun tezkor klavishni kuzatib boʻlmaydi.</translation>
+    </message>
+    <message>
+        <source>The X server lacks the XTEST extension, so text cannot be inserted.</source>
+        <translation>X serverda XTEST kengaytmasi yoʻq, shuning uchun matnni kiritib boʻlmaydi.</translation>
+    </message>
+</context>
+<context>
     <name>AccessibilityStep</name>
     <message>
         <source>Accessibility</source>
-        <translation type="unfinished" />
+        <translation>Klaviaturaga kirish</translation>
     </message>
     <message>
         <source>macOS asks for this so Vesk Voice can notice the hotkey in any app and type the text where your cursor is. It never saves or sends anything you type.</source>
-        <translation type="unfinished" />
+        <translation>Istalgan ilovada tezkor klavishni sezish va matnni kursor turgan joyga yozish uchun Vesk Voice X11 seansini talab qiladi; Wayland seansida esa u faqat XWayland orqali ochilgan ilovalarda ishlaydi. Vesk Voice siz yozayotgan hech narsani saqlamaydi va hech qayerga yubormaydi.</translation>
     </message>
     <message>
         <source>Accessibility allowed</source>
-        <translation type="unfinished" />
+        <translation>Klaviaturaga kirish mavjud</translation>
     </message>
     <message>
         <source>Press the button below. System Settings opens.</source>
-        <translation type="unfinished" />
+        <translation>Agar Wayland ishlatsangiz, tizimdan chiqing va kirish ekranida X11 (Xorg) seansini tanlang.</translation>
     </message>
     <message>
         <source>Find Vesk Voice in the list and turn it on. If it is not there, press +, open Applications and choose Vesk Voice.</source>
-        <translation type="unfinished" />
+        <translation>Vesk Voice dasturini oʻsha seansda ishga tushiring. X serverda XInput2 va XTEST kengaytmalari ham boʻlishi kerak — odatdagi X serverlarda ular bor.</translation>
     </message>
     <message>
         <source>Come back here. This screen updates by itself.</source>
-        <translation type="unfinished" />
+        <translation>Bu yerga qayting. Bu sahifa oʻzi yangilanadi.</translation>
     </message>
     <message>
         <source>Open System Settings</source>
-        <translation type="unfinished" />
+        <translation>Klaviatura sozlamalarini ochish</translation>
     </message>
     <message>
         <source>Waiting for permission...</source>
-        <translation type="unfinished" />
+        <translation>Klaviaturaga kirish kutilmoqda...</translation>
     </message>
 </context>
 <context>
     <name>AppDelegate</name>
     <message>
         <source>Accessibility permission needed</source>
-        <translation type="unfinished" />
+        <translation>Klaviaturaga kirish kerak</translation>
     </message>
     <message>
         <source>Hold %1 to talk</source>
-        <translation type="unfinished" />
+        <translation>Gapirish uchun bosib turing: %1</translation>
     </message>
     <message>
         <source>Recording... (Esc to cancel)</source>
-        <translation type="unfinished" />
+        <translation>Yozilmoqda... (Esc — bekor qilish)</translation>
     </message>
     <message>
         <source>Transcribing...</source>
-        <translation type="unfinished" />
+        <translation>Matnga aylantirilmoqda...</translation>
     </message>
     <message>
         <source>Something went wrong</source>
-        <translation type="unfinished" />
+        <translation>Xatolik yuz berdi</translation>
     </message>
 </context>
 <context>
     <name>AppLanguage</name>
     <message>
         <source>System</source>
-        <translation type="unfinished" />
+        <translation>Tizim boʻyicha</translation>
     </message>
 </context>
 <context>
     <name>AppLanguagePicker</name>
     <message>
         <source>Interface language</source>
-        <translation type="unfinished" />
+        <translation>Interfeys tili</translation>
     </message>
 </context>
 <context>
     <name>AppShell</name>
     <message>
         <source>Download</source>
-        <translation type="unfinished" />
+        <translation>Yuklab olish</translation>
     </message>
     <message>
         <source>Add your Gemini API key in Settings.</source>
-        <translation type="unfinished" />
+        <translation>Gemini API kalitingizni sozlamalarda kiriting.</translation>
     </message>
     <message>
         <source>Microphone access denied. Enable it in System Settings &gt; Privacy &amp; Security &gt; Microphone.</source>
-        <translation type="unfinished" />
+        <translation>Mikrofonga ruxsat berilmagan. Ruxsatni tizimning maxfiylik sozlamalarida yoqing.</translation>
     </message>
     <message>
         <source>Waiting for Accessibility permission. Add Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Accessibility.</source>
-        <translation type="unfinished" />
+        <translation>Klaviaturaga kirish kutilmoqda. Tezkor klavish va matn kiritish uchun X11 seansi kerak.</translation>
     </message>
     <message>
         <source>Cancel transcription</source>
-        <translation type="unfinished" />
+        <translation>Matnga aylantirishni bekor qilish</translation>
     </message>
     <message>
         <source>Retry last recording</source>
-        <translation type="unfinished" />
+        <translation>Oxirgi yozuvni qayta yuborish</translation>
     </message>
     <message>
         <source>Microphone: </source>
-        <translation type="unfinished" />
+        <translation>Mikrofon: </translation>
     </message>
     <message>
         <source>Hide floating button</source>
-        <translation type="unfinished" />
+        <translation>Suzuvchi tugmani yashirish</translation>
     </message>
     <message>
         <source>Show floating button</source>
-        <translation type="unfinished" />
+        <translation>Suzuvchi tugmani koʻrsatish</translation>
     </message>
     <message>
         <source>Copy last: </source>
-        <translation type="unfinished" />
+        <translation>Oxirgi matnni nusxalash: </translation>
     </message>
     <message>
         <source>Insert last again</source>
-        <translation type="unfinished" />
+        <translation>Oxirgi matnni yana kiritish</translation>
     </message>
     <message>
         <source>Check for updates...</source>
-        <translation type="unfinished" />
+        <translation>Yangilanishlarni tekshirish...</translation>
     </message>
     <message>
         <source>Open log</source>
-        <translation type="unfinished" />
+        <translation>Jurnalni ochish</translation>
     </message>
     <message>
         <source>Quit Vesk Voice</source>
-        <translation type="unfinished" />
+        <translation>Vesk Voice dasturidan chiqish</translation>
     </message>
     <message>
         <source>System default</source>
-        <translation type="unfinished" />
+        <translation>Tizimdagi standart</translation>
+    </message>
+</context>
+<context>
+    <name>AudioRecorder</name>
+    <message>
+        <source>The microphone could not be added.</source>
+        <translation>Mikrofonni ulab boʻlmadi.</translation>
+    </message>
+    <message>
+        <source>Could not start the microphone. </source>
+        <translation>Mikrofonni ishga tushirib boʻlmadi. </translation>
+    </message>
+    <message>
+        <source>The chosen microphone is not available. Pick another one in Settings.</source>
+        <translation>Tanlangan mikrofon mavjud emas. Sozlamalarda boshqasini tanlang.</translation>
+    </message>
+    <message>
+        <source>System default</source>
+        <translation>Tizimdagi standart</translation>
+    </message>
+    <message>
+        <source>Not connected</source>
+        <translation>Ulanmagan</translation>
     </message>
 </context>
 <context>
     <name>GeminiError</name>
     <message>
         <source>no answer within %1 seconds</source>
-        <translation type="unfinished" />
+        <translation>%1 soniya ichida javob kelmadi</translation>
     </message>
     <message>
         <source>Gemini returned </source>
-        <translation type="unfinished" />
+        <translation>Gemini qaytargan kod </translation>
     </message>
     <message>
         <source>Could not read the Gemini response: </source>
-        <translation type="unfinished" />
+        <translation>Gemini javobini oʻqib boʻlmadi: </translation>
     </message>
     <message>
         <source>No API key. Add it in Settings, or set GEMINI_API_KEY.</source>
-        <translation type="unfinished" />
+        <translation>API kaliti yoʻq. Uni sozlamalarda kiriting yoki GEMINI_API_KEY oʻzgaruvchisini belgilang.</translation>
     </message>
     <message>
         <source>Gemini returned no text.</source>
-        <translation type="unfinished" />
+        <translation>Gemini matn qaytarmadi.</translation>
     </message>
     <message>
         <source>Could not reach Gemini: </source>
-        <translation type="unfinished" />
+        <translation>Gemini bilan bogʻlanib boʻlmadi: </translation>
     </message>
     <message>
         <source>Gemini sent an answer that is not JSON: </source>
-        <translation type="unfinished" />
+        <translation>Gemini JSON boʻlmagan javob yubordi: </translation>
     </message>
     <message>
         <source>Could not read the recording %1: %2</source>
-        <translation type="unfinished" />
+        <translation>%1 yozuvini oʻqib boʻlmadi: %2</translation>
     </message>
     <message>
         <source>The model name "%1" cannot be used in a request address.</source>
-        <translation type="unfinished" />
+        <translation>«%1» model nomini soʻrov manzilida ishlatib boʻlmaydi.</translation>
     </message>
     <message>
         <source>Not a usable Gemini address (check VESK_GEMINI_BASE_URL): </source>
-        <translation type="unfinished" />
+        <translation>Gemini manzili yaroqsiz (VESK_GEMINI_BASE_URL qiymatini tekshiring): </translation>
     </message>
     <message>
         <source>The API key contains line breaks or other control characters. Enter it again in Settings.</source>
-        <translation type="unfinished" />
+        <translation>API kalitida qator uzilishlari yoki boshqa boshqaruv belgilari bor. Uni sozlamalarda qaytadan kiriting.</translation>
     </message>
     <message>
         <source>The request was cancelled.</source>
-        <translation type="unfinished" />
+        <translation>Soʻrov bekor qilindi.</translation>
     </message>
 </context>
 <context>
     <name>GeminiStep</name>
     <message>
         <source>Gemini API key</source>
-        <translation type="unfinished" />
+        <translation>Gemini API kaliti</translation>
     </message>
     <message>
         <source>Google Gemini turns your voice into text. You need your own free key — it takes about a minute.</source>
-        <translation type="unfinished" />
+        <translation>Google Gemini ovozingizni matnga aylantiradi. Buning uchun oʻz bepul kalitingiz kerak — uni olishga bir daqiqacha vaqt ketadi.</translation>
     </message>
     <message>
         <source>Open Google AI Studio and sign in with your Google account.</source>
-        <translation type="unfinished" />
+        <translation>Google AI Studio saytini oching va Google hisobingiz bilan kiring.</translation>
     </message>
     <message>
         <source>Press Create API key. If asked, create a project first.</source>
-        <translation type="unfinished" />
+        <translation>«Create API key» tugmasini bosing. Soʻralsa, avval loyiha yarating.</translation>
     </message>
     <message>
         <source>Copy the key and paste it below.</source>
-        <translation type="unfinished" />
+        <translation>Kalitni nusxalab, quyidagi maydonga qoʻying.</translation>
     </message>
     <message>
         <source>Open Google AI Studio</source>
-        <translation type="unfinished" />
+        <translation>Google AI Studio saytini ochish</translation>
     </message>
     <message>
         <source>API key</source>
-        <translation type="unfinished" />
+        <translation>API kaliti</translation>
     </message>
     <message>
         <source>The free tier has daily limits, and Google may use free-tier requests to improve its products. Turning on billing in AI Studio removes both.</source>
-        <translation type="unfinished" />
+        <translation>Bepul tarifda kunlik cheklovlar bor va Google bepul soʻrovlardan oʻz mahsulotlarini yaxshilash uchun foydalanishi mumkin. AI Studio saytida toʻlovni yoqsangiz, ikkalasi ham olib tashlanadi.</translation>
     </message>
     <message>
         <source>Checking...</source>
-        <translation type="unfinished" />
+        <translation>Tekshirilmoqda...</translation>
     </message>
     <message>
         <source>Check key</source>
-        <translation type="unfinished" />
+        <translation>Kalitni tekshirish</translation>
     </message>
     <message>
         <source>The key works. Model: </source>
-        <translation type="unfinished" />
+        <translation>Kalit ishlayapti. Model: </translation>
+    </message>
+</context>
+<context>
+    <name>HotkeyKind</name>
+    <message>
+        <source>Control + Right Ctrl</source>
+        <translation>Control + oʻng Ctrl</translation>
+    </message>
+    <message>
+        <source>Right Ctrl</source>
+        <translation>Oʻng Ctrl</translation>
+    </message>
+    <message>
+        <source>Right Super</source>
+        <translation>Oʻng Super</translation>
     </message>
 </context>
 <context>
     <name>LanguagesStep</name>
     <message>
         <source>Which languages do you speak?</source>
-        <translation type="unfinished" />
+        <translation>Qaysi tillarda gapirasiz?</translation>
     </message>
     <message>
         <source>Pick every language you use, even if you mix them in one sentence. Vesk Voice keeps each word in the language it was said in.</source>
-        <translation type="unfinished" />
+        <translation>Gapiradigan barcha tillaringizni belgilang, hatto ularni bir gapda aralashtirsangiz ham. Vesk Voice har bir soʻzni qaysi tilda aytilgan boʻlsa, oʻsha tilda qoldiradi.</translation>
     </message>
 </context>
 <context>
     <name>MicrophoneStep</name>
     <message>
         <source>Microphone</source>
-        <translation type="unfinished" />
+        <translation>Mikrofon</translation>
     </message>
     <message>
         <source>Vesk Voice records only while you hold the key or press the floating button.</source>
-        <translation type="unfinished" />
+        <translation>Vesk Voice faqat siz klavishni bosib turganingizda yoki suzuvchi tugmani bosganingizda yozib oladi.</translation>
     </message>
     <message>
         <source>Allow microphone</source>
-        <translation type="unfinished" />
+        <translation>Mikrofonga ruxsat berish</translation>
     </message>
     <message>
         <source>Microphone access is off</source>
-        <translation type="unfinished" />
+        <translation>Mikrofonga ruxsat oʻchirilgan</translation>
     </message>
     <message>
         <source>Turn on Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Microphone, then come back.</source>
-        <translation type="unfinished" />
+        <translation>Tizimning maxfiylik va ovoz sozlamalarida mikrofonga ruxsat bering, soʻng bu yerga qayting.</translation>
     </message>
     <message>
         <source>Open System Settings</source>
-        <translation type="unfinished" />
+        <translation>Ovoz sozlamalarini ochish</translation>
     </message>
     <message>
         <source>Microphone allowed</source>
-        <translation type="unfinished" />
+        <translation>Mikrofonga ruxsat berilgan</translation>
+    </message>
+</context>
+<context>
+    <name>NewlineMode</name>
+    <message>
+        <source>Shift + Return (does not send)</source>
+        <translation>Shift + Enter (yubormaydi)</translation>
+    </message>
+    <message>
+        <source>Alt + Return</source>
+        <translation>Alt + Enter</translation>
+    </message>
+    <message>
+        <source>Return</source>
+        <translation>Enter</translation>
+    </message>
+    <message>
+        <source>A space instead</source>
+        <translation>Yangi qator oʻrniga boʻshliq</translation>
     </message>
 </context>
 <context>
     <name>OnboardingView</name>
     <message>
         <source>Back</source>
-        <translation type="unfinished" />
+        <translation>Orqaga</translation>
     </message>
     <message>
         <source>Next</source>
-        <translation type="unfinished" />
+        <translation>Keyingi</translation>
     </message>
     <message>
         <source>Finish</source>
-        <translation type="unfinished" />
+        <translation>Tayyor</translation>
     </message>
 </context>
 <context>
     <name>TryItStep</name>
     <message>
         <source>Try it</source>
-        <translation type="unfinished" />
+        <translation>Sinab koʻring</translation>
     </message>
     <message>
         <source>Click in the box, hold the keys below, say a sentence and let go. The text appears where the cursor is — here now, and in any app later.</source>
-        <translation type="unfinished" />
+        <translation>Maydonga bosing, quyidagi klavishlarni bosib turing, biror gap ayting va qoʻyib yuboring. Matn kursor turgan joyda paydo boʻladi — hozir shu yerda, keyin esa istalgan ilovada.</translation>
     </message>
     <message>
         <source>Hold to talk</source>
-        <translation type="unfinished" />
+        <translation>Bosib turing va gapiring</translation>
     </message>
     <message>
         <source>You can also click the floating button at the bottom of the screen. Everything you say is kept in History.</source>
-        <translation type="unfinished" />
+        <translation>Ekran pastidagi suzuvchi tugmani bosish ham mumkin. Aytganlaringizning hammasi tarixda saqlanadi.</translation>
     </message>
 </context>
 <context>
     <name>Updater</name>
     <message>
         <source>the update feed could not be read</source>
-        <translation type="unfinished" />
+        <translation>yangilanishlar lentasini oʻqib boʻlmadi</translation>
     </message>
     <message>
         <source>Vesk Voice is up to date.</source>
-        <translation type="unfinished" />
+        <translation>Sizda Vesk Voice dasturining eng soʻnggi versiyasi oʻrnatilgan.</translation>
     </message>
     <message>
         <source>Vesk Voice %1 is available.</source>
-        <translation type="unfinished" />
+        <translation>Vesk Voice %1 versiyasi chiqdi.</translation>
     </message>
     <message>
         <source>This copy of Vesk Voice is updated by your system's package manager.</source>
-        <translation type="unfinished" />
+        <translation>Vesk Voice dasturining bu nusxasi tizimning paket menejeri orqali yangilanadi.</translation>
     </message>
     <message>
         <source>Could not check for updates: %1</source>
-        <translation type="unfinished" />
+        <translation>Yangilanishlarni tekshirib boʻlmadi: %1</translation>
     </message>
 </context>
 </TS>
