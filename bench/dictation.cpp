@@ -1,0 +1,304 @@
+// Where the time goes between letting go of the hotkey and the text arriving, for a long
+// recording against a server that answers at once; and what the idle app costs (start-up to the
+// tray icon, resident memory) next to a minimal Qt tray program measured the same way.
+//
+// Needs an X server with a tray (trayer), a window manager and a PulseAudio server whose default
+// source hears the sink "micfeed"; bench/run starts all of them.
+#include "Config.h"
+#include "FakeGeminiServer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTime>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <sndfile.h>
+#include <vector>
+
+namespace {
+
+Display *display()
+{
+    static Display *d = XOpenDisplay(nullptr);
+    return d;
+}
+
+void key(KeySym sym, bool down)
+{
+    XTestFakeKeyEvent(display(), XKeysymToKeycode(display(), sym), down ? True : False, 0);
+    XFlush(display());
+}
+
+// Windows under the tray's manager window: an icon that docks adds one.
+int trayWindows()
+{
+    Display *d = display();
+    const Atom selection = XInternAtom(d, "_NET_SYSTEM_TRAY_S0", False);
+    const Window owner = XGetSelectionOwner(d, selection);
+    if (owner == None)
+        return -1;
+    std::function<int(Window)> count = [&](Window w) {
+        Window root, parent, *children = nullptr;
+        unsigned n = 0;
+        if (!XQueryTree(d, w, &root, &parent, &children, &n))
+            return 0;
+        int total = int(n);
+        for (unsigned i = 0; i < n; ++i)
+            total += count(children[i]);
+        if (children)
+            XFree(children);
+        return total;
+    };
+    return count(owner);
+}
+
+// Runs the event loop until `done` holds or the time is up.
+bool waitFor(const std::function<bool()> &done, int timeoutMs, int stepMs = 2)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, stepMs);
+        QThread::msleep(stepMs);
+    }
+    return true;
+}
+
+QString readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+long rssKiB(qint64 pid)
+{
+    const QString status = readAll(QStringLiteral("/proc/%1/status").arg(pid));
+    const auto m = QRegularExpression(QStringLiteral("VmRSS:\\s+(\\d+)")).match(status);
+    return m.hasMatch() ? m.captured(1).toLong() : -1;
+}
+
+// Speech-like bursts (a few harmonics under a syllable envelope) with pauses of 0.5 to 2.5 s
+// between them, 16 kHz mono 16-bit, as a dictation with thinking pauses sounds to the trimmer.
+bool writeSpeech(const QString &path, double seconds)
+{
+    SF_INFO info{};
+    info.samplerate = 16000;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!f)
+        return false;
+    const long total = long(seconds * 16000);
+    std::vector<short> samples(size_t(total), 0);
+    long at = 0;
+    int burst = 0;
+    while (at < total) {
+        const long voiced = 16000 * (2 + burst % 3);
+        for (long i = 0; i < voiced && at + i < total; ++i) {
+            const double t = double(i) / 16000.0;
+            const double envelope = 0.5 + 0.5 * std::sin(2 * M_PI * 4 * t);
+            const double v = std::sin(2 * M_PI * 180 * t) + 0.5 * std::sin(2 * M_PI * 360 * t) +
+                             0.25 * std::sin(2 * M_PI * 720 * t);
+            samples[size_t(at + i)] = short(6000 * envelope * v);
+        }
+        at += voiced + 8000 * (1 + burst % 5);
+        ++burst;
+    }
+    const bool ok = sf_writef_short(f, samples.data(), total) == total;
+    sf_close(f);
+    return ok;
+}
+
+// Milliseconds since midnight of the first log line at or after `from` that holds `needle`.
+int logTime(const QString &log, const QString &needle, int from)
+{
+    for (const QString &line : log.split(QLatin1Char('\n'))) {
+        if (!line.contains(needle))
+            continue;
+        const QTime t = QTime::fromString(line.left(12), QStringLiteral("HH:mm:ss.zzz"));
+        if (t.isValid() && t.msecsSinceStartOfDay() >= from)
+            return t.msecsSinceStartOfDay();
+    }
+    return -1;
+}
+
+int now() { return QTime::currentTime().msecsSinceStartOfDay(); }
+
+struct Launch
+{
+    double startMs = -1;
+    long idleKiB = -1;
+};
+
+// Start-up to the docked tray icon, then resident memory after three idle seconds.
+Launch launch(QProcess &process, const QString &program, const QStringList &args)
+{
+    Launch result;
+    const int before = trayWindows();
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, args);
+    if (!process.waitForStarted() ||
+        !waitFor([&] { return trayWindows() > before; }, 20000, 1))
+        return result;
+    result.startMs = double(clock.nsecsElapsed()) / 1e6;
+    waitFor([] { return false; }, 3000, 50);
+    result.idleKiB = rssKiB(process.processId());
+    return result;
+}
+
+void stop(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000))
+        process.kill();
+    process.waitForFinished(2000);
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return -1;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    double seconds = 30;
+    int runs = 3;
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--seconds"))
+            seconds = args[i + 1].toDouble();
+        else if (args[i] == QLatin1String("--runs"))
+            runs = args[i + 1].toInt();
+    }
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString appPath = dir + QStringLiteral("/../src/app/vesk-voice");
+    if (!display() || trayWindows() < 0) {
+        std::fprintf(stderr, "dictation: needs an X server with a system tray\n");
+        return 1;
+    }
+
+    QTemporaryDir data, tmp, work;
+    FakeGeminiServer server;
+    Config c;
+    c.apiKey = QStringLiteral("bench-key");
+    c.onboardingDone = true;
+    c.hotkey = HotkeyKind::fn;
+    c.sounds = false;
+    c.hudVisible = false;
+    c.insertMethod = QStringLiteral("paste");
+    c.saveTo(data.filePath(QStringLiteral("config.json")));
+
+    // The peer first, on an idle desktop, like the app after it.
+    QProcess peer;
+    const Launch peerLaunch = launch(peer, dir + QStringLiteral("/tray_peer"), {});
+    stop(peer);
+
+    const QString received = work.filePath(QStringLiteral("received.txt"));
+    QProcess client;
+    client.start(dir + QStringLiteral("/bench_textclient"), {received});
+    if (!client.waitForStarted() ||
+        !waitFor([&] { return client.readAllStandardOutput().startsWith("ready"); }, 15000)) {
+        std::fprintf(stderr, "dictation: the text client did not get the focus\n");
+        return 1;
+    }
+
+    QProcess vesk;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VESK_DATA_DIR"), data.path());
+    env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), server.baseUrl());
+    env.insert(QStringLiteral("TMPDIR"), tmp.path());
+    env.remove(QStringLiteral("GEMINI_API_KEY"));
+    vesk.setProcessEnvironment(env);
+    vesk.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const Launch veskLaunch = launch(vesk, appPath, {});
+    const QString logPath = data.filePath(QStringLiteral("vesk.log"));
+    if (veskLaunch.startMs < 0 ||
+        !waitFor([&] { return readAll(logPath).contains(QLatin1String("accessibility granted=true")); },
+                 15000)) {
+        std::fprintf(stderr, "dictation: the app did not start\n");
+        return 1;
+    }
+    std::printf("== start-up to the tray icon, resident memory after 3 s idle\n");
+    std::printf("vesk-voice      %8.1f ms  %7ld KiB\n", veskLaunch.startMs, veskLaunch.idleKiB);
+    std::printf("Qt tray (peer)  %8.1f ms  %7ld KiB\n", peerLaunch.startMs, peerLaunch.idleKiB);
+    if (peerLaunch.startMs > 0 && peerLaunch.idleKiB > 0)
+        std::printf("ratio           %8.2f     %7.2f\n", veskLaunch.startMs / peerLaunch.startMs,
+                    double(veskLaunch.idleKiB) / double(peerLaunch.idleKiB));
+
+    const QString speech = work.filePath(QStringLiteral("speech.wav"));
+    if (!writeSpeech(speech, seconds)) {
+        std::fprintf(stderr, "dictation: cannot write %s\n", qPrintable(speech));
+        return 1;
+    }
+    std::printf("\n== %.0f s recording, key release to text (ms; median of %d)\n", seconds, runs);
+    std::vector<double> stopMs, trimMs, requestMs, insertMs, totalMs;
+    QString expected;
+    for (int run = 0; run < runs; ++run) {
+        const QString text = QStringLiteral("Run %1: salom, привет, hello. ").arg(run + 1);
+        server.enqueue(200, FakeGeminiServer::generateContentAnswer(text));
+        const int started = now();
+        key(XK_Control_R, true);
+        if (!waitFor([&] { return logTime(readAll(logPath), QStringLiteral("recording started"),
+                                          started) >= 0; },
+                     10000)) {
+            std::fprintf(stderr, "dictation: the hotkey did not start a recording\n");
+            return 1;
+        }
+        QProcess::execute(QStringLiteral("paplay"), {QStringLiteral("-d"), QStringLiteral("micfeed"), speech});
+        const int released = now();
+        key(XK_Control_R, false);
+        expected += text;
+        if (!waitFor([&] { return readAll(received) == expected; }, 30000, 1)) {
+            std::fprintf(stderr, "dictation: the text did not arrive (got \"%s\")\n",
+                         qPrintable(readAll(received)));
+            return 1;
+        }
+        const int arrived = now();
+        const QString log = readAll(logPath);
+        const int recorded = logTime(log, QStringLiteral("recorded "), released);
+        const int trimmed = logTime(log, QStringLiteral("trimmed silence in"), recorded);
+        const int transcript = logTime(log, QStringLiteral("transcript: Run"), trimmed);
+        if (recorded < 0 || trimmed < 0 || transcript < 0) {
+            std::fprintf(stderr, "dictation: the log lacks a step\n");
+            return 1;
+        }
+        stopMs.push_back(recorded - released);
+        trimMs.push_back(trimmed - recorded);
+        requestMs.push_back(transcript - trimmed);
+        insertMs.push_back(arrived - transcript);
+        totalMs.push_back(arrived - released);
+        server.clear();
+    }
+    std::printf("stop recording  %6.0f\n", median(stopMs));
+    std::printf("trim pauses     %6.0f\n", median(trimMs));
+    std::printf("request         %6.0f   (read, encode, send, answer from 127.0.0.1)\n",
+                median(requestMs));
+    std::printf("insert (paste)  %6.0f   (includes the 50 ms before Ctrl+V)\n", median(insertMs));
+    std::printf("total           %6.0f\n", median(totalMs));
+    stop(vesk);
+    stop(client);
+    return 0;
+}
