@@ -107,7 +107,7 @@ GeminiSection::GeminiSection(AppState *state, QWidget *parent)
         tr("The mode and the word list above are added to this automatically."), true));
     m_prompt->setObjectName(QStringLiteral("prompt"));
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPointSize(11);
+    mono.setPixelSize(11);
     m_prompt->setFont(mono);
     m_prompt->setFixedHeight(80);
     m_prompt->setFrameShape(QFrame::NoFrame);

@@ -45,8 +45,7 @@ QList<HistoryEntry> HistoryView::results(const History &history, const QString &
 HistoryView::HistoryView(AppState *state, OnInsert onInsert, QWidget *parent)
     : QWidget(parent), m_state(state), m_onInsert(std::move(onInsert)), m_search(new QLineEdit),
       m_clear(new QToolButton), m_pages(new QStackedWidget), m_emptyIcon(new QLabel),
-      m_emptyText(SettingsStyle::caption(QString())), m_scroll(new QScrollArea),
-      m_list(new QVBoxLayout)
+      m_emptyText(new QLabel), m_scroll(new QScrollArea), m_list(new QVBoxLayout)
 {
     SettingsStyle::initSymbols();
     auto *layout = new QVBoxLayout(this);
@@ -97,6 +96,10 @@ HistoryView::HistoryView(AppState *state, OnInsert onInsert, QWidget *parent)
     emptyLayout->addWidget(emptyTitle);
     m_emptyText->setObjectName(QStringLiteral("emptyDescription"));
     m_emptyText->setAlignment(Qt::AlignHCenter);
+    m_emptyText->setWordWrap(true);
+    QPalette ep = m_emptyText->palette();
+    ep.setColor(QPalette::WindowText, SettingsStyle::secondary(this));
+    m_emptyText->setPalette(ep);
     emptyLayout->addWidget(m_emptyText);
     emptyLayout->addStretch(2);
     m_pages->addWidget(empty);
@@ -263,9 +266,14 @@ void HistoryView::paintIcons()
     const qreal dpr = devicePixelRatioF();
     m_emptyIcon->setPixmap(
         Symbols::pixmap(QStringLiteral("waveform"), SettingsStyle::secondary(this), 44, dpr));
-    m_clear->setIcon(QIcon(Symbols::pixmap(QStringLiteral("trash"), destructive(), 16, dpr)));
+    QIcon trash(Symbols::pixmap(QStringLiteral("trash"), destructive(), 16, dpr));
+    trash.addPixmap(
+        Symbols::pixmap(QStringLiteral("trash"), SettingsStyle::secondary(this), 16, dpr),
+        QIcon::Disabled);
+    m_clear->setIcon(trash);
     QPalette p = m_clear->palette();
-    p.setColor(QPalette::ButtonText, destructive());
+    p.setColor(QPalette::Active, QPalette::ButtonText, destructive());
+    p.setColor(QPalette::Inactive, QPalette::ButtonText, destructive());
     m_clear->setPalette(p);
     if (auto *icon = m_search->findChild<QAction *>(QStringLiteral("searchIcon")))
         icon->setIcon(QIcon(Symbols::pixmap(QStringLiteral("magnifyingglass"),

@@ -49,13 +49,18 @@ MainView::MainView(AppState *state, Tab tab, OnSave onSave, OnInsert onInsert,
     m_sidebar->setIconSize(QSize(18, 18));
     m_sidebar->setSpacing(2);
     m_sidebar->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_sidebar->setAutoFillBackground(true);
-    QPalette sp = m_sidebar->palette();
-    sp.setColor(QPalette::Base, sp.color(QPalette::Window));
-    m_sidebar->setPalette(sp);
+    // A calm sidebar: a tinted selection in the accent colour, text in the normal colour.
+    QColor tint = palette().color(QPalette::Highlight);
+    tint.setAlphaF(0.16f);
+    const QColor side = palette().color(QPalette::Window).darker(104);
     m_sidebar->setStyleSheet(
-        QStringLiteral("QListWidget#sidebar { padding: 10px 8px; }"
-                       "QListWidget#sidebar::item { padding: 6px 6px; border-radius: 6px; }"));
+        QStringLiteral("QListWidget#sidebar { background: %1; border: none; "
+                       "border-right: 1px solid palette(midlight); padding: 12px 8px; outline: 0; }"
+                       "QListWidget#sidebar::item { padding: 6px 8px; border-radius: 6px; "
+                       "color: palette(window-text); }"
+                       "QListWidget#sidebar::item:selected { background: %2; "
+                       "color: palette(window-text); }")
+            .arg(side.name(), tint.name(QColor::HexArgb)));
     for (Tab t : allTabs()) {
         auto *item = new QListWidgetItem(title(t), m_sidebar);
         item->setData(Qt::UserRole, rawValue(t));
@@ -109,9 +114,7 @@ void MainView::paintIcons()
         QIcon icon;
         icon.addPixmap(Symbols::pixmap(MainView::icon(t), accent, 18, devicePixelRatioF()),
                        QIcon::Normal);
-        icon.addPixmap(Symbols::pixmap(MainView::icon(t),
-                                       palette().color(QPalette::HighlightedText), 18,
-                                       devicePixelRatioF()),
+        icon.addPixmap(Symbols::pixmap(MainView::icon(t), accent, 18, devicePixelRatioF()),
                        QIcon::Selected);
         m_sidebar->item(int(t))->setIcon(icon);
     }

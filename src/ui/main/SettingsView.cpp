@@ -24,6 +24,8 @@ public:
     {
         auto *picker = new AppLanguagePicker;
         picker->setObjectName(QStringLiteral("interfaceLanguage"));
+        if (auto *inner = picker->findChild<QFormLayout *>())
+            inner->setHorizontalSpacing(form()->horizontalSpacing());
         form()->addRow(picker);
         form()->addRow(SettingsStyle::caption(
             SettingsView::tr("Vesk Voice restarts to switch the language.")));
@@ -87,6 +89,24 @@ SettingsView::SettingsView(AppState *state, OnSave onSave, SettingsServices serv
     column->addLayout(buttons);
     column->addStretch(1);
     setWidget(content);
+
+    // One label column for the whole form, so the sections line up.
+    int labelWidth = 0;
+    const QList<QFormLayout *> forms = content->findChildren<QFormLayout *>();
+    for (QFormLayout *form : forms) {
+        for (int row = 0; row < form->rowCount(); ++row) {
+            if (QLayoutItem *label = form->itemAt(row, QFormLayout::LabelRole);
+                label && label->widget())
+                labelWidth = qMax(labelWidth, label->widget()->sizeHint().width());
+        }
+    }
+    for (QFormLayout *form : forms) {
+        for (int row = 0; row < form->rowCount(); ++row) {
+            if (QLayoutItem *label = form->itemAt(row, QFormLayout::LabelRole);
+                label && label->widget())
+                label->widget()->setMinimumWidth(labelWidth);
+        }
+    }
 
     connect(m_gemini, &GeminiSection::statusChanged, this, &SettingsView::setStatus);
 }

@@ -1,5 +1,5 @@
 // Shows the main window with sample transcripts, for screenshots:
-//   show_mainwindow [--lang en|uz|ru] [--tab history|settings] [--empty]
+//   show_mainwindow [--lang en|uz|ru] [--tab history|settings] [--empty] [--height N]
 // Prints the window id once the window is on screen, then runs until it is closed.
 
 #include "MainView.h"
@@ -21,6 +21,8 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("tab"), QStringLiteral("first tab"), QStringLiteral("tab"),
                       QStringLiteral("history")});
     parser.addOption({QStringLiteral("empty"), QStringLiteral("no transcripts")});
+    parser.addOption({QStringLiteral("height"), QStringLiteral("window height"),
+                      QStringLiteral("pixels"), QStringLiteral("560")});
     parser.process(app);
 
     const QString code = parser.value(QStringLiteral("lang"));
@@ -85,7 +87,7 @@ int main(int argc, char **argv)
     MainView view(
         &state, tab, [](const Config &) {}, [](const QString &) {}, services);
     view.setWindowTitle(QStringLiteral("Vesk Voice"));
-    view.resize(820, 560);
+    view.resize(820, qMax(560, parser.value(QStringLiteral("height")).toInt()));
     view.show();
     QTimer::singleShot(500, [&view] { QTextStream(stdout) << view.winId() << Qt::endl; });
     return app.exec();
