@@ -3,7 +3,9 @@
 #include "HotkeyKindInfo.h"
 #include "Log.h"
 #include "MenuText.h"
+#include "OnboardingView.h"
 #include "Symbols.h"
+#include "WindowServices.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -11,6 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPalette>
+#include <QScreen>
 #include <QUrl>
 
 AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *parent)
@@ -37,7 +40,10 @@ AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *pare
     });
 }
 
-AppShell::~AppShell() = default;
+AppShell::~AppShell()
+{
+    delete m_onboardingWindow;
+}
 
 void AppShell::applicationDidFinishLaunching()
 {
@@ -74,12 +80,20 @@ void AppShell::applicationDidFinishLaunching()
                 controller->cancelRecording();
         });
 
+    if (!state()->config().onboardingDone) {
+        checkAccessibility(false);
+        openOnboarding();
+        return;
+    }
+
     // Linux has no per-application microphone permission: the answer is always yes, and the
     // layer stays so that a sandbox portal can answer later.
     permissionResult(true);
     checkAccessibility(true);
-    if (state()->config().resolvedApiKey().isEmpty())
+    if (state()->config().resolvedApiKey().isEmpty()) {
         state()->setMessage(tr("Add your Gemini API key in Settings."));
+        openMainWindow(MainView::Tab::settings);
+    }
 }
 
 void AppShell::permissionResult(bool granted)
@@ -193,6 +207,12 @@ void AppShell::buildMenu(QMenu *menu)
         menu->addMenu(tr("Microphone: ") + m_controller->recorder().name(c.inputDeviceID));
     addMicrophoneMenu(microphones);
 
+    QAction *window = menu->addAction(tr("Vesk Voice window..."));
+    window->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(window, &QAction::triggered, this, [this] { openMainWindow(MainView::Tab::history); });
+    connect(menu->addAction(tr("Setup guide...")), &QAction::triggered, this,
+            &AppShell::openOnboarding);
+
     connect(menu->addAction(c.hudVisible ? tr("Hide floating button") : tr("Show floating button")),
             &QAction::triggered, this, &AppShell::toggleHUD);
 
@@ -263,6 +283,86 @@ void AppShell::openLog()
 void AppShell::quit()
 {
     QCoreApplication::quit();
+}
+
+namespace {
+
+// Shows a window in front, centred on the screen the first time.
+void present(QWidget *window, bool centre)
+{
+    if (centre) {
+        if (QScreen *screen = QGuiApplication::primaryScreen()) {
+            QRect frame(QPoint(), window->size());
+            frame.moveCenter(screen->availableGeometry().center());
+            window->move(frame.topLeft());
+        }
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+void AppShell::openMainWindow(MainView::Tab tab)
+{
+    if (m_mainWindow) {
+        present(m_mainWindow.get(), false);
+        return;
+    }
+    QPointer<AppShell> shell(this);
+    m_mainWindow = std::make_unique<MainView>(
+        state(), tab,
+        [shell](const Config &config) {
+            if (shell)
+                shell->save(config);
+        },
+        [shell](const QString &text) {
+            if (shell)
+                shell->insert(text);
+        },
+        WindowServices::settings(m_controller->recorder()));
+    m_mainWindow->setWindowTitle(QStringLiteral("Vesk Voice"));
+    m_mainWindow->resize(820, 560);
+    present(m_mainWindow.get(), true);
+}
+
+void AppShell::insert(const QString &text)
+{
+    m_controller->insert(text);
+}
+
+void AppShell::openOnboarding()
+{
+    if (m_onboardingWindow) {
+        present(m_onboardingWindow, false);
+        return;
+    }
+    QPointer<AppShell> shell(this);
+    m_onboardingWindow = new OnboardingView(
+        state(),
+        [shell](const Config &config) {
+            if (shell)
+                shell->save(config);
+        },
+        [shell] {
+            if (shell)
+                shell->finishOnboarding();
+        },
+        MicStatus::authorized, WindowServices::guide());
+    m_onboardingWindow->setWindowTitle(QStringLiteral("Vesk Voice"));
+    present(m_onboardingWindow, true);
+}
+
+void AppShell::finishOnboarding()
+{
+    state()->setMessage(QString());
+    if (m_onboardingWindow) {
+        m_onboardingWindow->close();
+        m_onboardingWindow->deleteLater();
+        m_onboardingWindow = nullptr;
+    }
+    refreshStatusItem();
 }
 
 void AppShell::setUpHUD() {}

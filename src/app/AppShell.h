@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppDelegate.h"
+#include "MainView.h"
 #include "Updater.h"
 
 #include <QMenu>
@@ -12,6 +13,7 @@
 #include <memory>
 
 class HUDPanel;
+#include "OnboardingView.h"
 
 // The desktop face of the controller: the launch sequence, the tray icon and its menu, the
 // floating button, the wait for input permission, applying saved settings, and termination.
@@ -38,6 +40,13 @@ public:
     // The save action of the settings views: store, write and apply a whole configuration.
     void save(const Config &config);
 
+    // The main window, made on first request and kept; the tab only applies to a new window.
+    void openMainWindow(MainView::Tab tab);
+    // The first-run guide, until its end forgets it.
+    void openOnboarding();
+    // The insert action of the main window: the text at the cursor of the front application.
+    void insert(const QString &text);
+
     // Menu actions.
     void pickMicrophone(const QString &deviceID);
     void toggleHUD();
@@ -48,6 +57,8 @@ public:
     // The menu as last built (for the tray and for tests).
     QMenu *menu() const { return m_menu.get(); }
     HUDPanel *hud() const { return m_hud; }
+    MainView *mainWindow() const { return m_mainWindow.get(); }
+    OnboardingView *onboardingWindow() const { return m_onboardingWindow; }
     bool isWaitingForPermission() const { return m_permissionTimer.isActive(); }
 
 private:
@@ -57,6 +68,7 @@ private:
     void permissionResult(bool granted);
     void pollAccessibility();
     void applyHUDWidth();
+    void finishOnboarding();
     AppState *state() const { return m_controller->state(); }
 
     AppDelegate *m_controller;
@@ -65,5 +77,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> m_tray;
     std::unique_ptr<QMenu> m_menu;
     HUDPanel *m_hud = nullptr;
+    std::unique_ptr<MainView> m_mainWindow;
+    QPointer<OnboardingView> m_onboardingWindow;
     QTimer m_permissionTimer;
 };

@@ -1,10 +1,16 @@
 #include "AppShell.h"
 #include "ControllerFakes.h"
+#include "HistoryRow.h"
+#include "HistoryView.h"
 #include "Log.h"
 #include "MenuText.h"
 #include "TestSupport.h"
 
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
 #include <QSystemTrayIcon>
 #include <QtTest>
 
@@ -19,6 +25,7 @@ class ShellTest : public QObject
         FakeRecorder *recorder = new FakeRecorder;
         FakeHotkey *hotkey = new FakeHotkey;
         FakeTranscriber *transcriber = new FakeTranscriber;
+        FakeInserter *inserter = new FakeInserter;
         bool trusted = true;
         std::unique_ptr<AppDelegate> controller;
         std::unique_ptr<AppShell> shell;
@@ -34,7 +41,7 @@ class ShellTest : public QObject
             AppDelegate::Services s;
             s.recorder.reset(recorder);
             s.hotkey.reset(hotkey);
-            s.inserter = std::make_unique<FakeInserter>();
+            s.inserter.reset(inserter);
             s.transcriber.reset(transcriber);
             s.play = [](const QString &) {};
             controller = std::make_unique<AppDelegate>(&state, std::move(s));
@@ -91,8 +98,9 @@ private Q_SLOTS:
 
         QCOMPARE(rig.titles(),
                  (QStringList{"Hold Right Ctrl to talk", "--", "Microphone: System default",
-                              "Hide floating button", "--", MenuText::versionLabel(),
-                              "Check for updates...", "Open log", "Quit Vesk Voice"}));
+                              "Vesk Voice window...", "Setup guide...", "Hide floating button",
+                              "--", MenuText::versionLabel(), "Check for updates...", "Open log",
+                              "Quit Vesk Voice"}));
         QVERIFY(!rig.action(QStringLiteral("Hold Right Ctrl to talk"))->isEnabled());
 
         // The hotkey callbacks reach the controller.
@@ -210,6 +218,139 @@ private Q_SLOTS:
         Rig rig([](Config &c) { c.apiKey.clear(); });
         rig.shell->applicationDidFinishLaunching();
         QCOMPARE(rig.state.message(), QStringLiteral("Add your Gemini API key in Settings."));
+        QVERIFY(rig.shell->mainWindow());
+        QCOMPARE(rig.shell->mainWindow()->tab(), MainView::Tab::settings);
+        QVERIFY(!rig.shell->onboardingWindow());
+    }
+
+    void aKeyAtLaunchOpensNoWindow()
+    {
+        Rig rig;
+        rig.shell->applicationDidFinishLaunching();
+        QVERIFY(!rig.shell->mainWindow());
+        QVERIFY(!rig.shell->onboardingWindow());
+    }
+
+    void mainWindowRules()
+    {
+        VESK_REQUIRE_DISPLAY();
+        Rig rig;
+        rig.shell->applicationDidFinishLaunching();
+        QAction *item = rig.action(QStringLiteral("Vesk Voice window..."));
+        QVERIFY(item);
+        QCOMPARE(item->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+        item->trigger();
+        MainView *window = rig.shell->mainWindow();
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Vesk Voice"));
+        QCOMPARE(window->size(), QSize(820, 560));
+        QCOMPARE(window->tab(), MainView::Tab::history);
+        const int sidebar = window->sidebar()->width();
+        QVERIFY2(sidebar >= MainView::sidebarMin && sidebar <= MainView::sidebarMax,
+                 qPrintable(QString::number(sidebar)));
+
+        // An existing window keeps its tab whatever is asked for.
+        rig.shell->openMainWindow(MainView::Tab::settings);
+        QCOMPARE(rig.shell->mainWindow(), window);
+        QCOMPARE(window->tab(), MainView::Tab::history);
+
+        // Closing hides it; the next request shows the same window on the tab chosen last.
+        window->setTab(MainView::Tab::settings);
+        window->history()->setQuery(QStringLiteral("kept"));
+        window->close();
+        QVERIFY(!window->isVisible());
+        rig.action(QStringLiteral("Vesk Voice window..."))->trigger();
+        QCOMPARE(rig.shell->mainWindow(), window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->tab(), MainView::Tab::settings);
+        QCOMPARE(window->history()->query(), QStringLiteral("kept"));
+    }
+
+    void sidebarAlwaysHasOneTab()
+    {
+        Rig rig;
+        rig.shell->openMainWindow(MainView::Tab::history);
+        MainView *window = rig.shell->mainWindow();
+        QListWidget *sidebar = window->sidebar();
+        QCOMPARE(sidebar->count(), 2);
+        QCOMPARE(sidebar->item(0)->text(), QStringLiteral("History"));
+        QCOMPARE(sidebar->item(1)->text(), QStringLiteral("Settings"));
+        sidebar->item(1)->setSelected(true);
+        QCOMPARE(window->tab(), MainView::Tab::settings);
+        sidebar->clearSelection();
+        QCOMPARE(window->tab(), MainView::Tab::settings);
+        QCOMPARE(sidebar->selectedItems().size(), 1);
+        QCOMPARE(sidebar->selectedItems().first(), sidebar->item(1));
+    }
+
+    void windowSavesAndInsertsThroughTheController()
+    {
+        VESK_REQUIRE_DISPLAY();
+        Rig rig([](Config &c) {
+            c.insertMethod = QStringLiteral("type");
+            c.newlineMode = QStringLiteral("space");
+        });
+        History h;
+        h.add(HistoryEntry::make(QStringLiteral("again, please"), 1, QStringLiteral("m"),
+                                 QStringLiteral("mac")));
+        rig.state.setHistory(h);
+        rig.shell->applicationDidFinishLaunching();
+        rig.shell->openMainWindow(MainView::Tab::history);
+        MainView *window = rig.shell->mainWindow();
+
+        window->history()->visibleRows().first()->insertButton()->click();
+        QCOMPARE(rig.inserter->calls.size(), 1);
+        QCOMPARE(rig.inserter->calls[0].text, QStringLiteral("again, please"));
+        QCOMPARE(rig.inserter->calls[0].method, QStringLiteral("type"));
+        QCOMPARE(rig.inserter->calls[0].newline, QStringLiteral("space"));
+        // The window stays where it is.
+        QVERIFY(window->isVisible());
+
+        window->setTab(MainView::Tab::settings);
+        auto *key = window->findChild<QLineEdit *>(QStringLiteral("apiKey"));
+        key->setText(QString());
+        QTest::keyClicks(key, QStringLiteral("saved-key"));
+        QCOMPARE(Config::load().apiKey, QStringLiteral("k")); // not yet
+        const int starts = rig.hotkey->starts;
+        window->findChild<QPushButton *>(QStringLiteral("save"))->click();
+        QCOMPARE(Config::load().apiKey, QStringLiteral("saved-key"));
+        QCOMPARE(rig.hotkey->starts, starts + 1); // applied
+    }
+
+    void firstLaunchOpensTheGuide()
+    {
+        Rig rig([](Config &c) {
+            c.onboardingDone = false;
+            c.apiKey.clear();
+        });
+        qunsetenv("GEMINI_API_KEY");
+        rig.trusted = false;
+        rig.shell->applicationDidFinishLaunching();
+        QVERIFY(rig.shell->onboardingWindow());
+        QCOMPARE(rig.shell->onboardingWindow()->windowTitle(), QStringLiteral("Vesk Voice"));
+        QVERIFY(!rig.shell->mainWindow());
+        // No microphone request, no key message; the wait for permission has started.
+        const QStringList log = logMessages();
+        QVERIFY(!log.join(QLatin1Char('\n')).contains(QStringLiteral("microphone permission")));
+        QVERIFY(log.contains(QStringLiteral("accessibility granted=false")));
+        QVERIFY(rig.state.message() != QStringLiteral("Add your Gemini API key in Settings."));
+        QVERIFY(rig.shell->isWaitingForPermission());
+
+        // The menu item brings the same guide forward.
+        OnboardingView *guide = rig.shell->onboardingWindow();
+        rig.action(QStringLiteral("Setup guide..."))->trigger();
+        QCOMPARE(rig.shell->onboardingWindow(), guide);
+
+        // Finishing forgets it and clears the message; the next request builds a new one.
+        rig.state.setMessage(QStringLiteral("something"));
+        guide->finish();
+        QVERIFY(!rig.shell->onboardingWindow());
+        QVERIFY(rig.state.message().isEmpty());
+        QVERIFY(Config::load().onboardingDone);
+        rig.action(QStringLiteral("Setup guide..."))->trigger();
+        QVERIFY(rig.shell->onboardingWindow());
+        QVERIFY(rig.shell->onboardingWindow() != guide);
     }
 
     void savingAppliesTheHotkey()

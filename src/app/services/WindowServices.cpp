@@ -1,0 +1,46 @@
+#include "WindowServices.h"
+
+#include "HotkeyKindInfo.h"
+#include "SystemSettings.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QTimer>
+#include <QUrl>
+
+namespace WindowServices {
+
+SettingsServices settings(const RecorderPort &recorder)
+{
+    SettingsServices s;
+    s.inputs = [&recorder] { return recorder.inputs(); };
+    s.inputName = [&recorder](const QString &id) { return recorder.name(id); };
+    // File managers have no common way to be asked for a selected file; opening the folder that
+    // holds it comes closest everywhere.
+    s.revealFile = [](const QString &path) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    };
+    return s;
+}
+
+GuideServices guide()
+{
+    GuideServices s;
+    // Linux asks no per-application microphone permission.
+    s.micStatus = [] { return MicStatus::authorized; };
+    s.requestMicrophone = [](std::function<void()> answered) {
+        QTimer::singleShot(0, [answered = std::move(answered)] {
+            if (answered)
+                answered();
+        });
+    };
+    // X11 has no permission dialog to raise.
+    s.promptForTrust = [] {};
+    s.openMicrophoneSettings = [] { SystemSettings::open(SystemSettings::Pane::microphone); };
+    s.openAccessibilitySettings = [] { SystemSettings::open(SystemSettings::Pane::accessibility); };
+    s.hotkeyLabel = [](HotkeyKind kind) { return HotkeyKindInfo::label(kind); };
+    s.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    return s;
+}
+
+} // namespace WindowServices

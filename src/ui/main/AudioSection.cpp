@@ -1,0 +1,131 @@
+#include "AudioSection.h"
+
+#include "AppState.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSlider>
+#include <cmath>
+
+double AudioSection::keepSecondsForPosition(int position)
+{
+    // A division, not a product, so 6 gives exactly the double nearest 0.3.
+    return qBound(1, position, 20) / 20.0;
+}
+
+int AudioSection::positionForKeepSeconds(double seconds)
+{
+    return qBound(1, int(std::lround(seconds * 20.0)), 20);
+}
+
+AudioSection::AudioSection(AppState *state, SettingsServices services, QWidget *parent)
+    : SettingsSection(tr("Audio"), state, parent), m_services(std::move(services)),
+      m_microphone(new QComboBox), m_refresh(new QPushButton(tr("Refresh"))),
+      m_trim(new QCheckBox(tr("Cut long pauses before sending"))),
+      m_keep(new QSlider(Qt::Horizontal)), m_keepValue(SettingsStyle::valueLabel()),
+      m_keepAudio(new QCheckBox(tr("Keep audio files (debugging)")))
+{
+    if (m_services.inputs)
+        m_inputs = m_services.inputs();
+
+    m_microphone->setObjectName(QStringLiteral("microphone"));
+    m_microphone->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    connect(m_microphone, &QComboBox::activated, this, [this](int index) {
+        const QString id = m_microphone->itemData(index).toString();
+        edit([&](Config &c) { c.inputDeviceID = id; });
+    });
+    m_refresh->setObjectName(QStringLiteral("refreshMicrophones"));
+    m_refresh->setAutoDefault(false);
+    connect(m_refresh, &QPushButton::clicked, this, &AudioSection::refreshInputs);
+    auto *micRow = new QHBoxLayout;
+    micRow->setSpacing(8);
+    micRow->addWidget(m_microphone, 1);
+    micRow->addWidget(m_refresh);
+    form()->addRow(tr("Microphone"), micRow);
+    // The note about phones showing up as microphones is left out: no such thing happens here.
+
+    m_trim->setObjectName(QStringLiteral("trimSilence"));
+    connect(m_trim, &QCheckBox::toggled, this,
+            [this](bool on) { edit([&](Config &c) { c.trimSilence = on; }); });
+    form()->addRow(m_trim);
+
+    m_keep->setObjectName(QStringLiteral("keepOfEachPause"));
+    m_keep->setRange(1, 20);
+    m_keep->setSingleStep(1);
+    m_keep->setPageStep(2);
+    m_keepValue->setObjectName(QStringLiteral("keepOfEachPauseValue"));
+    connect(m_keep, &QSlider::valueChanged, this, [this](int position) {
+        edit([&](Config &c) { c.keepSilenceSeconds = keepSecondsForPosition(position); });
+    });
+    m_keepRow = new QHBoxLayout;
+    m_keepRow->setSpacing(8);
+    m_keepRow->addWidget(m_keep, 1);
+    m_keepRow->addWidget(m_keepValue);
+    form()->addRow(tr("Keep of each pause"), m_keepRow);
+
+    m_keepAudio->setObjectName(QStringLiteral("keepAudio"));
+    connect(m_keepAudio, &QCheckBox::toggled, this,
+            [this](bool on) { edit([&](Config &c) { c.keepAudio = on; }); });
+    form()->addRow(m_keepAudio);
+
+    follow();
+}
+
+void AudioSection::refreshInputs()
+{
+    m_inputs = m_services.inputs ? m_services.inputs() : QList<std::pair<QString, QString>>();
+    refresh();
+}
+
+void AudioSection::fillMicrophones()
+{
+    const QString current = config().inputDeviceID;
+    QList<std::pair<QString, QString>> entries{{QString(), tr("System default")}};
+    bool connected = current.isEmpty();
+    for (const auto &[id, name] : m_inputs) {
+        entries.append({id, name});
+        connected = connected || id == current;
+    }
+    // A configured microphone that is away stays chosen, and says so.
+    if (!connected) {
+        const QString name = m_services.inputName ? m_services.inputName(current) : current;
+        entries.append({current, name + tr(" — not connected")});
+    }
+
+    bool same = m_microphone->count() == entries.size();
+    for (int i = 0; same && i < entries.size(); ++i)
+        same = m_microphone->itemData(i).toString() == entries[i].first &&
+               m_microphone->itemText(i) == entries[i].second;
+    const QSignalBlocker block(m_microphone);
+    if (!same) {
+        m_microphone->clear();
+        for (const auto &[id, name] : entries)
+            m_microphone->addItem(name, id);
+    }
+    m_microphone->setCurrentIndex(m_microphone->findData(current));
+}
+
+void AudioSection::refresh()
+{
+    const Config &c = config();
+    fillMicrophones();
+
+    if (m_trim->isChecked() != c.trimSilence) {
+        const QSignalBlocker block(m_trim);
+        m_trim->setChecked(c.trimSilence);
+    }
+    form()->setRowVisible(m_keepRow, c.trimSilence);
+    const int position = positionForKeepSeconds(c.keepSilenceSeconds);
+    if (m_keep->value() != position) {
+        const QSignalBlocker block(m_keep);
+        m_keep->setValue(position);
+    }
+    m_keepValue->setText(QString::asprintf("%.2f", c.keepSilenceSeconds) + QStringLiteral("s"));
+    if (m_keepAudio->isChecked() != c.keepAudio) {
+        const QSignalBlocker block(m_keepAudio);
+        m_keepAudio->setChecked(c.keepAudio);
+    }
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "SettingsStyle.h"
+
+#include <QStringList>
+
+class ListField;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// "Gemini": the key, the model (typed, or picked from a loaded list), the transcription mode, the
+// word list, the languages or the thinking level, and the prompt.
+class GeminiSection : public SettingsSection
+{
+    Q_OBJECT
+public:
+    explicit GeminiSection(AppState *state, QWidget *parent = nullptr);
+
+    const QStringList &models() const { return m_models; }
+    bool busy() const { return m_busy; }
+    // Fetches the model list with the resolved key (the "Load"/"Reload" button).
+    void loadModels();
+
+Q_SIGNALS:
+    // One line of feedback for the form's status line.
+    void statusChanged(const QString &status);
+    void modelsLoaded();
+
+protected:
+    void refresh() override;
+
+private:
+    void modelsArrived(const QStringList &names);
+
+    QStringList m_models;
+    bool m_busy = false;
+
+    QLineEdit *m_apiKey;
+    QLineEdit *m_modelField;
+    QComboBox *m_modelPicker;
+    QPushButton *m_load;
+    QComboBox *m_transcription;
+    QLabel *m_transcriptionNote;
+    ListField *m_knownWords;
+    ListField *m_languages;
+    QComboBox *m_thinking;
+    QPlainTextEdit *m_prompt;
+};

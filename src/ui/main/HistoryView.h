@@ -1,0 +1,75 @@
+#pragma once
+
+#include "History.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QUuid>
+#include <QWidget>
+#include <functional>
+
+#include "AppState.h"
+class HistoryRow;
+class QLabel;
+class QLineEdit;
+#include <QMessageBox>
+class QScrollArea;
+class QStackedWidget;
+class QToolButton;
+class QVBoxLayout;
+
+// The History pane: every transcript, newest first, searchable as typed, each one ready to copy,
+// insert again or delete; "Clear" empties it all after a confirmation.
+class HistoryView : public QWidget
+{
+    Q_OBJECT
+public:
+    using OnInsert = std::function<void(const QString &)>;
+
+    HistoryView(AppState *state, OnInsert onInsert, QWidget *parent = nullptr);
+
+    QString query() const { return m_query; }
+    void setQuery(const QString &query);
+    // The entries to show: all of them for an empty query, else those whose text contains the
+    // query, as typed, ignoring letter case by the rules of `locale`.
+    static QList<HistoryEntry> results(const History &history, const QString &query,
+                                       const QLocale &locale);
+
+    bool confirmingClear() const { return m_confirmation != nullptr; }
+    // Shows the confirmation; "Delete all" empties the history and its file.
+    void askToClear();
+    QMessageBox *confirmation() const { return m_confirmation; }
+
+    // The rows shown now, in order.
+    QList<HistoryRow *> visibleRows() const;
+    bool showsEmptyState() const;
+    QLineEdit *searchField() const { return m_search; }
+    QToolButton *clearButton() const { return m_clear; }
+    QLabel *emptyDescription() const { return m_emptyText; }
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    void rebuild();
+    void updateEmptyText();
+    void applyFilter();
+    void remove(const HistoryEntry &entry);
+    void clearAll();
+    void paintIcons();
+
+    QPointer<AppState> m_state;
+    OnInsert m_onInsert;
+    QString m_query;
+    QPointer<QMessageBox> m_confirmation;
+
+    QLineEdit *m_search;
+    QToolButton *m_clear;
+    QStackedWidget *m_pages;
+    QLabel *m_emptyIcon;
+    QLabel *m_emptyText;
+    QScrollArea *m_scroll;
+    QVBoxLayout *m_list;
+    QList<HistoryRow *> m_rows;
+    QHash<QUuid, HistoryRow *> m_rowsById;
+};

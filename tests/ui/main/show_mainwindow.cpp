@@ -1,0 +1,94 @@
+// Shows the main window with sample transcripts, for screenshots:
+//   show_mainwindow [--lang en|uz|ru] [--tab history|settings] [--empty] [--height N]
+// Prints the window id once the window is on screen, then runs until it is closed.
+
+#include "MainView.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTextStream>
+#include <QTimer>
+#include <QTranslator>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Vesk"));
+    QApplication::setApplicationName(QStringLiteral("Vesk Voice"));
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("lang"), QStringLiteral("interface language"),
+                      QStringLiteral("code"), QStringLiteral("en")});
+    parser.addOption({QStringLiteral("tab"), QStringLiteral("first tab"), QStringLiteral("tab"),
+                      QStringLiteral("history")});
+    parser.addOption({QStringLiteral("empty"), QStringLiteral("no transcripts")});
+    parser.addOption({QStringLiteral("height"), QStringLiteral("window height"),
+                      QStringLiteral("pixels"), QStringLiteral("560")});
+    parser.process(app);
+
+    const QString code = parser.value(QStringLiteral("lang"));
+    QTranslator translator;
+    if (translator.load(QStringLiteral(":/translations/vesk_") + code + QStringLiteral(".qm")))
+        QApplication::installTranslator(&translator);
+    const QLocale locale(code == QLatin1String("uz")   ? QLocale::Uzbek
+                         : code == QLatin1String("ru") ? QLocale::Russian
+                                                       : QLocale::English,
+                         code == QLatin1String("uz")   ? QLocale::Uzbekistan
+                         : code == QLatin1String("ru") ? QLocale::Russia
+                                                       : QLocale::UnitedStates);
+    QLocale::setDefault(locale);
+
+    Config config;
+    config.apiKey = QStringLiteral("AIzaSyExampleKey");
+    config.customVocabulary = {QStringLiteral("Vesk"), QStringLiteral("Toshkent"),
+                               QStringLiteral("Gulnora")};
+    config.inputDeviceID = QStringLiteral("alsa_input.usb-headset");
+    History history;
+    if (!parser.isSet(QStringLiteral("empty"))) {
+        const QDateTime now(QDate(2025, 3, 14), QTime(16, 45));
+        struct Sample
+        {
+            const char *text;
+            double duration;
+            const char *source;
+            int minutesAgo;
+        };
+        const Sample samples[] = {
+            {"Salom, ertaga soat uchda uchrashamizmi? Men Toshkentdan kechroq qaytaman.", 4.2,
+             "mac", 600},
+            {"Please send the quarterly report to Gulnora before Friday, and copy me on the "
+             "thread so I can follow up with the design team.",
+             7.9, "mac", 180},
+            {"Напомни мне завтра позвонить в банк и уточнить про перевод.", 3.4, "iPhone", 45},
+            {"git commit -m \"Fix the login timeout\" and then push to the review branch.", 5.1,
+             "mac", 12},
+            {"Bugun kechqurun onamga qoʻngʻiroq qilishni unutmaslik kerak.", 2.6, "mac", 2},
+        };
+        for (const Sample &s : samples) {
+            HistoryEntry e =
+                HistoryEntry::make(QString::fromUtf8(s.text), s.duration,
+                                   QStringLiteral("gemini-2.5-flash"), QString::fromUtf8(s.source));
+            e.date = now.addSecs(-60 * s.minutesAgo);
+            history.add(e);
+        }
+    }
+    AppState state(config, history);
+
+    SettingsServices services;
+    services.inputs = [] {
+        return QList<std::pair<QString, QString>>{
+            {QStringLiteral("alsa_input.pci-analog"),
+             QStringLiteral("Built-in Audio Analog Stereo")},
+            {QStringLiteral("alsa_input.webcam"), QStringLiteral("HD Webcam C920")}};
+    };
+    services.inputName = [](const QString &) { return QStringLiteral("USB Headset"); };
+    const MainView::Tab tab = parser.value(QStringLiteral("tab")) == QLatin1String("settings")
+                                  ? MainView::Tab::settings
+                                  : MainView::Tab::history;
+    MainView view(
+        &state, tab, [](const Config &) {}, [](const QString &) {}, services);
+    view.setWindowTitle(QStringLiteral("Vesk Voice"));
+    view.resize(820, qMax(560, parser.value(QStringLiteral("height")).toInt()));
+    view.show();
+    QTimer::singleShot(500, [&view] { QTextStream(stdout) << view.winId() << Qt::endl; });
+    return app.exec();
+}

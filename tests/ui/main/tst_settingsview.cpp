@@ -1,0 +1,440 @@
+#include "AudioSection.h"
+#include "FakeGeminiServer.h"
+#include "GeminiError.h"
+#include "GeminiSection.h"
+#include "ListBinding.h"
+#include "RecordingSection.h"
+#include "SettingsView.h"
+#include "TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QtTest>
+
+// The settings form with real widgets and real input: the conditional rows, the slider grids,
+// the list fields, the model list from a local fake service, the microphones and saving.
+class SettingsViewTest : public QObject
+{
+    Q_OBJECT
+
+    struct Rig
+    {
+        AppState state{Config(), History()};
+        QList<Config> saved;
+        QList<std::pair<QString, QString>> inputs{{QStringLiteral("a"), QStringLiteral("Mic a")}};
+        QStringList revealed;
+        std::unique_ptr<SettingsView> view;
+
+        explicit Rig(const std::function<void(Config &)> &change = {})
+        {
+            Config c;
+            c.apiKey = QStringLiteral("k");
+            if (change)
+                change(c);
+            state.setConfig(c);
+            c.save();
+            SettingsServices s;
+            s.inputs = [this] { return inputs; };
+            s.inputName = [](const QString &id) { return QStringLiteral("Mic ") + id; };
+            s.revealFile = [this](const QString &path) { revealed.append(path); };
+            view = std::make_unique<SettingsView>(
+                &state, [this](const Config &config) { saved.append(config); }, s);
+            view->resize(640, 900);
+            view->show();
+            QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        }
+
+        template <typename T> T *find(const char *name) const
+        {
+            T *w = view->findChild<T *>(QString::fromLatin1(name));
+            if (!w)
+                qWarning("no widget %s", name);
+            return w;
+        }
+        bool shown(const char *name) const { return find<QWidget>(name)->isVisibleTo(view.get()); }
+        const Config &config() const { return state.config(); }
+    };
+
+    // Picks an entry the way a keyboard user does; the combo box says it was activated.
+    static void pick(QComboBox *box, int index)
+    {
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Home);
+        for (int i = 0; i < index; ++i)
+            QTest::keyClick(box, Qt::Key_Down);
+        QCOMPARE(box->currentIndex(), index);
+    }
+
+    static void retype(QLineEdit *field, const QString &text)
+    {
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClicks(field, text);
+    }
+
+    FakeGeminiServer *m_server = nullptr;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        VESK_REQUIRE_DISPLAY();
+        TestSupport::isolateDataDir();
+        qunsetenv("GEMINI_API_KEY");
+        m_server = new FakeGeminiServer(this);
+        qputenv("VESK_GEMINI_BASE_URL", m_server->baseUrl().toUtf8());
+    }
+    void init() { m_server->clear(); }
+
+    void thinkingOrLanguagesByModelName_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<bool>("languages");
+        QTest::newRow("flash") << QStringLiteral("gemini-2.5-flash") << false;
+        QTest::newRow("transcribe") << QStringLiteral("gemini-2.5-flash-transcribe") << true;
+        QTest::newRow("case-sensitive") << QStringLiteral("gemini-Transcribe") << false;
+        QTest::newRow("substring anywhere") << QStringLiteral("transcriber-x") << true;
+    }
+
+    void thinkingOrLanguagesByModelName()
+    {
+        QFETCH(QString, model);
+        QFETCH(bool, languages);
+        Rig rig;
+        retype(rig.find<QLineEdit>("model"), model);
+        QCOMPARE(rig.config().model, model);
+        QCOMPARE(rig.shown("languages"), languages);
+        QCOMPARE(rig.shown("thinking"), !languages);
+        // And back.
+        retype(rig.find<QLineEdit>("model"), QStringLiteral("gemini-2.5-pro"));
+        QVERIFY(!rig.shown("languages"));
+        QVERIFY(rig.shown("thinking"));
+    }
+
+    void choicesStoreTheirValues()
+    {
+        Rig rig;
+        auto *mode = rig.find<QComboBox>("transcription");
+        auto *note = rig.find<QLabel>("transcriptionNote");
+        QCOMPARE(note->text(), QStringLiteral("Drops filler words, resolves spoken corrections, "
+                                              "formats numbers and dates."));
+        pick(mode, 1);
+        QCOMPARE(rig.config().transcriptionMode, QStringLiteral("verbatim"));
+        QCOMPARE(note->text(), QStringLiteral("Writes down exactly what was said."));
+
+        auto *thinking = rig.find<QComboBox>("thinking");
+        pick(thinking, 1);
+        QCOMPARE(rig.config().thinkingLevel, QStringLiteral("low"));
+        pick(thinking, 2);
+        QCOMPARE(rig.config().thinkingLevel, QStringLiteral("high"));
+        pick(thinking, 0);
+        QCOMPARE(rig.config().thinkingLevel, QString());
+
+        auto *hotkey = rig.find<QComboBox>("hotkey");
+        QCOMPARE(hotkey->count(), 4);
+        pick(hotkey, 3);
+        QCOMPARE(rig.config().hotkey, HotkeyKind::rightCommand);
+        QCOMPARE(hotkey->currentText(), QStringLiteral("Right Super"));
+
+        auto *hud = rig.find<QCheckBox>("showFloatingButton");
+        QTest::mouseClick(hud, Qt::LeftButton, {}, QPoint(8, hud->height() / 2));
+        QCOMPARE(rig.config().hudVisible, false);
+        auto *sounds = rig.find<QCheckBox>("playSounds");
+        QTest::mouseClick(sounds, Qt::LeftButton, {}, QPoint(8, sounds->height() / 2));
+        QCOMPARE(rig.config().sounds, false);
+
+        // The prompt editor writes as the user types.
+        auto *prompt = rig.find<QPlainTextEdit>("prompt");
+        prompt->setFocus();
+        QTest::keyClick(prompt, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(prompt, QStringLiteral(" More."));
+        QVERIFY(rig.config().prompt.endsWith(QStringLiteral(" More.")));
+
+        // Nothing reached the file or the controller.
+        QVERIFY(rig.saved.isEmpty());
+        QCOMPARE(Config::load().transcriptionMode, QStringLiteral("smart"));
+        QCOMPARE(Config::load().hudVisible, true);
+    }
+
+    void lineBreakOnlyForTyping()
+    {
+        Rig rig([](Config &c) { c.newlineMode = QStringLiteral("return"); });
+        QVERIFY(!rig.shown("lineBreak"));
+        QVERIFY(!rig.shown("lineBreakNote"));
+        pick(rig.find<QComboBox>("insertWith"), 1);
+        QCOMPARE(rig.config().insertMethod, QStringLiteral("type"));
+        QVERIFY(rig.shown("lineBreak"));
+        QVERIFY(rig.shown("lineBreakNote"));
+        auto *lineBreak = rig.find<QComboBox>("lineBreak");
+        QCOMPARE(lineBreak->currentIndex(), 2);
+        pick(lineBreak, 3);
+        QCOMPARE(rig.config().newlineMode, QStringLiteral("space"));
+        pick(rig.find<QComboBox>("insertWith"), 0);
+        QCOMPARE(rig.config().insertMethod, QStringLiteral("paste"));
+        QVERIFY(!rig.shown("lineBreak"));
+        QVERIFY(!rig.shown("lineBreakNote"));
+    }
+
+    void pauseSliderOnlyWhileTrimming()
+    {
+        Rig rig([](Config &c) { c.keepSilenceSeconds = 0.4; });
+        QVERIFY(rig.shown("keepOfEachPause"));
+        QCOMPARE(rig.find<QLabel>("keepOfEachPauseValue")->text(), QStringLiteral("0.40s"));
+        auto *trim = rig.find<QCheckBox>("trimSilence");
+        QTest::mouseClick(trim, Qt::LeftButton, {}, QPoint(8, trim->height() / 2));
+        QCOMPARE(rig.config().trimSilence, false);
+        QVERIFY(!rig.shown("keepOfEachPause"));
+        QVERIFY(!rig.shown("keepOfEachPauseValue"));
+        QCOMPARE(rig.config().keepSilenceSeconds, 0.4);
+        QTest::mouseClick(trim, Qt::LeftButton, {}, QPoint(8, trim->height() / 2));
+        QVERIFY(rig.shown("keepOfEachPause"));
+    }
+
+    void holdSliderGrid()
+    {
+        Rig rig([](Config &c) { c.holdThresholdMs = 333; });
+        auto *slider = rig.find<QSlider>("holdFor");
+        auto *value = rig.find<QLabel>("holdForValue");
+        // An off-grid stored value is shown as it is until the slider moves.
+        QCOMPARE(value->text(), QStringLiteral("333 ms"));
+        QCOMPARE(rig.config().holdThresholdMs, 333);
+        slider->setFocus();
+        QTest::keyClick(slider, Qt::Key_End);
+        QCOMPARE(rig.config().holdThresholdMs, 800);
+        QCOMPARE(value->text(), QStringLiteral("800 ms"));
+        QTest::keyClick(slider, Qt::Key_Right); // past the end
+        QCOMPARE(rig.config().holdThresholdMs, 800);
+        QTest::keyClick(slider, Qt::Key_Home);
+        QCOMPARE(rig.config().holdThresholdMs, 100);
+        QTest::keyClick(slider, Qt::Key_Left);
+        QCOMPARE(rig.config().holdThresholdMs, 100);
+        QSet<qint64> seen;
+        for (int i = 0; i < 20; ++i) {
+            QTest::keyClick(slider, i % 3 == 2 ? Qt::Key_PageUp : Qt::Key_Right);
+            const qint64 ms = rig.config().holdThresholdMs;
+            QVERIFY2(ms >= 100 && ms <= 800 && ms % 50 == 0, qPrintable(QString::number(ms)));
+            seen.insert(ms);
+        }
+        QVERIFY(seen.contains(150));
+        QVERIFY(seen.contains(800));
+        // Drag positions map onto the grid as well.
+        for (int position = slider->minimum() - 3; position <= slider->maximum() + 3; ++position) {
+            const qint64 ms = RecordingSection::holdMsForPosition(position);
+            QVERIFY(ms >= 100 && ms <= 800 && ms % 50 == 0);
+        }
+        QCOMPARE(RecordingSection::positionForHoldMs(350), 5);
+        QCOMPARE(RecordingSection::positionForHoldMs(5000), slider->maximum());
+    }
+
+    void keepSliderGrid()
+    {
+        Rig rig([](Config &c) { c.keepSilenceSeconds = 0.25; });
+        auto *slider = rig.find<QSlider>("keepOfEachPause");
+        auto *value = rig.find<QLabel>("keepOfEachPauseValue");
+        QCOMPARE(value->text(), QStringLiteral("0.25s"));
+        slider->setFocus();
+        QTest::keyClick(slider, Qt::Key_Home);
+        QCOMPARE(rig.config().keepSilenceSeconds, 0.05);
+        QCOMPARE(value->text(), QStringLiteral("0.05s"));
+        QTest::keyClick(slider, Qt::Key_End);
+        QCOMPARE(rig.config().keepSilenceSeconds, 1.0);
+        QCOMPARE(value->text(), QStringLiteral("1.00s"));
+        for (int i = 0; i < 14; ++i)
+            QTest::keyClick(slider, Qt::Key_Left);
+        // Exactly the number a user would type, not 0.30000000000000004.
+        QCOMPARE(rig.config().keepSilenceSeconds, 0.3);
+        QCOMPARE(value->text(), QStringLiteral("0.30s"));
+        for (int position = -2; position <= 25; ++position) {
+            const double s = AudioSection::keepSecondsForPosition(position);
+            QVERIFY(s >= 0.05 && s <= 1.0);
+            QCOMPARE(AudioSection::keepSecondsForPosition(AudioSection::positionForKeepSeconds(s)),
+                     s);
+        }
+    }
+
+    void listParsing_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("items");
+        QTest::newRow("blanks and empty items")
+            << QStringLiteral("  Ada ,, Lovelace , ") << QStringList{"Ada", "Lovelace"};
+        QTest::newRow("tabs") << QStringLiteral("\tuz-UZ\t,ru-RU") << QStringList{"uz-UZ", "ru-RU"};
+        QTest::newRow("duplicates stay") << QStringLiteral("a,a") << QStringList{"a", "a"};
+        QTest::newRow("line breaks are not separators")
+            << QStringLiteral("x\ny, z") << QStringList{"x\ny", "z"};
+        QTest::newRow("inner blanks stay") << QStringLiteral("New York") << QStringList{"New York"};
+        QTest::newRow("only separators") << QStringLiteral(" , ,\t,") << QStringList{};
+        QTest::newRow("empty") << QString() << QStringList{};
+    }
+
+    void listParsing()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, items);
+        QCOMPARE(ListBinding::parsed(text), items);
+        QCOMPARE(ListBinding::parsed(ListBinding::shown(items)), items);
+    }
+
+    void knownWordsField()
+    {
+        Rig rig([](Config &c) { c.customVocabulary = {QStringLiteral("Vesk")}; });
+        auto *field = rig.find<QLineEdit>("knownWords");
+        QCOMPARE(field->text(), QStringLiteral("Vesk"));
+        QCOMPARE(field->placeholderText(), QStringLiteral("names the model tends to mishear"));
+        retype(field, QStringLiteral("  Ada ,, Lovelace , "));
+        QCOMPARE(rig.config().customVocabulary, (QStringList{"Ada", "Lovelace"}));
+        // While typing, the text stays as typed; redrawn, it is the joined list.
+        QCOMPARE(field->text(), QStringLiteral("  Ada ,, Lovelace , "));
+        rig.find<QLineEdit>("apiKey")->setFocus();
+        QTRY_COMPARE(field->text(), QStringLiteral("Ada, Lovelace"));
+    }
+
+    void languagesField()
+    {
+        Rig rig([](Config &c) { c.model = QStringLiteral("gemini-transcribe"); });
+        auto *field = rig.find<QLineEdit>("languages");
+        QCOMPARE(field->placeholderText(), QStringLiteral("uz-UZ, ru-RU, en-US"));
+        retype(field, QStringLiteral("uz-UZ,ru-RU ,"));
+        QCOMPARE(rig.config().languageCodes, (QStringList{"uz-UZ", "ru-RU"}));
+        // A change from elsewhere shows while the field is not being edited.
+        rig.find<QLineEdit>("apiKey")->setFocus();
+        Config c = rig.config();
+        c.languageCodes = {QStringLiteral("en-US")};
+        rig.state.setConfig(c);
+        QCOMPARE(field->text(), QStringLiteral("en-US"));
+    }
+
+    void loadModels()
+    {
+        Rig rig([](Config &c) { c.model = QStringLiteral("gemini-old"); });
+        m_server->enqueue(
+            200, FakeGeminiServer::modelsAnswer(
+                     {QStringLiteral("gemini-2.5-pro"), QStringLiteral("imagen-3"),
+                      QStringLiteral("gemini-embedding-001"), QStringLiteral("gemini-2.5-flash")}));
+        auto *load = rig.find<QPushButton>("loadModels");
+        QCOMPARE(load->text(), QStringLiteral("Load"));
+        QVERIFY(load->isEnabled());
+        QTest::mouseClick(load, Qt::LeftButton);
+        QCOMPARE(rig.view->status(), QStringLiteral("Loading models..."));
+        QVERIFY(!load->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->status(), QStringLiteral("Models available: 2"), 10000);
+        QCOMPARE(m_server->requests().size(), 1);
+        QCOMPARE(m_server->requests()[0].method, QByteArray("GET"));
+        QCOMPARE(m_server->requests()[0].target, QByteArray("/v1beta/models?pageSize=200"));
+        QCOMPARE(m_server->requests()[0].headers.value("x-goog-api-key"), QByteArray("k"));
+
+        QCOMPARE(rig.view->gemini()->models(), (QStringList{"gemini-2.5-flash", "gemini-2.5-pro"}));
+        QVERIFY(rig.shown("modelPicker"));
+        QVERIFY(!rig.shown("model"));
+        QCOMPARE(load->text(), QStringLiteral("Reload"));
+        QVERIFY(load->isEnabled());
+        // The missing model gives way to the first listed one, in memory only.
+        QCOMPARE(rig.config().model, QStringLiteral("gemini-2.5-flash"));
+        QCOMPARE(rig.find<QComboBox>("modelPicker")->currentText(),
+                 QStringLiteral("gemini-2.5-flash"));
+        QCOMPARE(Config::load().model, QStringLiteral("gemini-old"));
+        pick(rig.find<QComboBox>("modelPicker"), 1);
+        QCOMPARE(rig.config().model, QStringLiteral("gemini-2.5-pro"));
+
+        // A failed reload keeps the list and the model.
+        m_server->enqueue(403, FakeGeminiServer::errorAnswer(QStringLiteral("API key not valid")));
+        QTest::mouseClick(load, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.view->gemini()->busy(), 10000);
+        QCOMPARE(rig.view->status(),
+                 GeminiError::http(403, QStringLiteral("API key not valid")).description());
+        QVERIFY(rig.view->status().contains(QStringLiteral("API key not valid")));
+        QCOMPARE(rig.view->gemini()->models(), (QStringList{"gemini-2.5-flash", "gemini-2.5-pro"}));
+        QCOMPARE(rig.config().model, QStringLiteral("gemini-2.5-pro"));
+        QVERIFY(rig.find<QLabel>("status")->isVisibleTo(rig.view.get()));
+
+        // Save stores the chosen model through the controller.
+        QTest::mouseClick(rig.view->saveButton(), Qt::LeftButton);
+        QCOMPARE(rig.saved.size(), 1);
+        QCOMPARE(rig.saved[0].model, QStringLiteral("gemini-2.5-pro"));
+        QCOMPARE(rig.view->status(), QStringLiteral("Saved."));
+    }
+
+    void loadWithoutGeminiNames()
+    {
+        Rig rig([](Config &c) { c.model = QStringLiteral("my-model"); });
+        m_server->enqueue(200, FakeGeminiServer::modelsAnswer(
+                                   {QStringLiteral("imagen-3"), QStringLiteral("text-embedding")}));
+        rig.view->gemini()->loadModels();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->status(), QStringLiteral("Models available: 0"), 10000);
+        QVERIFY(rig.shown("model"));
+        QVERIFY(!rig.shown("modelPicker"));
+        QCOMPARE(rig.config().model, QStringLiteral("my-model"));
+    }
+
+    void loadNeedsAKey()
+    {
+        Rig rig([](Config &c) { c.apiKey.clear(); });
+        auto *load = rig.find<QPushButton>("loadModels");
+        QVERIFY(!load->isEnabled());
+        rig.view->gemini()->loadModels();
+        QVERIFY(rig.view->status().isEmpty());
+        QVERIFY(!rig.find<QLabel>("status")->isVisibleTo(rig.view.get()));
+        auto *key = rig.find<QLineEdit>("apiKey");
+        QCOMPARE(key->echoMode(), QLineEdit::Password);
+        key->setFocus();
+        QTest::keyClicks(key, QStringLiteral("AIza"));
+        QCOMPARE(rig.config().apiKey, QStringLiteral("AIza"));
+        QVERIFY(load->isEnabled());
+        QCOMPARE(m_server->requests().size(), 0);
+    }
+
+    void microphones()
+    {
+        Rig rig([](Config &c) { c.inputDeviceID = QStringLiteral("usb"); });
+        auto *mic = rig.find<QComboBox>("microphone");
+        QCOMPARE(mic->count(), 3);
+        QCOMPARE(mic->itemText(0), QStringLiteral("System default"));
+        QCOMPARE(mic->itemText(1), QStringLiteral("Mic a"));
+        QCOMPARE(mic->itemText(2), QStringLiteral("Mic usb — not connected"));
+        QCOMPARE(mic->currentIndex(), 2);
+
+        // Plugged in: "Refresh" lists it under its own name.
+        rig.inputs.append({QStringLiteral("usb"), QStringLiteral("USB headset")});
+        QCOMPARE(mic->count(), 3); // read only on creation and on "Refresh"
+        QTest::mouseClick(rig.find<QPushButton>("refreshMicrophones"), Qt::LeftButton);
+        QCOMPARE(mic->count(), 3);
+        QCOMPARE(mic->itemText(2), QStringLiteral("USB headset"));
+        QCOMPARE(mic->currentIndex(), 2);
+
+        pick(mic, 0);
+        QCOMPARE(rig.config().inputDeviceID, QString());
+        pick(mic, 1);
+        QCOMPARE(rig.config().inputDeviceID, QStringLiteral("a"));
+    }
+
+    void saveAndOpenConfigFile()
+    {
+        Rig rig;
+        auto *key = rig.find<QLineEdit>("apiKey");
+        retype(key, QStringLiteral("new-key"));
+        // Return presses the default button.
+        QTest::keyClick(key, Qt::Key_Return);
+        QCOMPARE(rig.saved.size(), 1);
+        QCOMPARE(rig.saved[0].apiKey, QStringLiteral("new-key"));
+        QCOMPARE(rig.view->status(), QStringLiteral("Saved."));
+        QVERIFY(rig.view->saveButton()->isDefault());
+
+        // Return in the prompt is a new line, not a save.
+        auto *prompt = rig.find<QPlainTextEdit>("prompt");
+        prompt->setFocus();
+        QTest::keyClick(prompt, Qt::Key_Return);
+        QCOMPARE(rig.saved.size(), 1);
+        QVERIFY(rig.config().prompt.contains(QLatin1Char('\n')));
+
+        QTest::mouseClick(rig.find<QPushButton>("openConfigFile"), Qt::LeftButton);
+        QCOMPARE(rig.revealed, QStringList{Config::fileURL()});
+    }
+};
+
+QTEST_MAIN(SettingsViewTest)
+#include "tst_settingsview.moc"
