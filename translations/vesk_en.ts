@@ -153,6 +153,14 @@
         <source>System default</source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source>Vesk Voice window...</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Setup guide...</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>AudioRecorder</name>
@@ -174,6 +182,41 @@
     </message>
     <message>
         <source>Not connected</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>AudioSection</name>
+    <message>
+        <source>Audio</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Cut long pauses before sending</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Keep audio files (debugging)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Microphone</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Keep of each pause</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>System default</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source> — not connected</source>
         <translation type="unfinished" />
     </message>
 </context>
@@ -229,6 +272,97 @@
     </message>
 </context>
 <context>
+    <name>GeminiSection</name>
+    <message>
+        <source>Gemini</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>API key</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Model</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>smart (tidied up)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>verbatim (every word)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Transcription</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>names the model tends to mishear</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Known words</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>uz-UZ, ru-RU, en-US</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Languages</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>model default</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>low (blocks long audio)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>high</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Thinking</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Prompt</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The mode and the word list above are added to this automatically.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Reload</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Load</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Drops filler words, resolves spoken corrections, formats numbers and dates.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Writes down exactly what was said.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Loading models...</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Models available: </source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>GeminiStep</name>
     <message>
         <source>Gemini API key</source>
@@ -276,6 +410,60 @@
     </message>
 </context>
 <context>
+    <name>HistoryRow</name>
+    <message>
+        <source>Copy</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Insert into the front app</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>HistoryView</name>
+    <message>
+        <source>History</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Search transcripts</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>No transcripts yet</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hold %1 and talk, or click the floating button.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Delete every transcript?</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>This cannot be undone.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Delete all</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>HotkeyKind</name>
     <message>
         <source>Control + Right Ctrl</source>
@@ -298,6 +486,17 @@
     </message>
     <message>
         <source>Pick every language you use, even if you mix them in one sentence. Vesk Voice keeps each word in the language it was said in.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>MainView</name>
+    <message>
+        <source>History</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Settings</source>
         <translation type="unfinished" />
     </message>
 </context>
@@ -363,6 +562,72 @@
     </message>
     <message>
         <source>Finish</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>RecordingSection</name>
+    <message>
+        <source>Recording</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>A plain Return sends the message in a chat. Shift + Return only starts a new line.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Show the floating button</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Play sounds</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hold to talk</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hold for</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Paste (Cmd+V)</source>
+        <translation>Paste (Ctrl+V)</translation>
+    </message>
+    <message>
+        <source>Type characters</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Insert with</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Line break</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>SettingsView</name>
+    <message>
+        <source>Vesk Voice restarts to switch the language.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Save</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Open config file</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Saved.</source>
         <translation type="unfinished" />
     </message>
 </context>

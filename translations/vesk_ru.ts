@@ -153,6 +153,14 @@
         <source>System default</source>
         <translation>По умолчанию в системе</translation>
     </message>
+    <message>
+        <source>Vesk Voice window...</source>
+        <translation>Окно Vesk Voice...</translation>
+    </message>
+    <message>
+        <source>Setup guide...</source>
+        <translation>Мастер настройки...</translation>
+    </message>
 </context>
 <context>
     <name>AudioRecorder</name>
@@ -175,6 +183,41 @@
     <message>
         <source>Not connected</source>
         <translation>Не подключён</translation>
+    </message>
+</context>
+<context>
+    <name>AudioSection</name>
+    <message>
+        <source>Audio</source>
+        <translation>Звук</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Обновить</translation>
+    </message>
+    <message>
+        <source>Cut long pauses before sending</source>
+        <translation>Вырезать длинные паузы перед отправкой</translation>
+    </message>
+    <message>
+        <source>Keep audio files (debugging)</source>
+        <translation>Сохранять аудиофайлы (для отладки)</translation>
+    </message>
+    <message>
+        <source>Microphone</source>
+        <translation>Микрофон</translation>
+    </message>
+    <message>
+        <source>Keep of each pause</source>
+        <translation>Оставлять от каждой паузы</translation>
+    </message>
+    <message>
+        <source>System default</source>
+        <translation>По умолчанию в системе</translation>
+    </message>
+    <message>
+        <source> — not connected</source>
+        <translation> — не подключён</translation>
     </message>
 </context>
 <context>
@@ -229,6 +272,97 @@
     </message>
 </context>
 <context>
+    <name>GeminiSection</name>
+    <message>
+        <source>Gemini</source>
+        <translation>Gemini</translation>
+    </message>
+    <message>
+        <source>API key</source>
+        <translation>API-ключ</translation>
+    </message>
+    <message>
+        <source>Model</source>
+        <translation>Модель</translation>
+    </message>
+    <message>
+        <source>smart (tidied up)</source>
+        <translation>умный (с правкой)</translation>
+    </message>
+    <message>
+        <source>verbatim (every word)</source>
+        <translation>дословно (каждое слово)</translation>
+    </message>
+    <message>
+        <source>Transcription</source>
+        <translation>Расшифровка</translation>
+    </message>
+    <message>
+        <source>names the model tends to mishear</source>
+        <translation>имена, которые модель часто слышит неверно</translation>
+    </message>
+    <message>
+        <source>Known words</source>
+        <translation>Известные слова</translation>
+    </message>
+    <message>
+        <source>uz-UZ, ru-RU, en-US</source>
+        <translation>uz-UZ, ru-RU, en-US</translation>
+    </message>
+    <message>
+        <source>Languages</source>
+        <translation>Языки</translation>
+    </message>
+    <message>
+        <source>model default</source>
+        <translation>по умолчанию модели</translation>
+    </message>
+    <message>
+        <source>low (blocks long audio)</source>
+        <translation>низкий (блокирует длинное аудио)</translation>
+    </message>
+    <message>
+        <source>high</source>
+        <translation>высокий</translation>
+    </message>
+    <message>
+        <source>Thinking</source>
+        <translation>Размышление</translation>
+    </message>
+    <message>
+        <source>Prompt</source>
+        <translation>Инструкция</translation>
+    </message>
+    <message>
+        <source>The mode and the word list above are added to this automatically.</source>
+        <translation>Режим и список слов выше добавляются к этому автоматически.</translation>
+    </message>
+    <message>
+        <source>Reload</source>
+        <translation>Перезагрузить</translation>
+    </message>
+    <message>
+        <source>Load</source>
+        <translation>Загрузить</translation>
+    </message>
+    <message>
+        <source>Drops filler words, resolves spoken corrections, formats numbers and dates.</source>
+        <translation>Убирает слова-паразиты, учитывает устные поправки, оформляет числа и даты.</translation>
+    </message>
+    <message>
+        <source>Writes down exactly what was said.</source>
+        <translation>Записывает дословно то, что было сказано.</translation>
+    </message>
+    <message>
+        <source>Loading models...</source>
+        <translation>Загрузка моделей...</translation>
+    </message>
+    <message>
+        <source>Models available: </source>
+        <translation>Доступно моделей: </translation>
+    </message>
+</context>
+<context>
     <name>GeminiStep</name>
     <message>
         <source>Gemini API key</source>
@@ -276,6 +410,60 @@
     </message>
 </context>
 <context>
+    <name>HistoryRow</name>
+    <message>
+        <source>Copy</source>
+        <translation>Копировать</translation>
+    </message>
+    <message>
+        <source>Insert into the front app</source>
+        <translation>Вставить в активное приложение</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Удалить</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryView</name>
+    <message>
+        <source>History</source>
+        <translation>История</translation>
+    </message>
+    <message>
+        <source>Search transcripts</source>
+        <translation>Поиск по расшифровкам</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Очистить</translation>
+    </message>
+    <message>
+        <source>No transcripts yet</source>
+        <translation>Расшифровок пока нет</translation>
+    </message>
+    <message>
+        <source>Hold %1 and talk, or click the floating button.</source>
+        <translation>Удерживайте %1 и говорите или нажмите плавающую кнопку.</translation>
+    </message>
+    <message>
+        <source>Delete every transcript?</source>
+        <translation>Удалить все расшифровки?</translation>
+    </message>
+    <message>
+        <source>This cannot be undone.</source>
+        <translation>Это действие нельзя отменить.</translation>
+    </message>
+    <message>
+        <source>Delete all</source>
+        <translation>Удалить всё</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+</context>
+<context>
     <name>HotkeyKind</name>
     <message>
         <source>Control + Right Ctrl</source>
@@ -299,6 +487,17 @@
     <message>
         <source>Pick every language you use, even if you mix them in one sentence. Vesk Voice keeps each word in the language it was said in.</source>
         <translation>Отметьте все языки, на которых говорите, даже если смешиваете их в одном предложении. Vesk Voice оставит каждое слово на том языке, на котором оно сказано.</translation>
+    </message>
+</context>
+<context>
+    <name>MainView</name>
+    <message>
+        <source>History</source>
+        <translation>История</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Настройки</translation>
     </message>
 </context>
 <context>
@@ -364,6 +563,72 @@
     <message>
         <source>Finish</source>
         <translation>Готово</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingSection</name>
+    <message>
+        <source>Recording</source>
+        <translation>Запись</translation>
+    </message>
+    <message>
+        <source>A plain Return sends the message in a chat. Shift + Return only starts a new line.</source>
+        <translation>В чате обычный Enter отправляет сообщение. Shift + Enter только начинает новую строку.</translation>
+    </message>
+    <message>
+        <source>Show the floating button</source>
+        <translation>Показывать плавающую кнопку</translation>
+    </message>
+    <message>
+        <source>Play sounds</source>
+        <translation>Воспроизводить звуки</translation>
+    </message>
+    <message>
+        <source>Hold to talk</source>
+        <translation>Удерживайте и говорите</translation>
+    </message>
+    <message>
+        <source>Hold for</source>
+        <translation>Удерживать</translation>
+    </message>
+    <message>
+        <source>Paste (Cmd+V)</source>
+        <translation>Вставка (Ctrl+V)</translation>
+    </message>
+    <message>
+        <source>Type characters</source>
+        <translation>Набор символов</translation>
+    </message>
+    <message>
+        <source>Insert with</source>
+        <translation>Способ вставки</translation>
+    </message>
+    <message>
+        <source>Line break</source>
+        <translation>Перенос строки</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsView</name>
+    <message>
+        <source>Vesk Voice restarts to switch the language.</source>
+        <translation>Vesk Voice перезапустится, чтобы сменить язык.</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Сохранить</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Настройки</translation>
+    </message>
+    <message>
+        <source>Open config file</source>
+        <translation>Открыть файл настроек</translation>
+    </message>
+    <message>
+        <source>Saved.</source>
+        <translation>Сохранено.</translation>
     </message>
 </context>
 <context>

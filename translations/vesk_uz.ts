@@ -153,6 +153,14 @@
         <source>System default</source>
         <translation>Tizimdagi standart</translation>
     </message>
+    <message>
+        <source>Vesk Voice window...</source>
+        <translation>Vesk Voice oynasi...</translation>
+    </message>
+    <message>
+        <source>Setup guide...</source>
+        <translation>Sozlash yoʻriqnomasi...</translation>
+    </message>
 </context>
 <context>
     <name>AudioRecorder</name>
@@ -175,6 +183,41 @@
     <message>
         <source>Not connected</source>
         <translation>Ulanmagan</translation>
+    </message>
+</context>
+<context>
+    <name>AudioSection</name>
+    <message>
+        <source>Audio</source>
+        <translation>Audio</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Yangilash</translation>
+    </message>
+    <message>
+        <source>Cut long pauses before sending</source>
+        <translation>Yuborishdan oldin uzun pauzalarni qirqish</translation>
+    </message>
+    <message>
+        <source>Keep audio files (debugging)</source>
+        <translation>Audio fayllarni saqlash (nosozliklarni tuzatish uchun)</translation>
+    </message>
+    <message>
+        <source>Microphone</source>
+        <translation>Mikrofon</translation>
+    </message>
+    <message>
+        <source>Keep of each pause</source>
+        <translation>Har bir pauzadan qoldirish</translation>
+    </message>
+    <message>
+        <source>System default</source>
+        <translation>Tizimdagi standart</translation>
+    </message>
+    <message>
+        <source> — not connected</source>
+        <translation> — ulanmagan</translation>
     </message>
 </context>
 <context>
@@ -229,6 +272,97 @@
     </message>
 </context>
 <context>
+    <name>GeminiSection</name>
+    <message>
+        <source>Gemini</source>
+        <translation>Gemini</translation>
+    </message>
+    <message>
+        <source>API key</source>
+        <translation>API kaliti</translation>
+    </message>
+    <message>
+        <source>Model</source>
+        <translation>Model</translation>
+    </message>
+    <message>
+        <source>smart (tidied up)</source>
+        <translation>aqlli (tartibga solingan)</translation>
+    </message>
+    <message>
+        <source>verbatim (every word)</source>
+        <translation>soʻzma-soʻz (har bir soʻz)</translation>
+    </message>
+    <message>
+        <source>Transcription</source>
+        <translation>Matnga aylantirish</translation>
+    </message>
+    <message>
+        <source>names the model tends to mishear</source>
+        <translation>model notoʻgʻri eshitishi mumkin boʻlgan nomlar</translation>
+    </message>
+    <message>
+        <source>Known words</source>
+        <translation>Maʼlum soʻzlar</translation>
+    </message>
+    <message>
+        <source>uz-UZ, ru-RU, en-US</source>
+        <translation>uz-UZ, ru-RU, en-US</translation>
+    </message>
+    <message>
+        <source>Languages</source>
+        <translation>Tillar</translation>
+    </message>
+    <message>
+        <source>model default</source>
+        <translation>model boʻyicha</translation>
+    </message>
+    <message>
+        <source>low (blocks long audio)</source>
+        <translation>past (uzun audioni toʻsadi)</translation>
+    </message>
+    <message>
+        <source>high</source>
+        <translation>yuqori</translation>
+    </message>
+    <message>
+        <source>Thinking</source>
+        <translation>Fikrlash</translation>
+    </message>
+    <message>
+        <source>Prompt</source>
+        <translation>Koʻrsatma</translation>
+    </message>
+    <message>
+        <source>The mode and the word list above are added to this automatically.</source>
+        <translation>Rejim va yuqoridagi soʻzlar roʻyxati bunga avtomatik qoʻshiladi.</translation>
+    </message>
+    <message>
+        <source>Reload</source>
+        <translation>Qayta yuklash</translation>
+    </message>
+    <message>
+        <source>Load</source>
+        <translation>Yuklash</translation>
+    </message>
+    <message>
+        <source>Drops filler words, resolves spoken corrections, formats numbers and dates.</source>
+        <translation>Toʻldiruvchi soʻzlarni olib tashlaydi, ogʻzaki tuzatishlarni hisobga oladi, sonlar va sanalarni formatlaydi.</translation>
+    </message>
+    <message>
+        <source>Writes down exactly what was said.</source>
+        <translation>Aytilganini aynan yozib oladi.</translation>
+    </message>
+    <message>
+        <source>Loading models...</source>
+        <translation>Modellar yuklanmoqda...</translation>
+    </message>
+    <message>
+        <source>Models available: </source>
+        <translation>Mavjud modellar: </translation>
+    </message>
+</context>
+<context>
     <name>GeminiStep</name>
     <message>
         <source>Gemini API key</source>
@@ -276,6 +410,60 @@
     </message>
 </context>
 <context>
+    <name>HistoryRow</name>
+    <message>
+        <source>Copy</source>
+        <translation>Nusxalash</translation>
+    </message>
+    <message>
+        <source>Insert into the front app</source>
+        <translation>Oldingi dasturga kiritish</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Oʻchirish</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryView</name>
+    <message>
+        <source>History</source>
+        <translation>Tarix</translation>
+    </message>
+    <message>
+        <source>Search transcripts</source>
+        <translation>Matnlardan qidirish</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Tozalash</translation>
+    </message>
+    <message>
+        <source>No transcripts yet</source>
+        <translation>Hali matnlar yoʻq</translation>
+    </message>
+    <message>
+        <source>Hold %1 and talk, or click the floating button.</source>
+        <translation>%1 ni bosib turib gapiring yoki suzuvchi tugmani bosing.</translation>
+    </message>
+    <message>
+        <source>Delete every transcript?</source>
+        <translation>Barcha matnlar oʻchirilsinmi?</translation>
+    </message>
+    <message>
+        <source>This cannot be undone.</source>
+        <translation>Buni qaytarib boʻlmaydi.</translation>
+    </message>
+    <message>
+        <source>Delete all</source>
+        <translation>Hammasini oʻchirish</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Bekor qilish</translation>
+    </message>
+</context>
+<context>
     <name>HotkeyKind</name>
     <message>
         <source>Control + Right Ctrl</source>
@@ -299,6 +487,17 @@
     <message>
         <source>Pick every language you use, even if you mix them in one sentence. Vesk Voice keeps each word in the language it was said in.</source>
         <translation>Gapiradigan barcha tillaringizni belgilang, hatto ularni bir gapda aralashtirsangiz ham. Vesk Voice har bir soʻzni qaysi tilda aytilgan boʻlsa, oʻsha tilda qoldiradi.</translation>
+    </message>
+</context>
+<context>
+    <name>MainView</name>
+    <message>
+        <source>History</source>
+        <translation>Tarix</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Sozlamalar</translation>
     </message>
 </context>
 <context>
@@ -364,6 +563,72 @@
     <message>
         <source>Finish</source>
         <translation>Tayyor</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingSection</name>
+    <message>
+        <source>Recording</source>
+        <translation>Yozib olish</translation>
+    </message>
+    <message>
+        <source>A plain Return sends the message in a chat. Shift + Return only starts a new line.</source>
+        <translation>Chatda oddiy Enter xabarni yuboradi. Shift + Enter faqat yangi qator boshlaydi.</translation>
+    </message>
+    <message>
+        <source>Show the floating button</source>
+        <translation>Suzuvchi tugmani koʻrsatish</translation>
+    </message>
+    <message>
+        <source>Play sounds</source>
+        <translation>Tovushlarni chalish</translation>
+    </message>
+    <message>
+        <source>Hold to talk</source>
+        <translation>Bosib turing va gapiring</translation>
+    </message>
+    <message>
+        <source>Hold for</source>
+        <translation>Bosib turish</translation>
+    </message>
+    <message>
+        <source>Paste (Cmd+V)</source>
+        <translation>Joylash (Ctrl+V)</translation>
+    </message>
+    <message>
+        <source>Type characters</source>
+        <translation>Belgilarni terish</translation>
+    </message>
+    <message>
+        <source>Insert with</source>
+        <translation>Kiritish usuli</translation>
+    </message>
+    <message>
+        <source>Line break</source>
+        <translation>Qator uzilishi</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsView</name>
+    <message>
+        <source>Vesk Voice restarts to switch the language.</source>
+        <translation>Tilni almashtirish uchun Vesk Voice qayta ishga tushadi.</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Saqlash</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Sozlamalar</translation>
+    </message>
+    <message>
+        <source>Open config file</source>
+        <translation>Sozlamalar faylini ochish</translation>
+    </message>
+    <message>
+        <source>Saved.</source>
+        <translation>Saqlandi.</translation>
     </message>
 </context>
 <context>
