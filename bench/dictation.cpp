@@ -136,7 +136,10 @@ int logTime(const QString &log, const QString &needle, int from)
     return -1;
 }
 
-int now() { return QTime::currentTime().msecsSinceStartOfDay(); }
+int now()
+{
+    return QTime::currentTime().msecsSinceStartOfDay();
+}
 
 struct Launch
 {
@@ -152,8 +155,7 @@ Launch launch(QProcess &process, const QString &program, const QStringList &args
     QElapsedTimer clock;
     clock.start();
     process.start(program, args);
-    if (!process.waitForStarted() ||
-        !waitFor([&] { return trayWindows() > before; }, 20000, 1))
+    if (!process.waitForStarted() || !waitFor([&] { return trayWindows() > before; }, 20000, 1))
         return result;
     result.startMs = double(clock.nsecsElapsed()) / 1e6;
     waitFor([] { return false; }, 3000, 50);
@@ -236,8 +238,9 @@ int main(int argc, char **argv)
     const Launch veskLaunch = launch(vesk, appPath, {});
     const QString logPath = data.filePath(QStringLiteral("vesk.log"));
     if (veskLaunch.startMs < 0 ||
-        !waitFor([&] { return readAll(logPath).contains(QLatin1String("accessibility granted=true")); },
-                 15000)) {
+        !waitFor(
+            [&] { return readAll(logPath).contains(QLatin1String("accessibility granted=true")); },
+            15000)) {
         std::fprintf(stderr, "dictation: the app did not start\n");
         return 1;
     }
@@ -261,13 +264,17 @@ int main(int argc, char **argv)
         server.enqueue(200, FakeGeminiServer::generateContentAnswer(text));
         const int started = now();
         key(XK_Control_R, true);
-        if (!waitFor([&] { return logTime(readAll(logPath), QStringLiteral("recording started"),
-                                          started) >= 0; },
-                     10000)) {
+        if (!waitFor(
+                [&] {
+                    return logTime(readAll(logPath), QStringLiteral("recording started"),
+                                   started) >= 0;
+                },
+                10000)) {
             std::fprintf(stderr, "dictation: the hotkey did not start a recording\n");
             return 1;
         }
-        QProcess::execute(QStringLiteral("paplay"), {QStringLiteral("-d"), QStringLiteral("micfeed"), speech});
+        QProcess::execute(QStringLiteral("paplay"),
+                          {QStringLiteral("-d"), QStringLiteral("micfeed"), speech});
         const int released = now();
         key(XK_Control_R, false);
         expected += text;
