@@ -410,6 +410,21 @@
     </message>
 </context>
 <context>
+    <name>HUDView</name>
+    <message>
+        <source>Send it (or let the keys go)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Cancel (Esc)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Click to record, or hold %1</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>HistoryRow</name>
     <message>
         <source>Copy</source>

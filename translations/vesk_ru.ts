@@ -410,6 +410,21 @@
     </message>
 </context>
 <context>
+    <name>HUDView</name>
+    <message>
+        <source>Send it (or let the keys go)</source>
+        <translation>Отправить (или отпустите клавиши)</translation>
+    </message>
+    <message>
+        <source>Cancel (Esc)</source>
+        <translation>Отмена (Esc)</translation>
+    </message>
+    <message>
+        <source>Click to record, or hold %1</source>
+        <translation>Нажмите, чтобы записать, или удерживайте %1</translation>
+    </message>
+</context>
+<context>
     <name>HistoryRow</name>
     <message>
         <source>Copy</source>

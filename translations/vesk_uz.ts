@@ -410,6 +410,21 @@
     </message>
 </context>
 <context>
+    <name>HUDView</name>
+    <message>
+        <source>Send it (or let the keys go)</source>
+        <translation>Yuborish (yoki klavishlarni qoʻyib yuboring)</translation>
+    </message>
+    <message>
+        <source>Cancel (Esc)</source>
+        <translation>Bekor qilish (Esc)</translation>
+    </message>
+    <message>
+        <source>Click to record, or hold %1</source>
+        <translation>Yozish uchun bosing yoki %1 ni bosib turing</translation>
+    </message>
+</context>
+<context>
     <name>HistoryRow</name>
     <message>
         <source>Copy</source>

@@ -1,5 +1,7 @@
 #include "AppShell.h"
 
+#include "HUDPanel.h"
+
 #include "HotkeyKindInfo.h"
 #include "Log.h"
 #include "MenuText.h"
@@ -21,6 +23,9 @@ AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *pare
       m_menu(std::make_unique<QMenu>())
 {
     m_permissionTimer.setInterval(2000);
+    m_hudSaveTimer.setSingleShot(true);
+    m_hudSaveTimer.setInterval(300);
+    connect(&m_hudSaveTimer, &QTimer::timeout, this, [this] { state()->config().save(); });
     connect(&m_permissionTimer, &QTimer::timeout, this, &AppShell::pollAccessibility);
     connect(m_controller, &AppDelegate::phaseApplied, this, [this] {
         applyHUDWidth();
@@ -43,6 +48,7 @@ AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *pare
 AppShell::~AppShell()
 {
     delete m_onboardingWindow;
+    delete m_hud;
 }
 
 void AppShell::applicationDidFinishLaunching()
@@ -109,6 +115,10 @@ void AppShell::permissionResult(bool granted)
 
 void AppShell::applicationWillTerminate()
 {
+    if (m_hudSaveTimer.isActive()) {
+        m_hudSaveTimer.stop();
+        state()->config().save();
+    }
     m_controller->hotkey().stop();
     if (m_controller->recorder().isRecording())
         m_controller->recorder().stop([](const std::optional<Recording> &) {});
@@ -158,6 +168,8 @@ void AppShell::applyConfig()
     hotkey.setHoldThreshold(double(c.holdThresholdMs) / 1000.0);
     if (hotkey.isInstalled())
         hotkey.start();
+    if (m_hud)
+        m_hud->setVisible(c.hudVisible);
     applyHUDWidth();
     refreshStatusItem();
 }
@@ -365,6 +377,41 @@ void AppShell::finishOnboarding()
     refreshStatusItem();
 }
 
-void AppShell::setUpHUD() {}
+void AppShell::setUpHUD()
+{
+    QPointer<AppDelegate> controller(m_controller);
+    m_hud = new HUDPanel(
+        state(),
+        [controller] {
+            if (controller)
+                controller->toggleRecording();
+        },
+        [controller] {
+            if (controller)
+                controller->finishRecording();
+        },
+        [controller] {
+            if (controller)
+                controller->cancelRecording();
+        });
+    m_hud->restorePosition(state()->config());
+    if (state()->config().hudVisible)
+        m_hud->show();
+    connect(m_hud, &HUDPanel::moved, this, &AppShell::hudMoved);
+}
 
-void AppShell::applyHUDWidth() {}
+void AppShell::hudMoved(const QPoint &topLeft)
+{
+    Config c = state()->config();
+    c.hudX = topLeft.x();
+    c.hudY = topLeft.y();
+    state()->setConfig(c);
+    // A drag moves the panel many times a second: the file is written once it comes to rest.
+    m_hudSaveTimer.start();
+}
+
+void AppShell::applyHUDWidth()
+{
+    if (m_hud)
+        m_hud->applyWidth(state()->phase());
+}

@@ -68,6 +68,7 @@ private:
     void permissionResult(bool granted);
     void pollAccessibility();
     void applyHUDWidth();
+    void hudMoved(const QPoint &topLeft);
     void finishOnboarding();
     AppState *state() const { return m_controller->state(); }
 
@@ -80,4 +81,5 @@ private:
     std::unique_ptr<MainView> m_mainWindow;
     QPointer<OnboardingView> m_onboardingWindow;
     QTimer m_permissionTimer;
+    QTimer m_hudSaveTimer;
 };

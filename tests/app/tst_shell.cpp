@@ -1,5 +1,8 @@
 #include "AppShell.h"
 #include "ControllerFakes.h"
+#include "HUDPanel.h"
+#include "HUDView.h"
+#include "RoundButton.h"
 #include "HistoryRow.h"
 #include "HistoryView.h"
 #include "Log.h"
@@ -190,6 +193,40 @@ private Q_SLOTS:
             ->trigger();
         QCOMPARE(rig.state.config().hudVisible, !visible);
         QCOMPARE(Config::load().hudVisible, !visible);
+        QCOMPARE(rig.shell->hud()->isVisible(), !visible);
+    }
+
+    void floatingButtonFollowsTheDictation()
+    {
+        Rig rig([](Config &c) {
+            c.hudX = 300;
+            c.hudY = 200;
+        });
+        rig.shell->applicationDidFinishLaunching();
+        HUDPanel *hud = rig.shell->hud();
+        QVERIFY(hud && hud->isVisible());
+        QCOMPARE(QRect(hud->screenPosition(), hud->size()), QRect(300, 200, 48, 44));
+
+        // Its buttons reach the controller; a recording widens it about its centre, and the
+        // new place is kept, in the file too once the panel rests.
+        hud->view()->mainButton()->click();
+        QCOMPARE(rig.state.phase(), AppState::Phase::recording);
+        QCOMPARE(QRect(hud->screenPosition(), hud->size()), QRect(235, 200, 178, 44));
+        QCOMPARE(rig.state.config().hudX, 235.0);
+        QTRY_COMPARE(Config::load().hudX, 235.0);
+        hud->view()->cancelButton()->click();
+        QCOMPARE(rig.state.phase(), AppState::Phase::idle);
+        QCOMPARE(QRect(hud->screenPosition(), hud->size()), QRect(300, 200, 48, 44));
+        QTRY_COMPARE(Config::load().hudX, 300.0);
+
+        // A hidden panel comes back with the setting; the controller's end leaves the buttons
+        // harmless.
+        Config c = rig.state.config();
+        c.hudVisible = false;
+        rig.shell->save(c);
+        QVERIFY(!hud->isVisible());
+        rig.controller.reset();
+        hud->view()->mainButton()->click();
     }
 
     void waitingForAccessibility()

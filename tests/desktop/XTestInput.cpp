@@ -1,6 +1,7 @@
 #include "XTestInput.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
@@ -36,6 +37,62 @@ void click(int button)
     XTestFakeButtonEvent(display(), unsigned(button), True, CurrentTime);
     XTestFakeButtonEvent(display(), unsigned(button), False, CurrentTime);
     XSync(display(), False);
+}
+
+void button(int button, bool down)
+{
+    if (!display())
+        return;
+    XTestFakeButtonEvent(display(), unsigned(button), down ? True : False, CurrentTime);
+    XSync(display(), False);
+}
+
+void moveTo(int x, int y)
+{
+    if (!display())
+        return;
+    XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
+    XSync(display(), False);
+}
+
+QStringList property(unsigned long window, const char *name)
+{
+    Display *dpy = display();
+    QStringList items;
+    if (!dpy)
+        return items;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    if (XGetWindowProperty(dpy, window, XInternAtom(dpy, name, False), 0, 256, False,
+                           AnyPropertyType, &type, &format, &count, &after, &data) != Success ||
+        !data)
+        return items;
+    if (format == 32) {
+        const auto *values = reinterpret_cast<const unsigned long *>(data);
+        for (unsigned long i = 0; i < count; ++i) {
+            if (type == XA_ATOM) {
+                char *atomName = XGetAtomName(dpy, values[i]);
+                items.append(QString::fromLatin1(atomName));
+                XFree(atomName);
+            } else {
+                items.append(QString::number(quint32(values[i])));
+            }
+        }
+    }
+    XFree(data);
+    return items;
+}
+
+QPoint origin(unsigned long window)
+{
+    Display *dpy = display();
+    int x = 0, y = 0;
+    Window child = None;
+    if (dpy)
+        XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
+    return {x, y};
 }
 
 QString focusedClass()

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPoint>
 #include <QString>
+#include <QStringList>
 
 // The user's hands, for the tests: real key presses and clicks through XTEST, on a connection
 // of their own, as another program on the desktop would send them.
@@ -10,6 +12,14 @@ namespace XTestInput {
 int keycode(const char *keysymName);
 void key(int keycode, bool down);
 void click(int button);
+void button(int button, bool down);
+// Moves the pointer to a point of the screen.
+void moveTo(int x, int y);
+// The 32-bit items of a window property ("_NET_WM_DESKTOP"), or of an atom-list property as the
+// atoms' names ("_NET_WM_STATE"); empty when the window does not have it.
+QStringList property(unsigned long window, const char *name);
+// Where a window's top-left corner is on the screen.
+QPoint origin(unsigned long window);
 // The WM_CLASS instance name of the window that has the input focus (or of its parents).
 QString focusedClass();
 

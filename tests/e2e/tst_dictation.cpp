@@ -109,8 +109,10 @@ private Q_SLOTS:
         m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_app.start(TestSupport::executable(), {});
         QVERIFY(m_app.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral("accessibility granted=true")),
-                                 15000);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            log().contains(QStringLiteral("accessibility granted=true")),
+            qPrintable(QStringLiteral("app state %1, log:\n%2").arg(int(m_app.state())).arg(log())),
+            30000);
     }
 
     void cleanupTestCase()

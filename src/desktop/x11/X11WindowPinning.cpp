@@ -1,0 +1,68 @@
+#include "WindowPinning.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <algorithm>
+#include <vector>
+
+namespace WindowPinning {
+
+void pinToAllWorkspaces(QWindow *window)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!window || !x11 || !x11->display())
+        return;
+    // Qt's own connection, so that these requests reach the server before Qt maps the window.
+    Display *display = x11->display();
+    const auto id = static_cast<::Window>(window->winId());
+    const auto atom = [display](const char *name) { return XInternAtom(display, name, False); };
+
+    // Set on the unmapped window, as the window manager reads them when it maps it; Qt merges
+    // its own states into what is already there.
+    const long allDesktops = 0xFFFFFFFF;
+    XChangeProperty(display, id, atom("_NET_WM_DESKTOP"), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(&allDesktops), 1);
+
+    const Atom wanted[] = {atom("_NET_WM_STATE_STICKY"), atom("_NET_WM_STATE_SKIP_TASKBAR"),
+                           atom("_NET_WM_STATE_SKIP_PAGER")};
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    std::vector<Atom> states;
+    if (XGetWindowProperty(display, id, atom("_NET_WM_STATE"), 0, 64, False, XA_ATOM, &type,
+                           &format, &count, &after, &data) == Success &&
+        data) {
+        if (type == XA_ATOM && format == 32) {
+            const auto *atoms = reinterpret_cast<const Atom *>(data);
+            states.assign(atoms, atoms + count);
+        }
+        XFree(data);
+    }
+    for (Atom a : wanted) {
+        if (std::find(states.begin(), states.end(), a) == states.end())
+            states.push_back(a);
+    }
+    XChangeProperty(display, id, atom("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(states.data()), int(states.size()));
+    XFlush(display);
+}
+
+std::optional<QPoint> serverPosition(QWindow *window)
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!window || !x11 || !x11->display() || !window->handle())
+        return std::nullopt;
+    Display *display = x11->display();
+    int x = 0, y = 0;
+    ::Window child = 0;
+    if (!XTranslateCoordinates(display, static_cast<::Window>(window->winId()),
+                               DefaultRootWindow(display), 0, 0, &x, &y, &child))
+        return std::nullopt;
+    return QPoint(x, y);
+}
+
+} // namespace WindowPinning

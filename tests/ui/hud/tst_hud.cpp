@@ -1,0 +1,248 @@
+#include "HUDPanel.h"
+#include "HUDView.h"
+#include "HotkeyKindInfo.h"
+#include "LevelMeter.h"
+#include "RoundButton.h"
+#include "TestSupport.h"
+#include "XTestInput.h"
+
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(std::optional<double>)
+
+// The floating button: its placement and width rules, its four looks and their actions, and on
+// the real X server, that it never takes the focus, stays on every workspace and drags.
+class HUDTest : public QObject
+{
+    Q_OBJECT
+
+    struct Rig
+    {
+        AppState state{Config(), History()};
+        int toggles = 0, submits = 0, cancels = 0;
+        HUDPanel panel{&state, [this] { ++toggles; }, [this] { ++submits; }, [this] { ++cancels; }};
+        HUDView *view() const { return panel.view(); }
+    };
+
+    static QRect frame(const HUDPanel &panel) { return {panel.screenPosition(), panel.size()}; }
+    static QRect visible() { return QGuiApplication::primaryScreen()->availableGeometry(); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        VESK_REQUIRE_DISPLAY();
+        TestSupport::isolateDataDir();
+    }
+
+    void placement_data()
+    {
+        using O = std::optional<double>;
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<O>("x");
+        QTest::addColumn<O>("y");
+        QTest::addColumn<QPoint>("expected");
+        // The visible area is (0, 30) to (1280, 800) below.
+        QTest::newRow("nothing stored") << QSize(48, 44) << O() << O() << QPoint(616, 716);
+        QTest::newRow("only x") << QSize(48, 44) << O(10) << O() << QPoint(616, 716);
+        QTest::newRow("only y") << QSize(48, 44) << O() << O(10) << QPoint(616, 716);
+        QTest::newRow("inside") << QSize(48, 44) << O(100) << O(200) << QPoint(100, 200);
+        QTest::newRow("beyond right and bottom")
+            << QSize(48, 44) << O(5000) << O(5000) << QPoint(1232, 756);
+        QTest::newRow("beyond left and top") << QSize(48, 44) << O(-300) << O(0) << QPoint(0, 30);
+        QTest::newRow("fractions round") << QSize(48, 44) << O(10.6) << O(40.4) << QPoint(11, 40);
+        QTest::newRow("wider than the screen: far edge wins")
+            << QSize(1400, 44) << O(0) << O(100) << QPoint(-120, 100);
+    }
+
+    void placement()
+    {
+        QFETCH(QSize, size);
+        QFETCH(std::optional<double>, x);
+        QFETCH(std::optional<double>, y);
+        QFETCH(QPoint, expected);
+        QCOMPARE(HUDPanel::placement(QRect(0, 30, 1280, 770), size, x, y), expected);
+    }
+
+    void widthFollowsThePhaseAboutTheCentre()
+    {
+        Rig rig;
+        Config c;
+        c.hudX = 400;
+        c.hudY = 300;
+        rig.panel.restorePosition(c);
+        rig.panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
+        QTRY_COMPARE(XTestInput::origin(rig.panel.winId()), QPoint(400, 300));
+        QCOMPARE(frame(rig.panel), QRect(400, 300, 48, 44));
+        QSignalSpy moved(&rig.panel, &HUDPanel::moved);
+
+        QVERIFY(!rig.panel.applyWidth(AppState::Phase::idle));
+        QCOMPARE(moved.size(), 0);
+        QVERIFY(rig.panel.applyWidth(AppState::Phase::recording));
+        QCOMPARE(frame(rig.panel), QRect(335, 300, 178, 44));
+        QTRY_COMPARE(XTestInput::origin(rig.panel.winId()), QPoint(335, 300));
+        QCOMPARE(moved.last().first().toPoint(), QPoint(335, 300));
+        QVERIFY(!rig.panel.applyWidth(AppState::Phase::recording));
+        for (auto phase : {AppState::Phase::working, AppState::Phase::failed}) {
+            rig.panel.applyWidth(AppState::Phase::recording);
+            QVERIFY(rig.panel.applyWidth(phase));
+            QCOMPARE(frame(rig.panel), QRect(400, 300, 48, 44));
+            QCOMPARE(moved.last().first().toPoint(), QPoint(400, 300));
+        }
+    }
+
+    void levelBars()
+    {
+        const auto silent = LevelMeter::barHeights(0);
+        for (double h : silent)
+            QCOMPARE(h, 4.0);
+        const auto loud = LevelMeter::barHeights(1);
+        const double expected[] = {14.08, 20, 20, 20, 14.08};
+        for (int i = 0; i < 5; ++i)
+            QVERIFY2(qAbs(loud[i] - expected[i]) < 1e-9, qPrintable(QString::number(loud[i])));
+        QVERIFY(qAbs(LevelMeter::barHeights(0.5)[2] - 15.2) < 1e-9);
+    }
+
+    void looksAndActions()
+    {
+        Rig rig;
+        HUDView *v = rig.view();
+        rig.panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
+        // Idle without and with the input permission.
+        QCOMPARE(v->mainButton()->symbol(), QStringLiteral("mic.slash.fill"));
+        QVERIFY(qAbs(v->mainButton()->color().alphaF() - 0.45) < 0.001);
+        rig.state.setAccessibilityGranted(true);
+        QCOMPARE(v->mainButton()->symbol(), QStringLiteral("mic.fill"));
+        QVERIFY(qAbs(v->mainButton()->color().alphaF() - 0.85) < 0.001);
+        QCOMPARE(v->mainButton()->toolTip(), QStringLiteral("Click to record, or hold ") +
+                                                 HotkeyKindInfo::label(rig.state.config().hotkey));
+        QTest::mouseClick(v->mainButton(), Qt::LeftButton);
+        QCOMPARE(rig.toggles, 1);
+
+        // Recording: the row with send and cancel, and nothing else.
+        rig.state.setPhase(AppState::Phase::recording);
+        QVERIFY(v->recordingRow()->isVisibleTo(v));
+        QVERIFY(!v->mainButton()->isVisibleTo(v));
+        QCOMPARE(v->sendButton()->toolTip(), QStringLiteral("Send it (or let the keys go)"));
+        QCOMPARE(v->cancelButton()->toolTip(), QStringLiteral("Cancel (Esc)"));
+        rig.panel.applyWidth(AppState::Phase::recording);
+        QTest::mouseClick(v->sendButton(), Qt::LeftButton);
+        QTest::mouseClick(v->cancelButton(), Qt::LeftButton);
+        QCOMPARE(rig.submits, 1);
+        QCOMPARE(rig.cancels, 1);
+        rig.state.setLevel(1);
+        QCOMPARE(v->levelMeter()->level(), 1.0);
+
+        // Working: a spinner, nothing to click.
+        rig.state.setPhase(AppState::Phase::working);
+        QVERIFY(v->spinner()->isVisibleTo(v));
+        QVERIFY(!v->mainButton()->isVisibleTo(v) && !v->recordingRow()->isVisibleTo(v));
+
+        // Failed: the warning with the message, or the fallback text.
+        rig.state.setMessage(QStringLiteral("Gemini said no"));
+        rig.state.setPhase(AppState::Phase::failed);
+        QCOMPARE(v->mainButton()->symbol(), QStringLiteral("exclamationmark.triangle.fill"));
+        QCOMPARE(v->mainButton()->toolTip(), QStringLiteral("Gemini said no"));
+        rig.state.setMessage(QString());
+        QCOMPARE(v->mainButton()->toolTip(), QStringLiteral("Something went wrong"));
+        QTest::mouseClick(v->mainButton(), Qt::LeftButton);
+        QCOMPARE(rig.toggles, 2);
+    }
+
+    void theCapsuleBrightensUnderThePointer()
+    {
+        Rig rig;
+        HUDView *v = rig.view();
+        QCOMPARE(v->fillOpacity(), 0.45);
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QCoreApplication::sendEvent(v, &enter);
+        QTRY_COMPARE(v->fillOpacity(), 0.72);
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(v, &leave);
+        QTRY_COMPARE(v->fillOpacity(), 0.45);
+        // Any phase but idle keeps the darker fill without the pointer.
+        rig.state.setPhase(AppState::Phase::failed);
+        QTRY_COMPARE(v->fillOpacity(), 0.72);
+    }
+
+    // On the real X server and window manager, with real pointer input.
+    void staysOutOfTheWayOnTheDesktop()
+    {
+        QLineEdit editor;
+        editor.setWindowTitle(QStringLiteral("editor"));
+        editor.show();
+        editor.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+
+        Rig rig;
+        rig.state.setAccessibilityGranted(true);
+        rig.panel.restorePosition(Config());
+        rig.panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
+        const unsigned long id = rig.panel.winId();
+        QTRY_VERIFY(XTestInput::property(id, "_NET_WM_STATE")
+                        .contains(QStringLiteral("_NET_WM_STATE_ABOVE")));
+        QCOMPARE(XTestInput::property(id, "_NET_WM_DESKTOP"),
+                 QStringList{QString::number(0xFFFFFFFFul)});
+
+        // A click records and leaves the keyboard with the editor.
+        const QPoint centre = frame(rig.panel).center();
+        XTestInput::moveTo(centre.x(), centre.y());
+        XTestInput::click(1);
+        QTRY_COMPARE(rig.toggles, 1);
+        QTest::qWait(200);
+        QVERIFY(editor.isActiveWindow());
+        QCOMPARE(QGuiApplication::focusWindow(), editor.windowHandle());
+
+        // A drag moves it and is not a click.
+        const QPoint start = rig.panel.screenPosition();
+        QSignalSpy moved(&rig.panel, &HUDPanel::moved);
+        XTestInput::button(1, true);
+        for (int step = 1; step <= 10; ++step) {
+            XTestInput::moveTo(centre.x() - 10 * step, centre.y() - 5 * step);
+            QTest::qWait(20);
+        }
+        XTestInput::button(1, false);
+        QTRY_COMPARE(rig.panel.screenPosition(), start - QPoint(100, 50));
+        QTRY_COMPARE(XTestInput::origin(id), start - QPoint(100, 50));
+        QVERIFY(!moved.isEmpty());
+        QCOMPARE(moved.last().first().toPoint(), start - QPoint(100, 50));
+        QTest::qWait(100);
+        QCOMPARE(rig.toggles, 1);
+    }
+
+    // Pictures of the four looks, for a person to look at.
+    void screenshots()
+    {
+        Rig rig;
+        rig.state.setAccessibilityGranted(true);
+        const QString dir = TestSupport::binaryDir() + QStringLiteral("/tests/ui/hud");
+        const std::pair<AppState::Phase, const char *> looks[] = {
+            {AppState::Phase::idle, "idle"},
+            {AppState::Phase::recording, "recording"},
+            {AppState::Phase::working, "working"},
+            {AppState::Phase::failed, "failed"}};
+        for (const auto &[phase, name] : looks) {
+            rig.state.setPhase(phase);
+            rig.state.setLevel(phase == AppState::Phase::recording ? 0.6 : 0);
+            rig.panel.applyWidth(phase);
+            rig.panel.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
+            QTest::qWait(250); // the animations settle
+            const QPixmap shot = rig.panel.grab();
+            QImage picture(shot.size() + QSize(24, 24), QImage::Format_ARGB32);
+            picture.fill(QColor(120, 130, 140));
+            QPainter(&picture).drawPixmap(12, 12, shot);
+            QVERIFY(picture.save(dir + QStringLiteral("/hud-%1.png").arg(QLatin1String(name))));
+        }
+    }
+};
+
+QTEST_MAIN(HUDTest)
+#include "tst_hud.moc"
