@@ -1,0 +1,322 @@
+#include "AudioRecorder.h"
+#include "AudioTrimmer.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+#include <cmath>
+#include <sndfile.h>
+#include <vector>
+
+using Recording = std::optional<AudioRecorder::Recording>;
+using Failure = std::optional<AudioRecorder::Failure>;
+
+namespace {
+
+constexpr double toneHz = 440;
+
+bool writeMono(const QString &path, const std::vector<short> &samples)
+{
+    SF_INFO info{};
+    info.samplerate = 16000;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!f)
+        return false;
+    const bool ok = sf_writef_short(f, samples.data(), sf_count_t(samples.size())) ==
+                    sf_count_t(samples.size());
+    return sf_close(f) == 0 && ok;
+}
+
+// Pieces of `seconds` each, alternately tone at half scale and digital silence, tone first.
+std::vector<short> toneAndSilence(const QList<double> &seconds)
+{
+    std::vector<short> samples;
+    bool tone = true;
+    for (double s : seconds) {
+        for (int i = 0; i < int(s * 16000); ++i)
+            samples.push_back(tone ? short(16384 * std::sin(2 * M_PI * toneHz * i / 16000)) : 0);
+        tone = !tone;
+    }
+    return samples;
+}
+
+std::vector<short> readMono(const QString &path, SF_INFO &info)
+{
+    info = SF_INFO{};
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!f)
+        return {};
+    std::vector<short> samples(size_t(info.frames) * size_t(info.channels));
+    sf_readf_short(f, samples.data(), info.frames);
+    sf_close(f);
+    return samples;
+}
+
+struct Run
+{
+    int code = -1;
+    QString out, err;
+    qint64 ms = 0;
+};
+
+Run run(const QStringList &args, const QProcessEnvironment &env)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    p.start(TestSupport::executable(), args);
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError()), clock.elapsed()};
+}
+
+} // namespace
+
+class RecorderTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_files;
+    QTemporaryDir m_tmp; // TMPDIR: the recordings land here and nowhere else
+    QString m_tone;
+
+    QStringList recordings() const
+    {
+        return QDir(m_tmp.path()).entryList({QStringLiteral("vesk-*.wav")}, QDir::Files);
+    }
+
+    QProcessEnvironment childEnvironment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VESK_DATA_DIR"), m_files.filePath(QStringLiteral("data")));
+        return env;
+    }
+
+    // Starts a recording from the default input and waits until it runs.
+    bool startRecording(AudioRecorder &recorder)
+    {
+        std::optional<Failure> started;
+        recorder.start(QString(), [&](const Failure &f) { started = f; });
+        return recorder.isRecording() && QTest::qWaitFor([&] { return started.has_value(); }) &&
+               !*started;
+    }
+
+    Recording stopRecording(AudioRecorder &recorder, QThread **calledOn = nullptr)
+    {
+        std::optional<Recording> stopped;
+        recorder.stop([&](const Recording &r) {
+            stopped = r;
+            if (calledOn)
+                *calledOn = QThread::currentThread();
+        });
+        if (!QTest::qWaitFor([&] { return stopped.has_value(); }, 10000))
+            return {};
+        return *stopped;
+    }
+
+private Q_SLOTS:
+    // A failed check leaves its recording behind; the next test starts without it.
+    void cleanup()
+    {
+        for (const QString &name : recordings())
+            QFile::remove(m_tmp.filePath(name));
+    }
+
+    void initTestCase()
+    {
+        TestSupport::isolateDataDir();
+        qputenv("TMPDIR", QFile::encodeName(m_tmp.path()));
+        QCOMPARE(QDir::tempPath(), m_tmp.path());
+        QProcess pactl;
+        pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
+        if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0) {
+            if (TestSupport::strict())
+                QFAIL("no PulseAudio server");
+            QSKIP("no PulseAudio server");
+        }
+        m_tone = m_files.filePath(QStringLiteral("tone.wav"));
+        QVERIFY(writeMono(m_tone, toneAndSilence({1.0})));
+    }
+
+    void listsTheVirtualMicrophone()
+    {
+        const AudioRecorder::Input vmic{QStringLiteral("vmic"),
+                                        QStringLiteral("Virtual_Microphone")};
+        const QList<AudioRecorder::Input> inputs = AudioRecorder::inputs();
+        QVERIFY(inputs.contains(vmic));
+        QCOMPARE(AudioRecorder::name(vmic.id), vmic.name);
+        QCOMPARE(AudioRecorder::name(QString()), QStringLiteral("System default"));
+        QCOMPARE(AudioRecorder::name(QStringLiteral("gone")), QStringLiteral("Not connected"));
+
+        // The command line puts the system default (the empty id) before them, in their order.
+        const Run r = run({QStringLiteral("inputs")}, childEnvironment());
+        QCOMPARE(r.code, 0);
+        QStringList expected{QStringLiteral("\tSystem default")};
+        for (const AudioRecorder::Input &input : inputs)
+            expected.append(input.id + QLatin1Char('\t') + input.name);
+        QCOMPARE(r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+    }
+
+    void recordsTheToneTwice()
+    {
+        AudioRecorder recorder;
+        QElapsedTimer wall;
+        wall.start();
+        QVERIFY(startRecording(recorder));
+        // A second start while recording answers at once and changes nothing.
+        bool again = false;
+        recorder.start(QStringLiteral("gone"), [&](const Failure &f) { again = !f; });
+        QVERIFY(again);
+        QVERIFY(recorder.isRecording());
+
+        QTest::qWait(300);
+        const float quiet = recorder.averagePowerLevel();
+        QVERIFY2(quiet < -60, qPrintable(QString::number(quiet)));
+        QProcess player;
+        player.start(QStringLiteral("paplay"),
+                     {QStringLiteral("-d"), QStringLiteral("micfeed"), m_tone});
+        QVERIFY(QTest::qWaitFor([&] { return recorder.averagePowerLevel() > -20; }, 3000));
+        const float loud = recorder.averagePowerLevel();
+        QVERIFY2(loud < 0 && loud > quiet + 30, qPrintable(QString::number(loud)));
+        QVERIFY(player.waitForFinished(5000));
+        QCOMPARE(player.exitCode(), 0);
+        QTest::qWait(200);
+        const double held = wall.elapsed() / 1000.0;
+        const Recording recording = stopRecording(recorder);
+        QVERIFY(recording);
+
+        const QFileInfo file(recording->file);
+        QCOMPARE(file.absolutePath(), m_tmp.path());
+        static const QRegularExpression name(
+            QStringLiteral("^vesk-[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12}\\.wav$"),
+            QRegularExpression::CaseInsensitiveOption);
+        QVERIFY2(name.match(file.fileName()).hasMatch(), qPrintable(file.fileName()));
+        QCOMPARE(TestSupport::unixMode(file.filePath()), 0600);
+        SF_INFO info;
+        const std::vector<short> samples = readMono(file.filePath(), info);
+        QCOMPARE(info.samplerate, 16000);
+        QCOMPARE(info.channels, 1);
+        QCOMPARE(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+        QVERIFY(std::abs(recording->duration - double(info.frames) / 16000) < 0.05);
+        QVERIFY2(
+            recording->duration > held - 0.5 && recording->duration < held + 0.1,
+            qPrintable(
+                QStringLiteral("%1 s recorded, %2 s held").arg(recording->duration).arg(held)));
+
+        // The tone itself: its level and its pitch, which a wrong rate would shift.
+        qsizetype first = -1, last = -1, crossings = 0, peak = 0;
+        for (qsizetype i = 0; i < qsizetype(samples.size()); ++i) {
+            peak = std::max<qsizetype>(peak, std::abs(samples[i]));
+            if (std::abs(samples[i]) > 4000) {
+                first = first < 0 ? i : first;
+                last = i;
+            }
+        }
+        for (qsizetype i = first + 1; first >= 0 && i <= last; ++i)
+            crossings += (samples[i - 1] < 0) != (samples[i] < 0);
+        QVERIFY2(peak > 12000 && peak < 20000, qPrintable(QString::number(peak)));
+        const double toneSeconds = double(last - first) / 16000;
+        QVERIFY2(toneSeconds > 0.9 && toneSeconds < 1.1, qPrintable(QString::number(toneSeconds)));
+        const double hz = crossings / 2.0 / toneSeconds;
+        QVERIFY2(std::abs(hz - toneHz) < 0.05 * toneHz, qPrintable(QString::number(hz)));
+
+        const std::optional<double> firstLatency = recorder.startLatency();
+        QVERIFY(firstLatency && *firstLatency > 0 && *firstLatency < 2);
+        QVERIFY(QFile::remove(file.filePath()));
+
+        // The second recording reuses the source and measures its own start.
+        QVERIFY(startRecording(recorder));
+        QVERIFY(QTest::qWaitFor([&] { return recorder.startLatency().has_value(); }, 3000));
+        const double secondLatency = *recorder.startLatency();
+        QVERIFY(secondLatency > 0 && secondLatency < 2);
+        QTest::qWait(300);
+        const Recording second = stopRecording(recorder);
+        QVERIFY(second && second->duration > 0.2);
+        QCOMPARE(recorder.sourceBuildCount(), 1);
+        qInfo("start to first frame: %.1f ms, then %.1f ms", *firstLatency * 1000,
+              secondLatency * 1000);
+        QVERIFY(QFile::remove(second->file));
+    }
+
+    void stopBeforeCaptureDeliversNothing()
+    {
+        AudioRecorder recorder;
+        bool atOnce = false;
+        recorder.stop([&](const Recording &r) { atOnce = !r; });
+        QVERIFY(atOnce);
+
+        recorder.start(QString());
+        QThread *calledOn = nullptr;
+        QVERIFY(!stopRecording(recorder, &calledOn));
+        QCOMPARE(calledOn, thread());
+        QVERIFY(!recorder.isRecording());
+        QCOMPARE(recordings(), QStringList());
+    }
+
+    void withoutAudioServerNothingStarts()
+    {
+        QProcessEnvironment env = childEnvironment();
+        env.insert(QStringLiteral("PULSE_SERVER"),
+                   QStringLiteral("unix:") + m_files.filePath(QStringLiteral("no-such-socket")));
+        Run r = run({QStringLiteral("inputs")}, env);
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QStringLiteral("\tSystem default\n"));
+
+        const QString target = m_files.filePath(QStringLiteral("never.wav"));
+        r = run(
+            {QStringLiteral("record"), target, QStringLiteral("--seconds"), QStringLiteral("1")},
+            env);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.ms < 10000, qPrintable(QString::number(r.ms)));
+        // Qt adds its own warning before it.
+        QCOMPARE(r.err.trimmed().split(QLatin1Char('\n')).last(),
+                 QStringLiteral("vesk-voice: The chosen microphone is not available. Pick another "
+                                "one in Settings."));
+        QVERIFY(!QFile::exists(target));
+        QCOMPARE(recordings(), QStringList());
+    }
+
+    void commandLineTrimsAndRecords()
+    {
+        const QString input = m_files.filePath(QStringLiteral("vesk-cli.wav"));
+        QVERIFY(writeMono(input, toneAndSilence({1.0, 2.0, 1.0})));
+        Run r =
+            run({QStringLiteral("trim"), input, QStringLiteral("--keep"), QStringLiteral("0.5")},
+                childEnvironment());
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out.trimmed(), AudioTrimmer::trimmedPath(input));
+        SF_INFO info;
+        QVERIFY(!readMono(r.out.trimmed(), info).empty());
+        QCOMPARE(info.frames, sf_count_t(2.5 * 16000));
+
+        const QString target = m_files.filePath(QStringLiteral("one second.wav"));
+        r = run(
+            {QStringLiteral("record"), target, QStringLiteral("--seconds"), QStringLiteral("1")},
+            childEnvironment());
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.startsWith(QStringLiteral("recorded ")), qPrintable(r.out));
+        QVERIFY(r.out.trimmed().endsWith(target));
+        QVERIFY(!readMono(target, info).empty());
+        QCOMPARE(info.samplerate, 16000);
+        QCOMPARE(info.channels, 1);
+        QVERIFY2(info.frames > 12000 && info.frames < 20000,
+                 qPrintable(QString::number(info.frames)));
+    }
+};
+
+QTEST_GUILESS_MAIN(RecorderTest)
+#include "tst_recorder.moc"

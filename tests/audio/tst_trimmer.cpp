@@ -1,0 +1,355 @@
+#include "AudioTrimmer.h"
+#include "Log.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+#include <cstring>
+#include <sndfile.h>
+#include <vector>
+
+using AudioTrimmer::Outcome;
+
+namespace {
+
+constexpr int rate = 16000;
+constexpr int window = 320; // 20 ms at 16 kHz
+
+template <typename T>
+bool writeSound(const QString &path, const std::vector<T> &frames, int rate, int channels,
+                int subtype)
+{
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | subtype;
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!f)
+        return false;
+    const sf_count_t n = sf_count_t(frames.size()) / channels;
+    sf_count_t written = 0;
+    if constexpr (std::is_same_v<T, short>)
+        written = sf_writef_short(f, frames.data(), n);
+    else
+        written = sf_writef_float(f, frames.data(), n);
+    return sf_close(f) == 0 && written == n;
+}
+
+template <typename T> std::vector<T> readSound(const QString &path, SF_INFO &info)
+{
+    info = SF_INFO{};
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!f)
+        return {};
+    std::vector<T> frames(size_t(info.frames) * size_t(info.channels));
+    if constexpr (std::is_same_v<T, short>)
+        sf_readf_short(f, frames.data(), info.frames);
+    else
+        sf_readf_float(f, frames.data(), info.frames);
+    sf_close(f);
+    return frames;
+}
+
+// Positive counts are frames of sound (about -17 dBFS), negative ones frames of quiet (about
+// -79 dBFS). Both are noise, so that a frame kept from the wrong place never looks right.
+std::vector<short> mono(const QList<int> &layout)
+{
+    std::vector<short> samples;
+    quint32 seed = 7;
+    for (int piece : layout) {
+        const int amplitude = piece > 0 ? 8000 : 6;
+        for (int i = 0; i < std::abs(piece); ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            samples.push_back(short(int(seed >> 16) % (2 * amplitude + 1) - amplitude));
+        }
+    }
+    return samples;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QStringList logMessages()
+{
+    Log::flush();
+    QFile f(Log::fileURL());
+    QStringList lines;
+    if (f.open(QIODevice::ReadOnly)) {
+        for (const QString &line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
+            if (!line.isEmpty())
+                lines.append(line.mid(13)); // after "HH:MM:SS.mmm "
+        }
+    }
+    return lines;
+}
+
+// The single-precision level of a window holding `count` copies of `x`, computed as documented.
+float constantLevel(float x, int count)
+{
+    float sum = 0.0f;
+    for (int i = 0; i < count; ++i)
+        sum += x * x;
+    const float rms = std::sqrt(sum / float(count));
+    return rms > 0.0f ? 20.0f * std::log10(rms) : AudioTrimmer::silenceDb;
+}
+
+const QString readFailed = QStringLiteral("could not read the audio, sending it untrimmed");
+
+} // namespace
+
+class TrimmerTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::isolateDataDir(); }
+
+    void keepsTheRightFrames_data()
+    {
+        QTest::addColumn<double>("keep");
+        QTest::addColumn<QList<int>>("layout");
+        QTest::addColumn<QList<int>>("kept"); // [start, end) pairs; none: nothing to cut
+
+        const QList<int> pause{32000, -32000, 32000};
+        QTest::newRow("keep 0.5: 32000-64000 leaves 32000-35999 and 60000-63999")
+            << 0.5 << pause << QList<int>{0, 36000, 60000, 96000};
+        QTest::newRow("keep 0 joins the sound")
+            << 0.0 << pause << QList<int>{0, 32000, 64000, 96000};
+        QTest::newRow("negative keep is 0") << -2.0 << pause << QList<int>{0, 32000, 64000, 96000};
+        QTest::newRow("NaN keep is 0") << qQNaN() << pause << QList<int>{0, 32000, 64000, 96000};
+        // 8001 frames of kept silence: the head takes 4000, the tail 4001.
+        QTest::newRow("odd kept silence")
+            << 0.5 + 1.0 / 8192 << pause << QList<int>{0, 36000, 59999, 96000};
+        QTest::newRow("pauses at both ends") << 0.5 << QList<int>{-32000, 32000, -32000}
+                                             << QList<int>{0, 4000, 28000, 68000, 92000, 96000};
+        QTest::newRow("pause into a short last window")
+            << 0.5 << QList<int>{32000, -32100} << QList<int>{0, 36000, 60100, 64100};
+        QTest::newRow("silence only, keep 0") << 0.0 << QList<int>{-32000} << QList<int>{};
+        QTest::newRow("silence only, keep 0.5")
+            << 0.5 << QList<int>{-32000} << QList<int>{0, 4000, 28000, 32000};
+
+        // The minimum pause in windows for each keep: one window less stays whole.
+        const QList<QPair<double, int>> minimum{{0, 20},   {0.05, 20}, {0.25, 28},
+                                                {0.5, 40}, {1, 65},    {2, 115}};
+        for (const auto &[keep, windows] : minimum) {
+            const int quiet = windows * window;
+            const int head = int(keep * rate) / 2;
+            const int tail = int(keep * rate) - head;
+            QTest::addRow("keep %g: %d quiet windows stay", keep, windows - 1)
+                << keep << QList<int>{32000, -(quiet - window), 32000} << QList<int>{};
+            QTest::addRow("keep %g: %d quiet windows are cut", keep, windows)
+                << keep << QList<int>{32000, -quiet, 32000}
+                << QList<int>{0, 32000 + head, 32000 + quiet - tail, 64000 + quiet};
+        }
+    }
+
+    void keepsTheRightFrames()
+    {
+        QFETCH(double, keep);
+        QFETCH(QList<int>, layout);
+        QFETCH(QList<int>, kept);
+        QTemporaryDir dir;
+        const QString input = dir.filePath(QStringLiteral("vesk-1234.wav"));
+        const std::vector<short> samples = mono(layout);
+        QVERIFY(writeSound(input, samples, rate, 1, SF_FORMAT_PCM_16));
+        const QByteArray before = contents(input);
+        const QString expectedPath = dir.filePath(QStringLiteral("vesk-1234.trimmed.wav"));
+
+        Log::reset();
+        QElapsedTimer clock;
+        clock.start();
+        const AudioTrimmer::Result result = AudioTrimmer::trim(input, keep);
+        const qint64 tookMs = clock.elapsed();
+        QCOMPARE(contents(input), before);
+
+        if (kept.isEmpty()) {
+            QCOMPARE(result.outcome, Outcome::nothingToCut);
+            QVERIFY(!QFile::exists(expectedPath));
+            QCOMPARE(logMessages(), QStringList());
+            return;
+        }
+        QCOMPARE(result.outcome, Outcome::trimmed);
+        QCOMPARE(result.path, expectedPath);
+        QCOMPARE(TestSupport::unixMode(expectedPath), 0600);
+
+        std::vector<short> expected;
+        for (qsizetype i = 0; i < kept.size(); i += 2)
+            expected.insert(expected.end(), samples.begin() + kept[i],
+                            samples.begin() + kept[i + 1]);
+        SF_INFO info;
+        const std::vector<short> output = readSound<short>(expectedPath, info);
+        QCOMPARE(info.samplerate, rate);
+        QCOMPARE(info.channels, 1);
+        QCOMPARE(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+        QCOMPARE(output.size(), expected.size());
+        const auto mismatch = std::mismatch(output.begin(), output.end(), expected.begin());
+        QCOMPARE(mismatch.first - output.begin(), qsizetype(output.size()));
+
+        const QStringList lines = logMessages();
+        QCOMPARE(lines.size(), 1);
+        static const QRegularExpression line(
+            QStringLiteral("^trimmed silence in (\\d+)ms, (\\d+)% shorter$"));
+        const QRegularExpressionMatch m = line.match(lines.first());
+        QVERIFY2(m.hasMatch(), qPrintable(lines.first()));
+        QVERIFY(m.captured(1).toLongLong() <= tookMs);
+        const qint64 shorter = 100 - qint64(expected.size()) * 100 / qint64(samples.size());
+        QCOMPARE(m.captured(2).toLongLong(), shorter);
+    }
+
+    void windowAtExactlyTheThresholdIsSound_data()
+    {
+        QTest::addColumn<bool>("exact");
+        QTest::newRow("at -45.0 dB the pause is split") << true;
+        QTest::newRow("just below, it is cut") << false;
+    }
+
+    void windowAtExactlyTheThresholdIsSound()
+    {
+        QFETCH(bool, exact);
+        // The quietest constant sample whose window level is -45.0 dB or more.
+        float x = std::pow(10.0f, -45.0f / 20.0f);
+        while (constantLevel(x, window) >= -45.0f)
+            x = std::nextafter(x, 0.0f);
+        while (constantLevel(x, window) < -45.0f)
+            x = std::nextafter(x, 1.0f);
+        QCOMPARE(constantLevel(x, window), -45.0f);
+        const std::vector<float> one(window, x);
+        QCOMPARE(AudioTrimmer::windowLevels(one.data(), window, window),
+                 std::vector<float>{-45.0f});
+        if (!exact)
+            x = std::nextafter(x, 0.0f);
+
+        // 39 windows of silence between two at the level: one window short of the 40 of keep 0.5,
+        // unless a window at the level is taken for quiet.
+        std::vector<float> samples;
+        for (short s : mono({32000}))
+            samples.push_back(s / 32768.0f);
+        samples.insert(samples.end(), window, x);
+        samples.insert(samples.end(), 39 * window, 0.0f);
+        samples.insert(samples.end(), window, x);
+        for (short s : mono({32000}))
+            samples.push_back(s / 32768.0f);
+        const QString input = file(QStringLiteral("threshold.wav"));
+        QFile::remove(AudioTrimmer::trimmedPath(input));
+        QVERIFY(writeSound(input, samples, rate, 1, SF_FORMAT_FLOAT));
+        QCOMPARE(AudioTrimmer::trim(input, 0.5).outcome,
+                 exact ? Outcome::nothingToCut : Outcome::trimmed);
+    }
+
+    void twoChannelsAreCutByTheFirst()
+    {
+        // 44.1 kHz: 882-frame windows. The first channel pauses in its middle second; the second
+        // is quiet only while the first sounds, which must cut nothing.
+        constexpr int second = 44100;
+        const std::vector<short> left = mono({second, -second, second});
+        const std::vector<short> right = mono({-second, 2 * second});
+        std::vector<float> frames;
+        for (size_t i = 0; i < left.size(); ++i) {
+            frames.push_back(left[i] / 32768.0f);
+            frames.push_back(right[i] / 32768.0f);
+        }
+        const QString input = file(QStringLiteral("stereo.wav"));
+        QVERIFY(writeSound(input, frames, second, 2, SF_FORMAT_FLOAT));
+
+        const AudioTrimmer::Result result = AudioTrimmer::trim(input, 0);
+        QCOMPARE(result.outcome, Outcome::trimmed);
+        QCOMPARE(result.path, file(QStringLiteral("stereo.trimmed.wav")));
+        SF_INFO info;
+        const std::vector<float> output = readSound<float>(result.path, info);
+        QCOMPARE(info.samplerate, second);
+        QCOMPARE(info.channels, 2);
+        QCOMPARE(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+        std::vector<float> expected(frames.begin(), frames.begin() + 2 * second);
+        expected.insert(expected.end(), frames.begin() + 4 * second, frames.end());
+        QCOMPARE(output.size(), expected.size());
+        QVERIFY(std::memcmp(output.data(), expected.data(), output.size() * sizeof(float)) == 0);
+    }
+
+    void unreadableInputFallsBack_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // empty: no file at all
+        const QString valid = file(QStringLiteral("valid.wav"));
+        QVERIFY(writeSound(valid, mono({32000, -32000, 32000}), rate, 1, SF_FORMAT_PCM_16));
+        const QByteArray wav = contents(valid);
+        QTest::newRow("missing file") << QByteArray();
+        QTest::newRow("not audio") << QByteArray("RIFF but no WAVE at all, just some text here.");
+        QTest::newRow("header cut short") << wav.left(20);
+        QTest::newRow("header without samples") << wav.left(44);
+    }
+
+    void unreadableInputFallsBack()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString input = file(QStringLiteral("broken.wav"));
+        QFile::remove(input);
+        if (!bytes.isEmpty()) {
+            QFile f(input);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        }
+        Log::reset();
+        const AudioTrimmer::Result result = AudioTrimmer::trim(input, 0);
+        QCOMPARE(result.outcome, Outcome::unreadable);
+        QVERIFY(!result.error.isEmpty());
+        QCOMPARE(AudioTrimmer::trimSilence(input, 0), std::nullopt);
+        QCOMPARE(logMessages(), QStringList({readFailed, readFailed}));
+        QCOMPARE(QFile::exists(input), !bytes.isEmpty());
+        if (!bytes.isEmpty())
+            QCOMPARE(contents(input), bytes);
+        QVERIFY(!QFile::exists(file(QStringLiteral("broken.trimmed.wav"))));
+    }
+
+    void shortDataIsTrimmedAsFarAsItGoes()
+    {
+        // The header promises 96000 frames; only 70000 are there.
+        const QString input = file(QStringLiteral("short.wav"));
+        const std::vector<short> samples = mono({32000, -32000, 32000});
+        QVERIFY(writeSound(input, samples, rate, 1, SF_FORMAT_PCM_16));
+        QVERIFY(QFile::resize(input, 44 + 70000 * 2));
+        const QByteArray before = contents(input);
+        const std::optional<QString> trimmed = AudioTrimmer::trimSilence(input, 0.5);
+        QVERIFY(trimmed);
+        QCOMPARE(contents(input), before);
+        SF_INFO info;
+        const std::vector<short> output = readSound<short>(*trimmed, info);
+        std::vector<short> expected(samples.begin(), samples.begin() + 36000);
+        expected.insert(expected.end(), samples.begin() + 60000, samples.begin() + 70000);
+        QVERIFY(output == expected);
+    }
+
+    void failedWriteLeavesNoFile()
+    {
+        QTemporaryDir dir;
+        const QString input = dir.filePath(QStringLiteral("vesk-5.wav"));
+        QVERIFY(writeSound(input, mono({32000, -32000, 32000}), rate, 1, SF_FORMAT_PCM_16));
+        const QByteArray before = contents(input);
+        // A folder in the trimmed copy's place: the finished copy cannot be put there.
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("vesk-5.trimmed.wav")));
+        Log::reset();
+        const AudioTrimmer::Result result = AudioTrimmer::trim(input, 0.5);
+        QCOMPARE(result.outcome, Outcome::writeFailed);
+        const QStringList lines = logMessages();
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines.first(),
+                 QStringLiteral("could not write the trimmed audio: ") + result.error);
+        QVERIFY(!result.error.isEmpty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList({QStringLiteral("vesk-5.trimmed.wav"), QStringLiteral("vesk-5.wav")}));
+        QCOMPARE(contents(input), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TrimmerTest)
+#include "tst_trimmer.moc"
