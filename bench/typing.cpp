@@ -1,0 +1,314 @@
+// Typing a long mixed-script transcript into a real Qt text field: the app's typing insertion
+// against `xdotool type --delay 0`, each into a fresh empty field, timed from the start to the
+// field holding the whole text, and checked character for character.
+//
+// Needs an X server with a window manager that gives new windows the focus; bench/run starts one.
+#include "KeyPoster.h"
+#include "TextInjector.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int length = 500;
+constexpr qint64 timeoutMs = 60000;
+
+// Uzbek in the Latin alphabet with its turned comma (U+02BB), Russian and English, repeated and
+// cut to `length` characters, none of them white space at either end (the app trims those).
+QString mixedText()
+{
+    const QString sentences[] = {
+        QStringLiteral("Bugun ertalab oʻqituvchi bolalarga yangi kitobdan gʻaroyib ertak oʻqib "
+                       "berdi, soʻngra hammasi bogʻga chiqdi. "),
+        QStringLiteral("Мы встретились в центре города и долго говорили о погоде, работе, "
+                       "книгах и планах на лето. "),
+        QStringLiteral("The quick brown fox jumps over the lazy dog, then naps by the river "
+                       "until 5 pm! "),
+    };
+    QString text;
+    for (int i = 0; text.size() < length; ++i)
+        text += sentences[i % 3];
+    text.truncate(length);
+    while (text.back().isSpace())
+        text.back() = QLatin1Char('.');
+    return text;
+}
+
+qint64 nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+QString readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+// A key on the base keymap whose character the text lacks, pressed once the typer is done: the
+// client reads keys in order, so when it shows up the client has read everything before it.
+constexpr KeySym sentinelKey = XK_grave;
+const QChar sentinel = QLatin1Char('`');
+
+// Watches the client's file from a thread of its own, woken by the client renaming each new
+// version into place, so that neither a typer blocking the main thread nor polling delays or
+// slows anything.
+class Watcher
+{
+public:
+    Watcher(const QString &path, const QString &expected)
+        : m_fd(inotify_init1(IN_CLOEXEC)), m_thread([this, path, expected] {
+              inotify_add_watch(m_fd, QFile::encodeName(QFileInfo(path).path()).constData(),
+                                IN_MOVED_TO | IN_CLOSE_WRITE);
+              QString last;
+              for (;;) {
+                  const QString now = readAll(path);
+                  if (now != last) {
+                      last = now;
+                      if (now.endsWith(sentinel)) {
+                          m_caughtUpNs = nowNs();
+                          return;
+                      }
+                      m_lastChangeNs = nowNs();
+                      if (now == expected)
+                          m_arrivedNs = m_lastChangeNs.load();
+                  }
+                  pollfd p{m_fd, POLLIN, 0};
+                  while (!m_stop && poll(&p, 1, 20) == 0) {
+                  }
+                  if (m_stop)
+                      return;
+                  char buffer[4096];
+                  [[maybe_unused]] const ssize_t n = read(m_fd, buffer, sizeof buffer);
+              }
+          })
+    {}
+    ~Watcher()
+    {
+        m_stop = true;
+        m_thread.join();
+        close(m_fd);
+    }
+    qint64 arrivedNs() const { return m_arrivedNs; }
+    qint64 lastChangeNs() const { return m_lastChangeNs; }
+    qint64 caughtUpNs() const { return m_caughtUpNs; }
+
+private:
+    int m_fd;
+    std::atomic<bool> m_stop{false};
+    std::atomic<qint64> m_arrivedNs{-1};
+    std::atomic<qint64> m_lastChangeNs{-1};
+    std::atomic<qint64> m_caughtUpNs{-1};
+    std::thread m_thread;
+};
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+Window focusedWindow(Display *d)
+{
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(d, &focus, &revert);
+    return focus;
+}
+
+// A fresh text client that holds the keyboard focus. The window manager gives it the focus only
+// after it has worked through the keymap changes of the run before, which after xdotool takes it
+// many seconds; so this also waits for the desktop to be idle again.
+bool startClient(QProcess &client, const QString &program, const QString &file, Display *d)
+{
+    QFile::remove(file);
+    client.start(program, {file});
+    QByteArray said;
+    if (!client.waitForStarted() ||
+        !waitFor([&] { return (said += client.readAllStandardOutput()).contains('\n'); }, 120000) ||
+        !said.startsWith("ready "))
+        return false;
+    const Window window = Window(said.mid(6).trimmed().toULongLong());
+    return waitFor([&] { return focusedWindow(d) == window; }, 10000);
+}
+
+void stop(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.kill();
+    process.waitForFinished(5000);
+}
+
+struct Result
+{
+    double ms = -1;
+    bool exact = false;
+    bool timedOut = false;
+    QString got;
+};
+
+// Runs `type`, which returns once the typer is done (the text may well still be on its way),
+// presses the sentinel key and waits for it. The time is the whole text's arrival, or the last
+// change before the sentinel when the text is wrong. No events are handled here: this process
+// should cost the desktop nothing while it is measured.
+Result measure(Display *d, const QString &file, const QString &expected,
+               const std::function<void()> &type)
+{
+    Result r;
+    const qint64 start = nowNs();
+    const qint64 deadline = start + timeoutMs * 1000000;
+    {
+        Watcher watcher(file, expected);
+        type();
+        const unsigned code = XKeysymToKeycode(d, sentinelKey);
+        XTestFakeKeyEvent(d, code, True, CurrentTime);
+        XTestFakeKeyEvent(d, code, False, CurrentTime);
+        XFlush(d);
+        while (watcher.caughtUpNs() < 0 && nowNs() < deadline)
+            QThread::msleep(1);
+        r.timedOut = watcher.caughtUpNs() < 0;
+        r.got = readAll(file);
+        if (r.got.endsWith(sentinel))
+            r.got.chop(1);
+        r.exact = r.got == expected;
+        const qint64 end = r.exact && watcher.arrivedNs() >= 0 ? watcher.arrivedNs()
+                           : r.timedOut                        ? deadline
+                                                               : watcher.lastChangeNs();
+        r.ms = end >= start ? double(end - start) / 1e6 : -1;
+    }
+    return r;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? -1 : v[v.size() / 2];
+}
+
+// Each run's time and what arrived: "exact", or how many characters and where they first differ.
+QString runDetails(const std::vector<Result> &results, const QString &expected)
+{
+    QStringList parts;
+    for (const Result &r : results) {
+        QString what = QStringLiteral("exact");
+        if (!r.exact) {
+            int at = 0;
+            while (at < r.got.size() && at < expected.size() && r.got[at] == expected[at])
+                ++at;
+            what = QStringLiteral("%1 characters, wrong from %2%3")
+                       .arg(r.got.size())
+                       .arg(at)
+                       .arg(r.timedOut ? QStringLiteral(", timed out") : QString());
+        }
+        parts << QStringLiteral("%1 (%2)").arg(r.ms, 0, 'f', 0).arg(what);
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+void report(const char *name, const std::vector<Result> &results, const QString &expected)
+{
+    std::vector<double> ms;
+    int exact = 0;
+    for (const Result &r : results) {
+        ms.push_back(r.ms);
+        exact += r.exact ? 1 : 0;
+    }
+    std::printf("%-18s %8.0f   %d of %zu exact\n", name, median(ms), exact, results.size());
+    std::printf("%-18s runs: %s\n", "", qPrintable(runDetails(results, expected)));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    int runs = 3;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--runs"))
+            runs = std::max(1, args[i + 1].toInt());
+    }
+    Display *d = XOpenDisplay(nullptr);
+    if (!d) {
+        std::fprintf(stderr, "typing: needs an X server\n");
+        return 1;
+    }
+    const QString clientPath =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/bench_textclient");
+    const QString text = mixedText();
+    QTemporaryDir work;
+    const QString file = work.filePath(QStringLiteral("received.txt"));
+    TextInjector injector(createKeyPoster());
+
+    std::vector<Result> vesk, xdotool;
+    // Taking turns spreads whatever else the machine does over both.
+    for (int run = 0; run < runs; ++run) {
+        for (int tool = 0; tool < 2; ++tool) {
+            QProcess client;
+            if (!startClient(client, clientPath, file, d)) {
+                std::fprintf(stderr, "typing: the text client did not get the focus\n");
+                return 1;
+            }
+            if (tool == 0) {
+                vesk.push_back(measure(d, file, text, [&] {
+                    injector.insert(text, QStringLiteral("type"), QStringLiteral("shiftReturn"));
+                }));
+            } else {
+                QProcess typer;
+                typer.setProcessChannelMode(QProcess::ForwardedChannels);
+                xdotool.push_back(measure(d, file, text, [&] {
+                    typer.start(QStringLiteral("xdotool"),
+                                {QStringLiteral("type"), QStringLiteral("--delay"),
+                                 QStringLiteral("0"), QStringLiteral("--"), text});
+                    typer.waitForFinished(int(timeoutMs));
+                }));
+                stop(typer);
+            }
+            stop(client);
+        }
+    }
+
+    std::printf("== typing %d characters of Uzbek, Russian and English into a Qt text field "
+                "(ms; median of %d)\n",
+                int(text.size()), runs);
+    report("vesk (type)", vesk, text);
+    report("xdotool --delay 0", xdotool, text);
+    std::vector<double> veskMs, xdotoolMs;
+    for (const Result &r : vesk)
+        veskMs.push_back(r.ms);
+    for (const Result &r : xdotool)
+        xdotoolMs.push_back(r.ms);
+    if (median(veskMs) > 0)
+        std::printf("ratio xdotool/vesk %8.2f\n", median(xdotoolMs) / median(veskMs));
+    XCloseDisplay(d);
+    return 0;
+}
