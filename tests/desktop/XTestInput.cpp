@@ -22,6 +22,24 @@ int keycode(const char *keysymName)
     return display() ? XKeysymToKeycode(display(), XStringToKeysym(keysymName)) : 0;
 }
 
+bool keysymOnKeyboard(const char *keysymName)
+{
+    Display *dpy = display();
+    if (!dpy)
+        return false;
+    const KeySym wanted = XStringToKeysym(keysymName);
+    int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
+    XDisplayKeycodes(dpy, &minKeycode, &maxKeycode);
+    KeySym *map = XGetKeyboardMapping(dpy, static_cast<unsigned char>(minKeycode),
+                                      maxKeycode - minKeycode + 1, &perKeycode);
+    bool found = false;
+    for (int i = 0; map && i < (maxKeycode - minKeycode + 1) * perKeycode && !found; ++i)
+        found = map[i] == wanted;
+    if (map)
+        XFree(map);
+    return found;
+}
+
 void key(int keycode, bool down)
 {
     if (!display())

@@ -11,6 +11,8 @@ namespace XTestInput {
 // Key codes of the server's map, looked up by keysym name ("Control_R", "Escape").
 int keycode(const char *keysymName);
 void key(int keycode, bool down);
+// Whether some key code types the keysym right now (asked afresh, not from Xlib's cache).
+bool keysymOnKeyboard(const char *keysymName);
 void click(int button);
 void button(int button, bool down);
 // Moves the pointer to a point of the screen.

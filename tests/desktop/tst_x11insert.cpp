@@ -135,6 +135,15 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 10000);
     }
 
+    void theKeyboardMapIsPutBackAfterAWhile()
+    {
+        insert(QStringLiteral("中文"), "type");
+        QTRY_COMPARE_WITH_TIMEOUT(received(), QStringLiteral("中文"), 10000);
+        // Bound still, for a client that reads its keys late; free again a few seconds on.
+        QVERIFY(XTestInput::keysymOnKeyboard("U4E2D"));
+        QTRY_VERIFY_WITH_TIMEOUT(!XTestInput::keysymOnKeyboard("U4E2D"), 10000);
+    }
+
     void heldModifierDoesNotLeakIntoTyping()
     {
         const int shift = XTestInput::keycode("Shift_L");

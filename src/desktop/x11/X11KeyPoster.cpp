@@ -2,6 +2,8 @@
 
 #include "KeyEvent.h"
 
+#include <algorithm>
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -22,12 +24,24 @@ std::unique_ptr<X11KeyPoster> X11KeyPoster::open()
     return std::unique_ptr<X11KeyPoster>(new X11KeyPoster(std::move(display)));
 }
 
-X11KeyPoster::X11KeyPoster(X11::DisplayPtr display) : m_display(std::move(display)) {}
+X11KeyPoster::X11KeyPoster(X11::DisplayPtr display) : m_display(std::move(display))
+{
+    m_restoreTimer.setSingleShot(true);
+    m_restoreTimer.setInterval(restoreDelayMs);
+    QObject::connect(&m_restoreTimer, &QTimer::timeout, &m_restoreTimer, [this] { unbindAll(); });
+}
 
 X11KeyPoster::~X11KeyPoster()
 {
     if (m_inInsertion)
         endInsertion();
+    unbindAll();
+}
+
+bool X11KeyPoster::holdsBindings() const
+{
+    return std::any_of(m_spares.begin(), m_spares.end(),
+                       [](const Spare &s) { return s.bound != 0; });
 }
 
 quint32 X11KeyPoster::keysymFor(char32_t c)
@@ -57,6 +71,16 @@ void X11KeyPoster::readLayout()
 {
     Display *dpy = m_display.get();
     m_layout.clear();
+    // Key codes still bound from an earlier insertion stay ours, with what they type.
+    std::vector<Spare> kept;
+    for (const Spare &spare : m_spares) {
+        if (spare.bound != 0)
+            kept.push_back(spare);
+    }
+    const auto ours = [&kept](int keycode) {
+        return std::any_of(kept.begin(), kept.end(),
+                           [keycode](const Spare &s) { return s.keycode == keycode; });
+    };
     m_spares.clear();
     XkbStateRec state{};
     XkbGetState(dpy, XkbUseCoreKbd, &state);
@@ -70,6 +94,8 @@ void X11KeyPoster::readLayout()
     if (XkbDescPtr xkb = XkbGetMap(dpy, XkbAllClientInfoMask, XkbUseCoreKbd)) {
         for (int level = 0; level < 2; ++level) {
             for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
+                if (ours(keycode))
+                    continue;
                 const int groups = XkbKeyNumGroups(xkb, keycode);
                 if (groups == 0)
                     continue;
@@ -97,13 +123,28 @@ void X11KeyPoster::readLayout()
         XkbFreeKeyboard(xkb, 0, True);
     }
     if (map) {
-        for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
-            const KeySym *syms = map + (keycode - minKeycode) * perKeycode;
-            bool empty = true;
-            for (int i = 0; i < perKeycode && empty; ++i)
-                empty = syms[i] == NoSymbol;
-            if (empty)
-                m_spares.push_back({keycode, 0, false});
+        // First levels first: the Shift ones are taken only when those run out.
+        for (int level = 0; level < 2; ++level) {
+            for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
+                const auto old = std::find_if(kept.begin(), kept.end(), [&](const Spare &s) {
+                    return s.keycode == keycode && s.level == level;
+                });
+                if (old != kept.end()) {
+                    m_spares.push_back(*old);
+                    m_spares.back().unsettled = false;
+                    continue;
+                }
+                if (ours(keycode)) {
+                    m_spares.push_back({keycode, level, 0, false, 0});
+                    continue;
+                }
+                const KeySym *syms = map + (keycode - minKeycode) * perKeycode;
+                bool empty = true;
+                for (int i = 0; i < perKeycode && empty; ++i)
+                    empty = syms[i] == NoSymbol;
+                if (empty)
+                    m_spares.push_back({keycode, level, 0, false, 0});
+            }
         }
         XFree(map);
     }
@@ -113,6 +154,7 @@ void X11KeyPoster::beginInsertion()
 {
     if (m_inInsertion)
         endInsertion();
+    m_restoreTimer.stop();
     m_inInsertion = true;
     Display *dpy = m_display.get();
     readLayout();
@@ -150,9 +192,36 @@ int X11KeyPoster::settleMs() const
 void X11KeyPoster::bind(Spare &spare, quint32 keysym)
 {
     ++m_bindingsUnsettled;
-    KeySym syms[2] = {KeySym(keysym), KeySym(keysym)};
-    XChangeKeyboardMapping(m_display.get(), spare.keycode, 2, syms, 1);
     spare.bound = keysym;
+    KeySym syms[2] = {NoSymbol, NoSymbol};
+    for (const Spare &s : m_spares) {
+        if (s.keycode == spare.keycode)
+            syms[s.level] = KeySym(s.bound);
+    }
+    // A first level alone is given for both, or Shift would type its capital.
+    if (syms[1] == NoSymbol)
+        syms[1] = syms[0];
+    XChangeKeyboardMapping(m_display.get(), spare.keycode, 2, syms, 1);
+}
+
+void X11KeyPoster::unbindAll()
+{
+    m_restoreTimer.stop();
+    Display *dpy = m_display.get();
+    std::vector<int> keycodes;
+    for (Spare &spare : m_spares) {
+        if (spare.bound == 0)
+            continue;
+        spare.bound = 0;
+        if (std::find(keycodes.begin(), keycodes.end(), spare.keycode) == keycodes.end())
+            keycodes.push_back(spare.keycode);
+    }
+    for (int keycode : keycodes) {
+        KeySym none[2] = {NoSymbol, NoSymbol};
+        XChangeKeyboardMapping(dpy, keycode, 2, none, 1);
+    }
+    if (!keycodes.empty())
+        XSync(dpy, False);
 }
 
 void X11KeyPoster::tap(int keycode, bool shifted)
@@ -214,7 +283,7 @@ int X11KeyPoster::postText(QString &text)
                 break;
             }
         }
-        tap(spare->keycode, false);
+        tap(spare->keycode, spare->level == 1);
         spare->unsettled = true;
         spare->lastUse = ++m_uses;
         text.remove(0, pair ? 2 : 1);
@@ -262,13 +331,8 @@ void X11KeyPoster::endInsertion()
         return;
     m_inInsertion = false;
     Display *dpy = m_display.get();
-    for (Spare &spare : m_spares) {
-        if (spare.bound != 0) {
-            KeySym none[2] = {NoSymbol, NoSymbol};
-            XChangeKeyboardMapping(dpy, spare.keycode, 2, none, 1);
-            spare.bound = 0;
-        }
-    }
+    if (holdsBindings())
+        m_restoreTimer.start();
     if (m_capsToggled) {
         if (const int caps = keycodeOf(XK_Caps_Lock)) {
             fake(caps, true);

@@ -5,11 +5,13 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QTimer>
 #include <vector>
 
 // Posts keys through XTEST on a connection of its own. A character that the current layout has
 // at its first or Shift level is typed on that key; any other one on a spare key code bound to
-// its Unicode keysym for the press, and the map is put back when the insertion ends.
+// its Unicode keysym (two per key code, the second with Shift), and the map is put back a while
+// after the insertion ends.
 class X11KeyPoster : public KeyPoster
 {
 public:
@@ -32,11 +34,18 @@ public:
     // this long has passed since the last press, plus the time for each binding made since.
     static constexpr int settleDelayMs = 80;
     static constexpr int perBindingMs = 20;
+    // A client that is slow to read its input reads the keys typed on spare key codes with the
+    // map it fetches when it gets to them: the bindings outlive the insertion by this much, and
+    // the next insertion reuses them.
+    static constexpr int restoreDelayMs = 5000;
+    // Whether spare key codes are bound right now (for tests).
+    bool holdsBindings() const;
 
 private:
     struct Spare
     {
         int keycode = 0;
+        int level = 0; // 1: typed with Shift
         quint32 bound = 0;
         bool unsettled = false;
         quint64 lastUse = 0;
@@ -53,6 +62,7 @@ private:
     void fake(int keycode, bool down);
     int keycodeOf(quint32 keysym) const;
     void bind(Spare &spare, quint32 keysym);
+    void unbindAll();
 
     X11::DisplayPtr m_display;
     bool m_inInsertion = false;
@@ -61,5 +71,6 @@ private:
     std::vector<Spare> m_spares;
     QElapsedTimer m_lastPress;
     int m_bindingsUnsettled = 0;
+    QTimer m_restoreTimer;
     quint64 m_uses = 0;
 };
