@@ -196,7 +196,7 @@ int main(int argc, char **argv)
             runs = args[i + 1].toInt();
     }
     const QString dir = QCoreApplication::applicationDirPath();
-    const QString appPath = dir + QStringLiteral("/../src/app/vesk-voice");
+    const QString appPath = dir + QStringLiteral("/../vesk-voice");
     if (!display() || trayWindows() < 0) {
         std::fprintf(stderr, "dictation: needs an X server with a system tray\n");
         return 1;

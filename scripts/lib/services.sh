@@ -3,7 +3,18 @@
 
 service_pids=()
 
+start_dbus() {
+    # A desktop session has a session bus; without one, Qt's D-Bus users make libdbus fork to
+    # autolaunch a bus, and a fork of a many-threaded sanitizer build can hang in its child.
+    local out
+    out="$(dbus-daemon --session --fork --print-address=1 --print-pid=1)"
+    export DBUS_SESSION_BUS_ADDRESS
+    DBUS_SESSION_BUS_ADDRESS="$(echo "$out" | sed -n 1p)"
+    service_pids+=("$(echo "$out" | sed -n 2p)")
+}
+
 start_x() {
+    start_dbus
     # The first free display from 97 up, so that several checkouts can test at once.
     local display_number=97
     while [ -e "/tmp/.X${display_number}-lock" ]; do display_number=$((display_number + 1)); done
