@@ -136,7 +136,8 @@ void OnboardingView::showStep()
     m_page = makeStepPage(m_step, this);
     for (QPushButton *b : m_page->findChildren<QPushButton *>())
         b->setAutoDefault(false);
-    m_pageArea->addWidget(m_page, 1, Qt::AlignTop | Qt::AlignLeft);
+    // Aligned to the top only: the page takes the whole width, and its texts wrap to it.
+    m_pageArea->addWidget(m_page, 1, Qt::AlignTop);
     m_page->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     m_dots->setCurrent(int(m_step));
     updateButtons();

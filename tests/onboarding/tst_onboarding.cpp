@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTranslator>
 #include <QtTest>
 
 // The first-run guide driven through its real widgets.
@@ -269,6 +270,30 @@ private Q_SLOTS:
         QCOMPARE(dots.dotRects()[4].height(), 8.0);
         dots.setCurrent(9);
         QCOMPARE(dots.current(), 4);
+    }
+
+    // Every page in each interface language, for a person to look at: nothing clipped.
+    void screenshots()
+    {
+        const QString dir = TestSupport::binaryDir() + QStringLiteral("/tests/onboarding");
+        for (const char *language : {"en", "uz", "ru"}) {
+            const QString code = QString::fromLatin1(language);
+            QTranslator translator;
+            QVERIFY(translator.load(QStringLiteral(":/translations/vesk_") + code +
+                                    QStringLiteral(".qm")));
+            QCoreApplication::installTranslator(&translator);
+            Config c = languagesChosen();
+            c.apiKey = QStringLiteral("AIza-screenshot-key");
+            Harness h(c);
+            QVERIFY(QTest::qWaitForWindowExposed(h.view.get()));
+            for (int page = 1; page <= 5; ++page) {
+                QTest::qWait(100); // the new page's layout settles
+                QVERIFY(h.view->grab().save(
+                    dir + QStringLiteral("/guide-%1-%2.png").arg(page).arg(code)));
+                h.view->move(1);
+            }
+            QCoreApplication::removeTranslator(&translator);
+        }
     }
 };
 
