@@ -42,6 +42,9 @@ void key(KeySym sym, bool down)
 }
 
 // Windows under the tray's manager window: an icon that docks adds one.
+// The number of other programs' windows the system tray holds: docked icons. The tray's own
+// windows share its client's resource id base with the selection owner; an icon is a window of
+// another client whose parent is one of the tray's.
 int trayWindows()
 {
     Display *d = display();
@@ -49,19 +52,24 @@ int trayWindows()
     const Window owner = XGetSelectionOwner(d, selection);
     if (owner == None)
         return -1;
+    const unsigned long clientMask = ~0x1FFFFFul; // the X server's resource id mask
+    const auto trays = [&](Window w) { return (w & clientMask) == (owner & clientMask); };
     std::function<int(Window)> count = [&](Window w) {
         Window root, parent, *children = nullptr;
         unsigned n = 0;
         if (!XQueryTree(d, w, &root, &parent, &children, &n))
             return 0;
-        int total = int(n);
-        for (unsigned i = 0; i < n; ++i)
+        int total = 0;
+        for (unsigned i = 0; i < n; ++i) {
+            if (trays(w) && !trays(children[i]))
+                ++total;
             total += count(children[i]);
+        }
         if (children)
             XFree(children);
         return total;
     };
-    return count(owner);
+    return count(DefaultRootWindow(d));
 }
 
 // Runs the event loop until `done` holds or the time is up.
@@ -215,8 +223,11 @@ int main(int argc, char **argv)
 
     // The peer first, on an idle desktop, like the app after it.
     QProcess peer;
+    const int idleTray = trayWindows();
     const Launch peerLaunch = launch(peer, dir + QStringLiteral("/tray_peer"), {});
     stop(peer);
+    // The tray lets go of the peer's icon a moment after it ends.
+    waitFor([&] { return trayWindows() <= idleTray; }, 5000, 10);
 
     const QString received = work.filePath(QStringLiteral("received.txt"));
     QProcess client;
@@ -241,7 +252,8 @@ int main(int argc, char **argv)
         !waitFor(
             [&] { return readAll(logPath).contains(QLatin1String("accessibility granted=true")); },
             15000)) {
-        std::fprintf(stderr, "dictation: the app did not start\n");
+        std::fprintf(stderr, "dictation: the app did not start (icon after %.0f ms), log:\n%s\n",
+                     veskLaunch.startMs, qPrintable(readAll(logPath)));
         return 1;
     }
     std::printf("== start-up to the tray icon, resident memory after 3 s idle\n");
@@ -260,7 +272,7 @@ int main(int argc, char **argv)
     std::vector<double> stopMs, trimMs, requestMs, insertMs, totalMs;
     QString expected;
     for (int run = 0; run < runs; ++run) {
-        const QString text = QStringLiteral("Run %1: salom, привет, hello. ").arg(run + 1);
+        const QString text = QStringLiteral("Run %1: salom, привет, hello.").arg(run + 1);
         server.enqueue(200, FakeGeminiServer::generateContentAnswer(text));
         const int started = now();
         key(XK_Control_R, true);
