@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace AudioTrimmer {
@@ -70,6 +71,29 @@ template <> struct Samples<double>
     static float level(double s) { return float(s); }
 };
 
+// One level per window of `window` frames over `count` frames, `sample(k)` being frame k's
+// first-channel value: the sum of squares in single precision, in frame order.
+template <typename Sample>
+std::vector<float> levelsOf(long long count, int window, const Sample &sample)
+{
+    window = std::max(window, 1);
+    std::vector<float> levels;
+    if (count <= 0)
+        return levels;
+    levels.reserve(size_t(count / window) + 1);
+    for (long long s = 0; s < count; s += window) {
+        const long long e = std::min<long long>(s + window, count);
+        float sum = 0.0f;
+        for (long long k = s; k < e; ++k) {
+            const float v = sample(k);
+            sum += v * v;
+        }
+        const float rms = std::sqrt(sum / float(e - s));
+        levels.push_back(rms > 0.0f ? 20.0f * std::log10(rms) : silenceDb);
+    }
+    return levels;
+}
+
 double clampedKeep(double keepSeconds)
 {
     return (std::isnan(keepSeconds) || keepSeconds < 0) ? 0.0 : keepSeconds;
@@ -124,15 +148,15 @@ Result trimAs(SoundFile &input, const SF_INFO &info, const QString &inputPath, d
               const QElapsedTimer &clock)
 {
     const size_t channels = size_t(info.channels);
-    std::vector<T> samples;
-    try {
-        samples.resize(size_t(info.frames) * channels);
-    } catch (const std::bad_alloc &) {
+    // Left uninitialised: the read fills what is used, and a ten-minute recording is spared a
+    // pass of zeroes.
+    std::unique_ptr<T[]> samples(new (std::nothrow) T[size_t(info.frames) * channels]);
+    if (!samples) {
         Log::write(readFailedLine);
         return {Outcome::unreadable, {}, QStringLiteral("not enough memory for the audio")};
     }
     // A file shorter than its header says yields what is there.
-    const sf_count_t read = Samples<T>::read(input.get(), samples.data(), info.frames);
+    const sf_count_t read = Samples<T>::read(input.get(), samples.get(), info.frames);
     if (read < 1) {
         Log::write(readFailedLine);
         return {Outcome::unreadable, {}, QString::fromUtf8(sf_strerror(input.get()))};
@@ -140,12 +164,13 @@ Result trimAs(SoundFile &input, const SF_INFO &info, const QString &inputPath, d
     input.reset();
     const long long frames = read;
 
-    std::vector<float> first(size_t(frames), 0.0f);
-    for (long long i = 0; i < frames; ++i)
-        first[size_t(i)] = Samples<T>::level(samples[size_t(i) * channels]);
+    // Measured in place on the interleaved frames, with the float view of each first-channel
+    // sample made on the fly.
+    const T *all = samples.get();
     const int window = std::max(1, static_cast<int>(info.samplerate * 0.02));
-    const std::vector<float> levels = windowLevels(first.data(), int(frames), window);
-    first = {};
+    const std::vector<float> levels = levelsOf(frames, window, [all, channels](long long k) {
+        return Samples<T>::level(all[size_t(k) * channels]);
+    });
 
     const std::vector<Segment> segments =
         keptSegments(levels, frames, window, keepSeconds, info.samplerate);
@@ -154,21 +179,6 @@ Result trimAs(SoundFile &input, const SF_INFO &info, const QString &inputPath, d
         kept += s.end - s.start;
     if (segments.empty() || kept < 1 || kept >= frames)
         return {Outcome::nothingToCut, {}, {}};
-
-    std::vector<T> output;
-    try {
-        output.resize(size_t(kept) * channels);
-    } catch (const std::bad_alloc &) {
-        return {Outcome::writeFailed, {}, QStringLiteral("not enough memory for the audio")};
-    }
-    // Interleaved frames: one block move per segment carries every channel.
-    T *to = output.data();
-    for (const Segment &s : segments) {
-        const size_t n = size_t(s.end - s.start) * channels;
-        std::memcpy(to, samples.data() + size_t(s.start) * channels, n * sizeof(T));
-        to += n;
-    }
-    samples = {};
 
     // Written under a temporary name and renamed, so no half-written copy is ever seen.
     const QString outputPath = trimmedPath(inputPath);
@@ -181,11 +191,17 @@ Result trimAs(SoundFile &input, const SF_INFO &info, const QString &inputPath, d
     SoundFile out = SoundFiles::createOwnerOnlyBeside(outputPath, outInfo, temporary, error);
     if (!out)
         return writeFailure(temporary, outputPath, error);
-    if (Samples<T>::write(out.get(), output.data(), kept) != kept) {
-        error = QString::fromUtf8(sf_strerror(out.get()));
-        out.reset();
-        return writeFailure(temporary, outputPath, error);
+    // Interleaved frames: each segment goes out straight from the input's buffer, every
+    // channel at once.
+    for (const Segment &s : segments) {
+        const sf_count_t n = s.end - s.start;
+        if (Samples<T>::write(out.get(), all + size_t(s.start) * channels, n) != n) {
+            error = QString::fromUtf8(sf_strerror(out.get()));
+            out.reset();
+            return writeFailure(temporary, outputPath, error);
+        }
     }
+    samples.reset();
     error = SoundFiles::closeChecked(out);
     if (!error.isEmpty())
         return writeFailure(temporary, outputPath, error);
@@ -220,20 +236,7 @@ long long minimumPauseWindows(double keepSeconds)
 
 std::vector<float> windowLevels(const float *samples, int count, int window)
 {
-    window = std::max(window, 1);
-    std::vector<float> levels;
-    if (count <= 0)
-        return levels;
-    levels.reserve(size_t(count / window) + 1);
-    for (long long s = 0; s < count; s += window) {
-        const long long e = std::min<long long>(s + window, count);
-        float sum = 0.0f;
-        for (long long k = s; k < e; ++k)
-            sum += samples[k] * samples[k];
-        const float rms = std::sqrt(sum / float(e - s));
-        levels.push_back(rms > 0.0f ? 20.0f * std::log10(rms) : silenceDb);
-    }
-    return levels;
+    return levelsOf(count, window, [samples](long long k) { return samples[k]; });
 }
 
 Result trim(const QString &inputPath, double keepSeconds)
