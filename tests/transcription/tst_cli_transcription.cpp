@@ -3,9 +3,14 @@
 #include "GeminiClient.h"
 #include "TestSupport.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sndfile.h>
+#include <vector>
 
 class CliTranscriptionTest : public QObject
 {
@@ -115,6 +120,49 @@ private Q_SLOTS:
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err.trimmed(), QByteArray("Gemini returned 401: API key not valid"));
         QVERIFY(r.out.isEmpty());
+    }
+
+    // The recording goes out with its long pause cut, as a dictation sends it, and the trimmed
+    // copy is removed afterwards unless recordings are kept.
+    void transcribeTrimsFirst()
+    {
+        const QString file = m_dir.path() + QStringLiteral("/pause.wav");
+        SF_INFO info{};
+        info.samplerate = 16000;
+        info.channels = 1;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE *w = sf_open(QFile::encodeName(file).constData(), SFM_WRITE, &info);
+        QVERIFY(w);
+        std::vector<short> samples(16000 * 4, 0); // 1 s tone, 2 s silence, 1 s tone
+        for (int i = 0; i < 16000; ++i)
+            samples[size_t(i)] = samples[size_t(48000 + i)] = short((i % 40 < 20) ? 8000 : -8000);
+        QCOMPARE(sf_writef_short(w, samples.data(), sf_count_t(samples.size())),
+                 sf_count_t(samples.size()));
+        sf_close(w);
+        const QString trimmed = m_dir.path() + QStringLiteral("/pause.trimmed.wav");
+
+        Config c;
+        c.apiKey = QStringLiteral("cli-key");
+        c.keepSilenceSeconds = 0.25;
+        for (const bool keep : {false, true}) {
+            c.keepAudio = keep;
+            m_server.clear();
+            m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("ok")));
+            const Run r = run({QStringLiteral("transcribe"), file}, c, m_server.baseUrl());
+            QCOMPARE(r.code, 0);
+            QCOMPARE(m_server.requests().size(), 1);
+            const QJsonObject body =
+                QJsonDocument::fromJson(m_server.requests().first().body).object();
+            const QByteArray sent = QByteArray::fromBase64(
+                body[QStringLiteral("contents")][0][QStringLiteral("parts")][1]
+                    [QStringLiteral("inline_data")][QStringLiteral("data")]
+                        .toString()
+                        .toLatin1());
+            // 2 s of tone and 0.25 s of the pause: 36000 frames of 16-bit mono after the header.
+            QCOMPARE(sent.size(), 44 + 36000 * 2);
+            QCOMPARE(QFile::exists(trimmed), keep);
+            QVERIFY(QFile::exists(file));
+        }
     }
 
     void modelsMarksThePick()

@@ -1,3 +1,4 @@
+#include "AudioTrimmer.h"
 #include "CommandLine.h"
 
 #include "Config.h"
@@ -39,14 +40,20 @@ int transcribe(const QStringList &args)
 {
     if (args.size() != 1)
         return usageError(QStringLiteral("'transcribe' needs exactly one FILE"));
-    const GeminiClient client = GeminiClient::from(Config::load());
+    const Config config = Config::load();
+    const GeminiClient client = GeminiClient::from(config);
+    // Long pauses are cut first, as in a dictation; the user's own file is never touched.
+    std::optional<QString> trimmed;
+    if (config.trimSilence)
+        trimmed = AudioTrimmer::trimSilence(args.first(), config.keepSilenceSeconds);
+    const QString sent = trimmed.value_or(args.first());
     const auto text = runToEnd<QString>([&](QObject *context, GeminiClient::TextCallback done) {
         // The key is checked before the file is read, as in a dictation.
         if (client.apiKey.isEmpty()) {
             done(GeminiError::noApiKey());
             return;
         }
-        const auto audio = GeminiClient::readAudio(args.first());
+        const auto audio = GeminiClient::readAudio(sent);
         if (!audio.ok()) {
             done(audio.error());
             return;
@@ -54,6 +61,8 @@ int transcribe(const QStringList &args)
         GeminiClient::send(client.transcriptionRequest(audio.value()), client.apiKey, context,
                            std::move(done));
     });
+    if (trimmed && !config.keepAudio)
+        QFile::remove(*trimmed);
     if (!text.ok()) {
         Log::write(QStringLiteral("transcription failed: ") + text.error().description());
         err(text.error().description());
