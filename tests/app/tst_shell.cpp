@@ -196,6 +196,36 @@ private Q_SLOTS:
         QCOMPARE(rig.shell->hud()->isVisible(), !visible);
     }
 
+    // Pictures of the tray menu, for a person to look at: idle with a transcript, and after a
+    // failure with its message.
+    void menuScreenshots()
+    {
+        VESK_REQUIRE_DISPLAY();
+        QCoreApplication::setApplicationVersion(QStringLiteral(VESK_VERSION));
+        Rig rig;
+        rig.shell->applicationDidFinishLaunching();
+        History h;
+        h.add(HistoryEntry::make(QStringLiteral("Ertaga soat uchda uchrashamiz, don't forget"), 2,
+                                 QStringLiteral("m"), QStringLiteral("mac")));
+        rig.state.setHistory(h);
+        const QString dir = TestSupport::binaryDir() + QStringLiteral("/tests/app");
+        for (const char *name : {"idle", "failed"}) {
+            if (QLatin1String(name) == QLatin1String("failed")) {
+                rig.state.setMessage(QStringLiteral("Gemini returned 503: The model is overloaded "
+                                                    "right now. Please try again later."));
+                rig.controller->setPhase(AppState::Phase::failed);
+            }
+            rig.shell->refreshStatusItem();
+            QMenu *menu = rig.shell->menu();
+            menu->popup(QPoint(100, 100));
+            QVERIFY(QTest::qWaitForWindowExposed(menu));
+            QTest::qWait(100);
+            QVERIFY(menu->grab().save(
+                dir + QStringLiteral("/tray-menu-%1.png").arg(QLatin1String(name))));
+            menu->hide();
+        }
+    }
+
     void floatingButtonFollowsTheDictation()
     {
         Rig rig([](Config &c) {

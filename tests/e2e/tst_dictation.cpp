@@ -89,6 +89,9 @@ private Q_SLOTS:
         c.sounds = false;
         c.insertMethod = QStringLiteral("type");
         c.languageCodes = {QStringLiteral("uz-UZ"), QStringLiteral("en-US")};
+        // The floating button where the test's pointer will find it.
+        c.hudX = 600;
+        c.hudY = 600;
         c.saveTo(m_data.filePath(QStringLiteral("config.json")));
 
         m_received = m_work.filePath(QStringLiteral("received.txt"));
@@ -211,6 +214,32 @@ private Q_SLOTS:
                                  30000);
         QTRY_COMPARE(recordings().size(), 1);
         QCOMPARE(received(), QStringLiteral("Salom dunyo. This is a short dictation test."));
+    }
+
+    // A click on the floating button starts a dictation and its send button finishes it; the
+    // text still lands in the focused text field.
+    void floatingButtonClickAndSend()
+    {
+        m_server->clear();
+        m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(
+                                   QStringLiteral("The floating button works.")));
+        const QString before = received();
+        const qsizetype started = log().count(QStringLiteral("recording started"));
+        // 48 x 44 at (600, 600); recording, it is 178 wide about the same centre.
+        XTestInput::moveTo(624, 622);
+        XTestInput::click(1);
+        QTRY_VERIFY2_WITH_TIMEOUT(log().count(QStringLiteral("recording started")) > started,
+                                  qPrintable(log()), 10000);
+        QVERIFY(run(QStringLiteral("paplay"),
+                    {QStringLiteral("-d"), QStringLiteral("micfeed"), m_speech}));
+        // The send button: the row's right padding 9, cancel 26, spacing 7, then send's centre.
+        XTestInput::moveTo(535 + 178 - 9 - 26 - 7 - 13, 622);
+        XTestInput::click(1);
+        QTRY_COMPARE_WITH_TIMEOUT(received(), before + QStringLiteral("The floating button works."),
+                                  30000);
+        QCOMPARE(m_server->requests().size(), 1);
+        // The recording kept for a retry after the rejected one goes with this success.
+        QTRY_VERIFY(recordings().isEmpty());
     }
 };
 
