@@ -81,15 +81,34 @@ std::vector<float> levelsOf(long long count, int window, const Sample &sample)
     if (count <= 0)
         return levels;
     levels.reserve(size_t(count / window) + 1);
-    for (long long s = 0; s < count; s += window) {
+    const auto level = [](float sum, long long n) {
+        const float rms = std::sqrt(sum / float(n));
+        return rms > 0.0f ? 20.0f * std::log10(rms) : silenceDb;
+    };
+    // Eight windows side by side: each sum still adds its own samples in order, so every level
+    // is exactly the one-window-at-a-time value, but the eight additions do not wait on each
+    // other.
+    constexpr int lanes = 8;
+    long long s = 0;
+    for (; s + lanes * (long long)window <= count; s += lanes * (long long)window) {
+        float sums[lanes] = {};
+        for (long long k = 0; k < window; ++k) {
+            for (int j = 0; j < lanes; ++j) {
+                const float v = sample(s + j * (long long)window + k);
+                sums[j] += v * v;
+            }
+        }
+        for (int j = 0; j < lanes; ++j)
+            levels.push_back(level(sums[j], window));
+    }
+    for (; s < count; s += window) {
         const long long e = std::min<long long>(s + window, count);
         float sum = 0.0f;
         for (long long k = s; k < e; ++k) {
             const float v = sample(k);
             sum += v * v;
         }
-        const float rms = std::sqrt(sum / float(e - s));
-        levels.push_back(rms > 0.0f ? 20.0f * std::log10(rms) : silenceDb);
+        levels.push_back(level(sum, e - s));
     }
     return levels;
 }

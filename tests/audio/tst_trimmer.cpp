@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QRandomGenerator>
 #include <QtTest>
 #include <cmath>
 #include <cstring>
@@ -206,6 +207,27 @@ private Q_SLOTS:
         QVERIFY(m.captured(1).toLongLong() <= tookMs);
         const qint64 shorter = 100 - qint64(expected.size()) * 100 / qint64(samples.size());
         QCOMPARE(m.captured(2).toLongLong(), shorter);
+    }
+
+    // Each level is the single-precision sum of its window's squares in frame order, whatever
+    // the count: full blocks of windows, a ragged last window, fewer windows than a block.
+    void levelsAreTheSequentialSums()
+    {
+        QRandomGenerator random(7);
+        for (const int count : {1, 319, 320, 2560, 2561, 2879, 16000 * 3 + 17}) {
+            std::vector<float> x(static_cast<size_t>(count));
+            for (float &v : x)
+                v = float(random.bounded(2.0) - 1.0);
+            std::vector<float> expected;
+            for (int s = 0; s < count; s += window) {
+                const int e = std::min(s + window, count);
+                float sum = 0.0f;
+                for (int k = s; k < e; ++k)
+                    sum += x[size_t(k)] * x[size_t(k)];
+                expected.push_back(20.0f * std::log10(std::sqrt(sum / float(e - s))));
+            }
+            QCOMPARE(AudioTrimmer::windowLevels(x.data(), count, window), expected);
+        }
     }
 
     void windowAtExactlyTheThresholdIsSound_data()
