@@ -131,5 +131,7 @@ int main(int argc, char **argv)
     std::printf("%-14s %10.1f %12.1f\n", "sox silence", sox, seconds(soxOutput));
     std::printf("input %d s, 16 kHz mono 16-bit; keep %.2f s; ratio = sox / AudioTrimmer = %.2f\n",
                 length, keepSeconds, sox / ours);
+    std::printf("real-time factor: AudioTrimmer %.0f, sox %.0f (seconds of audio per second)\n",
+                length / (ours / 1000.0), length / (sox / 1000.0));
     return 0;
 }
