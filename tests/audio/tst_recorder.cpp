@@ -267,6 +267,26 @@ private Q_SLOTS:
         QCOMPARE(recordings(), QStringList());
     }
 
+    // A microphone that is gone (unplugged since it was chosen) records from the default.
+    void unknownInputRecordsFromTheDefault()
+    {
+        AudioRecorder recorder;
+        std::optional<Failure> started;
+        recorder.start(QStringLiteral("no-such-microphone"),
+                       [&](const Failure &f) { started = f; });
+        QVERIFY(QTest::qWaitFor([&] { return started.has_value(); }));
+        QVERIFY(!*started);
+        QProcess player;
+        player.start(QStringLiteral("paplay"),
+                     {QStringLiteral("-d"), QStringLiteral("micfeed"), m_tone});
+        QVERIFY(QTest::qWaitFor([&] { return recorder.averagePowerLevel() > -20; }, 3000));
+        QVERIFY(player.waitForFinished(5000));
+        const Recording recording = stopRecording(recorder);
+        QVERIFY(recording);
+        QVERIFY(recording->duration > 0.3);
+        QVERIFY(QFile::remove(recording->file));
+    }
+
     void withoutAudioServerNothingStarts()
     {
         QProcessEnvironment env = childEnvironment();
