@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEnterEvent>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -143,6 +144,10 @@ HUDView::HUDView(AppState *state, Action onToggle, Action onSubmit, Action onCan
         update();
     });
     m_fill = fillOpacity(state->phase(), false);
+    m_contentAnimation.setDuration(150);
+    m_contentAnimation.setEasingCurve(QEasingCurve::OutCubic);
+    m_contentAnimation.setStartValue(0.0);
+    m_contentAnimation.setEndValue(1.0);
 
     connect(state, &AppState::changed, this, &HUDView::refresh);
     connect(state, &AppState::levelChanged, m_meter, &LevelMeter::setLevel);
@@ -189,6 +194,9 @@ void HUDView::refresh()
     if (phase != m_shownPhase) {
         m_shownPhase = phase;
         easeFillTo(fillOpacity(phase, m_hovering));
+        fadeIn(phase == AppState::Phase::recording ? m_row
+               : phase == AppState::Phase::working ? static_cast<QWidget *>(m_spinner)
+                                                   : m_main);
     }
     placeContent();
 }
@@ -210,6 +218,23 @@ void HUDView::easeFillTo(double opacity)
     m_fillAnimation.setStartValue(m_fill);
     m_fillAnimation.setEndValue(opacity);
     m_fillAnimation.start();
+}
+
+void HUDView::fadeIn(QWidget *content)
+{
+    // The effect lives only as long as the fade: afterwards the content paints directly.
+    m_contentAnimation.stop();
+    m_contentAnimation.disconnect(this);
+    for (QWidget *w : {static_cast<QWidget *>(m_main), static_cast<QWidget *>(m_spinner), m_row})
+        w->setGraphicsEffect(nullptr);
+    auto *effect = new QGraphicsOpacityEffect(content);
+    effect->setOpacity(0);
+    content->setGraphicsEffect(effect);
+    connect(&m_contentAnimation, &QVariantAnimation::valueChanged, this,
+            [effect](const QVariant &v) { effect->setOpacity(v.toDouble()); });
+    connect(&m_contentAnimation, &QVariantAnimation::finished, this,
+            [content] { content->setGraphicsEffect(nullptr); });
+    m_contentAnimation.start();
 }
 
 void HUDView::placeContent()

@@ -58,6 +58,7 @@ private:
     void refresh();
     void setHovering(bool hovering);
     void easeFillTo(double opacity);
+    void fadeIn(QWidget *content);
     void placeContent();
     // Shared by the capsule and its buttons: true when the event belonged to a drag.
     bool handleDrag(QEvent *event);
@@ -67,6 +68,7 @@ private:
     bool m_hovering = false;
     double m_fill = 0;
     QVariantAnimation m_fillAnimation;
+    QVariantAnimation m_contentAnimation;
     AppState::Phase m_shownPhase;
 
     SymbolButton *m_main = nullptr; // the idle and failed looks
