@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QHash>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 #include <memory>
 
@@ -95,6 +96,15 @@ QPixmap pixmap(const QString &name, const QColor &color, int size, qreal deviceP
     QSvgRenderer *r = renderer(name);
     if (!r || size <= 0)
         return {};
+    // A full history draws the same few symbols a thousand times: each is rasterised once.
+    const QString key = QStringLiteral("vesk-symbol:%1:%2:%3:%4")
+                            .arg(name)
+                            .arg(color.rgba(), 8, 16, QLatin1Char('0'))
+                            .arg(size)
+                            .arg(devicePixelRatio);
+    QPixmap cached;
+    if (QPixmapCache::find(key, &cached))
+        return cached;
     const int pixels = qMax(1, qRound(size * devicePixelRatio));
     QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -107,6 +117,7 @@ QPixmap pixmap(const QString &name, const QColor &color, int size, qreal deviceP
     }
     QPixmap result = QPixmap::fromImage(std::move(image));
     result.setDevicePixelRatio(devicePixelRatio);
+    QPixmapCache::insert(key, result);
     return result;
 }
 

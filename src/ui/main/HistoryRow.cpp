@@ -101,7 +101,8 @@ HistoryRow::HistoryRow(const HistoryEntry &entry, OnInsert onInsert, OnDelete on
     m_text->setObjectName(QStringLiteral("transcript"));
     m_text->setWordWrap(true);
     m_text->setTextFormat(Qt::PlainText);
-    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // Selectable once the pointer comes near: a selectable label carries a whole text document,
+    // and a full history has a thousand of them.
     m_text->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     column->addWidget(m_text);
 
@@ -162,6 +163,7 @@ void HistoryRow::paintEvent(QPaintEvent *event)
 void HistoryRow::enterEvent(QEnterEvent *event)
 {
     QWidget::enterEvent(event);
+    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setHovering(true);
 }
 

@@ -167,6 +167,9 @@ private Q_SLOTS:
         QCOMPARE(labels.size(), 2);
         QVERIFY(!labels[0]->pixmap().isNull()); // the phone symbol
         QCOMPARE(labels[1]->text(), QStringLiteral("iPhone"));
+        // The text can be selected once the pointer is over its row.
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QCoreApplication::sendEvent(rows[0], &enter);
         QVERIFY(rows[0]->textLabel()->textInteractionFlags() & Qt::TextSelectableByMouse);
     }
 
