@@ -17,6 +17,21 @@
 #include <QPalette>
 #include <QScreen>
 #include <QUrl>
+#include <functional>
+
+namespace {
+
+// An action that reaches the controller while it lives and does nothing once it is gone.
+template <typename Call> std::function<void()> whileAlive(AppDelegate *controller, Call call)
+{
+    QPointer<AppDelegate> weak(controller);
+    return [weak, call] {
+        if (weak)
+            std::invoke(call, weak.data());
+    };
+}
+
+} // namespace
 
 AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *parent)
     : QObject(parent), m_controller(controller), m_trustCheck(std::move(trustCheck)),
@@ -71,20 +86,10 @@ void AppShell::applicationDidFinishLaunching()
     setUpHUD();
     applyConfig();
 
-    QPointer<AppDelegate> controller(m_controller);
     m_controller->hotkey().setCallbacks(
-        [controller] {
-            if (controller)
-                controller->startRecording(QStringLiteral("mac"));
-        },
-        [controller] {
-            if (controller)
-                controller->finishRecording();
-        },
-        [controller] {
-            if (controller)
-                controller->cancelRecording();
-        });
+        whileAlive(m_controller, [](AppDelegate *c) { c->startRecording(QStringLiteral("mac")); }),
+        whileAlive(m_controller, &AppDelegate::finishRecording),
+        whileAlive(m_controller, &AppDelegate::cancelRecording));
 
     if (!state()->config().onboardingDone) {
         checkAccessibility(false);
@@ -379,21 +384,9 @@ void AppShell::finishOnboarding()
 
 void AppShell::setUpHUD()
 {
-    QPointer<AppDelegate> controller(m_controller);
-    m_hud = new HUDPanel(
-        state(),
-        [controller] {
-            if (controller)
-                controller->toggleRecording();
-        },
-        [controller] {
-            if (controller)
-                controller->finishRecording();
-        },
-        [controller] {
-            if (controller)
-                controller->cancelRecording();
-        });
+    m_hud = new HUDPanel(state(), whileAlive(m_controller, &AppDelegate::toggleRecording),
+                         whileAlive(m_controller, &AppDelegate::finishRecording),
+                         whileAlive(m_controller, &AppDelegate::cancelRecording));
     m_hud->restorePosition(state()->config());
     if (state()->config().hudVisible)
         m_hud->show();
