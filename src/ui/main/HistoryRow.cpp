@@ -39,6 +39,38 @@ QToolButton *actionButton(const QString &tooltip, QWidget *parent)
     return button;
 }
 
+// The copy, insert and delete buttons side by side in a widget of their own.
+QWidget *makeButtons(QWidget *parent, QToolButton *&copy, QToolButton *&insert, QToolButton *&del)
+{
+    auto *box = new QWidget(parent);
+    copy = actionButton(HistoryRow::tr("Copy"), box);
+    insert = actionButton(HistoryRow::tr("Insert into the front app"), box);
+    del = actionButton(HistoryRow::tr("Delete"), box);
+    auto *layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(10);
+    for (QToolButton *b : {copy, insert, del}) {
+        b->setIcon(QIcon(Symbols::pixmap(QStringLiteral("trash"), Qt::black, 16)));
+        layout->addWidget(b);
+    }
+    // The buttons keep their room while hidden, so the row does not jump on hover.
+    QSizePolicy keep = box->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    box->setSizePolicy(keep);
+    return box;
+}
+
+// The room the buttons take, measured once.
+QSize buttonsRoom()
+{
+    static const QSize room = [] {
+        QWidget probe;
+        QToolButton *a = nullptr, *b = nullptr, *c = nullptr;
+        return makeButtons(&probe, a, b, c)->sizeHint();
+    }();
+    return room;
+}
+
 } // namespace
 
 QString HistoryRow::dateText(const QDateTime &date, const QLocale &locale)
@@ -61,10 +93,7 @@ QString HistoryRow::durationText(double seconds)
 HistoryRow::HistoryRow(const HistoryEntry &entry, OnInsert onInsert, OnDelete onDelete,
                        QWidget *parent)
     : QWidget(parent), m_entry(entry), m_onInsert(std::move(onInsert)),
-      m_onDelete(std::move(onDelete)), m_buttons(new QWidget(this)),
-      m_copy(actionButton(tr("Copy"), m_buttons)),
-      m_insert(actionButton(tr("Insert into the front app"), m_buttons)),
-      m_delete(actionButton(tr("Delete"), m_buttons)), m_text(new QLabel(entry.text, this))
+      m_onDelete(std::move(onDelete)), m_meta(new QHBoxLayout), m_text(new QLabel(entry.text, this))
 {
     SettingsStyle::initSymbols();
     setAttribute(Qt::WA_Hover);
@@ -72,7 +101,7 @@ HistoryRow::HistoryRow(const HistoryEntry &entry, OnInsert onInsert, OnDelete on
     column->setContentsMargins(12, 5, 12, 5);
     column->setSpacing(5);
 
-    auto *meta = new QHBoxLayout;
+    QHBoxLayout *meta = m_meta;
     meta->setContentsMargins(0, 0, 0, 0);
     meta->setSpacing(6);
     meta->addWidget(metaLabel(dateText(entry.date, QLocale()), this));
@@ -89,13 +118,12 @@ HistoryRow::HistoryRow(const HistoryEntry &entry, OnInsert onInsert, OnDelete on
         meta->addWidget(m_source);
     }
     meta->addStretch(1);
-    auto *buttons = new QHBoxLayout(m_buttons);
-    buttons->setContentsMargins(0, 0, 0, 0);
-    buttons->setSpacing(10);
-    buttons->addWidget(m_copy);
-    buttons->addWidget(m_insert);
-    buttons->addWidget(m_delete);
-    meta->addWidget(m_buttons);
+    // A full history has a thousand rows and the pointer visits few: the buttons are made on the
+    // first visit, in a room kept for them from the start, so the row does not grow then.
+    const QSize room = buttonsRoom();
+    m_buttonsRoom =
+        new QSpacerItem(room.width(), room.height(), QSizePolicy::Fixed, QSizePolicy::Fixed);
+    meta->addItem(m_buttonsRoom);
     column->addLayout(meta);
 
     m_text->setObjectName(QStringLiteral("transcript"));
@@ -106,10 +134,23 @@ HistoryRow::HistoryRow(const HistoryEntry &entry, OnInsert onInsert, OnDelete on
     m_text->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     column->addWidget(m_text);
 
-    // The buttons keep their room while hidden, so the row does not jump on hover.
-    QSizePolicy keep = m_buttons->sizePolicy();
-    keep.setRetainSizeWhenHidden(true);
-    m_buttons->setSizePolicy(keep);
+    paintIcons();
+}
+
+void HistoryRow::ensureButtons()
+{
+    if (m_buttons)
+        return;
+    m_buttons = makeButtons(this, m_copy, m_insert, m_delete);
+    if (m_buttonsRoom) {
+        const int at = m_meta->indexOf(m_buttonsRoom);
+        m_meta->removeItem(m_buttonsRoom);
+        delete m_buttonsRoom;
+        m_buttonsRoom = nullptr;
+        m_meta->insertWidget(at, m_buttons);
+    } else {
+        m_meta->addWidget(m_buttons);
+    }
 
     connect(m_copy, &QToolButton::clicked, this, &HistoryRow::copy);
     connect(m_insert, &QToolButton::clicked, this, [this] {
@@ -125,8 +166,27 @@ HistoryRow::HistoryRow(const HistoryEntry &entry, OnInsert onInsert, OnDelete on
     updateButtons();
 }
 
+QToolButton *HistoryRow::copyButton()
+{
+    ensureButtons();
+    return m_copy;
+}
+
+QToolButton *HistoryRow::insertButton()
+{
+    ensureButtons();
+    return m_insert;
+}
+
+QToolButton *HistoryRow::deleteButton()
+{
+    ensureButtons();
+    return m_delete;
+}
+
 void HistoryRow::copy()
 {
+    ensureButtons();
     QClipboard *clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     clipboard->setText(m_entry.text);
@@ -185,6 +245,8 @@ void HistoryRow::setHovering(bool hovering)
     if (m_hovering == hovering)
         return;
     m_hovering = hovering;
+    if (hovering)
+        ensureButtons();
     updateButtons();
     update();
 }
@@ -200,13 +262,19 @@ void HistoryRow::setCopied(bool copied)
 
 void HistoryRow::updateButtons()
 {
-    m_buttons->setVisible(m_hovering || m_copied);
+    if (m_buttons)
+        m_buttons->setVisible(m_hovering || m_copied);
 }
 
 void HistoryRow::paintIcons()
 {
     const QColor normal = palette().color(QPalette::WindowText);
     const qreal dpr = devicePixelRatioF();
+    if (m_sourceIcon)
+        m_sourceIcon->setPixmap(
+            Symbols::pixmap(QStringLiteral("iphone"), SettingsStyle::secondary(this), 12, dpr));
+    if (!m_buttons)
+        return;
     auto icon = [&](const QString &name, const QColor &color) {
         return QIcon(Symbols::pixmap(name, color, 16, dpr));
     };
@@ -216,7 +284,4 @@ void HistoryRow::paintIcons()
                         m_copied ? QStringLiteral("checkmark") : QStringLiteral("doc.on.doc"));
     m_insert->setIcon(icon(QStringLiteral("arrow.down.doc"), normal));
     m_delete->setIcon(icon(QStringLiteral("trash"), destructive()));
-    if (m_sourceIcon)
-        m_sourceIcon->setPixmap(
-            Symbols::pixmap(QStringLiteral("iphone"), SettingsStyle::secondary(this), 12, dpr));
 }

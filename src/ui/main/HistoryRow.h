@@ -5,7 +5,9 @@
 #include <QWidget>
 #include <functional>
 
+class QHBoxLayout;
 class QLabel;
+class QSpacerItem;
 class QToolButton;
 
 // One transcript of the history: its time, length and source above the selectable text, with
@@ -35,9 +37,10 @@ public:
     // One decimal and "s": 2 s reads 2.0s.
     static QString durationText(double seconds);
 
-    QToolButton *copyButton() const { return m_copy; }
-    QToolButton *insertButton() const { return m_insert; }
-    QToolButton *deleteButton() const { return m_delete; }
+    // The hover buttons, made when the row first needs them.
+    QToolButton *copyButton();
+    QToolButton *insertButton();
+    QToolButton *deleteButton();
     QWidget *sourceLabel() const { return m_source; }
     QLabel *textLabel() const { return m_text; }
 
@@ -52,6 +55,7 @@ private:
     void setCopied(bool copied);
     void updateButtons();
     void paintIcons();
+    void ensureButtons();
 
     HistoryEntry m_entry;
     OnInsert m_onInsert;
@@ -62,9 +66,11 @@ private:
 
     QWidget *m_source = nullptr;
     QLabel *m_sourceIcon = nullptr;
-    QWidget *m_buttons;
-    QToolButton *m_copy;
-    QToolButton *m_insert;
-    QToolButton *m_delete;
+    QHBoxLayout *m_meta;
+    QSpacerItem *m_buttonsRoom = nullptr; // holds the buttons' place until they are made
+    QWidget *m_buttons = nullptr;
+    QToolButton *m_copy = nullptr;
+    QToolButton *m_insert = nullptr;
+    QToolButton *m_delete = nullptr;
     QLabel *m_text;
 };
