@@ -175,9 +175,14 @@ private Q_SLOTS:
 
     void hoverShowsButtons()
     {
-        Rig rig({QStringLiteral("one")});
+        Rig rig({QStringLiteral("one"), QStringLiteral("two")});
+        // The buttons are made on the first visit; the row keeps its height when they come.
+        HistoryRow *untouched = rig.view->visibleRows().last();
         HistoryRow *row = rig.view->visibleRows().first();
+        const int height = row->sizeHint().height();
         QVERIFY(!row->copyButton()->isVisibleTo(row));
+        QCOMPARE(row->sizeHint().height(), height);
+        QCOMPARE(untouched->sizeHint().height(), height);
         hover(row, true);
         QVERIFY(row->hovering());
         QVERIFY(row->copyButton()->isVisibleTo(row));
