@@ -6,6 +6,7 @@
 // source hears the sink "micfeed"; bench/run starts all of them.
 #include "Config.h"
 #include "FakeGeminiServer.h"
+#include "WaveFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -103,13 +104,6 @@ long rssKiB(qint64 pid)
 // between them, 16 kHz mono 16-bit, as a dictation with thinking pauses sounds to the trimmer.
 bool writeSpeech(const QString &path, double seconds)
 {
-    SF_INFO info{};
-    info.samplerate = 16000;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!f)
-        return false;
     const long total = long(seconds * 16000);
     std::vector<short> samples(size_t(total), 0);
     long at = 0;
@@ -126,9 +120,7 @@ bool writeSpeech(const QString &path, double seconds)
         at += voiced + 8000 * (1 + burst % 5);
         ++burst;
     }
-    const bool ok = sf_writef_short(f, samples.data(), total) == total;
-    sf_close(f);
-    return ok;
+    return WaveFiles::writeMono16k(path, samples);
 }
 
 // Milliseconds since midnight of the first log line at or after `from` that holds `needle`.

@@ -4,6 +4,7 @@
 //   trim [SECONDS]     (default: 600)
 
 #include "AudioTrimmer.h"
+#include "WaveFiles.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -53,20 +54,6 @@ std::vector<short> speechLike(int seconds)
     return samples;
 }
 
-bool writeWave(const QString &path, const std::vector<short> &samples)
-{
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!f)
-        return false;
-    const bool ok = sf_writef_short(f, samples.data(), sf_count_t(samples.size())) ==
-                    sf_count_t(samples.size());
-    return sf_close(f) == 0 && ok;
-}
-
 double seconds(const QString &path)
 {
     SF_INFO info{};
@@ -105,7 +92,7 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     const QString input = dir.filePath(QStringLiteral("vesk-bench.wav"));
     const QString soxOutput = dir.filePath(QStringLiteral("sox.wav"));
-    if (!writeWave(input, speechLike(length)))
+    if (!WaveFiles::writeMono16k(input, speechLike(length)))
         return 1;
 
     QString trimmed;

@@ -1,6 +1,7 @@
 #include "AudioRecorder.h"
 #include "AudioTrimmer.h"
 #include "TestSupport.h"
+#include "WaveFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,20 +21,6 @@ using Failure = std::optional<AudioRecorder::Failure>;
 namespace {
 
 constexpr double toneHz = 440;
-
-bool writeMono(const QString &path, const std::vector<short> &samples)
-{
-    SF_INFO info{};
-    info.samplerate = 16000;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!f)
-        return false;
-    const bool ok = sf_writef_short(f, samples.data(), sf_count_t(samples.size())) ==
-                    sf_count_t(samples.size());
-    return sf_close(f) == 0 && ok;
-}
 
 // Pieces of `seconds` each, alternately tone at half scale and digital silence, tone first.
 std::vector<short> toneAndSilence(const QList<double> &seconds)
@@ -149,7 +136,7 @@ private Q_SLOTS:
             QSKIP("no PulseAudio server");
         }
         m_tone = m_files.filePath(QStringLiteral("tone.wav"));
-        QVERIFY(writeMono(m_tone, toneAndSilence({1.0})));
+        QVERIFY(WaveFiles::writeMono16k(m_tone, toneAndSilence({1.0})));
     }
 
     void listsTheVirtualMicrophone()
@@ -313,7 +300,7 @@ private Q_SLOTS:
     void commandLineTrimsAndRecords()
     {
         const QString input = m_files.filePath(QStringLiteral("vesk-cli.wav"));
-        QVERIFY(writeMono(input, toneAndSilence({1.0, 2.0, 1.0})));
+        QVERIFY(WaveFiles::writeMono16k(input, toneAndSilence({1.0, 2.0, 1.0})));
         Run r =
             run({QStringLiteral("trim"), input, QStringLiteral("--keep"), QStringLiteral("0.5")},
                 childEnvironment());

@@ -1,6 +1,7 @@
 #include "AudioTrimmer.h"
 #include "Log.h"
 #include "TestSupport.h"
+#include "WaveFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,26 +21,6 @@ namespace {
 
 constexpr int rate = 16000;
 constexpr int window = 320; // 20 ms at 16 kHz
-
-template <typename T>
-bool writeSound(const QString &path, const std::vector<T> &frames, int rate, int channels,
-                int subtype)
-{
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | subtype;
-    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!f)
-        return false;
-    const sf_count_t n = sf_count_t(frames.size()) / channels;
-    sf_count_t written = 0;
-    if constexpr (std::is_same_v<T, short>)
-        written = sf_writef_short(f, frames.data(), n);
-    else
-        written = sf_writef_float(f, frames.data(), n);
-    return sf_close(f) == 0 && written == n;
-}
 
 template <typename T> std::vector<T> readSound(const QString &path, SF_INFO &info)
 {
@@ -164,7 +145,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString input = dir.filePath(QStringLiteral("vesk-1234.wav"));
         const std::vector<short> samples = mono(layout);
-        QVERIFY(writeSound(input, samples, rate, 1, SF_FORMAT_PCM_16));
+        QVERIFY(WaveFiles::write(input, samples, rate, 1, SF_FORMAT_PCM_16));
         const QByteArray before = contents(input);
         const QString expectedPath = dir.filePath(QStringLiteral("vesk-1234.trimmed.wav"));
 
@@ -265,7 +246,7 @@ private Q_SLOTS:
             samples.push_back(s / 32768.0f);
         const QString input = file(QStringLiteral("threshold.wav"));
         QFile::remove(AudioTrimmer::trimmedPath(input));
-        QVERIFY(writeSound(input, samples, rate, 1, SF_FORMAT_FLOAT));
+        QVERIFY(WaveFiles::write(input, samples, rate, 1, SF_FORMAT_FLOAT));
         QCOMPARE(AudioTrimmer::trim(input, 0.5).outcome,
                  exact ? Outcome::nothingToCut : Outcome::trimmed);
     }
@@ -283,7 +264,7 @@ private Q_SLOTS:
             frames.push_back(right[i] / 32768.0f);
         }
         const QString input = file(QStringLiteral("stereo.wav"));
-        QVERIFY(writeSound(input, frames, second, 2, SF_FORMAT_FLOAT));
+        QVERIFY(WaveFiles::write(input, frames, second, 2, SF_FORMAT_FLOAT));
 
         const AudioTrimmer::Result result = AudioTrimmer::trim(input, 0);
         QCOMPARE(result.outcome, Outcome::trimmed);
@@ -303,7 +284,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes"); // empty: no file at all
         const QString valid = file(QStringLiteral("valid.wav"));
-        QVERIFY(writeSound(valid, mono({32000, -32000, 32000}), rate, 1, SF_FORMAT_PCM_16));
+        QVERIFY(WaveFiles::write(valid, mono({32000, -32000, 32000}), rate, 1, SF_FORMAT_PCM_16));
         const QByteArray wav = contents(valid);
         QTest::newRow("missing file") << QByteArray();
         QTest::newRow("not audio") << QByteArray("RIFF but no WAVE at all, just some text here.");
@@ -338,7 +319,7 @@ private Q_SLOTS:
         // The header promises 96000 frames; only 70000 are there.
         const QString input = file(QStringLiteral("short.wav"));
         const std::vector<short> samples = mono({32000, -32000, 32000});
-        QVERIFY(writeSound(input, samples, rate, 1, SF_FORMAT_PCM_16));
+        QVERIFY(WaveFiles::write(input, samples, rate, 1, SF_FORMAT_PCM_16));
         QVERIFY(QFile::resize(input, 44 + 70000 * 2));
         const QByteArray before = contents(input);
         const std::optional<QString> trimmed = AudioTrimmer::trimSilence(input, 0.5);
@@ -355,7 +336,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString input = dir.filePath(QStringLiteral("vesk-5.wav"));
-        QVERIFY(writeSound(input, mono({32000, -32000, 32000}), rate, 1, SF_FORMAT_PCM_16));
+        QVERIFY(WaveFiles::write(input, mono({32000, -32000, 32000}), rate, 1, SF_FORMAT_PCM_16));
         const QByteArray before = contents(input);
         // A folder in the trimmed copy's place: the finished copy cannot be put there.
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("vesk-5.trimmed.wav")));

@@ -2,6 +2,7 @@
 #include "FakeGeminiServer.h"
 #include "GeminiClient.h"
 #include "TestSupport.h"
+#include "WaveFiles.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,7 +10,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <sndfile.h>
 #include <vector>
 
 class CliTranscriptionTest : public QObject
@@ -127,18 +127,10 @@ private Q_SLOTS:
     void transcribeTrimsFirst()
     {
         const QString file = m_dir.path() + QStringLiteral("/pause.wav");
-        SF_INFO info{};
-        info.samplerate = 16000;
-        info.channels = 1;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        SNDFILE *w = sf_open(QFile::encodeName(file).constData(), SFM_WRITE, &info);
-        QVERIFY(w);
         std::vector<short> samples(16000 * 4, 0); // 1 s tone, 2 s silence, 1 s tone
         for (int i = 0; i < 16000; ++i)
             samples[size_t(i)] = samples[size_t(48000 + i)] = short((i % 40 < 20) ? 8000 : -8000);
-        QCOMPARE(sf_writef_short(w, samples.data(), sf_count_t(samples.size())),
-                 sf_count_t(samples.size()));
-        sf_close(w);
+        QVERIFY(WaveFiles::writeMono16k(file, samples));
         const QString trimmed = m_dir.path() + QStringLiteral("/pause.trimmed.wav");
 
         Config c;
