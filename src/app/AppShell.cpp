@@ -314,6 +314,8 @@ void present(QWidget *window, bool centre)
             window->move(frame.topLeft());
         }
     }
+    // A minimised window is un-minimised, not merely raised behind its taskbar entry.
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
     window->activateWindow();
@@ -342,6 +344,11 @@ void AppShell::openMainWindow(MainView::Tab tab)
     m_mainWindow->setWindowTitle(QStringLiteral("Vesk Voice"));
     m_mainWindow->resize(820, 560);
     present(m_mainWindow.get(), true);
+}
+
+void AppShell::showMainWindow()
+{
+    openMainWindow(MainView::Tab::history);
 }
 
 void AppShell::insert(const QString &text)

@@ -42,6 +42,9 @@ public:
 
     // The main window, made on first request and kept; the tab only applies to a new window.
     void openMainWindow(MainView::Tab tab);
+    // The main window brought forward (shown, un-minimised, raised, active), as the menu's item
+    // and the `show` command do.
+    void showMainWindow();
     // The first-run guide, until its end forgets it.
     void openOnboarding();
     // The insert action of the main window: the text at the cursor of the front application.

@@ -5,20 +5,68 @@
 #include "AppState.h"
 #include "CommandLine.h"
 #include "Config.h"
+#include "ControlChannel.h"
 #include "DesktopPorts.h"
 #include "GeminiTranscriber.h"
+#include "Log.h"
 #include "Resources.h"
 #include "SoundPlayer.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+// SIGTERM and SIGINT (a session ending, a service manager) end the app as its Quit item does,
+// so settings are saved and the control socket is taken down.
+void quitOnSignals(QObject *context)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
+        char signal = 0;
+        if (::read(signalPipe[1], &signal, 1) == 1)
+            QCoreApplication::quit();
+    });
+    struct sigaction action
+    {};
+    action.sa_handler = [](int number) {
+        const char byte = char(number);
+        [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
+    };
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
+    // Before anything reads the settings, the command line's commands included: a command that
+    // wrote a default configuration first would keep the older folder from ever being taken over.
+    Config::migrateLegacyFiles(Config::legacyDirectory(), Config::directory());
     if (const auto code = Cli::run(argc, argv))
         return *code;
-    // Before anything reads the settings.
-    Config::migrateLegacyFiles(Config::legacyDirectory(), Config::directory());
+
+    // One app per data folder: a second launch shows the first one's main window and leaves.
+    LaunchClaim claim = claimInstance(Config::directory(), 15000);
+    if (claim.outcome == LaunchClaim::Outcome::handedOver)
+        return 0;
+    if (claim.outcome == LaunchClaim::Outcome::failed) {
+        std::fprintf(stderr, "vesk-voice: %s\n", qUtf8Printable(claim.error));
+        return 1;
+    }
 
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Vesk"));
@@ -44,6 +92,32 @@ int main(int argc, char **argv)
     });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &shell,
                      &AppShell::applicationWillTerminate);
+
+    // The floating button's actions, for commands and desktop shortcuts.
+    ControlServer control([&controller, &shell, &state](const QString &command) {
+        Log::write(QStringLiteral("control: ") + command);
+        if (command == QLatin1String("show"))
+            shell.showMainWindow();
+        else if (command == QLatin1String("toggle"))
+            controller.toggleRecording();
+        else if (command == QLatin1String("start")) {
+            // A toggle that only ever starts: a failed dictation's message goes as it does.
+            if (state.phase() == AppState::Phase::idle || state.phase() == AppState::Phase::failed)
+                controller.toggleRecording();
+        } else if (command == QLatin1String("stop"))
+            controller.finishRecording();
+        else if (command == QLatin1String("cancel"))
+            controller.cancelRecording();
+        else
+            return false;
+        return true;
+    });
+    QString listenError;
+    if (!control.listen(claim.socketPath, &listenError))
+        Log::write(QStringLiteral("control socket unavailable: ") + listenError);
+    // A new launch waits for a quitting app; it need not wait for the app's whole teardown.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &control, &ControlServer::close);
+    quitOnSignals(&app);
     QTimer::singleShot(0, &shell, &AppShell::applicationDidFinishLaunching);
     return app.exec();
 }

@@ -13,17 +13,23 @@ namespace {
 
 QList<Command> allCommands()
 {
-    return transcriptionCommands() + audioCommands() + desktopCommands();
+    return transcriptionCommands() + audioCommands() + desktopCommands() + controlCommands();
 }
 
 QString helpText()
 {
     QString text =
         QStringLiteral("Usage: vesk-voice [COMMAND [ARGUMENTS]]\n\n"
-                       "Hold-to-talk dictation. Without a command the desktop app starts.\n\n"
+                       "Hold-to-talk dictation. Without a command the desktop app starts; "
+                       "when it already runs\n(on the same data folder), its main window comes "
+                       "forward instead.\n\n"
                        "Commands:\n");
     for (const Command &c : allCommands())
         text += QStringLiteral("  %1\n      %2\n").arg(c.usage, c.summary);
+    text += QStringLiteral(
+        "\ntoggle, start, stop, cancel and show act on the running app as its floating button "
+        "does:\nbind them to a desktop keyboard shortcut or mouse button where the hold key "
+        "cannot be\nwatched (on Wayland, for one).\n");
     text += QStringLiteral(
         "\nOptions:\n  --help       show this help\n  --version    show the version\n\n"
         "Environment: VESK_DATA_DIR (data folder), GEMINI_API_KEY (key when the "

@@ -23,6 +23,8 @@ struct Command
 QList<Command> transcriptionCommands();
 QList<Command> audioCommands();
 QList<Command> desktopCommands();
+// Requests to the running app; each exits 1 when no app runs on the data folder.
+QList<Command> controlCommands();
 
 // Prints "vesk-voice: <message>" and a hint on standard error; returns the usage exit code 2.
 int usageError(const QString &message);

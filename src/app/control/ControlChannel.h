@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QLocalServer;
+class QLocalSocket;
+
+// The local socket through which a second launch, or a command such as `vesk-voice toggle`,
+// reaches the running app. One request line, one reply line:
+//   "vesk-voice 1 <command>\n"  ->  "ok\n" or "error <message>\n"
+// The number is the protocol version; a newer app may accept more words after the command.
+namespace ControlChannel {
+
+inline constexpr int protocolVersion = 1;
+// Longer lines are refused unread: nothing on the socket can make either side buffer more.
+inline constexpr qsizetype maxLineLength = 256;
+inline constexpr int timeoutMs = 3000;
+
+// The owner-only folder that holds the sockets: $XDG_RUNTIME_DIR/vesk-voice, or a per-user
+// folder in the temporary folder where the session has no runtime folder.
+QString socketFolder();
+// The socket of one data folder: two data folders may each have their app running.
+QString socketPath(const QString &dataFolder);
+// Makes the folder (0700) or checks it: it must be a real folder of this user, not readable by
+// others. Returns the reason it cannot be used, or nothing.
+std::optional<QString> prepareFolder(const QString &folder, bool create);
+
+QByteArray request(const QString &command);
+// The command of a request line (without its line feed), or the reason it is refused.
+struct Parsed
+{
+    QString command;
+    QString error;
+};
+Parsed parseRequest(const QByteArray &line);
+
+struct Reply
+{
+    enum class Status
+    {
+        answered, // "ok"
+        refused,  // the app answered "error ..."
+        noServer, // nobody listens: the app is not running
+        failed,   // connected, but no usable answer in time
+    };
+    Status status = Status::noServer;
+    QString message; // the app's error text, or what went wrong
+};
+// Sends one request and waits at most timeoutMs for its reply. Blocking and without Qt's event
+// loop, so that a launch can ask before it makes its application object.
+Reply send(const QString &socketPath, const QString &command,
+           int timeoutMs = ControlChannel::timeoutMs);
+
+} // namespace ControlChannel
+
+// One running app per data folder: an exclusive lock on a file beside the socket. The kernel
+// lets go of it when the process ends, however it ends, so a crash never leaves a stale claim.
+class InstanceLock
+{
+public:
+    explicit InstanceLock(QString path);
+    ~InstanceLock();
+    InstanceLock(const InstanceLock &) = delete;
+    InstanceLock &operator=(const InstanceLock &) = delete;
+
+    bool tryLock();
+    bool isLocked() const { return m_fd >= 0; }
+
+private:
+    QString m_path;
+    int m_fd = -1;
+};
+
+// The running app's end of the channel.
+class ControlServer : public QObject
+{
+    Q_OBJECT
+public:
+    // Performs one command; false when the command is unknown.
+    using Handler = std::function<bool(const QString &command)>;
+
+    explicit ControlServer(Handler handler, QObject *parent = nullptr);
+    ~ControlServer() override;
+
+    // Replaces whatever socket file is left at the path (only the holder of the instance lock
+    // may do so) and listens, owner-only.
+    bool listen(const QString &path, QString *error);
+    // Stops taking requests (at quit, so that a new launch does not wait on a leaving app).
+    void close();
+    bool isListening() const;
+
+    static constexpr int maxClients = 8;
+
+private:
+    void accept();
+    void readFrom(QLocalSocket *socket);
+    void answer(QLocalSocket *socket, const QByteArray &line);
+
+    Handler m_handler;
+    std::unique_ptr<QLocalServer> m_server;
+    int m_clients = 0;
+};
+
+// What a launch of the desktop app found: it is the one running copy for its data folder (and
+// holds the lock), or it handed over to the copy already running, or neither.
+struct LaunchClaim
+{
+    enum class Outcome
+    {
+        primary,
+        handedOver,
+        failed,
+    };
+    Outcome outcome = Outcome::failed;
+    std::unique_ptr<InstanceLock> lock;
+    QString socketPath;
+    QString error;
+};
+// Takes the lock, or asks the holder to show its window. A holder that is still starting (or
+// quitting) is given waitMs to answer or to let go.
+LaunchClaim claimInstance(const QString &dataFolder, int waitMs);

@@ -1,0 +1,346 @@
+#include "Config.h"
+#include "ControlChannel.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+// Launches of the real executable: the older data folder is taken over before any command, one
+// app runs per data folder, and commands reach it over its socket.
+class LaunchTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_tmp;
+    QString m_data;
+    std::unique_ptr<QProcess> m_app;
+
+    struct Result
+    {
+        int code = -1;
+        QString out, err;
+    };
+
+    static QProcessEnvironment environment(const QString &dataFolder)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VESK_DATA_DIR"), dataFolder);
+        env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), QStringLiteral("http://127.0.0.1:9"));
+        env.remove(QStringLiteral("GEMINI_API_KEY"));
+        return env;
+    }
+
+    static Result run(const QStringList &args, const QProcessEnvironment &env)
+    {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(TestSupport::executable(), args);
+        Result r;
+        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.code = p.exitCode();
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    Result command(const QString &name, const QString &dataFolder = QString())
+    {
+        return run({name}, environment(dataFolder.isEmpty() ? m_data : dataFolder));
+    }
+
+    static QString readLog(const QString &dataFolder)
+    {
+        QFile f(dataFolder + QStringLiteral("/vesk.log"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    QString log() const { return readLog(m_data); }
+
+    static void writeConfig(const QString &dataFolder)
+    {
+        QDir().mkpath(dataFolder);
+        Config c;
+        c.apiKey = QStringLiteral("launch-key");
+        c.onboardingDone = true;
+        c.sounds = false;
+        // Recordings here are dropped as too short: nothing is sent.
+        c.minRecordingMs = 600000;
+        c.saveTo(dataFolder + QStringLiteral("/config.json"));
+    }
+
+    static std::unique_ptr<QProcess> launch(const QString &dataFolder)
+    {
+        auto app = std::make_unique<QProcess>();
+        app->setProcessEnvironment(environment(dataFolder));
+        app->setProcessChannelMode(QProcess::ForwardedChannels);
+        app->start(TestSupport::executable(), {});
+        return app;
+    }
+
+    static bool ready(const QString &dataFolder)
+    {
+        return QFileInfo::exists(ControlChannel::socketPath(dataFolder)) &&
+               readLog(dataFolder).contains(QStringLiteral("accessibility granted="));
+    }
+
+    static void stop(QProcess *app)
+    {
+        if (app->state() == QProcess::NotRunning)
+            return;
+        app->terminate();
+        if (!app->waitForFinished(15000))
+            app->kill();
+        app->waitForFinished(5000);
+    }
+
+    static QString xdotool(const QStringList &args)
+    {
+        QProcess p;
+        p.start(QStringLiteral("xdotool"), args);
+        p.waitForFinished(10000);
+        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    }
+
+    // The app's main window when it is mapped (the tray icon shares its name, not its size),
+    // and the active window.
+    QString mainWindow() const
+    {
+        const QString found = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                       QStringLiteral("--pid"), QString::number(m_app->processId()),
+                                       QStringLiteral("--name"), QStringLiteral("^Vesk Voice$")});
+        for (const QString &id : found.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QString shape =
+                xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
+            const qsizetype at = shape.indexOf(QStringLiteral("WIDTH="));
+            if (at >= 0 && shape.mid(at + 6).section(QLatin1Char('\n'), 0, 0).toInt() >= 200)
+                return id;
+        }
+        return {};
+    }
+    static QString activeWindow() { return xdotool({QStringLiteral("getactivewindow")}); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_tmp.isValid());
+        m_data = m_tmp.filePath(QStringLiteral("data"));
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_app)
+            stop(m_app.get());
+    }
+
+    // A command run before the app's first start takes over the older folder, as the app would.
+    void olderFolderIsMigratedBeforeAnyCommand()
+    {
+        const QString home = m_tmp.filePath(QStringLiteral("home"));
+        const QString legacy = home + QStringLiteral("/.config/vesk");
+        QVERIFY(QDir().mkpath(legacy));
+        Config old;
+        old.apiKey = QStringLiteral("legacy-key");
+        old.customVocabulary = {QStringLiteral("Zarafshon")};
+        old.saveTo(legacy + QStringLiteral("/config.json"));
+        const QByteArray history = R"({"entries":[]})";
+        QFile h(legacy + QStringLiteral("/history.json"));
+        QVERIFY(h.open(QIODevice::WriteOnly));
+        h.write(history);
+        h.close();
+
+        QProcessEnvironment env = environment(QString());
+        for (const char *name : {"VESK_DATA_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(QStringLiteral("HOME"), home);
+        const Result r = run({QStringLiteral("prompt")}, env);
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.contains(QStringLiteral("Zarafshon")), qPrintable(r.out));
+
+        const QString data = home + QStringLiteral("/.local/share/Vesk Voice");
+        QCOMPARE(Config::loadFrom(data + QStringLiteral("/config.json")).apiKey,
+                 QStringLiteral("legacy-key"));
+        QFile copied(data + QStringLiteral("/history.json"));
+        QVERIFY(copied.open(QIODevice::ReadOnly));
+        QCOMPARE(copied.readAll(), history);
+    }
+
+    void commandWithoutAppSaysSoInOneLine()
+    {
+        const QString empty = m_tmp.filePath(QStringLiteral("nobody"));
+        for (const char *name : {"toggle", "start", "stop", "cancel", "show"}) {
+            const Result r = command(QString::fromLatin1(name), empty);
+            QCOMPARE(r.code, 1);
+            QVERIFY(r.out.isEmpty());
+            QVERIFY2(r.err.endsWith(QLatin1Char('\n')) && r.err.count(QLatin1Char('\n')) == 1 &&
+                         r.err.contains(QStringLiteral("not running")),
+                     qPrintable(r.err));
+        }
+    }
+
+    void secondLaunchBringsTheFirstForward()
+    {
+        VESK_REQUIRE_DISPLAY();
+        if (qEnvironmentVariableIsEmpty("PULSE_RUNTIME_PATH") && !TestSupport::strict())
+            QSKIP("no private audio server");
+        writeConfig(m_data);
+        m_app = launch(m_data);
+        QVERIFY(m_app->waitForStarted());
+        QTRY_VERIFY2_WITH_TIMEOUT(ready(m_data), qPrintable(log()), 60000);
+
+        // Only this user reaches the socket.
+        const QString socket = ControlChannel::socketPath(m_data);
+        QCOMPARE(TestSupport::unixMode(QFileInfo(socket).path()), 0700);
+        QCOMPARE(TestSupport::unixMode(socket) & 077, 0);
+
+        // With an API key and the guide done, no window opens at launch.
+        QVERIFY(mainWindow().isEmpty());
+        for (int round = 0; round < 2; ++round) {
+            const Result second = run({}, environment(m_data));
+            QCOMPARE(second.code, 0);
+            QCOMPARE(m_app->state(), QProcess::Running);
+            QTRY_VERIFY_WITH_TIMEOUT(!mainWindow().isEmpty(), 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), mainWindow(), 10000);
+            // Minimised, it comes back the same way.
+            xdotool({QStringLiteral("windowminimize"), QStringLiteral("--sync"), mainWindow()});
+            QTRY_VERIFY_WITH_TIMEOUT(mainWindow().isEmpty(), 10000);
+        }
+        // The second launches left the first's log alone: none of them started an app.
+        QCOMPARE(log().count(QStringLiteral("launched, bundle=")), 1);
+    }
+
+    void commandsActAsTheFloatingButton()
+    {
+        if (!m_app || m_app->state() != QProcess::Running)
+            QSKIP("needs the app of the previous case");
+        struct Step
+        {
+            const char *command;
+            const char *logLine; // counted after the command
+            int count;
+        };
+        const Step steps[] = {
+            {"start", "recording started (mac)", 1},
+            {"start", "recording started (mac)", 1}, // already recording
+            {"cancel", "recording cancelled", 1},
+            {"stop", "recorded ", 0}, // nothing to finish
+            {"toggle", "recording started (mac)", 2},
+            {"toggle", "recorded ", 1},
+            {"toggle", "recording started (mac)", 3},
+            {"stop", "recorded ", 2},
+        };
+        for (const Step &step : steps) {
+            const Result r = command(QString::fromLatin1(step.command));
+            QCOMPARE(r.code, 0);
+            QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
+            QTRY_COMPARE_WITH_TIMEOUT(log().count(QLatin1String(step.logLine)), step.count, 10000);
+            // A dictation that was started records a moment before it is finished.
+            QTest::qWait(300);
+        }
+        QVERIFY(!log().contains(QStringLiteral("transcription")));
+    }
+
+    // The socket answers every request with one line, and refuses what it does not know.
+    void requestsAreBounded_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("unknown") << QByteArray("vesk-voice 1 dance\n")
+                                 << QByteArray("error unknown command 'dance'\n");
+        QTest::newRow("newer version")
+            << QByteArray("vesk-voice 7 stop --later-option\n") << QByteArray("ok\n");
+        QTest::newRow("foreign") << QByteArray("GET / HTTP/1.0\n")
+                                 << QByteArray("error not a request\n");
+        QTest::newRow("endless") << QByteArray(100000, 'x')
+                                 << QByteArray("error request too long\n");
+        QTest::newRow("silent") << QByteArray() << QByteArray();
+    }
+
+    void requestsAreBounded()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, reply);
+        if (!m_app || m_app->state() != QProcess::Running)
+            QSKIP("needs the app of the previous case");
+        QLocalSocket socket;
+        socket.connectToServer(ControlChannel::socketPath(m_data));
+        QVERIFY(socket.waitForConnected(5000));
+        socket.write(request);
+        QByteArray answer;
+        // A silent client is let go after the time-out.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (answer += socket.readAll(), socket.state() == QLocalSocket::UnconnectedState),
+            ControlChannel::timeoutMs + 5000);
+        answer += socket.readAll();
+        QCOMPARE(answer, reply);
+    }
+
+    // Two launches at once on another data folder: one app runs, the other launch hands over;
+    // the first data folder's app keeps running beside them.
+    void simultaneousLaunchesLeaveOneApp()
+    {
+        if (!m_app || m_app->state() != QProcess::Running)
+            QSKIP("needs the app of the previous case");
+        const QString other = m_tmp.filePath(QStringLiteral("other"));
+        writeConfig(other);
+        auto a = launch(other), b = launch(other);
+        QVERIFY(a->waitForStarted() && b->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            a->state() == QProcess::NotRunning || b->state() == QProcess::NotRunning, 60000);
+        QProcess *gone = a->state() == QProcess::NotRunning ? a.get() : b.get();
+        QProcess *kept = gone == a.get() ? b.get() : a.get();
+        QCOMPARE(gone->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(gone->exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(ready(other), 60000);
+        QCOMPARE(kept->state(), QProcess::Running);
+        QCOMPARE(command(QStringLiteral("stop"), other).code, 0);
+        stop(kept);
+        QCOMPARE(m_app->state(), QProcess::Running);
+    }
+
+    // A crashed app leaves its socket file behind; the next launch replaces it.
+    void crashedAppIsReplaced()
+    {
+        if (!m_app || m_app->state() != QProcess::Running)
+            QSKIP("needs the app of the previous case");
+        m_app->kill();
+        QVERIFY(m_app->waitForFinished(10000));
+        const QString socket = ControlChannel::socketPath(m_data);
+        QVERIFY(QFileInfo::exists(socket));
+        QCOMPARE(command(QStringLiteral("show")).code, 1);
+
+        QFile::remove(m_data + QStringLiteral("/vesk.log"));
+        m_app = launch(m_data);
+        QTRY_VERIFY2_WITH_TIMEOUT(ready(m_data), qPrintable(log()), 60000);
+        QCOMPARE(command(QStringLiteral("show")).code, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!mainWindow().isEmpty(), 20000);
+        // A quitting app lets go of its socket at once.
+        stop(m_app.get());
+        QVERIFY(!QFileInfo::exists(socket));
+    }
+
+    // The socket folder is this user's alone, whatever was there before.
+    void socketFolderIsOwnerOnly()
+    {
+        const QString folder = m_tmp.filePath(QStringLiteral("sockets"));
+        QVERIFY(!ControlChannel::prepareFolder(folder, true));
+        QCOMPARE(TestSupport::unixMode(folder), 0700);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadOther | QFile::ExeOther);
+        QVERIFY(!ControlChannel::prepareFolder(folder, true));
+        QCOMPARE(TestSupport::unixMode(folder), 0700);
+        const QString link = m_tmp.filePath(QStringLiteral("link"));
+        QVERIFY(QFile::link(folder, link));
+        QVERIFY(ControlChannel::prepareFolder(link, true));
+    }
+};
+
+QTEST_GUILESS_MAIN(LaunchTest)
+#include "tst_launch.moc"
