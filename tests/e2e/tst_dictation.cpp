@@ -26,9 +26,12 @@ class DictationTest : public QObject
     QProcess m_app, m_client;
     QString m_speech, m_received;
 
-    static bool run(const QString &program, const QStringList &args, int timeoutMs = 30000)
+    QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
+
+    bool run(const QString &program, const QStringList &args, int timeoutMs = 30000) const
     {
         QProcess p;
+        p.setProcessEnvironment(m_env);
         p.start(program, args);
         return p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit &&
                p.exitCode() == 0;
@@ -103,12 +106,11 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT((said += m_client.readAllStandardOutput()).startsWith("ready"),
                                  15000);
 
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VESK_DATA_DIR"), m_data.path());
-        env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), m_server->baseUrl());
-        env.insert(QStringLiteral("TMPDIR"), m_tmp.path());
-        env.remove(QStringLiteral("GEMINI_API_KEY"));
-        m_app.setProcessEnvironment(env);
+        m_env.insert(QStringLiteral("VESK_DATA_DIR"), m_data.path());
+        m_env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), m_server->baseUrl());
+        m_env.insert(QStringLiteral("TMPDIR"), m_tmp.path());
+        m_env.remove(QStringLiteral("GEMINI_API_KEY"));
+        m_app.setProcessEnvironment(m_env);
         m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_app.start(TestSupport::executable(), {});
         QVERIFY(m_app.waitForStarted());
@@ -239,6 +241,29 @@ private Q_SLOTS:
                                   30000);
         QCOMPARE(m_server->requests().size(), 1);
         // The recording kept for a retry after the rejected one goes with this success.
+        QTRY_VERIFY(recordings().isEmpty());
+    }
+
+    // What a desktop shortcut bound to the commands does: start, speak, stop, and the text lands
+    // in the focused field as from the floating button.
+    void commandLineStartAndStop()
+    {
+        m_server->clear();
+        m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(
+                                   QStringLiteral("Started from a shortcut.")));
+        const QString before = received();
+        const qsizetype started = log().count(QStringLiteral("recording started (mac)"));
+        QVERIFY(run(TestSupport::executable(), {QStringLiteral("start")}));
+        QTRY_VERIFY2_WITH_TIMEOUT(log().count(QStringLiteral("recording started (mac)")) > started,
+                                  qPrintable(log()), 10000);
+        QVERIFY(run(QStringLiteral("paplay"),
+                    {QStringLiteral("-d"), QStringLiteral("micfeed"), m_speech}));
+        QVERIFY(run(TestSupport::executable(), {QStringLiteral("stop")}));
+        QTRY_COMPARE_WITH_TIMEOUT(received(), before + QStringLiteral("Started from a shortcut."),
+                                  30000);
+        QCOMPARE(m_server->requests().size(), 1);
+        const History history = History::loadFrom(m_data.filePath(QStringLiteral("history.json")));
+        QCOMPARE(history.entries.first().source, QStringLiteral("mac"));
         QTRY_VERIFY(recordings().isEmpty());
     }
 };
