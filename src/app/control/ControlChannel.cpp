@@ -255,8 +255,6 @@ void ControlServer::accept()
 
 void ControlServer::readFrom(QLocalSocket *socket)
 {
-    if (socket->property("answered").toBool())
-        return;
     if (socket->canReadLine()) {
         const QByteArray line = socket->readLine(ControlChannel::maxLineLength + 1);
         answer(socket, line);
@@ -267,7 +265,8 @@ void ControlServer::readFrom(QLocalSocket *socket)
 
 void ControlServer::answer(QLocalSocket *socket, const QByteArray &line)
 {
-    socket->setProperty("answered", true);
+    // One request per connection: whatever follows is not read.
+    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
     QByteArray reply;
     if (!line.endsWith('\n')) {
         reply = "error request too long";
