@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -324,6 +325,33 @@ private Q_SLOTS:
         // A quitting app lets go of its socket at once.
         stop(m_app.get());
         QVERIFY(!QFileInfo::exists(socket));
+    }
+
+    // A copy that holds the data folder but never answers (hung, or stuck quitting) is not
+    // waited on for ever, and never gets a second app beside it.
+    void silentHolderIsNotWaitedOnForEver_data()
+    {
+        QTest::addColumn<bool>("listening");
+        QTest::newRow("no socket") << false;
+        QTest::newRow("socket that never answers") << true;
+    }
+
+    void silentHolderIsNotWaitedOnForEver()
+    {
+        QFETCH(bool, listening);
+        const QString data = m_tmp.filePath(QStringLiteral("held"));
+        const QString socket = ControlChannel::socketPath(data);
+        QVERIFY(!ControlChannel::prepareFolder(QFileInfo(socket).path(), true));
+        InstanceLock holder(socket + QStringLiteral(".lock"));
+        QVERIFY(holder.tryLock());
+        // Listening, but its event loop never runs: connections wait in the backlog.
+        QLocalServer server;
+        if (listening)
+            QVERIFY(server.listen(socket));
+        const LaunchClaim claim = claimInstance(data, 500);
+        QCOMPARE(claim.outcome, LaunchClaim::Outcome::failed);
+        QVERIFY2(claim.error.contains(QStringLiteral("does not answer")), qPrintable(claim.error));
+        QVERIFY(!claim.lock);
     }
 
     // The socket folder is this user's alone, whatever was there before.
