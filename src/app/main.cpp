@@ -101,7 +101,8 @@ int main(int argc, char **argv)
         else if (command == QLatin1String("toggle"))
             controller.toggleRecording();
         else if (command == QLatin1String("start")) {
-            // A toggle that only ever starts: a failed dictation's message goes as it does.
+            // The button's toggle where it would start (from idle, or clearing a failure);
+            // nothing while a dictation is recorded or transcribed.
             if (state.phase() == AppState::Phase::idle || state.phase() == AppState::Phase::failed)
                 controller.toggleRecording();
         } else if (command == QLatin1String("stop"))
