@@ -67,6 +67,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "vesk-voice: %s\n", qUtf8Printable(claim.error));
         return 1;
     }
+    if (claim.outcome == LaunchClaim::Outcome::unavailable)
+        std::fprintf(stderr,
+                     "vesk-voice: no control socket (%s); commands will not reach this app\n",
+                     qUtf8Printable(claim.error));
 
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Vesk"));
@@ -113,12 +117,18 @@ int main(int argc, char **argv)
             return false;
         return true;
     });
-    QString listenError;
-    if (!control.listen(claim.socketPath, &listenError))
-        Log::write(QStringLiteral("control socket unavailable: ") + listenError);
+    QString listenError = claim.error;
+    const bool listening = claim.outcome == LaunchClaim::Outcome::primary &&
+                           control.listen(claim.socketPath, &listenError);
     // A new launch waits for a quitting app; it need not wait for the app's whole teardown.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &control, &ControlServer::close);
     quitOnSignals(&app);
     QTimer::singleShot(0, &shell, &AppShell::applicationDidFinishLaunching);
+    // After the launch has emptied the log.
+    if (!listening) {
+        QTimer::singleShot(0, &app, [listenError] {
+            Log::write(QStringLiteral("control socket unavailable: ") + listenError);
+        });
+    }
     return app.exec();
 }

@@ -53,7 +53,7 @@ bool validCommand(const QString &command)
 QString socketFolder()
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime))
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
         return QDir::cleanPath(runtime) + QStringLiteral("/vesk-voice");
     return QDir::tempPath() + QStringLiteral("/vesk-voice-%1").arg(::getuid());
 }
@@ -288,6 +288,7 @@ LaunchClaim claimInstance(const QString &dataFolder, int waitMs)
     LaunchClaim claim;
     claim.socketPath = ControlChannel::socketPath(dataFolder);
     if (const auto problem = ControlChannel::prepareFolder(ControlChannel::socketFolder(), true)) {
+        claim.outcome = LaunchClaim::Outcome::unavailable;
         claim.error = *problem;
         return claim;
     }

@@ -114,7 +114,8 @@ struct LaunchClaim
     {
         primary,
         handedOver,
-        failed,
+        failed,      // a copy holds the data folder but does not answer
+        unavailable, // no usable socket folder: the app can run, unguarded
     };
     Outcome outcome = Outcome::failed;
     std::unique_ptr<InstanceLock> lock;
