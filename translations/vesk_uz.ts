@@ -612,7 +612,7 @@
     </message>
     <message>
         <source>Type characters</source>
-        <translation>Belgima-belgi terish</translation>
+        <translation>Harfma-harf terish</translation>
     </message>
     <message>
         <source>Insert with</source>
