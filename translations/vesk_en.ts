@@ -432,7 +432,7 @@
     </message>
     <message>
         <source>Insert into the front app</source>
-        <translation type="unfinished" />
+        <translation>Insert into the active app</translation>
     </message>
     <message>
         <source>Delete</source>
@@ -588,7 +588,7 @@
     </message>
     <message>
         <source>A plain Return sends the message in a chat. Shift + Return only starts a new line.</source>
-        <translation type="unfinished" />
+        <translation>A plain Enter sends the message in a chat. Shift + Enter only starts a new line.</translation>
     </message>
     <message>
         <source>Show the floating button</source>

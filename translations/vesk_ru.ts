@@ -12,11 +12,11 @@
     </message>
     <message>
         <source>The X server lacks the XInput2 extension, so the hold-to-talk key cannot be watched.</source>
-        <translation>В X-сервере нет расширения XInput2, поэтому горячую клавишу невозможно отслеживать.</translation>
+        <translation>В X-сервере нет расширения XInput2, поэтому горячую клавишу нельзя отслеживать.</translation>
     </message>
     <message>
         <source>The X server lacks the XTEST extension, so text cannot be inserted.</source>
-        <translation>В X-сервере нет расширения XTEST, поэтому вставить текст невозможно.</translation>
+        <translation>В X-сервере нет расширения XTEST, поэтому вставить текст нельзя.</translation>
     </message>
 </context>
 <context>
@@ -27,7 +27,7 @@
     </message>
     <message>
         <source>macOS asks for this so Vesk Voice can notice the hotkey in any app and type the text where your cursor is. It never saves or sends anything you type.</source>
-        <translation>Чтобы замечать горячую клавишу в любом приложении и вводить текст там, где стоит курсор, Vesk Voice нужен сеанс X11; в сеансе Wayland он работает только с приложениями, запущенными через XWayland. Vesk Voice никогда не сохраняет и не отправляет то, что вы печатаете.</translation>
+        <translation>Чтобы замечать горячую клавишу в любом приложении и вставлять текст туда, где стоит курсор, Vesk Voice нужен сеанс X11; в сеансе Wayland он работает только с приложениями, запущенными через XWayland. Vesk Voice ничего не сохраняет и никуда не отправляет из того, что вы печатаете.</translation>
     </message>
     <message>
         <source>Accessibility allowed</source>
@@ -70,7 +70,7 @@
     </message>
     <message>
         <source>Transcribing...</source>
-        <translation>Расшифровка...</translation>
+        <translation>Распознавание...</translation>
     </message>
     <message>
         <source>Something went wrong</source>
@@ -111,7 +111,7 @@
     </message>
     <message>
         <source>Cancel transcription</source>
-        <translation>Отменить расшифровку</translation>
+        <translation>Отменить распознавание</translation>
     </message>
     <message>
         <source>Retry last recording</source>
@@ -151,7 +151,7 @@
     </message>
     <message>
         <source>System default</source>
-        <translation>По умолчанию в системе</translation>
+        <translation>Как в системе</translation>
     </message>
     <message>
         <source>Vesk Voice window...</source>
@@ -178,7 +178,7 @@
     </message>
     <message>
         <source>System default</source>
-        <translation>По умолчанию в системе</translation>
+        <translation>Как в системе</translation>
     </message>
     <message>
         <source>Not connected</source>
@@ -209,11 +209,11 @@
     </message>
     <message>
         <source>Keep of each pause</source>
-        <translation>Оставлять от каждой паузы</translation>
+        <translation>Остаток паузы</translation>
     </message>
     <message>
         <source>System default</source>
-        <translation>По умолчанию в системе</translation>
+        <translation>Как в системе</translation>
     </message>
     <message>
         <source> — not connected</source>
@@ -260,7 +260,7 @@
     </message>
     <message>
         <source>Not a usable Gemini address (check VESK_GEMINI_BASE_URL): </source>
-        <translation>Непригодный адрес Gemini (проверьте VESK_GEMINI_BASE_URL): </translation>
+        <translation>Неверный адрес Gemini (проверьте VESK_GEMINI_BASE_URL): </translation>
     </message>
     <message>
         <source>The API key contains line breaks or other control characters. Enter it again in Settings.</source>
@@ -287,23 +287,23 @@
     </message>
     <message>
         <source>smart (tidied up)</source>
-        <translation>умный (с правкой)</translation>
+        <translation>с правкой</translation>
     </message>
     <message>
         <source>verbatim (every word)</source>
-        <translation>дословно (каждое слово)</translation>
+        <translation>дословно</translation>
     </message>
     <message>
         <source>Transcription</source>
-        <translation>Расшифровка</translation>
+        <translation>Распознавание</translation>
     </message>
     <message>
         <source>names the model tends to mishear</source>
-        <translation>имена, которые модель часто слышит неверно</translation>
+        <translation>имена и названия, которые модель слышит неверно</translation>
     </message>
     <message>
         <source>Known words</source>
-        <translation>Известные слова</translation>
+        <translation>Личный словарь</translation>
     </message>
     <message>
         <source>uz-UZ, ru-RU, en-US</source>
@@ -315,11 +315,11 @@
     </message>
     <message>
         <source>model default</source>
-        <translation>по умолчанию модели</translation>
+        <translation>как у модели</translation>
     </message>
     <message>
         <source>low (blocks long audio)</source>
-        <translation>низкий (блокирует длинное аудио)</translation>
+        <translation>низкий (отклоняет длинные записи)</translation>
     </message>
     <message>
         <source>high</source>
@@ -327,7 +327,7 @@
     </message>
     <message>
         <source>Thinking</source>
-        <translation>Размышление</translation>
+        <translation>Уровень размышлений</translation>
     </message>
     <message>
         <source>Prompt</source>
@@ -335,11 +335,11 @@
     </message>
     <message>
         <source>The mode and the word list above are added to this automatically.</source>
-        <translation>Режим и список слов выше добавляются к этому автоматически.</translation>
+        <translation>Режим и личный словарь выше добавляются к инструкции автоматически.</translation>
     </message>
     <message>
         <source>Reload</source>
-        <translation>Перезагрузить</translation>
+        <translation>Обновить</translation>
     </message>
     <message>
         <source>Load</source>
@@ -370,7 +370,7 @@
     </message>
     <message>
         <source>Google Gemini turns your voice into text. You need your own free key — it takes about a minute.</source>
-        <translation>Google Gemini превращает вашу речь в текст. Для этого нужен собственный бесплатный ключ — его получение займёт около минуты.</translation>
+        <translation>Google Gemini превращает вашу речь в текст. Для этого нужен ваш собственный бесплатный ключ — получить его можно примерно за минуту.</translation>
     </message>
     <message>
         <source>Open Google AI Studio and sign in with your Google account.</source>
@@ -413,7 +413,7 @@
     <name>HUDView</name>
     <message>
         <source>Send it (or let the keys go)</source>
-        <translation>Отправить (или отпустите клавиши)</translation>
+        <translation>Отправить (или отпустить клавиши)</translation>
     </message>
     <message>
         <source>Cancel (Esc)</source>
@@ -447,7 +447,7 @@
     </message>
     <message>
         <source>Search transcripts</source>
-        <translation>Поиск по расшифровкам</translation>
+        <translation>Поиск по текстам</translation>
     </message>
     <message>
         <source>Clear</source>
@@ -455,15 +455,15 @@
     </message>
     <message>
         <source>No transcripts yet</source>
-        <translation>Расшифровок пока нет</translation>
+        <translation>Текстов пока нет</translation>
     </message>
     <message>
         <source>Hold %1 and talk, or click the floating button.</source>
-        <translation>Удерживайте %1 и говорите или нажмите плавающую кнопку.</translation>
+        <translation>Удерживайте %1 и говорите — или нажмите плавающую кнопку.</translation>
     </message>
     <message>
         <source>Delete every transcript?</source>
-        <translation>Удалить все расшифровки?</translation>
+        <translation>Удалить все тексты?</translation>
     </message>
     <message>
         <source>This cannot be undone.</source>
@@ -600,19 +600,19 @@
     </message>
     <message>
         <source>Hold to talk</source>
-        <translation>Удерживайте и говорите</translation>
+        <translation>Горячая клавиша</translation>
     </message>
     <message>
         <source>Hold for</source>
-        <translation>Удерживать</translation>
+        <translation>Время удержания</translation>
     </message>
     <message>
         <source>Paste (Cmd+V)</source>
-        <translation>Вставка (Ctrl+V)</translation>
+        <translation>Через буфер обмена (Ctrl+V)</translation>
     </message>
     <message>
         <source>Type characters</source>
-        <translation>Набор символов</translation>
+        <translation>Посимвольный ввод</translation>
     </message>
     <message>
         <source>Insert with</source>
@@ -654,11 +654,11 @@
     </message>
     <message>
         <source>Click in the box, hold the keys below, say a sentence and let go. The text appears where the cursor is — here now, and in any app later.</source>
-        <translation>Щёлкните в поле, удерживайте клавиши ниже, скажите фразу и отпустите. Текст появится там, где стоит курсор, — сейчас здесь, а потом в любом приложении.</translation>
+        <translation>Щёлкните в поле, удерживайте клавиши ниже, скажите фразу и отпустите их. Текст появится там, где стоит курсор, — сейчас здесь, а потом в любом приложении.</translation>
     </message>
     <message>
         <source>Hold to talk</source>
-        <translation>Удерживайте и говорите</translation>
+        <translation>Горячая клавиша</translation>
     </message>
     <message>
         <source>You can also click the floating button at the bottom of the screen. Everything you say is kept in History.</source>

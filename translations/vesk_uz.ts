@@ -4,11 +4,11 @@
     <name>Accessibility</name>
     <message>
         <source>This Wayland session offers no X11 input: the hold-to-talk key and text insertion need an X11 session (or XWayland).</source>
-        <translation>Bu Wayland seansida X11 kiritish imkoni yoʻq: tezkor klavish va matn kiritish uchun X11 seansi (yoki XWayland) kerak.</translation>
+        <translation>Bu Wayland seansida X11 kiritish imkoni yoʻq: tezkor klavish va matnni qoʻyish uchun X11 seansi (yoki XWayland) kerak.</translation>
     </message>
     <message>
         <source>No X server: the hold-to-talk key and text insertion need an X11 session.</source>
-        <translation>X server yoʻq: tezkor klavish va matn kiritish uchun X11 seansi kerak.</translation>
+        <translation>X server yoʻq: tezkor klavish va matnni qoʻyish uchun X11 seansi kerak.</translation>
     </message>
     <message>
         <source>The X server lacks the XInput2 extension, so the hold-to-talk key cannot be watched.</source>
@@ -16,22 +16,22 @@
     </message>
     <message>
         <source>The X server lacks the XTEST extension, so text cannot be inserted.</source>
-        <translation>X serverda XTEST kengaytmasi yoʻq, shuning uchun matnni kiritib boʻlmaydi.</translation>
+        <translation>X serverda XTEST kengaytmasi yoʻq, shuning uchun matnni qoʻyib boʻlmaydi.</translation>
     </message>
 </context>
 <context>
     <name>AccessibilityStep</name>
     <message>
         <source>Accessibility</source>
-        <translation>Klaviaturaga kirish</translation>
+        <translation>Klaviaturaga ruxsat</translation>
     </message>
     <message>
         <source>macOS asks for this so Vesk Voice can notice the hotkey in any app and type the text where your cursor is. It never saves or sends anything you type.</source>
-        <translation>Istalgan ilovada tezkor klavishni sezish va matnni kursor turgan joyga yozish uchun Vesk Voice X11 seansini talab qiladi; Wayland seansida esa u faqat XWayland orqali ochilgan ilovalarda ishlaydi. Vesk Voice siz yozayotgan hech narsani saqlamaydi va hech qayerga yubormaydi.</translation>
+        <translation>Istalgan ilovada tezkor klavishni sezish va matnni kursor turgan joyga yozish uchun Vesk Voice X11 seansini talab qiladi; Wayland seansida esa u faqat XWayland orqali ishlaydigan ilovalarda amal qiladi. Vesk Voice siz terayotgan hech narsani saqlamaydi va hech qayerga yubormaydi.</translation>
     </message>
     <message>
         <source>Accessibility allowed</source>
-        <translation>Klaviaturaga kirish mavjud</translation>
+        <translation>Klaviaturaga ruxsat bor</translation>
     </message>
     <message>
         <source>Press the button below. System Settings opens.</source>
@@ -39,7 +39,7 @@
     </message>
     <message>
         <source>Find Vesk Voice in the list and turn it on. If it is not there, press +, open Applications and choose Vesk Voice.</source>
-        <translation>Vesk Voice dasturini oʻsha seansda ishga tushiring. X serverda XInput2 va XTEST kengaytmalari ham boʻlishi kerak — odatdagi X serverlarda ular bor.</translation>
+        <translation>Vesk Voice ilovasini oʻsha seansda ishga tushiring. X serverda XInput2 va XTEST kengaytmalari ham boʻlishi kerak — odatdagi X serverlarda ular bor.</translation>
     </message>
     <message>
         <source>Come back here. This screen updates by itself.</source>
@@ -51,14 +51,14 @@
     </message>
     <message>
         <source>Waiting for permission...</source>
-        <translation>Klaviaturaga kirish kutilmoqda...</translation>
+        <translation>Klaviaturaga ruxsat kutilmoqda...</translation>
     </message>
 </context>
 <context>
     <name>AppDelegate</name>
     <message>
         <source>Accessibility permission needed</source>
-        <translation>Klaviaturaga kirish kerak</translation>
+        <translation>Klaviaturaga ruxsat kerak</translation>
     </message>
     <message>
         <source>Hold %1 to talk</source>
@@ -103,11 +103,11 @@
     </message>
     <message>
         <source>Microphone access denied. Enable it in System Settings &gt; Privacy &amp; Security &gt; Microphone.</source>
-        <translation>Mikrofonga ruxsat berilmagan. Ruxsatni tizimning maxfiylik sozlamalarida yoqing.</translation>
+        <translation>Mikrofonga ruxsat berilmagan. Ruxsatni tizimning maxfiylik sozlamalarida bering.</translation>
     </message>
     <message>
         <source>Waiting for Accessibility permission. Add Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Accessibility.</source>
-        <translation>Klaviaturaga kirish kutilmoqda. Tezkor klavish va matn kiritish uchun X11 seansi kerak.</translation>
+        <translation>Klaviaturaga ruxsat kutilmoqda. Tezkor klavish va matnni qoʻyish uchun X11 seansi kerak.</translation>
     </message>
     <message>
         <source>Cancel transcription</source>
@@ -135,7 +135,7 @@
     </message>
     <message>
         <source>Insert last again</source>
-        <translation>Oxirgi matnni yana kiritish</translation>
+        <translation>Oxirgi matnni yana qoʻyish</translation>
     </message>
     <message>
         <source>Check for updates...</source>
@@ -147,11 +147,11 @@
     </message>
     <message>
         <source>Quit Vesk Voice</source>
-        <translation>Vesk Voice dasturidan chiqish</translation>
+        <translation>Vesk Voice ilovasidan chiqish</translation>
     </message>
     <message>
         <source>System default</source>
-        <translation>Tizimdagi standart</translation>
+        <translation>Tizim boʻyicha</translation>
     </message>
     <message>
         <source>Vesk Voice window...</source>
@@ -159,7 +159,7 @@
     </message>
     <message>
         <source>Setup guide...</source>
-        <translation>Sozlash yoʻriqnomasi...</translation>
+        <translation>Boshlangʻich sozlash...</translation>
     </message>
 </context>
 <context>
@@ -178,7 +178,7 @@
     </message>
     <message>
         <source>System default</source>
-        <translation>Tizimdagi standart</translation>
+        <translation>Tizim boʻyicha</translation>
     </message>
     <message>
         <source>Not connected</source>
@@ -209,11 +209,11 @@
     </message>
     <message>
         <source>Keep of each pause</source>
-        <translation>Har bir pauzadan qoldirish</translation>
+        <translation>Pauza qoldigʻi</translation>
     </message>
     <message>
         <source>System default</source>
-        <translation>Tizimdagi standart</translation>
+        <translation>Tizim boʻyicha</translation>
     </message>
     <message>
         <source> — not connected</source>
@@ -228,7 +228,7 @@
     </message>
     <message>
         <source>Gemini returned </source>
-        <translation>Gemini qaytargan kod </translation>
+        <translation>Gemini xato kodi </translation>
     </message>
     <message>
         <source>Could not read the Gemini response: </source>
@@ -287,11 +287,11 @@
     </message>
     <message>
         <source>smart (tidied up)</source>
-        <translation>aqlli (tartibga solingan)</translation>
+        <translation>tahrir bilan</translation>
     </message>
     <message>
         <source>verbatim (every word)</source>
-        <translation>soʻzma-soʻz (har bir soʻz)</translation>
+        <translation>soʻzma-soʻz</translation>
     </message>
     <message>
         <source>Transcription</source>
@@ -299,11 +299,11 @@
     </message>
     <message>
         <source>names the model tends to mishear</source>
-        <translation>model notoʻgʻri eshitishi mumkin boʻlgan nomlar</translation>
+        <translation>model koʻpincha notoʻgʻri eshitadigan nomlar</translation>
     </message>
     <message>
         <source>Known words</source>
-        <translation>Maʼlum soʻzlar</translation>
+        <translation>Shaxsiy lugʻat</translation>
     </message>
     <message>
         <source>uz-UZ, ru-RU, en-US</source>
@@ -319,7 +319,7 @@
     </message>
     <message>
         <source>low (blocks long audio)</source>
-        <translation>past (uzun audioni toʻsadi)</translation>
+        <translation>past (uzun yozuvlarni rad etadi)</translation>
     </message>
     <message>
         <source>high</source>
@@ -327,7 +327,7 @@
     </message>
     <message>
         <source>Thinking</source>
-        <translation>Fikrlash</translation>
+        <translation>Fikrlash darajasi</translation>
     </message>
     <message>
         <source>Prompt</source>
@@ -335,11 +335,11 @@
     </message>
     <message>
         <source>The mode and the word list above are added to this automatically.</source>
-        <translation>Rejim va yuqoridagi soʻzlar roʻyxati bunga avtomatik qoʻshiladi.</translation>
+        <translation>Yuqoridagi rejim va shaxsiy lugʻat koʻrsatmaga avtomatik qoʻshiladi.</translation>
     </message>
     <message>
         <source>Reload</source>
-        <translation>Qayta yuklash</translation>
+        <translation>Yangilash</translation>
     </message>
     <message>
         <source>Load</source>
@@ -347,11 +347,11 @@
     </message>
     <message>
         <source>Drops filler words, resolves spoken corrections, formats numbers and dates.</source>
-        <translation>Toʻldiruvchi soʻzlarni olib tashlaydi, ogʻzaki tuzatishlarni hisobga oladi, sonlar va sanalarni formatlaydi.</translation>
+        <translation>Parazit soʻzlarni olib tashlaydi, ogʻzaki tuzatishlarni hisobga oladi, sonlar va sanalarni odatdagi shaklda yozadi.</translation>
     </message>
     <message>
         <source>Writes down exactly what was said.</source>
-        <translation>Aytilganini aynan yozib oladi.</translation>
+        <translation>Aytilganini aynan yozadi.</translation>
     </message>
     <message>
         <source>Loading models...</source>
@@ -413,7 +413,7 @@
     <name>HUDView</name>
     <message>
         <source>Send it (or let the keys go)</source>
-        <translation>Yuborish (yoki klavishlarni qoʻyib yuboring)</translation>
+        <translation>Yuborish (yoki klavishlarni qoʻyib yuborish)</translation>
     </message>
     <message>
         <source>Cancel (Esc)</source>
@@ -421,7 +421,7 @@
     </message>
     <message>
         <source>Click to record, or hold %1</source>
-        <translation>Yozish uchun bosing yoki %1 ni bosib turing</translation>
+        <translation>Yozish uchun bosing yoki bosib turing: %1</translation>
     </message>
 </context>
 <context>
@@ -432,7 +432,7 @@
     </message>
     <message>
         <source>Insert into the front app</source>
-        <translation>Oldingi dasturga kiritish</translation>
+        <translation>Faol ilovaga qoʻyish</translation>
     </message>
     <message>
         <source>Delete</source>
@@ -455,11 +455,11 @@
     </message>
     <message>
         <source>No transcripts yet</source>
-        <translation>Hali matnlar yoʻq</translation>
+        <translation>Hozircha matn yoʻq</translation>
     </message>
     <message>
         <source>Hold %1 and talk, or click the floating button.</source>
-        <translation>%1 ni bosib turib gapiring yoki suzuvchi tugmani bosing.</translation>
+        <translation>Gapirish uchun bosib turing: %1. Yoki suzuvchi tugmani bosing.</translation>
     </message>
     <message>
         <source>Delete every transcript?</source>
@@ -535,11 +535,11 @@
     </message>
     <message>
         <source>Turn on Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Microphone, then come back.</source>
-        <translation>Tizimning maxfiylik va ovoz sozlamalarida mikrofonga ruxsat bering, soʻng bu yerga qayting.</translation>
+        <translation>Tizimning maxfiylik va tovush sozlamalarida mikrofonga ruxsat bering, soʻng bu yerga qayting.</translation>
     </message>
     <message>
         <source>Open System Settings</source>
-        <translation>Ovoz sozlamalarini ochish</translation>
+        <translation>Tovush sozlamalarini ochish</translation>
     </message>
     <message>
         <source>Microphone allowed</source>
@@ -596,31 +596,31 @@
     </message>
     <message>
         <source>Play sounds</source>
-        <translation>Tovushlarni chalish</translation>
+        <translation>Tovush signallarini berish</translation>
     </message>
     <message>
         <source>Hold to talk</source>
-        <translation>Bosib turing va gapiring</translation>
+        <translation>Tezkor klavish</translation>
     </message>
     <message>
         <source>Hold for</source>
-        <translation>Bosib turish</translation>
+        <translation>Bosib turish vaqti</translation>
     </message>
     <message>
         <source>Paste (Cmd+V)</source>
-        <translation>Joylash (Ctrl+V)</translation>
+        <translation>Bufer orqali (Ctrl+V)</translation>
     </message>
     <message>
         <source>Type characters</source>
-        <translation>Belgilarni terish</translation>
+        <translation>Harfma-harf terish</translation>
     </message>
     <message>
         <source>Insert with</source>
-        <translation>Kiritish usuli</translation>
+        <translation>Qoʻyish usuli</translation>
     </message>
     <message>
         <source>Line break</source>
-        <translation>Qator uzilishi</translation>
+        <translation>Yangi qator</translation>
     </message>
 </context>
 <context>
@@ -658,7 +658,7 @@
     </message>
     <message>
         <source>Hold to talk</source>
-        <translation>Bosib turing va gapiring</translation>
+        <translation>Tezkor klavish</translation>
     </message>
     <message>
         <source>You can also click the floating button at the bottom of the screen. Everything you say is kept in History.</source>
@@ -673,7 +673,7 @@
     </message>
     <message>
         <source>Vesk Voice is up to date.</source>
-        <translation>Sizda Vesk Voice dasturining eng soʻnggi versiyasi oʻrnatilgan.</translation>
+        <translation>Sizda Vesk Voice ilovasining eng soʻnggi versiyasi oʻrnatilgan.</translation>
     </message>
     <message>
         <source>Vesk Voice %1 is available.</source>
@@ -681,7 +681,7 @@
     </message>
     <message>
         <source>This copy of Vesk Voice is updated by your system's package manager.</source>
-        <translation>Vesk Voice dasturining bu nusxasi tizimning paket menejeri orqali yangilanadi.</translation>
+        <translation>Vesk Voice ilovasining bu nusxasi tizimning paket menejeri orqali yangilanadi.</translation>
     </message>
     <message>
         <source>Could not check for updates: %1</source>

@@ -94,6 +94,68 @@ private Q_SLOTS:
         }
     }
 
+    // The glossary's words to avoid appear in no text a user sees, and no Uzbek case ending stands
+    // apart from a placeholder or a key name ("Oʻng Ctrl ni").
+    void wordingFollowsGlossary()
+    {
+        QFile glossary(TestSupport::sourceDir() + QStringLiteral("/translations/GLOSSARY.md"));
+        QVERIFY(glossary.open(QIODevice::ReadOnly | QIODevice::Text));
+        QHash<QString, QList<std::pair<QString, QRegularExpression>>> avoid; // language -> terms
+        static const QRegularExpression term(QStringLiteral("`([^`]+)`"));
+        bool inTable = false;
+        for (const QString &line : QString::fromUtf8(glossary.readAll()).split(QLatin1Char('\n'))) {
+            if (line.startsWith(QLatin1String("## ")))
+                inTable = line == QLatin1String("## Words to avoid");
+            const QStringList cells = line.split(QLatin1Char('|'));
+            if (!inTable || cells.size() < 4)
+                continue;
+            const QString language = cells[1].trimmed();
+            for (auto it = term.globalMatch(cells[2]); it.hasNext();) {
+                const QString written = it.next().captured(1);
+                QString word = written;
+                const bool stem = word.endsWith(QLatin1Char('*'));
+                if (stem)
+                    word.chop(1);
+                QString pattern = QRegularExpression::escape(word);
+                if (word.front().isLetterOrNumber())
+                    pattern.prepend(QLatin1String("\\b"));
+                if (!stem && word.back().isLetterOrNumber())
+                    pattern.append(QLatin1String("\\b"));
+                avoid[language].append(
+                    {written, QRegularExpression(
+                                  pattern, QRegularExpression::CaseInsensitiveOption |
+                                               QRegularExpression::UseUnicodePropertiesOption)});
+            }
+        }
+        const QStringList languages{QStringLiteral("uz"), QStringLiteral("ru"),
+                                    QStringLiteral("en")};
+        for (const QString &code : languages)
+            QVERIFY2(!avoid.value(code).isEmpty(), qPrintable(code));
+
+        static const QRegularExpression detachedEnding(
+            QStringLiteral("(%\\d|\\b(Ctrl|Super|Shift|Alt|Enter|Esc)) (ni|ga|da|dan|ning)\\b"),
+            QRegularExpression::UseUnicodePropertiesOption);
+        for (const QString &code : languages) {
+            QStringList keys;
+            const Table table =
+                read(TestSupport::sourceDir() + QStringLiteral("/translations/vesk_") + code +
+                         QStringLiteral(".ts"),
+                     &keys);
+            QVERIFY(keys.size() > 50);
+            QStringList found;
+            for (const QString &key : keys) {
+                const QString text = table.value(key, key.section(QLatin1Char('\n'), 1));
+                for (const auto &[word, re] : avoid.value(code))
+                    if (re.match(text).hasMatch())
+                        found.append(word + QStringLiteral(" in: ") + text);
+                if (code == QLatin1String("uz") && detachedEnding.match(text).hasMatch())
+                    found.append(QStringLiteral("detached ending in ") + text);
+            }
+            QVERIFY2(found.isEmpty(),
+                     qPrintable(code + QStringLiteral(": ") + found.join(QStringLiteral(" | "))));
+        }
+    }
+
     void compiledTablesLoad()
     {
         for (const QString &code : {QStringLiteral("uz"), QStringLiteral("ru")}) {
