@@ -1,5 +1,7 @@
 #include "GeminiClient.h"
 
+#include "PlainText.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -27,6 +29,9 @@ QList<QJsonObject> objectsOrEmpty(const QJsonValue &value)
     return arrayOfObjects(value).value_or(QList<QJsonObject>());
 }
 
+// The transcript as every consumer gets it: pasted, typed, kept in the history, printed. Control
+// characters from the service would act there (a terminal runs escape sequences, also when the
+// text is pasted into one later), so they go here, once; line feeds and tabs stay.
 QString joinedTexts(const QList<QJsonObject> &parts)
 {
     QString text;
@@ -34,7 +39,7 @@ QString joinedTexts(const QList<QJsonObject> &parts)
         if (const QJsonValue t = part.value(QLatin1String("text")); t.isString())
             text += t.toString();
     }
-    return text;
+    return PlainText::withoutControls(text).trimmed();
 }
 
 // The top-level object of an answer, or why there is none.
@@ -90,7 +95,7 @@ GeminiResult<QString> GeminiClient::generatedText(const QByteArray &body)
             const QJsonValue thought = part.value(QLatin1String("thought"));
             return thought.isBool() && thought.toBool();
         });
-        if (const QString text = joinedTexts(parts).trimmed(); !text.isEmpty())
+        if (const QString text = joinedTexts(parts); !text.isEmpty())
             return text;
         const QJsonValue reason = candidate.value(QLatin1String("finishReason"));
         if (!reason.isString() || reason.toString() == QLatin1String("STOP"))
@@ -115,7 +120,7 @@ GeminiResult<QString> GeminiClient::interactionText(const QByteArray &body)
     QList<QJsonObject> contents;
     for (const QJsonObject &step : objectsOrEmpty(answer.value().value(QLatin1String("steps"))))
         contents += objectsOrEmpty(step.value(QLatin1String("content")));
-    const QString text = joinedTexts(contents).trimmed();
+    const QString text = joinedTexts(contents);
     if (text.isEmpty())
         return GeminiError::emptyResponse();
     return text;
@@ -134,8 +139,13 @@ GeminiResult<QStringList> GeminiClient::modelNames(const QByteArray &body)
 
     QStringList names;
     for (const QJsonObject &model : *models) {
+        // Printed by the command line and shown in menus: no control characters either.
         if (const QJsonValue name = model.value(QLatin1String("name")); name.isString())
-            names.append(name.toString().remove(QStringLiteral("models/")));
+            if (const QString clean = PlainText::withoutControls(name.toString())
+                                          .remove(QStringLiteral("models/"))
+                                          .simplified();
+                !clean.isEmpty())
+                names.append(clean);
     }
     std::stable_sort(names.begin(), names.end(), codePointLess);
     return names;
