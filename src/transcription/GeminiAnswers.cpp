@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <algorithm>
 
@@ -61,16 +62,48 @@ bool codePointLess(const QString &a, const QString &b)
     return a.toUtf8() < b.toUtf8();
 }
 
+// The beginning of the "message" string of an error object whose end was cut off (only the
+// beginning of a long error answer is read), or nothing.
+std::optional<QString> cutMessage(const QByteArray &body)
+{
+    static const QRegularExpression start(
+        QStringLiteral(R"(^\s*\{\s*"error"\s*:\s*\{.*?"message"\s*:\s*")"),
+        QRegularExpression::DotMatchesEverythingOption);
+    const QString text = QString::fromUtf8(body);
+    const QRegularExpressionMatch match = start.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    QString rest = text.mid(match.capturedEnd());
+    for (qsizetype i = 0; i < rest.size(); ++i) {
+        if (rest.at(i) == u'\\')
+            ++i;
+        else if (rest.at(i) == u'"')
+            rest.truncate(i);
+    }
+    // The cut may have split an escape: drop what cannot be read, a few characters at most.
+    for (int dropped = 0; dropped <= 6 && !rest.isEmpty(); ++dropped, rest.chop(1)) {
+        const QJsonDocument doc =
+            QJsonDocument::fromJson(QStringLiteral("[\"%1\"]").arg(rest).toUtf8());
+        if (doc.isArray() && doc.array().at(0).isString())
+            return doc.array().at(0).toString() + QChar(0x2026);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 QString GeminiClient::errorMessage(const QByteArray &body)
 {
-    const QJsonDocument doc = QJsonDocument::fromJson(body);
+    QJsonParseError parse{};
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &parse);
     if (doc.isObject()) {
         const QJsonValue error = doc.object().value(QLatin1String("error"));
         if (const QJsonValue message = error.toObject().value(QLatin1String("message"));
             error.isObject() && message.isString())
             return message.toString();
+    } else if (parse.error != QJsonParseError::NoError) {
+        if (const auto message = cutMessage(body))
+            return *message;
     }
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(body);
