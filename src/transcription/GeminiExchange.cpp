@@ -179,6 +179,9 @@ void GeminiExchange::sendAttempt()
                          QNetworkRequest::ManualRedirectPolicy);
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    // HTTP/1.1 without pipelining: the protocol whose behaviour on a dropped
+    // connection the one-shot body below pins down.
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     request.setAttribute(QNetworkRequest::HttpPipeliningAllowedAttribute, false);
     // Qt would otherwise copy the body into a rewindable buffer of its own.
     request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
