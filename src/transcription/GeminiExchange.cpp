@@ -2,11 +2,11 @@
 
 #include "GeminiClient.h"
 
+#include <QCoreApplication>
+#include <QIODevice>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QCoreApplication>
-#include <QIODevice>
 #include <algorithm>
 #include <atomic>
 #include <cstring>
