@@ -227,6 +227,26 @@
         <translation type="unfinished" />
     </message>
     <message>
+        <source>a redirect, not followed</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>a redirect to %1, not followed</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>no message</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>the answer is larger than %1 MB</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>the connection was closed before an answer came</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
         <source>Gemini returned </source>
         <translation type="unfinished" />
     </message>

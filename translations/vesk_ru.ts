@@ -227,6 +227,26 @@
         <translation>нет ответа за %1 с</translation>
     </message>
     <message>
+        <source>a redirect, not followed</source>
+        <translation>перенаправление, не выполнено</translation>
+    </message>
+    <message>
+        <source>a redirect to %1, not followed</source>
+        <translation>перенаправление на %1, не выполнено</translation>
+    </message>
+    <message>
+        <source>no message</source>
+        <translation>без сообщения</translation>
+    </message>
+    <message>
+        <source>the answer is larger than %1 MB</source>
+        <translation>ответ больше %1 МБ</translation>
+    </message>
+    <message>
+        <source>the connection was closed before an answer came</source>
+        <translation>соединение закрыто до получения ответа</translation>
+    </message>
+    <message>
         <source>Gemini returned </source>
         <translation>Gemini вернул код </translation>
     </message>

@@ -227,6 +227,26 @@
         <translation>%1 soniya ichida javob kelmadi</translation>
     </message>
     <message>
+        <source>a redirect, not followed</source>
+        <translation>qayta yoʻnaltirish, unga oʻtilmadi</translation>
+    </message>
+    <message>
+        <source>a redirect to %1, not followed</source>
+        <translation>%1 manziliga qayta yoʻnaltirish, unga oʻtilmadi</translation>
+    </message>
+    <message>
+        <source>no message</source>
+        <translation>xabarsiz</translation>
+    </message>
+    <message>
+        <source>the answer is larger than %1 MB</source>
+        <translation>javob %1 MB dan katta</translation>
+    </message>
+    <message>
+        <source>the connection was closed before an answer came</source>
+        <translation>javob kelmasidan oldin ulanish uzildi</translation>
+    </message>
+    <message>
         <source>Gemini returned </source>
         <translation>Gemini xato kodi </translation>
     </message>
