@@ -105,16 +105,18 @@ void TextInjector::runQueue()
 
 void TextInjector::typeText(const QString &text, NewlineMode mode)
 {
-    m_poster->beginInsertion();
-    for (const TypingStep &step : TypingPlan::plan(text, mode)) {
+    const QList<TypingStep> steps = TypingPlan::plan(text, mode);
+    QString characters;
+    for (const TypingStep &step : steps)
+        characters += step.text;
+    m_poster->beginInsertion(characters);
+    for (const TypingStep &step : steps) {
         if (step.kind == TypingStep::Kind::lineBreak)
             m_poster->postKey(KeyPoster::Key::returnKey, step.flags);
         else
             typeCharacters(step.text);
         sleepMs(TypingPlan::pauseAfterMs(step));
     }
-    // The keyboard map goes back only once the target has read every key through it.
-    sleepMs(m_poster->settleMs());
     m_poster->endInsertion();
 }
 
@@ -139,7 +141,7 @@ void TextInjector::pasteText(const QString &text)
         m_selection.borrow(text);
 
     QTimer::singleShot(pasteKeyDelayMs, this, [this, keys] {
-        m_poster->beginInsertion();
+        m_poster->beginInsertion(QString());
         switch (keys) {
         case PasteKeys::controlV:
             m_poster->postKey(KeyPoster::Key::v, ModifierFlag::control);

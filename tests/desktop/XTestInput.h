@@ -11,6 +11,15 @@ namespace XTestInput {
 // Key codes of the server's map, looked up by keysym name ("Control_R", "Escape").
 int keycode(const char *keysymName);
 void key(int keycode, bool down);
+// The same through the X server's own keyboard device, as a physical keyboard would: a key held
+// there is not one the XTEST device pressed. False when the server has no such device.
+bool keyOnCoreKeyboard(int keycode, bool down);
+// What the key code types at its first level, as a keysym name ("" for none).
+QString keysymAt(int keycode);
+// Binds the key code to one keysym, as another program changing the keyboard map would.
+void bindKeycode(int keycode, const char *keysymName);
+// Whether Caps Lock is on.
+bool capsLockOn();
 // Whether some key code types the keysym right now (asked afresh, not from Xlib's cache).
 bool keysymOnKeyboard(const char *keysymName);
 void click(int button);

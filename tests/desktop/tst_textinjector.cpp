@@ -20,7 +20,7 @@ public:
     QStringList windowClass;
 
     explicit RecordingPoster(QStringList *into) : log(into) {}
-    void beginInsertion() override { log->append(QStringLiteral("begin")); }
+    void beginInsertion(const QString &) override { log->append(QStringLiteral("begin")); }
     int postText(QString &text) override
     {
         log->append(QStringLiteral("text:") + text);
@@ -42,7 +42,6 @@ public:
             name += QStringLiteral(" pastes ") + QGuiApplication::clipboard()->text();
         log->append(name);
     }
-    int settleMs() const override { return 0; }
     void endInsertion() override { log->append(QStringLiteral("end")); }
     QStringList focusedWindowClass() override { return windowClass; }
 };

@@ -98,6 +98,31 @@ private Q_SLOTS:
         QCOMPARE(m_calls.size(), 2);
     }
 
+    void lockKeysDuringADictationDoNotCancel_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        for (const char *key : {"Caps_Lock", "Num_Lock", "Scroll_Lock", "ISO_Next_Group"})
+            QTest::newRow(key) << QByteArray(key);
+    }
+
+    void lockKeysDuringADictationDoNotCancel()
+    {
+        QFETCH(QByteArray, key);
+        if (XTestInput::keycode(key.constData()) == 0)
+            QSKIP("the keyboard map has no such key");
+        startMonitor(HotkeyKind::fn);
+        press("Control_R");
+        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+        // Twice, so that a lock is left as it was.
+        for (int i = 0; i < 2; ++i) {
+            press(key.constData());
+            release(key.constData());
+        }
+        QTest::qWait(200);
+        release("Control_R");
+        QTRY_COMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
+    }
+
     void shiftDuringControlHoldStops()
     {
         startMonitor(HotkeyKind::control);
