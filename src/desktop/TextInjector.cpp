@@ -136,26 +136,28 @@ void TextInjector::pasteText(const QString &text)
     // The previous paste's selection goes back when this one does not use it.
     if (keys != PasteKeys::shiftInsert)
         m_selection.giveBack();
-    m_clipboard.borrow(text);
+    const auto pressKeys = [this, keys] {
+        QTimer::singleShot(pasteKeyDelayMs, this, [this, keys] {
+            m_poster->beginInsertion(QString());
+            switch (keys) {
+            case PasteKeys::controlV:
+                m_poster->postKey(KeyPoster::Key::v, ModifierFlag::control);
+                break;
+            case PasteKeys::controlShiftV:
+                m_poster->postKey(KeyPoster::Key::v, ModifierFlag::control | ModifierFlag::shift);
+                break;
+            case PasteKeys::shiftInsert:
+                m_poster->postKey(KeyPoster::Key::insert, ModifierFlag::shift);
+                break;
+            }
+            m_poster->endInsertion();
+            QTimer::singleShot(restoreDelayMs, this, &TextInjector::pasteDone);
+        });
+    };
     if (keys == PasteKeys::shiftInsert)
-        m_selection.borrow(text);
-
-    QTimer::singleShot(pasteKeyDelayMs, this, [this, keys] {
-        m_poster->beginInsertion(QString());
-        switch (keys) {
-        case PasteKeys::controlV:
-            m_poster->postKey(KeyPoster::Key::v, ModifierFlag::control);
-            break;
-        case PasteKeys::controlShiftV:
-            m_poster->postKey(KeyPoster::Key::v, ModifierFlag::control | ModifierFlag::shift);
-            break;
-        case PasteKeys::shiftInsert:
-            m_poster->postKey(KeyPoster::Key::insert, ModifierFlag::shift);
-            break;
-        }
-        m_poster->endInsertion();
-        QTimer::singleShot(restoreDelayMs, this, &TextInjector::pasteDone);
-    });
+        m_clipboard.borrow(text, [this, text, pressKeys] { m_selection.borrow(text, pressKeys); });
+    else
+        m_clipboard.borrow(text, pressKeys);
 }
 
 void TextInjector::pasteDone()

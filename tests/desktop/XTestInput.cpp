@@ -3,6 +3,9 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput.h>
+#include <atomic>
+#include <poll.h>
+#include <thread>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -208,6 +211,82 @@ QString focusedClass()
         focus = parent;
     }
     return QString();
+}
+
+struct HungClipboardOwner::Private
+{
+    QByteArray text;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> ready{false};
+    std::thread thread;
+
+    void run()
+    {
+        Display *dpy = XOpenDisplay(nullptr);
+        if (!dpy) {
+            ready = true;
+            return;
+        }
+        const Window window = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
+        const Atom clipboard = XInternAtom(dpy, "CLIPBOARD", False);
+        const Atom targets = XInternAtom(dpy, "TARGETS", False);
+        const Atom utf8 = XInternAtom(dpy, "UTF8_STRING", False);
+        const Atom hung = XInternAtom(dpy, "application/x-hung", False);
+        XSetSelectionOwner(dpy, clipboard, window, CurrentTime);
+        XSync(dpy, False);
+        ready = true;
+        while (!stop) {
+            while (XPending(dpy)) {
+                XEvent event;
+                XNextEvent(dpy, &event);
+                if (event.type != SelectionRequest)
+                    continue;
+                const XSelectionRequestEvent &request = event.xselectionrequest;
+                XEvent reply{};
+                reply.xselection.type = SelectionNotify;
+                reply.xselection.requestor = request.requestor;
+                reply.xselection.selection = request.selection;
+                reply.xselection.target = request.target;
+                reply.xselection.time = request.time;
+                reply.xselection.property = request.property;
+                if (request.target == targets) {
+                    const long list[] = {long(targets), long(utf8), long(hung)};
+                    XChangeProperty(dpy, request.requestor, request.property, XA_ATOM, 32,
+                                    PropModeReplace, reinterpret_cast<const unsigned char *>(list),
+                                    3);
+                } else if (request.target == utf8) {
+                    XChangeProperty(dpy, request.requestor, request.property, utf8, 8,
+                                    PropModeReplace,
+                                    reinterpret_cast<const unsigned char *>(text.constData()),
+                                    int(text.size()));
+                } else if (request.target == hung) {
+                    continue; // never answers
+                } else {
+                    reply.xselection.property = None;
+                }
+                XSendEvent(dpy, request.requestor, False, NoEventMask, &reply);
+                XFlush(dpy);
+            }
+            pollfd p{ConnectionNumber(dpy), POLLIN, 0};
+            poll(&p, 1, 20);
+        }
+        XDestroyWindow(dpy, window);
+        XCloseDisplay(dpy);
+    }
+};
+
+HungClipboardOwner::HungClipboardOwner(const QByteArray &text) : d(std::make_unique<Private>())
+{
+    d->text = text;
+    d->thread = std::thread([this] { d->run(); });
+    while (!d->ready)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+HungClipboardOwner::~HungClipboardOwner()
+{
+    d->stop = true;
+    d->thread.join();
 }
 
 } // namespace XTestInput

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QPoint>
+#include <memory>
 #include <QString>
 #include <QStringList>
 
@@ -33,5 +35,20 @@ QStringList property(unsigned long window, const char *name);
 QPoint origin(unsigned long window);
 // The WM_CLASS instance name of the window that has the input focus (or of its parents).
 QString focusedClass();
+
+// Another program's clipboard offering text and one more format that it never answers for, as
+// a hung application would; from a thread and a connection of its own.
+class HungClipboardOwner
+{
+public:
+    explicit HungClipboardOwner(const QByteArray &text);
+    ~HungClipboardOwner();
+    HungClipboardOwner(const HungClipboardOwner &) = delete;
+    HungClipboardOwner &operator=(const HungClipboardOwner &) = delete;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
 
 } // namespace XTestInput

@@ -95,7 +95,7 @@ class X11InsertTest : public QObject
         QVERIFY(m_client.waitForStarted());
         QByteArray said;
         QTRY_VERIFY_WITH_TIMEOUT((said += m_client.readAllStandardOutput()).startsWith("ready"),
-                                 20000);
+                                 30000);
         waitForFocus(instance);
     }
 
@@ -111,6 +111,8 @@ private Q_SLOTS:
     {
         QFile::remove(outputFile());
         m_injector = std::make_unique<TextInjector>(createKeyPoster());
+        m_client.kill();
+        m_client.waitForFinished();
         m_client.setProgram(TestSupport::binaryDir() +
                             QStringLiteral("/tests/desktop/vesk_textclient"));
         m_client.setArguments({outputFile()});
@@ -118,7 +120,7 @@ private Q_SLOTS:
         QVERIFY(m_client.waitForStarted());
         QByteArray said;
         QTRY_VERIFY_WITH_TIMEOUT((said += m_client.readAllStandardOutput()).startsWith("ready"),
-                                 10000);
+                                 30000);
         waitForFocus(QStringLiteral("vesk_textclient"));
     }
 
@@ -320,6 +322,29 @@ private Q_SLOTS:
         QTRY_COMPARE(received(), QStringLiteral("over an image"));
         waitIdle();
         QCOMPARE(clipboardOf("clipboard", "image/png"), png);
+    }
+
+    void hungClipboardOwnerHoldsUpNothing()
+    {
+        XTestInput::HungClipboardOwner owner("kept text");
+        QTRY_COMPARE(clipboardOf("clipboard"), QByteArray("kept text"));
+        // How long the event loop goes without turning while the paste asks the owner for a
+        // format it never gives: Qt alone would wait 5 s for it.
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 longest = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, this, [&] {
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        clock.start();
+        tick.start(10);
+        insert(QStringLiteral("over a hung owner"), "paste");
+        QTRY_COMPARE(received(), QStringLiteral("over a hung owner"));
+        waitIdle();
+        QVERIFY2(longest < 1000, qPrintable(QString::number(longest)));
+        QCOMPARE(clipboardOf("clipboard"), QByteArray("kept text"));
     }
 
     void twoPastesInARowEndWithTheUsersText()
