@@ -244,10 +244,10 @@ private Q_SLOTS:
         insert(QStringLiteral("Привет Zeit yes"), "type");
         QTRY_COMPARE(received(), QStringLiteral("中文 okПривет Zeit yes"));
         // Another program takes a key code the bindings still hold: it stays as they left it.
-        const int taken = XTestInput::keycode("U043F");
+        const int taken = XTestInput::keycode("U0440");
         QVERIFY(taken != 0);
         XTestInput::bindKeycode(taken, "F20");
-        QTRY_VERIFY_WITH_TIMEOUT(!XTestInput::keysymOnKeyboard("U0440"), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!XTestInput::keysymOnKeyboard("U0438"), 20000);
         QCOMPARE(XTestInput::keysymAt(taken), QStringLiteral("F20"));
         XTestInput::bindKeycode(taken, "NoSymbol");
     }
