@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cstdio>
 
 // Insertions into real clients under the X server: a Qt text field that reports what it holds,
 // and xterm. The "user's" clipboard comes from another program (xclip), as on a desktop.
@@ -78,6 +79,9 @@ class X11InsertTest : public QObject
 
     void waitIdle() { QTRY_VERIFY_WITH_TIMEOUT(!m_injector->isBusy(), 10000); }
 
+    // This process was started by the termination test, to type into its client and be ended.
+    static bool typesForAParent() { return qEnvironmentVariableIsSet("VESK_TEST_TYPE_AND_WAIT"); }
+
     // A keyboard layout as a user's desktop sets it; cleanup() puts back the US one.
     static void setLayout(const char *layout)
     {
@@ -109,8 +113,10 @@ private Q_SLOTS:
 
     void init()
     {
-        QFile::remove(outputFile());
         m_injector = std::make_unique<TextInjector>(createKeyPoster());
+        if (typesForAParent())
+            return;
+        QFile::remove(outputFile());
         m_client.kill();
         m_client.waitForFinished();
         m_client.setProgram(TestSupport::binaryDir() +
@@ -161,6 +167,32 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         insert(text, "type");
         QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 10000);
+    }
+
+    void bindingsGoBackWhenTheProcessIsTerminated()
+    {
+        if (typesForAParent()) {
+            insert(QStringLiteral("中文"), "type");
+            std::printf("typed\n");
+            std::fflush(stdout);
+            QTest::qWait(30000);
+            return;
+        }
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VESK_TEST_TYPE_AND_WAIT"), QStringLiteral("1"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("-nocrashhandler"),
+                     QStringLiteral("bindingsGoBackWhenTheProcessIsTerminated")});
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("typed"), 30000);
+        QTRY_COMPARE(received(), QStringLiteral("中文"));
+        QVERIFY(XTestInput::keysymOnKeyboard("U4E2D"));
+        child.terminate();
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit); // the signal still ends it
+        QVERIFY(!XTestInput::keysymOnKeyboard("U4E2D"));
     }
 
     void theKeyboardMapIsPutBackAfterAWhile()
