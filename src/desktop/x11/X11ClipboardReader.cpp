@@ -1,11 +1,11 @@
 #include "ClipboardReader.h"
 
+#include "Log.h"
 #include "X11Support.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QLoggingCategory>
 #include <QMetaObject>
 #include <QPointer>
 #include <QThreadPool>
@@ -14,8 +14,6 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
-
-Q_LOGGING_CATEGORY(lcClipboardReader, "vesk.clipboard")
 
 namespace {
 
@@ -129,7 +127,7 @@ private:
     int m_requests = 0;
 };
 
-QList<ClipboardReader::Format> readSelection(const char *selectionName)
+QList<ClipboardReader::Format> readSelection(const char *selectionName, QStringList &skipped)
 {
     QList<ClipboardReader::Format> formats;
     X11::DisplayPtr display = X11::openDisplay();
@@ -143,12 +141,11 @@ QList<ClipboardReader::Format> readSelection(const char *selectionName)
     QByteArray targetData;
     Atom type = None;
     if (!reader.convert(selection, XInternAtom(dpy, "TARGETS", False), targetData, type)) {
-        qCWarning(lcClipboardReader) << "the clipboard owner did not list its formats in time";
+        skipped.append(QStringLiteral("TARGETS"));
         return formats;
     }
     const auto *targets = reinterpret_cast<const long *>(targetData.constData());
     const qsizetype count = targetData.size() / qsizetype(sizeof(long));
-    QStringList skipped;
     for (qsizetype i = 0; i < count; ++i) {
         char *atomName = XGetAtomName(dpy, Atom(targets[i]));
         const QString name = QString::fromLatin1(atomName ? atomName : "");
@@ -166,9 +163,6 @@ QList<ClipboardReader::Format> readSelection(const char *selectionName)
         else
             skipped.append(name);
     }
-    if (!skipped.isEmpty())
-        qCWarning(lcClipboardReader) << "clipboard formats not kept, their owner did not answer in"
-                                     << ClipboardReader::perFormatMs << "ms:" << skipped;
     return formats;
 }
 
@@ -180,11 +174,17 @@ public:
         const char *selection = mode == QClipboard::Selection ? "PRIMARY" : "CLIPBOARD";
         QPointer<QObject> target(context);
         QThreadPool::globalInstance()->start([selection, target, done = std::move(done)] {
-            QList<Format> formats = readSelection(selection);
+            QStringList skipped;
+            QList<Format> formats = readSelection(selection, skipped);
             // Back on the main thread, where the context lives or has died.
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
-                [target, done, formats = std::move(formats)] {
+                [target, done, skipped, formats = std::move(formats)] {
+                    if (!skipped.isEmpty())
+                        Log::write(QStringLiteral("clipboard formats not kept, their owner did not "
+                                                  "answer in %1 ms: %2")
+                                       .arg(ClipboardReader::perFormatMs)
+                                       .arg(skipped.join(QStringLiteral(", "))));
                     if (target)
                         done(formats);
                 },

@@ -1,6 +1,7 @@
 #include "X11KeyPoster.h"
 
 #include "KeyEvent.h"
+#include "Log.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -19,7 +20,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-Q_LOGGING_CATEGORY(lcKeyPoster, "vesk.keyposter")
+Q_LOGGING_CATEGORY(lcKeyPoster, "vesk.keyposter", QtInfoMsg)
 
 namespace {
 
@@ -640,7 +641,10 @@ void X11KeyPoster::postKey(Key key, quint64 flags)
         keycode = layoutKeycode(key == Key::insert ? XK_Insert : XK_Return);
     }
     if (!keycode) {
-        qCWarning(lcKeyPoster) << "the keyboard map has no key for" << int(key);
+        Log::write(QStringLiteral("the keyboard map has no key to press for %1")
+                       .arg(key == Key::v        ? QStringLiteral("paste")
+                            : key == Key::insert ? QStringLiteral("Insert")
+                                                 : QStringLiteral("Return")));
         return;
     }
     std::vector<int> modifiers;
