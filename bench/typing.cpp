@@ -1,6 +1,7 @@
 // Typing a long mixed-script transcript into a real Qt text field: the app's typing insertion
 // against `xdotool type --delay 0`, each into a fresh empty field, timed from the start to the
-// field holding the whole text, and checked character for character.
+// field holding the whole text, and checked character for character. Then a short dictation
+// into Qt and Tk fields while two busy loops load the machine: how often each typer is exact.
 //
 // Needs an X server with a window manager that gives new windows the focus; bench/run starts one.
 #include "KeyPoster.h"
@@ -147,17 +148,37 @@ Window focusedWindow(Display *d)
 // A fresh text client that holds the keyboard focus. The window manager gives it the focus only
 // after it has worked through the keymap changes of the run before, which after xdotool takes it
 // many seconds; so this also waits for the desktop to be idle again.
-bool startClient(QProcess &client, const QString &program, const QString &file, Display *d)
+bool startClient(QProcess &client, const QStringList &command, const QString &file, Display *d)
 {
     QFile::remove(file);
-    client.start(program, {file});
+    client.start(command.first(), command.mid(1) + QStringList{file});
     QByteArray said;
     if (!client.waitForStarted() ||
         !waitFor([&] { return (said += client.readAllStandardOutput()).contains('\n'); }, 120000) ||
         !said.startsWith("ready "))
         return false;
     const Window window = Window(said.mid(6).trimmed().toULongLong());
-    return waitFor([&] { return focusedWindow(d) == window; }, 10000);
+    // Toolkits put the focus on the window, on a frame of theirs around it (Tk) or inside it.
+    const auto above = [d](Window from, Window wanted) {
+        for (Window w = from; w != None;) {
+            if (w == wanted)
+                return true;
+            Window root = None, parent = None, *children = nullptr;
+            unsigned count = 0;
+            if (!XQueryTree(d, w, &root, &parent, &children, &count))
+                return false;
+            if (children)
+                XFree(children);
+            w = parent == root ? None : parent;
+        }
+        return false;
+    };
+    return waitFor(
+        [&] {
+            const Window focus = focusedWindow(d);
+            return focus > PointerRoot && (above(window, focus) || above(focus, window));
+        },
+        10000);
 }
 
 void stop(QProcess &process)
@@ -246,24 +267,107 @@ void report(const char *name, const std::vector<Result> &results, const QString 
     std::printf("%-18s runs: %s\n", "", qPrintable(runDetails(results, expected)));
 }
 
+int exactCount(const std::vector<Result> &results)
+{
+    return int(
+        std::count_if(results.begin(), results.end(), [](const Result &r) { return r.exact; }));
+}
+
+// Two busy loops, one per core of the machine the bench was written on, for as long as it lives.
+struct BusyLoops
+{
+    QProcess loops[2];
+    BusyLoops()
+    {
+        for (QProcess &loop : loops)
+            loop.start(QStringLiteral("sh"),
+                       {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+    }
+    ~BusyLoops()
+    {
+        for (QProcess &loop : loops)
+            stop(loop);
+    }
+};
+
+// The same short dictation, typed `runs` times by each typer into a fresh field of each client
+// while the machine is busy: how often it arrives exactly.
+bool underLoad(Display *d, TextInjector &injector, const QString &file, int runs,
+               const QString &only)
+{
+    const QString text = QStringLiteral("Salom, doʻstim! Bugun gʻalaba bizniki. Привет, как "
+                                        "дела? Ещё чуть-чуть: éèüß € 100. Hello, the quick "
+                                        "brown fox — yes ok!");
+    const QStringList clients[] = {
+        {QCoreApplication::applicationDirPath() + QStringLiteral("/bench_textclient")},
+        {QStringLiteral("/usr/bin/python3"), QStringLiteral(VESK_TK_CLIENT)}};
+    const char *names[] = {"Qt", "Tk"};
+    BusyLoops busy;
+    std::printf("== typing %d characters %d times into each client while two busy loops run\n",
+                int(text.size()), runs);
+    for (int c = 0; c < 2; ++c) {
+        if (!only.isEmpty() && only.compare(QLatin1String(names[c]), Qt::CaseInsensitive) != 0)
+            continue;
+        std::vector<Result> vesk, xdotool;
+        for (int run = 0; run < runs; ++run) {
+            for (int tool = 0; tool < 2; ++tool) {
+                QProcess client;
+                if (!startClient(client, clients[c], file, d)) {
+                    std::fprintf(stderr, "typing: the %s client did not get the focus\n", names[c]);
+                    return false;
+                }
+                if (tool == 0) {
+                    vesk.push_back(measure(d, file, text, [&] {
+                        injector.insert(text, QStringLiteral("type"),
+                                        QStringLiteral("shiftReturn"));
+                    }));
+                } else {
+                    QProcess typer;
+                    typer.setProcessChannelMode(QProcess::ForwardedChannels);
+                    xdotool.push_back(measure(d, file, text, [&] {
+                        typer.start(QStringLiteral("xdotool"),
+                                    {QStringLiteral("type"), QStringLiteral("--delay"),
+                                     QStringLiteral("0"), QStringLiteral("--"), text});
+                        typer.waitForFinished(int(timeoutMs));
+                    }));
+                    stop(typer);
+                }
+                stop(client);
+            }
+        }
+        std::printf("%s client: vesk (type) %d of %d exact, xdotool --delay 0 %d of %d exact\n",
+                    names[c], exactCount(vesk), runs, exactCount(xdotool), runs);
+        std::printf("  vesk    %s\n  xdotool %s\n", qPrintable(runDetails(vesk, text)),
+                    qPrintable(runDetails(xdotool, text)));
+        std::fflush(stdout);
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
     int runs = 3;
+    int loadRuns = 8;
+    QString loadClient; // "qt" or "tk"; both when empty
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--runs"))
-            runs = std::max(1, args[i + 1].toInt());
+            runs = std::max(0, args[i + 1].toInt());
+        if (args[i] == QLatin1String("--load-runs"))
+            loadRuns = std::max(0, args[i + 1].toInt());
+        if (args[i] == QLatin1String("--load-client"))
+            loadClient = args[i + 1];
     }
     Display *d = XOpenDisplay(nullptr);
     if (!d) {
         std::fprintf(stderr, "typing: needs an X server\n");
         return 1;
     }
-    const QString clientPath =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/bench_textclient");
+    const QStringList clientCommand{QCoreApplication::applicationDirPath() +
+                                    QStringLiteral("/bench_textclient")};
     const QString text = mixedText();
     QTemporaryDir work;
     const QString file = work.filePath(QStringLiteral("received.txt"));
@@ -274,7 +378,7 @@ int main(int argc, char **argv)
     for (int run = 0; run < runs; ++run) {
         for (int tool = 0; tool < 2; ++tool) {
             QProcess client;
-            if (!startClient(client, clientPath, file, d)) {
+            if (!startClient(client, clientCommand, file, d)) {
                 std::fprintf(stderr, "typing: the text client did not get the focus\n");
                 return 1;
             }
@@ -297,6 +401,11 @@ int main(int argc, char **argv)
         }
     }
 
+    if (runs == 0) {
+        const bool ok = underLoad(d, injector, file, loadRuns, loadClient);
+        XCloseDisplay(d);
+        return ok ? 0 : 1;
+    }
     std::printf("== typing %d characters of Uzbek, Russian and English into a Qt text field "
                 "(ms; median of %d)\n",
                 int(text.size()), runs);
@@ -309,6 +418,8 @@ int main(int argc, char **argv)
         xdotoolMs.push_back(r.ms);
     if (median(veskMs) > 0)
         std::printf("ratio xdotool/vesk %8.2f\n", median(xdotoolMs) / median(veskMs));
+    std::fflush(stdout);
+    const bool ok = loadRuns == 0 || underLoad(d, injector, file, loadRuns, loadClient);
     XCloseDisplay(d);
-    return 0;
+    return ok ? 0 : 1;
 }

@@ -51,13 +51,45 @@ QMimeData *ClipboardKeeper::transcriptData(const QString &transcript)
     return data;
 }
 
-void ClipboardKeeper::borrow(const QString &transcript)
+std::unique_ptr<QMimeData>
+ClipboardKeeper::mimeDataOf(const QList<ClipboardReader::Format> &formats)
 {
-    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (formats.isEmpty())
+        return nullptr;
+    auto data = std::make_unique<QMimeData>();
+    for (const ClipboardReader::Format &format : formats) {
+        if (format.mimeType == QLatin1String("UTF8_STRING"))
+            data->setText(QString::fromUtf8(format.data));
+        else
+            data->setData(format.mimeType, format.data);
+    }
+    return data;
+}
+
+void ClipboardKeeper::borrow(const QString &transcript, std::function<void()> ready)
+{
     // Still ours: a second insertion in a row, whose "previous contents" are only the first
     // transcript. Not ours any more: the user copied something, which is now theirs to keep.
-    if (!stillOurs())
-        m_saved = copyOf(clipboard->mimeData(m_mode));
+    if (stillOurs() || !m_reader) {
+        if (!stillOurs())
+            m_saved = copyOf(QGuiApplication::clipboard()->mimeData(m_mode));
+        put(transcript);
+        ready();
+        return;
+    }
+    QObject::disconnect(m_watch);
+    m_borrowed = false;
+    m_reader->read(m_mode, &m_context,
+                   [this, transcript, ready](const QList<ClipboardReader::Format> &formats) {
+                       m_saved = mimeDataOf(formats);
+                       put(transcript);
+                       ready();
+                   });
+}
+
+void ClipboardKeeper::put(const QString &transcript)
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
     QObject::disconnect(m_watch);
     QMimeData *data = transcriptData(transcript);
     clipboard->setMimeData(data, m_mode);

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "ClipboardReader.h"
+
 #include <QClipboard>
+#include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QMimeData;
@@ -16,10 +20,11 @@ public:
     ClipboardKeeper(const ClipboardKeeper &) = delete;
     ClipboardKeeper &operator=(const ClipboardKeeper &) = delete;
 
-    // Puts the transcript on the clipboard, first remembering the user's contents. While the
-    // clipboard still holds a transcript of ours, the user's contents remembered before stay the
-    // ones to put back.
-    void borrow(const QString &transcript);
+    // Puts the transcript on the clipboard, first remembering the user's contents, then calls
+    // ready. The contents are read off the interface's thread; the event loop runs meanwhile.
+    // While the clipboard still holds a transcript of ours, the user's contents remembered
+    // before stay the ones to put back.
+    void borrow(const QString &transcript, std::function<void()> ready);
     // Puts back what was remembered, when the clipboard still holds our transcript; with nothing
     // remembered the transcript stays.
     void giveBack();
@@ -27,6 +32,8 @@ public:
 
     // A copy of every format the mime data holds, or null when it holds none.
     static std::unique_ptr<QMimeData> copyOf(const QMimeData *source);
+    // Mime data of the formats read, or null when there are none.
+    static std::unique_ptr<QMimeData> mimeDataOf(const QList<ClipboardReader::Format> &formats);
     // Mime data with the transcript as plain text and the mark that asks clipboard managers not
     // to record it.
     static QMimeData *transcriptData(const QString &transcript);
@@ -35,7 +42,11 @@ private:
     QClipboard::Mode m_mode;
     // Whether the clipboard still holds the transcript put there last.
     bool stillOurs() const;
+    void put(const QString &transcript);
 
+    std::unique_ptr<ClipboardReader> m_reader = createClipboardReader();
+    // Reads that finish after this keeper is gone call nothing.
+    QObject m_context;
     std::unique_ptr<QMimeData> m_saved;
     bool m_borrowed = false;
     bool m_changedSince = false;

@@ -4,8 +4,8 @@
 #include <QStringList>
 #include <memory>
 
-// Posts synthetic keys into the focused window of the desktop. Calls are quick and never wait;
-// where the target needs time, the poster says how long and the caller comes back later.
+// Posts synthetic keys into the focused window of the desktop. Calls are quick and never wait
+// long; where the target needs time, the poster says how long and the caller comes back later.
 class KeyPoster
 {
 public:
@@ -18,17 +18,17 @@ public:
 
     virtual ~KeyPoster() = default;
 
-    // Before an insertion posts anything: lets go of the modifier keys the user still holds (and
-    // Caps Lock), so that they do not change the posted keys.
-    virtual void beginInsertion() = 0;
+    // Before an insertion posts anything: takes every character it will type (none for a paste),
+    // so that the keyboard map is made ready for all of them at once, and neutralises what would
+    // change the posted keys: modifiers the user still holds, Caps Lock and other locks.
+    virtual void beginInsertion(const QString &text) = 0;
     // Posts as much of the text as it can now and removes that from its front. When text is
-    // left, returns the milliseconds to wait before posting the rest.
+    // left, returns the milliseconds to wait before posting the rest (the target has not yet
+    // read keys whose key codes the rest needs).
     virtual int postText(QString &text) = 0;
     // Presses and releases the key with the modifiers in flags (ModifierFlag values).
     virtual void postKey(Key key, quint64 flags) = 0;
-    // How long the target may take to read the last posted key; endInsertion waits that long.
-    virtual int settleMs() const = 0;
-    // Puts back what the insertion changed (the keyboard map, Caps Lock).
+    // Puts back the locks; the keyboard map goes back once the target has read its keys.
     virtual void endInsertion() = 0;
     // The instance and class names of the focused window (WM_CLASS); empty when unknown.
     virtual QStringList focusedWindowClass() = 0;

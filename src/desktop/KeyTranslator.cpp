@@ -21,6 +21,7 @@ quint64 flagFor(KeyTranslator::Role role)
         return ModifierFlag::command;
     case R::none:
     case R::escape:
+    case R::ignored:
         break;
     }
     return 0;
@@ -49,6 +50,7 @@ int keyCodeFor(KeyTranslator::Role role)
     case R::superRight:
         return VirtualKey::rightCommand;
     case R::none:
+    case R::ignored:
         break;
     }
     return VirtualKey::other;
@@ -80,13 +82,26 @@ KeyTranslator::Role KeyTranslator::roleForKeysym(quint32 keysym)
         return Role::superLeft;
     case 0xffec: // Super_R
         return Role::superRight;
+    case 0xffe5: // Caps_Lock
+    case 0xffe6: // Shift_Lock
+    case 0xff7f: // Num_Lock
+    case 0xff14: // Scroll_Lock
+    case 0xff7e: // Mode_switch
+        return Role::ignored;
     default:
+        // ISO_Lock up to ISO_Last_Group_Lock and the level-five keys: latches, locks and
+        // layout switches.
+        if ((keysym >= 0xfe01 && keysym <= 0xfe0f && keysym != 0xfe03) ||
+            (keysym >= 0xfe11 && keysym <= 0xfe13))
+            return Role::ignored;
         return Role::none;
     }
 }
 
 std::optional<KeyEvent> KeyTranslator::press(quint32 keyId, Role role)
 {
+    if (role == Role::ignored)
+        return std::nullopt;
     if (!isModifier(role))
         return KeyEvent{KeyEvent::Type::keyDown, flags(), keyCodeFor(role)};
     // A modifier reports a change once per press, however long it is held.

@@ -15,6 +15,9 @@ public:
     {
         none,
         escape,
+        // Lock and group keys (Caps Lock, Num Lock, a layout switch): they change no flag the
+        // hotkey looks at, so they are no key press either.
+        ignored,
         shiftLeft,
         shiftRight,
         controlLeft,
@@ -26,7 +29,10 @@ public:
     };
 
     static Role roleForKeysym(quint32 keysym);
-    static bool isModifier(Role role) { return role != Role::none && role != Role::escape; }
+    static bool isModifier(Role role)
+    {
+        return role != Role::none && role != Role::escape && role != Role::ignored;
+    }
 
     // keyId is the platform's key code; it pairs a release with its press.
     std::optional<KeyEvent> press(quint32 keyId, Role role);

@@ -105,16 +105,18 @@ void TextInjector::runQueue()
 
 void TextInjector::typeText(const QString &text, NewlineMode mode)
 {
-    m_poster->beginInsertion();
-    for (const TypingStep &step : TypingPlan::plan(text, mode)) {
+    const QList<TypingStep> steps = TypingPlan::plan(text, mode);
+    QString characters;
+    for (const TypingStep &step : steps)
+        characters += step.text;
+    m_poster->beginInsertion(characters);
+    for (const TypingStep &step : steps) {
         if (step.kind == TypingStep::Kind::lineBreak)
             m_poster->postKey(KeyPoster::Key::returnKey, step.flags);
         else
             typeCharacters(step.text);
         sleepMs(TypingPlan::pauseAfterMs(step));
     }
-    // The keyboard map goes back only once the target has read every key through it.
-    sleepMs(m_poster->settleMs());
     m_poster->endInsertion();
 }
 
@@ -134,26 +136,28 @@ void TextInjector::pasteText(const QString &text)
     // The previous paste's selection goes back when this one does not use it.
     if (keys != PasteKeys::shiftInsert)
         m_selection.giveBack();
-    m_clipboard.borrow(text);
+    const auto pressKeys = [this, keys] {
+        QTimer::singleShot(pasteKeyDelayMs, this, [this, keys] {
+            m_poster->beginInsertion(QString());
+            switch (keys) {
+            case PasteKeys::controlV:
+                m_poster->postKey(KeyPoster::Key::v, ModifierFlag::control);
+                break;
+            case PasteKeys::controlShiftV:
+                m_poster->postKey(KeyPoster::Key::v, ModifierFlag::control | ModifierFlag::shift);
+                break;
+            case PasteKeys::shiftInsert:
+                m_poster->postKey(KeyPoster::Key::insert, ModifierFlag::shift);
+                break;
+            }
+            m_poster->endInsertion();
+            QTimer::singleShot(restoreDelayMs, this, &TextInjector::pasteDone);
+        });
+    };
     if (keys == PasteKeys::shiftInsert)
-        m_selection.borrow(text);
-
-    QTimer::singleShot(pasteKeyDelayMs, this, [this, keys] {
-        m_poster->beginInsertion();
-        switch (keys) {
-        case PasteKeys::controlV:
-            m_poster->postKey(KeyPoster::Key::v, ModifierFlag::control);
-            break;
-        case PasteKeys::controlShiftV:
-            m_poster->postKey(KeyPoster::Key::v, ModifierFlag::control | ModifierFlag::shift);
-            break;
-        case PasteKeys::shiftInsert:
-            m_poster->postKey(KeyPoster::Key::insert, ModifierFlag::shift);
-            break;
-        }
-        m_poster->endInsertion();
-        QTimer::singleShot(restoreDelayMs, this, &TextInjector::pasteDone);
-    });
+        m_clipboard.borrow(text, [this, text, pressKeys] { m_selection.borrow(text, pressKeys); });
+    else
+        m_clipboard.borrow(text, pressKeys);
 }
 
 void TextInjector::pasteDone()

@@ -1,6 +1,11 @@
 #include "XTestInput.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput.h>
+#include <atomic>
+#include <poll.h>
+#include <thread>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -19,25 +24,28 @@ Display *display()
 
 int keycode(const char *keysymName)
 {
-    return display() ? XKeysymToKeycode(display(), XStringToKeysym(keysymName)) : 0;
-}
-
-bool keysymOnKeyboard(const char *keysymName)
-{
+    // Asked afresh: Xlib's cache of this connection does not follow map changes.
     Display *dpy = display();
     if (!dpy)
-        return false;
+        return 0;
     const KeySym wanted = XStringToKeysym(keysymName);
     int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
     XDisplayKeycodes(dpy, &minKeycode, &maxKeycode);
     KeySym *map = XGetKeyboardMapping(dpy, static_cast<unsigned char>(minKeycode),
                                       maxKeycode - minKeycode + 1, &perKeycode);
-    bool found = false;
-    for (int i = 0; map && i < (maxKeycode - minKeycode + 1) * perKeycode && !found; ++i)
-        found = map[i] == wanted;
+    int found = 0;
+    for (int i = 0; map && i < (maxKeycode - minKeycode + 1) * perKeycode && !found; ++i) {
+        if (map[i] == wanted)
+            found = minKeycode + i / perKeycode;
+    }
     if (map)
         XFree(map);
     return found;
+}
+
+bool keysymOnKeyboard(const char *keysymName)
+{
+    return keycode(keysymName) != 0;
 }
 
 void key(int keycode, bool down)
@@ -46,6 +54,67 @@ void key(int keycode, bool down)
         return;
     XTestFakeKeyEvent(display(), unsigned(keycode), down ? True : False, CurrentTime);
     XSync(display(), False);
+}
+
+bool keyOnCoreKeyboard(int keycode, bool down)
+{
+    Display *dpy = display();
+    if (!dpy)
+        return false;
+    // The server's own keyboard (Xvfb's), a slave device other than the XTEST ones.
+    static XDevice *device = [dpy]() -> XDevice * {
+        int count = 0;
+        XDeviceInfo *devices = XListInputDevices(dpy, &count);
+        XDevice *found = nullptr;
+        for (int i = 0; i < count && !found; ++i) {
+            const QByteArray name(devices[i].name);
+            if (devices[i].use == IsXExtensionKeyboard && !name.contains("XTEST") &&
+                name.contains("keyboard"))
+                found = XOpenDevice(dpy, devices[i].id);
+        }
+        if (devices)
+            XFreeDeviceList(devices);
+        return found;
+    }();
+    if (!device)
+        return false;
+    XTestFakeDeviceKeyEvent(dpy, device, unsigned(keycode), down ? True : False, nullptr, 0,
+                            CurrentTime);
+    XSync(dpy, False);
+    return true;
+}
+
+QString keysymAt(int keycode)
+{
+    Display *dpy = display();
+    if (!dpy)
+        return QString();
+    int perKeycode = 0;
+    KeySym *syms = XGetKeyboardMapping(dpy, static_cast<unsigned char>(keycode), 1, &perKeycode);
+    QString name;
+    if (syms && perKeycode > 0 && syms[0] != NoSymbol)
+        name = QString::fromLatin1(XKeysymToString(syms[0]));
+    if (syms)
+        XFree(syms);
+    return name;
+}
+
+void bindKeycode(int keycode, const char *keysymName)
+{
+    Display *dpy = display();
+    if (!dpy)
+        return;
+    KeySym syms[2] = {XStringToKeysym(keysymName), XStringToKeysym(keysymName)};
+    XChangeKeyboardMapping(dpy, keycode, 2, syms, 1);
+    XSync(dpy, False);
+}
+
+bool capsLockOn()
+{
+    Display *dpy = display();
+    XkbStateRec state{};
+    return dpy && XkbGetState(dpy, XkbUseCoreKbd, &state) == Success &&
+           (state.locked_mods & LockMask);
 }
 
 void click(int button)
@@ -142,6 +211,82 @@ QString focusedClass()
         focus = parent;
     }
     return QString();
+}
+
+struct HungClipboardOwner::Private
+{
+    QByteArray text;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> ready{false};
+    std::thread thread;
+
+    void run()
+    {
+        Display *dpy = XOpenDisplay(nullptr);
+        if (!dpy) {
+            ready = true;
+            return;
+        }
+        const Window window = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
+        const Atom clipboard = XInternAtom(dpy, "CLIPBOARD", False);
+        const Atom targets = XInternAtom(dpy, "TARGETS", False);
+        const Atom utf8 = XInternAtom(dpy, "UTF8_STRING", False);
+        const Atom hung = XInternAtom(dpy, "application/x-hung", False);
+        XSetSelectionOwner(dpy, clipboard, window, CurrentTime);
+        XSync(dpy, False);
+        ready = true;
+        while (!stop) {
+            while (XPending(dpy)) {
+                XEvent event;
+                XNextEvent(dpy, &event);
+                if (event.type != SelectionRequest)
+                    continue;
+                const XSelectionRequestEvent &request = event.xselectionrequest;
+                XEvent reply{};
+                reply.xselection.type = SelectionNotify;
+                reply.xselection.requestor = request.requestor;
+                reply.xselection.selection = request.selection;
+                reply.xselection.target = request.target;
+                reply.xselection.time = request.time;
+                reply.xselection.property = request.property;
+                if (request.target == targets) {
+                    const long list[] = {long(targets), long(utf8), long(hung)};
+                    XChangeProperty(dpy, request.requestor, request.property, XA_ATOM, 32,
+                                    PropModeReplace, reinterpret_cast<const unsigned char *>(list),
+                                    3);
+                } else if (request.target == utf8) {
+                    XChangeProperty(dpy, request.requestor, request.property, utf8, 8,
+                                    PropModeReplace,
+                                    reinterpret_cast<const unsigned char *>(text.constData()),
+                                    int(text.size()));
+                } else if (request.target == hung) {
+                    continue; // never answers
+                } else {
+                    reply.xselection.property = None;
+                }
+                XSendEvent(dpy, request.requestor, False, NoEventMask, &reply);
+                XFlush(dpy);
+            }
+            pollfd p{ConnectionNumber(dpy), POLLIN, 0};
+            poll(&p, 1, 20);
+        }
+        XDestroyWindow(dpy, window);
+        XCloseDisplay(dpy);
+    }
+};
+
+HungClipboardOwner::HungClipboardOwner(const QByteArray &text) : d(std::make_unique<Private>())
+{
+    d->text = text;
+    d->thread = std::thread([this] { d->run(); });
+    while (!d->ready)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+HungClipboardOwner::~HungClipboardOwner()
+{
+    d->stop = true;
+    d->thread.join();
 }
 
 } // namespace XTestInput

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QPoint>
+#include <memory>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +13,15 @@ namespace XTestInput {
 // Key codes of the server's map, looked up by keysym name ("Control_R", "Escape").
 int keycode(const char *keysymName);
 void key(int keycode, bool down);
+// The same through the X server's own keyboard device, as a physical keyboard would: a key held
+// there is not one the XTEST device pressed. False when the server has no such device.
+bool keyOnCoreKeyboard(int keycode, bool down);
+// What the key code types at its first level, as a keysym name ("" for none).
+QString keysymAt(int keycode);
+// Binds the key code to one keysym, as another program changing the keyboard map would.
+void bindKeycode(int keycode, const char *keysymName);
+// Whether Caps Lock is on.
+bool capsLockOn();
 // Whether some key code types the keysym right now (asked afresh, not from Xlib's cache).
 bool keysymOnKeyboard(const char *keysymName);
 void click(int button);
@@ -24,5 +35,20 @@ QStringList property(unsigned long window, const char *name);
 QPoint origin(unsigned long window);
 // The WM_CLASS instance name of the window that has the input focus (or of its parents).
 QString focusedClass();
+
+// Another program's clipboard offering text and one more format that it never answers for, as
+// a hung application would; from a thread and a connection of its own.
+class HungClipboardOwner
+{
+public:
+    explicit HungClipboardOwner(const QByteArray &text);
+    ~HungClipboardOwner();
+    HungClipboardOwner(const HungClipboardOwner &) = delete;
+    HungClipboardOwner &operator=(const HungClipboardOwner &) = delete;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
 
 } // namespace XTestInput

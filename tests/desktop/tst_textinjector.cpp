@@ -20,7 +20,7 @@ public:
     QStringList windowClass;
 
     explicit RecordingPoster(QStringList *into) : log(into) {}
-    void beginInsertion() override { log->append(QStringLiteral("begin")); }
+    void beginInsertion(const QString &) override { log->append(QStringLiteral("begin")); }
     int postText(QString &text) override
     {
         log->append(QStringLiteral("text:") + text);
@@ -42,7 +42,6 @@ public:
             name += QStringLiteral(" pastes ") + QGuiApplication::clipboard()->text();
         log->append(name);
     }
-    int settleMs() const override { return 0; }
     void endInsertion() override { log->append(QStringLiteral("end")); }
     QStringList focusedWindowClass() override { return windowClass; }
 };
@@ -183,7 +182,7 @@ private Q_SLOTS:
         QClipboard *clipboard = QGuiApplication::clipboard();
         clipboard->setText(QStringLiteral("mine"));
         m_injector->insert(QStringLiteral(" hello "), QStringLiteral("paste"), QString());
-        QCOMPARE(clipboard->text(), QStringLiteral("hello"));
+        QTRY_COMPARE(clipboard->text(), QStringLiteral("hello"));
         QCOMPARE(clipboard->mimeData()->data(QStringLiteral("x-kde-passwordManagerHint")),
                  QByteArrayLiteral("secret"));
         waitIdle();
@@ -248,7 +247,8 @@ private Q_SLOTS:
         m_poster->windowClass = {QStringLiteral("xterm"), QStringLiteral("XTerm")};
         QGuiApplication::clipboard()->setText(QStringLiteral("sel"), QClipboard::Selection);
         m_injector->insert(QStringLiteral("two"), QStringLiteral("paste"), QString());
-        QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Selection), QStringLiteral("two"));
+        QTRY_COMPARE(QGuiApplication::clipboard()->text(QClipboard::Selection),
+                     QStringLiteral("two"));
         waitIdle();
         QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Selection), QStringLiteral("sel"));
     }

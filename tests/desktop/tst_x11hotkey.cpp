@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "XTestInput.h"
 
+#include <QProcess>
 #include <QtTest>
 
 // The hotkey monitor with the X11 source in the loop, driven by real XTEST input.
@@ -43,6 +44,9 @@ private Q_SLOTS:
     void cleanup()
     {
         m_monitor.reset();
+        QProcess::execute(QStringLiteral("setxkbmap"),
+                          {QStringLiteral("-layout"), QStringLiteral("us"),
+                           QStringLiteral("-option"), QString()});
         for (const char *key : {"Control_R", "Control_L", "Shift_L", "Super_R", "Escape"})
             release(key);
     }
@@ -96,6 +100,39 @@ private Q_SLOTS:
         release("Control_R");
         QTest::qWait(200);
         QCOMPARE(m_calls.size(), 2);
+    }
+
+    void lockKeysDuringADictationDoNotCancel_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QStringList>("layout");
+        for (const char *key : {"Caps_Lock", "Num_Lock", "Scroll_Lock"})
+            QTest::newRow(key) << QByteArray(key) << QStringList();
+        // Two layouts switched with the Menu key, as a desktop sets them up.
+        QTest::newRow("ISO_Next_Group")
+            << QByteArray("ISO_Next_Group")
+            << QStringList{QStringLiteral("-layout"), QStringLiteral("us,ru"),
+                           QStringLiteral("-option"), QStringLiteral("grp:menu_toggle")};
+    }
+
+    void lockKeysDuringADictationDoNotCancel()
+    {
+        QFETCH(QByteArray, key);
+        QFETCH(QStringList, layout);
+        if (!layout.isEmpty())
+            QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), layout), 0);
+        QVERIFY(XTestInput::keycode(key.constData()) != 0);
+        startMonitor(HotkeyKind::fn);
+        press("Control_R");
+        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+        // Twice, so that a lock is left as it was.
+        for (int i = 0; i < 2; ++i) {
+            press(key.constData());
+            release(key.constData());
+        }
+        QTest::qWait(200);
+        release("Control_R");
+        QTRY_COMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
     }
 
     void shiftDuringControlHoldStops()

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QClipboard>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+// Reads every format one clipboard holds away from the interface's thread, asking the owner for
+// each with a short bound, so that a large image or an owner that never answers holds up nothing.
+class ClipboardReader
+{
+public:
+    struct Format
+    {
+        QString mimeType;
+        QByteArray data;
+    };
+    using Done = std::function<void(QList<Format> formats)>;
+
+    // A format that does not answer within this long is left out (and logged).
+    static constexpr int perFormatMs = 500;
+
+    virtual ~ClipboardReader() = default;
+    // Calls done on context's thread once read, unless context is gone by then; no formats when
+    // the clipboard is empty.
+    virtual void read(QClipboard::Mode mode, QObject *context, Done done) = 0;
+};
+
+// The platform's reader, or null where the clipboard is only reached through Qt.
+std::unique_ptr<ClipboardReader> createClipboardReader();
