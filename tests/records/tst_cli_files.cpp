@@ -140,7 +140,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
         QTest::newRow("trailing comma") << "comma"
-                                        << "line 1, column 15";
+                                        << "after a comma at line 1, column 16";
         QTest::newRow("fifo") << "fifo"
                               << "it is not a regular file";
         QTest::newRow("link to /dev/zero") << "zero"
