@@ -162,8 +162,6 @@ void AppDelegate::jobSucceeded(const QString &text)
     setPhase(AppState::Phase::idle);
     m_services.inserter->insert(text, job.snapshot.insertMethod, job.snapshot.newlineMode);
     cleanUp(job, false);
-    // The user is dictating again: earlier failed recordings are not waited for any longer.
-    dropFailedRecordings();
     Q_EMIT actionsChanged();
 }
 
@@ -197,31 +195,35 @@ void AppDelegate::retryLastRecording()
     if (m_failedRecordings.isEmpty() || m_state->phase() == AppState::Phase::working ||
         m_state->phase() == AppState::Phase::recording)
         return;
-    const FailedRecording last = m_failedRecordings.takeLast();
+    const std::optional<FailedRecordings::Entry> last = m_failedRecordings.newest();
+    if (!last)
+        return;
     m_state->setMessage(QString());
-    Q_EMIT actionsChanged();
-    transcribe(last.recording.url, last.recording.duration, last.source);
+    Log::write(QStringLiteral("retrying ") + last->path);
+    transcribe(last->path, last->duration, last->source);
 }
 
 void AppDelegate::cleanUp(const Job &job, bool keepRecording)
 {
+    // A recording waiting for a retry is the store's own; keepAudio speaks of fresh recordings.
+    const bool retried = m_failedRecordings.contains(job.recording.url);
+    const bool keepFiles = job.snapshot.keepAudio && !retried;
     // The trimmed copy is made again from the recording, so only the recording is kept for a retry.
-    if (!job.snapshot.keepAudio && job.upload != job.recording.url)
+    if (!keepFiles && job.upload != job.recording.url)
         QFile::remove(job.upload);
     if (keepRecording && QFileInfo::exists(job.recording.url)) {
-        m_failedRecordings.append(FailedRecording{job.recording, job.source});
-        Log::write(QStringLiteral("recording kept for a retry: ") + job.recording.url);
-    } else if (!job.snapshot.keepAudio)
+        // A file kept on purpose stays where it is; the retry gets a copy of its own.
+        if (const auto kept = m_failedRecordings.keep(job.recording.url, job.recording.duration,
+                                                      job.source, job.snapshot.keepAudio))
+            Log::write(QStringLiteral("recording kept for a retry: ") + *kept);
+        else
+            Log::write(QStringLiteral("could not keep the recording for a retry: ") +
+                       job.recording.url);
+    } else if (retried) {
+        m_failedRecordings.remove(job.recording.url);
+    } else if (!keepFiles) {
         QFile::remove(job.recording.url);
-}
-
-void AppDelegate::dropFailedRecordings()
-{
-    if (!m_state->config().keepAudio) {
-        for (const FailedRecording &f : std::as_const(m_failedRecordings))
-            QFile::remove(f.recording.url);
     }
-    m_failedRecordings.clear();
 }
 
 void AppDelegate::setPhase(AppState::Phase phase)

@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "DictationPorts.h"
+#include "FailedRecordings.h"
 
 #include <QObject>
 #include <QPointer>
@@ -45,7 +46,8 @@ public:
     void copyLast();
     void insert(const QString &text);
 
-    // A failed or cancelled transcription keeps its recording so that nothing said is lost.
+    // A failed or cancelled transcription keeps its recording (in the data folder, so also across
+    // a restart) so that nothing said is lost; a retry takes the newest.
     bool canRetry() const { return !m_failedRecordings.isEmpty(); }
     void retryLastRecording();
     // Gives up the running request; its recording is kept for a retry.
@@ -62,11 +64,6 @@ Q_SIGNALS:
     void actionsChanged();
 
 private:
-    struct FailedRecording
-    {
-        Recording recording;
-        QString source;
-    };
     struct Job
     {
         quint64 id = 0;
@@ -81,7 +78,6 @@ private:
     void jobSucceeded(const QString &text);
     void jobFailed(const QString &description);
     void cleanUp(const Job &job, bool keepRecording);
-    void dropFailedRecordings();
     void updateLevel();
 
     QPointer<AppState> m_state;
@@ -89,5 +85,5 @@ private:
     QTimer m_levelTimer;
     std::optional<Job> m_job;
     quint64 m_nextJobId = 1;
-    QList<FailedRecording> m_failedRecordings;
+    FailedRecordings m_failedRecordings;
 };

@@ -72,6 +72,8 @@ void AppShell::applicationDidFinishLaunching()
     QApplication::setQuitOnLastWindowClosed(false);
     Log::reset();
     Log::write(QStringLiteral("launched, bundle=") + QCoreApplication::applicationFilePath());
+    for (const QString &problem : state()->readProblems())
+        Log::write(problem);
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         m_tray = std::make_unique<QSystemTrayIcon>();
@@ -207,8 +209,8 @@ void AppShell::buildMenu(QMenu *menu)
     menu->addAction(MenuText::statusLine(s->phase(), s->accessibilityGranted(),
                                          HotkeyKindInfo::label(c.hotkey)))
         ->setEnabled(false);
-    if (!s->message().isEmpty()) {
-        for (const QString &line : MenuText::wrapped(s->message(), 60))
+    for (const QString &message : QStringList{s->message()} + s->readProblems()) {
+        for (const QString &line : MenuText::wrapped(message, 60))
             menu->addAction(line)->setEnabled(false);
     }
     if (m_controller->canCancelTranscription())

@@ -1,6 +1,10 @@
 #include "AppState.h"
 
-AppState::AppState(QObject *parent) : AppState(Config::load(), History::load(), parent) {}
+AppState::AppState(QObject *parent) : QObject(parent)
+{
+    m_config = Config::load(&m_configProblem);
+    m_history = History::load(&m_historyProblem);
+}
 
 AppState::AppState(const Config &config, const History &history, QObject *parent)
     : QObject(parent), m_config(config), m_history(history)
@@ -28,12 +32,28 @@ void AppState::setAccessibilityGranted(bool granted)
 
 void AppState::setConfig(const Config &config)
 {
-    update(m_config, config, [&] { Q_EMIT configChanged(); });
+    update(m_config, config, [&] {
+        m_configProblem.clear();
+        Q_EMIT configChanged();
+    });
+}
+
+QStringList AppState::readProblems() const
+{
+    QStringList problems;
+    for (const QString &p : {m_configProblem, m_historyProblem}) {
+        if (!p.isEmpty())
+            problems.append(p);
+    }
+    return problems;
 }
 
 void AppState::setHistory(const History &history)
 {
-    update(m_history, history, [&] { Q_EMIT historyChanged(); });
+    update(m_history, history, [&] {
+        m_historyProblem.clear();
+        Q_EMIT historyChanged();
+    });
 }
 
 void AppState::setSource(const QString &source)

@@ -20,7 +20,8 @@ public:
     };
     Q_ENUM(Phase)
 
-    // Loads config.json (written with defaults when missing) and history.json.
+    // Loads config.json (written with defaults when missing) and history.json, noting what could
+    // not be read.
     explicit AppState(QObject *parent = nullptr);
     AppState(const Config &config, const History &history, QObject *parent = nullptr);
 
@@ -51,6 +52,10 @@ public:
     // The newest transcript, or empty.
     QString lastTranscript() const;
 
+    // Why config.json or history.json could not be read at start; each holds until the record it
+    // speaks of is changed (and so written anew).
+    QStringList readProblems() const;
+
 Q_SIGNALS:
     void changed();
     void phaseChanged(AppState::Phase phase);
@@ -79,4 +84,6 @@ private:
     Config m_config;
     History m_history;
     QString m_source = QStringLiteral("mac");
+    QString m_configProblem;
+    QString m_historyProblem;
 };

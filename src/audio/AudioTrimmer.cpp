@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <memory>
 #include <new>
 
@@ -163,13 +165,40 @@ std::vector<Segment> keptSegments(const std::vector<float> &levels, long long fr
     return segments;
 }
 
-Result writeFailure(const QString &temporary, const QString &output, const QString &why)
+// Only the temporary file is ours to remove: the copy's name may belong to a file of the user's.
+Result writeFailure(const QString &temporary, const QString &why)
 {
     Log::write(QStringLiteral("could not write the trimmed audio: ") + why);
     if (!temporary.isEmpty())
         QFile::remove(temporary);
-    QFile::remove(output);
     return {Outcome::writeFailed, {}, why};
+}
+
+// Gives the finished temporary file the wanted name, or "<base>-2.wav", "-3" and so on when a
+// file is already there: an existing file is never replaced. The new path, or empty with errno.
+QString placeWithoutReplacing(const QString &temporary, const QString &wanted)
+{
+    const QByteArray from = QFile::encodeName(temporary);
+    const QString stem = wanted.chopped(4); // ".wav"
+    for (int n = 1; n < 1000; ++n) {
+        const QString candidate =
+            n == 1 ? wanted : stem + QLatin1Char('-') + QString::number(n) + QStringLiteral(".wav");
+        const QByteArray to = QFile::encodeName(candidate);
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) ==
+            0)
+            return candidate;
+        if (errno == EINVAL || errno == ENOSYS) {
+            // A file system without the no-replace rename: a hard link fails on a taken name too.
+            if (::link(from.constData(), to.constData()) == 0) {
+                ::unlink(from.constData());
+                return candidate;
+            }
+        }
+        if (errno != EEXIST)
+            return {};
+    }
+    errno = EEXIST;
+    return {};
 }
 
 template <typename T>
@@ -215,7 +244,7 @@ Result trimAs(SoundFile &input, const SF_INFO &info, const QString &inputPath, d
     QString error;
     SoundFile out = SoundFiles::createOwnerOnlyBeside(outputPath, outInfo, temporary, error);
     if (!out)
-        return writeFailure(temporary, outputPath, error);
+        return writeFailure(temporary, error);
     // Interleaved frames: each segment goes out straight from the input's buffer, every
     // channel at once.
     for (const Segment &s : segments) {
@@ -223,21 +252,21 @@ Result trimAs(SoundFile &input, const SF_INFO &info, const QString &inputPath, d
         if (Samples<T>::write(out.get(), all + size_t(s.start) * channels, n) != n) {
             error = QString::fromUtf8(sf_strerror(out.get()));
             out.reset();
-            return writeFailure(temporary, outputPath, error);
+            return writeFailure(temporary, error);
         }
     }
     samples.reset();
     error = SoundFiles::closeChecked(out);
     if (!error.isEmpty())
-        return writeFailure(temporary, outputPath, error);
-    if (std::rename(QFile::encodeName(temporary).constData(),
-                    QFile::encodeName(outputPath).constData()) != 0)
-        return writeFailure(temporary, outputPath, QString::fromLocal8Bit(std::strerror(errno)));
+        return writeFailure(temporary, error);
+    const QString placed = placeWithoutReplacing(temporary, outputPath);
+    if (placed.isEmpty())
+        return writeFailure(temporary, QString::fromLocal8Bit(std::strerror(errno)));
 
     const long long percent = 100 - (kept * 100) / frames;
     Log::write(
         QStringLiteral("trimmed silence in %1ms, %2% shorter").arg(clock.elapsed()).arg(percent));
-    return {Outcome::trimmed, outputPath, {}};
+    return {Outcome::trimmed, placed, {}};
 }
 
 } // namespace

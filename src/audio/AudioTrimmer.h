@@ -26,7 +26,8 @@ struct Result
     QString error; // what went wrong, when unreadable or writeFailed
 };
 
-// Writes X.trimmed.wav beside X.wav, in the input's own format, each long pause shortened to
+// Writes X.trimmed.wav beside X.wav (X.trimmed-2.wav and so on when that name is taken: no
+// existing file is ever replaced), in the input's own format, each long pause shortened to
 // `keepSeconds` of silence (negative or not a number counts as 0). Never touches the input.
 Result trim(const QString &inputPath, double keepSeconds);
 

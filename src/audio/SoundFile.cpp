@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace SoundFiles {
@@ -31,7 +32,21 @@ SoundFile openCreated(const QByteArray &path, SF_INFO &info, QString &error)
 SoundFile openForReading(const QString &path, SF_INFO &info)
 {
     info = SF_INFO{};
-    return SoundFile(sf_open(QFile::encodeName(path).constData(), SFM_READ, &info));
+    // Opened without waiting and checked on the descriptor itself: a FIFO in place of the file
+    // would otherwise block here for good, and a device would be read without end.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return nullptr;
+    struct stat status
+    {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        errno = EINVAL;
+        return nullptr;
+    }
+    return SoundFile(sf_open_fd(fd, SFM_READ, &info, SF_TRUE));
 }
 
 SoundFile createOwnerOnly(const QString &path, SF_INFO &info, QString &error)

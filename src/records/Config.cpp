@@ -12,8 +12,7 @@
 
 namespace {
 
-constexpr QFileDevice::Permissions ownerReadWrite =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+using DataFiles::ownerReadWrite;
 
 void readString(const QJsonObject &o, const char *key, QString &field)
 {
@@ -83,13 +82,12 @@ QString Config::resolvedApiKey() const
     return qEnvironmentVariable("GEMINI_API_KEY");
 }
 
-std::optional<Config> Config::decode(const QByteArray &json)
+std::optional<Config> Config::decode(const QByteArray &json, QString *why)
 {
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
+    const std::optional<QJsonObject> object = DataFiles::parseObject(json, why);
+    if (!object)
         return std::nullopt;
-    const QJsonObject o = doc.object();
+    const QJsonObject &o = *object;
 
     Config c;
     readString(o, "apiKey", c.apiKey);
@@ -156,25 +154,34 @@ void Config::saveTo(const QString &path) const
 {
     DataFiles::ensureFolder(QFileInfo(path).absolutePath());
     DataFiles::setAsideIfUnreadable(
-        path, [](const QByteArray &bytes) { return decode(bytes).has_value(); });
+        path, maxFileBytes, [](const QByteArray &bytes) { return decode(bytes).has_value(); });
     DataFiles::writeAtomically(path, encode(), ownerReadWrite);
     QFile::setPermissions(path, ownerReadWrite);
 }
 
-Config Config::load()
+Config Config::load(QString *problem)
 {
-    return loadFrom(fileURL());
+    return loadFrom(fileURL(), problem);
 }
 
-Config Config::loadFrom(const QString &path)
+Config Config::loadFrom(const QString &path, QString *problem)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const DataFiles::ReadResult read = DataFiles::readRegularFile(path, maxFileBytes);
+    QString why = read.reason;
+    if (read.status == DataFiles::ReadResult::Status::missing) {
         Config defaults;
         defaults.saveTo(path);
         return defaults;
     }
-    return decode(file.readAll()).value_or(Config());
+    if (read.status == DataFiles::ReadResult::Status::ok) {
+        if (auto config = decode(read.bytes, &why))
+            return *config;
+    }
+    if (problem)
+        *problem = QStringLiteral("The settings in %1 could not be read (%2); the defaults are "
+                                  "used until they are saved again.")
+                       .arg(QDir::toNativeSeparators(path), why);
+    return Config();
 }
 
 QString Config::directoryFor(const QByteArray &envValue, const QString &genericDataLocation)
@@ -216,4 +223,6 @@ void Config::migrateLegacyFiles(const QString &from, const QString &to)
     QFile::copy(oldConfig, newConfig);
     QFile::copy(from + QStringLiteral("/history.json"), to + QStringLiteral("/history.json"));
     QFile::setPermissions(newConfig, ownerReadWrite);
+    // The folder is owner-only already; the copies keep their source's mode until set here.
+    QFile::setPermissions(to + QStringLiteral("/history.json"), ownerReadWrite);
 }

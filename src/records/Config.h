@@ -49,12 +49,17 @@ struct Config
     void saveTo(const QString &path) const;
 
     // Forgiving decoder: each key that is missing, null or of the wrong type keeps its default.
-    // Returns nothing only when the bytes are not a JSON object.
-    static std::optional<Config> decode(const QByteArray &json);
+    // Returns nothing only when the bytes are not a JSON object; `why` then says where.
+    static std::optional<Config> decode(const QByteArray &json, QString *why = nullptr);
     QByteArray encode() const;
 
-    static Config load();
-    static Config loadFrom(const QString &path);
+    // Larger files are not read: no settings file comes near it, and /dev/zero never ends.
+    static constexpr qint64 maxFileBytes = 4 * 1024 * 1024;
+
+    // The defaults are written when there is no file. A file that is there but cannot be used
+    // gives the defaults for the run and leaves `problem` saying which file and why.
+    static Config load(QString *problem = nullptr);
+    static Config loadFrom(const QString &path, QString *problem = nullptr);
 
     // Locations, computed once per process on first use.
     static QString directory();

@@ -1,23 +1,82 @@
 #include "DataFiles.h"
 
+#include "Log.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace DataFiles {
 
+namespace {
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+// Whether anything is at the path, a link that leads nowhere included.
+bool entryExists(const QByteArray &name)
+{
+    struct stat info
+    {};
+    return ::lstat(name.constData(), &info) == 0;
+}
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+QString sizeText(qint64 bytes)
+{
+    return bytes >= 1024 * 1024 ? QStringLiteral("%1 MB").arg(bytes / (1024 * 1024))
+                                : QStringLiteral("%1 bytes").arg(bytes);
+}
+
+} // namespace
+
 bool ensureFolder(const QString &path)
 {
-    QDir dir(path);
-    if (dir.exists())
+    const QString absolute = QDir(path).absolutePath();
+    const QByteArray name = QFile::encodeName(absolute);
+    struct stat info
+    {};
+    if (::stat(name.constData(), &info) == 0) {
+        if (!S_ISDIR(info.st_mode))
+            return false;
+        if ((info.st_mode & 077) != 0 && (info.st_mode & S_ISVTX) == 0 &&
+            info.st_uid == ::geteuid() && ::chmod(name.constData(), 0700) == 0)
+            Log::write(QStringLiteral("made the data folder owner-only (it was %1): %2")
+                           .arg(QString::number(info.st_mode & 0777, 8), absolute));
         return true;
-    if (!dir.mkpath(QStringLiteral(".")))
+    }
+    const QString parent = QFileInfo(absolute).path();
+    if (parent != absolute && !QDir().mkpath(parent))
         return false;
-    QFile::setPermissions(dir.absolutePath(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return true;
+    // Made with its final mode: never open to others, not even for a moment.
+    return ::mkdir(name.constData(), 0700) == 0 || errno == EEXIST;
 }
 
 bool writeAtomically(const QString &path, const QByteArray &bytes,
@@ -35,24 +94,121 @@ bool writeAtomically(const QString &path, const QByteArray &bytes,
     return file.commit();
 }
 
+ReadResult readRegularFile(const QString &path, qint64 limit)
+{
+    const QByteArray name = QFile::encodeName(path);
+    // O_NONBLOCK: opening a FIFO would otherwise wait for a writer forever.
+    const Descriptor fd(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) {
+        const int error = errno;
+        if (error == ENOENT)
+            return entryExists(name)
+                       ? ReadResult{ReadResult::Status::unreadable,
+                                    {},
+                                    QStringLiteral("it is a link to a file that does not exist")}
+                       : ReadResult{};
+        return {ReadResult::Status::unreadable, {}, systemError(error)};
+    }
+    struct stat info
+    {};
+    if (::fstat(fd.get(), &info) != 0)
+        return {ReadResult::Status::unreadable, {}, systemError(errno)};
+    if (!S_ISREG(info.st_mode))
+        return {ReadResult::Status::unreadable, {}, QStringLiteral("it is not a regular file")};
+    const QString tooLarge = QStringLiteral("it is larger than %1").arg(sizeText(limit));
+    if (info.st_size > limit)
+        return {ReadResult::Status::unreadable, {}, tooLarge};
+
+    // Read up to one byte past the limit: a file that grows meanwhile is still caught.
+    QByteArray bytes(qsizetype(info.st_size) + 1, Qt::Uninitialized);
+    qsizetype got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (got > limit)
+                return {ReadResult::Status::unreadable, {}, tooLarge};
+            bytes.resize(std::min<qsizetype>(limit + 1, got * 2 + 4096));
+        }
+        const ssize_t n = ::read(fd.get(), bytes.data() + got, size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return {ReadResult::Status::unreadable, {}, systemError(errno)};
+        if (n == 0)
+            break;
+        got += n;
+    }
+    if (got > limit)
+        return {ReadResult::Status::unreadable, {}, tooLarge};
+    bytes.truncate(got);
+    return {ReadResult::Status::ok, bytes, {}};
+}
+
+std::optional<QJsonObject> parseObject(const QByteArray &bytes, QString *why)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error == QJsonParseError::NoError && doc.isObject())
+        return doc.object();
+    if (why) {
+        if (error.error == QJsonParseError::NoError) {
+            *why = QStringLiteral("it is not a JSON object");
+        } else {
+            const QByteArray before = bytes.left(error.offset);
+            const qsizetype line = before.count('\n') + 1;
+            const qsizetype column = error.offset - (before.lastIndexOf('\n') + 1) + 1;
+            *why = QStringLiteral("%1 at line %2, column %3")
+                       .arg(error.errorString())
+                       .arg(line)
+                       .arg(column);
+        }
+    }
+    return std::nullopt;
+}
+
+bool appendOwnerOnly(const QString &path, const QByteArray &bytes)
+{
+    const QByteArray name = QFile::encodeName(path);
+    // O_NOFOLLOW: a link planted here must not make us create or fill a file elsewhere.
+    const Descriptor fd(::open(
+        name.constData(),
+        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600));
+    struct stat info
+    {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    if ((info.st_mode & 077) != 0)
+        ::fchmod(fd.get(), info.st_mode & 0700);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd.get(), bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
 QString setAside(const QString &path)
 {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target = path + QStringLiteral(".unreadable-") + stamp;
-    for (int n = 2; QFileInfo::exists(target); ++n)
+    for (int n = 2; entryExists(QFile::encodeName(target)); ++n)
         target =
             path + QStringLiteral(".unreadable-") + stamp + QLatin1Char('-') + QString::number(n);
-    return QFile::rename(path, target) ? target : QString();
+    // rename(2) moves a link itself, where QFile would look through it.
+    return ::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) == 0
+               ? target
+               : QString();
 }
 
-void setAsideIfUnreadable(const QString &path, bool (*decodes)(const QByteArray &))
+void setAsideIfUnreadable(const QString &path, qint64 limit, bool (*decodes)(const QByteArray &))
 {
-    if (!QFileInfo::exists(path))
+    const ReadResult read = readRegularFile(path, limit);
+    if (read.status == ReadResult::Status::missing)
         return;
-    QFile existing(path);
-    const bool readable = existing.open(QIODevice::ReadOnly) && decodes(existing.readAll());
-    existing.close();
-    if (!readable)
+    if (read.status == ReadResult::Status::unreadable || !decodes(read.bytes))
         setAside(path);
 }
 

@@ -3,6 +3,7 @@
 #include "Config.h"
 #include "DataFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -84,22 +85,27 @@ void History::remove(const HistoryEntry &entry)
     entries.removeIf([&](const HistoryEntry &e) { return e.id == entry.id; });
 }
 
-std::optional<History> History::decode(const QByteArray &json)
+std::optional<History> History::decode(const QByteArray &json, QString *why)
 {
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
+    const std::optional<QJsonObject> object = DataFiles::parseObject(json, why);
+    if (!object)
         return std::nullopt;
-    const QJsonValue list = doc.object().value(QLatin1String("entries"));
-    if (!list.isArray())
+    const QJsonValue list = object->value(QLatin1String("entries"));
+    if (!list.isArray()) {
+        if (why)
+            *why = QStringLiteral("it has no list of entries");
         return std::nullopt;
+    }
     History history;
     const QJsonArray array = list.toArray();
     history.entries.reserve(array.size());
-    for (const QJsonValue &item : array) {
-        const auto entry = decodeEntry(item);
-        if (!entry)
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        const auto entry = decodeEntry(array.at(i));
+        if (!entry) {
+            if (why)
+                *why = QStringLiteral("entry %1 is malformed").arg(i + 1);
             return std::nullopt;
+        }
         history.entries.append(*entry);
     }
     return history;
@@ -133,21 +139,31 @@ void History::saveTo(const QString &path) const
     DataFiles::ensureFolder(QFileInfo(path).absolutePath());
     // Loading turned an unreadable file into an empty list for the run; the file itself is kept.
     DataFiles::setAsideIfUnreadable(
-        path, [](const QByteArray &bytes) { return decode(bytes).has_value(); });
-    DataFiles::writeAtomically(path, encode());
+        path, maxFileBytes, [](const QByteArray &bytes) { return decode(bytes).has_value(); });
+    // The transcripts are the user's words: owner-only like the settings.
+    DataFiles::writeAtomically(path, encode(), DataFiles::ownerReadWrite);
 }
 
-History History::load()
+History History::load(QString *problem)
 {
-    return loadFrom(fileURL());
+    return loadFrom(fileURL(), problem);
 }
 
-History History::loadFrom(const QString &path)
+History History::loadFrom(const QString &path, QString *problem)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const DataFiles::ReadResult read = DataFiles::readRegularFile(path, maxFileBytes);
+    QString why = read.reason;
+    if (read.status == DataFiles::ReadResult::Status::missing)
         return History();
-    return decode(file.readAll()).value_or(History());
+    if (read.status == DataFiles::ReadResult::Status::ok) {
+        if (auto history = decode(read.bytes, &why))
+            return *history;
+    }
+    if (problem)
+        *problem = QStringLiteral("The history in %1 could not be read (%2); it is kept aside "
+                                  "and a new one is started.")
+                       .arg(QDir::toNativeSeparators(path), why);
+    return History();
 }
 
 QString History::fileURL()

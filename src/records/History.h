@@ -40,12 +40,16 @@ struct History
     void save() const;
     void saveTo(const QString &path) const;
 
-    // Strict decoder: any malformed entry fails the whole file.
-    static std::optional<History> decode(const QByteArray &json);
+    // Strict decoder: any malformed entry fails the whole file; `why` then says where.
+    static std::optional<History> decode(const QByteArray &json, QString *why = nullptr);
     QByteArray encode() const;
 
-    // An empty history when the file is missing or unreadable; never writes.
-    static History load();
-    static History loadFrom(const QString &path);
+    // A thousand long transcripts stay far below this; anything larger is not a history.
+    static constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
+
+    // An empty history when the file is missing or unreadable (then `problem` says which file
+    // and why); never writes.
+    static History load(QString *problem = nullptr);
+    static History loadFrom(const QString &path, QString *problem = nullptr);
     static QString fileURL();
 };

@@ -80,9 +80,7 @@ void appendLine(const QString &message)
     if (bytes.isEmpty())
         return;
     DataFiles::ensureFolder(Config::directory());
-    QFile file(Log::fileURL());
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
-        file.write(bytes);
+    DataFiles::appendOwnerOnly(Log::fileURL(), bytes);
 }
 
 } // namespace

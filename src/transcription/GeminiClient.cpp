@@ -1,6 +1,7 @@
 #include "GeminiClient.h"
 
 #include "Config.h"
+#include "DataFiles.h"
 #include "GeminiExchange.h"
 
 #include <QFile>
@@ -189,24 +190,18 @@ GeminiResult<QUrl> GeminiClient::modelsAddress()
 
 GeminiResult<QByteArray> GeminiClient::readAudio(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return GeminiError::fileRead(path, file.errorString());
-    // One read into a buffer of the file's size: readAll() grows its buffer step by step, which
-    // costs a hundred milliseconds for a ten-minute recording.
-    const qint64 size = file.size();
-    if (size < 0 || size > std::numeric_limits<int>::max() / 2)
-        return GeminiError::fileRead(path, QStringLiteral("the file is too large"));
-    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
-    qint64 got = 0;
-    while (got < size) {
-        const qint64 n = file.read(bytes.data() + got, size - got);
-        if (n <= 0)
-            return GeminiError::fileRead(path, n < 0 ? file.errorString()
-                                                     : QStringLiteral("the file ended early"));
-        got += n;
+    // A FIFO or a device is refused rather than waited on or read without end.
+    const DataFiles::ReadResult read =
+        DataFiles::readRegularFile(path, std::numeric_limits<int>::max() / 2);
+    switch (read.status) {
+    case DataFiles::ReadResult::Status::ok:
+        return read.bytes;
+    case DataFiles::ReadResult::Status::missing:
+        return GeminiError::fileRead(path, QStringLiteral("no such file"));
+    case DataFiles::ReadResult::Status::unreadable:
+        break;
     }
-    return bytes;
+    return GeminiError::fileRead(path, read.reason);
 }
 
 bool GeminiClient::usesInteractions(const QString &model)

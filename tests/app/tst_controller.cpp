@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -85,7 +86,11 @@ class ControllerTest : public QObject
 
 private Q_SLOTS:
     void initTestCase() { TestSupport::isolateDataDir(); }
-    void init() { Log::reset(); }
+    void init()
+    {
+        Log::reset();
+        QDir(FailedRecordings().folder()).removeRecursively();
+    }
 
     void startAndLevels()
     {
@@ -262,41 +267,63 @@ private Q_SLOTS:
         Rig rig;
         const QString trimmed = makeFile(QStringLiteral("vesk-f.trimmed.wav"));
         rig.trimResult = trimmed;
-        const QString file = recordAndFinish(rig, 1, QStringLiteral("vesk-f.wav"));
+        const QString file = recordAndFinish(rig, 1.25, QStringLiteral("vesk-f.wav"));
         rig.transcriber->fail(QStringLiteral("Gemini returned 503: overloaded"));
         QCOMPARE(rig.state.phase(), Phase::failed);
         QCOMPARE(rig.state.message(), QStringLiteral("Gemini returned 503: overloaded"));
         QCOMPARE(rig.sounds.last(), QStringLiteral("Basso"));
         QVERIFY(rig.state.history().entries.isEmpty());
         QVERIFY(rig.inserter->calls.isEmpty());
-        QVERIFY(QFile::exists(file));
+        // The recording moved into the data folder, owner-only; the trimmed copy is gone.
+        QVERIFY(!QFile::exists(file));
         QVERIFY(!QFile::exists(trimmed));
+        const auto kept = FailedRecordings().newest();
+        QVERIFY(kept.has_value());
+        QCOMPARE(TestSupport::unixMode(kept->path), 0600);
         QVERIFY(rig.controller->canRetry());
         QVERIFY(logMessages().contains(
             QStringLiteral("transcription failed: Gemini returned 503: overloaded")));
 
-        rig.trimResult = std::nullopt;
-        rig.controller->retryLastRecording();
-        QCOMPARE(rig.state.phase(), Phase::working);
-        QCOMPARE(rig.state.message(), QString());
-        QCOMPARE(rig.transcriber->requests.size(), 2);
-        QCOMPARE(rig.transcriber->requests.last().file, file);
-        QVERIFY(!rig.controller->canRetry());
-        rig.transcriber->succeed(QStringLiteral("second time"));
-        QCOMPARE(rig.state.lastTranscript(), QStringLiteral("second time"));
-        QVERIFY(!QFile::exists(file));
+        // A restart still offers the retry, with the same duration and source.
+        Rig later;
+        QVERIFY(later.controller->canRetry());
+        later.trimResult = std::nullopt;
+        later.controller->retryLastRecording();
+        QCOMPARE(later.state.phase(), Phase::working);
+        QCOMPARE(later.transcriber->requests.last().file, kept->path);
+        // Failing again keeps the one copy; no second is made.
+        later.transcriber->fail(QStringLiteral("offline"));
+        QCOMPARE(QDir(FailedRecordings().folder()).entryList(QDir::Files).size(), 1);
+        later.controller->retryLastRecording();
+        later.transcriber->succeed(QStringLiteral("second time"));
+        QCOMPARE(later.state.history().entries.first().duration, 1.25);
+        QCOMPARE(later.state.history().entries.first().source, QStringLiteral("mac"));
+        QVERIFY(!QFile::exists(kept->path));
+        QVERIFY(!later.controller->canRetry());
     }
 
-    void nextSuccessReleasesFailedRecordings()
+    // A later success or keepAudio does not throw away what still waits for a retry, and a
+    // recording kept on purpose stays where it is.
+    void failedRecordingsWaitAndKeptOnesStay()
     {
         Rig rig;
-        const QString failed = recordAndFinish(rig, 1, QStringLiteral("vesk-x.wav"));
+        recordAndFinish(rig, 1, QStringLiteral("vesk-x.wav"));
         rig.transcriber->fail(QStringLiteral("offline"));
-        QVERIFY(rig.controller->canRetry());
         recordAndFinish(rig, 1, QStringLiteral("vesk-y.wav"));
         rig.transcriber->succeed(QStringLiteral("fine"));
-        QVERIFY(!rig.controller->canRetry());
-        QVERIFY(!QFile::exists(failed));
+        QVERIFY(rig.controller->canRetry());
+
+        rig.configure([](Config &c) { c.keepAudio = true; });
+        const QString kept = recordAndFinish(rig, 2, QStringLiteral("vesk-k2.wav"));
+        rig.transcriber->fail(QStringLiteral("offline"));
+        QVERIFY(QFile::exists(kept));
+        const auto newest = FailedRecordings().newest();
+        QCOMPARE(newest->duration, 2.0);
+        rig.controller->retryLastRecording();
+        rig.transcriber->succeed(QStringLiteral("ok"));
+        QVERIFY(QFile::exists(kept));
+        QVERIFY(!QFile::exists(newest->path));
+        QVERIFY(rig.controller->canRetry()); // the first failure still waits
     }
 
     void cancelTranscription()
@@ -307,7 +334,7 @@ private Q_SLOTS:
         rig.controller->cancelTranscription();
         QCOMPARE(rig.transcriber->cancels, 1);
         QCOMPARE(rig.state.phase(), Phase::idle);
-        QVERIFY(QFile::exists(file));
+        QVERIFY(!QFile::exists(file));
         QVERIFY(rig.controller->canRetry());
         // A late answer of the cancelled request changes nothing.
         rig.transcriber->succeed(QStringLiteral("late"));

@@ -214,7 +214,14 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral(
                                      "transcription failed: Gemini returned 400: Audio too noisy")),
                                  30000);
-        QTRY_COMPARE(recordings().size(), 1);
+        // It waits for a retry in the data folder, owner-only, not in the temporary folder.
+        QTRY_VERIFY(recordings().isEmpty());
+        const QStringList kept = QDir(m_data.filePath(QStringLiteral("recordings")))
+                                     .entryList({QStringLiteral("failed-*.wav")}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(
+            TestSupport::unixMode(m_data.filePath(QStringLiteral("recordings/")) + kept.first()),
+            0600);
         QCOMPARE(received(), QStringLiteral("Salom dunyo. This is a short dictation test."));
     }
 
@@ -240,8 +247,12 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(received(), before + QStringLiteral("The floating button works."),
                                   30000);
         QCOMPARE(m_server->requests().size(), 1);
-        // The recording kept for a retry after the rejected one goes with this success.
         QTRY_VERIFY(recordings().isEmpty());
+        // The rejected recording still waits for its retry: a later success is not it.
+        QCOMPARE(QDir(m_data.filePath(QStringLiteral("recordings")))
+                     .entryList({QStringLiteral("failed-*.wav")}, QDir::Files)
+                     .size(),
+                 1);
     }
 
     // What a desktop shortcut bound to the commands does: start, speak, stop, and the text lands

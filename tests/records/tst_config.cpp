@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -127,27 +129,53 @@ private Q_SLOTS:
         QCOMPARE(keys, sorted);
     }
 
+    // Whatever is in the way is set aside by the next save (a link itself, not what it leads to),
+    // never overwritten and never written through.
+    void unreadableFileIsSetAsideBeforeSave_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("typo") << "typo";
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("dangling link") << "dangling";
+    }
+
     void unreadableFileIsSetAsideBeforeSave()
     {
+        QFETCH(QString, kind);
         QTemporaryDir dir;
         const QString path = dir.path() + QStringLiteral("/config.json");
+        const QString outside = dir.path() + QStringLiteral("/outside.json");
         const QByteArray typo = "{\"model\": \"mine\",, }";
-        writeFile(path, typo);
-        const Config loaded = Config::loadFrom(path);
+        if (kind == QLatin1String("typo"))
+            writeFile(path, typo);
+        else if (kind == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(QFile::link(outside, path));
+        QString problem;
+        const Config loaded = Config::loadFrom(path, &problem);
         QCOMPARE(loaded, Config());
-        QCOMPARE(readFile(path), typo); // loading never touches it
+        QVERIFY(problem.contains(path));
+        const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::System);
+        QCOMPARE(before, QStringList{QStringLiteral("config.json")}); // loading never touches it
 
         loaded.saveTo(path);
-        const QStringList aside =
-            QDir(dir.path()).entryList({QStringLiteral("config.json.unreadable-*")});
+        const QStringList aside = QDir(dir.path())
+                                      .entryList({QStringLiteral("config.json.unreadable-*")},
+                                                 QDir::Files | QDir::System);
         QCOMPARE(aside.size(), 1);
-        QCOMPARE(readFile(dir.path() + QLatin1Char('/') + aside.first()), typo);
+        if (kind == QLatin1String("typo"))
+            QCOMPARE(readFile(dir.path() + QLatin1Char('/') + aside.first()), typo);
+        QVERIFY(!QFileInfo::exists(outside));
         QVERIFY(Config::decode(readFile(path)).has_value());
 
         // A readable file is simply replaced; nothing more is set aside.
         loaded.saveTo(path);
-        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("config.json.unreadable-*")}).size(),
-                 1);
+        QCOMPARE(
+            QDir(dir.path())
+                .entryList({QStringLiteral("config.json.unreadable-*")}, QDir::Files | QDir::System)
+                .size(),
+            1);
     }
 
     void nullPositionIsLeftOutOnSave()

@@ -173,6 +173,12 @@ private Q_SLOTS:
         h.add(entry(QStringLiteral("Привет, oʻzbek")));
         h.saveTo(path);
         QCOMPARE(History::loadFrom(path), h);
+        QCOMPARE(TestSupport::unixMode(path), 0600);
+        // A file an older version left readable to others is made owner-only by the next save.
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ReadOther);
+        h.saveTo(path);
+        QCOMPARE(TestSupport::unixMode(path), 0600);
 
         h.entries.clear();
         h.saveTo(path);
@@ -187,9 +193,12 @@ private Q_SLOTS:
         const QString path = dir.path() + QStringLiteral("/history.json");
         const QByteArray broken = oneEntryFile(R"({"id": "0f8fad5b-d9cb-469f-a165-70867728950e"})");
         writeFile(path, broken);
-        History h = History::loadFrom(path);
+        QString problem;
+        History h = History::loadFrom(path, &problem);
         QCOMPARE(h.entries.size(), 0);
         QCOMPARE(readFile(path), broken);
+        QVERIFY2(problem.contains(path) && problem.contains(QStringLiteral("entry 1 is malformed")),
+                 qPrintable(problem));
 
         h.add(entry(QStringLiteral("after")));
         h.saveTo(path);

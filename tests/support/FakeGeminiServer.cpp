@@ -15,6 +15,14 @@ FakeGeminiServer::FakeGeminiServer(QObject *parent) : QObject(parent)
     m_clock.start();
 }
 
+FakeGeminiServer::~FakeGeminiServer()
+{
+    // A connection a client left open (a killed process, an answer that hangs) closes after the
+    // members its handlers use are gone.
+    for (QTcpSocket *socket : findChildren<QTcpSocket *>() + m_server.findChildren<QTcpSocket *>())
+        socket->disconnect(this);
+}
+
 QString FakeGeminiServer::baseUrl() const
 {
     return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());

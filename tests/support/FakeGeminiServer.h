@@ -42,6 +42,7 @@ public:
     };
 
     explicit FakeGeminiServer(QObject *parent = nullptr);
+    ~FakeGeminiServer() override;
 
     // The address to put into VESK_GEMINI_BASE_URL.
     QString baseUrl() const;

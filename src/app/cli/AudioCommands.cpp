@@ -7,7 +7,12 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTimer>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Cli {
 
@@ -81,7 +86,7 @@ int record(const QStringList &arguments)
         }
         QCoreApplication::exit();
     };
-    recorder.start(Config::load().inputDeviceID,
+    recorder.start(settings().inputDeviceID,
                    [&](const std::optional<AudioRecorder::Failure> &failure) {
                        if (failure) {
                            err(QStringLiteral("vesk-voice: ") + failure->errorDescription());
@@ -95,6 +100,21 @@ int record(const QStringList &arguments)
     return code;
 }
 
+// Why the path is no audio file to read, or nothing. The trimmer refuses such files too (on its own
+// descriptor); this only gives the user the plain reason.
+std::optional<QString> notARegularFile(const QString &path)
+{
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    struct stat status
+    {};
+    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    ::close(fd);
+    return regular ? std::nullopt : std::optional<QString>(QStringLiteral("not a regular file"));
+}
+
 int trim(const QStringList &arguments)
 {
     QStringList args = arguments;
@@ -105,8 +125,12 @@ int trim(const QStringList &arguments)
     if (args.size() != 1 || args.first().startsWith(QLatin1Char('-')))
         return usageError(QStringLiteral("trim needs one FILE"));
     const QString file = args.first();
+    if (const auto why = notARegularFile(file)) {
+        err(QStringLiteral("vesk-voice: could not read the audio in %1: %2").arg(file, *why));
+        return 1;
+    }
     const AudioTrimmer::Result result =
-        AudioTrimmer::trim(file, keep.value_or(Config::load().keepSilenceSeconds));
+        AudioTrimmer::trim(file, keep.value_or(settings().keepSilenceSeconds));
     switch (result.outcome) {
     case AudioTrimmer::Outcome::trimmed:
         out(result.path);

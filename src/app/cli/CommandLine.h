@@ -5,6 +5,8 @@
 #include <optional>
 #include <QStringList>
 
+struct Config;
+
 // The command-line face of the app: every command runs the same code as the desktop app.
 namespace Cli {
 
@@ -31,6 +33,9 @@ int usageError(const QString &message);
 // Prints a line on standard output or standard error (UTF-8).
 void out(const QString &text, bool newline = true);
 void err(const QString &text);
+
+// The settings for a command; when config.json could not be read, says so once on standard error.
+Config settings();
 
 // Runs the command named by the arguments. Returns nothing when there are none: the desktop app
 // starts then.

@@ -8,7 +8,27 @@
 
 #include <QFile>
 
+#include <array>
+#include <atomic>
+#include <climits>
+#include <csignal>
+#include <cstring>
+#include <unistd.h>
+
 namespace Cli {
+
+Config settings()
+{
+    static bool told = false;
+    QString problem;
+    const Config config = Config::load(&problem);
+    if (!problem.isEmpty() && !told) {
+        told = true;
+        Log::write(problem);
+        err(QStringLiteral("vesk-voice: ") + problem);
+    }
+    return config;
+}
 
 namespace {
 
@@ -16,7 +36,7 @@ int prompt(const QStringList &args)
 {
     if (!args.isEmpty())
         return usageError(QStringLiteral("'prompt' takes no arguments"));
-    out(GeminiClient::from(Config::load()).fullPrompt(), false);
+    out(GeminiClient::from(settings()).fullPrompt(), false);
     return 0;
 }
 
@@ -24,7 +44,7 @@ int models(const QStringList &args)
 {
     if (!args.isEmpty())
         return usageError(QStringLiteral("'models' takes no arguments"));
-    const Config config = Config::load();
+    const Config config = settings();
     const auto names = GeminiClient::from(config).listModelsAndWait();
     if (!names.ok()) {
         err(names.error().description());
@@ -36,16 +56,85 @@ int models(const QStringList &args)
     return 0;
 }
 
+// The trimmed copy is this command's own file: an interrupt (Ctrl+C, a kill, a closed terminal)
+// must not leave it behind. The handler may run on any thread, so it only reads what is published
+// before the state says so.
+namespace interrupt {
+
+enum State : int
+{
+    noCopy,
+    copyBeingMade, // an interrupt waits until the copy has a name
+    copyMade,
+};
+std::atomic<int> state{noCopy};
+std::atomic<int> pending{0};
+char copyPath[PATH_MAX];
+constexpr std::array signals{SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void removeCopyAndEnd(int signal)
+{
+    if (state.load() == copyBeingMade) {
+        pending.store(signal);
+        return;
+    }
+    if (state.load() == copyMade)
+        ::unlink(copyPath);
+    // The handler was reset on entry: this ends the process as the signal would have.
+    ::raise(signal);
+}
+
+void install()
+{
+    struct sigaction action
+    {};
+    action.sa_handler = removeCopyAndEnd;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : signals)
+        ::sigaction(signal, &action, nullptr);
+}
+
+void made(const std::optional<QString> &copy)
+{
+    const QByteArray name = copy ? QFile::encodeName(*copy) : QByteArray();
+    if (copy && name.size() < qsizetype(sizeof copyPath)) {
+        std::memcpy(copyPath, name.constData(), size_t(name.size()) + 1);
+        state.store(copyMade);
+    } else {
+        state.store(noCopy);
+    }
+    if (const int signal = pending.exchange(0))
+        removeCopyAndEnd(signal);
+}
+
+void removed()
+{
+    state.store(noCopy);
+    for (const int signal : signals)
+        ::signal(signal, SIG_DFL);
+}
+
+} // namespace interrupt
+
 int transcribe(const QStringList &args)
 {
     if (args.size() != 1)
         return usageError(QStringLiteral("'transcribe' needs exactly one FILE"));
-    const Config config = Config::load();
+    const Config config = settings();
     const GeminiClient client = GeminiClient::from(config);
-    // Long pauses are cut first, as in a dictation; the user's own file is never touched.
+    // Long pauses are cut first, as in a dictation, into a copy under a name no other file has.
     std::optional<QString> trimmed;
-    if (config.trimSilence)
+    if (config.trimSilence) {
+        const bool removeCopy = !config.keepAudio;
+        if (removeCopy) {
+            interrupt::state.store(interrupt::copyBeingMade);
+            interrupt::install();
+        }
         trimmed = AudioTrimmer::trimSilence(args.first(), config.keepSilenceSeconds);
+        if (removeCopy)
+            interrupt::made(trimmed);
+    }
     const QString sent = trimmed.value_or(args.first());
     const auto text = runToEnd<QString>([&](QObject *context, GeminiClient::TextCallback done) {
         // The key is checked before the file is read, as in a dictation.
@@ -61,8 +150,10 @@ int transcribe(const QStringList &args)
         GeminiClient::send(client.transcriptionRequest(audio.value()), client.apiKey, context,
                            std::move(done));
     });
-    if (trimmed && !config.keepAudio)
+    if (trimmed && !config.keepAudio) {
         QFile::remove(*trimmed);
+        interrupt::removed();
+    }
     if (!text.ok()) {
         Log::write(QStringLiteral("transcription failed: ") + text.error().description());
         err(text.error().description());

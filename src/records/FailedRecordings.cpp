@@ -1,0 +1,133 @@
+#include "FailedRecordings.h"
+
+#include "Config.h"
+#include "DataFiles.h"
+#include "Log.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
+#include <QUuid>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// failed-<yyyyMMdd-HHmmss-zzz>-<8 hex>-<duration in ms>ms-<source, percent-encoded>.wav; sorting
+// the names sorts by age. Anything else in the folder (a trimmed copy, a stray file) is not ours.
+const QRegularExpression &namePattern()
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        "^failed-\\d{8}-\\d{6}-\\d{3}-[0-9a-f]{8}-(\\d{1,12})ms-([A-Za-z0-9%_-]*)\\.wav$"));
+    return pattern;
+}
+
+// Copies into a new owner-only file under a temporary name and renames it into place, so that no
+// half copy ever carries a recording's name.
+bool copyInto(const QString &from, const QString &to)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray pattern = QFile::encodeName(to) + ".XXXXXX";
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    QFile target;
+    bool ok = target.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    char buffer[64 * 1024];
+    for (qint64 n = 0; ok && (n = source.read(buffer, sizeof buffer)) != 0;)
+        ok = n > 0 && target.write(buffer, n) == n;
+    ok = ok && target.flush() && ::fsync(fd) == 0;
+    target.close();
+    if (ok && std::rename(pattern.constData(), QFile::encodeName(to).constData()) == 0)
+        return true;
+    ::unlink(pattern.constData());
+    return false;
+}
+
+} // namespace
+
+FailedRecordings::FailedRecordings()
+    : FailedRecordings(Config::directory() + QStringLiteral("/recordings"))
+{}
+
+FailedRecordings::FailedRecordings(const QString &folder) : m_folder(QDir(folder).absolutePath()) {}
+
+bool FailedRecordings::contains(const QString &path) const
+{
+    return QFileInfo(path).absolutePath() == m_folder;
+}
+
+QStringList FailedRecordings::names() const
+{
+    QStringList names;
+    const QStringList all = QDir(m_folder).entryList(QDir::Files);
+    for (const QString &name : all) {
+        if (namePattern().match(name).hasMatch())
+            names.append(name);
+    }
+    names.sort();
+    return names;
+}
+
+std::optional<QString> FailedRecordings::keep(const QString &recording, double duration,
+                                              const QString &source, bool copy)
+{
+    if (contains(recording))
+        return QFileInfo::exists(recording) ? std::optional<QString>(recording) : std::nullopt;
+    if (!DataFiles::ensureFolder(m_folder))
+        return std::nullopt;
+    const QString name =
+        QStringLiteral("failed-%1-%2-%3ms-%4.wav")
+            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")),
+                 QUuid::createUuid().toString(QUuid::Id128).left(8))
+            .arg(qint64(std::max(0.0, duration) * 1000.0 + 0.5))
+            .arg(QString::fromLatin1(QUrl::toPercentEncoding(source, {}, ".~")));
+    const QString target = m_folder + QLatin1Char('/') + name;
+    // The recording is owner-only already, so a rename within one file system keeps it so; from
+    // another file system (a memory-backed /tmp) it is copied.
+    bool kept = false;
+    if (!copy)
+        kept = std::rename(QFile::encodeName(recording).constData(),
+                           QFile::encodeName(target).constData()) == 0;
+    if (!kept) {
+        kept = copyInto(recording, target);
+        if (kept && !copy)
+            QFile::remove(recording);
+    }
+    if (!kept)
+        return std::nullopt;
+    // In the owner-only folder already; the file itself is made so too, whatever it came with.
+    QFile::setPermissions(target, DataFiles::ownerReadWrite);
+
+    const QStringList all = names();
+    for (qsizetype i = 0; i + cap < all.size(); ++i) {
+        QFile::remove(m_folder + QLatin1Char('/') + all.at(i));
+        Log::write(QStringLiteral("deleted the old failed recording ") + all.at(i) +
+                   QStringLiteral(": only the newest %1 are kept").arg(cap));
+    }
+    return target;
+}
+
+std::optional<FailedRecordings::Entry> FailedRecordings::newest() const
+{
+    const QStringList all = names();
+    if (all.isEmpty())
+        return std::nullopt;
+    const QRegularExpressionMatch match = namePattern().match(all.last());
+    return Entry{m_folder + QLatin1Char('/') + all.last(), match.captured(1).toLongLong() / 1000.0,
+                 QUrl::fromPercentEncoding(match.captured(2).toLatin1())};
+}
+
+void FailedRecordings::remove(const QString &path)
+{
+    if (contains(path))
+        QFile::remove(path);
+}
