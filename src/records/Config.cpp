@@ -114,6 +114,7 @@ std::optional<Config> Config::decode(const QByteArray &json)
     readBool(o, "sounds", c.sounds);
     readBool(o, "keepAudio", c.keepAudio);
     readBool(o, "onboardingDone", c.onboardingDone);
+    readBool(o, "launchAtLogin", c.launchAtLogin);
     return c;
 }
 
@@ -143,6 +144,7 @@ QByteArray Config::encode() const
     o.insert(QStringLiteral("sounds"), sounds);
     o.insert(QStringLiteral("keepAudio"), keepAudio);
     o.insert(QStringLiteral("onboardingDone"), onboardingDone);
+    o.insert(QStringLiteral("launchAtLogin"), launchAtLogin);
     // QJsonObject keeps its keys sorted, so the file lists them in sorted order.
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
