@@ -327,6 +327,15 @@ private Q_SLOTS:
                     dir + QStringLiteral("/guide-%1-%2.png").arg(page).arg(code)));
                 h.view->move(1);
             }
+            // The keyboard-access page as a Wayland session shows it.
+            Harness wayland(c, MicStatus::authorized,
+                            [](GuideServices &s) { s.waylandSession = [] { return true; }; });
+            wayland.view->move(1);
+            wayland.view->move(1);
+            QVERIFY(QTest::qWaitForWindowExposed(wayland.view.get()));
+            QTest::qWait(100);
+            QVERIFY(wayland.view->grab().save(dir +
+                                              QStringLiteral("/guide-3-wayland-%1.png").arg(code)));
             QCoreApplication::removeTranslator(&translator);
         }
     }
