@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "XTestInput.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPainter>
@@ -248,7 +249,13 @@ private Q_SLOTS:
         QCOMPARE(QToolTip::text(), rig.state.message());
         QVERIFY(editor.isActiveWindow());
         QTest::qWait(300); // the tooltip fades in
-        const QRect around = frame(rig.panel).adjusted(-260, -70, 260, 50);
+        // The panel and its tooltip, with some desktop around them.
+        QRect around = frame(rig.panel);
+        for (const QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->inherits("QTipLabel") && w->isVisible())
+                around |= w->geometry();
+        }
+        around.adjust(-40, -40, 40, 40);
         QVERIFY(
             QGuiApplication::primaryScreen()
                 ->grabWindow(0, around.x(), around.y(), around.width(), around.height())
