@@ -53,6 +53,18 @@
         <source>Waiting for permission...</source>
         <translation>Waiting for keyboard access...</translation>
     </message>
+    <message>
+        <source>Log out, choose an X11 (Xorg) session on the login screen, and start Vesk Voice there.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Or stay in Wayland and give the command vesk-voice toggle a keyboard shortcut in your desktop's settings: one press starts a dictation, the next sends it. The text is kept in History to copy from there.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The hotkey cannot work in a Wayland session.</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>AppDelegate</name>
@@ -665,6 +677,10 @@
         <source>Saved.</source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source>Start Vesk Voice at login</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>TryItStep</name>
@@ -682,6 +698,10 @@
     </message>
     <message>
         <source>You can also click the floating button at the bottom of the screen. Everything you say is kept in History.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Start Vesk Voice at login</source>
         <translation type="unfinished" />
     </message>
 </context>

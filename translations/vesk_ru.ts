@@ -53,6 +53,18 @@
         <source>Waiting for permission...</source>
         <translation>Ожидание доступа к клавиатуре...</translation>
     </message>
+    <message>
+        <source>Log out, choose an X11 (Xorg) session on the login screen, and start Vesk Voice there.</source>
+        <translation>Выйдите из системы, на экране входа выберите сеанс X11 (Xorg) и запустите Vesk Voice в нём.</translation>
+    </message>
+    <message>
+        <source>Or stay in Wayland and give the command vesk-voice toggle a keyboard shortcut in your desktop's settings: one press starts a dictation, the next sends it. The text is kept in History to copy from there.</source>
+        <translation>Или останьтесь в Wayland и назначьте команде vesk-voice toggle сочетание клавиш в настройках рабочего стола: первое нажатие начинает диктовку, следующее отправляет её. Текст сохраняется в истории, откуда его можно скопировать.</translation>
+    </message>
+    <message>
+        <source>The hotkey cannot work in a Wayland session.</source>
+        <translation>В сеансе Wayland горячая клавиша не работает.</translation>
+    </message>
 </context>
 <context>
     <name>AppDelegate</name>
@@ -665,6 +677,10 @@
         <source>Saved.</source>
         <translation>Сохранено.</translation>
     </message>
+    <message>
+        <source>Start Vesk Voice at login</source>
+        <translation>Запускать Vesk Voice при входе в систему</translation>
+    </message>
 </context>
 <context>
     <name>TryItStep</name>
@@ -683,6 +699,10 @@
     <message>
         <source>You can also click the floating button at the bottom of the screen. Everything you say is kept in History.</source>
         <translation>Можно также нажать плавающую кнопку внизу экрана. Всё сказанное сохраняется в истории.</translation>
+    </message>
+    <message>
+        <source>Start Vesk Voice at login</source>
+        <translation>Запускать Vesk Voice при входе в систему</translation>
     </message>
 </context>
 <context>

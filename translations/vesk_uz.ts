@@ -53,6 +53,18 @@
         <source>Waiting for permission...</source>
         <translation>Klaviaturaga ruxsat kutilmoqda...</translation>
     </message>
+    <message>
+        <source>Log out, choose an X11 (Xorg) session on the login screen, and start Vesk Voice there.</source>
+        <translation>Tizimdan chiqing, kirish ekranida X11 (Xorg) seansini tanlang va Vesk Voice dasturini oʻsha seansda ishga tushiring.</translation>
+    </message>
+    <message>
+        <source>Or stay in Wayland and give the command vesk-voice toggle a keyboard shortcut in your desktop's settings: one press starts a dictation, the next sends it. The text is kept in History to copy from there.</source>
+        <translation>Yoki Wayland seansida qolib, ish stoli sozlamalarida vesk-voice toggle buyrugʻiga klavishlar birikmasini biriktiring: birinchi bosish ovoz bilan yozishni boshlaydi, keyingisi uni yuboradi. Matn tarixda saqlanadi, uni u yerdan nusxalash mumkin.</translation>
+    </message>
+    <message>
+        <source>The hotkey cannot work in a Wayland session.</source>
+        <translation>Wayland seansida tezkor klavish ishlamaydi.</translation>
+    </message>
 </context>
 <context>
     <name>AppDelegate</name>
@@ -665,6 +677,10 @@
         <source>Saved.</source>
         <translation>Saqlandi.</translation>
     </message>
+    <message>
+        <source>Start Vesk Voice at login</source>
+        <translation>Tizimga kirganda Vesk Voice dasturini ishga tushirish</translation>
+    </message>
 </context>
 <context>
     <name>TryItStep</name>
@@ -683,6 +699,10 @@
     <message>
         <source>You can also click the floating button at the bottom of the screen. Everything you say is kept in History.</source>
         <translation>Ekran pastidagi suzuvchi tugmani bosish ham mumkin. Aytganlaringizning hammasi tarixda saqlanadi.</translation>
+    </message>
+    <message>
+        <source>Start Vesk Voice at login</source>
+        <translation>Tizimga kirganda Vesk Voice dasturini ishga tushirish</translation>
     </message>
 </context>
 <context>

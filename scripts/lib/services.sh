@@ -19,7 +19,7 @@ start_x() {
     local display_number=97
     while [ -e "/tmp/.X${display_number}-lock" ]; do display_number=$((display_number + 1)); done
     export DISPLAY=":$display_number"
-    Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$SERVICES_DIR/xvfb.log" 2>&1 &
+    Xvfb "$DISPLAY" -screen 0 "${VESK_SCREEN:-1280x800x24}" -nolisten tcp >"$SERVICES_DIR/xvfb.log" 2>&1 &
     service_pids+=($!)
     for _ in $(seq 100); do
         xdpyinfo >/dev/null 2>&1 && break

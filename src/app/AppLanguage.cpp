@@ -3,6 +3,7 @@
 #include "Log.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QProcess>
 #include <QSettings>
@@ -108,9 +109,35 @@ QString effectiveCode()
     return QStringLiteral("en");
 }
 
+QLocale localeFor(const QString &code)
+{
+    // The system's own locale when it speaks the same language keeps its country's habits
+    // (en_GB dates, a Ukrainian Russian speaker's calendar); otherwise the language's own.
+    const QLocale system = QLocale::system();
+    const QLocale language(code);
+    return system.language() == language.language() ? system : language;
+}
+
 QString installTranslator(QCoreApplication *app)
 {
     const QString code = effectiveCode();
+    const QLocale locale = localeFor(code);
+    // Dates, numbers and collation follow the interface, not only the texts.
+    QLocale::setDefault(locale);
+
+    // Qt's own texts: the standard buttons, the text fields' context menus. The system's
+    // translation when it has one, else the few we carry ourselves.
+    auto *qt = new QTranslator(app);
+    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        qt->load(QStringLiteral(":/translations/qtbase_") + code + QStringLiteral(".qm"))) {
+        app->installTranslator(qt);
+    } else {
+        delete qt;
+        if (code != QLatin1String("en"))
+            Log::write(QStringLiteral("no Qt translation for ") + locale.name());
+    }
+
     auto *translator = new QTranslator(app);
     if (!translator->load(QStringLiteral(":/translations/vesk_") + code + QStringLiteral(".qm"))) {
         delete translator;

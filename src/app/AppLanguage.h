@@ -7,6 +7,7 @@
 #include <optional>
 
 class QCoreApplication;
+class QLocale;
 
 // The language of the interface: an override kept in the application's own settings (not in the
 // data folder), or the system's language when none is stored. A change restarts the program.
@@ -38,8 +39,13 @@ void setRestarter(std::function<void()> restarter);
 // The language the interface runs in: chosen(), else the first system language we have a table
 // for, else English.
 QString effectiveCode();
-// Installs the string table of effectiveCode() (English has one too, for texts that are worded
-// differently on this desktop). Returns the code loaded, empty when none could be.
+// The locale an interface in `code` runs in: the system's when it has that language, else the
+// language's own.
+QLocale localeFor(const QString &code);
+// Makes localeFor(effectiveCode()) the default locale, and installs Qt's own translation for it
+// where the system has one, then the string table of effectiveCode() (English has one too, for
+// texts that are worded differently on this desktop). Returns the code loaded, empty when none
+// could be.
 QString installTranslator(QCoreApplication *app);
 
 } // namespace AppLanguage

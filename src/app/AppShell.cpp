@@ -1,5 +1,6 @@
 #include "AppShell.h"
 
+#include "Autostart.h"
 #include "HUDPanel.h"
 
 #include "HotkeyKindInfo.h"
@@ -38,6 +39,15 @@ AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *pare
       m_menu(std::make_unique<QMenu>())
 {
     m_permissionTimer.setInterval(2000);
+    m_trayWatch.setInterval(2000);
+    connect(&m_trayWatch, &QTimer::timeout, this, [this] {
+        if (!QSystemTrayIcon::isSystemTrayAvailable())
+            return;
+        m_trayWatch.stop();
+        m_trayAvailable = true;
+        Log::write(QStringLiteral("system tray appeared"));
+        applyConfig();
+    });
     m_hudSaveTimer.setSingleShot(true);
     m_hudSaveTimer.setInterval(300);
     connect(&m_hudSaveTimer, &QTimer::timeout, this, [this] { state()->config().save(); });
@@ -75,15 +85,18 @@ void AppShell::applicationDidFinishLaunching()
     for (const QString &problem : state()->readProblems())
         Log::write(problem);
 
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        m_tray = std::make_unique<QSystemTrayIcon>();
-        m_tray->setToolTip(QStringLiteral("Vesk Voice"));
-        m_tray->setContextMenu(m_menu.get());
-        refreshStatusItem();
-        m_tray->show();
-    } else {
-        Log::write(QStringLiteral("no system tray: the floating button is the way in"));
-        refreshStatusItem();
+    // Made even when no tray is there yet (a session's autostart often wins the race against
+    // the panel): Qt docks the icon as soon as a tray appears.
+    m_tray = std::make_unique<QSystemTrayIcon>();
+    m_tray->setToolTip(QStringLiteral("Vesk Voice"));
+    m_tray->setContextMenu(m_menu.get());
+    refreshStatusItem();
+    m_tray->show();
+    m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    if (!m_trayAvailable) {
+        Log::write(QStringLiteral("no system tray yet: the floating button stays on screen until "
+                                  "one appears"));
+        m_trayWatch.start();
     }
     setUpHUD();
     applyConfig();
@@ -175,10 +188,36 @@ void AppShell::applyConfig()
     hotkey.setHoldThreshold(double(c.holdThresholdMs) / 1000.0);
     if (hotkey.isInstalled())
         hotkey.start();
+    // Without a tray the floating button is the only way in, whatever the setting says.
     if (m_hud)
-        m_hud->setVisible(c.hudVisible);
+        m_hud->setVisible(c.hudVisible || !m_trayAvailable);
     applyHUDWidth();
+    applyLaunchAtLogin();
     refreshStatusItem();
+}
+
+void AppShell::applyLaunchAtLogin()
+{
+    const bool wanted = state()->config().launchAtLogin;
+    const bool first = !m_launchAtLogin.has_value();
+    if (m_launchAtLogin == wanted)
+        return;
+    m_launchAtLogin = wanted;
+    // Off from the start: an entry the user made by hand is theirs to keep.
+    if (first && !wanted)
+        return;
+    const QString path = Autostart::entryPath();
+    if (wanted) {
+        // Written again at every launch, so that it follows the program when it moves.
+        if (Autostart::enable(Autostart::currentExecutable()))
+            Log::write(QStringLiteral("start at login: wrote ") + path);
+        else
+            Log::write(QStringLiteral("start at login: could not write ") + path);
+    } else if (Autostart::disable()) {
+        Log::write(QStringLiteral("start at login: removed ") + path);
+    } else {
+        Log::write(QStringLiteral("start at login: could not remove ") + path);
+    }
 }
 
 void AppShell::save(const Config &config)
@@ -403,7 +442,7 @@ void AppShell::setUpHUD()
                          whileAlive(m_controller, &AppDelegate::finishRecording),
                          whileAlive(m_controller, &AppDelegate::cancelRecording));
     m_hud->restorePosition(state()->config());
-    if (state()->config().hudVisible)
+    if (state()->config().hudVisible || !m_trayAvailable)
         m_hud->show();
     connect(m_hud, &HUDPanel::moved, this, &AppShell::hudMoved);
 }

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class HUDPanel;
 #include "OnboardingView.h"
@@ -63,6 +64,7 @@ public:
     MainView *mainWindow() const { return m_mainWindow.get(); }
     OnboardingView *onboardingWindow() const { return m_onboardingWindow; }
     bool isWaitingForPermission() const { return m_permissionTimer.isActive(); }
+    QSystemTrayIcon *tray() const { return m_tray.get(); }
 
 private:
     void buildMenu(QMenu *menu);
@@ -71,6 +73,7 @@ private:
     void permissionResult(bool granted);
     void pollAccessibility();
     void applyHUDWidth();
+    void applyLaunchAtLogin();
     void hudMoved(const QPoint &topLeft);
     void finishOnboarding();
     AppState *state() const { return m_controller->state(); }
@@ -85,4 +88,9 @@ private:
     QPointer<OnboardingView> m_onboardingWindow;
     QTimer m_permissionTimer;
     QTimer m_hudSaveTimer;
+    // Polls for a tray while there is none.
+    QTimer m_trayWatch;
+    bool m_trayAvailable = true;
+    // The start-at-login setting as last applied; nothing before the first apply.
+    std::optional<bool> m_launchAtLogin;
 };

@@ -27,4 +27,6 @@ struct GuideServices
     std::function<void()> openAccessibilitySettings;
     std::function<QString(HotkeyKind)> hotkeyLabel;
     std::function<void(const QUrl &)> openUrl;
+    // Whether the desktop runs a Wayland session (where keyboard access cannot arrive later).
+    std::function<bool()> waylandSession;
 };

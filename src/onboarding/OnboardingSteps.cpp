@@ -159,6 +159,8 @@ void MicrophoneStep::fill(QVBoxLayout *layout)
         auto *how = new QLabel(tr("Turn on Vesk Voice in System Settings > Privacy & Security > "
                                   "Microphone, then come back."));
         how->setWordWrap(true);
+        how->setObjectName(QStringLiteral("microphoneHint"));
+        GuideStyle::setCallout(how);
         layout->addWidget(how);
         auto *open = new QPushButton(tr("Open System Settings"));
         connect(open, &QPushButton::clicked, guide, [guide] {
@@ -193,11 +195,22 @@ void AccessibilityStep::fill(QVBoxLayout *layout)
         layout->addWidget(new StatusLine(true, tr("Accessibility allowed")));
         return;
     }
-    layout->addWidget(new NumberedSteps(
-        {tr("Press the button below. System Settings opens."),
-         tr("Find Vesk Voice in the list and turn it on. If it is not there, press +, open "
-            "Applications and choose Vesk Voice."),
-         tr("Come back here. This screen updates by itself.")}));
+    const bool wayland = guide->services().waylandSession && guide->services().waylandSession();
+    if (wayland) {
+        // Nothing changes here while the session runs: say what does.
+        layout->addWidget(new NumberedSteps(
+            {tr("Log out, choose an X11 (Xorg) session on the login screen, and start Vesk Voice "
+                "there."),
+             tr("Or stay in Wayland and give the command vesk-voice toggle a keyboard shortcut in "
+                "your desktop's settings: one press starts a dictation, the next sends it. The "
+                "text is kept in History to copy from there.")}));
+    } else {
+        layout->addWidget(new NumberedSteps(
+            {tr("Press the button below. System Settings opens."),
+             tr("Find Vesk Voice in the list and turn it on. If it is not there, press +, open "
+                "Applications and choose Vesk Voice."),
+             tr("Come back here. This screen updates by itself.")}));
+    }
     auto *open = new QPushButton(tr("Open System Settings"));
     connect(open, &QPushButton::clicked, guide, [guide] {
         const GuideServices &s = guide->services();
@@ -207,7 +220,10 @@ void AccessibilityStep::fill(QVBoxLayout *layout)
             s.openAccessibilitySettings();
     });
     layout->addWidget(open, 0, Qt::AlignLeft);
-    layout->addWidget(new StatusLine(false, tr("Waiting for permission...")));
+    layout->addWidget(new StatusLine(false,
+                                     wayland ? tr("The hotkey cannot work in a Wayland session.")
+                                             : tr("Waiting for permission..."),
+                                     true));
 }
 
 // --- Gemini key
@@ -321,7 +337,7 @@ void GeminiStep::refresh()
 
 TryItStep::TryItStep(OnboardingView *guide)
     : m_guide(guide), m_hotkey(new QComboBox), m_sample(new QPlainTextEdit),
-      m_footer(new QVBoxLayout)
+      m_footer(new QVBoxLayout), m_launchAtLogin(new QCheckBox(tr("Start Vesk Voice at login")))
 {
     QVBoxLayout *layout = column(this);
     layout->addWidget(new StepHeader(
@@ -359,6 +375,14 @@ TryItStep::TryItStep(OnboardingView *guide)
 
     m_footer->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(m_footer);
+
+    m_launchAtLogin->setObjectName(QStringLiteral("launchAtLogin"));
+    m_launchAtLogin->setChecked(guide->state()->config().launchAtLogin);
+    connect(m_launchAtLogin, &QCheckBox::toggled, this, [this](bool on) {
+        editConfig(m_guide->state(), [&](Config &c) { c.launchAtLogin = on; });
+        m_guide->onSave()(m_guide->state()->config());
+    });
+    layout->addWidget(m_launchAtLogin);
     connect(guide->state(), &AppState::changed, this, &TryItStep::refreshFooter);
     refreshFooter();
 }

@@ -103,6 +103,7 @@ public:
     explicit TryItStep(OnboardingView *guide);
     QComboBox *hotkeyPicker() const { return m_hotkey; }
     QPlainTextEdit *sampleBox() const { return m_sample; }
+    QCheckBox *launchAtLoginBox() const { return m_launchAtLogin; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -115,4 +116,5 @@ private:
     QPlainTextEdit *m_sample;
     QVBoxLayout *m_footer;
     QWidget *m_footerContent = nullptr;
+    QCheckBox *m_launchAtLogin;
 };

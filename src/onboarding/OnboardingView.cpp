@@ -73,7 +73,10 @@ bool OnboardingView::canContinue() const
     case Step::microphone:
         return m_micStatus == MicStatus::authorized;
     case Step::accessibility:
-        return m_state->accessibilityGranted();
+        // A Wayland session never grants it while the program runs: waiting would hold the
+        // user here for good, so the page says what to do and lets them go on.
+        return m_state->accessibilityGranted() ||
+               (m_services.waylandSession && m_services.waylandSession());
     case Step::gemini:
         return m_keyChecked;
     case Step::tryIt:

@@ -60,6 +60,13 @@ QLabel *caption(const QString &text, QWidget *parent)
     return label;
 }
 
+void setCallout(QLabel *label)
+{
+    QFont f = label->font();
+    f.setPointSizeF(f.pointSizeF() * 0.92);
+    label->setFont(f);
+}
+
 QWidget *warningLine(const QString &text, QWidget *parent)
 {
     auto *row = new QWidget(parent);
@@ -163,7 +170,7 @@ StepHeader::StepHeader(const QString &icon, const QString &title, const QString 
     layout->addLayout(column, 1);
 }
 
-StatusLine::StatusLine(bool done, const QString &text, QWidget *parent)
+StatusLine::StatusLine(bool done, const QString &text, bool callout, QWidget *parent)
     : QWidget(parent), m_done(done), m_text(new QLabel(text))
 {
     auto *layout = new QHBoxLayout(this);
@@ -174,6 +181,9 @@ StatusLine::StatusLine(bool done, const QString &text, QWidget *parent)
                                        : QStringLiteral("circle.dotted"),
                                   color, 16, this));
     m_text->setWordWrap(true);
+    m_text->setObjectName(QStringLiteral("statusText"));
+    if (callout)
+        GuideStyle::setCallout(m_text);
     layout->addWidget(m_text, 1);
 }
 

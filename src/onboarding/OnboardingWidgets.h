@@ -49,7 +49,8 @@ class StatusLine : public QWidget
 {
     Q_OBJECT
 public:
-    StatusLine(bool done, const QString &text, QWidget *parent = nullptr);
+    // `callout`: in the smaller callout size, for a line that sits under other text.
+    StatusLine(bool done, const QString &text, bool callout = false, QWidget *parent = nullptr);
     bool isDone() const { return m_done; }
     QString text() const { return m_text->text(); }
 
@@ -73,4 +74,6 @@ QColor warning();
 // A label with a symbol before the text, in caption size and the warning colour.
 QWidget *warningLine(const QString &text, QWidget *parent = nullptr);
 QLabel *caption(const QString &text, QWidget *parent = nullptr);
+// The callout size: a little smaller than the body text, larger than a caption.
+void setCallout(QLabel *label);
 } // namespace GuideStyle

@@ -112,6 +112,7 @@ std::optional<Config> Config::decode(const QByteArray &json, QString *why)
     readBool(o, "sounds", c.sounds);
     readBool(o, "keepAudio", c.keepAudio);
     readBool(o, "onboardingDone", c.onboardingDone);
+    readBool(o, "launchAtLogin", c.launchAtLogin);
     return c;
 }
 
@@ -141,6 +142,7 @@ QByteArray Config::encode() const
     o.insert(QStringLiteral("sounds"), sounds);
     o.insert(QStringLiteral("keepAudio"), keepAudio);
     o.insert(QStringLiteral("onboardingDone"), onboardingDone);
+    o.insert(QStringLiteral("launchAtLogin"), launchAtLogin);
     // QJsonObject keeps its keys sorted, so the file lists them in sorted order.
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }

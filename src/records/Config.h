@@ -37,6 +37,8 @@ struct Config
     bool sounds = true;
     bool keepAudio = false;
     bool onboardingDone = false;
+    // Start with the desktop session (an XDG autostart entry written by the shell).
+    bool launchAtLogin = false;
 
     bool operator==(const Config &) const = default;
 

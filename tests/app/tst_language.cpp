@@ -2,9 +2,15 @@
 #include "AppLanguagePicker.h"
 #include "TestSupport.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
+#include <QTranslator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,12 +27,25 @@ class LanguageTest : public QObject
         return QSettings(QStringLiteral("Vesk"), QStringLiteral("Vesk Voice"));
     }
 
+    // Opens the picker's list and chooses an entry in it, as a user does.
+    static void pickFromList(QComboBox *box, int index)
+    {
+        box->showPopup();
+        QAbstractItemView *list = box->view();
+        QTRY_VERIFY(list->isVisible());
+        list->setCurrentIndex(list->model()->index(index, 0));
+        QTest::keyClick(list, Qt::Key_Return);
+        QTRY_VERIFY(!list->isVisible());
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
         TestSupport::isolateDataDir();
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         AppLanguage::setRestarter([this] { ++m_restarts; });
+        // The test starts in neither language, so that a table that fails to load shows.
+        QLocale::setDefault(QLocale::c());
     }
 
     void init()
@@ -75,7 +94,7 @@ private Q_SLOTS:
         AppLanguagePicker unknown;
         QCOMPARE(unknown.comboBox()->currentIndex(), -1);
         QCOMPARE(m_restarts, 0);
-        unknown.comboBox()->setCurrentIndex(0); // System removes the foreign override
+        pickFromList(unknown.comboBox(), 0); // System removes the foreign override
         QCOMPARE(m_restarts, 1);
         QVERIFY(!AppLanguage::chosen());
 
@@ -85,15 +104,85 @@ private Q_SLOTS:
         QVERIFY(!AppLanguage::chosen());
     }
 
-    void pickerStartsAtTheStoredChoice()
+    // Only a choice made in the list switches (and restarts): not the wheel passing over it,
+    // not the arrow keys, not a change made by the program.
+    void pickerActsOnlyOnAChoiceFromItsList()
     {
         settings().setValue(QStringLiteral("AppleLanguages"), QStringList{"en"});
         AppLanguagePicker picker;
+        picker.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&picker));
+        QComboBox *box = picker.comboBox();
         QCOMPARE(picker.selection(), QStringLiteral("en"));
+        const int english = box->currentIndex();
+
+        QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        box->setFocus();
+        QApplication::sendEvent(box, &wheel);
+        QCOMPARE(box->currentIndex(), english);
+        for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_End, Qt::Key_R}) {
+            QTest::keyClick(box, key);
+            QCOMPARE(box->currentIndex(), english);
+            // The keys open the list instead.
+            QTRY_VERIFY(box->view()->isVisible());
+            box->hidePopup();
+        }
+        box->setCurrentIndex(box->findData(QStringLiteral("ru")));
         QCOMPARE(m_restarts, 0);
-        picker.comboBox()->setCurrentIndex(picker.comboBox()->findData(QStringLiteral("uz")));
+        QCOMPARE(AppLanguage::chosen(), std::optional<QString>(QStringLiteral("en")));
+
+        pickFromList(box, box->findData(QStringLiteral("uz")));
         QCOMPARE(m_restarts, 1);
         QCOMPARE(AppLanguage::chosen(), std::optional<QString>(QStringLiteral("uz")));
+    }
+
+    // The whole interface follows the choice: our texts, Qt's own (where the system ships them),
+    // and the dates.
+    void theChosenLanguageReachesDatesAndQtTexts_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QLocale::Language>("language");
+        QTest::addColumn<QString>("march");
+        QTest::addColumn<QString>("close");
+        QTest::addColumn<QString>("selectAll");
+        QTest::newRow("ru") << QStringLiteral("ru") << QLocale::Russian << QString::fromUtf8("мар")
+                            << QString::fromUtf8("Закрыть") << QString::fromUtf8("Выделить всё");
+        // Debian ships no Uzbek translation of Qt: these come from our own small table.
+        QTest::newRow("uz") << QStringLiteral("uz") << QLocale::Uzbek << QStringLiteral("mar")
+                            << QStringLiteral("Yopish") << QStringLiteral("Hammasini belgilash");
+        QTest::newRow("en") << QStringLiteral("en") << QLocale::English << QStringLiteral("Mar")
+                            << QStringLiteral("Close") << QStringLiteral("Select All");
+    }
+
+    void theChosenLanguageReachesDatesAndQtTexts()
+    {
+        QFETCH(QString, code);
+        QFETCH(QLocale::Language, language);
+        QFETCH(QString, march);
+        QFETCH(QString, close);
+        QFETCH(QString, selectAll);
+        settings().setValue(QStringLiteral("AppleLanguages"), QStringList{code});
+        QCOMPARE(AppLanguage::installTranslator(qApp), code);
+
+        QCOMPARE(QLocale().language(), language);
+        const QString date = QLocale().toString(QDate(2025, 3, 14), QStringLiteral("MMM d"));
+        QVERIFY2(date.startsWith(march, Qt::CaseInsensitive), qPrintable(date));
+
+        QDialogButtonBox box(QDialogButtonBox::Close);
+        QCOMPARE(box.button(QDialogButtonBox::Close)->text(), close);
+        QLineEdit field(QStringLiteral("text"));
+        std::unique_ptr<QMenu> menu(field.createStandardContextMenu());
+        QStringList entries;
+        for (const QAction *a : menu->actions())
+            entries.append(a->text().remove(QLatin1Char('&')).section(QLatin1Char('\t'), 0, 0));
+        QVERIFY2(entries.contains(selectAll), qPrintable(entries.join(QLatin1Char('|'))));
+
+        for (QTranslator *t : qApp->findChildren<QTranslator *>()) {
+            QCoreApplication::removeTranslator(t);
+            delete t;
+        }
+        QLocale::setDefault(QLocale::c());
     }
 
     void restartScriptTakesThePathWhole()

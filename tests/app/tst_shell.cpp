@@ -1,4 +1,5 @@
 #include "AppShell.h"
+#include "Autostart.h"
 #include "ControllerFakes.h"
 #include "HUDPanel.h"
 #include "HUDView.h"
@@ -8,15 +9,40 @@
 #include "Log.h"
 #include "MenuText.h"
 #include "TestSupport.h"
+#include "WindowServices.h"
 
 #include <QActionGroup>
+#include <QDBusConnection>
+#include <QDesktopServices>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <QtTest>
+
+// A file manager on the session bus, as Nautilus or Dolphin offer it.
+class FakeFileManager : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QStringList shown;
+public Q_SLOTS:
+    void ShowItems(const QStringList &uris, const QString &) { shown += uris; }
+};
+
+// Catches what would go to the desktop's default application.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl &url) { opened.append(url); }
+};
 
 // The tray menu and the launch sequence, with the controller's devices faked.
 class ShellTest : public QObject
@@ -83,8 +109,14 @@ class ShellTest : public QObject
         return lines;
     }
 
+    QTemporaryDir m_configHome;
+
 private Q_SLOTS:
-    void initTestCase() { TestSupport::isolateDataDir(); }
+    void initTestCase()
+    {
+        TestSupport::isolateDataDir();
+        qputenv("XDG_CONFIG_HOME", m_configHome.path().toUtf8());
+    }
 
     void launchAndTheMenu()
     {
@@ -389,6 +421,105 @@ private Q_SLOTS:
         QVERIFY(window->isVisible());
         QCOMPARE(window->tab(), MainView::Tab::settings);
         QCOMPARE(window->history()->query(), QStringLiteral("kept"));
+
+        // A minimised window comes back up, not just "in front" in the taskbar.
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->showMinimized();
+        QTRY_VERIFY(window->isMinimized());
+        rig.action(QStringLiteral("Vesk Voice window..."))->trigger();
+        QTRY_VERIFY(!window->isMinimized());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTRY_VERIFY(window->isActiveWindow());
+    }
+
+    // The setting writes the session's autostart entry, pointing at this program, and takes it
+    // away again; an entry made by hand survives a launch with the setting off.
+    void startAtLogin()
+    {
+        const QString path = Autostart::entryPath();
+        QCOMPARE(path, m_configHome.path() + QStringLiteral("/autostart/vesk-voice.desktop"));
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile handMade(path);
+        QVERIFY(handMade.open(QIODevice::WriteOnly));
+        handMade.write("[Desktop Entry]\nExec=vesk-voice\n");
+        handMade.close();
+
+        Rig rig;
+        rig.shell->applicationDidFinishLaunching();
+        QVERIFY(QFile::exists(path));
+        Config c = rig.state.config();
+        c.launchAtLogin = true;
+        rig.shell->save(c);
+        QVERIFY(Config::load().launchAtLogin);
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray text = written.readAll();
+        QVERIFY(text.startsWith("[Desktop Entry]\n"));
+        QVERIFY(text.contains("\nType=Application\n"));
+        QVERIFY2(
+            text.contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\"\n"),
+            text.constData());
+        written.close();
+
+        c.launchAtLogin = false;
+        rig.shell->save(c);
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(logMessages().contains(QStringLiteral("start at login: removed ") + path));
+    }
+
+    // Exec lines as the desktop entry format reads them back: quoted, the reserved characters
+    // escaped, then every backslash doubled once more.
+    void autostartExecLine_data()
+    {
+        QTest::addColumn<QString>("executable");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("plain") << QStringLiteral("/usr/bin/vesk-voice")
+                               << QByteArray(R"(Exec="/usr/bin/vesk-voice")");
+        QTest::newRow("blank") << QStringLiteral("/opt/Vesk Voice/vesk-voice")
+                               << QByteArray(R"(Exec="/opt/Vesk Voice/vesk-voice")");
+        QTest::newRow("reserved") << QStringLiteral(R"(/x/a"b`c$d\e%f)")
+                                  << QByteArray(R"(Exec="/x/a\\"b\\`c\\$d\\\\e%%f")");
+    }
+
+    void autostartExecLine()
+    {
+        QFETCH(QString, executable);
+        QFETCH(QByteArray, line);
+        const QList<QByteArray> lines = Autostart::entry(executable).split('\n');
+        QVERIFY2(lines.contains(line), Autostart::entry(executable).constData());
+    }
+
+    // "Open config file" shows the file selected in the file manager, or opens its folder when
+    // no file manager answers on the bus.
+    void revealTheConfigFile()
+    {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+            if (TestSupport::strict())
+                QFAIL("no session bus");
+            QSKIP("no session bus");
+        }
+        const QString path = Config::fileURL();
+        FakeRecorder recorder;
+        const SettingsServices services = WindowServices::settings(recorder);
+
+        QDBusConnection fileManagerBus =
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fm"));
+        FakeFileManager fileManager;
+        QVERIFY(fileManagerBus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"),
+                                              &fileManager, QDBusConnection::ExportAllSlots));
+        QVERIFY(fileManagerBus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        services.revealFile(path);
+        QTRY_COMPARE(fileManager.shown, QStringList{QUrl::fromLocalFile(path).toString()});
+        QVERIFY(catcher.opened.isEmpty());
+
+        QVERIFY(fileManagerBus.unregisterService(QStringLiteral("org.freedesktop.FileManager1")));
+        services.revealFile(path);
+        QTRY_COMPARE(catcher.opened,
+                     QList<QUrl>{QUrl::fromLocalFile(QFileInfo(path).absolutePath())});
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("fm"));
     }
 
     void sidebarAlwaysHasOneTab()

@@ -1,4 +1,5 @@
 #include "AppState.h"
+#include "HotkeyKindInfo.h"
 #include "FakeGeminiServer.h"
 #include "OnboardingSteps.h"
 #include "OnboardingView.h"
@@ -11,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QApplication>
 #include <QTranslator>
 #include <QtTest>
 
@@ -30,7 +32,8 @@ class OnboardingTest : public QObject
         QList<QUrl> opened;
         std::unique_ptr<OnboardingView> view;
 
-        explicit Harness(const Config &config = Config(), MicStatus initial = MicStatus::authorized)
+        explicit Harness(const Config &config = Config(), MicStatus initial = MicStatus::authorized,
+                         const std::function<void(GuideServices &)> &adjust = {})
             : mic(initial)
         {
             state.setConfig(config);
@@ -44,6 +47,8 @@ class OnboardingTest : public QObject
                 return QStringLiteral("label-") + rawValue(k);
             };
             services.openUrl = [this](const QUrl &u) { opened.append(u); };
+            if (adjust)
+                adjust(services);
             view = std::make_unique<OnboardingView>(
                 &state, [this](const Config &c) { saved.append(c); }, [this] { ++finished; },
                 initial, services);
@@ -59,6 +64,12 @@ class OnboardingTest : public QObject
             return false;
         }
     };
+
+    // Set in the callout size: smaller than the body text around it.
+    static bool smaller(const QLabel *label)
+    {
+        return label && label->font().pointSizeF() < QApplication::font(label).pointSizeF() - 0.1;
+    }
 
     static Config languagesChosen()
     {
@@ -135,6 +146,7 @@ private Q_SLOTS:
         QCOMPARE(h.view->step(), OnboardingView::Step::microphone);
         QVERIFY(!h.view->nextButton()->isEnabled());
         QVERIFY(h.pageShows(QStringLiteral("Microphone access is off")));
+        QVERIFY(smaller(h.view->page()->findChild<QLabel *>(QStringLiteral("microphoneHint"))));
         QVERIFY(h.view->page()->findChild<QPushButton *>()->text() ==
                 QStringLiteral("Open System Settings"));
 
@@ -160,11 +172,28 @@ private Q_SLOTS:
         QCOMPARE(h.view->step(), OnboardingView::Step::accessibility);
         QVERIFY(!h.view->nextButton()->isEnabled());
         QVERIFY(h.pageShows(QStringLiteral("Waiting for permission...")));
+        QVERIFY(h.pageShows(QStringLiteral("Come back here. This screen updates by itself.")));
+        QVERIFY(smaller(h.view->page()->findChild<QLabel *>(QStringLiteral("statusText"))));
         h.state.setAccessibilityGranted(true);
         QVERIFY(h.view->nextButton()->isEnabled());
         QVERIFY(h.pageShows(QStringLiteral("Accessibility allowed")));
         h.view->move(-1);
         QCOMPARE(h.view->step(), OnboardingView::Step::microphone);
+    }
+
+    // Keyboard access never arrives while a Wayland session runs: the page says what to do
+    // instead of promising to update, and lets the user go on.
+    void accessibilityPageOnWayland()
+    {
+        Harness h(languagesChosen(), MicStatus::authorized,
+                  [](GuideServices &s) { s.waylandSession = [] { return true; }; });
+        h.view->move(+1);
+        h.view->move(+1);
+        QCOMPARE(h.view->step(), OnboardingView::Step::accessibility);
+        QVERIFY(!h.pageShows(QStringLiteral("Come back here. This screen updates by itself.")));
+        QVERIFY(!h.pageShows(QStringLiteral("Waiting for permission...")));
+        QVERIFY(h.pageShows(QStringLiteral("The hotkey cannot work in a Wayland session.")));
+        QVERIFY(h.view->nextButton()->isEnabled());
     }
 
     void keyCheck()
@@ -243,6 +272,9 @@ private Q_SLOTS:
         auto *page = h.page<TryItStep>();
         QCOMPARE(page->hotkeyPicker()->count(), 4);
         QCOMPARE(page->hotkeyPicker()->itemText(3), QStringLiteral("label-rightCommand"));
+        // Start at login is stored at once.
+        page->launchAtLoginBox()->click();
+        QVERIFY(h.saved.last().launchAtLogin);
         const qsizetype before = h.saved.size();
         page->hotkeyPicker()->setCurrentIndex(0);
         QCOMPARE(h.saved.size(), before + 1);
@@ -284,7 +316,10 @@ private Q_SLOTS:
             QCoreApplication::installTranslator(&translator);
             Config c = languagesChosen();
             c.apiKey = QStringLiteral("AIza-screenshot-key");
-            Harness h(c);
+            // The labels a user sees, in the language of the pictures.
+            Harness h(c, MicStatus::authorized, [](GuideServices &s) {
+                s.hotkeyLabel = [](HotkeyKind k) { return HotkeyKindInfo::label(k); };
+            });
             QVERIFY(QTest::qWaitForWindowExposed(h.view.get()));
             for (int page = 1; page <= 5; ++page) {
                 QTest::qWait(100); // the new page's layout settles
@@ -292,6 +327,15 @@ private Q_SLOTS:
                     dir + QStringLiteral("/guide-%1-%2.png").arg(page).arg(code)));
                 h.view->move(1);
             }
+            // The keyboard-access page as a Wayland session shows it.
+            Harness wayland(c, MicStatus::authorized,
+                            [](GuideServices &s) { s.waylandSession = [] { return true; }; });
+            wayland.view->move(1);
+            wayland.view->move(1);
+            QVERIFY(QTest::qWaitForWindowExposed(wayland.view.get()));
+            QTest::qWait(100);
+            QVERIFY(wayland.view->grab().save(dir +
+                                              QStringLiteral("/guide-3-wayland-%1.png").arg(code)));
             QCoreApplication::removeTranslator(&translator);
         }
     }

@@ -1,10 +1,10 @@
 #include "WindowServices.h"
 
+#include "FileManager.h"
 #include "HotkeyKindInfo.h"
 #include "SystemSettings.h"
 
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QTimer>
 #include <QUrl>
 
@@ -15,11 +15,7 @@ SettingsServices settings(const RecorderPort &recorder)
     SettingsServices s;
     s.inputs = [&recorder] { return recorder.inputs(); };
     s.inputName = [&recorder](const QString &id) { return recorder.name(id); };
-    // File managers have no common way to be asked for a selected file; opening the folder that
-    // holds it comes closest everywhere.
-    s.revealFile = [](const QString &path) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
-    };
+    s.revealFile = [](const QString &path) { FileManager::reveal(path); };
     return s;
 }
 
@@ -40,6 +36,10 @@ GuideServices guide()
     s.openAccessibilitySettings = [] { SystemSettings::open(SystemSettings::Pane::accessibility); };
     s.hotkeyLabel = [](HotkeyKind kind) { return HotkeyKindInfo::label(kind); };
     s.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    s.waylandSession = [] {
+        return qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
+               !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    };
     return s;
 }
 

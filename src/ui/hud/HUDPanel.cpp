@@ -15,6 +15,9 @@ HUDPanel::HUDPanel(AppState *state, Action onToggle, Action onSubmit, Action onC
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);
+    // Qt shows tooltips only over the active window, and this one never becomes active: without
+    // this, "Cancel (Esc)" and the failure text would never be seen.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     setFocusPolicy(Qt::NoFocus);
     setWindowTitle(QStringLiteral("Vesk Voice"));
     m_view =

@@ -6,7 +6,9 @@
 #include "GeminiSection.h"
 #include "RecordingSection.h"
 #include "SettingsStyle.h"
+#include "WheelGuard.h"
 
+#include <QCheckBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -16,11 +18,13 @@
 
 namespace {
 
-// The section without a header: the interface language.
+// The section without a header: the interface language, and starting with the session.
 class LanguageSection : public SettingsSection
 {
 public:
-    explicit LanguageSection(AppState *state) : SettingsSection(QString(), state)
+    explicit LanguageSection(AppState *state)
+        : SettingsSection(QString(), state),
+          m_launchAtLogin(new QCheckBox(SettingsView::tr("Start Vesk Voice at login")))
     {
         auto *picker = new AppLanguagePicker;
         picker->setObjectName(QStringLiteral("interfaceLanguage"));
@@ -29,10 +33,24 @@ public:
         form()->addRow(picker);
         form()->addRow(SettingsStyle::caption(
             SettingsView::tr("Vesk Voice restarts to switch the language.")));
+        m_launchAtLogin->setObjectName(QStringLiteral("launchAtLogin"));
+        connect(m_launchAtLogin, &QCheckBox::toggled, this,
+                [this](bool on) { edit([&](Config &c) { c.launchAtLogin = on; }); });
+        form()->addRow(m_launchAtLogin);
+        follow();
     }
 
 protected:
-    void refresh() override {}
+    void refresh() override
+    {
+        if (m_launchAtLogin->isChecked() != config().launchAtLogin) {
+            const QSignalBlocker block(m_launchAtLogin);
+            m_launchAtLogin->setChecked(config().launchAtLogin);
+        }
+    }
+
+private:
+    QCheckBox *m_launchAtLogin;
 };
 
 } // namespace
@@ -89,6 +107,7 @@ SettingsView::SettingsView(AppState *state, OnSave onSave, SettingsServices serv
     column->addLayout(buttons);
     column->addStretch(1);
     setWidget(content);
+    WheelGuard::protect(content);
 
     // One label column for the whole form, so the sections line up.
     int labelWidth = 0;

@@ -6,11 +6,13 @@
 #include "TestSupport.h"
 #include "XTestInput.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPainter>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QToolTip>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(std::optional<double>)
@@ -215,6 +217,60 @@ private Q_SLOTS:
         QCOMPARE(moved.last().first().toPoint(), start - QPoint(100, 50));
         QTest::qWait(100);
         QCOMPARE(rig.toggles, 1);
+    }
+
+    // The panel never becomes active, yet a real hover shows its tooltips: the failure text
+    // (the only explanation the failed look gives) and the recording row's buttons.
+    void tooltipsShowOnHover()
+    {
+        QLineEdit editor;
+        editor.setWindowTitle(QStringLiteral("editor"));
+        editor.show();
+        editor.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+
+        Rig rig;
+        rig.state.setMessage(QStringLiteral("Gemini returned 503: The model is overloaded."));
+        rig.state.setPhase(AppState::Phase::failed);
+        rig.panel.restorePosition(Config());
+        rig.panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
+        QTRY_COMPARE(XTestInput::origin(rig.panel.winId()), rig.panel.screenPosition());
+
+        // The pointer arrives from elsewhere and rests over the widget.
+        const auto hover = [](QWidget *w) {
+            const QPoint centre = w->mapToGlobal(w->rect().center());
+            XTestInput::moveTo(centre.x() - 2, centre.y() - 2);
+            QTest::qWait(30);
+            XTestInput::moveTo(centre.x(), centre.y());
+        };
+        hover(rig.view()->mainButton());
+        QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 5000);
+        QCOMPARE(QToolTip::text(), rig.state.message());
+        QVERIFY(editor.isActiveWindow());
+        QTest::qWait(300); // the tooltip fades in
+        // The panel and its tooltip, with some desktop around them.
+        QRect around = frame(rig.panel);
+        for (const QWidget *w : QApplication::topLevelWidgets()) {
+            if (w->inherits("QTipLabel") && w->isVisible())
+                around |= w->geometry();
+        }
+        around.adjust(-40, -40, 40, 40);
+        QVERIFY(
+            QGuiApplication::primaryScreen()
+                ->grabWindow(0, around.x(), around.y(), around.width(), around.height())
+                .save(TestSupport::binaryDir() + QStringLiteral("/tests/ui/hud/hud-tooltip.png")));
+
+        rig.state.setPhase(AppState::Phase::recording);
+        rig.panel.applyWidth(AppState::Phase::recording);
+        QTRY_COMPARE(XTestInput::origin(rig.panel.winId()), rig.panel.screenPosition());
+        XTestInput::moveTo(0, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), 5000);
+        hover(rig.view()->cancelButton());
+        QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 5000);
+        QCOMPARE(QToolTip::text(), QStringLiteral("Cancel (Esc)"));
+        QCOMPARE(rig.cancels, 0);
+        XTestInput::moveTo(0, 0);
     }
 
     // Pictures of the four looks, for a person to look at.

@@ -1,8 +1,10 @@
 // Shows the main window with sample transcripts, for screenshots:
-//   show_mainwindow [--lang en|uz|ru] [--tab history|settings] [--empty] [--height N]
+//   show_mainwindow [--lang en|uz|ru] [--tab history|settings] [--empty] [--height N|full]
+// ("full": tall enough for the whole settings form)
 // Prints the window id once the window is on screen, then runs until it is closed.
 
 #include "MainView.h"
+#include "SettingsView.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -87,7 +89,13 @@ int main(int argc, char **argv)
     MainView view(
         &state, tab, [](const Config &) {}, [](const QString &) {}, services);
     view.setWindowTitle(QStringLiteral("Vesk Voice"));
-    view.resize(820, qMax(560, parser.value(QStringLiteral("height")).toInt()));
+    int height = parser.value(QStringLiteral("height")).toInt();
+    if (parser.value(QStringLiteral("height")) == QLatin1String("full")) {
+        view.resize(820, 560);
+        SettingsView *form = view.settings();
+        height = form->widget()->sizeHint().height() + view.height() - form->viewport()->height();
+    }
+    view.resize(820, qMax(560, height));
     view.show();
     QTimer::singleShot(500, [&view] { QTextStream(stdout) << view.winId() << Qt::endl; });
     return app.exec();

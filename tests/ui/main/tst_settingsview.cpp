@@ -1,3 +1,4 @@
+#include "AppLanguage.h"
 #include "AudioSection.h"
 #include "FakeGeminiServer.h"
 #include "GeminiError.h"
@@ -6,6 +7,7 @@
 #include "RecordingSection.h"
 #include "SettingsView.h"
 #include "TestSupport.h"
+#include "XTestInput.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,7 +15,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QtTest>
 
 // The settings form with real widgets and real input: the conditional rows, the slider grids,
@@ -46,7 +50,9 @@ class SettingsViewTest : public QObject
                 &state, [this](const Config &config) { saved.append(config); }, s);
             view->resize(640, 900);
             view->show();
-            QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+            // Typing tests need the keyboard: the fields count as edited only while focused.
+            view->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(view.get()));
         }
 
         template <typename T> T *find(const char *name) const
@@ -79,17 +85,79 @@ class SettingsViewTest : public QObject
     }
 
     FakeGeminiServer *m_server = nullptr;
+    QTemporaryDir m_settingsHome;
+    int m_restarts = 0;
 
 private Q_SLOTS:
     void initTestCase()
     {
         VESK_REQUIRE_DISPLAY();
         TestSupport::isolateDataDir();
+        qputenv("XDG_CONFIG_HOME", m_settingsHome.path().toUtf8());
+        AppLanguage::setRestarter([this] { ++m_restarts; });
         qunsetenv("GEMINI_API_KEY");
         m_server = new FakeGeminiServer(this);
         qputenv("VESK_GEMINI_BASE_URL", m_server->baseUrl().toUtf8());
     }
-    void init() { m_server->clear(); }
+    void init()
+    {
+        m_server->clear();
+        m_restarts = 0;
+    }
+
+    // A real wheel over every choice of the form, as a user scrolling down the settings: the
+    // form scrolls and no value changes, until the user gives a control the focus.
+    void theWheelScrollsTheFormAndChangesNothing()
+    {
+        Rig rig([](Config &c) {
+            c.insertMethod = QStringLiteral("type"); // the line-break picker shows
+            c.hotkey = HotkeyKind::controlFn;        // neither end of any list
+            c.holdThresholdMs = 400;
+            c.keepSilenceSeconds = 0.5;
+        });
+        rig.view->resize(640, 420);
+        QTest::qWait(100);
+        QWidget *content = rig.view->widget();
+        QList<QWidget *> targets;
+        for (QComboBox *box : content->findChildren<QComboBox *>()) {
+            if (box->isVisibleTo(content))
+                targets.append(box);
+        }
+        for (QSlider *slider : content->findChildren<QSlider *>())
+            targets.append(slider);
+        // Language, transcription, thinking, hotkey, insert, line break, microphone; the hold
+        // and pause sliders.
+        QCOMPARE(targets.size(), 9);
+        rig.find<QLineEdit>("apiKey")->setFocus();
+        const Config before = rig.config();
+        QScrollBar *bar = rig.view->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        for (QWidget *w : targets) {
+            rig.view->ensureWidgetVisible(w, 0, 60);
+            QTest::qWait(50);
+            const QPoint centre = w->mapToGlobal(w->rect().center());
+            XTestInput::moveTo(centre.x(), centre.y());
+            QTest::qWait(50);
+            const int scrolled = bar->value();
+            const bool down = scrolled < bar->maximum();
+            XTestInput::click(down ? 5 : 4);
+            QTRY_VERIFY2(bar->value() != scrolled, w->objectName().toLatin1());
+            QCOMPARE(rig.config(), before);
+        }
+        QCOMPARE(m_restarts, 0);
+        QVERIFY(rig.saved.isEmpty());
+
+        // Given the focus, a slider does take the wheel.
+        auto *hold = rig.find<QSlider>("holdFor");
+        rig.view->ensureWidgetVisible(hold, 0, 60);
+        hold->setFocus(Qt::MouseFocusReason);
+        QTest::qWait(50);
+        const QPoint centre = hold->mapToGlobal(hold->rect().center());
+        XTestInput::moveTo(centre.x(), centre.y());
+        QTest::qWait(50);
+        XTestInput::click(4);
+        QTRY_VERIFY(rig.config().holdThresholdMs != 400);
+    }
 
     void thinkingOrLanguagesByModelName_data()
     {

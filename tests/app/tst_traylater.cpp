@@ -1,0 +1,118 @@
+#include "AppShell.h"
+#include "ControllerFakes.h"
+#include "HUDPanel.h"
+#include "Log.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QtTest>
+
+// A session whose tray starts after the program, as autostart often has it: on an X server of
+// its own, started here without a tray, with trayer started only once the program runs.
+class TrayLaterTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::isolateDataDir(); }
+
+    void theIconDocksWhenATrayAppears()
+    {
+        AppState state{Config(), History()};
+        Config c;
+        c.apiKey = QStringLiteral("k");
+        c.onboardingDone = true;
+        c.hudVisible = false;
+        state.setConfig(c);
+        AppDelegate::Services s;
+        s.recorder = std::make_unique<FakeRecorder>();
+        s.hotkey = std::make_unique<FakeHotkey>();
+        s.inserter = std::make_unique<FakeInserter>();
+        s.transcriber = std::make_unique<FakeTranscriber>();
+        s.play = [](const QString &) {};
+        AppDelegate controller(&state, std::move(s));
+        AppShell shell(&controller, [] { return AppShell::Trust{true, QString()}; });
+
+        QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+        shell.applicationDidFinishLaunching();
+        QVERIFY(shell.tray());
+        // No tray: the floating button is the way in, though the setting hides it.
+        QVERIFY(shell.hud()->isVisible());
+        Log::flush();
+        QFile log(Log::fileURL());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("no system tray yet"));
+
+        QProcess trayer;
+        trayer.start(QStringLiteral("trayer"),
+                     {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                      QStringLiteral("right"), QStringLiteral("--widthtype"),
+                      QStringLiteral("request"), QStringLiteral("--height"), QStringLiteral("32"),
+                      QStringLiteral("--transparent"), QStringLiteral("false")});
+        QVERIFY(trayer.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
+        // Docked: the icon has a place on the screen, inside the tray.
+        QTRY_VERIFY_WITH_TIMEOUT(!shell.tray()->geometry().isEmpty(), 10000);
+        const QRect icon = shell.tray()->geometry();
+        QVERIFY2(icon.top() < 32, qPrintable(QStringLiteral("%1,%2").arg(icon.x()).arg(icon.y())));
+        // With a tray the setting rules again.
+        QTRY_VERIFY_WITH_TIMEOUT(!shell.hud()->isVisible(), 5000);
+
+        QTest::qWait(300);
+        const QRect top(QGuiApplication::primaryScreen()->geometry().width() - 200, 0, 200, 40);
+        QVERIFY(QGuiApplication::primaryScreen()
+                    ->grabWindow(0, top.x(), top.y(), top.width(), top.height())
+                    .save(TestSupport::binaryDir() + QStringLiteral("/tests/app/tray-docked.png")));
+        trayer.terminate();
+        trayer.waitForFinished();
+    }
+};
+
+// Starts an X server of this test's own, with no tray on it, before the application connects.
+int main(int argc, char **argv)
+{
+    int number = 140;
+    while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+        ++number;
+    const QString display = QStringLiteral(":%1").arg(number);
+    QProcess xvfb;
+    xvfb.start(QStringLiteral("Xvfb"),
+               {display, QStringLiteral("-screen"), QStringLiteral("0"),
+                QStringLiteral("1024x600x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    if (!xvfb.waitForStarted()) {
+        qWarning("Xvfb did not start");
+        return 1;
+    }
+    bool up = false;
+    for (int i = 0; i < 100 && !up; ++i) {
+        QProcess probe;
+        probe.setStandardOutputFile(QProcess::nullDevice());
+        probe.setStandardErrorFile(QProcess::nullDevice());
+        probe.start(QStringLiteral("xdpyinfo"), {QStringLiteral("-display"), display});
+        up = probe.waitForFinished() && probe.exitCode() == 0;
+        if (!up)
+            QThread::msleep(100);
+    }
+    if (!up) {
+        qWarning("Xvfb did not answer");
+        return 1;
+    }
+    qputenv("DISPLAY", display.toLatin1());
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        app.setQuitOnLastWindowClosed(false);
+        TrayLaterTest test;
+        result = QTest::qExec(&test, argc, argv);
+    }
+    xvfb.terminate();
+    xvfb.waitForFinished();
+    return result;
+}
+
+#include "tst_traylater.moc"
