@@ -60,13 +60,14 @@ if(DPKG_PROGRAM)
                     OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE
                     OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 endif()
-# The libraries the binary links come from dpkg-shlibdeps; the rest is what the app loads or
-# needs at run time without a link: the SVG icon engine and image plugin (tray, window and button
-# icons are SVG), Qt's multimedia backend plugins, a font with Latin (Uzbek's ʻ included), Cyrillic
-# and Arabic, and - recommended - a sound server for the microphones and the sounds (PipeWire's
+# dpkg-shlibdeps finds the libraries the binary links. Here the plugins the app loads ship in
+# those same packages: the SVG icon engine (tray, window and button icons) in libqt6svg6, the X11
+# platform plugin in libqt6gui6, and Qt Multimedia talks to the sound server through libpulse,
+# which it links. What no link shows is added by hand: a font with Latin (Uzbek's ʻ included),
+# Cyrillic and Arabic; recommended, a sound server for the microphones and the sounds (PipeWire's
 # PulseAudio service does as well) and a font for the Chinese and Korean language names.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, libqt6multimedia6, fonts-dejavu-core | fonts-noto-core")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core | fonts-noto-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "pulseaudio | pipewire-pulse, fonts-wqy-microhei | fonts-noto-cjk")
 # The microphone settings fall back to the PulseAudio mixer where no desktop settings exist.
