@@ -5,7 +5,7 @@
 # "package: FAILED ...".
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-cd "$root"
+cd "$root" || exit 1
 
 work="$(mktemp -d /tmp/vesk-package.XXXXXX)"
 log="$work/package.log"
