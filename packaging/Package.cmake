@@ -65,11 +65,12 @@ endif()
 # platform plugin in libqt6gui6, and Qt Multimedia talks to the sound server through libpulse,
 # which it links. What no link shows is added by hand: a font with Latin (Uzbek's ʻ included),
 # Cyrillic and Arabic; recommended, a sound server for the microphones and the sounds (PipeWire's
-# PulseAudio service does as well) and a font for the Chinese and Korean language names.
+# PulseAudio service does as well), a font for the Chinese and Korean language names, and Qt's own
+# translations so that its standard buttons and menus follow a Russian interface.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core | fonts-noto-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "pulseaudio | pipewire-pulse, fonts-wqy-microhei | fonts-noto-cjk")
+    "pulseaudio | pipewire-pulse, fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
 # The microphone settings fall back to the PulseAudio mixer where no desktop settings exist.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pavucontrol")
 
