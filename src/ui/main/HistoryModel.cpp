@@ -103,10 +103,7 @@ void HistoryModel::setEntries(const QList<HistoryEntry> &entries)
             endRemoveRows();
         }
     }
-    // Entries that stayed may have changed (the history stores them whole).
-    if (m_entries != entries) {
-        m_entries = entries;
-        if (!m_entries.isEmpty())
-            Q_EMIT dataChanged(index(0), index(int(m_entries.size()) - 1));
-    }
+    // The same rows now; an entry never changes under its id, so the rows that stayed need no
+    // repaint.
+    m_entries = entries;
 }
