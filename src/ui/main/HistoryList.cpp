@@ -159,8 +159,12 @@ HistoryList::HistoryList(HistoryModel *model, OnInsert onInsert, OnDelete onDele
     m_selector->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     m_selector->hide();
 
-    // Rows that come and go move the others under a pointer that stays.
-    auto settle = [this] { QTimer::singleShot(0, this, &HistoryList::followPointer); };
+    // Rows that come and go move the others under a pointer that stays; a selectable text whose
+    // row went away goes with it at once.
+    auto settle = [this] {
+        placeSelector();
+        QTimer::singleShot(0, this, &HistoryList::followPointer);
+    };
     connect(model, &QAbstractItemModel::modelReset, this, settle);
     connect(model, &QAbstractItemModel::rowsRemoved, this, settle);
     connect(model, &QAbstractItemModel::rowsInserted, this, settle);
