@@ -4,7 +4,7 @@
 #include "HUDPanel.h"
 #include "HUDView.h"
 #include "RoundButton.h"
-#include "HistoryRow.h"
+#include "HistoryList.h"
 #include "HistoryView.h"
 #include "Log.h"
 #include "MenuText.h"
@@ -554,7 +554,9 @@ private Q_SLOTS:
         rig.shell->openMainWindow(MainView::Tab::history);
         MainView *window = rig.shell->mainWindow();
 
-        window->history()->visibleRows().first()->insertButton()->click();
+        HistoryList *list = window->history()->list();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->buttonRect(0, HistoryList::Insert).center());
         QCOMPARE(rig.inserter->calls.size(), 1);
         QCOMPARE(rig.inserter->calls[0].text, QStringLiteral("again, please"));
         QCOMPARE(rig.inserter->calls[0].method, QStringLiteral("type"));

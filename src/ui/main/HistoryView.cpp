@@ -1,20 +1,18 @@
 #include "HistoryView.h"
 
 #include "AppState.h"
-#include "HistoryRow.h"
+#include "HistoryList.h"
+#include "HistoryModel.h"
 #include "HotkeyKindInfo.h"
 #include "SettingsStyle.h"
 #include "Symbols.h"
 
 #include <QEvent>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScrollArea>
-#include <QSet>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -45,7 +43,9 @@ QList<HistoryEntry> HistoryView::results(const History &history, const QString &
 HistoryView::HistoryView(AppState *state, OnInsert onInsert, QWidget *parent)
     : QWidget(parent), m_state(state), m_onInsert(std::move(onInsert)), m_search(new QLineEdit),
       m_clear(new QToolButton), m_pages(new QStackedWidget), m_emptyIcon(new QLabel),
-      m_emptyText(new QLabel), m_scroll(new QScrollArea), m_list(new QVBoxLayout)
+      m_emptyText(new QLabel), m_model(new HistoryModel(this)),
+      m_list(new HistoryList(m_model, m_onInsert,
+                             [this](const HistoryEntry &entry) { remove(entry); }))
 {
     SettingsStyle::initSymbols();
     auto *layout = new QVBoxLayout(this);
@@ -105,31 +105,14 @@ HistoryView::HistoryView(AppState *state, OnInsert onInsert, QWidget *parent)
     m_pages->addWidget(empty);
 
     // The list: rows on one card, the newest first.
-    auto *content = new QWidget;
-    auto *contentLayout = new QVBoxLayout(content);
-    contentLayout->setContentsMargins(16, 2, 16, 16);
-    auto *card = new QFrame;
-    card->setObjectName(QStringLiteral("historyCard"));
-    card->setStyleSheet(
-        QStringLiteral("QFrame#historyCard { background: palette(base); "
-                       "border: 1px solid palette(midlight); border-radius: 8px; }"));
-    m_list->setContentsMargins(0, 4, 0, 4);
-    m_list->setSpacing(0);
-    card->setLayout(m_list);
-    contentLayout->addWidget(card);
-    contentLayout->addStretch(1);
-    m_scroll->setWidget(content);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_pages->addWidget(m_scroll);
+    m_pages->addWidget(m_list);
     layout->addWidget(m_pages, 1);
 
-    connect(m_state, &AppState::historyChanged, this, &HistoryView::rebuild);
+    connect(m_state, &AppState::historyChanged, this, &HistoryView::showResults);
     connect(m_state, &AppState::configChanged, this, &HistoryView::updateEmptyText);
     paintIcons();
     updateEmptyText();
-    rebuild();
+    showResults();
 }
 
 void HistoryView::setQuery(const QString &query)
@@ -139,7 +122,7 @@ void HistoryView::setQuery(const QString &query)
     m_query = query;
     if (m_search->text() != query)
         m_search->setText(query);
-    applyFilter();
+    showResults();
 }
 
 void HistoryView::updateEmptyText()
@@ -148,66 +131,14 @@ void HistoryView::updateEmptyText()
                              .arg(HotkeyKindInfo::label(m_state->config().hotkey)));
 }
 
-void HistoryView::rebuild()
+void HistoryView::showResults()
 {
     const History &history = m_state->history();
     const bool empty = history.entries.isEmpty();
     m_pages->setCurrentIndex(empty ? 0 : 1);
     m_search->setVisible(!empty);
     m_clear->setEnabled(!empty);
-
-    // Rows are kept by id, so a new transcript does not rebuild (or reset) the others.
-    QHash<QUuid, HistoryRow *> keep;
-    QList<HistoryRow *> rows;
-    for (const HistoryEntry &entry : history.entries) {
-        HistoryRow *row = m_rowsById.take(entry.id);
-        if (!row) {
-            row = new HistoryRow(entry, m_onInsert, [this, entry] { remove(entry); });
-        }
-        keep.insert(entry.id, row);
-        rows.append(row);
-    }
-    for (HistoryRow *gone : std::as_const(m_rowsById))
-        gone->deleteLater();
-    for (HistoryRow *gone : std::as_const(m_rowsById))
-        m_list->removeWidget(gone);
-    m_rowsById = keep;
-    for (int i = 0; i < rows.size(); ++i) {
-        if (m_list->indexOf(rows[i]) != i) {
-            m_list->removeWidget(rows[i]);
-            m_list->insertWidget(i, rows[i]);
-        }
-    }
-    m_rows = rows;
-    applyFilter();
-}
-
-void HistoryView::applyFilter()
-{
-    QSet<QUuid> shown;
-    for (const HistoryEntry &entry : results(m_state->history(), m_query, QLocale()))
-        shown.insert(entry.id);
-    bool first = true;
-    for (HistoryRow *row : std::as_const(m_rows)) {
-        const bool on = shown.contains(row->entry().id);
-        row->setVisible(on);
-        if (on) {
-            row->setDivider(!first);
-            first = false;
-        }
-    }
-    // A search that finds nothing leaves an empty card out of sight.
-    m_list->parentWidget()->setVisible(!shown.isEmpty());
-}
-
-QList<HistoryRow *> HistoryView::visibleRows() const
-{
-    QList<HistoryRow *> result;
-    for (HistoryRow *row : m_rows) {
-        if (!row->isHidden())
-            result.append(row);
-    }
-    return result;
+    m_model->setEntries(results(history, m_query, QLocale()));
 }
 
 bool HistoryView::showsEmptyState() const

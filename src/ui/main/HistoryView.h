@@ -2,21 +2,18 @@
 
 #include "History.h"
 
-#include <QHash>
+#include <QMessageBox>
 #include <QPointer>
-#include <QUuid>
 #include <QWidget>
 #include <functional>
 
 #include "AppState.h"
-class HistoryRow;
+class HistoryList;
+class HistoryModel;
 class QLabel;
 class QLineEdit;
-#include <QMessageBox>
-class QScrollArea;
 class QStackedWidget;
 class QToolButton;
-class QVBoxLayout;
 
 // The History pane: every transcript, newest first, searchable as typed, each one ready to copy,
 // insert again or delete; "Clear" empties it all after a confirmation.
@@ -40,8 +37,8 @@ public:
     void askToClear();
     QMessageBox *confirmation() const { return m_confirmation; }
 
-    // The rows shown now, in order.
-    QList<HistoryRow *> visibleRows() const;
+    // The list of the entries shown now.
+    HistoryList *list() const { return m_list; }
     bool showsEmptyState() const;
     QLineEdit *searchField() const { return m_search; }
     QToolButton *clearButton() const { return m_clear; }
@@ -51,9 +48,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    void rebuild();
     void updateEmptyText();
-    void applyFilter();
+    void showResults();
     void remove(const HistoryEntry &entry);
     void clearAll();
     void paintIcons();
@@ -68,8 +64,6 @@ private:
     QStackedWidget *m_pages;
     QLabel *m_emptyIcon;
     QLabel *m_emptyText;
-    QScrollArea *m_scroll;
-    QVBoxLayout *m_list;
-    QList<HistoryRow *> m_rows;
-    QHash<QUuid, HistoryRow *> m_rowsById;
+    HistoryModel *m_model;
+    HistoryList *m_list;
 };

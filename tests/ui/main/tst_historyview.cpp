@@ -1,18 +1,22 @@
-#include "HistoryRow.h"
+#include "HistoryList.h"
+#include "HistoryModel.h"
 #include "HistoryView.h"
 #include "TestSupport.h"
 
 #include <QClipboard>
-#include <QEnterEvent>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
+#include <QToolTip>
 #include <QtTest>
 
-// The history pane with real widgets: search, the row buttons, delete and clear with the file.
+// The history pane as the user meets it, with a full history where it matters: search, the text
+// selection, the row buttons under a real pointer, a new transcript, delete and clear with the
+// file.
 class HistoryViewTest : public QObject
 {
     Q_OBJECT
@@ -23,10 +27,13 @@ class HistoryViewTest : public QObject
         QStringList inserted;
         std::unique_ptr<HistoryView> view;
 
-        explicit Rig(const QStringList &texts = {}, const QStringList &sources = {})
+        // `texts` newest first; `older` more transcripts after them, up to a full history.
+        explicit Rig(const QStringList &texts = {}, const QStringList &sources = {}, int older = 0)
         {
             History h;
             // Stored newest first: add oldest first.
+            for (int i = older; i > 0; --i)
+                h.add(HistoryEntry::make(filler(i), 2, QStringLiteral("m"), QStringLiteral("mac")));
             for (qsizetype i = texts.size() - 1; i >= 0; --i)
                 h.add(HistoryEntry::make(texts[i], 1.5, QStringLiteral("gemini-2.5-flash"),
                                          sources.value(i, QStringLiteral("mac"))));
@@ -37,25 +44,34 @@ class HistoryViewTest : public QObject
             view->resize(640, 480);
         }
 
+        HistoryList *list() const { return view->list(); }
+        QWidget *viewport() const { return list()->viewport(); }
+
         QStringList shownTexts() const
         {
             QStringList texts;
-            for (HistoryRow *row : view->visibleRows())
-                texts.append(row->entry().text);
+            for (const HistoryEntry &e : list()->historyModel()->entries())
+                texts.append(e.text);
             return texts;
+        }
+
+        void show()
+        {
+            view->show();
+            QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        }
+
+        // Scrolls the row into sight and puts the pointer on it.
+        void pointAt(int row, const QPoint &at = {})
+        {
+            list()->scrollTo(list()->historyModel()->index(row));
+            const QRect r = list()->rowRect(row);
+            QTest::mouseMove(viewport(), at.isNull() ? r.center() : at);
+            QTRY_COMPARE(list()->hoveredRow(), row);
         }
     };
 
-    static void hover(QWidget *w, bool in)
-    {
-        if (in) {
-            QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)));
-            QCoreApplication::sendEvent(w, &enter);
-        } else {
-            QEvent leave(QEvent::Leave);
-            QCoreApplication::sendEvent(w, &leave);
-        }
-    }
+    static QString filler(int i) { return QStringLiteral("Eslatma %1: non va sut olish").arg(i); }
 
 private Q_SLOTS:
     void initTestCase() { TestSupport::isolateDataDir(); }
@@ -86,8 +102,6 @@ private Q_SLOTS:
         const QString peace = QStringLiteral("world peace");
         const QString russian = QStringLiteral("привет, Мир");
         const QString uzbek = QStringLiteral("Oʻzbekiston bayrogʻi");
-        QTest::newRow("empty query shows all in stored order")
-            << QString() << QStringList{hello, peace, russian, uzbek};
         QTest::newRow("capitals find small letters")
             << QStringLiteral("HELLO") << QStringList{hello};
         QTest::newRow("word in two texts") << QStringLiteral("World") << QStringList{hello, peace};
@@ -97,37 +111,42 @@ private Q_SLOTS:
         QTest::newRow("Uzbek modifier letter") << QStringLiteral("OʻZBEK") << QStringList{uzbek};
         QTest::newRow("model is not searched") << QStringLiteral("flash") << QStringList{};
         QTest::newRow("words are not split") << QStringLiteral("hello peace") << QStringList{};
+        QStringList older{filler(99)};
+        for (int i = 990; i <= 996; ++i)
+            older.append(filler(i));
+        QTest::newRow("the older ones too") << QStringLiteral("ESLATMA 99") << older;
     }
 
     void search()
     {
         QFETCH(QString, query);
         QFETCH(QStringList, expected);
-        Rig rig({QStringLiteral("hello world"), QStringLiteral("world peace"),
-                 QStringLiteral("привет, Мир"), QStringLiteral("Oʻzbekiston bayrogʻi")});
-        QVERIFY(!rig.view->showsEmptyState());
+        const QStringList named = {QStringLiteral("hello world"), QStringLiteral("world peace"),
+                                   QStringLiteral("привет, Мир"),
+                                   QStringLiteral("Oʻzbekiston bayrogʻi")};
+        Rig rig(named, {}, int(History::cap) - 4);
+        rig.show();
         QVERIFY(!rig.view->searchField()->isHidden());
         QCOMPARE(rig.view->searchField()->placeholderText(), QStringLiteral("Search transcripts"));
-        // As typed: every edit filters at once.
-        rig.view->searchField()->setText(query);
+        QStringList all = named;
+        for (int i = 1; i <= History::cap - 4; ++i)
+            all.append(filler(i));
+        QCOMPARE(rig.shownTexts(), all);
+
+        // As typed: every key filters at once, and taking the query back shows everything again.
+        rig.view->searchField()->setFocus();
+        for (QChar c : query) // any script, one key at a time
+            QTest::sendKeyEvent(QTest::Click, rig.view->searchField(), Qt::Key_unknown, QString(c),
+                                Qt::NoModifier);
         QCOMPARE(rig.view->query(), query);
         QCOMPARE(rig.shownTexts(), expected);
-        // Nothing found is an empty list, not the empty-history panel.
-        QVERIFY(!rig.view->showsEmptyState());
         QCOMPARE(HistoryView::results(rig.state.history(), query, QLocale()).size(),
                  expected.size());
-    }
-
-    void typedQueryFilters()
-    {
-        VESK_REQUIRE_DISPLAY();
-        Rig rig({QStringLiteral("Buy milk"), QStringLiteral("call Bob")});
-        rig.view->show();
-        QTest::keyClicks(rig.view->searchField(), QStringLiteral("BO"));
-        QCOMPARE(rig.shownTexts(), QStringList{QStringLiteral("call Bob")});
-        QTest::keyClick(rig.view->searchField(), Qt::Key_Backspace);
-        QTest::keyClick(rig.view->searchField(), Qt::Key_Backspace);
-        QCOMPARE(rig.shownTexts().size(), 2);
+        // Nothing found is an empty list, not the empty-history panel.
+        QVERIFY(!rig.view->showsEmptyState());
+        for (qsizetype i = 0; i < query.size(); ++i)
+            QTest::keyClick(rig.view->searchField(), Qt::Key_Backspace);
+        QCOMPARE(rig.shownTexts(), all);
     }
 
     void rowLines_data()
@@ -143,108 +162,160 @@ private Q_SLOTS:
     {
         QFETCH(double, duration);
         QFETCH(QString, durationText);
-        QCOMPARE(HistoryRow::durationText(duration), durationText);
+        QCOMPARE(HistoryList::durationText(duration), durationText);
 
         const QDateTime date(QDate(2024, 12, 5), QTime(15, 20, 42));
-        QString us = HistoryRow::dateText(date, QLocale(QLocale::English, QLocale::UnitedStates));
+        QString us = HistoryList::dateText(date, QLocale(QLocale::English, QLocale::UnitedStates));
         us.replace(QChar(0x202f), QLatin1Char(' '));
         QCOMPARE(us, QStringLiteral("Dec 5, 3:20 PM"));
-        const QString ru = HistoryRow::dateText(date, QLocale(QLocale::Russian, QLocale::Russia));
+        const QString ru = HistoryList::dateText(date, QLocale(QLocale::Russian, QLocale::Russia));
         QVERIFY2(ru.startsWith(QStringLiteral("5 ")) && ru.endsWith(QStringLiteral("15:20")),
                  qPrintable(ru));
         QVERIFY(!ru.contains(QStringLiteral("2024")));
     }
 
-    void sourceLabelOnlyForOtherSources()
+    void sourceShownOnlyForOtherSources()
     {
-        Rig rig({QStringLiteral("from the desk"), QStringLiteral("from the phone")},
-                {QStringLiteral("mac"), QStringLiteral("iPhone")});
-        const QList<HistoryRow *> rows = rig.view->visibleRows();
-        QCOMPARE(rows.size(), 2);
-        QVERIFY(!rows[0]->sourceLabel());
-        QVERIFY(rows[1]->sourceLabel());
-        const QList<QLabel *> labels = rows[1]->sourceLabel()->findChildren<QLabel *>();
-        QCOMPARE(labels.size(), 2);
-        QVERIFY(!labels[0]->pixmap().isNull()); // the phone symbol
-        QCOMPARE(labels[1]->text(), QStringLiteral("iPhone"));
-        // The text can be selected once the pointer is over its row.
-        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-        QCoreApplication::sendEvent(rows[0], &enter);
-        QVERIFY(rows[0]->textLabel()->textInteractionFlags() & Qt::TextSelectableByMouse);
+        Rig rig({QStringLiteral("same"), QStringLiteral("same"), QStringLiteral("same")},
+                {QStringLiteral("mac"), QStringLiteral("iPhone"), QStringLiteral("mac")});
+        // The same time and length on each row, so that only the source can tell them apart.
+        History h = rig.state.history();
+        for (HistoryEntry &e : h.entries)
+            e.date = h.entries.first().date;
+        rig.state.setHistory(h);
+        rig.show();
+        QTest::mouseMove(rig.view.get(), QPoint(1, 1)); // off the rows
+        const QImage shot = rig.viewport()->grab().toImage();
+        auto firstLine = [&](int row) {
+            const QRect r = rig.list()->rowRect(row);
+            // Below the divider, above the text.
+            const QRect text = rig.list()->textRect(row);
+            return shot.copy(
+                QRect(text.left(), r.top() + 1, text.width(), text.top() - r.top() - 1));
+        };
+        QCOMPARE(firstLine(0), firstLine(2));
+        QVERIFY(firstLine(1) != firstLine(0));
     }
 
-    void hoverShowsButtons()
+    void buttons_data()
     {
-        Rig rig({QStringLiteral("one"), QStringLiteral("two")});
-        // The buttons are made on the first visit; the row keeps its height when they come.
-        HistoryRow *untouched = rig.view->visibleRows().last();
-        HistoryRow *row = rig.view->visibleRows().first();
-        const int height = row->sizeHint().height();
-        QVERIFY(!row->copyButton()->isVisibleTo(row));
-        QCOMPARE(row->sizeHint().height(), height);
-        QCOMPARE(untouched->sizeHint().height(), height);
-        hover(row, true);
-        QVERIFY(row->hovering());
-        QVERIFY(row->copyButton()->isVisibleTo(row));
-        QCOMPARE(row->copyButton()->toolTip(), QStringLiteral("Copy"));
-        QCOMPARE(row->insertButton()->toolTip(), QStringLiteral("Insert into the front app"));
-        QCOMPARE(row->deleteButton()->toolTip(), QStringLiteral("Delete"));
-        hover(row, false);
-        QVERIFY(!row->copyButton()->isVisibleTo(row));
+        QTest::addColumn<int>("row");
+        QTest::addColumn<HistoryList::Button>("button");
+        QTest::addColumn<QString>("tooltip");
+        QTest::newRow("copy the newest") << 0 << HistoryList::Copy << QStringLiteral("Copy");
+        QTest::newRow("insert one from the middle")
+            << 500 << HistoryList::Insert << QStringLiteral("Insert into the front app");
+        QTest::newRow("delete the oldest")
+            << 999 << HistoryList::Delete << QStringLiteral("Delete");
     }
 
-    void copyShowsCheckMarkForAWhile()
+    void buttons()
     {
-        Rig rig({QStringLiteral("Salom, dunyo — привет 😀")});
-        HistoryRow *row = rig.view->visibleRows().first();
+        QFETCH(int, row);
+        QFETCH(HistoryList::Button, button);
+        QFETCH(QString, tooltip);
+        Rig rig({QStringLiteral("Salom, dunyo — привет 😀")}, {}, int(History::cap) - 1);
+        rig.show();
+        HistoryList *list = rig.list();
+        const HistoryEntry entry = list->historyModel()->entry(row);
+        QVERIFY(!list->buttonsShown(row));
+
+        // Under the pointer: the buttons, each with its tooltip.
+        rig.pointAt(row);
+        QVERIFY(list->buttonsShown(row));
+        const QPoint at = list->buttonRect(row, button).center();
+        QTest::mouseMove(rig.viewport(), at);
+        QHelpEvent help(QEvent::ToolTip, at, rig.viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(rig.viewport(), &help);
+        QTRY_COMPARE(QToolTip::text(), tooltip);
+        QToolTip::hideText();
+
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
-        hover(row, true);
-        row->copyButton()->click();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Salom, dunyo — привет 😀"));
-        QVERIFY(row->copied());
-        QCOMPARE(row->copyButton()->property("symbol").toString(), QStringLiteral("checkmark"));
-        // The pointer leaves: the buttons stay while the check mark shows.
-        hover(row, false);
-        QVERIFY(row->copyButton()->isVisibleTo(row));
-        QTRY_VERIFY_WITH_TIMEOUT(!row->copied(), 5000);
-        QCOMPARE(row->copyButton()->property("symbol").toString(), QStringLiteral("doc.on.doc"));
-        QVERIFY(!row->copyButton()->isVisibleTo(row));
+        QTest::mouseClick(rig.viewport(), Qt::LeftButton, {}, at);
+        switch (button) {
+        case HistoryList::Copy: {
+            QCOMPARE(QGuiApplication::clipboard()->text(), entry.text);
+            QCOMPARE(list->copySymbol(row), QStringLiteral("checkmark"));
+            // The pointer leaves: the buttons stay while the check mark shows.
+            QTest::mouseMove(rig.view.get(), QPoint(1, 1));
+            QTRY_COMPARE(list->hoveredRow(), -1);
+            QVERIFY(list->buttonsShown(row));
+            QTRY_VERIFY_WITH_TIMEOUT(!list->copied(row), 5000);
+            QCOMPARE(list->copySymbol(row), QStringLiteral("doc.on.doc"));
+            QVERIFY(!list->buttonsShown(row));
+            break;
+        }
+        case HistoryList::Insert:
+            QCOMPARE(rig.inserted, QStringList{entry.text});
+            QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+            QVERIFY(rig.view->isVisible());
+            break;
+        case HistoryList::Delete: {
+            QTRY_COMPARE(rig.state.history().entries.size(), History::cap - 1);
+            QVERIFY(!rig.shownTexts().contains(entry.text));
+            QCOMPARE(rig.shownTexts().size(), History::cap - 1);
+            const History stored = History::load();
+            QCOMPARE(stored.entries.size(), History::cap - 1);
+            for (const HistoryEntry &e : stored.entries)
+                QVERIFY(e.id != entry.id);
+            break;
+        }
+        }
+        // Nothing else happened.
+        if (button != HistoryList::Insert)
+            QVERIFY(rig.inserted.isEmpty());
+        if (button != HistoryList::Delete)
+            QCOMPARE(rig.state.history().entries.size(), History::cap);
     }
 
-    void insertHandsTheTextOver()
+    void textOfTheRowUnderThePointerIsSelectable()
     {
-        Rig rig({QStringLiteral("first"), QStringLiteral("second")});
-        rig.view->visibleRows()[1]->insertButton()->click();
-        QCOMPARE(rig.inserted, QStringList{QStringLiteral("second")});
+        Rig rig({QStringLiteral("first transcript"), QStringLiteral("second transcript")}, {},
+                int(History::cap) - 2);
+        rig.show();
+        HistoryList *list = rig.list();
+        rig.pointAt(1);
+        QLabel *text = list->selector();
+        QVERIFY(text->isVisible());
+        QCOMPARE(text->text(), QStringLiteral("second transcript"));
+        QCOMPARE(text->geometry().topLeft(), list->textRect(1).topLeft());
+
+        // A drag over the text selects it, as in any label.
+        const int y = text->height() / 2;
+        QTest::mousePress(text, Qt::LeftButton, {}, QPoint(1, y));
+        QTest::mouseMove(text, QPoint(text->fontMetrics().horizontalAdvance("second"), y));
+        QTest::mouseRelease(text, Qt::LeftButton, {},
+                            QPoint(text->fontMetrics().horizontalAdvance("second"), y));
+        QTRY_VERIFY(text->hasSelectedText());
+        QVERIFY(QStringLiteral("second transcript").startsWith(text->selectedText()));
+
+        // The wheel brings other rows under a pointer that stays: the selectable text follows.
+        list->scrollTo(list->historyModel()->index(600), QAbstractItemView::PositionAtTop);
+        QTRY_VERIFY(list->hoveredRow() >= 600);
+        QCOMPARE(text->text(), list->historyModel()->entry(list->hoveredRow()).text);
+        QCOMPARE(text->geometry().topLeft(), list->textRect(list->hoveredRow()).topLeft());
     }
 
-    void deleteRemovesFromTheFile()
+    void newTranscriptKeepsTheRows()
     {
-        Rig rig({QStringLiteral("keep me"), QStringLiteral("drop me"), QStringLiteral("keep too")});
-        HistoryRow *row = rig.view->visibleRows()[1];
-        const QUuid id = row->entry().id;
-        row->deleteButton()->click();
-        QTRY_COMPARE(rig.state.history().entries.size(), 2);
-        QCOMPARE(rig.shownTexts(), (QStringList{"keep me", "keep too"}));
-        const History stored = History::load();
-        QCOMPARE(stored.entries.size(), 2);
-        for (const HistoryEntry &e : stored.entries)
-            QVERIFY(e.id != id);
-    }
-
-    void rowsAreKeptAcrossNewTranscripts()
-    {
-        Rig rig({QStringLiteral("older")});
-        HistoryRow *row = rig.view->visibleRows().first();
-        row->copy();
+        Rig rig({QStringLiteral("older")}, {}, int(History::cap) - 1);
+        rig.show();
+        HistoryList *list = rig.list();
+        list->copy(0);
+        const QRect first = list->rowRect(0);
         History h = rig.state.history();
         h.add(HistoryEntry::make(QStringLiteral("newer"), 1, QStringLiteral("m"),
                                  QStringLiteral("mac")));
         rig.state.setHistory(h);
-        QCOMPARE(rig.shownTexts(), (QStringList{"newer", "older"}));
-        // The same row, with its check mark still on.
-        QCOMPARE(rig.view->visibleRows()[1], row);
-        QVERIFY(row->copied());
+        QCOMPARE(rig.shownTexts().size(), History::cap);
+        QCOMPARE(rig.shownTexts().first(), QStringLiteral("newer"));
+        QCOMPARE(rig.shownTexts()[1], QStringLiteral("older"));
+        QCOMPARE(rig.shownTexts().last(), filler(998)); // the oldest dropped out
+        // The copied row keeps its check mark, one row further down.
+        QVERIFY(list->copied(1));
+        QVERIFY(!list->copied(0));
+        QCOMPARE(list->rowRect(0).top(), first.top());
+        QCOMPARE(list->rowRect(1).top(), first.bottom() + 1);
     }
 
     void clearAfterConfirmation()
