@@ -116,18 +116,8 @@ private Q_SLOTS:
         m_injector = std::make_unique<TextInjector>(createKeyPoster());
         if (typesForAParent())
             return;
-        QFile::remove(outputFile());
-        m_client.kill();
-        m_client.waitForFinished();
-        m_client.setProgram(TestSupport::binaryDir() +
-                            QStringLiteral("/tests/desktop/vesk_textclient"));
-        m_client.setArguments({outputFile()});
-        m_client.start();
-        QVERIFY(m_client.waitForStarted());
-        QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += m_client.readAllStandardOutput()).startsWith("ready"),
-                                 30000);
-        waitForFocus(QStringLiteral("vesk_textclient"));
+        startClient(TestSupport::binaryDir() + QStringLiteral("/tests/desktop/vesk_textclient"),
+                    {outputFile()}, QStringLiteral("vesk_textclient"));
     }
 
     void cleanup()
