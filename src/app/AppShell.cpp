@@ -220,9 +220,7 @@ void AppShell::buildMenu(QMenu *menu)
                 &AppDelegate::retryLastRecording);
     menu->addSeparator();
 
-    QMenu *microphones =
-        menu->addMenu(tr("Microphone: ") + m_controller->recorder().name(c.inputDeviceID));
-    addMicrophoneMenu(microphones);
+    addMicrophoneMenu(menu, tr("Microphone: ") + m_controller->recorder().name(c.inputDeviceID));
 
     QAction *window = menu->addAction(tr("Vesk Voice window..."));
     window->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -251,8 +249,16 @@ void AppShell::buildMenu(QMenu *menu)
     connect(quitAction, &QAction::triggered, this, &AppShell::quit);
 }
 
-void AppShell::addMicrophoneMenu(QMenu *menu)
+void AppShell::addMicrophoneMenu(QMenu *parent, const QString &title)
 {
+    // The item belongs to the parent menu, which deletes it when the menu is rebuilt; the
+    // submenu goes with it. (A submenu from QMenu::addMenu() outlives every rebuild.) Deferred,
+    // since a rebuild can come from one of the submenu's own items.
+    QAction *item = parent->addAction(title);
+    auto *menu = new QMenu(parent);
+    item->setMenu(menu);
+    connect(item, &QObject::destroyed, menu, &QObject::deleteLater);
+
     const QString current = state()->config().inputDeviceID;
     auto *group = new QActionGroup(menu);
     auto add = [&](const QString &title, const QString &id) {

@@ -66,7 +66,7 @@ public:
 
 private:
     void buildMenu(QMenu *menu);
-    void addMicrophoneMenu(QMenu *menu);
+    void addMicrophoneMenu(QMenu *parent, const QString &title);
     void setUpHUD();
     void permissionResult(bool granted);
     void pollAccessibility();

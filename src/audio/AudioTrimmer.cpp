@@ -22,6 +22,16 @@ namespace {
 
 const QString readFailedLine = QStringLiteral("could not read the audio, sending it untrimmed");
 
+// Why libsndfile could not open a file, in words a user can act on. It reports header values
+// it cannot use (a sample rate or channel count of 0) as an "Internal error".
+QString openFailure()
+{
+    const QString reason = QString::fromUtf8(sf_strerror(nullptr));
+    if (reason.startsWith(QLatin1String("Internal error")))
+        return QStringLiteral("its header gives no usable sample rate or channel count");
+    return reason;
+}
+
 // Keeps the head and tail of the kept silence far from overflow, whatever keepSeconds says.
 constexpr long long largestSilence = 1LL << 62;
 
@@ -170,16 +180,12 @@ Result trimAs(SoundFile &input, const SF_INFO &info, const QString &inputPath, d
     // Left uninitialised: the read fills what is used, and a ten-minute recording is spared a
     // pass of zeroes.
     std::unique_ptr<T[]> samples(new (std::nothrow) T[size_t(info.frames) * channels]);
-    if (!samples) {
-        Log::write(readFailedLine);
+    if (!samples)
         return {Outcome::unreadable, {}, QStringLiteral("not enough memory for the audio")};
-    }
     // A file shorter than its header says yields what is there.
     const sf_count_t read = Samples<T>::read(input.get(), samples.get(), info.frames);
-    if (read < 1) {
-        Log::write(readFailedLine);
+    if (read < 1)
         return {Outcome::unreadable, {}, QString::fromUtf8(sf_strerror(input.get()))};
-    }
     input.reset();
     const long long frames = read;
 
@@ -267,11 +273,9 @@ Result trim(const QString &inputPath, double keepSeconds)
     // One buffer with 32-bit frame counts holds the whole recording; longer ones are refused.
     if (!input || info.frames < 1 || info.frames > INT_MAX || info.channels < 1 ||
         info.samplerate < 1) {
-        Log::write(readFailedLine);
         return {Outcome::unreadable,
                 {},
-                input ? QStringLiteral("the audio is empty or too long")
-                      : QString::fromUtf8(sf_strerror(nullptr))};
+                input ? QStringLiteral("the audio is empty or too long") : openFailure()};
     }
     switch (info.format & SF_FORMAT_SUBMASK) {
     case SF_FORMAT_PCM_S8:
@@ -302,6 +306,9 @@ Result trim(const QString &inputPath, double keepSeconds)
 std::optional<QString> trimSilence(const QString &inputPath, double keepSeconds)
 {
     Result result = trim(inputPath, keepSeconds);
+    // Only here is the recording sent on as it is; the trim command just reports the reason.
+    if (result.outcome == Outcome::unreadable)
+        Log::write(readFailedLine);
     if (result.outcome != Outcome::trimmed)
         return std::nullopt;
     return result.path;

@@ -2,6 +2,7 @@
 
 #include "Config.h"
 #include "DataFiles.h"
+#include "PlainText.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -71,8 +72,10 @@ LogWorker &worker()
 void appendLine(const QString &message)
 {
     // Stamped when written, not when queued; QTime's format is locale-independent and 24-hour.
+    // Control characters are written out: a line break would forge another entry, and escape
+    // sequences would act on the terminal of whoever reads the log.
     const QString line = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")) +
-                         QLatin1Char(' ') + message + QLatin1Char('\n');
+                         QLatin1Char(' ') + PlainText::escaped(message) + QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
     if (bytes.isEmpty())
         return;

@@ -1,8 +1,11 @@
 #include "GeminiClient.h"
 
+#include "PlainText.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <algorithm>
 
@@ -27,6 +30,9 @@ QList<QJsonObject> objectsOrEmpty(const QJsonValue &value)
     return arrayOfObjects(value).value_or(QList<QJsonObject>());
 }
 
+// The transcript as every consumer gets it: pasted, typed, kept in the history, printed. Control
+// characters from the service would act there (a terminal runs escape sequences, also when the
+// text is pasted into one later), so they go here, once; line feeds and tabs stay.
 QString joinedTexts(const QList<QJsonObject> &parts)
 {
     QString text;
@@ -34,7 +40,7 @@ QString joinedTexts(const QList<QJsonObject> &parts)
         if (const QJsonValue t = part.value(QLatin1String("text")); t.isString())
             text += t.toString();
     }
-    return text;
+    return PlainText::withoutControls(text).trimmed();
 }
 
 // The top-level object of an answer, or why there is none.
@@ -56,16 +62,48 @@ bool codePointLess(const QString &a, const QString &b)
     return a.toUtf8() < b.toUtf8();
 }
 
+// The beginning of the "message" string of an error object whose end was cut off (only the
+// beginning of a long error answer is read), or nothing.
+std::optional<QString> cutMessage(const QByteArray &body)
+{
+    static const QRegularExpression start(
+        QStringLiteral(R"(^\s*\{\s*"error"\s*:\s*\{.*?"message"\s*:\s*")"),
+        QRegularExpression::DotMatchesEverythingOption);
+    const QString text = QString::fromUtf8(body);
+    const QRegularExpressionMatch match = start.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    QString rest = text.mid(match.capturedEnd());
+    for (qsizetype i = 0; i < rest.size(); ++i) {
+        if (rest.at(i) == u'\\')
+            ++i;
+        else if (rest.at(i) == u'"')
+            rest.truncate(i);
+    }
+    // The cut may have split an escape: drop what cannot be read, a few characters at most.
+    for (int dropped = 0; dropped <= 6 && !rest.isEmpty(); ++dropped, rest.chop(1)) {
+        const QJsonDocument doc =
+            QJsonDocument::fromJson(QStringLiteral("[\"%1\"]").arg(rest).toUtf8());
+        if (doc.isArray() && doc.array().at(0).isString())
+            return doc.array().at(0).toString() + QChar(0x2026);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 QString GeminiClient::errorMessage(const QByteArray &body)
 {
-    const QJsonDocument doc = QJsonDocument::fromJson(body);
+    QJsonParseError parse{};
+    const QJsonDocument doc = QJsonDocument::fromJson(body, &parse);
     if (doc.isObject()) {
         const QJsonValue error = doc.object().value(QLatin1String("error"));
         if (const QJsonValue message = error.toObject().value(QLatin1String("message"));
             error.isObject() && message.isString())
             return message.toString();
+    } else if (parse.error != QJsonParseError::NoError) {
+        if (const auto message = cutMessage(body))
+            return *message;
     }
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(body);
@@ -90,7 +128,7 @@ GeminiResult<QString> GeminiClient::generatedText(const QByteArray &body)
             const QJsonValue thought = part.value(QLatin1String("thought"));
             return thought.isBool() && thought.toBool();
         });
-        if (const QString text = joinedTexts(parts).trimmed(); !text.isEmpty())
+        if (const QString text = joinedTexts(parts); !text.isEmpty())
             return text;
         const QJsonValue reason = candidate.value(QLatin1String("finishReason"));
         if (!reason.isString() || reason.toString() == QLatin1String("STOP"))
@@ -115,7 +153,7 @@ GeminiResult<QString> GeminiClient::interactionText(const QByteArray &body)
     QList<QJsonObject> contents;
     for (const QJsonObject &step : objectsOrEmpty(answer.value().value(QLatin1String("steps"))))
         contents += objectsOrEmpty(step.value(QLatin1String("content")));
-    const QString text = joinedTexts(contents).trimmed();
+    const QString text = joinedTexts(contents);
     if (text.isEmpty())
         return GeminiError::emptyResponse();
     return text;
@@ -134,8 +172,13 @@ GeminiResult<QStringList> GeminiClient::modelNames(const QByteArray &body)
 
     QStringList names;
     for (const QJsonObject &model : *models) {
+        // Printed by the command line and shown in menus: no control characters either.
         if (const QJsonValue name = model.value(QLatin1String("name")); name.isString())
-            names.append(name.toString().remove(QStringLiteral("models/")));
+            if (const QString clean = PlainText::withoutControls(name.toString())
+                                          .remove(QStringLiteral("models/"))
+                                          .simplified();
+                !clean.isEmpty())
+                names.append(clean);
     }
     std::stable_sort(names.begin(), names.end(), codePointLess);
     return names;

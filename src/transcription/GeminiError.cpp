@@ -1,26 +1,39 @@
 #include "GeminiError.h"
 
+#include "PlainText.h"
+
 #include <QCoreApplication>
+
+namespace {
+
+// A text from the service or the system as it is kept and shown: one line, no control
+// characters, a few hundred characters at most (an error page can be megabytes).
+QString fromOutside(const QString &text)
+{
+    return PlainText::shortened(PlainText::escaped(text.simplified()), 300);
+}
+
+} // namespace
 
 GeminiError GeminiError::http(int status, const QString &message)
 {
     GeminiError e(Kind::http);
     e.m_status = status;
-    e.m_message = message;
+    e.m_message = fromOutside(message);
     return e;
 }
 
 GeminiError GeminiError::badResponse(const QString &detail)
 {
     GeminiError e(Kind::badResponse);
-    e.m_detail = detail;
+    e.m_detail = fromOutside(detail);
     return e;
 }
 
 GeminiError GeminiError::transport(const QString &detail)
 {
     GeminiError e(Kind::transport);
-    e.m_detail = detail;
+    e.m_detail = fromOutside(detail);
     return e;
 }
 
@@ -33,7 +46,7 @@ GeminiError GeminiError::timedOut(int seconds)
 GeminiError GeminiError::invalidJson(const QString &detail)
 {
     GeminiError e(Kind::invalidJson);
-    e.m_detail = detail;
+    e.m_detail = fromOutside(detail);
     return e;
 }
 
@@ -81,15 +94,15 @@ QString GeminiError::description() const
                m_detail;
     case Kind::fileRead:
         return QCoreApplication::translate("GeminiError", "Could not read the recording %1: %2")
-            .arg(m_detail, m_message);
+            .arg(PlainText::escaped(m_detail), PlainText::escaped(m_message));
     case Kind::invalidModel:
         return QCoreApplication::translate(
                    "GeminiError", "The model name \"%1\" cannot be used in a request address.")
-            .arg(m_detail);
+            .arg(PlainText::escaped(m_detail));
     case Kind::invalidAddress:
         return QCoreApplication::translate(
                    "GeminiError", "Not a usable Gemini address (check VESK_GEMINI_BASE_URL): ") +
-               m_detail;
+               PlainText::escaped(m_detail);
     case Kind::invalidApiKey:
         return QCoreApplication::translate(
             "GeminiError",

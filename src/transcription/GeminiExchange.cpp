@@ -2,10 +2,14 @@
 
 #include "GeminiClient.h"
 
+#include <QCoreApplication>
+#include <QIODevice>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -23,6 +27,39 @@ bool isTransportError(QNetworkReply::NetworkError error)
     return error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied;
 }
 
+// A request body that can be read once only. Qt's HTTP layer quietly sends a request again when
+// the connection closes before an answer; it needs to rewind the body for that, and this body
+// refuses, so the failure surfaces and only the attempts of the schedule reach the service.
+class OneShotBody : public QIODevice
+{
+public:
+    OneShotBody(QByteArray bytes, QObject *parent) : QIODevice(parent), m_bytes(std::move(bytes))
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+    bool reset() override { return false; }
+    qint64 bytesAvailable() const override
+    {
+        return m_bytes.size() - m_at + QIODevice::bytesAvailable();
+    }
+    bool atEnd() const override { return m_at >= m_bytes.size() && QIODevice::atEnd(); }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 n = std::min(maxSize, qint64(m_bytes.size() - m_at));
+        std::memcpy(data, m_bytes.constData() + m_at, size_t(n));
+        m_at += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qsizetype m_at = 0;
+};
+
 bool hasControlCharacters(const QString &text)
 {
     for (const QChar c : text) {
@@ -30,6 +67,25 @@ bool hasControlCharacters(const QString &text)
             return true;
     }
     return false;
+}
+
+// What to show for an answer other than 200: the service's message, or for a redirect (never
+// followed: it would carry the key elsewhere) where it pointed.
+QString httpMessage(const QNetworkReply *reply, int status, const QByteArray &body)
+{
+    if (status >= 300 && status < 400) {
+        const QString location = QString::fromUtf8(reply->rawHeader("Location"));
+        return location.isEmpty()
+                   ? QCoreApplication::translate("GeminiError", "a redirect, not followed")
+                   : QCoreApplication::translate("GeminiError", "a redirect to %1, not followed")
+                         .arg(location);
+    }
+    if (body.trimmed().isEmpty()) {
+        const QString reason =
+            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+        return reason.isEmpty() ? QCoreApplication::translate("GeminiError", "no message") : reason;
+    }
+    return GeminiClient::errorMessage(body);
 }
 
 } // namespace
@@ -47,6 +103,13 @@ GeminiExchange::GeminiExchange(Settings settings, QObject *parent)
     // Never early, so the service really gets the pause it is owed.
     m_wait.setTimerType(Qt::PreciseTimer);
     connect(&m_wait, &QTimer::timeout, this, &GeminiExchange::sendAttempt);
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        if (!m_reply)
+            return;
+        m_cut = Cut::deadline;
+        m_reply->abort();
+    });
     QMetaObject::invokeMethod(this, &GeminiExchange::begin, Qt::QueuedConnection);
 }
 
@@ -105,49 +168,91 @@ void GeminiExchange::begin()
 void GeminiExchange::sendAttempt()
 {
     ++m_attempt;
+    m_body.clear();
+    m_cut = Cut::none;
     QNetworkRequest request(m_settings.address);
+    // The transfer time-out counts idle time only; the deadline below bounds the whole attempt,
+    // so an answer that trickles in byte by byte cannot hold it open.
     request.setTransferTimeout(m_settings.timeoutSeconds * 1000);
     // A redirect would carry the key to another address; report it as the status it is.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    // HTTP/1.1 without pipelining: the protocol whose behaviour on a dropped
+    // connection the one-shot body below pins down.
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    request.setAttribute(QNetworkRequest::HttpPipeliningAllowedAttribute, false);
+    // Qt would otherwise copy the body into a rewindable buffer of its own.
+    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
     request.setRawHeader("x-goog-api-key", m_settings.apiKey.toUtf8());
-    if (m_settings.method == "POST") {
+    const bool post = m_settings.method == "POST";
+    if (post)
         request.setRawHeader("Content-Type", "application/json");
-        // Shares the body's bytes; retries send the same buffer again.
-        m_reply = m_network->post(request, m_settings.body);
-    } else {
-        m_reply = m_network->get(request);
-    }
+    // Even the body-less listing goes out with an (empty) one-shot body, so that it too is never
+    // repeated behind the caller's back.
+    const QByteArray &bytes = post ? m_settings.body : QByteArray();
+    request.setHeader(QNetworkRequest::ContentLengthHeader, bytes.size());
+    auto *body = new OneShotBody(bytes, nullptr);
+    m_reply = m_network->sendCustomRequest(request, post ? "POST" : "GET", body);
+    body->setParent(m_reply);
+    // Small steps, so that a huge answer is never buffered whole before it is looked at.
+    m_reply->setReadBufferSize(64 * 1024);
+    connect(m_reply, &QNetworkReply::readyRead, this, [this] { readFrom(m_reply); });
     connect(m_reply, &QNetworkReply::finished, this, &GeminiExchange::onReplyFinished);
+    m_deadline.start(m_settings.timeoutSeconds * 1000);
+}
+
+void GeminiExchange::readFrom(QNetworkReply *reply)
+{
+    if (!reply || m_cut != Cut::none)
+        return;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const qint64 bound = status == 200 ? maxAnswerBytes : maxErrorAnswerBytes;
+    m_body += reply->read(std::max<qint64>(bound - m_body.size(), 0));
+    if (reply->bytesAvailable() > 0 || m_body.size() >= bound) {
+        // What lies beyond the bound is never read: the transfer stops here.
+        m_cut = Cut::oversized;
+        reply->abort();
+    }
 }
 
 void GeminiExchange::onReplyFinished()
 {
     QNetworkReply *reply = m_reply;
     m_reply = nullptr;
+    m_deadline.stop();
     reply->deleteLater();
     if (m_done)
         return;
+    readFrom(reply);
 
     const QNetworkReply::NetworkError error = reply->error();
     const QVariant statusValue = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    // No status: the answer was not HTTP.
+    const int status = statusValue.isValid() ? statusValue.toInt() : 0;
     std::optional<GeminiError> failure;
-    if (isTransportError(error) || (error != QNetworkReply::NoError && !statusValue.isValid())) {
+    if (m_cut == Cut::deadline) {
+        failure = GeminiError::timedOut(m_settings.timeoutSeconds);
+    } else if (m_cut == Cut::oversized && status == 200) {
+        return finish(GeminiError::badResponse(
+            QCoreApplication::translate("GeminiError", "the answer is larger than %1 MB")
+                .arg(maxAnswerBytes / (1024 * 1024))));
+    } else if (m_cut == Cut::none && (isTransportError(error) || (error != QNetworkReply::NoError &&
+                                                                  !statusValue.isValid()))) {
         // Nobody but this object aborts the reply, and cancel() disconnects first: a cancelled
         // operation here is the transfer time-out.
         if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
             failure = GeminiError::timedOut(m_settings.timeoutSeconds);
+        else if (error == QNetworkReply::ContentReSendError)
+            failure = GeminiError::transport(QCoreApplication::translate(
+                "GeminiError", "the connection was closed before an answer came"));
         else
             failure = GeminiError::transport(reply->errorString());
     } else {
-        // No status: the answer was not HTTP.
-        const int status = statusValue.isValid() ? statusValue.toInt() : 0;
-        const QByteArray body = reply->readAll();
         if (status == 200)
-            return finish(body);
-        failure = GeminiError::http(status, GeminiClient::errorMessage(body));
+            return finish(m_body);
+        failure = GeminiError::http(status, httpMessage(reply, status, m_body));
         if (!worthRetrying(status))
             return finish(*failure);
     }

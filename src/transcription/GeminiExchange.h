@@ -32,12 +32,18 @@ public:
         QUrl address;
         QString apiKey; // sent only in the x-goog-api-key header
         QByteArray body;
+        // Bounds each attempt twice: no byte for this long, and the whole attempt.
         int timeoutSeconds = 120;
         QList<int> waitsMs; // before the second, third, ... attempt; empty: one attempt only
     };
 
     // The waits between the four attempts of a transcription request.
     static const QList<int> &transcriptionWaitsMs();
+
+    // What is read of an answer at most: a 200 answer beyond its bound fails the attempt; of an
+    // error answer only the beginning is kept, since only its message is used.
+    static constexpr qint64 maxAnswerBytes = 4 * 1024 * 1024;
+    static constexpr qint64 maxErrorAnswerBytes = 64 * 1024;
 
     explicit GeminiExchange(Settings settings, QObject *parent = nullptr);
     // An exchange that sends nothing and reports the error.
@@ -61,6 +67,7 @@ Q_SIGNALS:
 private:
     void begin();
     void sendAttempt();
+    void readFrom(QNetworkReply *reply);
     void onReplyFinished();
     void finish(const GeminiResult<QByteArray> &result);
 
@@ -69,6 +76,15 @@ private:
     QNetworkAccessManager *m_network = nullptr;
     QPointer<QNetworkReply> m_reply;
     QTimer m_wait;
+    QTimer m_deadline;
+    QByteArray m_body;
+    enum class Cut
+    {
+        none,
+        oversized,
+        deadline
+    };
+    Cut m_cut = Cut::none;
     int m_attempt = 0;
     bool m_done = false;
 };

@@ -9,6 +9,7 @@
 #include "MenuText.h"
 #include "TestSupport.h"
 
+#include <QActionGroup>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -194,6 +195,16 @@ private Q_SLOTS:
         QCOMPARE(rig.state.config().hudVisible, !visible);
         QCOMPARE(Config::load().hudVisible, !visible);
         QCOMPARE(rig.shell->hud()->isVisible(), !visible);
+
+        // Every rebuild of the menu makes a new submenu; the old ones go with their items.
+        for (int i = 0; i < 5; ++i)
+            rig.action(QStringLiteral("Microphone: System default"))
+                ->menu()
+                ->actions()[0]
+                ->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(rig.shell->menu()->findChildren<QMenu *>().size(), 1);
+        QCOMPARE(rig.shell->menu()->findChildren<QActionGroup *>().size(), 1);
     }
 
     // Pictures of the tray menu, for a person to look at: idle with a transcript, and after a

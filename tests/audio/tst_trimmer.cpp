@@ -283,18 +283,24 @@ private Q_SLOTS:
     void unreadableInputFallsBack_data()
     {
         QTest::addColumn<QByteArray>("bytes"); // empty: no file at all
+        QTest::addColumn<QString>("reason");   // empty: any
         const QString valid = file(QStringLiteral("valid.wav"));
         QVERIFY(WaveFiles::write(valid, mono({32000, -32000, 32000}), rate, 1, SF_FORMAT_PCM_16));
         const QByteArray wav = contents(valid);
-        QTest::newRow("missing file") << QByteArray();
-        QTest::newRow("not audio") << QByteArray("RIFF but no WAVE at all, just some text here.");
-        QTest::newRow("header cut short") << wav.left(20);
-        QTest::newRow("header without samples") << wav.left(44);
+        QTest::newRow("missing file") << QByteArray() << QString();
+        QTest::newRow("not audio")
+            << QByteArray("RIFF but no WAVE at all, just some text here.") << QString();
+        QTest::newRow("header cut short") << wav.left(20) << QString();
+        QTest::newRow("header without samples") << wav.left(44) << QString();
+        // The sample rate and the byte rate of the format chunk.
+        QTest::newRow("sample rate 0") << wav.left(24) + QByteArray(8, '\0') + wav.mid(32)
+                                       << "its header gives no usable sample rate or channel count";
     }
 
     void unreadableInputFallsBack()
     {
         QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
         const QString input = file(QStringLiteral("broken.wav"));
         QFile::remove(input);
         if (!bytes.isEmpty()) {
@@ -306,8 +312,12 @@ private Q_SLOTS:
         const AudioTrimmer::Result result = AudioTrimmer::trim(input, 0);
         QCOMPARE(result.outcome, Outcome::unreadable);
         QVERIFY(!result.error.isEmpty());
+        if (!reason.isEmpty())
+            QCOMPARE(result.error, reason);
+        // Only the dictation's fallback sends the recording on untrimmed, and says so.
+        QCOMPARE(logMessages(), QStringList());
         QCOMPARE(AudioTrimmer::trimSilence(input, 0), std::nullopt);
-        QCOMPARE(logMessages(), QStringList({readFailed, readFailed}));
+        QCOMPARE(logMessages(), QStringList({readFailed}));
         QCOMPARE(QFile::exists(input), !bytes.isEmpty());
         if (!bytes.isEmpty())
             QCOMPARE(contents(input), bytes);

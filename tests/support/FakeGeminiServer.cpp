@@ -111,13 +111,34 @@ void FakeGeminiServer::answer(QTcpSocket *socket, const Answer &answer)
 {
     if (answer.hang)
         return;
+    if (answer.drop) {
+        socket->disconnectFromHost();
+        return;
+    }
     QByteArray reply = "HTTP/1.1 " + QByteArray::number(answer.status) + " Scripted\r\n";
     reply += "Content-Type: application/json\r\n";
     reply += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+    if (!answer.location.isEmpty())
+        reply += "Location: " + answer.location + "\r\n";
     reply += "Connection: close\r\n\r\n";
-    reply += answer.body;
+    if (answer.dripMs <= 0) {
+        socket->write(reply + answer.body);
+        socket->disconnectFromHost();
+        return;
+    }
     socket->write(reply);
-    socket->disconnectFromHost();
+    // Owned by the socket, so it stops when the client goes away.
+    auto *drip = new QTimer(socket);
+    connect(drip, &QTimer::timeout, socket,
+            [socket, drip, body = answer.body, at = qsizetype(0)]() mutable {
+                if (at < body.size())
+                    socket->write(body.mid(at++, 1));
+                if (at >= body.size()) {
+                    drip->stop();
+                    socket->disconnectFromHost();
+                }
+            });
+    drip->start(answer.dripMs);
 }
 
 QByteArray FakeGeminiServer::generateContentAnswer(const QString &text)

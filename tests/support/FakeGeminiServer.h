@@ -24,6 +24,11 @@ public:
         QByteArray body;
         // Never answers: the client has to give up or cancel.
         bool hang = false;
+        // Closes the connection once the request is read, without a word.
+        bool drop = false;
+        // Sends the body one byte at a time, this many milliseconds apart (0: all at once).
+        int dripMs = 0;
+        QByteArray location; // sent as the Location header when set
     };
 
     struct Request

@@ -1,28 +1,53 @@
+#include "FakeGeminiServer.h"
 #include "GeminiClient.h"
 
+#include "PlainText.h"
+
 #include <QtTest>
+#include <algorithm>
+#include <random>
 
 class AnswersTest : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
+    void errorMessages_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("service") << QByteArray(R"({"error": {"message": "API key not valid"}})")
+                                 << "API key not valid";
+        QTest::newRow("page") << QByteArray("<html>Bad gateway</html>")
+                              << "<html>Bad gateway</html>";
+        QTest::newRow("flat") << QByteArray(R"({"error": "flat"})") << R"({"error": "flat"})";
+        QTest::newRow("not text") << QByteArray("\xff\xfe\xfd") << "unknown error";
+        // Only the beginning of a long answer is read.
+        QTest::newRow("cut") << QByteArray("{\"error\": {\"code\": 400, \"message\": \"big xx")
+                             << "big xx…";
+        QTest::newRow("cut in an escape")
+            << QByteArray("{\"error\":{\"message\":\"say \\\"hi\\\" \\u00") << "say \"hi\" …";
+        QTest::newRow("cut after it")
+            << QByteArray("{\"error\":{\"message\":\"whole\", \"status") << "whole…";
+    }
+
     void errorMessages()
     {
-        QCOMPARE(GeminiClient::errorMessage(R"({"error": {"message": "API key not valid"}})"),
-                 QStringLiteral("API key not valid"));
-        QCOMPARE(GeminiClient::errorMessage("<html>Bad gateway</html>"),
-                 QStringLiteral("<html>Bad gateway</html>"));
-        QCOMPARE(GeminiClient::errorMessage(R"({"error": "flat"})"),
-                 QStringLiteral(R"({"error": "flat"})"));
-        QCOMPARE(GeminiClient::errorMessage(QByteArray("\xff\xfe\xfd", 3)),
-                 QStringLiteral("unknown error"));
+        QFETCH(QByteArray, body);
+        QFETCH(QString, message);
+        QCOMPARE(GeminiClient::errorMessage(body), message);
+    }
+
+    void errorTexts()
+    {
         QCOMPARE(GeminiError::http(429, QStringLiteral("slow down")).description(),
                  QStringLiteral("Gemini returned 429: slow down"));
         QCOMPARE(GeminiError::noApiKey().description(),
                  QStringLiteral("No API key. Add it in Settings, or set GEMINI_API_KEY."));
         QCOMPARE(GeminiError::emptyResponse().description(),
                  QStringLiteral("Gemini returned no text."));
+        const QString shown = GeminiError::http(400, QString(5000, u'y')).description();
+        QCOMPARE(shown, QStringLiteral("Gemini returned 400: ") + QString(300, u'y') + u'…');
     }
 
     void generatedText()
@@ -31,6 +56,15 @@ private Q_SLOTS:
             {"text": "thinking...", "thought": true}, {"text": "  Salom\n"}, {"text": " dunyo \n"}]}}]})");
         QVERIFY(text.ok());
         QCOMPARE(text.value(), QStringLiteral("Salom\n dunyo"));
+
+        // Nothing in a transcript may act on a terminal or reorder what is shown.
+        text = GeminiClient::generatedText(FakeGeminiServer::generateContentAnswer(QStringLiteral(
+            "\x1b[31mqizil\x1b[0m\u202e \x07yo\u2066z\u2069\x9b\r\n\tikki\x7f\x00")));
+        QCOMPARE(text.value(), QStringLiteral("[31mqizil[0m yoz\n\tikki"));
+        QCOMPARE(GeminiClient::generatedText(
+                     FakeGeminiServer::generateContentAnswer(QStringLiteral("\x1b\u202e\r")))
+                     .error(),
+                 GeminiError::emptyResponse());
 
         auto stopped = GeminiClient::generatedText(R"({"candidates": [{"content": {"parts": [
             {"text": "x", "thought": true}]}, "finishReason": "MAX_TOKENS"}]})");
@@ -89,6 +123,81 @@ private Q_SLOTS:
         QCOMPARE(GeminiClient::pickModel({QStringLiteral("palm")}, QStringLiteral("gone")),
                  std::nullopt);
         QCOMPARE(GeminiClient::pickModel({}, QStringLiteral("gone")), std::nullopt);
+    }
+
+    // A seeded mutation run over the readers: every input must give a result or an error, with no
+    // sanitizer report, and whatever text comes out must be inert.
+    void readersHoldUpAgainstMutatedAnswers()
+    {
+        const QList<QByteArray> seeds = {
+            FakeGeminiServer::generateContentAnswer(QStringLiteral("Salom, dunyo\nПривет")),
+            R"({"candidates":[{"content":{"parts":[{"text":"a","thought":true},{"text":"b"}]},)"
+            R"("finishReason":"STOP"}],"promptFeedback":{"blockReason":"SAFETY"}})",
+            FakeGeminiServer::interactionsAnswer(QStringLiteral("uch \u202e to'rt")),
+            FakeGeminiServer::modelsAnswer({QStringLiteral("gemini-3-flash"), QStringLiteral("x")}),
+            FakeGeminiServer::errorAnswer(QStringLiteral("quota \"exceeded\" \x1b[1m")),
+            "{\"error\":{\"code\":400,\"message\":\"cut \\u00e9 \\\"",
+        };
+        static const QList<QByteArray> tokens = {
+            "{",       "}",        "[",           "]",        "\"",           "\\",
+            "\\u",     ":",        ",",           "null",     "true",         "1e999",
+            "-0",      "\"text\"", "\"message\"", "\xf0\x9f", "\xed\xa0\x80", "\x1b",
+            "\xc2\x9b"};
+        const int count = qEnvironmentVariableIntValue("VESK_FUZZ_INPUTS")
+                              ? qEnvironmentVariableIntValue("VESK_FUZZ_INPUTS")
+                              : 4000;
+        std::mt19937 random(20261208);
+        const auto below = [&](qsizetype n) {
+            return qsizetype(random() % quint64(std::max<qsizetype>(n, 1)));
+        };
+        const auto inert = [](const QString &text, bool lineBreaks) {
+            return std::none_of(text.begin(), text.end(), [&](QChar c) {
+                return PlainText::isControl(c) && !(lineBreaks && (c == u'\n' || c == u'\t'));
+            });
+        };
+        QElapsedTimer clock;
+        clock.start();
+        for (int n = 0; n < count; ++n) {
+            QByteArray input = seeds.at(below(seeds.size()));
+            for (int steps = 1 + int(below(4)); steps > 0; --steps) {
+                const qsizetype at = below(input.size() + 1);
+                switch (below(6)) {
+                case 0: // flip a byte
+                    if (!input.isEmpty())
+                        input[below(input.size())] ^= char(1 << below(8));
+                    break;
+                case 1: // a JSON token or an awkward byte sequence
+                    input.insert(at, tokens.at(below(tokens.size())));
+                    break;
+                case 2: // cut out a piece
+                    input.remove(at, below(16));
+                    break;
+                case 3: // repeat a piece
+                    input.insert(at, input.mid(below(input.size()), below(24)));
+                    break;
+                case 4: // end early, as a cut answer does
+                    input.truncate(at);
+                    break;
+                default: // splice in another answer
+                    input.insert(at, seeds.at(below(seeds.size())).mid(below(40)));
+                }
+            }
+            for (const auto &text :
+                 {GeminiClient::generatedText(input), GeminiClient::interactionText(input)}) {
+                if (text.ok())
+                    QVERIFY2(inert(text.value(), true) && !text.value().isEmpty(), input.toHex());
+                else
+                    QVERIFY2(inert(text.error().description(), false), input.toHex());
+            }
+            if (const auto names = GeminiClient::modelNames(input); names.ok()) {
+                for (const QString &name : names.value())
+                    QVERIFY2(inert(name, false) && !name.isEmpty(), input.toHex());
+            }
+            const GeminiError error = GeminiError::http(400, GeminiClient::errorMessage(input));
+            QVERIFY2(inert(error.description(), false) && error.message().size() <= 301,
+                     input.toHex());
+        }
+        qInfo("%d mutated answers through each reader in %lld ms", count, clock.elapsed());
     }
 
     void endpointChoiceAndAddresses()

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <utility>
 #include <vector>
 
 class CliTranscriptionTest : public QObject
@@ -28,7 +29,8 @@ class CliTranscriptionTest : public QObject
 
     // The server answers from this process, so the wait keeps its event loop running.
     Run run(const QStringList &args, const Config &config,
-            const QString &base = QStringLiteral("http://127.0.0.1:9"))
+            const QString &base = QStringLiteral("http://127.0.0.1:9"),
+            const QStringList &wrapper = {})
     {
         config.saveTo(m_dir.path() + QStringLiteral("/config.json"));
         QProcess p;
@@ -39,7 +41,11 @@ class CliTranscriptionTest : public QObject
         env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), base);
         p.setProcessEnvironment(env);
         QSignalSpy finished(&p, &QProcess::finished);
-        p.start(TestSupport::executable(), args);
+        if (wrapper.isEmpty())
+            p.start(TestSupport::executable(), args);
+        else
+            p.start(wrapper.first(),
+                    wrapper.mid(1) + QStringList{TestSupport::executable()} + args);
         if (!finished.wait(60000))
             return {};
         return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
@@ -168,6 +174,100 @@ private Q_SLOTS:
         const Run r = run({QStringLiteral("models")}, c, m_server.baseUrl());
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QByteArray("gemini-2.5-flash\tpicked\ngemini-pro\n"));
+    }
+
+    QByteArray log() const
+    {
+        QFile file(m_dir.path() + QStringLiteral("/vesk.log"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Nothing but line feeds and tabs below 0x20, no C1 controls, no bidirectional overrides.
+    static bool inert(const QByteArray &bytes)
+    {
+        for (const QChar c : QString::fromUtf8(bytes)) {
+            if ((c.category() == QChar::Other_Control && c != u'\n' && c != u'\t') ||
+                (c.unicode() >= 0x202a && c.unicode() <= 0x202e))
+                return false;
+        }
+        return true;
+    }
+
+    QString speechFile()
+    {
+        const QString file = m_dir.path() + QStringLiteral("/speech.wav");
+        QFile f(file);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(QByteArray("RIFF....WAVEfmt ").repeated(40));
+        return file;
+    }
+
+    void serviceTextCannotDriveTheTerminal()
+    {
+        Config c;
+        c.apiKey = QStringLiteral("cli-key");
+        c.trimSilence = false;
+        m_server.clear();
+        m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral(
+                                  "Salom\x1b]0;title\x07 \x1b[2Jdunyo\u202e!\u0085\r\n")));
+        Run r = run({QStringLiteral("transcribe"), speechFile()}, c, m_server.baseUrl());
+        QCOMPARE(r.code, 0);
+        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Salom]0;title [2Jdunyo!\n"));
+        QVERIFY(log().contains("transcript: Salom]0;title [2Jdunyo!\n"));
+
+        m_server.clear();
+        m_server.enqueue(
+            400, FakeGeminiServer::errorAnswer(QStringLiteral("bad\x1b[31m key\u202e\x9b")));
+        r = run({QStringLiteral("transcribe"), speechFile()}, c, m_server.baseUrl());
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, QByteArray("Gemini returned 400: bad\\x1b[31m key\\u202e\\x9b\n"));
+        QVERIFY(log().contains("bad\\x1b[31m key\\u202e\\x9b"));
+        QVERIFY(inert(log()));
+
+        m_server.clear();
+        m_server.enqueue(200,
+                         FakeGeminiServer::modelsAnswer({QStringLiteral("gemini\x1b[8m-flash")}));
+        r = run({QStringLiteral("models")}, c, m_server.baseUrl());
+        QCOMPARE(r.out, QByteArray("gemini[8m-flash\tpicked\n"));
+    }
+
+    // What is read, kept, printed and logged of a huge error answer stays small.
+    void aHugeErrorAnswerStaysSmall()
+    {
+        Config c;
+        c.apiKey = QStringLiteral("cli-key");
+        c.trimSilence = false;
+        // The program's peak memory, measured from its own start (a child's count would begin
+        // with this process's, answer and all). The address sanitizer's quarantine would keep
+        // every freed byte resident and hide what is really held.
+        const QString peakFile = m_dir.filePath(QStringLiteral("peak"));
+        const QByteArray sanitizer = qgetenv("ASAN_OPTIONS");
+        qputenv("ASAN_OPTIONS", sanitizer + ":quarantine_size_mb=0");
+        const auto peakKb = [&](const QByteArray &answer) {
+            m_server.clear();
+            m_server.enqueue(400, answer);
+            QFile::remove(m_dir.filePath(QStringLiteral("vesk.log")));
+            const Run r = run({QStringLiteral("transcribe"), speechFile()}, c, m_server.baseUrl(),
+                              {QStringLiteral("/usr/bin/time"), QStringLiteral("-f"),
+                               QStringLiteral("%M"), QStringLiteral("-o"), peakFile});
+            QFile f(peakFile);
+            return std::pair{r, f.open(QIODevice::ReadOnly)
+                                    ? f.readAll().trimmed().split('\n').last().toLong()
+                                    : 0L};
+        };
+        const auto [small, smallKb] =
+            peakKb(FakeGeminiServer::errorAnswer(QStringLiteral("small")));
+        const auto [huge, hugeKb] = peakKb(FakeGeminiServer::errorAnswer(
+            QStringLiteral("big ") + QString(20 * 1024 * 1024, u'x')));
+        qputenv("ASAN_OPTIONS", sanitizer);
+        QCOMPARE(small.code, 1);
+        QCOMPARE(huge.code, 1);
+        QVERIFY(huge.err.startsWith("Gemini returned 400: big xxx"));
+        QVERIFY2(huge.err.size() < 1000, QByteArray::number(huge.err.size()));
+        QVERIFY2(log().size() < 1000, QByteArray::number(log().size()));
+        QVERIFY(smallKb > 0);
+        QVERIFY2(hugeKb - smallKb < 16 * 1024,
+                 QByteArray::number(qlonglong(hugeKb - smallKb)) + " kB more");
     }
 
     void usageErrors()

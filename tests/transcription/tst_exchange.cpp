@@ -215,20 +215,36 @@ private Q_SLOTS:
     void otherStatusesAreNotRetried_data()
     {
         QTest::addColumn<int>("status");
-        for (int status : {400, 401, 403, 404, 201, 302})
-            QTest::addRow("%d", status) << status;
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("location");
+        QTest::addColumn<QString>("shown");
+        const QByteArray badKey = FakeGeminiServer::errorAnswer(QStringLiteral("bad key"));
+        for (int status : {400, 401, 403, 404, 201})
+            QTest::addRow("%d", status) << status << badKey << QByteArray() << "bad key";
+        QTest::newRow("empty") << 400 << QByteArray() << QByteArray() << "Scripted";
+        QTest::newRow("redirect") << 307 << QByteArray() << QByteArray("https://elsewhere.test/x")
+                                  << "a redirect to https://elsewhere.test/x, not followed";
+        QTest::newRow("redirect nowhere")
+            << 302 << badKey << QByteArray() << "a redirect, not followed";
+        QTest::newRow("controls") << 400
+                                  << FakeGeminiServer::errorAnswer(
+                                         QStringLiteral("a\x1b[2J\u202eb\nc\x07\u0085d"))
+                                  << QByteArray() << "a\\x1b[2J\\u202eb c\\x07 d";
     }
 
     void otherStatusesAreNotRetried()
     {
         QFETCH(int, status);
-        m_server->enqueue(status, FakeGeminiServer::errorAnswer(QStringLiteral("bad key")));
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, location);
+        QFETCH(QString, shown);
+        m_server->enqueue({status, body, false, false, 0, location});
         m_server->enqueue(200, "never asked for");
         const auto result = exchange(postTo("/v1beta/interactions"));
         QVERIFY(!result.ok());
         QCOMPARE(result.error().status(), status);
         QCOMPARE(result.error().description(),
-                 QStringLiteral("Gemini returned %1: bad key").arg(status));
+                 QStringLiteral("Gemini returned %1: ").arg(status) + shown);
         QCOMPARE(m_server->requests().size(), 1);
     }
 
@@ -262,6 +278,84 @@ private Q_SLOTS:
         const auto result = exchange(s);
         QCOMPARE(result.error().kind(), GeminiError::Kind::transport);
         QVERIFY(result.error().description().contains(QLatin1String("1")));
+    }
+
+    void oversizedAnswersAreCutOff_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("requests");
+        const QByteArray huge(20 * 1024 * 1024, 'A');
+        QTest::newRow("error message") << 400 << FakeGeminiServer::errorAnswer(huge) << 1;
+        QTest::newRow("retried error") << 503 << huge << 4;
+        QTest::newRow("success") << 200 << FakeGeminiServer::generateContentAnswer(huge) << 1;
+    }
+
+    void oversizedAnswersAreCutOff()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(int, requests);
+        m_server->setFallback({status, body});
+        const auto result = exchange(postTo("/v1beta/interactions"));
+        m_server->setFallback({404, "{}"});
+        QVERIFY(!result.ok());
+        QCOMPARE(m_server->requests().size(), requests);
+        const QString shown = result.error().description();
+        QVERIFY2(shown.size() < 400, qPrintable(QString::number(shown.size())));
+        if (status == 200) {
+            QCOMPARE(result.error().kind(), GeminiError::Kind::badResponse);
+            QVERIFY(shown.contains(QLatin1String("larger than")));
+        } else {
+            QCOMPARE(result.error().status(), status);
+            QVERIFY(shown.contains(QLatin1String("AAAAAAAAAA")));
+        }
+    }
+
+    void aDrippingAnswerMeetsTheDeadline()
+    {
+        // Every byte comes well within the idle time-out; the whole never comes within the
+        // attempt's time.
+        m_server->enqueue({200, FakeGeminiServer::generateContentAnswer(QStringLiteral("slow")),
+                           false, false, 150});
+        GeminiExchange::Settings s = postTo("/v1beta/interactions");
+        s.timeoutSeconds = 1;
+        s.waitsMs = {};
+        const auto result = exchange(s);
+        QVERIFY(!result.ok());
+        QCOMPARE(result.error(), GeminiError::timedOut(1));
+    }
+
+    void droppedConnectionsAreSentOncePerAttempt_data()
+    {
+        QTest::addColumn<int>("drops");
+        QTest::addColumn<int>("requests");
+        QTest::newRow("all four") << 4 << 4;
+        QTest::newRow("one, then an answer") << 1 << 2;
+    }
+
+    void droppedConnectionsAreSentOncePerAttempt()
+    {
+        QFETCH(int, drops);
+        QFETCH(int, requests);
+        for (int i = 0; i < drops; ++i)
+            m_server->enqueue({200, {}, false, true});
+        m_server->enqueue(200, "answered");
+        m_server->setFallback({200, {}, false, true});
+        int retries = 0;
+        const auto result = runToEnd<QByteArray>([&](QObject *, auto done) {
+            auto *e = new GeminiExchange(postTo("/v1beta/interactions"));
+            connect(e, &GeminiExchange::retrying, this, [&] { ++retries; });
+            connect(e, &GeminiExchange::finished, done);
+        });
+        m_server->setFallback({404, "{}"});
+        QCOMPARE(result.ok(), drops < 4);
+        QCOMPARE(retries, requests - 1);
+        if (!result.ok())
+            QCOMPARE(result.error().kind(), GeminiError::Kind::transport);
+        // Nothing more may arrive after the outcome either.
+        QTest::qWait(300);
+        QCOMPARE(m_server->requests().size(), requests);
     }
 
     void cancelStopsTheWaitAndTheRequest()
@@ -342,6 +436,15 @@ private Q_SLOTS:
         m_server->enqueue(200, FakeGeminiServer::modelsAnswer({}));
         const auto busy = client().listModelsAndWait();
         QCOMPARE(busy.error().status(), 503);
+        QCOMPARE(m_server->requests().size(), 1);
+
+        // Nor is it sent again when the connection drops.
+        m_server->clear();
+        m_server->setFallback({200, {}, false, true});
+        const auto dropped = client().listModelsAndWait();
+        m_server->setFallback({404, "{}"});
+        QCOMPARE(dropped.error().kind(), GeminiError::Kind::transport);
+        QTest::qWait(300);
         QCOMPARE(m_server->requests().size(), 1);
     }
 };
