@@ -113,6 +113,9 @@ std::optional<Config> Config::decode(const QByteArray &json)
     readDouble(o, "keepSilenceSeconds", c.keepSilenceSeconds);
     readBool(o, "sounds", c.sounds);
     readBool(o, "keepAudio", c.keepAudio);
+    readString(o, "audioFormat", c.audioFormat);
+    if (c.audioFormat != QLatin1String("flac"))
+        c.audioFormat = Config().audioFormat;
     readBool(o, "onboardingDone", c.onboardingDone);
     return c;
 }
@@ -142,6 +145,7 @@ QByteArray Config::encode() const
     o.insert(QStringLiteral("keepSilenceSeconds"), keepSilenceSeconds);
     o.insert(QStringLiteral("sounds"), sounds);
     o.insert(QStringLiteral("keepAudio"), keepAudio);
+    o.insert(QStringLiteral("audioFormat"), audioFormat);
     o.insert(QStringLiteral("onboardingDone"), onboardingDone);
     // QJsonObject keeps its keys sorted, so the file lists them in sorted order.
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
