@@ -219,6 +219,14 @@
         <source> — not connected</source>
         <translation> — ulanmagan</translation>
     </message>
+    <message>
+        <source>Send audio as</source>
+        <translation>Audioni yuborish formati</translation>
+    </message>
+    <message>
+        <source>FLAC is lossless and about half the size of WAV, so it leaves sooner on a slow link.</source>
+        <translation>FLAC sifatni yoʻqotmaydi va WAVdan taxminan ikki baravar kichik, shuning uchun sekin tarmoqda tezroq yetib boradi.</translation>
+    </message>
 </context>
 <context>
     <name>GeminiError</name>
@@ -269,6 +277,38 @@
     <message>
         <source>The request was cancelled.</source>
         <translation>Soʻrov bekor qilindi.</translation>
+    </message>
+    <message>
+        <source>a redirect, not followed</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>a redirect to %1, not followed</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>no message</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>the answer is larger than %1 MB</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>the connection was closed before an answer came</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>the answer lacks %1</source>
+        <translation>javobda %1 yoʻq</translation>
+    </message>
+    <message>
+        <source>the upload was not given a usable address</source>
+        <translation>yuklash uchun yaroqli manzil berilmadi</translation>
+    </message>
+    <message>
+        <source>the uploaded file was not named</source>
+        <translation>yuklangan faylga nom berilmadi</translation>
     </message>
 </context>
 <context>

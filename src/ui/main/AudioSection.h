@@ -40,4 +40,5 @@ private:
     QLabel *m_keepValue;
     QHBoxLayout *m_keepRow;
     QCheckBox *m_keepAudio;
+    QComboBox *m_format;
 };
