@@ -50,16 +50,16 @@ void GeminiTranscription::begin()
     const qint64 limit = GeminiClient::inlineRequestLimit();
     if (m_client.audioFormat == QLatin1String("flac") ||
         m_client.inlineRequestSize(m_audio.size()) > limit) {
-        const GeminiResult<QByteArray> flac = GeminiClient::toFlac(m_audio);
-        if (flac.ok()) {
+        // A FLAC that cannot be made leaves the WAV, inline or uploaded as its size allows.
+        if (const GeminiResult<QByteArray> flac = GeminiClient::toFlac(m_audio); flac.ok()) {
             m_audio = flac.value();
             m_mimeType = GeminiClient::flacType;
-        } else if (m_client.inlineRequestSize(m_audio.size()) > limit) {
-            return finish(flac.error());
         }
-        // Else a FLAC that cannot be made leaves the WAV, which fits.
     }
     if (m_client.inlineRequestSize(m_audio.size()) > limit) {
+        // A request that could not be made afterwards is refused before anything is uploaded.
+        if (const auto probe = m_client.transcriptionRequest({}, m_mimeType); !probe.ok())
+            return finish(probe.error());
         const GeminiResult<QUrl> start = GeminiClient::uploadStartAddress();
         if (!start.ok())
             return finish(start.error());

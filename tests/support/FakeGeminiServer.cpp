@@ -154,6 +154,8 @@ std::optional<FakeGeminiServer::Answer> FakeGeminiServer::filesAnswer(const Requ
         if (!m_pendingUploads.contains(id) || command != "upload, finalize" ||
             request.headers.value("x-goog-upload-offset") != "0")
             return Answer{400, errorAnswer(QStringLiteral("bad upload"))};
+        if (m_hangUploads)
+            return Answer{200, {}, true};
         File file = m_pendingUploads.take(id);
         // The length announced at the start must be what arrives.
         if (file.bytes.toLongLong() != request.body.size())

@@ -72,6 +72,8 @@ public:
     // the script: uploaded files by name ("files/..."), and the names deleted since.
     const QHash<QString, File> &files() const { return m_files; }
     const QStringList &deletedFiles() const { return m_deleted; }
+    // Receives the bytes of an upload but never answers.
+    void setHangUploads(bool on) { m_hangUploads = on; }
     void clear();
     // Runs the event loop until `count` requests arrived or the time is up.
     bool waitForRequests(int count, int timeoutMs = 10000);
@@ -99,6 +101,7 @@ private:
     QHash<QTcpSocket *, int> m_connectionOf;
     QList<qint64> m_connections;
     bool m_keepAlive = false;
+    bool m_hangUploads = false;
     QHash<QString, File> m_files;
     QHash<QString, File> m_pendingUploads; // by upload id
     QStringList m_deleted;

@@ -543,6 +543,25 @@ private Q_SLOTS:
         QCOMPARE(samplesOf(sent), samples);
     }
 
+    void cancelStopsAnUploadAtOnce()
+    {
+        m_server->setHangUploads(true);
+        const auto answering = qScopeGuard([this] { m_server->setHangUploads(false); });
+        GeminiClient::setInlineRequestLimit(1);
+        const auto restore = qScopeGuard([] { GeminiClient::setInlineRequestLimit(0); });
+        QNetworkAccessManager network;
+        auto *t = new GeminiTranscription(client(), m_audio, &network);
+        std::optional<GeminiResult<QString>> result;
+        connect(t, &GeminiTranscription::finished, this,
+                [&](const GeminiResult<QString> &r) { result = r; });
+        QVERIFY(m_server->waitForRequests(2));
+        QVERIFY(m_server->requests().last().target.contains("upload_id"));
+        t->cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 1000);
+        QCOMPARE(result->error().kind(), GeminiError::Kind::cancelled);
+        QCOMPARE(m_server->requests().size(), 2);
+    }
+
     void modelListing()
     {
         m_server->enqueue(200, FakeGeminiServer::modelsAnswer({QStringLiteral("gemini-pro"),
