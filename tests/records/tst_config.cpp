@@ -44,7 +44,7 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(path));
         QCOMPARE(TestSupport::unixMode(path), 0600);
         const QJsonObject o = QJsonDocument::fromJson(readFile(path)).object();
-        QCOMPARE(o.size(), 19);
+        QCOMPARE(o.size(), 20);
         QVERIFY(!o.contains(QStringLiteral("hudX")));
         QVERIFY(!o.contains(QStringLiteral("hudY")));
         QCOMPARE(o.value(QStringLiteral("hotkey")).toString(), QStringLiteral("fn"));

@@ -26,7 +26,7 @@ AudioSection::AudioSection(AppState *state, SettingsServices services, QWidget *
       m_microphone(new QComboBox), m_refresh(new QPushButton(tr("Refresh"))),
       m_trim(new QCheckBox(tr("Cut long pauses before sending"))),
       m_keep(new QSlider(Qt::Horizontal)), m_keepValue(SettingsStyle::valueLabel()),
-      m_keepAudio(new QCheckBox(tr("Keep audio files (debugging)"))), m_format(new QComboBox)
+      m_keepAudio(new QCheckBox(tr("Keep audio files (debugging)")))
 {
     if (m_services.inputs)
         m_inputs = m_services.inputs();
@@ -71,14 +71,15 @@ AudioSection::AudioSection(AppState *state, SettingsServices services, QWidget *
             [this](bool on) { edit([&](Config &c) { c.keepAudio = on; }); });
     form()->addRow(m_keepAudio);
 
-    m_format->setObjectName(QStringLiteral("audioFormat"));
-    m_format->addItem(QStringLiteral("WAV"), QStringLiteral("wav"));
-    m_format->addItem(QStringLiteral("FLAC"), QStringLiteral("flac"));
-    connect(m_format, &QComboBox::activated, this, [this](int index) {
-        const QString format = m_format->itemData(index).toString();
-        edit([&](Config &c) { c.audioFormat = format; });
+    auto *format = new QComboBox;
+    format->setObjectName(QStringLiteral("audioFormat"));
+    format->addItem(QStringLiteral("WAV"), QStringLiteral("wav"));
+    format->addItem(QStringLiteral("FLAC"), QStringLiteral("flac"));
+    connect(format, &QComboBox::activated, this, [this, format](int index) {
+        const QString chosen = format->itemData(index).toString();
+        edit([&](Config &c) { c.audioFormat = chosen; });
     });
-    form()->addRow(tr("Send audio as"), m_format);
+    form()->addRow(tr("Send audio as"), format);
     form()->addRow(SettingsStyle::caption(tr(
         "FLAC is lossless and about half the size of WAV, so it leaves sooner on a slow link.")));
 
@@ -139,8 +140,9 @@ void AudioSection::refresh()
         const QSignalBlocker block(m_keepAudio);
         m_keepAudio->setChecked(c.keepAudio);
     }
-    if (const int index = m_format->findData(c.audioFormat); m_format->currentIndex() != index) {
-        const QSignalBlocker block(m_format);
-        m_format->setCurrentIndex(index);
+    auto *format = findChild<QComboBox *>(QStringLiteral("audioFormat"));
+    if (const int index = format->findData(c.audioFormat); format->currentIndex() != index) {
+        const QSignalBlocker block(format);
+        format->setCurrentIndex(index);
     }
 }

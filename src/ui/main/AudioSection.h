@@ -40,5 +40,4 @@ private:
     QLabel *m_keepValue;
     QHBoxLayout *m_keepRow;
     QCheckBox *m_keepAudio;
-    QComboBox *m_format;
 };
