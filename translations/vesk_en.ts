@@ -231,6 +231,14 @@
         <source> — not connected</source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source>Send audio as</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>FLAC is lossless and about half the size of WAV, so it leaves sooner on a slow link.</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>GeminiError</name>
@@ -300,6 +308,18 @@
     </message>
     <message>
         <source>The request was cancelled.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>the answer lacks %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>the upload was not given a usable address</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>the uploaded file was not named</source>
         <translation type="unfinished" />
     </message>
 </context>

@@ -231,6 +231,14 @@
         <source> — not connected</source>
         <translation> — не подключён</translation>
     </message>
+    <message>
+        <source>Send audio as</source>
+        <translation>Отправлять аудио как</translation>
+    </message>
+    <message>
+        <source>FLAC is lossless and about half the size of WAV, so it leaves sooner on a slow link.</source>
+        <translation>FLAC сжимает без потерь и примерно вдвое меньше WAV, поэтому на медленной связи уходит быстрее.</translation>
+    </message>
 </context>
 <context>
     <name>GeminiError</name>
@@ -301,6 +309,18 @@
     <message>
         <source>The request was cancelled.</source>
         <translation>Запрос отменён.</translation>
+    </message>
+    <message>
+        <source>the answer lacks %1</source>
+        <translation>в ответе нет %1</translation>
+    </message>
+    <message>
+        <source>the upload was not given a usable address</source>
+        <translation>для загрузки не выдан пригодный адрес</translation>
+    </message>
+    <message>
+        <source>the uploaded file was not named</source>
+        <translation>загруженному файлу не дано имя</translation>
     </message>
 </context>
 <context>

@@ -55,7 +55,7 @@
     </message>
     <message>
         <source>Log out, choose an X11 (Xorg) session on the login screen, and start Vesk Voice there.</source>
-        <translation>Tizimdan chiqing, kirish ekranida X11 (Xorg) seansini tanlang va Vesk Voice dasturini oʻsha seansda ishga tushiring.</translation>
+        <translation>Tizimdan chiqing, kirish ekranida X11 (Xorg) seansini tanlang va Vesk Voice ilovasini oʻsha seansda ishga tushiring.</translation>
     </message>
     <message>
         <source>Or stay in Wayland and give the command vesk-voice toggle a keyboard shortcut in your desktop's settings: one press starts a dictation, the next sends it. The text is kept in History to copy from there.</source>
@@ -231,6 +231,14 @@
         <source> — not connected</source>
         <translation> — ulanmagan</translation>
     </message>
+    <message>
+        <source>Send audio as</source>
+        <translation>Audioni yuborish formati</translation>
+    </message>
+    <message>
+        <source>FLAC is lossless and about half the size of WAV, so it leaves sooner on a slow link.</source>
+        <translation>FLAC sifatni yoʻqotmaydi va WAVdan taxminan ikki baravar kichik, shuning uchun sekin tarmoqda tezroq yetib boradi.</translation>
+    </message>
 </context>
 <context>
     <name>GeminiError</name>
@@ -301,6 +309,18 @@
     <message>
         <source>The request was cancelled.</source>
         <translation>Soʻrov bekor qilindi.</translation>
+    </message>
+    <message>
+        <source>the answer lacks %1</source>
+        <translation>javobda %1 yoʻq</translation>
+    </message>
+    <message>
+        <source>the upload was not given a usable address</source>
+        <translation>yuklash uchun yaroqli manzil berilmadi</translation>
+    </message>
+    <message>
+        <source>the uploaded file was not named</source>
+        <translation>yuklangan faylga nom berilmadi</translation>
     </message>
 </context>
 <context>
@@ -679,7 +699,7 @@
     </message>
     <message>
         <source>Start Vesk Voice at login</source>
-        <translation>Tizimga kirganda Vesk Voice dasturini ishga tushirish</translation>
+        <translation>Tizimga kirganda Vesk Voice ilovasini ishga tushirish</translation>
     </message>
 </context>
 <context>
@@ -702,7 +722,7 @@
     </message>
     <message>
         <source>Start Vesk Voice at login</source>
-        <translation>Tizimga kirganda Vesk Voice dasturini ishga tushirish</translation>
+        <translation>Tizimga kirganda Vesk Voice ilovasini ishga tushirish</translation>
     </message>
 </context>
 <context>

@@ -51,6 +51,7 @@ void AppDelegate::startRecording(const QString &source)
     Log::write(QStringLiteral("recording started (%1) on %2")
                    .arg(source, m_services.recorder->name(deviceID)));
     m_state->setSource(source);
+    m_services.transcriber->warmUp(m_state->config());
     setPhase(AppState::Phase::recording);
     m_services.hotkey->setExternalRecording(true);
     play(QStringLiteral("Tink"));

@@ -72,6 +72,8 @@ public:
     virtual ~TranscriberPort() = default;
     // Runs off the main thread; `done` is called once on the main thread unless cancelled first.
     virtual void transcribe(const Config &snapshot, const QString &file, Done done) = 0;
+    // A recording has started: a request may follow, so the way to the service can be readied.
+    virtual void warmUp(const Config &snapshot) { Q_UNUSED(snapshot); }
     virtual void cancel() = 0;
 };
 

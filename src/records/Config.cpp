@@ -111,6 +111,9 @@ std::optional<Config> Config::decode(const QByteArray &json, QString *why)
     readDouble(o, "keepSilenceSeconds", c.keepSilenceSeconds);
     readBool(o, "sounds", c.sounds);
     readBool(o, "keepAudio", c.keepAudio);
+    readString(o, "audioFormat", c.audioFormat);
+    if (c.audioFormat != QLatin1String("flac"))
+        c.audioFormat = Config().audioFormat;
     readBool(o, "onboardingDone", c.onboardingDone);
     readBool(o, "launchAtLogin", c.launchAtLogin);
     return c;
@@ -141,6 +144,7 @@ QByteArray Config::encode() const
     o.insert(QStringLiteral("keepSilenceSeconds"), keepSilenceSeconds);
     o.insert(QStringLiteral("sounds"), sounds);
     o.insert(QStringLiteral("keepAudio"), keepAudio);
+    o.insert(QStringLiteral("audioFormat"), audioFormat);
     o.insert(QStringLiteral("onboardingDone"), onboardingDone);
     o.insert(QStringLiteral("launchAtLogin"), launchAtLogin);
     // QJsonObject keeps its keys sorted, so the file lists them in sorted order.

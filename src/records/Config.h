@@ -36,6 +36,7 @@ struct Config
     double keepSilenceSeconds = 0.25;
     bool sounds = true;
     bool keepAudio = false;
+    QString audioFormat = QStringLiteral("wav"); // "wav" or "flac"
     bool onboardingDone = false;
     // Start with the desktop session (an XDG autostart entry written by the shell).
     bool launchAtLogin = false;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QThread>
 #include <array>
 #include <cstring>
@@ -154,7 +155,8 @@ GeminiClient GeminiClient::from(const Config &config)
                         config.thinkingLevel,
                         config.transcriptionMode,
                         config.languageCodes,
-                        config.customVocabulary};
+                        config.customVocabulary,
+                        config.audioFormat};
 }
 
 QString GeminiClient::baseAddress()
@@ -209,54 +211,129 @@ bool GeminiClient::usesInteractions(const QString &model)
     return model.contains(QLatin1String("transcribe"), Qt::CaseSensitive);
 }
 
-GeminiResult<GeminiRequest> GeminiClient::transcriptionRequest(const QByteArray &audio) const
+GeminiResult<GeminiRequest> GeminiClient::transcriptionRequest(const QByteArray &audio,
+                                                               const QString &mimeType) const
 {
-    return usesInteractions(model) ? interactionsRequest(audio) : generateContentRequest(audio);
+    return usesInteractions(model) ? interactionsRequest(audio, mimeType)
+                                   : generateContentRequest(audio, mimeType);
 }
 
-GeminiResult<GeminiRequest> GeminiClient::generateContentRequest(const QByteArray &audio) const
+namespace {
+
+// A transcription request whose audio is either inline (an empty "data" member for withAudio to
+// fill) or, with a file URI, a reference to an uploaded file.
+struct Skeleton
 {
-    const GeminiResult<QUrl> url = generateContentAddress(model);
+    GeminiRequest::Kind kind;
+    QUrl address;
+    QJsonObject body;
+};
+
+GeminiResult<Skeleton> skeleton(const GeminiClient &client, bool interactions,
+                                const QString &mimeType, const QString &fileUri)
+{
+    const bool inlined = fileUri.isEmpty();
+    if (!interactions) {
+        const GeminiResult<QUrl> url = GeminiClient::generateContentAddress(client.model);
+        if (!url.ok())
+            return url.error();
+        QJsonObject generationConfig{{QStringLiteral("temperature"), 0}};
+        if (!client.thinkingLevel.isEmpty())
+            generationConfig.insert(
+                QStringLiteral("thinkingConfig"),
+                QJsonObject{{QStringLiteral("thinkingLevel"), client.thinkingLevel}});
+        const QJsonObject media =
+            inlined ? QJsonObject{{QStringLiteral("inline_data"),
+                                   QJsonObject{{QStringLiteral("mime_type"), mimeType},
+                                               {QStringLiteral("data"), QString()}}}}
+                    : QJsonObject{{QStringLiteral("file_data"),
+                                   QJsonObject{{QStringLiteral("mime_type"), mimeType},
+                                               {QStringLiteral("file_uri"), fileUri}}}};
+        const QJsonArray parts{QJsonObject{{QStringLiteral("text"), client.fullPrompt()}}, media};
+        const QJsonObject content{{QStringLiteral("role"), QStringLiteral("user")},
+                                  {QStringLiteral("parts"), parts}};
+        return Skeleton{GeminiRequest::Kind::generateContent, url.value(),
+                        QJsonObject{{QStringLiteral("contents"), QJsonArray{content}},
+                                    {QStringLiteral("generationConfig"), generationConfig}}};
+    }
+
+    const GeminiResult<QUrl> url = GeminiClient::interactionsAddress();
     if (!url.ok())
         return url.error();
-
-    QJsonObject generationConfig{{QStringLiteral("temperature"), 0}};
-    if (!thinkingLevel.isEmpty())
-        generationConfig.insert(QStringLiteral("thinkingConfig"),
-                                QJsonObject{{QStringLiteral("thinkingLevel"), thinkingLevel}});
-    const QJsonObject inlineData{{QStringLiteral("mime_type"), QStringLiteral("audio/wav")},
-                                 {QStringLiteral("data"), QString()}};
-    const QJsonArray parts{QJsonObject{{QStringLiteral("text"), fullPrompt()}},
-                           QJsonObject{{QStringLiteral("inline_data"), inlineData}}};
-    const QJsonObject content{{QStringLiteral("role"), QStringLiteral("user")},
-                              {QStringLiteral("parts"), parts}};
-    const QJsonObject body{{QStringLiteral("contents"), QJsonArray{content}},
-                           {QStringLiteral("generationConfig"), generationConfig}};
-    return GeminiRequest{GeminiRequest::Kind::generateContent, url.value(), withAudio(body, audio)};
-}
-
-GeminiResult<GeminiRequest> GeminiClient::interactionsRequest(const QByteArray &audio) const
-{
-    const GeminiResult<QUrl> url = interactionsAddress();
-    if (!url.ok())
-        return url.error();
-
-    QJsonObject transcriptionConfig{{QStringLiteral("mode"), transcriptionMode.isEmpty()
+    QJsonObject transcriptionConfig{{QStringLiteral("mode"), client.transcriptionMode.isEmpty()
                                                                  ? QStringLiteral("verbatim")
-                                                                 : transcriptionMode}};
-    if (!languageCodes.isEmpty())
-        transcriptionConfig.insert(QStringLiteral("language_codes"), toArray(languageCodes));
-    if (!customVocabulary.isEmpty())
-        transcriptionConfig.insert(QStringLiteral("custom_vocabulary"), toArray(customVocabulary));
-    const QJsonObject input{{QStringLiteral("type"), QStringLiteral("audio")},
-                            {QStringLiteral("data"), QString()},
-                            {QStringLiteral("mime_type"), QStringLiteral("audio/wav")}};
-    const QJsonObject body{
-        {QStringLiteral("model"), model},
-        {QStringLiteral("input"), QJsonArray{input}},
-        {QStringLiteral("generation_config"),
-         QJsonObject{{QStringLiteral("transcription_config"), transcriptionConfig}}}};
-    return GeminiRequest{GeminiRequest::Kind::interactions, url.value(), withAudio(body, audio)};
+                                                                 : client.transcriptionMode}};
+    if (!client.languageCodes.isEmpty())
+        transcriptionConfig.insert(QStringLiteral("language_codes"), toArray(client.languageCodes));
+    if (!client.customVocabulary.isEmpty())
+        transcriptionConfig.insert(QStringLiteral("custom_vocabulary"),
+                                   toArray(client.customVocabulary));
+    const QJsonObject input{
+        {QStringLiteral("type"), QStringLiteral("audio")},
+        {inlined ? QStringLiteral("data") : QStringLiteral("uri"), inlined ? QString() : fileUri},
+        {QStringLiteral("mime_type"), mimeType}};
+    return Skeleton{
+        GeminiRequest::Kind::interactions, url.value(),
+        QJsonObject{{QStringLiteral("model"), client.model},
+                    {QStringLiteral("input"), QJsonArray{input}},
+                    {QStringLiteral("generation_config"),
+                     QJsonObject{{QStringLiteral("transcription_config"), transcriptionConfig}}}}};
+}
+
+GeminiResult<GeminiRequest> inlineRequest(const GeminiClient &client, bool interactions,
+                                          const QByteArray &audio, const QString &mimeType)
+{
+    const GeminiResult<Skeleton> s = skeleton(client, interactions, mimeType, QString());
+    if (!s.ok())
+        return s.error();
+    return GeminiRequest{s.value().kind, s.value().address, withAudio(s.value().body, audio)};
+}
+
+} // namespace
+
+GeminiResult<GeminiRequest> GeminiClient::generateContentRequest(const QByteArray &audio,
+                                                                 const QString &mimeType) const
+{
+    return inlineRequest(*this, false, audio, mimeType);
+}
+
+GeminiResult<GeminiRequest> GeminiClient::interactionsRequest(const QByteArray &audio,
+                                                              const QString &mimeType) const
+{
+    return inlineRequest(*this, true, audio, mimeType);
+}
+
+GeminiResult<GeminiRequest> GeminiClient::uploadedFileRequest(const QString &fileUri,
+                                                              const QString &mimeType) const
+{
+    const GeminiResult<Skeleton> s = skeleton(*this, usesInteractions(model), mimeType, fileUri);
+    if (!s.ok())
+        return s.error();
+    return GeminiRequest{s.value().kind, s.value().address,
+                         QJsonDocument(s.value().body).toJson(QJsonDocument::Compact)};
+}
+
+qint64 GeminiClient::inlineRequestSize(qint64 audioBytes) const
+{
+    const GeminiResult<Skeleton> s = skeleton(*this, usesInteractions(model), flacType, QString());
+    const qint64 rest =
+        s.ok() ? QJsonDocument(s.value().body).toJson(QJsonDocument::Compact).size() : 0;
+    return rest + (audioBytes + 2) / 3 * 4;
+}
+
+GeminiResult<QUrl> GeminiClient::uploadStartAddress()
+{
+    return address(QStringLiteral("/upload/v1beta/files"));
+}
+
+GeminiResult<QUrl> GeminiClient::fileAddress(const QString &name)
+{
+    // Only the service's own "files/<id>" names, so that an answer cannot point the delete
+    // anywhere else.
+    static const QRegularExpression valid(QStringLiteral("^files/[A-Za-z0-9_-]+$"));
+    if (!valid.match(name).hasMatch())
+        return GeminiError::badResponse(QStringLiteral("unusable file name \"%1\"").arg(name));
+    return address(QStringLiteral("/v1beta/") + name);
 }
 
 GeminiExchange *GeminiClient::viaGenerateContent(const QByteArray &audio, QObject *context,

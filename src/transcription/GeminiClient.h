@@ -43,6 +43,7 @@ struct GeminiClient
     QString transcriptionMode;
     QStringList languageCodes;
     QStringList customVocabulary;
+    QString audioFormat = QStringLiteral("wav"); // "wav" or "flac"
 
     bool operator==(const GeminiClient &) const = default;
 
@@ -65,11 +66,31 @@ struct GeminiClient
     // error.
     static GeminiResult<QByteArray> readAudio(const QString &path);
 
+    // --- Audio as it is sent.
+    static inline const QString wavType = QStringLiteral("audio/wav");
+    static inline const QString flacType = QStringLiteral("audio/flac");
+    // The same samples as the WAV recording, losslessly compressed (16-bit FLAC).
+    static GeminiResult<QByteArray> toFlac(const QByteArray &wav);
+    // What a request may weigh at most with the audio inline; larger audio goes through the
+    // service's file upload. The setter is for tests, which cannot afford 100 MB recordings.
+    static qint64 inlineRequestLimit();
+    static void setInlineRequestLimit(qint64 bytes);
+
     // --- Transcription. Interactions when the model name contains "transcribe" (case-sensitive).
+    // The audio goes inline; with a file URI instead, the request refers to an uploaded file.
     static bool usesInteractions(const QString &model);
-    GeminiResult<GeminiRequest> transcriptionRequest(const QByteArray &audio) const;
-    GeminiResult<GeminiRequest> generateContentRequest(const QByteArray &audio) const;
-    GeminiResult<GeminiRequest> interactionsRequest(const QByteArray &audio) const;
+    GeminiResult<GeminiRequest> transcriptionRequest(const QByteArray &audio,
+                                                     const QString &mimeType = wavType) const;
+    GeminiResult<GeminiRequest> generateContentRequest(const QByteArray &audio,
+                                                       const QString &mimeType = wavType) const;
+    GeminiResult<GeminiRequest> interactionsRequest(const QByteArray &audio,
+                                                    const QString &mimeType = wavType) const;
+    GeminiResult<GeminiRequest> uploadedFileRequest(const QString &fileUri,
+                                                    const QString &mimeType) const;
+    // The size of the inline request for audio of this many bytes, without building it.
+    qint64 inlineRequestSize(qint64 audioBytes) const;
+    static GeminiResult<QUrl> uploadStartAddress();
+    static GeminiResult<QUrl> fileAddress(const QString &name); // name as "files/..."
 
     using TextCallback = std::function<void(const GeminiResult<QString> &)>;
     using BytesCallback = std::function<void(const GeminiResult<QByteArray> &)>;

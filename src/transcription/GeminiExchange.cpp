@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -161,12 +162,15 @@ void GeminiExchange::begin()
     // A line break in the key would end the header early and smuggle in another one.
     if (hasControlCharacters(m_settings.apiKey))
         return finish(GeminiError::invalidApiKey());
-    m_network = new QNetworkAccessManager(this);
+    m_network = m_settings.network ? m_settings.network : new QNetworkAccessManager(this);
     sendAttempt();
 }
 
 void GeminiExchange::sendAttempt()
 {
+    // The shared session went away with its owner: nobody waits for this answer any more.
+    if (!m_network)
+        return finish(GeminiError::cancelled());
     ++m_attempt;
     m_body.clear();
     m_cut = Cut::none;
@@ -179,28 +183,33 @@ void GeminiExchange::sendAttempt()
                          QNetworkRequest::ManualRedirectPolicy);
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    // HTTP/1.1 without pipelining: the protocol whose behaviour on a dropped
-    // connection the one-shot body below pins down.
-    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    // HTTP/2 where the service offers it (one connection carries every request); pipelining
+    // never, so that a dropped HTTP/1.1 connection takes one request with it at most.
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, true);
     request.setAttribute(QNetworkRequest::HttpPipeliningAllowedAttribute, false);
     // Qt would otherwise copy the body into a rewindable buffer of its own.
     request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
-    request.setRawHeader("x-goog-api-key", m_settings.apiKey.toUtf8());
+    if (!m_settings.apiKey.isEmpty())
+        request.setRawHeader("x-goog-api-key", m_settings.apiKey.toUtf8());
+    for (const auto &[name, value] : m_settings.headers)
+        request.setRawHeader(name, value);
     const bool post = m_settings.method == "POST";
     if (post)
-        request.setRawHeader("Content-Type", "application/json");
-    // Even the body-less listing goes out with an (empty) one-shot body, so that it too is never
-    // repeated behind the caller's back.
+        request.setRawHeader("Content-Type", m_settings.contentType);
+    // Even a body-less request goes out with an (empty) one-shot body, so that it too is never
+    // repeated behind the caller's back. Each attempt reads the bytes built once.
     const QByteArray &bytes = post ? m_settings.body : QByteArray();
     request.setHeader(QNetworkRequest::ContentLengthHeader, bytes.size());
     auto *body = new OneShotBody(bytes, nullptr);
-    m_reply = m_network->sendCustomRequest(request, post ? "POST" : "GET", body);
+    m_reply = m_network->sendCustomRequest(request, m_settings.method, body);
     body->setParent(m_reply);
     // Small steps, so that a huge answer is never buffered whole before it is looked at.
     m_reply->setReadBufferSize(64 * 1024);
     connect(m_reply, &QNetworkReply::readyRead, this, [this] { readFrom(m_reply); });
     connect(m_reply, &QNetworkReply::finished, this, &GeminiExchange::onReplyFinished);
-    m_deadline.start(m_settings.timeoutSeconds * 1000);
+    m_deadline.start(
+        int(std::min<qint64>(qint64(m_settings.timeoutSeconds) * 1000 + bytes.size() / 64,
+                             std::numeric_limits<int>::max())));
 }
 
 void GeminiExchange::readFrom(QNetworkReply *reply)
@@ -250,8 +259,16 @@ void GeminiExchange::onReplyFinished()
         else
             failure = GeminiError::transport(reply->errorString());
     } else {
-        if (status == 200)
+        if (status == 200 && m_settings.answerHeader.isEmpty())
             return finish(m_body);
+        if (status == 200) {
+            const QByteArray value = reply->rawHeader(m_settings.answerHeader);
+            if (value.isEmpty())
+                return finish(GeminiError::badResponse(
+                    QCoreApplication::translate("GeminiError", "the answer lacks %1")
+                        .arg(QString::fromLatin1(m_settings.answerHeader))));
+            return finish(value);
+        }
         failure = GeminiError::http(status, httpMessage(reply, status, m_body));
         if (!worthRetrying(status))
             return finish(*failure);

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <optional>
+#include <utility>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -28,13 +29,22 @@ class GeminiExchange : public QObject
 public:
     struct Settings
     {
-        QByteArray method = "POST"; // "POST" sends body as application/json; "GET" sends none
+        QByteArray method = "POST"; // "POST" sends body; "GET" and "DELETE" send none
         QUrl address;
-        QString apiKey; // sent only in the x-goog-api-key header
+        QString apiKey; // sent only in the x-goog-api-key header; none when empty
         QByteArray body;
-        // Bounds each attempt twice: no byte for this long, and the whole attempt.
+        // Bounds each attempt twice: no byte for this long, and the whole attempt (which is
+        // given more time for a large body, as if the uplink were as slow as 64 KB/s).
         int timeoutSeconds = 120;
         QList<int> waitsMs; // before the second, third, ... attempt; empty: one attempt only
+        QByteArray contentType = "application/json";
+        QList<std::pair<QByteArray, QByteArray>> headers; // sent as they are
+        // When set, a 200 answer reports this header's value instead of the body (a missing or
+        // empty one fails the exchange).
+        QByteArray answerHeader;
+        // The session to send on, shared between exchanges so that they reuse its connections;
+        // when null the exchange makes one of its own.
+        QNetworkAccessManager *network = nullptr;
     };
 
     // The waits between the four attempts of a transcription request.
@@ -73,7 +83,7 @@ private:
 
     Settings m_settings;
     std::optional<GeminiError> m_presetError;
-    QNetworkAccessManager *m_network = nullptr;
+    QPointer<QNetworkAccessManager> m_network;
     QPointer<QNetworkReply> m_reply;
     QTimer m_wait;
     QTimer m_deadline;

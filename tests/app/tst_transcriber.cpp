@@ -56,6 +56,33 @@ private Q_SLOTS:
 
     void init() { m_server->clear(); }
 
+    // The connection is opened while the user speaks, only when a request can follow, and the
+    // dictations after it travel on it.
+    void theConnectionIsOpenedAheadAndKept()
+    {
+        m_server->setKeepAlive(true);
+        const auto closing = qScopeGuard([this] { m_server->setKeepAlive(false); });
+        GeminiTranscriber t;
+        const qsizetype before = m_server->connections().size();
+        t.warmUp(Config());
+        QTest::qWait(300);
+        QCOMPARE(m_server->connections().size(), before);
+
+        t.warmUp(keyed());
+        QTRY_COMPARE(m_server->connections().size(), before + 1);
+        QVERIFY(m_server->requests().isEmpty());
+        for (int i = 0; i < 2; ++i) {
+            m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("bir")));
+            Answer a;
+            t.transcribe(keyed(), m_file, recordInto(a));
+            QTRY_VERIFY(a.called);
+            QCOMPARE(a.text, std::optional<QString>(QStringLiteral("bir")));
+        }
+        QCOMPARE(m_server->connections().size(), before + 1);
+        for (const auto &r : m_server->requests())
+            QCOMPARE(r.connection, int(before + 1));
+    }
+
     void answersArriveOnTheMainThread()
     {
         GeminiTranscriber t;

@@ -46,7 +46,7 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(path));
         QCOMPARE(TestSupport::unixMode(path), 0600);
         const QJsonObject o = QJsonDocument::fromJson(readFile(path)).object();
-        QCOMPARE(o.size(), 20);
+        QCOMPARE(o.size(), 21);
         QVERIFY(!o.contains(QStringLiteral("hudX")));
         QVERIFY(!o.contains(QStringLiteral("hudY")));
         QCOMPARE(o.value(QStringLiteral("hotkey")).toString(), QStringLiteral("fn"));
@@ -114,6 +114,7 @@ private Q_SLOTS:
         c.hudX = 10;
         c.languageCodes = {QStringLiteral("ru-RU"), QStringLiteral("uz-UZ")};
         c.launchAtLogin = true;
+        c.audioFormat = QStringLiteral("flac");
         const QByteArray bytes = c.encode();
         QCOMPARE(Config::decode(bytes), std::optional<Config>(c));
         const QList<QByteArray> lines = bytes.split('\n');

@@ -47,6 +47,7 @@ void FakeGeminiServer::clear()
 {
     m_script.clear();
     m_requests.clear();
+    m_deleted.clear();
 }
 
 bool FakeGeminiServer::waitForRequests(int count, int timeoutMs)
@@ -69,9 +70,12 @@ bool FakeGeminiServer::waitForRequests(int count, int timeoutMs)
 void FakeGeminiServer::onConnection()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        m_connections.append(m_clock.elapsed());
+        m_connectionOf.insert(socket, int(m_connections.size()));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onData(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_buffers.remove(socket);
+            m_connectionOf.remove(socket);
             socket->deleteLater();
         });
     }
@@ -81,38 +85,101 @@ void FakeGeminiServer::onData(QTcpSocket *socket)
 {
     QByteArray &buffer = m_buffers[socket];
     buffer += socket->readAll();
-    const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
-    if (headerEnd < 0)
-        return;
+    // A kept-alive connection may carry several requests.
+    for (;;) {
+        const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
+        if (headerEnd < 0)
+            return;
 
-    Request request;
-    const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
-    const QList<QByteArray> start = lines.value(0).trimmed().split(' ');
-    request.method = start.value(0);
-    request.target = start.value(1);
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qsizetype colon = lines[i].indexOf(':');
-        if (colon <= 0)
-            continue;
-        const QByteArray name = lines[i].left(colon).trimmed().toLower();
-        request.headers.insert(name, lines[i].mid(colon + 1).trimmed());
-        request.headerNames.append(name);
-    }
-    const qsizetype length = request.headers.value("content-length", "0").toLongLong();
-    if (buffer.size() < headerEnd + 4 + length)
-        return;
-    request.body = buffer.mid(headerEnd + 4, length);
-    buffer.remove(0, headerEnd + 4 + length);
-    request.receivedMs = m_clock.elapsed();
-    m_requests.append(request);
+        Request request;
+        const QList<QByteArray> lines = buffer.left(headerEnd).split('\n');
+        const QList<QByteArray> start = lines.value(0).trimmed().split(' ');
+        request.method = start.value(0);
+        request.target = start.value(1);
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const qsizetype colon = lines[i].indexOf(':');
+            if (colon <= 0)
+                continue;
+            const QByteArray name = lines[i].left(colon).trimmed().toLower();
+            request.headers.insert(name, lines[i].mid(colon + 1).trimmed());
+            request.headerNames.append(name);
+        }
+        const qsizetype length = request.headers.value("content-length", "0").toLongLong();
+        if (buffer.size() < headerEnd + 4 + length)
+            return;
+        request.body = buffer.mid(headerEnd + 4, length);
+        buffer.remove(0, headerEnd + 4 + length);
+        request.receivedMs = m_clock.elapsed();
+        request.connection = m_connectionOf.value(socket);
+        m_requests.append(request);
 
-    Answer next = m_fallback;
-    if (!m_script.empty()) {
-        next = m_script.front();
-        m_script.pop_front();
+        Answer next = m_fallback;
+        if (const std::optional<Answer> files = filesAnswer(request)) {
+            next = *files;
+        } else if (!m_script.empty()) {
+            next = m_script.front();
+            m_script.pop_front();
+        }
+        Q_EMIT requestReceived();
+        answer(socket, next);
+        if (!m_keepAlive || socket->state() != QAbstractSocket::ConnectedState)
+            return;
     }
-    Q_EMIT requestReceived();
-    answer(socket, next);
+}
+
+std::optional<FakeGeminiServer::Answer> FakeGeminiServer::filesAnswer(const Request &request)
+{
+    const auto json = [](const QJsonObject &o) {
+        return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    };
+    const QByteArray command = request.headers.value("x-goog-upload-command");
+    if (request.method == "POST" && request.target == "/upload/v1beta/files" &&
+        command == "start" && request.headers.value("x-goog-upload-protocol") == "resumable") {
+        const QString id = QString::number(++m_nextId);
+        m_pendingUploads.insert(
+            id, {request.headers.value("x-goog-upload-header-content-type"),
+                 QByteArray::number(
+                     request.headers.value("x-goog-upload-header-content-length").toLongLong())});
+        const QByteArray url =
+            (baseUrl() + QStringLiteral("/upload/v1beta/files?upload_id=") + id).toUtf8();
+        return Answer{200,
+                      "{}",
+                      false,
+                      false,
+                      0,
+                      {},
+                      {{"X-Goog-Upload-URL", url}, {"X-Goog-Upload-Status", "active"}}};
+    }
+    if (request.method == "POST" && request.target.startsWith("/upload/v1beta/files?upload_id=")) {
+        const QString id = QString::fromUtf8(request.target.mid(request.target.indexOf('=') + 1));
+        if (!m_pendingUploads.contains(id) || command != "upload, finalize" ||
+            request.headers.value("x-goog-upload-offset") != "0")
+            return Answer{400, errorAnswer(QStringLiteral("bad upload"))};
+        if (m_hangUploads)
+            return Answer{200, {}, true};
+        File file = m_pendingUploads.take(id);
+        // The length announced at the start must be what arrives.
+        if (file.bytes.toLongLong() != request.body.size())
+            return Answer{400, errorAnswer(QStringLiteral("length differs"))};
+        file.bytes = request.body;
+        const QString name = QStringLiteral("files/upload") + id;
+        const QJsonObject described{
+            {QStringLiteral("name"), name},
+            {QStringLiteral("uri"), baseUrl() + QStringLiteral("/v1beta/") + name},
+            {QStringLiteral("mimeType"), QString::fromUtf8(file.mimeType)},
+            {QStringLiteral("state"), QStringLiteral("ACTIVE")}};
+        m_files.insert(name, file);
+        return Answer{200, json({{QStringLiteral("file"), described}}), false, false, 0,
+                      {},  {{"X-Goog-Upload-Status", "final"}}};
+    }
+    if (request.method == "DELETE" && request.target.startsWith("/v1beta/files/")) {
+        const QString name = QString::fromUtf8(request.target.mid(sizeof("/v1beta/") - 1));
+        if (!m_files.remove(name))
+            return Answer{404, errorAnswer(QStringLiteral("no such file"))};
+        m_deleted.append(name);
+        return Answer{200, "{}"};
+    }
+    return std::nullopt;
 }
 
 void FakeGeminiServer::answer(QTcpSocket *socket, const Answer &answer)
@@ -128,10 +195,13 @@ void FakeGeminiServer::answer(QTcpSocket *socket, const Answer &answer)
     reply += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
     if (!answer.location.isEmpty())
         reply += "Location: " + answer.location + "\r\n";
-    reply += "Connection: close\r\n\r\n";
+    for (const auto &[name, value] : answer.headers)
+        reply += name + ": " + value + "\r\n";
+    reply += m_keepAlive ? "\r\n" : "Connection: close\r\n\r\n";
     if (answer.dripMs <= 0) {
         socket->write(reply + answer.body);
-        socket->disconnectFromHost();
+        if (!m_keepAlive)
+            socket->disconnectFromHost();
         return;
     }
     socket->write(reply);

@@ -9,6 +9,8 @@
 #include <QTcpServer>
 #include <QUrl>
 #include <deque>
+#include <optional>
+#include <utility>
 
 class QTcpSocket;
 
@@ -28,7 +30,8 @@ public:
         bool drop = false;
         // Sends the body one byte at a time, this many milliseconds apart (0: all at once).
         int dripMs = 0;
-        QByteArray location; // sent as the Location header when set
+        QByteArray location;                              // sent as the Location header when set
+        QList<std::pair<QByteArray, QByteArray>> headers; // further headers, as they are
     };
 
     struct Request
@@ -39,6 +42,14 @@ public:
         QList<QByteArray> headerNames;         // in the order sent, lower case
         QByteArray body;
         qint64 receivedMs = 0; // since the server started
+        int connection = 0;    // which accepted connection carried it, counted from 1
+    };
+
+    // A file given to the upload endpoints, kept until deleted.
+    struct File
+    {
+        QByteArray mimeType;
+        QByteArray bytes;
     };
 
     explicit FakeGeminiServer(QObject *parent = nullptr);
@@ -52,6 +63,17 @@ public:
     void setFallback(const Answer &answer);
 
     const QList<Request> &requests() const { return m_requests; }
+    // Connections accepted so far, and when each was (ms since the server started).
+    const QList<qint64> &connections() const { return m_connections; }
+    qint64 elapsedMs() const { return m_clock.elapsed(); }
+    // Keeps connections open between answers, as the real service does (default: closes them).
+    void setKeepAlive(bool on) { m_keepAlive = on; }
+    // The resumable upload and delete endpoints of the files API answer on their own, outside
+    // the script: uploaded files by name ("files/..."), and the names deleted since.
+    const QHash<QString, File> &files() const { return m_files; }
+    const QStringList &deletedFiles() const { return m_deleted; }
+    // Receives the bytes of an upload but never answers.
+    void setHangUploads(bool on) { m_hangUploads = on; }
     void clear();
     // Runs the event loop until `count` requests arrived or the time is up.
     bool waitForRequests(int count, int timeoutMs = 10000);
@@ -68,6 +90,7 @@ private:
     void onConnection();
     void onData(QTcpSocket *socket);
     void answer(QTcpSocket *socket, const Answer &answer);
+    std::optional<Answer> filesAnswer(const Request &request);
 
     QTcpServer m_server;
     QElapsedTimer m_clock;
@@ -75,4 +98,12 @@ private:
     Answer m_fallback{404, R"({"error":{"message":"not scripted"}})", false};
     QList<Request> m_requests;
     QHash<QTcpSocket *, QByteArray> m_buffers;
+    QHash<QTcpSocket *, int> m_connectionOf;
+    QList<qint64> m_connections;
+    bool m_keepAlive = false;
+    bool m_hangUploads = false;
+    QHash<QString, File> m_files;
+    QHash<QString, File> m_pendingUploads; // by upload id
+    QStringList m_deleted;
+    int m_nextId = 0;
 };

@@ -1,13 +1,17 @@
 #include "FakeGeminiServer.h"
 #include "GeminiClient.h"
 #include "GeminiExchange.h"
+#include "GeminiTranscription.h"
+#include "WaveFiles.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 
 // The real network code against a scripted server on 127.0.0.1.
 class ExchangeTest : public QObject
@@ -50,6 +54,25 @@ class ExchangeTest : public QObject
                 "{}",
                 120,
                 GeminiExchange::transcriptionWaitsMs()};
+    }
+
+    // The 16-bit samples of WAV or FLAC bytes, as libsndfile decodes them.
+    std::vector<short> samplesOf(const QByteArray &bytes)
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("audio"));
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return {};
+        f.close();
+        SF_INFO info{};
+        SNDFILE *in = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+        if (!in)
+            return {};
+        std::vector<short> samples(size_t(info.frames * info.channels));
+        sf_readf_short(in, samples.data(), info.frames);
+        sf_close(in);
+        return samples;
     }
 
 private Q_SLOTS:
@@ -414,6 +437,129 @@ private Q_SLOTS:
 
         QTest::qWait(50);
         QCOMPARE(m_server->requests().size(), 0);
+    }
+
+    // Whatever the size, the audio gets through: as asked while it fits, as FLAC when only that
+    // fits, through the file upload otherwise (and the uploaded file is removed afterwards).
+    void audioTakesTheWayItsSizeAllows_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("limit"); // none, belowWav (FLAC fits), belowFlac
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("sentAs");
+        QTest::addColumn<bool>("uploaded");
+        const QString flash = QStringLiteral("gemini-3.7-flash");
+        const QString transcribe = QStringLiteral("gemini-3.7-flash-transcribe");
+        QTest::newRow("wav") << "wav"
+                             << "none" << flash << "audio/wav" << false;
+        QTest::newRow("flac as asked") << "flac"
+                                       << "none" << transcribe << "audio/flac" << false;
+        QTest::newRow("wav too large") << "wav"
+                                       << "belowWav" << flash << "audio/flac" << false;
+        QTest::newRow("flac too large") << "wav"
+                                        << "belowFlac" << flash << "audio/flac" << true;
+        QTest::newRow("upload, interactions") << "flac"
+                                              << "belowFlac" << transcribe << "audio/flac" << true;
+    }
+
+    void audioTakesTheWayItsSizeAllows()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, limit);
+        QFETCH(QString, model);
+        QFETCH(QString, sentAs);
+        QFETCH(bool, uploaded);
+
+        // Two seconds of a gliding tone with a little noise, like a voice to the compressor.
+        std::vector<short> samples(32000);
+        quint32 noise = 1;
+        for (size_t i = 0; i < samples.size(); ++i) {
+            noise = noise * 1664525u + 1013904223u;
+            samples[i] = short(6000 * std::sin(double(i) * (0.05 + double(i) * 1e-6)) +
+                               int(noise >> 24) - 128);
+        }
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("r.wav"));
+        QVERIFY(WaveFiles::writeMono16k(path, samples));
+        const GeminiResult<QByteArray> read = GeminiClient::readAudio(path);
+        QVERIFY(read.ok());
+        const QByteArray wav = read.value();
+        const GeminiResult<QByteArray> encoded = GeminiClient::toFlac(wav);
+        QVERIFY(encoded.ok());
+        const QByteArray flac = encoded.value();
+        QVERIFY2(flac.size() < wav.size() * 3 / 4, qPrintable(QString::number(flac.size())));
+
+        GeminiClient c = client(model);
+        c.audioFormat = format;
+        if (limit == QLatin1String("belowWav"))
+            GeminiClient::setInlineRequestLimit(c.inlineRequestSize(wav.size()) - 1);
+        else if (limit == QLatin1String("belowFlac"))
+            GeminiClient::setInlineRequestLimit(c.inlineRequestSize(flac.size()) - 1);
+        const auto restore = qScopeGuard([] { GeminiClient::setInlineRequestLimit(0); });
+        const bool interactions = GeminiClient::usesInteractions(model);
+        m_server->enqueue(200, interactions
+                                   ? FakeGeminiServer::interactionsAnswer(QStringLiteral("ok"))
+                                   : FakeGeminiServer::generateContentAnswer(QStringLiteral("ok")));
+
+        QNetworkAccessManager network;
+        const auto text = runToEnd<QString>([&](QObject *context, auto done) {
+            auto *t = new GeminiTranscription(c, wav, &network, context);
+            connect(t, &GeminiTranscription::finished, context, done);
+        });
+        QVERIFY2(text.ok(), text.ok() ? "" : qPrintable(text.error().description()));
+        QCOMPARE(text.value(), QStringLiteral("ok"));
+
+        QByteArray sent;
+        const QJsonObject body =
+            QJsonDocument::fromJson(m_server->requests().value(uploaded ? 2 : 0).body).object();
+        const QJsonObject media =
+            interactions
+                ? body[QStringLiteral("input")][0].toObject()
+                : body[QStringLiteral("contents")][0][QStringLiteral("parts")][1]
+                      .toObject()
+                      .value(uploaded ? QStringLiteral("file_data") : QStringLiteral("inline_data"))
+                      .toObject();
+        QCOMPARE(media[QStringLiteral("mime_type")].toString(), sentAs);
+        if (!uploaded) {
+            QCOMPARE(m_server->requests().size(), 1);
+            sent = QByteArray::fromBase64(media[QStringLiteral("data")].toString().toLatin1());
+        } else {
+            QVERIFY(m_server->waitForRequests(4));
+            const auto &r = m_server->requests();
+            QCOMPARE(r[0].target, QByteArray("/upload/v1beta/files"));
+            QCOMPARE(r[0].headers.value("x-goog-upload-header-content-type"), sentAs.toLatin1());
+            QCOMPARE(r[0].headers.value("x-goog-api-key"), QByteArray("test-key-123"));
+            QVERIFY(r[1].target.startsWith("/upload/v1beta/files?upload_id="));
+            const QString uri =
+                media[interactions ? QStringLiteral("uri") : QStringLiteral("file_uri")].toString();
+            QCOMPARE(uri, m_server->baseUrl() + QStringLiteral("/v1beta/") +
+                              m_server->deletedFiles().value(0));
+            QCOMPARE(r[3].method, QByteArray("DELETE"));
+            QCOMPARE(m_server->deletedFiles().size(), 1);
+            QVERIFY(m_server->files().isEmpty());
+            sent = r[1].body;
+        }
+        QCOMPARE(sent.size(), sentAs == GeminiClient::wavType ? wav.size() : flac.size());
+        QCOMPARE(samplesOf(sent), samples);
+    }
+
+    void cancelStopsAnUploadAtOnce()
+    {
+        m_server->setHangUploads(true);
+        const auto answering = qScopeGuard([this] { m_server->setHangUploads(false); });
+        GeminiClient::setInlineRequestLimit(1);
+        const auto restore = qScopeGuard([] { GeminiClient::setInlineRequestLimit(0); });
+        QNetworkAccessManager network;
+        auto *t = new GeminiTranscription(client(), m_audio, &network);
+        std::optional<GeminiResult<QString>> result;
+        connect(t, &GeminiTranscription::finished, this,
+                [&](const GeminiResult<QString> &r) { result = r; });
+        QVERIFY(m_server->waitForRequests(2));
+        QVERIFY(m_server->requests().last().target.contains("upload_id"));
+        t->cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 1000);
+        QCOMPARE(result->error().kind(), GeminiError::Kind::cancelled);
+        QCOMPARE(m_server->requests().size(), 2);
     }
 
     void modelListing()

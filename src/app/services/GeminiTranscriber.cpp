@@ -1,11 +1,15 @@
 #include "GeminiTranscriber.h"
 
 #include "GeminiClient.h"
-#include "GeminiExchange.h"
+#include "GeminiTranscription.h"
 
 #include <QMetaObject>
+#include <QNetworkAccessManager>
+#include <QSslConfiguration>
 
-// Lives on the worker thread; runs one exchange at a time.
+// Lives on the worker thread; runs one transcription at a time. Its network session lasts as long
+// as the app, so that each dictation finds the connection (and TLS session) of the one before, or
+// the one opened while the user spoke.
 class GeminiTranscriber::Worker : public QObject
 {
 public:
@@ -18,19 +22,48 @@ public:
         const GeminiResult<QByteArray> audio = GeminiClient::readAudio(file);
         if (!audio.ok())
             return deliver(audio.error());
-        m_exchange = GeminiClient::send(client.transcriptionRequest(audio.value()), client.apiKey,
-                                        this, std::move(deliver));
+        m_job = new GeminiTranscription(client, audio.value(), network(), this);
+        connect(m_job, &GeminiTranscription::finished, this,
+                [deliver = std::move(deliver)](const GeminiResult<QString> &result) {
+                    deliver(result);
+                });
+    }
+
+    // Opens the connection to the service (with TLS for https) ahead of the request; the request
+    // itself waits for the recording.
+    void warmUp()
+    {
+        const QUrl base(GeminiClient::baseAddress());
+        if (!base.isValid() || base.host().isEmpty())
+            return;
+        if (base.scheme() == QLatin1String("https")) {
+            // Offering h2 here lets the warm connection be the HTTP/2 one later requests use.
+            QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+            tls.setAllowedNextProtocols(
+                {QSslConfiguration::ALPNProtocolHTTP2, QSslConfiguration::NextProtocolHttp1_1});
+            network()->connectToHostEncrypted(base.host(), quint16(base.port(443)), tls);
+        } else if (base.scheme() == QLatin1String("http")) {
+            network()->connectToHost(base.host(), quint16(base.port(80)));
+        }
     }
 
     void stop()
     {
-        if (m_exchange)
-            m_exchange->cancel();
-        m_exchange = nullptr;
+        if (m_job)
+            m_job->cancel();
+        m_job = nullptr;
     }
 
 private:
-    QPointer<GeminiExchange> m_exchange;
+    QNetworkAccessManager *network()
+    {
+        if (!m_network)
+            m_network = new QNetworkAccessManager(this);
+        return m_network;
+    }
+
+    QNetworkAccessManager *m_network = nullptr;
+    QPointer<GeminiTranscription> m_job;
 };
 
 GeminiTranscriber::GeminiTranscriber(QObject *parent) : QObject(parent)
@@ -75,6 +108,16 @@ void GeminiTranscriber::transcribe(const Config &snapshot, const QString &file, 
     QMetaObject::invokeMethod(
         worker, [worker, client, file, deliver] { worker->run(client, file, deliver); },
         Qt::QueuedConnection);
+}
+
+void GeminiTranscriber::warmUp(const Config &snapshot)
+{
+    // No key, no request to come: nothing is opened.
+    if (snapshot.resolvedApiKey().isEmpty())
+        return;
+    Worker *worker = m_worker;
+    QMetaObject::invokeMethod(
+        worker, [worker] { worker->warmUp(); }, Qt::QueuedConnection);
 }
 
 void GeminiTranscriber::cancel()

@@ -6,8 +6,6 @@
 #include <QPointer>
 #include <QThread>
 
-class GeminiExchange;
-
 // The dictation's request to Gemini on a worker thread of its own ("vesk.transcribe"): the key
 // check, reading the whole file and building the Base64 body never hold up the main thread, and
 // the exchange's retries wait on that thread's timers.
@@ -19,6 +17,7 @@ public:
     ~GeminiTranscriber() override;
 
     void transcribe(const Config &snapshot, const QString &file, Done done) override;
+    void warmUp(const Config &snapshot) override;
     void cancel() override;
 
 private:

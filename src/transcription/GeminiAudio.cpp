@@ -1,0 +1,116 @@
+#include "GeminiClient.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <sndfile.h>
+#include <vector>
+
+namespace {
+
+// The service's ceiling for a whole request with inline data.
+constexpr qint64 serviceInlineLimit = 100LL * 1000 * 1000;
+std::atomic<qint64> inlineLimit{serviceInlineLimit};
+
+// A byte array as a seekable file for libsndfile, read or written in memory.
+struct Memory
+{
+    QByteArray bytes;
+    sf_count_t at = 0;
+};
+
+sf_count_t memoryLength(void *user)
+{
+    return static_cast<Memory *>(user)->bytes.size();
+}
+
+sf_count_t memorySeek(sf_count_t offset, int whence, void *user)
+{
+    auto *m = static_cast<Memory *>(user);
+    const sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? m->at : m->bytes.size();
+    m->at = std::max<sf_count_t>(0, base + offset);
+    return m->at;
+}
+
+sf_count_t memoryRead(void *to, sf_count_t count, void *user)
+{
+    auto *m = static_cast<Memory *>(user);
+    const sf_count_t n = std::clamp<sf_count_t>(m->bytes.size() - m->at, 0, count);
+    std::memcpy(to, m->bytes.constData() + m->at, size_t(n));
+    m->at += n;
+    return n;
+}
+
+sf_count_t memoryWrite(const void *from, sf_count_t count, void *user)
+{
+    auto *m = static_cast<Memory *>(user);
+    if (m->at + count > m->bytes.size())
+        m->bytes.resize(qsizetype(m->at + count));
+    std::memcpy(m->bytes.data() + m->at, from, size_t(count));
+    m->at += count;
+    return count;
+}
+
+sf_count_t memoryTell(void *user)
+{
+    return static_cast<Memory *>(user)->at;
+}
+
+SF_VIRTUAL_IO memoryIo{memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
+
+GeminiError flacFailure(const QString &why)
+{
+    return GeminiError::fileRead(QStringLiteral("(FLAC)"), why);
+}
+
+} // namespace
+
+qint64 GeminiClient::inlineRequestLimit()
+{
+    return inlineLimit.load();
+}
+
+void GeminiClient::setInlineRequestLimit(qint64 bytes)
+{
+    inlineLimit = bytes > 0 ? bytes : serviceInlineLimit;
+}
+
+GeminiResult<QByteArray> GeminiClient::toFlac(const QByteArray &wav)
+{
+    Memory in{wav, 0};
+    SF_INFO info{};
+    SNDFILE *source = sf_open_virtual(&memoryIo, SFM_READ, &info, &in);
+    if (!source)
+        return flacFailure(QString::fromUtf8(sf_strerror(nullptr)));
+
+    Memory out;
+    out.bytes.reserve(wav.size() / 2);
+    SF_INFO flacInfo{};
+    flacInfo.samplerate = info.samplerate;
+    flacInfo.channels = info.channels;
+    flacInfo.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    SNDFILE *sink = sf_open_virtual(&memoryIo, SFM_WRITE, &flacInfo, &out);
+    if (!sink) {
+        const QString why = QString::fromUtf8(sf_strerror(nullptr));
+        sf_close(source);
+        return flacFailure(why);
+    }
+    // Samples go through as 16-bit integers: the recording is 16-bit PCM, so nothing is lost.
+    std::vector<short> frames(size_t(4096) * size_t(std::max(info.channels, 1)));
+    bool ok = true;
+    for (;;) {
+        const sf_count_t n = sf_readf_short(source, frames.data(), 4096);
+        if (n <= 0)
+            break;
+        if (sf_writef_short(sink, frames.data(), n) != n) {
+            ok = false;
+            break;
+        }
+    }
+    const QString why = QString::fromUtf8(sf_strerror(sink));
+    sf_close(source);
+    sf_close(sink);
+    if (!ok)
+        return flacFailure(why);
+    return out.bytes;
+}

@@ -1,0 +1,178 @@
+#include "GeminiTranscription.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QUuid>
+
+GeminiTranscription::GeminiTranscription(GeminiClient client, QByteArray wav,
+                                         QNetworkAccessManager *network, QObject *parent)
+    : QObject(parent), m_client(std::move(client)), m_audio(std::move(wav)), m_network(network)
+{
+    QMetaObject::invokeMethod(this, &GeminiTranscription::begin, Qt::QueuedConnection);
+}
+
+void GeminiTranscription::cancel()
+{
+    if (m_done)
+        return;
+    m_done = true;
+    if (m_current)
+        m_current->cancel();
+    m_current = nullptr;
+    deleteUploaded();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            Q_EMIT finished(GeminiError::cancelled());
+            deleteLater();
+        },
+        Qt::QueuedConnection);
+}
+
+GeminiExchange *GeminiTranscription::exchange(GeminiExchange::Settings settings)
+{
+    settings.network = m_network;
+    if (settings.waitsMs.isEmpty())
+        settings.waitsMs = GeminiExchange::transcriptionWaitsMs();
+    auto *e = new GeminiExchange(std::move(settings), this);
+    m_current = e;
+    return e;
+}
+
+void GeminiTranscription::begin()
+{
+    if (m_done)
+        return;
+    if (m_client.apiKey.isEmpty())
+        return finish(GeminiError::noApiKey());
+    const qint64 limit = GeminiClient::inlineRequestLimit();
+    if (m_client.audioFormat == QLatin1String("flac") ||
+        m_client.inlineRequestSize(m_audio.size()) > limit) {
+        // A FLAC that cannot be made leaves the WAV, inline or uploaded as its size allows.
+        if (const GeminiResult<QByteArray> flac = GeminiClient::toFlac(m_audio); flac.ok()) {
+            m_audio = flac.value();
+            m_mimeType = GeminiClient::flacType;
+        }
+    }
+    if (m_client.inlineRequestSize(m_audio.size()) > limit) {
+        // A request that could not be made afterwards is refused before anything is uploaded.
+        if (const auto probe = m_client.transcriptionRequest({}, m_mimeType); !probe.ok())
+            return finish(probe.error());
+        const GeminiResult<QUrl> start = GeminiClient::uploadStartAddress();
+        if (!start.ok())
+            return finish(start.error());
+        return startUpload(start.value());
+    }
+
+    const GeminiResult<GeminiRequest> request = m_client.transcriptionRequest(m_audio, m_mimeType);
+    if (!request.ok())
+        return finish(request.error());
+    m_audio.clear(); // the request holds its own encoding of it
+    const bool interactions = request.value().kind == GeminiRequest::Kind::interactions;
+    GeminiExchange *e =
+        exchange({"POST", request.value().address, m_client.apiKey, request.value().body});
+    connect(e, &GeminiExchange::finished, this,
+            [this, interactions](const GeminiResult<QByteArray> &answer) {
+                if (!answer.ok())
+                    return finish(answer.error());
+                finish(interactions ? GeminiClient::interactionText(answer.value())
+                                    : GeminiClient::generatedText(answer.value()));
+            });
+}
+
+void GeminiTranscription::startUpload(const QUrl &uploadStart)
+{
+    const QJsonObject metadata{
+        {QStringLiteral("file"),
+         QJsonObject{
+             {QStringLiteral("display_name"),
+              QStringLiteral("dictation-") + QUuid::createUuid().toString(QUuid::WithoutBraces)}}}};
+    GeminiExchange::Settings settings{"POST", uploadStart, m_client.apiKey,
+                                      QJsonDocument(metadata).toJson(QJsonDocument::Compact)};
+    settings.headers = {{"X-Goog-Upload-Protocol", "resumable"},
+                        {"X-Goog-Upload-Command", "start"},
+                        {"X-Goog-Upload-Header-Content-Length", QByteArray::number(m_audio.size())},
+                        {"X-Goog-Upload-Header-Content-Type", m_mimeType.toLatin1()}};
+    settings.answerHeader = "X-Goog-Upload-URL";
+    connect(exchange(std::move(settings)), &GeminiExchange::finished, this,
+            [this](const GeminiResult<QByteArray> &answer) {
+                if (!answer.ok())
+                    return finish(answer.error());
+                sendBytes(answer.value());
+            });
+}
+
+void GeminiTranscription::sendBytes(const QByteArray &uploadUrl)
+{
+    const QUrl url(QString::fromUtf8(uploadUrl), QUrl::StrictMode);
+    if (!url.isValid() ||
+        (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
+        return finish(GeminiError::badResponse(QCoreApplication::translate(
+            "GeminiError", "the upload was not given a usable address")));
+    // The upload address carries its own authorisation; the key stays with the service's host.
+    GeminiExchange::Settings settings{"POST", url, QString(), m_audio};
+    settings.contentType = m_mimeType.toLatin1();
+    settings.headers = {{"X-Goog-Upload-Command", "upload, finalize"},
+                        {"X-Goog-Upload-Offset", "0"}};
+    connect(exchange(std::move(settings)), &GeminiExchange::finished, this,
+            [this](const GeminiResult<QByteArray> &answer) {
+                if (!answer.ok())
+                    return finish(answer.error());
+                transcribeFile(answer.value());
+            });
+}
+
+void GeminiTranscription::transcribeFile(const QByteArray &answer)
+{
+    const QJsonObject file =
+        QJsonDocument::fromJson(answer).object().value(QLatin1String("file")).toObject();
+    const QString uri = file.value(QLatin1String("uri")).toString();
+    m_uploadedName = file.value(QLatin1String("name")).toString();
+    if (uri.isEmpty())
+        return finish(GeminiError::badResponse(
+            QCoreApplication::translate("GeminiError", "the uploaded file was not named")));
+    m_audio.clear();
+    const GeminiResult<GeminiRequest> request = m_client.uploadedFileRequest(uri, m_mimeType);
+    if (!request.ok())
+        return finish(request.error());
+    const bool interactions = request.value().kind == GeminiRequest::Kind::interactions;
+    GeminiExchange *e =
+        exchange({"POST", request.value().address, m_client.apiKey, request.value().body});
+    connect(e, &GeminiExchange::finished, this,
+            [this, interactions](const GeminiResult<QByteArray> &result) {
+                if (!result.ok())
+                    return finish(result.error());
+                finish(interactions ? GeminiClient::interactionText(result.value())
+                                    : GeminiClient::generatedText(result.value()));
+            });
+}
+
+// The service would keep the recording for two days; it is removed as soon as it is of no use.
+// The delete outlives this object (it belongs to the session), and its outcome changes nothing.
+void GeminiTranscription::deleteUploaded()
+{
+    if (m_uploadedName.isEmpty() || !m_network)
+        return;
+    const GeminiResult<QUrl> url = GeminiClient::fileAddress(m_uploadedName);
+    m_uploadedName.clear();
+    if (!url.ok())
+        return;
+    auto *e = new GeminiExchange(
+        GeminiExchange::Settings{
+            "DELETE", url.value(), m_client.apiKey, {}, 60, {}, {}, {}, {}, m_network.data()},
+        m_network.data());
+    Q_UNUSED(e);
+}
+
+void GeminiTranscription::finish(const GeminiResult<QString> &result)
+{
+    if (m_done)
+        return;
+    m_done = true;
+    m_current = nullptr;
+    deleteUploaded();
+    Q_EMIT finished(result);
+    deleteLater();
+}

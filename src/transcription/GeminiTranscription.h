@@ -1,0 +1,45 @@
+#pragma once
+
+#include "GeminiClient.h"
+#include "GeminiExchange.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QNetworkAccessManager;
+
+// One recording to text. The body is built once, so every retry resends the same bytes: WAV or
+// FLAC as the settings ask, FLAC whenever WAV would pass the inline ceiling, and through the
+// service's resumable file upload when even FLAC would (the uploaded file is deleted afterwards).
+//
+// Lives on its creator's thread and starts from its event loop; finished() comes exactly once,
+// never from inside the constructor, then the object deletes itself. cancel() stops whatever is
+// on the wire at once and reports GeminiError::cancelled.
+class GeminiTranscription : public QObject
+{
+    Q_OBJECT
+public:
+    GeminiTranscription(GeminiClient client, QByteArray wav, QNetworkAccessManager *network,
+                        QObject *parent = nullptr);
+    void cancel();
+
+Q_SIGNALS:
+    void finished(const GeminiResult<QString> &result);
+
+private:
+    void begin();
+    void startUpload(const QUrl &uploadStart);
+    void sendBytes(const QByteArray &uploadUrl);
+    void transcribeFile(const QByteArray &answer);
+    void deleteUploaded();
+    GeminiExchange *exchange(GeminiExchange::Settings settings);
+    void finish(const GeminiResult<QString> &result);
+
+    GeminiClient m_client;
+    QByteArray m_audio; // WAV, or the FLAC made from it
+    QString m_mimeType = GeminiClient::wavType;
+    QPointer<QNetworkAccessManager> m_network;
+    QPointer<GeminiExchange> m_current;
+    QString m_uploadedName; // "files/...", once the service holds the audio
+    bool m_done = false;
+};
