@@ -125,9 +125,9 @@ private Q_SLOTS:
         }
         for (QSlider *slider : content->findChildren<QSlider *>())
             targets.append(slider);
-        // Language, transcription, thinking, hotkey, insert, line break, microphone; the hold
-        // and pause sliders.
-        QCOMPARE(targets.size(), 9);
+        // Language, transcription, thinking, hotkey, insert, line break, microphone, audio format;
+        // the hold and pause sliders.
+        QCOMPARE(targets.size(), 10);
         rig.find<QLineEdit>("apiKey")->setFocus();
         const Config before = rig.config();
         QScrollBar *bar = rig.view->verticalScrollBar();
