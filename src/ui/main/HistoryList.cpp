@@ -5,15 +5,18 @@
 #include "Symbols.h"
 
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleOption>
 #include <QStyleOptionToolButton>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -301,7 +304,18 @@ bool HistoryList::copied(int row) const
 
 bool HistoryList::buttonsShown(int row) const
 {
-    return row >= 0 && (row == hoveredRow() || copied(row));
+    return row >= 0 && (row == hoveredRow() || copied(row) || row == keyboardRow());
+}
+
+int HistoryList::keyboardRow() const
+{
+    return m_keyboardFocus && hasFocus() && currentIndex().isValid() ? currentIndex().row() : -1;
+}
+
+void HistoryList::updateRow(int row)
+{
+    if (row >= 0 && row < m_model->rowCount())
+        viewport()->update(visualRect(m_model->index(row)));
 }
 
 QString HistoryList::copySymbol(int row) const
@@ -402,6 +416,10 @@ bool HistoryList::viewportEvent(QEvent *event)
 
 void HistoryList::mousePressEvent(QMouseEvent *event)
 {
+    if (m_keyboardFocus) {
+        m_keyboardFocus = false;
+        updateRow(currentIndex().row());
+    }
     const QPoint pos = event->position().toPoint();
     setHover(pos);
     const int button = event->button() == Qt::LeftButton ? buttonAt(pos, hoveredRow()) : -1;
@@ -413,6 +431,80 @@ void HistoryList::mousePressEvent(QMouseEvent *event)
     m_pressedButton = button;
     viewport()->update(visualRect(m_pressed));
     event->accept();
+}
+
+void HistoryList::keyPressEvent(QKeyEvent *event)
+{
+    const int row = currentIndex().isValid() ? currentIndex().row() : -1;
+    const bool enter = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+                       (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const int button = event->matches(QKeySequence::Copy)     ? Copy
+                       : enter                                ? Insert
+                       : event->matches(QKeySequence::Delete) ? Delete
+                                                              : -1;
+    if (!m_keyboardFocus) {
+        m_keyboardFocus = true;
+        updateRow(row);
+    }
+    if (row >= 0 && button >= 0) {
+        trigger(row, Button(button));
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
+void HistoryList::focusInEvent(QFocusEvent *event)
+{
+    m_keyboardFocus = event->reason() == Qt::TabFocusReason ||
+                      event->reason() == Qt::BacktabFocusReason ||
+                      event->reason() == Qt::ShortcutFocusReason;
+    QListView::focusInEvent(event);
+    if (m_keyboardFocus && !currentIndex().isValid() && m_model->rowCount() > 0)
+        setCurrentIndex(m_model->index(0));
+    updateRow(keyboardRow());
+}
+
+void HistoryList::focusOutEvent(QFocusEvent *event)
+{
+    const int row = keyboardRow();
+    QListView::focusOutEvent(event);
+    updateRow(row);
+}
+
+void HistoryList::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QListView::currentChanged(current, previous);
+    updateRow(previous.row());
+    updateRow(current.row());
+}
+
+void HistoryList::contextMenuEvent(QContextMenuEvent *event)
+{
+    const int row = event->reason() == QContextMenuEvent::Mouse
+                        ? rowAt(event->pos())
+                        : (currentIndex().isValid() ? currentIndex().row() : -1);
+    if (row < 0)
+        return;
+    const QUuid id = m_model->entry(row).id;
+    QMenu menu(this);
+    const QList<std::pair<Button, QKeySequence>> items{
+        {Copy, QKeySequence(QKeySequence::Copy)},
+        {Insert, QKeySequence(Qt::Key_Enter)},
+        {Delete, QKeySequence(QKeySequence::Delete)}};
+    for (const auto &[button, keys] : items) {
+        QAction *action = menu.addAction(buttonTip(button));
+        action->setShortcut(keys);
+        // The menu only shows the keys; the list itself handles them.
+        action->setShortcutContext(Qt::WidgetShortcut);
+        const Button b = button;
+        connect(action, &QAction::triggered, this, [this, id, b] {
+            const int at = m_model->rowOf(id);
+            if (at >= 0)
+                trigger(at, b);
+        });
+    }
+    menu.exec(event->globalPos());
 }
 
 void HistoryList::mouseDoubleClickEvent(QMouseEvent *event)
@@ -558,7 +650,14 @@ void HistoryList::paintRow(QPainter *painter, const QRect &item, int row) const
     painter->setClipRect(item);
     paintCard(painter, g.card);
 
-    if (row == hoveredRow()) {
+    if (row == keyboardRow()) {
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = g.inner.adjusted(2, 1, -2, -1);
+        focus.backgroundColor = pal.color(QPalette::Base);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, this);
+    }
+    if (row == hoveredRow() || row == keyboardRow()) {
         QColor wash = pal.color(QPalette::Highlight);
         wash.setAlphaF(0.06f);
         painter->fillRect(g.inner.adjusted(1, 0, -1, 0), wash);

@@ -18,7 +18,9 @@ class QToolButton;
 // The transcripts on one card, newest first: each row shows its time, length and source above
 // the text, and copy, insert and delete buttons while the pointer is over it (and while a copy is
 // fresh). Rows are painted, not made of widgets, so a full history opens as fast as a few rows;
-// the text of the row under the pointer can be selected.
+// the text of the row under the pointer can be selected. From the keyboard, the current row shows
+// its buttons, Ctrl+C copies it, Enter inserts it, Delete deletes it, and the context menu offers
+// the same.
 class HistoryList : public QListView
 {
     Q_OBJECT
@@ -69,6 +71,11 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -98,6 +105,9 @@ private:
     void followPointer();
     void placeSelector();
     void trigger(int row, Button button);
+    // The current row when the keyboard put the focus there, or -1.
+    int keyboardRow() const;
+    void updateRow(int row);
     void paintRow(QPainter *painter, const QRect &itemRect, int row) const;
     void paintCard(QPainter *painter, const QRect &card) const;
     void refreshLooks();
@@ -111,6 +121,9 @@ private:
     int m_hoverButton = -1;
     QPersistentModelIndex m_pressed;
     int m_pressedButton = -1;
+    // The focus came by the keyboard (Tab, or a key moved the current row), not by a click: only
+    // then does the current row show its buttons, so a click leaves the looks as they were.
+    bool m_keyboardFocus = false;
     QSet<QUuid> m_copied;
     QPersistentModelIndex m_selectorRow;
     QLabel *m_selector;

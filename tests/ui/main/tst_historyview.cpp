@@ -202,11 +202,21 @@ private Q_SLOTS:
         QTest::addColumn<int>("row");
         QTest::addColumn<HistoryList::Button>("button");
         QTest::addColumn<QString>("tooltip");
-        QTest::newRow("copy the newest") << 0 << HistoryList::Copy << QStringLiteral("Copy");
+        // A key instead of the pointer: the current row, reached from the keyboard.
+        QTest::addColumn<QKeySequence>("key");
+        QTest::newRow("copy the newest")
+            << 0 << HistoryList::Copy << QStringLiteral("Copy") << QKeySequence();
         QTest::newRow("insert one from the middle")
-            << 500 << HistoryList::Insert << QStringLiteral("Insert into the front app");
+            << 500 << HistoryList::Insert << QStringLiteral("Insert into the front app")
+            << QKeySequence();
         QTest::newRow("delete the oldest")
-            << 999 << HistoryList::Delete << QStringLiteral("Delete");
+            << 999 << HistoryList::Delete << QStringLiteral("Delete") << QKeySequence();
+        QTest::newRow("Ctrl+C copies the current row")
+            << 3 << HistoryList::Copy << QString() << QKeySequence(QKeySequence::Copy);
+        QTest::newRow("Enter inserts it")
+            << 500 << HistoryList::Insert << QString() << QKeySequence(Qt::Key_Return);
+        QTest::newRow("Delete deletes it")
+            << 999 << HistoryList::Delete << QString() << QKeySequence(Qt::Key_Delete);
     }
 
     void buttons()
@@ -214,24 +224,38 @@ private Q_SLOTS:
         QFETCH(int, row);
         QFETCH(HistoryList::Button, button);
         QFETCH(QString, tooltip);
+        QFETCH(QKeySequence, key);
         Rig rig({QStringLiteral("Salom, dunyo — привет 😀")}, {}, int(History::cap) - 1);
         rig.show();
         HistoryList *list = rig.list();
         const HistoryEntry entry = list->historyModel()->entry(row);
         QVERIFY(!list->buttonsShown(row));
-
-        // Under the pointer: the buttons, each with its tooltip.
-        rig.pointAt(row);
-        QVERIFY(list->buttonsShown(row));
-        const QPoint at = list->buttonRect(row, button).center();
-        QTest::mouseMove(rig.viewport(), at);
-        QHelpEvent help(QEvent::ToolTip, at, rig.viewport()->mapToGlobal(at));
-        QCoreApplication::sendEvent(rig.viewport(), &help);
-        QTRY_COMPARE(QToolTip::text(), tooltip);
-        QToolTip::hideText();
-
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
-        QTest::mouseClick(rig.viewport(), Qt::LeftButton, {}, at);
+
+        if (key.isEmpty()) {
+            // Under the pointer: the buttons, each with its tooltip.
+            rig.pointAt(row);
+            QVERIFY(list->buttonsShown(row));
+            const QPoint at = list->buttonRect(row, button).center();
+            QTest::mouseMove(rig.viewport(), at);
+            QHelpEvent help(QEvent::ToolTip, at, rig.viewport()->mapToGlobal(at));
+            QCoreApplication::sendEvent(rig.viewport(), &help);
+            QTRY_COMPARE(QToolTip::text(), tooltip);
+            QToolTip::hideText();
+            QTest::mouseClick(rig.viewport(), Qt::LeftButton, {}, at);
+        } else {
+            // Tab brings the focus to the newest row, which shows its buttons; arrows move on.
+            rig.view->activateWindow();
+            QTRY_VERIFY(rig.view->isActiveWindow());
+            list->setFocus(Qt::TabFocusReason);
+            QTRY_VERIFY(list->hasFocus());
+            QVERIFY(list->buttonsShown(0));
+            QTest::keyClick(list, Qt::Key_Down);
+            QVERIFY(list->buttonsShown(1) && !list->buttonsShown(0));
+            list->setCurrentIndex(list->historyModel()->index(row));
+            QVERIFY(list->buttonsShown(row) && !list->buttonsShown(1));
+            QTest::keySequence(list, key);
+        }
         switch (button) {
         case HistoryList::Copy: {
             QCOMPARE(QGuiApplication::clipboard()->text(), entry.text);
@@ -242,7 +266,8 @@ private Q_SLOTS:
             QVERIFY(list->buttonsShown(row));
             QTRY_VERIFY_WITH_TIMEOUT(!list->copied(row), 5000);
             QCOMPARE(list->copySymbol(row), QStringLiteral("doc.on.doc"));
-            QVERIFY(!list->buttonsShown(row));
+            // Still the keyboard's current row, or nothing under the pointer any more.
+            QCOMPARE(list->buttonsShown(row), !key.isEmpty());
             break;
         }
         case HistoryList::Insert:
