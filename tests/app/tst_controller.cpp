@@ -207,20 +207,33 @@ private Q_SLOTS:
         QCOMPARE(rig.sounds.size(), 2);
     }
 
+    void successAddsInsertsAndCleansUp_data()
+    {
+        QTest::addColumn<bool>("keepAudio");
+        QTest::addColumn<bool>("trimSilence");
+        QTest::newRow("defaults: both files go") << false << true;
+        QTest::newRow("keepAudio keeps both") << true << true;
+        QTest::newRow("trimming off sends the recording itself") << false << false;
+    }
+
     void successAddsInsertsAndCleansUp()
     {
+        QFETCH(bool, keepAudio);
+        QFETCH(bool, trimSilence);
         Rig rig;
-        rig.configure([](Config &c) {
+        rig.configure([&](Config &c) {
             c.insertMethod = QStringLiteral("type");
             c.newlineMode = QStringLiteral("space");
             c.model = QStringLiteral("gemini-x");
+            c.keepAudio = keepAudio;
+            c.trimSilence = trimSilence;
         });
         rig.state.setMessage(QStringLiteral("old error"));
         const QString trimmed = makeFile(QStringLiteral("vesk-s.trimmed.wav"));
         rig.trimResult = trimmed;
         const QString file = recordAndFinish(rig, 1.5, QStringLiteral("vesk-s.wav"));
-        QCOMPARE(rig.trimmedFiles, QStringList{file});
-        QCOMPARE(rig.transcriber->requests.first().file, trimmed);
+        QCOMPARE(rig.trimmedFiles, trimSilence ? QStringList{file} : QStringList());
+        QCOMPARE(rig.transcriber->requests.first().file, trimSilence ? trimmed : file);
 
         rig.transcriber->succeed(QStringLiteral("Salom dunyo"));
         QCOMPARE(rig.state.phase(), Phase::idle);
@@ -234,32 +247,13 @@ private Q_SLOTS:
         QCOMPARE(rig.inserter->calls.size(), 1);
         QCOMPARE(rig.inserter->calls.first().method, QStringLiteral("type"));
         QCOMPARE(rig.inserter->calls.first().newline, QStringLiteral("space"));
-        QVERIFY(!QFile::exists(file));
-        QVERIFY(!QFile::exists(trimmed));
+        QCOMPARE(QFile::exists(file), keepAudio);
+        if (trimSilence)
+            QCOMPARE(QFile::exists(trimmed), keepAudio);
         QVERIFY(!rig.controller->canRetry());
         QVERIFY(logMessages().contains(QStringLiteral("transcript: Salom dunyo")));
-    }
-
-    void keepAudioKeepsBoth()
-    {
-        Rig rig;
-        rig.configure([](Config &c) { c.keepAudio = true; });
-        const QString trimmed = makeFile(QStringLiteral("vesk-k.trimmed.wav"));
-        rig.trimResult = trimmed;
-        const QString file = recordAndFinish(rig, 1, QStringLiteral("vesk-k.wav"));
-        rig.transcriber->succeed(QStringLiteral("ok"));
-        QVERIFY(QFile::exists(file));
-        QVERIFY(QFile::exists(trimmed));
-    }
-
-    void trimmingOffSendsTheRecording()
-    {
-        Rig rig;
-        rig.configure([](Config &c) { c.trimSilence = false; });
-        rig.trimResult = makeFile(QStringLiteral("never.wav"));
-        const QString file = recordAndFinish(rig, 1, QStringLiteral("vesk-t.wav"));
-        QVERIFY(rig.trimmedFiles.isEmpty());
-        QCOMPARE(rig.transcriber->requests.first().file, file);
+        QFile::remove(file);
+        QFile::remove(trimmed);
     }
 
     void failureKeepsTheRecordingForARetry()
