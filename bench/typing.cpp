@@ -290,6 +290,26 @@ struct BusyLoops
     }
 };
 
+// One run of one typer (0: the app, 1: xdotool) into the focused field.
+Result typeOnce(Display *d, TextInjector &injector, const QString &file, const QString &text,
+                int tool)
+{
+    if (tool == 0) {
+        return measure(d, file, text, [&] {
+            injector.insert(text, QStringLiteral("type"), QStringLiteral("shiftReturn"));
+        });
+    }
+    QProcess typer;
+    typer.setProcessChannelMode(QProcess::ForwardedChannels);
+    const Result r = measure(d, file, text, [&] {
+        typer.start(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"),
+                                                QStringLiteral("0"), QStringLiteral("--"), text});
+        typer.waitForFinished(int(timeoutMs));
+    });
+    stop(typer);
+    return r;
+}
+
 // The same short dictation, typed `runs` times by each typer into a fresh field of each client
 // while the machine is busy: how often it arrives exactly.
 bool underLoad(Display *d, TextInjector &injector, const QString &file, int runs,
@@ -316,22 +336,7 @@ bool underLoad(Display *d, TextInjector &injector, const QString &file, int runs
                     std::fprintf(stderr, "typing: the %s client did not get the focus\n", names[c]);
                     return false;
                 }
-                if (tool == 0) {
-                    vesk.push_back(measure(d, file, text, [&] {
-                        injector.insert(text, QStringLiteral("type"),
-                                        QStringLiteral("shiftReturn"));
-                    }));
-                } else {
-                    QProcess typer;
-                    typer.setProcessChannelMode(QProcess::ForwardedChannels);
-                    xdotool.push_back(measure(d, file, text, [&] {
-                        typer.start(QStringLiteral("xdotool"),
-                                    {QStringLiteral("type"), QStringLiteral("--delay"),
-                                     QStringLiteral("0"), QStringLiteral("--"), text});
-                        typer.waitForFinished(int(timeoutMs));
-                    }));
-                    stop(typer);
-                }
+                (tool == 0 ? vesk : xdotool).push_back(typeOnce(d, injector, file, text, tool));
                 stop(client);
             }
         }
@@ -382,21 +387,7 @@ int main(int argc, char **argv)
                 std::fprintf(stderr, "typing: the text client did not get the focus\n");
                 return 1;
             }
-            if (tool == 0) {
-                vesk.push_back(measure(d, file, text, [&] {
-                    injector.insert(text, QStringLiteral("type"), QStringLiteral("shiftReturn"));
-                }));
-            } else {
-                QProcess typer;
-                typer.setProcessChannelMode(QProcess::ForwardedChannels);
-                xdotool.push_back(measure(d, file, text, [&] {
-                    typer.start(QStringLiteral("xdotool"),
-                                {QStringLiteral("type"), QStringLiteral("--delay"),
-                                 QStringLiteral("0"), QStringLiteral("--"), text});
-                    typer.waitForFinished(int(timeoutMs));
-                }));
-                stop(typer);
-            }
+            (tool == 0 ? vesk : xdotool).push_back(typeOnce(d, injector, file, text, tool));
             stop(client);
         }
     }
