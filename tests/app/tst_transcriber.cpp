@@ -3,6 +3,8 @@
 #include "GeminiTranscriber.h"
 #include "TestSupport.h"
 
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -81,6 +83,38 @@ private Q_SLOTS:
         QCOMPARE(m_server->connections().size(), before + 1);
         for (const auto &r : m_server->requests())
             QCOMPARE(r.connection, int(before + 1));
+    }
+
+    // Behind a proxy set in the environment the connection opened ahead goes through it, as the
+    // request will, or the request cannot use it.
+    void theWarmUpTakesTheRequestsProxy()
+    {
+        QTcpServer proxy;
+        QVERIFY(proxy.listen(QHostAddress::LocalHost));
+        QByteArray asked;
+        connect(&proxy, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket *s = proxy.nextPendingConnection();
+            connect(s, &QTcpSocket::readyRead, this, [&asked, s] { asked += s->readAll(); });
+        });
+        // A name only the proxy resolves; were it looked up here, it would still be loopback.
+        const QString aliases = m_dir.filePath(QStringLiteral("hosts"));
+        QFile f(aliases);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("vesk-gemini-test localhost\n");
+        f.close();
+        const QByteArray base = qgetenv("VESK_GEMINI_BASE_URL");
+        const auto restore = qScopeGuard([base] {
+            qputenv("VESK_GEMINI_BASE_URL", base);
+            qunsetenv("https_proxy");
+            qunsetenv("HOSTALIASES");
+        });
+        qputenv("HOSTALIASES", QFile::encodeName(aliases));
+        qputenv("https_proxy", "http://127.0.0.1:" + QByteArray::number(proxy.serverPort()));
+        qputenv("VESK_GEMINI_BASE_URL", "https://vesk-gemini-test:8443");
+
+        GeminiTranscriber t;
+        t.warmUp(keyed());
+        QTRY_VERIFY2(asked.startsWith("CONNECT vesk-gemini-test:8443 "), asked.constData());
     }
 
     void answersArriveOnTheMainThread()

@@ -28,12 +28,21 @@ class DictationTest : public QObject
 
     QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
 
+    // Waits in the event loop, not in waitForFinished(): the fake server lives on this thread
+    // and must accept and answer while a helper program runs, or it would see a connection
+    // opened during the recording only after the key was let go.
     bool run(const QString &program, const QStringList &args, int timeoutMs = 30000) const
     {
         QProcess p;
         p.setProcessEnvironment(m_env);
+        QEventLoop loop;
+        connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+        connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
         p.start(program, args);
-        return p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit &&
+        if (p.state() != QProcess::NotRunning)
+            loop.exec();
+        return p.state() == QProcess::NotRunning && p.exitStatus() == QProcess::NormalExit &&
                p.exitCode() == 0;
     }
 
@@ -256,23 +265,37 @@ private Q_SLOTS:
     }
 
     // What a desktop shortcut bound to the commands does: start, speak, stop, and the text lands
-    // in the focused field as from the floating button.
-    void commandLineStartAndStop()
+    // in the focused field as from the floating button. The way to the service is opened while
+    // the user speaks and kept: both dictations travel on one connection, accepted before the
+    // first was released.
+    void commandLineStartAndStopOnOneWarmConnection()
     {
         m_server->clear();
-        m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(
-                                   QStringLiteral("Started from a shortcut.")));
-        const QString before = received();
-        const qsizetype started = log().count(QStringLiteral("recording started (mac)"));
-        QVERIFY(run(TestSupport::executable(), {QStringLiteral("start")}));
-        QTRY_VERIFY2_WITH_TIMEOUT(log().count(QStringLiteral("recording started (mac)")) > started,
-                                  qPrintable(log()), 10000);
-        QVERIFY(run(QStringLiteral("paplay"),
-                    {QStringLiteral("-d"), QStringLiteral("micfeed"), m_speech}));
-        QVERIFY(run(TestSupport::executable(), {QStringLiteral("stop")}));
-        QTRY_COMPARE_WITH_TIMEOUT(received(), before + QStringLiteral("Started from a shortcut."),
-                                  30000);
-        QCOMPARE(m_server->requests().size(), 1);
+        m_server->setKeepAlive(true);
+        const auto closing = qScopeGuard([this] { m_server->setKeepAlive(false); });
+        qint64 firstReleaseMs = -1;
+        for (const QString &text :
+             {QStringLiteral("Started from a shortcut."), QStringLiteral("And once more.")}) {
+            m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(text));
+            const QString before = received();
+            const qsizetype started = log().count(QStringLiteral("recording started (mac)"));
+            QVERIFY(run(TestSupport::executable(), {QStringLiteral("start")}));
+            QTRY_VERIFY2_WITH_TIMEOUT(log().count(QStringLiteral("recording started (mac)")) >
+                                          started,
+                                      qPrintable(log()), 10000);
+            QVERIFY(run(QStringLiteral("paplay"),
+                        {QStringLiteral("-d"), QStringLiteral("micfeed"), m_speech}));
+            if (firstReleaseMs < 0)
+                firstReleaseMs = m_server->elapsedMs();
+            QVERIFY(run(TestSupport::executable(), {QStringLiteral("stop")}));
+            QTRY_COMPARE_WITH_TIMEOUT(received(), before + text, 30000);
+        }
+        const auto &requests = m_server->requests();
+        QCOMPARE(requests.size(), 2);
+        QCOMPARE(requests[1].connection, requests[0].connection);
+        // Nothing at all was opened once the key was let go.
+        QVERIFY2(m_server->connections().last() < firstReleaseMs,
+                 "a connection was opened after the key was released");
         const History history = History::loadFrom(m_data.filePath(QStringLiteral("history.json")));
         QCOMPARE(history.entries.first().source, QStringLiteral("mac"));
         QTRY_VERIFY(recordings().isEmpty());

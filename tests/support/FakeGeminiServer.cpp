@@ -4,14 +4,32 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSslServer>
 #include <QTcpSocket>
 #include <QTimer>
 
-FakeGeminiServer::FakeGeminiServer(QObject *parent) : QObject(parent)
+FakeGeminiServer::FakeGeminiServer(QObject *parent)
+    : FakeGeminiServer(QSslConfiguration(), QString(), parent)
+{}
+
+FakeGeminiServer::FakeGeminiServer(const QSslConfiguration &tls, const QString &hostName,
+                                   QObject *parent)
+    : QObject(parent)
 {
-    connect(&m_server, &QTcpServer::newConnection, this, &FakeGeminiServer::onConnection);
-    if (!m_server.listen(QHostAddress::LocalHost, 0))
-        qFatal("fake Gemini server cannot listen: %s", qPrintable(m_server.errorString()));
+    if (tls.isNull()) {
+        m_server = new QTcpServer(this);
+    } else {
+        // Connections are handed over once their handshake is done.
+        auto *server = new QSslServer(this);
+        server->setSslConfiguration(tls);
+        m_server = server;
+        m_scheme = QStringLiteral("https");
+        m_host = hostName;
+    }
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this,
+            &FakeGeminiServer::onConnection);
+    if (!m_server->listen(QHostAddress::LocalHost, 0))
+        qFatal("fake Gemini server cannot listen: %s", qPrintable(m_server->errorString()));
     m_clock.start();
 }
 
@@ -19,13 +37,13 @@ FakeGeminiServer::~FakeGeminiServer()
 {
     // A connection a client left open (a killed process, an answer that hangs) closes after the
     // members its handlers use are gone.
-    for (QTcpSocket *socket : findChildren<QTcpSocket *>() + m_server.findChildren<QTcpSocket *>())
+    for (QTcpSocket *socket : findChildren<QTcpSocket *>())
         socket->disconnect(this);
 }
 
 QString FakeGeminiServer::baseUrl() const
 {
-    return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
+    return QStringLiteral("%1://%2:%3").arg(m_scheme, m_host).arg(m_server->serverPort());
 }
 
 void FakeGeminiServer::enqueue(const Answer &answer)
@@ -69,7 +87,7 @@ bool FakeGeminiServer::waitForRequests(int count, int timeoutMs)
 
 void FakeGeminiServer::onConnection()
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         m_connections.append(m_clock.elapsed());
         m_connectionOf.insert(socket, int(m_connections.size()));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onData(socket); });

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QTcpServer>
 #include <QUrl>
 #include <deque>
@@ -53,6 +54,10 @@ public:
     };
 
     explicit FakeGeminiServer(QObject *parent = nullptr);
+    // The same over TLS with this certificate and key, named hostName in its addresses (the
+    // benchmarks reach it through a proxy that takes any name to 127.0.0.1).
+    FakeGeminiServer(const QSslConfiguration &tls, const QString &hostName,
+                     QObject *parent = nullptr);
     ~FakeGeminiServer() override;
 
     // The address to put into VESK_GEMINI_BASE_URL.
@@ -92,7 +97,9 @@ private:
     void answer(QTcpSocket *socket, const Answer &answer);
     std::optional<Answer> filesAnswer(const Request &request);
 
-    QTcpServer m_server;
+    QTcpServer *m_server = nullptr;
+    QString m_scheme = QStringLiteral("http");
+    QString m_host = QStringLiteral("127.0.0.1");
     QElapsedTimer m_clock;
     std::deque<Answer> m_script;
     Answer m_fallback{404, R"({"error":{"message":"not scripted"}})", false};

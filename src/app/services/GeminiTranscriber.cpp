@@ -5,7 +5,31 @@
 
 #include <QMetaObject>
 #include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
 #include <QSslConfiguration>
+
+namespace {
+
+// Qt looks up the proxy of a warm-up under the scheme "preconnect-https", which the environment's
+// https_proxy does not name: the connection opened ahead would go around the proxy the request
+// then takes, and be of no use to it. Warm-ups are looked up as the requests they prepare.
+class RequestProxies : public QNetworkProxyFactory
+{
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
+    {
+        static const QString prefix = QStringLiteral("preconnect-");
+        QNetworkProxyQuery asRequest = query;
+        QUrl url = query.url();
+        if (url.scheme().startsWith(prefix)) {
+            url.setScheme(url.scheme().mid(prefix.size()));
+            asRequest.setUrl(url);
+        }
+        return QNetworkProxyFactory::proxyForQuery(asRequest);
+    }
+};
+
+} // namespace
 
 // Lives on the worker thread; runs one transcription at a time. Its network session lasts as long
 // as the app, so that each dictation finds the connection (and TLS session) of the one before, or
@@ -57,8 +81,10 @@ public:
 private:
     QNetworkAccessManager *network()
     {
-        if (!m_network)
+        if (!m_network) {
             m_network = new QNetworkAccessManager(this);
+            m_network->setProxyFactory(new RequestProxies);
+        }
         return m_network;
     }
 
