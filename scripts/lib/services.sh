@@ -63,8 +63,46 @@ PA
     timeout 2 parec -d vmic --raw >/dev/null 2>&1 || true
 }
 
+start_sway() {
+    # A headless Wayland session for the Wayland tests. sway refuses root, so it runs under the
+    # account scripts/setup makes, in a runtime folder of its own; the tests (root) reach its
+    # sockets anyway. WAYLAND_DISPLAY itself stays unset here, or every test would take the
+    # session for a Wayland one: the Wayland tests read VESK_TEST_WAYLAND_DISPLAY instead.
+    command -v sway >/dev/null || { echo "sway is not installed" >&2; return 1; }
+    local dir
+    dir="$(mktemp -d /tmp/vesk-sway.XXXXXX)"
+    cat >"$dir/config" <<SWAY
+output HEADLESS-1 resolution 1280x800
+default_border none
+focus_follows_mouse no
+SWAY
+    local runas=()
+    if [ "$(id -u)" -eq 0 ]; then
+        chown -R vesk-sway: "$dir"
+        runas=(setpriv --reuid vesk-sway --regid vesk-sway --clear-groups)
+    fi
+    chmod 700 "$dir"
+    env -i PATH="$PATH" HOME="$dir" XDG_RUNTIME_DIR="$dir" WLR_BACKENDS=headless \
+        WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman WAYLAND_DISPLAY=wayland-vesk \
+        "${runas[@]}" sway --config "$dir/config" >"$SERVICES_DIR/sway.log" 2>&1 &
+    service_pids+=($!)
+    sway_dir="$dir"
+    local sock=""
+    for _ in $(seq 100); do
+        sock="$(find "$dir" -maxdepth 1 -name 'sway-ipc.*.sock' -print -quit)"
+        [ -n "$sock" ] && [ -S "$dir/wayland-vesk" ] && break
+        sleep 0.1
+    done
+    if [ -z "$sock" ] || ! SWAYSOCK="$sock" swaymsg -t get_version >/dev/null 2>&1; then
+        echo "sway did not start (see $SERVICES_DIR/sway.log)" >&2
+        return 1
+    fi
+    export VESK_TEST_WAYLAND_DISPLAY="$dir/wayland-vesk" VESK_TEST_SWAYSOCK="$sock"
+}
+
 stop_services() {
     pulseaudio --kill >/dev/null 2>&1 || true
     for pid in "${service_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
+    [ -z "${sway_dir:-}" ] || rm -rf "$sway_dir"
 }
