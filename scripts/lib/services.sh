@@ -83,21 +83,22 @@ SWAY
     fi
     chmod 700 "$dir"
     env -i PATH="$PATH" HOME="$dir" XDG_RUNTIME_DIR="$dir" WLR_BACKENDS=headless \
-        WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman WAYLAND_DISPLAY=wayland-vesk \
+        WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
         "${runas[@]}" sway --config "$dir/config" >"$SERVICES_DIR/sway.log" 2>&1 &
     service_pids+=($!)
     sway_dir="$dir"
-    local sock=""
+    local sock="" display=""
     for _ in $(seq 100); do
-        sock="$(find "$dir" -maxdepth 1 -name 'sway-ipc.*.sock' -print -quit)"
-        [ -n "$sock" ] && [ -S "$dir/wayland-vesk" ] && break
+        sock="$(find "$dir" -maxdepth 1 -type s -name 'sway-ipc.*.sock' -print -quit)"
+        display="$(find "$dir" -maxdepth 1 -type s -name 'wayland-*' -print -quit)"
+        [ -n "$sock" ] && [ -n "$display" ] && break
         sleep 0.1
     done
-    if [ -z "$sock" ] || ! SWAYSOCK="$sock" swaymsg -t get_version >/dev/null 2>&1; then
+    if [ -z "$display" ] || ! SWAYSOCK="$sock" swaymsg -t get_version >/dev/null 2>&1; then
         echo "sway did not start (see $SERVICES_DIR/sway.log)" >&2
         return 1
     fi
-    export VESK_TEST_WAYLAND_DISPLAY="$dir/wayland-vesk" VESK_TEST_SWAYSOCK="$sock"
+    export VESK_TEST_WAYLAND_DISPLAY="$display" VESK_TEST_SWAYSOCK="$sock"
 }
 
 stop_services() {
