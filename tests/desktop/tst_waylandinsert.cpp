@@ -200,6 +200,26 @@ private Q_SLOTS:
         QCOMPARE(clipboardOf(QStringLiteral("text/html")), html);
     }
 
+    // What picks the paste keys: a terminal's name means Control+Shift+V.
+    void focusedWindowIsNamed_data()
+    {
+        QTest::addColumn<QString>("client");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("qt") << "qt"
+                            << "vesk_textclient";
+        QTest::newRow("gtk") << "gtk"
+                             << "gtk_textclient.py";
+    }
+
+    void focusedWindowIsNamed()
+    {
+        QFETCH(QString, client);
+        QFETCH(QString, name);
+        startClient(client);
+        const std::unique_ptr<KeyPoster> poster = createKeyPoster();
+        QTRY_COMPARE(poster->focusedWindowClass(), QStringList{name});
+    }
+
     void typeCommandTypesUnderSway()
     {
         startClient(QStringLiteral("qt"));

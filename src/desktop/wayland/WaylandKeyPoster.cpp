@@ -297,5 +297,6 @@ void WaylandKeyPoster::endInsertion()
 
 QStringList WaylandKeyPoster::focusedWindowClass()
 {
-    return {};
+    // Only sway says which window has the focus; elsewhere Control+V it is.
+    return Wayland::swayFocusedWindowClass();
 }

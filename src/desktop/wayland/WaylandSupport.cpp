@@ -2,6 +2,11 @@
 
 #include "Log.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalSocket>
+#include <QtEndian>
 #include <cstring>
 #include <wayland-client.h>
 
@@ -32,7 +37,64 @@ void globalRemove(void *, wl_registry *, uint32_t) {}
 
 const wl_registry_listener registryListener = {global, globalRemove};
 
+// The node that has the focus, depth first through tiled and floating nodes.
+QJsonObject focusedNode(const QJsonObject &node)
+{
+    if (node.value(QLatin1String("focused")).toBool())
+        return node;
+    for (const char *children : {"nodes", "floating_nodes"}) {
+        for (const QJsonValue &child : node.value(QLatin1String(children)).toArray()) {
+            const QJsonObject found = focusedNode(child.toObject());
+            if (!found.isEmpty())
+                return found;
+        }
+    }
+    return {};
+}
+
 } // namespace
+
+QStringList swayFocusedWindowClass()
+{
+    const QString path = qEnvironmentVariable("SWAYSOCK");
+    if (path.isEmpty())
+        return {};
+    QLocalSocket socket;
+    socket.connectToServer(path);
+    if (!socket.waitForConnected(200))
+        return {};
+    // The i3 IPC framing: magic, payload length, message type (4: the tree), payload.
+    constexpr quint32 getTree = 4;
+    QByteArray request("i3-ipc");
+    const quint32 header[2] = {qToLittleEndian(quint32(0)), qToLittleEndian(getTree)};
+    request.append(reinterpret_cast<const char *>(header), sizeof header);
+    socket.write(request);
+    QByteArray reply;
+    constexpr qsizetype headerSize = 6 + 8;
+    qsizetype expected = -1;
+    while (expected < 0 || reply.size() < expected) {
+        if (!socket.waitForReadyRead(500))
+            return {};
+        reply += socket.readAll();
+        if (expected < 0 && reply.size() >= headerSize) {
+            quint32 length = 0;
+            std::memcpy(&length, reply.constData() + 6, sizeof length);
+            expected = headerSize + qsizetype(qFromLittleEndian(length));
+        }
+    }
+    const QJsonObject node = focusedNode(QJsonDocument::fromJson(reply.mid(headerSize)).object());
+    const QString appId = node.value(QLatin1String("app_id")).toString();
+    if (!appId.isEmpty())
+        return {appId};
+    const QJsonObject properties = node.value(QLatin1String("window_properties")).toObject();
+    QStringList names;
+    for (const char *key : {"instance", "class"}) {
+        const QString name = properties.value(QLatin1String(key)).toString();
+        if (!name.isEmpty())
+            names.append(name);
+    }
+    return names;
+}
 
 Connection::~Connection()
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 struct wl_display;
@@ -33,5 +34,9 @@ struct Connection
 // Connects to the compositor named by WAYLAND_DISPLAY and lists its globals; null when there is
 // no compositor to reach.
 std::unique_ptr<Connection> connect();
+
+// The focused window's application names as sway knows them (a Wayland client's app_id; an X11
+// client's instance and class), asked over its IPC socket (SWAYSOCK); empty elsewhere.
+QStringList swayFocusedWindowClass();
 
 } // namespace Wayland
