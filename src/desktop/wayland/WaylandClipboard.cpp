@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QThreadPool>
 #include <csignal>
+#include <pthread.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -99,6 +100,43 @@ bool readAll(int fd, QByteArray &out)
     }
 }
 
+// Writes the data to a reader's pipe. A reader that stops reading for this long is given up on,
+// so that it cannot hold a pool thread for good.
+constexpr int stalledWriteMs = 5000;
+
+void writeAll(int fd, const QByteArray &data)
+{
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    // A reader that closes its end early costs a failed write, not the process: SIGPIPE is held
+    // back on this thread and any one raised is taken before it lets signals through again.
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    sigset_t before;
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &before);
+    qsizetype written = 0;
+    bool broken = false;
+    while (written < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + written, size_t(data.size() - written));
+        if (n > 0) {
+            written += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        pollfd p{fd, POLLOUT, 0};
+        if (n < 0 && errno == EAGAIN && poll(&p, 1, stalledWriteMs) > 0 && !(p.revents & POLLERR))
+            continue;
+        broken = n < 0 && errno == EPIPE;
+        break;
+    }
+    if (broken) {
+        const timespec none{0, 0};
+        sigtimedwait(&pipeSignal, nullptr, &none);
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
+
 } // namespace
 
 std::unique_ptr<WaylandClipboard> WaylandClipboard::open()
@@ -120,9 +158,6 @@ std::unique_ptr<WaylandClipboard> WaylandClipboard::open()
     clipboard->m_device =
         zwlr_data_control_manager_v1_get_data_control(clipboard->m_manager, connection->seat);
     zwlr_data_control_device_v1_add_listener(clipboard->m_device, &deviceListener, clipboard.get());
-    // A reader that closes its end early must cost a failed write, not the process.
-    if (std::signal(SIGPIPE, SIG_IGN) != SIG_DFL)
-        std::signal(SIGPIPE, SIG_IGN);
     if (!clipboard->sync())
         return nullptr;
     WaylandClipboard *raw = clipboard.get();
@@ -220,16 +255,7 @@ void WaylandClipboard::sendRequested(zwlr_data_control_source_v1 *source, const 
             data = format.data;
     // A large image must not hold up the interface; nor a client that reads slowly.
     QThreadPool::globalInstance()->start([fd, data] {
-        qsizetype written = 0;
-        while (written < data.size()) {
-            const ssize_t n =
-                ::write(fd, data.constData() + written, size_t(data.size() - written));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            written += n;
-        }
+        writeAll(fd, data);
         ::close(fd);
     });
 }
