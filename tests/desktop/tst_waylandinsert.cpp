@@ -2,11 +2,13 @@
 #include "KeyPoster.h"
 #include "TestSupport.h"
 #include "TextInjector.h"
+#include "WaylandKeyboard.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <linux/input-event-codes.h>
 
 // Insertions into real Wayland clients (a Qt text field and a GTK 3 text view) under the headless
 // sway session that scripts/test starts. The "user's" clipboard comes from another program
@@ -158,21 +160,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("client");
         QTest::addColumn<QString>("method");
         QTest::addColumn<QString>("text");
+        // A key the user still holds (an evdev code; 0 for none).
+        QTest::addColumn<int>("held");
         const QString lines = QStringLiteral("Первая строка\nsecond line ✓");
         for (const char *client : {"qt", "gtk"}) {
             for (const char *method : {"type", "paste"}) {
                 QTest::addRow("%s %s", client, method)
-                    << QString::fromLatin1(client) << QString::fromLatin1(method) << m_mixed;
+                    << QString::fromLatin1(client) << QString::fromLatin1(method) << m_mixed << 0;
             }
         }
         QTest::newRow("qt type lines") << "qt"
-                                       << "type" << lines;
+                                       << "type" << lines << 0;
+        QTest::newRow("qt paste, Alt held") << "qt"
+                                            << "paste" << m_mixed << KEY_LEFTALT;
         // More distinct characters than one keymap has key codes for.
         QString many;
         for (char32_t c = 0x4e00; c < 0x4e00 + 300; ++c)
             many += QString::fromUcs4(&c, 1);
         QTest::newRow("gtk type 300 ideographs") << "gtk"
-                                                 << "type" << many;
+                                                 << "type" << many << 0;
     }
 
     void insertionArrivesExactlyAndTheClipboardComesBack()
@@ -180,6 +186,7 @@ private Q_SLOTS:
         QFETCH(QString, client);
         QFETCH(QString, method);
         QFETCH(QString, text);
+        QFETCH(int, held);
         // The user's clipboard: a format that is not text, from another program.
         const QByteArray html = QByteArrayLiteral("<b>the user's own</b>");
         QProcess copy;
@@ -193,8 +200,15 @@ private Q_SLOTS:
         const QByteArray types = clipboardTypes();
 
         startClient(client);
+        WaylandKeyboard keyboard;
+        if (held) {
+            QVERIFY(keyboard.open());
+            keyboard.key(held, true);
+        }
         m_injector->insert(text, method, QStringLiteral("shiftReturn"));
         QTRY_COMPARE_WITH_TIMEOUT(received(), text, 20000);
+        if (held)
+            keyboard.key(held, false);
         QTRY_VERIFY_WITH_TIMEOUT(!m_injector->isBusy(), 10000);
         QCOMPARE(clipboardTypes(), types);
         QCOMPARE(clipboardOf(QStringLiteral("text/html")), html);
