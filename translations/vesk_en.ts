@@ -18,6 +18,10 @@
         <source>The X server lacks the XTEST extension, so text cannot be inserted.</source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source>This Wayland desktop offers no virtual keyboard, so text cannot be inserted into its windows.</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>AccessibilityStep</name>

@@ -18,6 +18,10 @@
         <source>The X server lacks the XTEST extension, so text cannot be inserted.</source>
         <translation>В X-сервере нет расширения XTEST, поэтому вставить текст нельзя.</translation>
     </message>
+    <message>
+        <source>This Wayland desktop offers no virtual keyboard, so text cannot be inserted into its windows.</source>
+        <translation>Этот рабочий стол Wayland не даёт виртуальной клавиатуры, поэтому вставить текст в его окна нельзя.</translation>
+    </message>
 </context>
 <context>
     <name>AccessibilityStep</name>

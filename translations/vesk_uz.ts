@@ -18,6 +18,10 @@
         <source>The X server lacks the XTEST extension, so text cannot be inserted.</source>
         <translation>X serverda XTEST kengaytmasi yoʻq, shuning uchun matnni qoʻyib boʻlmaydi.</translation>
     </message>
+    <message>
+        <source>This Wayland desktop offers no virtual keyboard, so text cannot be inserted into its windows.</source>
+        <translation>Bu Wayland ish stolida virtual klaviatura yoʻq, shuning uchun uning oynalariga matn qoʻyib boʻlmaydi.</translation>
+    </message>
 </context>
 <context>
     <name>AccessibilityStep</name>

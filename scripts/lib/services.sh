@@ -63,8 +63,45 @@ PA
     timeout 2 parec -d vmic --raw >/dev/null 2>&1 || true
 }
 
+start_sway() {
+    # A headless Wayland session for the Wayland tests, in a runtime folder of its own. sway
+    # refuses root: as root it runs in a user namespace where it is an ordinary user, while what
+    # it starts (the commands its key bindings run) can still reach this session's services, as
+    # on a desktop where everything belongs to one user. WAYLAND_DISPLAY itself stays unset here,
+    # or every test would take the session for a Wayland one: the Wayland tests read
+    # VESK_TEST_WAYLAND_DISPLAY and VESK_TEST_SWAYSOCK instead.
+    command -v sway >/dev/null || { echo "sway is not installed" >&2; return 1; }
+    local dir
+    dir="$(mktemp -d /tmp/vesk-sway.XXXXXX)"
+    cat >"$dir/config" <<SWAY
+output HEADLESS-1 resolution 1280x800
+default_border none
+focus_follows_mouse no
+SWAY
+    local runas=()
+    [ "$(id -u)" -ne 0 ] || runas=(unshare --user --map-user=1000 --map-group=1000)
+    env -i PATH="$PATH" HOME="$dir" XDG_RUNTIME_DIR="$dir" WLR_BACKENDS=headless \
+        WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+        "${runas[@]}" sway --config "$dir/config" >"$SERVICES_DIR/sway.log" 2>&1 &
+    service_pids+=($!)
+    sway_dir="$dir"
+    local sock="" display=""
+    for _ in $(seq 100); do
+        sock="$(find "$dir" -maxdepth 1 -type s -name 'sway-ipc.*.sock' -print -quit)"
+        display="$(find "$dir" -maxdepth 1 -type s -name 'wayland-*' -print -quit)"
+        [ -n "$sock" ] && [ -n "$display" ] && break
+        sleep 0.1
+    done
+    if [ -z "$display" ] || ! SWAYSOCK="$sock" swaymsg -t get_version >/dev/null 2>&1; then
+        echo "sway did not start (see $SERVICES_DIR/sway.log)" >&2
+        return 1
+    fi
+    export VESK_TEST_WAYLAND_DISPLAY="$display" VESK_TEST_SWAYSOCK="$sock"
+}
+
 stop_services() {
     pulseaudio --kill >/dev/null 2>&1 || true
     for pid in "${service_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
+    [ -z "${sway_dir:-}" ] || rm -rf "$sway_dir"
 }

@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QMimeData>
+#include <utility>
 
 namespace {
 
@@ -17,8 +18,15 @@ ClipboardKeeper::~ClipboardKeeper()
     QObject::disconnect(m_watch);
 }
 
+bool ClipboardKeeper::ownsDirectly() const
+{
+    return m_reader && m_reader->setsClipboard();
+}
+
 bool ClipboardKeeper::stillOurs() const
 {
+    if (ownsDirectly())
+        return m_borrowed && m_reader->holdsOwn(m_mode);
     return m_borrowed && !m_changedSince &&
            QGuiApplication::clipboard()->mimeData(m_mode) == m_ours;
 }
@@ -51,6 +59,16 @@ QMimeData *ClipboardKeeper::transcriptData(const QString &transcript)
     return data;
 }
 
+QList<ClipboardReader::Format> ClipboardKeeper::transcriptFormats(const QString &transcript)
+{
+    // The text types Wayland clients ask for, and those XWayland turns into X11 targets.
+    const QByteArray text = transcript.toUtf8();
+    return {{QStringLiteral("text/plain;charset=utf-8"), text},
+            {QStringLiteral("text/plain"), text},
+            {QStringLiteral("UTF8_STRING"), text},
+            {QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret")}};
+}
+
 std::unique_ptr<QMimeData>
 ClipboardKeeper::mimeDataOf(const QList<ClipboardReader::Format> &formats)
 {
@@ -81,7 +99,10 @@ void ClipboardKeeper::borrow(const QString &transcript, std::function<void()> re
     m_borrowed = false;
     m_reader->read(m_mode, &m_context,
                    [this, transcript, ready](const QList<ClipboardReader::Format> &formats) {
-                       m_saved = mimeDataOf(formats);
+                       if (ownsDirectly())
+                           m_savedFormats = formats;
+                       else
+                           m_saved = mimeDataOf(formats);
                        put(transcript);
                        ready();
                    });
@@ -89,6 +110,11 @@ void ClipboardKeeper::borrow(const QString &transcript, std::function<void()> re
 
 void ClipboardKeeper::put(const QString &transcript)
 {
+    if (ownsDirectly()) {
+        m_reader->set(m_mode, transcriptFormats(transcript));
+        m_borrowed = true;
+        return;
+    }
     QClipboard *clipboard = QGuiApplication::clipboard();
     QObject::disconnect(m_watch);
     QMimeData *data = transcriptData(transcript);
@@ -112,6 +138,12 @@ void ClipboardKeeper::giveBack()
     m_borrowed = false;
     m_ours = nullptr;
     QObject::disconnect(m_watch);
+    if (ownsDirectly()) {
+        const QList<ClipboardReader::Format> saved = std::exchange(m_savedFormats, {});
+        if (ours && !saved.isEmpty())
+            m_reader->set(m_mode, saved);
+        return;
+    }
     std::unique_ptr<QMimeData> saved = std::move(m_saved);
     if (!ours || !saved)
         return;

@@ -37,17 +37,22 @@ public:
     // Mime data with the transcript as plain text and the mark that asks clipboard managers not
     // to record it.
     static QMimeData *transcriptData(const QString &transcript);
+    // The same as formats, for a reader that sets the clipboard itself.
+    static QList<ClipboardReader::Format> transcriptFormats(const QString &transcript);
 
 private:
     QClipboard::Mode m_mode;
     // Whether the clipboard still holds the transcript put there last.
     bool stillOurs() const;
+    // Whether the reader sets the clipboard itself (Wayland), bypassing Qt's.
+    bool ownsDirectly() const;
     void put(const QString &transcript);
 
     std::unique_ptr<ClipboardReader> m_reader = createClipboardReader();
     // Reads that finish after this keeper is gone call nothing.
     QObject m_context;
     std::unique_ptr<QMimeData> m_saved;
+    QList<ClipboardReader::Format> m_savedFormats;
     bool m_borrowed = false;
     bool m_changedSince = false;
     const QMimeData *m_ours = nullptr;

@@ -27,7 +27,24 @@ public:
     // Calls done on context's thread once read, unless context is gone by then; no formats when
     // the clipboard is empty.
     virtual void read(QClipboard::Mode mode, QObject *context, Done done) = 0;
+
+    // Where Qt's clipboard reaches other clients only from a focused window (Wayland), the
+    // reader also owns the clipboard itself: offers the formats as this process's, for as long as
+    // nobody else takes the clipboard.
+    virtual bool setsClipboard() const { return false; }
+    virtual void set(QClipboard::Mode mode, const QList<Format> &formats)
+    {
+        Q_UNUSED(mode);
+        Q_UNUSED(formats);
+    }
+    // Whether the clipboard still holds what set() put there last.
+    virtual bool holdsOwn(QClipboard::Mode mode) const
+    {
+        Q_UNUSED(mode);
+        return false;
+    }
 };
 
-// The platform's reader, or null where the clipboard is only reached through Qt.
+// The platform's reader, or null where the clipboard is only reached through Qt; chosen by the
+// session at run time.
 std::unique_ptr<ClipboardReader> createClipboardReader();

@@ -1,5 +1,7 @@
 #include "Accessibility.h"
 
+#include "DesktopSession.h"
+#include "WaylandSupport.h"
 #include "X11Support.h"
 
 #include <QCoreApplication>
@@ -14,6 +16,15 @@ Trust check()
     const auto tr = [](const char *text) {
         return QCoreApplication::translate("Accessibility", text);
     };
+    if (DesktopSession::current().kind == DesktopSession::Kind::wayland) {
+        // Text goes in through the compositor's virtual keyboard.
+        const std::unique_ptr<Wayland::Connection> connection = Wayland::connect();
+        if (connection && connection->virtualKeyboardName)
+            return {true, QString()};
+        if (connection)
+            return {false, tr("This Wayland desktop offers no virtual keyboard, so text cannot "
+                              "be inserted into its windows.")};
+    }
     X11::DisplayPtr display = X11::openDisplay();
     if (!display) {
         if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))

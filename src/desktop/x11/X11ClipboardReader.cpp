@@ -1,6 +1,8 @@
 #include "ClipboardReader.h"
 
+#include "DesktopSession.h"
 #include "Log.h"
+#include "WaylandClipboard.h"
 #include "X11Support.h"
 
 #include <QCoreApplication>
@@ -197,6 +199,9 @@ public:
 
 std::unique_ptr<ClipboardReader> createClipboardReader()
 {
+    // Qt's clipboard reaches other Wayland clients only from a focused window.
+    if (DesktopSession::current().kind == DesktopSession::Kind::wayland)
+        return WaylandClipboard::open();
     // Only where Qt's clipboard is the X server's.
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return nullptr;

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "KeyPoster.h"
+#include "WaylandSupport.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+
+struct zwp_virtual_keyboard_v1;
+
+// Posts keys through the compositor's virtual keyboard, on a connection of its own. The keyboard
+// carries a keymap of ours, built for each insertion to hold every character it types (each on
+// a key code of its own, one level, no modifier); the compositor hands the keymap to the focused
+// client in order with the keys, so no key can be read with a map it was not meant for. The
+// keys every insertion needs (Return, V, Insert, Control, Shift) sit at their usual positions,
+// so that shortcuts a client matches by key position (Control+V on a non-Latin layout) work.
+class WaylandKeyPoster : public KeyPoster
+{
+public:
+    // Null without a compositor offering the virtual keyboard.
+    static std::unique_ptr<WaylandKeyPoster> open();
+    ~WaylandKeyPoster() override;
+
+    void beginInsertion(const QString &text) override;
+    int postText(QString &text) override;
+    void postKey(Key key, quint64 flags) override;
+    void endInsertion() override;
+    QStringList focusedWindowClass() override;
+
+    struct Keymap
+    {
+        // The keymap in xkb's text form.
+        QByteArray text;
+        // The key code (xkb's, evdev + 8) of each character it holds.
+        QHash<char32_t, quint32> keycodes;
+    };
+    // A keymap holding the fixed keys and as many of the characters, in order of first use, as
+    // there are free key codes. Characters without a keysym are left out.
+    static Keymap keymapFor(const std::u32string &characters);
+
+private:
+    WaylandKeyPoster() = default;
+    bool connectKeyboard();
+    void upload(const Keymap &keymap);
+    void tap(quint32 keycode);
+    void setModifiers(quint32 mask);
+    void flush();
+
+    std::unique_ptr<Wayland::Connection> m_connection;
+    zwp_virtual_keyboard_v1 *m_keyboard = nullptr;
+    Keymap m_keymap;
+    bool m_failed = false;
+};

@@ -1,0 +1,84 @@
+#include "WaylandKeyboard.h"
+
+#include <QByteArray>
+#include <cstdlib>
+#include <cstring>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
+
+bool WaylandKeyboard::open()
+{
+    m_display = wl_display_connect(nullptr);
+    if (!m_display)
+        return false;
+    m_registry = wl_display_get_registry(m_display);
+    static const wl_registry_listener listener = {
+        [](void *data, wl_registry *r, uint32_t name, const char *interface, uint32_t) {
+            auto *self = static_cast<WaylandKeyboard *>(data);
+            if (qstrcmp(interface, wl_seat_interface.name) == 0 && !self->m_seat)
+                self->m_seat =
+                    static_cast<wl_seat *>(wl_registry_bind(r, name, &wl_seat_interface, 1));
+            else if (qstrcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0)
+                self->m_manager = static_cast<zwp_virtual_keyboard_manager_v1 *>(
+                    wl_registry_bind(r, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
+        },
+        [](void *, wl_registry *, uint32_t) {}};
+    wl_registry_add_listener(m_registry, &listener, this);
+    wl_display_roundtrip(m_display);
+    if (!m_seat || !m_manager)
+        return false;
+    m_keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(m_manager, m_seat);
+    xkb_context *context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    const xkb_rule_names names = {"evdev", "pc105", "us", "", ""};
+    m_keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    xkb_context_unref(context);
+    if (!m_keymap)
+        return false;
+    m_state = xkb_state_new(m_keymap);
+    char *text = xkb_keymap_get_as_string(m_keymap, XKB_KEYMAP_FORMAT_TEXT_V1);
+    const size_t size = strlen(text) + 1;
+    const int fd = memfd_create("keymap", MFD_CLOEXEC);
+    const bool written = write(fd, text, size) == ssize_t(size);
+    free(text);
+    zwp_virtual_keyboard_v1_keymap(m_keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
+                                   uint32_t(size));
+    close(fd);
+    return written && wl_display_roundtrip(m_display) >= 0;
+}
+
+WaylandKeyboard::~WaylandKeyboard()
+{
+    if (m_state)
+        xkb_state_unref(m_state);
+    if (m_keymap)
+        xkb_keymap_unref(m_keymap);
+    if (m_keyboard)
+        zwp_virtual_keyboard_v1_destroy(m_keyboard);
+    if (m_manager)
+        zwp_virtual_keyboard_manager_v1_destroy(m_manager);
+    if (m_seat)
+        wl_seat_destroy(m_seat);
+    if (m_registry)
+        wl_registry_destroy(m_registry);
+    if (m_display)
+        wl_display_disconnect(m_display);
+}
+
+// The key changes, then the modifiers as that keymap makes them, as a real keyboard reports.
+void WaylandKeyboard::key(int evdev, bool down)
+{
+    zwp_virtual_keyboard_v1_key(m_keyboard, m_time += 10, uint32_t(evdev),
+                                down ? WL_KEYBOARD_KEY_STATE_PRESSED
+                                     : WL_KEYBOARD_KEY_STATE_RELEASED);
+    xkb_state_update_key(m_state, xkb_keycode_t(evdev + 8), down ? XKB_KEY_DOWN : XKB_KEY_UP);
+    zwp_virtual_keyboard_v1_modifiers(
+        m_keyboard, xkb_state_serialize_mods(m_state, XKB_STATE_MODS_DEPRESSED),
+        xkb_state_serialize_mods(m_state, XKB_STATE_MODS_LATCHED),
+        xkb_state_serialize_mods(m_state, XKB_STATE_MODS_LOCKED),
+        xkb_state_serialize_layout(m_state, XKB_STATE_LAYOUT_EFFECTIVE));
+    wl_display_roundtrip(m_display);
+}

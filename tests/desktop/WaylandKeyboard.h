@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+
+struct wl_display;
+struct wl_registry;
+struct wl_seat;
+struct xkb_keymap;
+struct xkb_state;
+struct zwp_virtual_keyboard_manager_v1;
+struct zwp_virtual_keyboard_v1;
+
+// A physical keyboard as a Wayland compositor sees one, for the tests: the US layout, keys by
+// their evdev codes, the modifiers reported as that keymap makes them. Connects to the compositor
+// named by WAYLAND_DISPLAY.
+class WaylandKeyboard
+{
+public:
+    WaylandKeyboard() = default;
+    ~WaylandKeyboard();
+    WaylandKeyboard(const WaylandKeyboard &) = delete;
+    WaylandKeyboard &operator=(const WaylandKeyboard &) = delete;
+
+    bool open();
+    void key(int evdev, bool down);
+
+private:
+    wl_display *m_display = nullptr;
+    wl_registry *m_registry = nullptr;
+    wl_seat *m_seat = nullptr;
+    zwp_virtual_keyboard_manager_v1 *m_manager = nullptr;
+    zwp_virtual_keyboard_v1 *m_keyboard = nullptr;
+    xkb_keymap *m_keymap = nullptr;
+    xkb_state *m_state = nullptr;
+    uint32_t m_time = 0;
+};

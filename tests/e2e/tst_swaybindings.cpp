@@ -1,0 +1,149 @@
+#include "Config.h"
+#include "FakeGeminiServer.h"
+#include "TestSupport.h"
+#include "WaylandKeyboard.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <linux/input-event-codes.h>
+
+// A whole dictation on Wayland without any key watching of the app's own: sway's key bindings
+// run the control commands on Right Ctrl's press and release, exactly as the README tells users
+// to write them; the speech comes from the virtual microphone, the transcript from the fake
+// Gemini server, and it lands in a Wayland text client.
+class SwayBindingsTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_data, m_tmp, m_work;
+    FakeGeminiServer *m_server = nullptr;
+    QProcess m_app, m_client;
+    QString m_received;
+    QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
+
+    QString log() const
+    {
+        QFile f(m_data.filePath(QStringLiteral("vesk.log")));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    QString received() const
+    {
+        QFile f(m_received);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    bool run(const QString &program, const QStringList &args) const
+    {
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.start(program, args);
+        return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit &&
+               p.exitCode() == 0;
+    }
+
+    // A sway command, as a user's config line would be.
+    bool sway(const QString &command) const { return run(QStringLiteral("swaymsg"), {command}); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        const QByteArray display = qgetenv("VESK_TEST_WAYLAND_DISPLAY");
+        if (display.isEmpty())
+            QSKIP("no headless sway session (scripts/test starts one; see sway.log in its "
+                  "services folder)");
+        if (qEnvironmentVariableIsEmpty("PULSE_RUNTIME_PATH") && !TestSupport::strict())
+            QSKIP("no private audio server");
+        m_env.insert(QStringLiteral("WAYLAND_DISPLAY"), QString::fromLocal8Bit(display));
+        m_env.insert(QStringLiteral("SWAYSOCK"), qEnvironmentVariable("VESK_TEST_SWAYSOCK"));
+        qputenv("WAYLAND_DISPLAY", display);
+        m_server = new FakeGeminiServer(this);
+
+        Config c;
+        c.apiKey = QStringLiteral("e2e-key");
+        c.onboardingDone = true;
+        c.hotkey = HotkeyKind::fn;
+        c.sounds = false;
+        c.insertMethod = QStringLiteral("paste");
+        c.languageCodes = {QStringLiteral("uz-UZ"), QStringLiteral("ru-RU")};
+        c.saveTo(m_data.filePath(QStringLiteral("config.json")));
+
+        m_received = m_work.filePath(QStringLiteral("received.txt"));
+        QProcessEnvironment clientEnv = m_env;
+        clientEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        m_client.setProcessEnvironment(clientEnv);
+        m_client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_client.start(TestSupport::binaryDir() + QStringLiteral("/tests/desktop/vesk_textclient"),
+                       {m_received});
+        QVERIFY(m_client.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += m_client.readAllStandardOutput()).startsWith("ready"),
+                                 15000);
+
+        m_env.insert(QStringLiteral("VESK_DATA_DIR"), m_data.path());
+        m_env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), m_server->baseUrl());
+        m_env.insert(QStringLiteral("TMPDIR"), m_tmp.path());
+        m_env.remove(QStringLiteral("GEMINI_API_KEY"));
+        // The app's own windows stay on the X server, out of the way of the text client's
+        // focus; the insertion goes through sway.
+        QProcessEnvironment appEnv = m_env;
+        appEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        m_app.setProcessEnvironment(appEnv);
+        m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_app.start(TestSupport::executable(), {});
+        QVERIFY(m_app.waitForStarted());
+        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(QStringLiteral("accessibility granted=true")),
+                                  qPrintable(log()), 30000);
+    }
+
+    void cleanupTestCase()
+    {
+        sway(QStringLiteral("unbindsym --no-repeat Control_R"));
+        sway(QStringLiteral("unbindsym --release Control_R"));
+        for (QProcess *p : {&m_app, &m_client}) {
+            if (p->state() != QProcess::NotRunning) {
+                p->terminate();
+                if (!p->waitForFinished(5000))
+                    p->kill();
+                p->waitForFinished(2000);
+            }
+        }
+    }
+
+    void rightControlHeldThroughSwayBindings()
+    {
+        const QString transcript = QStringLiteral("Salom, oʻzbek — Привет, готово! 中文 😀 ok");
+        m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(transcript));
+        const QString speech = m_work.filePath(QStringLiteral("speech.wav"));
+        QVERIFY(run(QStringLiteral("espeak-ng"),
+                    {QStringLiteral("-w"), speech, QStringLiteral("Salom. Privet. Hello.")}));
+
+        // The README's lines, with this run's folders: sway runs bound commands in its own
+        // environment.
+        const QString command = QStringLiteral("exec env XDG_RUNTIME_DIR=%1 VESK_DATA_DIR=%2 %3")
+                                    .arg(m_env.value(QStringLiteral("XDG_RUNTIME_DIR")),
+                                         m_data.path(), TestSupport::executable());
+        QVERIFY(sway(QStringLiteral("bindsym --no-repeat Control_R ") + command +
+                     QStringLiteral(" start")));
+        QVERIFY(sway(QStringLiteral("bindsym --release Control_R ") + command +
+                     QStringLiteral(" stop")));
+
+        WaylandKeyboard keyboard;
+        QVERIFY(keyboard.open());
+        keyboard.key(KEY_RIGHTCTRL, true);
+        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(QStringLiteral("recording started")),
+                                  qPrintable(log()), 10000);
+        QVERIFY(run(QStringLiteral("paplay"),
+                    {QStringLiteral("-d"), QStringLiteral("micfeed"), speech}));
+        keyboard.key(KEY_RIGHTCTRL, false);
+        QTRY_COMPARE_WITH_TIMEOUT(received(), transcript, 30000);
+        QCOMPARE(m_server->requests().size(), 1);
+        QVERIFY2(log().contains(QStringLiteral("control: start")), qPrintable(log()));
+        QVERIFY2(log().contains(QStringLiteral("control: stop")), qPrintable(log()));
+    }
+};
+
+QTEST_MAIN(SwayBindingsTest)
+#include "tst_swaybindings.moc"
