@@ -343,7 +343,9 @@ void WaylandClipboard::set(QClipboard::Mode mode, const QList<Format> &formats)
         zwlr_data_control_device_v1_set_selection(m_device, source);
     m_sources.insert(source, formats);
     m_own[which] = source;
-    wl_display_flush(m_connection->display);
+    // Once the compositor has taken the selection, the focused client has been told of it: a
+    // paste key sent after this, on another connection, cannot overtake it.
+    sync();
 }
 
 bool WaylandClipboard::holdsOwn(QClipboard::Mode mode) const
