@@ -312,7 +312,9 @@ struct Mode
 };
 
 // nghttpd, an HTTP/2-only server (ALPN "h2"), as a service that offers HTTP/2: it answers every
-// POST to the generate-content address with the file of that name. Loopback only.
+// POST to the generate-content address with the file of that name. Loopback only. Its flow
+// control windows are opened to 16 MB: with HTTP/2's default 64 KB the upload would wait a round
+// trip for every 64 KB, which measures the server's setting rather than the client.
 struct Http2Service
 {
     QProcess process;
@@ -337,9 +339,10 @@ struct Http2Service
             port = probe.serverPort();
         }
         process.start(nghttpd,
-                      {QStringLiteral("-a"), QStringLiteral("127.0.0.1"), QStringLiteral("-d"),
-                       docs, QString::number(port), dir + QStringLiteral("/key.pem"),
-                       dir + QStringLiteral("/cert.pem")});
+                      {QStringLiteral("-w"), QStringLiteral("24"), QStringLiteral("-W"),
+                       QStringLiteral("24"), QStringLiteral("-a"), QStringLiteral("127.0.0.1"),
+                       QStringLiteral("-d"), docs, QString::number(port),
+                       dir + QStringLiteral("/key.pem"), dir + QStringLiteral("/cert.pem")});
         if (!process.waitForStarted(5000))
             return false;
         for (int i = 0; i < 100; ++i) {

@@ -96,6 +96,9 @@ void FakeGeminiServer::onConnection()
             m_connectionOf.remove(socket);
             socket->deleteLater();
         });
+        // Over TLS, what came with the end of the handshake is already waiting.
+        if (socket->bytesAvailable() > 0)
+            onData(socket);
     }
 }
 
