@@ -8,6 +8,7 @@
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QPointer>
 #include <utility>
 
 namespace {
@@ -159,11 +160,13 @@ void PortalShortcuts::request(const QString &method, QList<QVariant> arguments, 
         QDBusMessage::createMethodCall(service, desktopPath, shortcutsInterface, method);
     call.setArguments(arguments);
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, responder, method] {
+    const QPointer<Responder> pending(responder);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, pending, method] {
         watcher->deleteLater();
         if (!watcher->isError())
             return;
-        responder->deleteLater();
+        if (pending)
+            pending->deleteLater();
         fail(tr("The desktop's shortcut service failed: %1").arg(watcher->error().message()));
         Log::write(QStringLiteral("global shortcuts ") + method + QStringLiteral(" failed: ") +
                    watcher->error().name());
