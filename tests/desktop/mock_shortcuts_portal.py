@@ -88,6 +88,13 @@ def Release(self, sid):
     activation(self, 'Deactivated', sid)
 
 
+@dbus.service.method(MOCK_IFACE, in_signature='b', out_signature='')
+def Forget(self, deny):
+    '''Forgets what was bound; with deny, the user then closes the desktop's dialog.'''
+    state['bound'].clear()
+    state['deny'] = bool(deny)
+
+
 @dbus.service.method(MOCK_IFACE, in_signature='s', out_signature='')
 def ChangeTrigger(self, trigger):
     state['trigger'] = trigger
