@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 #include <algorithm>
 #include <optional>
 #include <utility>
@@ -80,6 +81,7 @@ EvdevKeyEventSource::EvdevKeyEventSource(const QList<int> &descriptors) : m_give
 EvdevKeyEventSource::~EvdevKeyEventSource()
 {
     *m_alive = false;
+    m_watcher.reset();
     for (const auto &device : m_devices) {
         device->notifier.reset();
         ::close(device->fd);
@@ -151,10 +153,30 @@ EvdevKeyEventSource::Access EvdevKeyEventSource::check(const QString &directory)
 
 bool EvdevKeyEventSource::install(Handler handler)
 {
+    m_handler = std::move(handler);
     for (int fd : std::exchange(m_given, {}))
-        add(fd, QStringLiteral("descriptor %1").arg(fd));
-    const QStringList nodes = m_directory.isEmpty() ? QStringList() : eventNodes(m_directory);
-    for (const QString &node : nodes) {
+        add(fd, QString(), QStringLiteral("descriptor %1").arg(fd));
+    if (!m_directory.isEmpty()) {
+        scan();
+        // Keyboards come and go (a Bluetooth one after sleep, a USB one plugged in): new
+        // nodes are read too. udev gives a node its group a moment after making it.
+        m_watcher = std::make_unique<QFileSystemWatcher>(QStringList{m_directory});
+        QObject::connect(m_watcher.get(), &QFileSystemWatcher::directoryChanged, m_watcher.get(),
+                         [this] { QTimer::singleShot(500, m_watcher.get(), [this] { scan(); }); });
+    }
+    if (m_devices.empty()) {
+        Log::write(QStringLiteral("no readable keyboard under ") + m_directory);
+        return false;
+    }
+    return true;
+}
+
+void EvdevKeyEventSource::scan()
+{
+    for (const QString &node : eventNodes(m_directory)) {
+        if (std::any_of(m_devices.begin(), m_devices.end(),
+                        [&node](const auto &d) { return d->node == node; }))
+            continue;
         const int fd =
             ::open(QFile::encodeName(node).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
@@ -169,7 +191,7 @@ bool EvdevKeyEventSource::install(Handler handler)
             ::close(fd);
             continue;
         }
-        add(fd, QString::fromUtf8(libevdev_get_name(device.get())));
+        add(fd, node, QString::fromUtf8(libevdev_get_name(device.get())));
         // Keys already down are released later; know they were down.
         for (unsigned code = 0; code <= KEY_MAX; ++code) {
             const KeyTranslator::Role role = roleForCode(code);
@@ -178,19 +200,14 @@ bool EvdevKeyEventSource::install(Handler handler)
                 m_translator.setHeld(code, role);
         }
     }
-    if (m_devices.empty()) {
-        Log::write(QStringLiteral("no readable keyboard under ") + m_directory);
-        return false;
-    }
-    m_handler = std::move(handler);
-    return true;
 }
 
-void EvdevKeyEventSource::add(int fd, const QString &name)
+void EvdevKeyEventSource::add(int fd, const QString &node, const QString &name)
 {
     Log::write(QStringLiteral("reading keys from ") + name);
     auto device = std::make_unique<Device>();
     device->fd = fd;
+    device->node = node;
     device->name = name;
     device->notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     Device *raw = device.get();

@@ -4,6 +4,7 @@
 #include "KeyTranslator.h"
 
 #include <QByteArray>
+#include <QFileSystemWatcher>
 #include <QList>
 #include <QSocketNotifier>
 #include <QString>
@@ -39,11 +40,14 @@ private:
     struct Device
     {
         int fd = -1;
+        // The /dev/input node, so that a rescan skips it; empty for a descriptor handed in.
+        QString node;
         QString name;
         QByteArray pending;
         std::unique_ptr<QSocketNotifier> notifier;
     };
-    void add(int fd, const QString &name);
+    void scan();
+    void add(int fd, const QString &node, const QString &name);
     void drain(Device *device);
     void handle(Device *device, unsigned short type, unsigned short code, int value);
     void reseed(Device *device);
@@ -51,6 +55,7 @@ private:
 
     QString m_directory;
     QList<int> m_given;
+    std::unique_ptr<QFileSystemWatcher> m_watcher;
     std::vector<std::unique_ptr<Device>> m_devices;
     KeyTranslator m_translator;
     Handler m_handler;
