@@ -224,6 +224,7 @@ void AppShell::refreshHoldKeyAdvice()
     }
     const bool readInputDevices = state()->config().readInputDevices;
     state()->setHoldKeyAdvice(HoldKeyPath::advice(HoldKeyPath::current(readInputDevices)));
+    refreshStatusItem();
 }
 
 void AppShell::applyLaunchAtLogin()
@@ -275,8 +276,9 @@ void AppShell::buildMenu(QMenu *menu)
 {
     const AppState *s = state();
     const Config &c = s->config();
+    const QString key = s->holdKeyAdvice().key;
     menu->addAction(MenuText::statusLine(s->phase(), s->accessibilityGranted(),
-                                         HotkeyKindInfo::label(c.hotkey)))
+                                         key.isEmpty() ? HotkeyKindInfo::label(c.hotkey) : key))
         ->setEnabled(false);
     for (const QString &message : QStringList{s->message()} + s->readProblems()) {
         for (const QString &line : MenuText::wrapped(message, 60))

@@ -12,6 +12,8 @@ struct HoldKeyAdvice
     QString summary;
     // What to do, when anything; translated.
     QString action;
+    // The key the desktop assigned, when it chose one (it then stands for the hotkey picked).
+    QString key;
     // Lines to copy into a configuration file, when the way needs them.
     QStringList lines;
     // Whether the hold key works as things stand.

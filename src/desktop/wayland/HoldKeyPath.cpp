@@ -88,6 +88,7 @@ HoldKeyAdvice advice(Path path, const Facts &facts)
                                 .arg(facts.trigger);
                 a.action = tr("Change it there under \"Hold to talk (Vesk Voice)\".");
                 a.ready = true;
+                a.key = facts.trigger;
             }
             break;
         case PortalShortcuts::State::failed:
