@@ -14,9 +14,10 @@ MAIN_OBJ = '/org/freedesktop/portal/desktop'
 MAIN_IFACE = 'org.freedesktop.portal.GlobalShortcuts'
 SYSTEM_BUS = False
 REQUEST_IFACE = 'org.freedesktop.portal.Request'
+REGISTRY_IFACE = 'org.freedesktop.host.portal.Registry'
 MOCK_IFACE = 'org.freedesktop.portal.Mock'
 
-state = {'trigger': 'Ctrl+Alt+Space', 'bound': {}, 'sessions': [], 'deny': False}
+state = {'trigger': 'Ctrl+Alt+Space', 'bound': {}, 'sessions': [], 'deny': False, 'apps': {}}
 
 
 def load(mock, parameters):
@@ -45,8 +46,21 @@ def shortcut_list():
         for sid, desc in state['bound'].items()], signature='(sa{sv})')
 
 
+@dbus.service.method(REGISTRY_IFACE, in_signature='sa{sv}', out_signature='', sender_keyword='sender')
+def Register(self, app_id, options, sender=None):
+    if sender in state['apps']:
+        raise dbus.exceptions.DBusException('already registered',
+                                            name='org.freedesktop.portal.Error.Failed')
+    state['apps'][sender] = str(app_id)
+
+
 @dbus.service.method(MAIN_IFACE, in_signature='a{sv}', out_signature='o', sender_keyword='sender')
 def CreateSession(self, options, sender=None):
+    # As a desktop that keeps shortcuts per application does: a host program must say who it is
+    # (with the id of its desktop file) before its first portal call.
+    if state['apps'].get(sender) != 'vesk-voice':
+        raise dbus.exceptions.DBusException('no application id',
+                                            name='org.freedesktop.portal.Error.NotAllowed')
     session = '/org/freedesktop/portal/desktop/session/%s/%s' % (
         sender[1:].replace('.', '_'), options['session_handle_token'])
     state['sessions'].append(session)

@@ -110,6 +110,16 @@ bool PortalShortcuts::isAvailable()
         m_available = false;
         return false;
     }
+    // A program outside a sandbox names itself (by its desktop file) before any portal call, so
+    // that the desktop keeps its shortcut under that name. Portals before 1.19 do not know the
+    // call, and a second registration on the same connection fails: both change nothing here.
+    QDBusMessage registration = QDBusMessage::createMethodCall(
+        service, desktopPath, QStringLiteral("org.freedesktop.host.portal.Registry"),
+        QStringLiteral("Register"));
+    registration << QStringLiteral("vesk-voice") << QVariantMap();
+    const QDBusMessage registered = m_bus.call(registration, QDBus::Block, 5000);
+    if (registered.type() == QDBusMessage::ErrorMessage)
+        Log::write(QStringLiteral("portal registry: ") + registered.errorName());
     QDBusMessage get = QDBusMessage::createMethodCall(
         service, desktopPath, QStringLiteral("org.freedesktop.DBus.Properties"),
         QStringLiteral("Get"));
