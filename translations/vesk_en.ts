@@ -245,6 +245,21 @@
     </message>
 </context>
 <context>
+    <name>EvdevKeyEventSource</name>
+    <message>
+        <source>You are in the input group, but this session started before: log out and back in.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Reading the keyboard needs the input group. Run: sudo usermod -aG input $USER, then log out and back in.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>No keyboard found under %1.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>GeminiError</name>
     <message>
         <source>no answer within %1 seconds</source>
@@ -535,6 +550,61 @@
     </message>
 </context>
 <context>
+    <name>HoldKeyPath</name>
+    <message>
+        <source>Hold-to-talk key: your desktop's shortcut, being set up.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>If your desktop asks which key to use, choose one and confirm.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hold-to-talk key: your desktop's shortcut, which has no key yet.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Give "Hold to talk (Vesk Voice)" a key in your desktop's keyboard shortcut settings.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hold-to-talk key: %1, set in your desktop's keyboard shortcuts.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Change it there under "Hold to talk (Vesk Voice)".</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hold-to-talk key: your desktop's shortcut is not set up.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hold-to-talk key: read from the keyboard itself.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hold-to-talk key: the keyboard cannot be read.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hold-to-talk key: your desktop's key bindings.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Add these lines to your sway configuration and reload it:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Add these lines to your Hyprland configuration:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Give the command vesk-voice toggle a keyboard shortcut in your desktop's settings: one press starts a dictation, the next sends it. Or let Vesk Voice read the keyboard (needs the input group).</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>HotkeyKind</name>
     <message>
         <source>Control + Right Ctrl</source>
@@ -637,6 +707,37 @@
     </message>
 </context>
 <context>
+    <name>PortalShortcuts</name>
+    <message>
+        <source>The desktop's shortcut service failed: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The desktop did not open a shortcut session.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hold to talk (Vesk Voice)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The shortcut was not set up in the desktop's dialog.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The desktop could not set up the shortcut.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The desktop did not keep the shortcut.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The desktop closed the shortcut session.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>RecordingSection</name>
     <message>
         <source>Recording</source>
@@ -676,6 +777,14 @@
     </message>
     <message>
         <source>Line break</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Read the hold key from the keyboard (needs the input group)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Your desktop shows no tray icons (on GNOME the AppIndicator extension adds them), so the floating button stays on screen.</source>
         <translation type="unfinished" />
     </message>
 </context>

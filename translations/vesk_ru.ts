@@ -245,6 +245,21 @@
     </message>
 </context>
 <context>
+    <name>EvdevKeyEventSource</name>
+    <message>
+        <source>You are in the input group, but this session started before: log out and back in.</source>
+        <translation>Вы в группе input, но этот сеанс начался раньше: выйдите из системы и войдите снова.</translation>
+    </message>
+    <message>
+        <source>Reading the keyboard needs the input group. Run: sudo usermod -aG input $USER, then log out and back in.</source>
+        <translation>Для чтения клавиатуры нужна группа input. Выполните: sudo usermod -aG input $USER, затем выйдите из системы и войдите снова.</translation>
+    </message>
+    <message>
+        <source>No keyboard found under %1.</source>
+        <translation>В %1 клавиатура не найдена.</translation>
+    </message>
+</context>
+<context>
     <name>GeminiError</name>
     <message>
         <source>no answer within %1 seconds</source>
@@ -535,6 +550,61 @@
     </message>
 </context>
 <context>
+    <name>HoldKeyPath</name>
+    <message>
+        <source>Hold-to-talk key: your desktop's shortcut, being set up.</source>
+        <translation>Горячая клавиша: сочетание клавиш рабочего стола, идёт настройка.</translation>
+    </message>
+    <message>
+        <source>If your desktop asks which key to use, choose one and confirm.</source>
+        <translation>Если рабочий стол спросит, какую клавишу использовать, выберите её и подтвердите.</translation>
+    </message>
+    <message>
+        <source>Hold-to-talk key: your desktop's shortcut, which has no key yet.</source>
+        <translation>Горячая клавиша: сочетание клавиш рабочего стола, клавиша ещё не назначена.</translation>
+    </message>
+    <message>
+        <source>Give "Hold to talk (Vesk Voice)" a key in your desktop's keyboard shortcut settings.</source>
+        <translation>Назначьте клавишу пункту «Диктовка удержанием (Vesk Voice)» в настройках сочетаний клавиш рабочего стола.</translation>
+    </message>
+    <message>
+        <source>Hold-to-talk key: %1, set in your desktop's keyboard shortcuts.</source>
+        <translation>Горячая клавиша: %1, задана в сочетаниях клавиш рабочего стола.</translation>
+    </message>
+    <message>
+        <source>Change it there under "Hold to talk (Vesk Voice)".</source>
+        <translation>Изменить её можно там же, в пункте «Диктовка удержанием (Vesk Voice)».</translation>
+    </message>
+    <message>
+        <source>Hold-to-talk key: your desktop's shortcut is not set up.</source>
+        <translation>Горячая клавиша: сочетание клавиш рабочего стола не настроено.</translation>
+    </message>
+    <message>
+        <source>Hold-to-talk key: read from the keyboard itself.</source>
+        <translation>Горячая клавиша: считывается прямо с клавиатуры.</translation>
+    </message>
+    <message>
+        <source>Hold-to-talk key: the keyboard cannot be read.</source>
+        <translation>Горячая клавиша: клавиатуру прочитать не удаётся.</translation>
+    </message>
+    <message>
+        <source>Hold-to-talk key: your desktop's key bindings.</source>
+        <translation>Горячая клавиша: через привязки клавиш в конфигурации рабочего стола.</translation>
+    </message>
+    <message>
+        <source>Add these lines to your sway configuration and reload it:</source>
+        <translation>Добавьте эти строки в конфигурацию sway и примените её заново:</translation>
+    </message>
+    <message>
+        <source>Add these lines to your Hyprland configuration:</source>
+        <translation>Добавьте эти строки в конфигурацию Hyprland:</translation>
+    </message>
+    <message>
+        <source>Give the command vesk-voice toggle a keyboard shortcut in your desktop's settings: one press starts a dictation, the next sends it. Or let Vesk Voice read the keyboard (needs the input group).</source>
+        <translation>Назначьте команде vesk-voice toggle сочетание клавиш в настройках рабочего стола: первое нажатие начинает диктовку, следующее отправляет её. Или разрешите Vesk Voice читать клавиатуру (нужна группа input).</translation>
+    </message>
+</context>
+<context>
     <name>HotkeyKind</name>
     <message>
         <source>Control + Right Ctrl</source>
@@ -637,6 +707,37 @@
     </message>
 </context>
 <context>
+    <name>PortalShortcuts</name>
+    <message>
+        <source>The desktop's shortcut service failed: %1</source>
+        <translation>Ошибка службы сочетаний клавиш рабочего стола: %1</translation>
+    </message>
+    <message>
+        <source>The desktop did not open a shortcut session.</source>
+        <translation>Рабочий стол не открыл сеанс для сочетаний клавиш.</translation>
+    </message>
+    <message>
+        <source>Hold to talk (Vesk Voice)</source>
+        <translation>Диктовка удержанием (Vesk Voice)</translation>
+    </message>
+    <message>
+        <source>The shortcut was not set up in the desktop's dialog.</source>
+        <translation>Сочетание клавиш не было настроено в окне рабочего стола.</translation>
+    </message>
+    <message>
+        <source>The desktop could not set up the shortcut.</source>
+        <translation>Рабочий стол не смог настроить сочетание клавиш.</translation>
+    </message>
+    <message>
+        <source>The desktop did not keep the shortcut.</source>
+        <translation>Рабочий стол не сохранил сочетание клавиш.</translation>
+    </message>
+    <message>
+        <source>The desktop closed the shortcut session.</source>
+        <translation>Рабочий стол закрыл сеанс сочетаний клавиш.</translation>
+    </message>
+</context>
+<context>
     <name>RecordingSection</name>
     <message>
         <source>Recording</source>
@@ -677,6 +778,14 @@
     <message>
         <source>Line break</source>
         <translation>Перенос строки</translation>
+    </message>
+    <message>
+        <source>Read the hold key from the keyboard (needs the input group)</source>
+        <translation>Считывать горячую клавишу прямо с клавиатуры (нужна группа input)</translation>
+    </message>
+    <message>
+        <source>Your desktop shows no tray icons (on GNOME the AppIndicator extension adds them), so the floating button stays on screen.</source>
+        <translation>Рабочий стол не показывает значки в области уведомлений (в GNOME их добавляет расширение AppIndicator), поэтому плавающая кнопка остаётся на экране.</translation>
     </message>
 </context>
 <context>

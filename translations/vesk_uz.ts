@@ -245,6 +245,21 @@
     </message>
 </context>
 <context>
+    <name>EvdevKeyEventSource</name>
+    <message>
+        <source>You are in the input group, but this session started before: log out and back in.</source>
+        <translation>Siz input guruhidasiz, lekin bu seans undan oldin boshlangan: tizimdan chiqing va qayta kiring.</translation>
+    </message>
+    <message>
+        <source>Reading the keyboard needs the input group. Run: sudo usermod -aG input $USER, then log out and back in.</source>
+        <translation>Klaviaturani oʻqish uchun input guruhi kerak. Buyruqni bajaring: sudo usermod -aG input $USER, soʻng tizimdan chiqing va qayta kiring.</translation>
+    </message>
+    <message>
+        <source>No keyboard found under %1.</source>
+        <translation>Klaviatura topilmadi: %1</translation>
+    </message>
+</context>
+<context>
     <name>GeminiError</name>
     <message>
         <source>no answer within %1 seconds</source>
@@ -535,6 +550,61 @@
     </message>
 </context>
 <context>
+    <name>HoldKeyPath</name>
+    <message>
+        <source>Hold-to-talk key: your desktop's shortcut, being set up.</source>
+        <translation>Tezkor klavish: ish stolidagi klavishlar birikmasi, sozlanmoqda.</translation>
+    </message>
+    <message>
+        <source>If your desktop asks which key to use, choose one and confirm.</source>
+        <translation>Ish stoli qaysi klavishni ishlatishni soʻrasa, klavishni tanlang va tasdiqlang.</translation>
+    </message>
+    <message>
+        <source>Hold-to-talk key: your desktop's shortcut, which has no key yet.</source>
+        <translation>Tezkor klavish: ish stolidagi klavishlar birikmasi, unga hali klavish berilmagan.</translation>
+    </message>
+    <message>
+        <source>Give "Hold to talk (Vesk Voice)" a key in your desktop's keyboard shortcut settings.</source>
+        <translation>Ish stolining klavishlar birikmasi sozlamalarida «Bosib turib gapirish (Vesk Voice)» bandiga klavish tayinlang.</translation>
+    </message>
+    <message>
+        <source>Hold-to-talk key: %1, set in your desktop's keyboard shortcuts.</source>
+        <translation>Tezkor klavish: %1 (ish stolining klavishlar birikmasi sozlamalarida belgilangan).</translation>
+    </message>
+    <message>
+        <source>Change it there under "Hold to talk (Vesk Voice)".</source>
+        <translation>Uni oʻsha yerda oʻzgartiring: «Bosib turib gapirish (Vesk Voice)» bandi.</translation>
+    </message>
+    <message>
+        <source>Hold-to-talk key: your desktop's shortcut is not set up.</source>
+        <translation>Tezkor klavish: ish stolidagi klavishlar birikmasi sozlanmagan.</translation>
+    </message>
+    <message>
+        <source>Hold-to-talk key: read from the keyboard itself.</source>
+        <translation>Tezkor klavish: bevosita klaviaturadan oʻqiladi.</translation>
+    </message>
+    <message>
+        <source>Hold-to-talk key: the keyboard cannot be read.</source>
+        <translation>Tezkor klavish: klaviaturani oʻqib boʻlmaydi.</translation>
+    </message>
+    <message>
+        <source>Hold-to-talk key: your desktop's key bindings.</source>
+        <translation>Tezkor klavish: ish stoli konfiguratsiyasidagi klavishlar birikmalari orqali.</translation>
+    </message>
+    <message>
+        <source>Add these lines to your sway configuration and reload it:</source>
+        <translation>Quyidagi qatorlarni sway konfiguratsiyasiga qoʻshing va konfiguratsiyani yangilang:</translation>
+    </message>
+    <message>
+        <source>Add these lines to your Hyprland configuration:</source>
+        <translation>Quyidagi qatorlarni Hyprland konfiguratsiyasiga qoʻshing:</translation>
+    </message>
+    <message>
+        <source>Give the command vesk-voice toggle a keyboard shortcut in your desktop's settings: one press starts a dictation, the next sends it. Or let Vesk Voice read the keyboard (needs the input group).</source>
+        <translation>Ish stoli sozlamalarida vesk-voice toggle buyrugʻiga klavishlar birikmasini biriktiring: birinchi bosish ovoz bilan yozishni boshlaydi, keyingisi uni yuboradi. Yoki Vesk Voice ilovasiga klaviaturani oʻqishga ruxsat bering (input guruhi kerak).</translation>
+    </message>
+</context>
+<context>
     <name>HotkeyKind</name>
     <message>
         <source>Control + Right Ctrl</source>
@@ -637,6 +707,37 @@
     </message>
 </context>
 <context>
+    <name>PortalShortcuts</name>
+    <message>
+        <source>The desktop's shortcut service failed: %1</source>
+        <translation>Ish stolining klavishlar birikmasi xizmatida xato: %1</translation>
+    </message>
+    <message>
+        <source>The desktop did not open a shortcut session.</source>
+        <translation>Ish stoli klavishlar birikmasi uchun seans ochmadi.</translation>
+    </message>
+    <message>
+        <source>Hold to talk (Vesk Voice)</source>
+        <translation>Bosib turib gapirish (Vesk Voice)</translation>
+    </message>
+    <message>
+        <source>The shortcut was not set up in the desktop's dialog.</source>
+        <translation>Klavishlar birikmasi ish stoli oynasida sozlanmadi.</translation>
+    </message>
+    <message>
+        <source>The desktop could not set up the shortcut.</source>
+        <translation>Ish stoli klavishlar birikmasini sozlay olmadi.</translation>
+    </message>
+    <message>
+        <source>The desktop did not keep the shortcut.</source>
+        <translation>Ish stoli klavishlar birikmasini saqlamadi.</translation>
+    </message>
+    <message>
+        <source>The desktop closed the shortcut session.</source>
+        <translation>Ish stoli klavishlar birikmasi seansini yopdi.</translation>
+    </message>
+</context>
+<context>
     <name>RecordingSection</name>
     <message>
         <source>Recording</source>
@@ -677,6 +778,14 @@
     <message>
         <source>Line break</source>
         <translation>Yangi qator</translation>
+    </message>
+    <message>
+        <source>Read the hold key from the keyboard (needs the input group)</source>
+        <translation>Tezkor klavishni bevosita klaviaturadan oʻqish (input guruhi kerak)</translation>
+    </message>
+    <message>
+        <source>Your desktop shows no tray icons (on GNOME the AppIndicator extension adds them), so the floating button stays on screen.</source>
+        <translation>Ish stolingizda bildirishnomalar maydoni yoʻq (GNOME muhitida uni AppIndicator kengaytmasi qoʻshadi), shuning uchun suzuvchi tugma ekranda qoladi.</translation>
     </message>
 </context>
 <context>

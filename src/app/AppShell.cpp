@@ -3,10 +3,13 @@
 #include "Autostart.h"
 #include "HUDPanel.h"
 
+#include "DesktopSession.h"
+#include "HoldKeyPath.h"
 #include "HotkeyKindInfo.h"
 #include "Log.h"
 #include "MenuText.h"
 #include "OnboardingView.h"
+#include "PortalShortcuts.h"
 #include "Symbols.h"
 #include "WindowServices.h"
 
@@ -45,6 +48,7 @@ AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *pare
             return;
         m_trayWatch.stop();
         m_trayAvailable = true;
+        state()->setTrayAvailable(true);
         Log::write(QStringLiteral("system tray appeared"));
         applyConfig();
     });
@@ -93,6 +97,7 @@ void AppShell::applicationDidFinishLaunching()
     refreshStatusItem();
     m_tray->show();
     m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    state()->setTrayAvailable(m_trayAvailable);
     if (!m_trayAvailable) {
         Log::write(QStringLiteral("no system tray yet: the floating button stays on screen until "
                                   "one appears"));
@@ -159,6 +164,10 @@ void AppShell::checkAccessibility(bool prompt)
         refreshStatusItem();
         return;
     }
+    // On Wayland the key comes from the desktop (a portal, the keyboard devices or its bindings),
+    // whatever the X11 side says.
+    if (wayland() && !m_controller->hotkey().isInstalled())
+        m_controller->hotkey().start();
     state()->setMessage(trust.reason.isEmpty()
                             ? tr("Waiting for Accessibility permission. Add Vesk Voice in System "
                                  "Settings > Privacy & Security > Accessibility.")
@@ -186,13 +195,35 @@ void AppShell::applyConfig()
     HotkeyPort &hotkey = m_controller->hotkey();
     hotkey.setKind(c.hotkey);
     hotkey.setHoldThreshold(double(c.holdThresholdMs) / 1000.0);
+    hotkey.setReadInputDevices(c.readInputDevices);
     if (hotkey.isInstalled())
         hotkey.start();
+    refreshHoldKeyAdvice();
     // Without a tray the floating button is the only way in, whatever the setting says.
     if (m_hud)
         m_hud->setVisible(c.hudVisible || !m_trayAvailable);
     applyHUDWidth();
     applyLaunchAtLogin();
+    refreshStatusItem();
+}
+
+bool AppShell::wayland()
+{
+    return DesktopSession::current().kind == DesktopSession::Kind::wayland;
+}
+
+void AppShell::refreshHoldKeyAdvice()
+{
+    if (!wayland())
+        return;
+    if (!m_portalWatched) {
+        // The desktop answers later (and may ask the user for a key first).
+        m_portalWatched = true;
+        connect(PortalShortcuts::shared(), &PortalShortcuts::changed, this,
+                &AppShell::refreshHoldKeyAdvice);
+    }
+    const bool readInputDevices = state()->config().readInputDevices;
+    state()->setHoldKeyAdvice(HoldKeyPath::advice(HoldKeyPath::current(readInputDevices)));
     refreshStatusItem();
 }
 
@@ -245,8 +276,9 @@ void AppShell::buildMenu(QMenu *menu)
 {
     const AppState *s = state();
     const Config &c = s->config();
+    const QString key = s->holdKeyAdvice().key;
     menu->addAction(MenuText::statusLine(s->phase(), s->accessibilityGranted(),
-                                         HotkeyKindInfo::label(c.hotkey)))
+                                         key.isEmpty() ? HotkeyKindInfo::label(c.hotkey) : key))
         ->setEnabled(false);
     for (const QString &message : QStringList{s->message()} + s->readProblems()) {
         for (const QString &line : MenuText::wrapped(message, 60))

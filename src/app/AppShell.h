@@ -67,6 +67,9 @@ public:
     QSystemTrayIcon *tray() const { return m_tray.get(); }
 
 private:
+    static bool wayland();
+    // Which way the hold key takes on Wayland, for the settings form and the guide.
+    void refreshHoldKeyAdvice();
     void buildMenu(QMenu *menu);
     void addMicrophoneMenu(QMenu *parent, const QString &title);
     void setUpHUD();
@@ -91,6 +94,7 @@ private:
     // Polls for a tray while there is none.
     QTimer m_trayWatch;
     bool m_trayAvailable = true;
+    bool m_portalWatched = false;
     // The start-at-login setting as last applied; nothing before the first apply.
     std::optional<bool> m_launchAtLogin;
 };

@@ -30,6 +30,16 @@ void AppState::setAccessibilityGranted(bool granted)
     update(m_accessibilityGranted, granted, [&] { Q_EMIT accessibilityGrantedChanged(granted); });
 }
 
+void AppState::setHoldKeyAdvice(const HoldKeyAdvice &advice)
+{
+    update(m_holdKeyAdvice, advice, [&] { Q_EMIT holdKeyAdviceChanged(); });
+}
+
+void AppState::setTrayAvailable(bool available)
+{
+    update(m_trayAvailable, available, [&] { Q_EMIT trayAvailableChanged(available); });
+}
+
 void AppState::setConfig(const Config &config)
 {
     update(m_config, config, [&] {

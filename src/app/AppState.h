@@ -2,6 +2,7 @@
 
 #include "Config.h"
 #include "History.h"
+#include "HoldKeyAdvice.h"
 
 #include <QObject>
 
@@ -39,6 +40,14 @@ public:
     bool accessibilityGranted() const { return m_accessibilityGranted; }
     void setAccessibilityGranted(bool granted);
 
+    // How the hold key reaches the app on Wayland, and what the user must do; empty on X11.
+    const HoldKeyAdvice &holdKeyAdvice() const { return m_holdKeyAdvice; }
+    void setHoldKeyAdvice(const HoldKeyAdvice &advice);
+
+    // Whether the desktop shows tray icons (a StatusNotifierItem host or an X11 tray).
+    bool trayAvailable() const { return m_trayAvailable; }
+    void setTrayAvailable(bool available);
+
     const Config &config() const { return m_config; }
     void setConfig(const Config &config);
 
@@ -62,6 +71,8 @@ Q_SIGNALS:
     void levelChanged(double level);
     void messageChanged(const QString &message);
     void accessibilityGrantedChanged(bool granted);
+    void holdKeyAdviceChanged();
+    void trayAvailableChanged(bool available);
     void configChanged();
     void historyChanged();
     void sourceChanged();
@@ -81,6 +92,8 @@ private:
     double m_level = 0;
     QString m_message;
     bool m_accessibilityGranted = false;
+    HoldKeyAdvice m_holdKeyAdvice;
+    bool m_trayAvailable = true;
     Config m_config;
     History m_history;
     QString m_source = QStringLiteral("mac");

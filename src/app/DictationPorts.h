@@ -51,6 +51,8 @@ public:
     virtual void setKind(HotkeyKind kind) = 0;
     virtual void setHoldThreshold(double seconds) = 0;
     virtual void setExternalRecording(bool recording) = 0;
+    // On Wayland, whether the key may be read from the keyboard devices; takes effect on start().
+    virtual void setReadInputDevices(bool allowed) { Q_UNUSED(allowed); }
     virtual void start() = 0;
     virtual void stop() = 0;
     // Whether start() installed the monitors (so a changed key needs a restart).

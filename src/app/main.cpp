@@ -7,6 +7,7 @@
 #include "Config.h"
 #include "ControlChannel.h"
 #include "DesktopPorts.h"
+#include "DesktopSession.h"
 #include "GeminiTranscriber.h"
 #include "Log.h"
 #include "Resources.h"
@@ -55,6 +56,7 @@ int main(int argc, char **argv)
 {
     // Before anything reads the settings, the command line's commands included: a command that
     // wrote a default configuration first would keep the older folder from ever being taken over.
+    Config::hudVisibleByDefault = DesktopSession::current().kind != DesktopSession::Kind::wayland;
     Config::migrateLegacyFiles(Config::legacyDirectory(), Config::directory());
     if (const auto code = Cli::run(argc, argv))
         return *code;

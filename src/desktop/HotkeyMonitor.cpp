@@ -10,7 +10,8 @@
 #include <cmath>
 
 HotkeyMonitor::HotkeyMonitor(QObject *parent)
-    : QObject(parent), m_sourceFactory(createKeyEventSource),
+    : QObject(parent),
+      m_sourceFactory([](KeyEventSource::Scope scope) { return createKeyEventSource(scope); }),
       m_trustCheck([] { return Accessibility::check().trusted; })
 {
     m_pendingStart.setSingleShot(true);
@@ -58,31 +59,53 @@ void HotkeyMonitor::stop()
 
 void HotkeyMonitor::dispatch(const KeyEvent &event)
 {
-    if (event.type == KeyEvent::Type::flagsChanged)
+    switch (event.type) {
+    case KeyEvent::Type::flagsChanged:
         handleFlags(event);
-    else
+        break;
+    case KeyEvent::Type::holdKeyDown:
+        // Whatever the kind: the desktop chose the key. Repeats while held change nothing.
+        if (!m_heldKind)
+            press();
+        break;
+    case KeyEvent::Type::holdKeyUp:
+        if (m_heldKind)
+            release();
+        break;
+    default:
         handleOtherKey(event);
+        break;
+    }
 }
 
 void HotkeyMonitor::handleFlags(const KeyEvent &event)
 {
     if (m_heldKind) {
-        if (HotkeyKindInfo::isHeld(*m_heldKind, event.flags))
-            return;
         // Released, or a modifier that disqualifies the hold was added.
-        m_heldKind.reset();
-        cancelPendingStart();
-        if (m_recording) {
-            m_recording = false;
-            Log::write(QStringLiteral("hotkey released, stopping"));
-            call(onStop);
-        }
+        if (!HotkeyKindInfo::isHeld(*m_heldKind, event.flags))
+            release();
         return;
     }
     if (!HotkeyKindInfo::isHeld(m_kind, event.flags))
         return;
     if (m_kind == HotkeyKind::rightCommand && event.keyCode != VirtualKey::rightCommand)
         return;
+    press();
+}
+
+void HotkeyMonitor::release()
+{
+    m_heldKind.reset();
+    cancelPendingStart();
+    if (m_recording) {
+        m_recording = false;
+        Log::write(QStringLiteral("hotkey released, stopping"));
+        call(onStop);
+    }
+}
+
+void HotkeyMonitor::press()
+{
     m_heldKind = m_kind;
     // QTimer counts in int milliseconds; a threshold outside that range is clamped.
     double ms = m_holdThreshold * 1000.0;

@@ -54,6 +54,8 @@ private:
     void dispatch(const KeyEvent &event);
     void handleFlags(const KeyEvent &event);
     void handleOtherKey(const KeyEvent &event);
+    void press();
+    void release();
     void thresholdReached();
     void cancelPendingStart() { m_pendingStart.stop(); }
     // By value: a callback may replace itself while it runs.

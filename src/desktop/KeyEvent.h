@@ -11,7 +11,11 @@ struct KeyEvent
         leftMouseDown = 1,
         rightMouseDown = 3,
         keyDown = 10,
-        flagsChanged = 12
+        flagsChanged = 12,
+        // The hold key itself, from a desktop that names no keys but reports one shortcut's
+        // press and release (a shortcuts portal).
+        holdKeyDown = 20,
+        holdKeyUp = 21
     };
 
     Type type = Type::flagsChanged;

@@ -23,5 +23,7 @@ public:
     virtual bool install(Handler handler) = 0;
 };
 
-// The platform's sources; the backend is chosen when building.
-std::unique_ptr<KeyEventSource> createKeyEventSource(KeyEventSource::Scope scope);
+// The platform's sources, chosen for the session this process runs in. On Wayland the global one
+// may read the keyboard devices only when the user allowed it.
+std::unique_ptr<KeyEventSource> createKeyEventSource(KeyEventSource::Scope scope,
+                                                     bool readInputDevices = false);

@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -186,6 +187,7 @@ AccessibilityStep::AccessibilityStep(OnboardingView *guide)
     rebuild();
     connect(guide->state(), &AppState::accessibilityGrantedChanged, this,
             &AccessibilityStep::rebuild);
+    connect(guide->state(), &AppState::holdKeyAdviceChanged, this, &AccessibilityStep::rebuild);
 }
 
 void AccessibilityStep::fill(QVBoxLayout *layout)
@@ -196,14 +198,28 @@ void AccessibilityStep::fill(QVBoxLayout *layout)
         return;
     }
     const bool wayland = guide->services().waylandSession && guide->services().waylandSession();
+    // On Wayland the desktop decides how the hold key reaches the app: say which way is taken.
+    const HoldKeyAdvice &advice = guide->state()->holdKeyAdvice();
     if (wayland) {
         // Nothing changes here while the session runs: say what does.
-        layout->addWidget(new NumberedSteps(
-            {tr("Log out, choose an X11 (Xorg) session on the login screen, and start Vesk Voice "
-                "there."),
-             tr("Or stay in Wayland and give the command vesk-voice toggle a keyboard shortcut in "
-                "your desktop's settings: one press starts a dictation, the next sends it. The "
-                "text is kept in History to copy from there.")}));
+        QStringList steps;
+        if (advice.isEmpty())
+            steps << tr("Log out, choose an X11 (Xorg) session on the login screen, and start "
+                        "Vesk Voice there.")
+                  << tr("Or stay in Wayland and give the command vesk-voice toggle a keyboard "
+                        "shortcut in your desktop's settings: one press starts a dictation, the "
+                        "next sends it. The text is kept in History to copy from there.");
+        else if (!advice.ready && !advice.action.isEmpty())
+            steps << advice.action;
+        if (!steps.isEmpty())
+            layout->addWidget(new NumberedSteps(steps));
+        if (!advice.lines.isEmpty()) {
+            auto *lines = new QLabel(advice.lines.join(u'\n'));
+            lines->setObjectName(QStringLiteral("holdKeyLines"));
+            lines->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+            lines->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            layout->addWidget(lines);
+        }
     } else {
         layout->addWidget(new NumberedSteps(
             {tr("Press the button below. System Settings opens."),
@@ -220,10 +236,14 @@ void AccessibilityStep::fill(QVBoxLayout *layout)
             s.openAccessibilitySettings();
     });
     layout->addWidget(open, 0, Qt::AlignLeft);
-    layout->addWidget(new StatusLine(false,
-                                     wayland ? tr("The hotkey cannot work in a Wayland session.")
+    if (wayland && !advice.isEmpty())
+        layout->addWidget(new StatusLine(advice.ready, advice.summary, true));
+    else
+        layout->addWidget(new StatusLine(false,
+                                         wayland
+                                             ? tr("The hotkey cannot work in a Wayland session.")
                                              : tr("Waiting for permission..."),
-                                     true));
+                                         true));
 }
 
 // --- Gemini key

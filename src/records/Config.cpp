@@ -116,6 +116,7 @@ std::optional<Config> Config::decode(const QByteArray &json, QString *why)
         c.audioFormat = Config().audioFormat;
     readBool(o, "onboardingDone", c.onboardingDone);
     readBool(o, "launchAtLogin", c.launchAtLogin);
+    readBool(o, "readInputDevices", c.readInputDevices);
     return c;
 }
 
@@ -147,6 +148,9 @@ QByteArray Config::encode() const
     o.insert(QStringLiteral("audioFormat"), audioFormat);
     o.insert(QStringLiteral("onboardingDone"), onboardingDone);
     o.insert(QStringLiteral("launchAtLogin"), launchAtLogin);
+    // Written only when chosen: a file of the defaults keeps the standard keys.
+    if (readInputDevices)
+        o.insert(QStringLiteral("readInputDevices"), true);
     // QJsonObject keeps its keys sorted, so the file lists them in sorted order.
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }

@@ -28,7 +28,10 @@ struct Config
     HotkeyKind hotkey = HotkeyKind::fn;
     qint64 holdThresholdMs = 300;
     qint64 minRecordingMs = 400;
-    bool hudVisible = true;
+    // A Wayland desktop gives a tool window the keyboard focus when it appears, so there the
+    // floating button starts hidden; set once at start-up, before any settings are read.
+    static inline bool hudVisibleByDefault = true;
+    bool hudVisible = hudVisibleByDefault;
     std::optional<double> hudX;
     std::optional<double> hudY;
     QString inputDeviceID;
@@ -40,6 +43,8 @@ struct Config
     bool onboardingDone = false;
     // Start with the desktop session (an XDG autostart entry written by the shell).
     bool launchAtLogin = false;
+    // On Wayland, read the hold key from /dev/input (the user must be in the input group).
+    bool readInputDevices = false;
 
     bool operator==(const Config &) const = default;
 

@@ -2,6 +2,7 @@
 #include "HotkeyKindInfo.h"
 #include "FakeGeminiServer.h"
 #include "OnboardingSteps.h"
+#include "HoldKeyPath.h"
 #include "OnboardingView.h"
 #include "OnboardingWidgets.h"
 #include "TestSupport.h"
@@ -336,6 +337,20 @@ private Q_SLOTS:
             QTest::qWait(100);
             QVERIFY(wayland.view->grab().save(dir +
                                               QStringLiteral("/guide-3-wayland-%1.png").arg(code)));
+            // The same page once the app knows how the hold key comes: through the desktop's
+            // shortcut, and through sway's bindings.
+            HoldKeyPath::Facts facts;
+            facts.portal = PortalShortcuts::State::bound;
+            facts.trigger = QStringLiteral("Ctrl+Alt+Space");
+            facts.desktop = DesktopSession::Desktop::sway;
+            for (const auto &[name, path] :
+                 {std::pair{"portal", HoldKeyPath::Path::portal},
+                  std::pair{"sway", HoldKeyPath::Path::compositorBindings}}) {
+                wayland.state.setHoldKeyAdvice(HoldKeyPath::advice(path, facts));
+                QTest::qWait(100);
+                QVERIFY(wayland.view->grab().save(dir + QStringLiteral("/guide-3-wayland-%1-%2.png")
+                                                            .arg(QString::fromLatin1(name), code)));
+            }
             QCoreApplication::removeTranslator(&translator);
         }
     }

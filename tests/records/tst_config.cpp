@@ -114,6 +114,7 @@ private Q_SLOTS:
         c.hudX = 10;
         c.languageCodes = {QStringLiteral("ru-RU"), QStringLiteral("uz-UZ")};
         c.launchAtLogin = true;
+        c.readInputDevices = true;
         c.audioFormat = QStringLiteral("flac");
         const QByteArray bytes = c.encode();
         QCOMPARE(Config::decode(bytes), std::optional<Config>(c));

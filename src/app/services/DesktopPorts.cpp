@@ -67,6 +67,13 @@ void MicrophoneRecorder::setLateFailureHandler(std::function<void(const QString 
     m_lateFailure = std::move(handler);
 }
 
+GlobalHotkey::GlobalHotkey()
+{
+    m_monitor.setSourceFactory([this](KeyEventSource::Scope scope) {
+        return createKeyEventSource(scope, m_readInputDevices);
+    });
+}
+
 void GlobalHotkey::setCallbacks(std::function<void()> onStart, std::function<void()> onStop,
                                 std::function<void()> onCancel)
 {

@@ -34,6 +34,7 @@ private:
 class GlobalHotkey : public HotkeyPort
 {
 public:
+    GlobalHotkey();
     void setCallbacks(std::function<void()> onStart, std::function<void()> onStop,
                       std::function<void()> onCancel) override;
     void setKind(HotkeyKind kind) override { m_monitor.setKind(kind); }
@@ -42,6 +43,7 @@ public:
     {
         m_monitor.setExternalRecording(recording);
     }
+    void setReadInputDevices(bool allowed) override { m_readInputDevices = allowed; }
     void start() override { m_monitor.start(); }
     void stop() override { m_monitor.stop(); }
     bool isInstalled() const override { return m_monitor.hasMonitors(); }
@@ -50,6 +52,7 @@ public:
 
 private:
     HotkeyMonitor m_monitor;
+    bool m_readInputDevices = false;
 };
 
 class DesktopInserter : public InserterPort

@@ -1,5 +1,6 @@
-// The X11 backends behind the platform interfaces.
+// The platform backends behind the interfaces, chosen by the session at run time.
 #include "DesktopSession.h"
+#include "HoldKeyPath.h"
 #include "KeyPoster.h"
 #include "Log.h"
 #include "WaylandKeyPoster.h"
@@ -7,10 +8,15 @@
 #include "X11KeyEventSource.h"
 #include "X11KeyPoster.h"
 
-std::unique_ptr<KeyEventSource> createKeyEventSource(KeyEventSource::Scope scope)
+std::unique_ptr<KeyEventSource> createKeyEventSource(KeyEventSource::Scope scope,
+                                                     bool readInputDevices)
 {
-    if (scope == KeyEventSource::Scope::global)
-        return std::make_unique<X11KeyEventSource>();
+    if (scope == KeyEventSource::Scope::global) {
+        const HoldKeyPath::Path path = HoldKeyPath::current(readInputDevices);
+        if (path == HoldKeyPath::Path::x11)
+            return std::make_unique<X11KeyEventSource>();
+        return HoldKeyPath::createSource(path);
+    }
     return std::make_unique<LocalKeyEventSource>();
 }
 

@@ -173,12 +173,15 @@ void HUDView::refresh()
     m_main->setVisible(phase == AppState::Phase::idle || phase == AppState::Phase::failed);
     m_spinner->setVisible(phase == AppState::Phase::working);
     m_row->setVisible(phase == AppState::Phase::recording);
+    // A key the desktop assigned (Wayland) stands for the one picked.
+    const QString assigned = m_state->holdKeyAdvice().key;
+    const QString holdKey =
+        assigned.isEmpty() ? HotkeyKindInfo::label(m_state->config().hotkey) : assigned;
     switch (phase) {
     case AppState::Phase::idle:
         m_main->setSymbol(granted ? QStringLiteral("mic.fill") : QStringLiteral("mic.slash.fill"),
                           white(granted ? 0.85 : 0.45), 15);
-        m_main->setToolTip(
-            tr("Click to record, or hold %1").arg(HotkeyKindInfo::label(m_state->config().hotkey)));
+        m_main->setToolTip(tr("Click to record, or hold %1").arg(holdKey));
         break;
     case AppState::Phase::failed:
         m_main->setSymbol(QStringLiteral("exclamationmark.triangle.fill"), orange, 14);

@@ -110,6 +110,7 @@ HistoryView::HistoryView(AppState *state, OnInsert onInsert, QWidget *parent)
 
     connect(m_state, &AppState::historyChanged, this, &HistoryView::showResults);
     connect(m_state, &AppState::configChanged, this, &HistoryView::updateEmptyText);
+    connect(m_state, &AppState::holdKeyAdviceChanged, this, &HistoryView::updateEmptyText);
     paintIcons();
     updateEmptyText();
     showResults();
@@ -127,8 +128,11 @@ void HistoryView::setQuery(const QString &query)
 
 void HistoryView::updateEmptyText()
 {
-    m_emptyText->setText(tr("Hold %1 and talk, or click the floating button.")
-                             .arg(HotkeyKindInfo::label(m_state->config().hotkey)));
+    // A key the desktop assigned (Wayland) stands for the one picked.
+    const QString key = m_state->holdKeyAdvice().key;
+    m_emptyText->setText(
+        tr("Hold %1 and talk, or click the floating button.")
+            .arg(key.isEmpty() ? HotkeyKindInfo::label(m_state->config().hotkey) : key));
 }
 
 void HistoryView::showResults()

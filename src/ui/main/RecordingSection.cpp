@@ -6,7 +6,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFormLayout>
+#include <QLabel>
 #include <QHBoxLayout>
 #include <QSlider>
 #include <algorithm>
@@ -46,11 +48,17 @@ int RecordingSection::positionForHoldMs(qint64 ms)
 
 RecordingSection::RecordingSection(AppState *state, QWidget *parent)
     : SettingsSection(tr("Recording"), state, parent), m_hotkey(new QComboBox),
+      m_keyAdvice(SettingsStyle::caption(QString())), m_keyLines(new QLabel),
+      m_readInputDevices(
+          new QCheckBox(tr("Read the hold key from the keyboard (needs the input group)"))),
       m_hold(new QSlider(Qt::Horizontal)), m_holdValue(SettingsStyle::valueLabel()),
       m_insertWith(new QComboBox), m_lineBreak(new QComboBox),
       m_lineBreakNote(SettingsStyle::caption(tr(
           "A plain Return sends the message in a chat. Shift + Return only starts a new line."))),
       m_hud(new QCheckBox(tr("Show the floating button"))),
+      m_noTrayNote(SettingsStyle::caption(
+          tr("Your desktop shows no tray icons (on GNOME the AppIndicator extension adds them), "
+             "so the floating button stays on screen."))),
       m_sounds(new QCheckBox(tr("Play sounds")))
 {
     m_hotkey->setObjectName(QStringLiteral("hotkey"));
@@ -61,6 +69,20 @@ RecordingSection::RecordingSection(AppState *state, QWidget *parent)
             edit([&](Config &c) { c.hotkey = *kind; });
     });
     form()->addRow(tr("Hold to talk"), m_hotkey);
+
+    m_keyAdvice->setObjectName(QStringLiteral("holdKeyAdvice"));
+    form()->addRow(QString(), m_keyAdvice);
+    // Lines to copy into the compositor's configuration.
+    m_keyLines->setObjectName(QStringLiteral("holdKeyLines"));
+    m_keyLines->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_keyLines->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    form()->addRow(QString(), m_keyLines);
+    m_readInputDevices->setObjectName(QStringLiteral("readInputDevices"));
+    connect(m_readInputDevices, &QCheckBox::toggled, this,
+            [this](bool on) { edit([&](Config &c) { c.readInputDevices = on; }); });
+    form()->addRow(m_readInputDevices);
+    connect(state, &AppState::holdKeyAdviceChanged, this, &RecordingSection::refresh);
+    connect(state, &AppState::trayAvailableChanged, this, &RecordingSection::refresh);
 
     // The slider counts grid steps, so no position lies off the 50 ms grid.
     m_hold->setObjectName(QStringLiteral("holdFor"));
@@ -101,6 +123,8 @@ RecordingSection::RecordingSection(AppState *state, QWidget *parent)
     connect(m_hud, &QCheckBox::toggled, this,
             [this](bool on) { edit([&](Config &c) { c.hudVisible = on; }); });
     form()->addRow(m_hud);
+    m_noTrayNote->setObjectName(QStringLiteral("noTrayNote"));
+    form()->addRow(QString(), m_noTrayNote);
     m_sounds->setObjectName(QStringLiteral("playSounds"));
     connect(m_sounds, &QCheckBox::toggled, this,
             [this](bool on) { edit([&](Config &c) { c.sounds = on; }); });
@@ -127,6 +151,18 @@ void RecordingSection::refresh()
     form()->setRowVisible(m_lineBreakNote, typing);
     select(m_lineBreak, c.newlineMode);
 
+    const HoldKeyAdvice &advice = state()->holdKeyAdvice();
+    m_keyAdvice->setText((advice.summary + u' ' + advice.action).trimmed());
+    form()->setRowVisible(m_keyAdvice, !advice.isEmpty());
+    m_keyLines->setText(advice.lines.join(u'\n'));
+    form()->setRowVisible(m_keyLines, !advice.lines.isEmpty());
+    form()->setRowVisible(m_readInputDevices, advice.offerInputDevices);
+    // The desktop's shortcut or bindings name their own key; the choice counts where the app
+    // reads the keys itself.
+    m_hotkey->setEnabled(advice.isEmpty() || (advice.offerInputDevices && c.readInputDevices));
+    setChecked(m_readInputDevices, c.readInputDevices);
+
     setChecked(m_hud, c.hudVisible);
+    form()->setRowVisible(m_noTrayNote, !state()->trayAvailable());
     setChecked(m_sounds, c.sounds);
 }

@@ -6,8 +6,8 @@ class QCheckBox;
 class QComboBox;
 class QSlider;
 
-// "Recording": the hold-to-talk key and how long to hold it, how text is inserted, the floating
-// button and the sounds.
+// "Recording": the hold-to-talk key and how long to hold it (on Wayland, how the key reaches the
+// app), how text is inserted, the floating button and the sounds.
 class RecordingSection : public SettingsSection
 {
     Q_OBJECT
@@ -26,11 +26,15 @@ protected:
 
 private:
     QComboBox *m_hotkey;
+    QLabel *m_keyAdvice;
+    QLabel *m_keyLines;
+    QCheckBox *m_readInputDevices;
     QSlider *m_hold;
     QLabel *m_holdValue;
     QComboBox *m_insertWith;
     QComboBox *m_lineBreak;
     QLabel *m_lineBreakNote;
     QCheckBox *m_hud;
+    QLabel *m_noTrayNote;
     QCheckBox *m_sounds;
 };

@@ -1,8 +1,11 @@
 // Shows the main window with sample transcripts, for screenshots:
 //   show_mainwindow [--lang en|uz|ru] [--tab history|settings] [--empty] [--height N|full]
-// ("full": tall enough for the whole settings form)
+//                   [--hold-key portal|sway|other|devices] [--no-tray]
+// ("full": tall enough for the whole settings form; --hold-key: as a Wayland desktop of that
+// kind shows the form, the devices unreadable)
 // Prints the window id once the window is on screen, then runs until it is closed.
 
+#include "HoldKeyPath.h"
 #include "MainView.h"
 #include "SettingsView.h"
 
@@ -25,6 +28,9 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("empty"), QStringLiteral("no transcripts")});
     parser.addOption({QStringLiteral("height"), QStringLiteral("window height"),
                       QStringLiteral("pixels"), QStringLiteral("560")});
+    parser.addOption({QStringLiteral("hold-key"), QStringLiteral("Wayland hold-key path"),
+                      QStringLiteral("path")});
+    parser.addOption({QStringLiteral("no-tray"), QStringLiteral("a desktop without a tray")});
     parser.process(app);
 
     const QString code = parser.value(QStringLiteral("lang"));
@@ -73,7 +79,26 @@ int main(int argc, char **argv)
             history.add(e);
         }
     }
+    config.readInputDevices = parser.value(QStringLiteral("hold-key")) == QLatin1String("devices");
     AppState state(config, history);
+    if (parser.isSet(QStringLiteral("hold-key"))) {
+        const QString kind = parser.value(QStringLiteral("hold-key"));
+        HoldKeyPath::Facts facts;
+        facts.portal = PortalShortcuts::State::bound;
+        facts.trigger = QStringLiteral("Ctrl+Alt+Space");
+        facts.desktop = kind == QLatin1String("sway") ? DesktopSession::Desktop::sway
+                                                      : DesktopSession::Desktop::gnome;
+        // What a user outside the input group reads.
+        facts.devices.problem = QCoreApplication::translate(
+            "EvdevKeyEventSource", "Reading the keyboard needs the input group. Run: sudo usermod "
+                                   "-aG input $USER, then log out and back in.");
+        const HoldKeyPath::Path path = kind == QLatin1String("portal") ? HoldKeyPath::Path::portal
+                                       : kind == QLatin1String("devices")
+                                           ? HoldKeyPath::Path::inputDevices
+                                           : HoldKeyPath::Path::compositorBindings;
+        state.setHoldKeyAdvice(HoldKeyPath::advice(path, facts));
+    }
+    state.setTrayAvailable(!parser.isSet(QStringLiteral("no-tray")));
 
     SettingsServices services;
     services.inputs = [] {

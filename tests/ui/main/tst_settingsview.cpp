@@ -3,6 +3,7 @@
 #include "FakeGeminiServer.h"
 #include "GeminiError.h"
 #include "GeminiSection.h"
+#include "HoldKeyPath.h"
 #include "ListBinding.h"
 #include "RecordingSection.h"
 #include "SettingsView.h"
@@ -246,6 +247,53 @@ private Q_SLOTS:
         QCOMPARE(rig.config().insertMethod, QStringLiteral("paste"));
         QVERIFY(!rig.shown("lineBreak"));
         QVERIFY(!rig.shown("lineBreakNote"));
+    }
+
+    // On Wayland the form says how the hold key comes and offers the keyboard devices where the
+    // desktop has no shortcut service; on X11 it says nothing of it. A desktop without a tray
+    // is told why the floating button stays.
+    void holdKeyRowsFollowTheDesktop_data()
+    {
+        QTest::addColumn<int>("path");
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<QStringList>("shown");
+        const QStringList all{QStringLiteral("holdKeyAdvice"), QStringLiteral("holdKeyLines"),
+                              QStringLiteral("readInputDevices"), QStringLiteral("noTrayNote")};
+        QTest::newRow("X11") << -1 << true << QStringList{};
+        QTest::newRow("portal, no tray")
+            << int(HoldKeyPath::Path::portal) << false << QStringList{all[0], all[3]};
+        QTest::newRow("sway bindings") << int(HoldKeyPath::Path::compositorBindings) << true
+                                       << QStringList{all[0], all[1], all[2]};
+        QTest::newRow("keyboard devices")
+            << int(HoldKeyPath::Path::inputDevices) << true << QStringList{all[0], all[2]};
+    }
+
+    void holdKeyRowsFollowTheDesktop()
+    {
+        QFETCH(int, path);
+        QFETCH(bool, tray);
+        QFETCH(QStringList, shown);
+        Rig rig;
+        HoldKeyPath::Facts facts;
+        facts.desktop = DesktopSession::Desktop::sway;
+        facts.trigger = QStringLiteral("Ctrl+Alt+Space");
+        facts.portal = PortalShortcuts::State::bound;
+        if (path >= 0)
+            rig.state.setHoldKeyAdvice(HoldKeyPath::advice(HoldKeyPath::Path(path), facts));
+        rig.state.setTrayAvailable(tray);
+        for (const char *name : {"holdKeyAdvice", "holdKeyLines", "readInputDevices", "noTrayNote"})
+            QCOMPARE(rig.shown(name), shown.contains(QString::fromLatin1(name)));
+        if (shown.contains(QStringLiteral("holdKeyLines")))
+            QVERIFY(
+                rig.find<QLabel>("holdKeyLines")
+                    ->text()
+                    .contains(QStringLiteral("bindsym --release Control_R exec vesk-voice stop")));
+        if (path == int(HoldKeyPath::Path::portal))
+            QVERIFY(rig.find<QLabel>("holdKeyAdvice")->text().contains(facts.trigger));
+        if (shown.contains(QStringLiteral("readInputDevices"))) {
+            rig.find<QCheckBox>("readInputDevices")->click();
+            QVERIFY(rig.config().readInputDevices);
+        }
     }
 
     void pauseSliderOnlyWhileTrimming()

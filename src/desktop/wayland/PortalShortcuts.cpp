@@ -1,0 +1,307 @@
+#include "PortalShortcuts.h"
+
+#include "Log.h"
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QPointer>
+#include <utility>
+
+namespace {
+
+const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString desktopPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
+
+// One (id, properties) entry of the portal's a(sa{sv}) shortcut lists.
+struct Shortcut
+{
+    QString id;
+    QVariantMap properties;
+};
+
+QDBusArgument &operator<<(QDBusArgument &argument, const Shortcut &shortcut)
+{
+    argument.beginStructure();
+    argument << shortcut.id << shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, Shortcut &shortcut)
+{
+    argument.beginStructure();
+    argument >> shortcut.id >> shortcut.properties;
+    argument.endStructure();
+    return argument;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Shortcut)
+
+namespace {
+
+QList<Shortcut> shortcutsFrom(const QVariant &value)
+{
+    QList<Shortcut> list;
+    if (value.canConvert<QDBusArgument>())
+        value.value<QDBusArgument>() >> list;
+    return list;
+}
+
+// Receives the Response of one Request object, then goes.
+class Responder : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Responder(std::function<void(uint, const QVariantMap &)> answer, QObject *parent)
+        : QObject(parent), m_answer(std::move(answer))
+    {}
+
+public Q_SLOTS:
+    void response(uint code, const QVariantMap &results)
+    {
+        deleteLater();
+        if (m_answer)
+            std::exchange(m_answer, nullptr)(code, results);
+    }
+
+private:
+    std::function<void(uint, const QVariantMap &)> m_answer;
+};
+
+} // namespace
+
+PortalShortcuts::PortalShortcuts(QDBusConnection bus, QObject *parent)
+    : QObject(parent), m_bus(std::move(bus))
+{
+    qDBusRegisterMetaType<Shortcut>();
+    qDBusRegisterMetaType<QList<Shortcut>>();
+}
+
+PortalShortcuts::~PortalShortcuts()
+{
+    // The portal forgets nothing bound when the session ends: closing only stops the signals.
+    if (!m_session.isEmpty())
+        m_bus.call(QDBusMessage::createMethodCall(service, m_session,
+                                                  QStringLiteral("org.freedesktop.portal.Session"),
+                                                  QStringLiteral("Close")),
+                   QDBus::NoBlock);
+}
+
+PortalShortcuts *PortalShortcuts::shared()
+{
+    static PortalShortcuts *portal =
+        new PortalShortcuts(QDBusConnection::sessionBus(), QCoreApplication::instance());
+    return portal;
+}
+
+bool PortalShortcuts::isAvailable()
+{
+    if (m_available)
+        return *m_available;
+    if (!m_bus.isConnected()) {
+        m_available = false;
+        return false;
+    }
+    // A program outside a sandbox names itself (by its desktop file) before any portal call, so
+    // that the desktop keeps its shortcut under that name. Portals before 1.19 do not know the
+    // call, and a second registration on the same connection fails: both change nothing here.
+    QDBusMessage registration = QDBusMessage::createMethodCall(
+        service, desktopPath, QStringLiteral("org.freedesktop.host.portal.Registry"),
+        QStringLiteral("Register"));
+    registration << QStringLiteral("vesk-voice") << QVariantMap();
+    const QDBusMessage registered = m_bus.call(registration, QDBus::Block, 5000);
+    if (registered.type() == QDBusMessage::ErrorMessage)
+        Log::write(QStringLiteral("portal registry: ") + registered.errorName());
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        service, desktopPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
+    get << shortcutsInterface << QStringLiteral("version");
+    // The portal may be started on demand by the bus: give it a moment.
+    const QDBusMessage reply = m_bus.call(get, QDBus::Block, 5000);
+    m_available = reply.type() == QDBusMessage::ReplyMessage;
+    Log::write(QStringLiteral("global shortcuts portal ") +
+               (*m_available ? QStringLiteral("found")
+                             : QStringLiteral("not found: ") + reply.errorName()));
+    return *m_available;
+}
+
+void PortalShortcuts::open()
+{
+    if (m_state == State::binding || m_state == State::bound || !isAvailable())
+        return;
+    setState(State::binding);
+    // Slots taking the whole message: one naming the arguments' types fails to connect until
+    // something else has registered those types with Qt.
+    m_bus.connect(service, desktopPath, shortcutsInterface, QStringLiteral("Activated"), this,
+                  SLOT(onActivated(QDBusMessage)));
+    m_bus.connect(service, desktopPath, shortcutsInterface, QStringLiteral("Deactivated"), this,
+                  SLOT(onDeactivated(QDBusMessage)));
+    m_bus.connect(service, desktopPath, shortcutsInterface, QStringLiteral("ShortcutsChanged"),
+                  this, SLOT(onShortcutsChanged(QDBusMessage)));
+    QVariantMap options;
+    options.insert(QStringLiteral("session_handle_token"),
+                   QStringLiteral("vesk%1").arg(++m_tokens));
+    request(QStringLiteral("CreateSession"), {}, options,
+            [this](uint code, const QVariantMap &results) { sessionCreated(code, results); });
+}
+
+void PortalShortcuts::request(const QString &method, QList<QVariant> arguments, QVariantMap options,
+                              Answer answer)
+{
+    // The Request object's path is known before the call, so its Response cannot be missed.
+    const QString token = QStringLiteral("vesk%1").arg(++m_tokens);
+    QString sender = m_bus.baseService().mid(1);
+    sender.replace(u'.', u'_');
+    const QString path = desktopPath + QStringLiteral("/request/") + sender + u'/' + token;
+    auto *responder = new Responder(std::move(answer), this);
+    m_bus.connect(service, path, QStringLiteral("org.freedesktop.portal.Request"),
+                  QStringLiteral("Response"), responder, SLOT(response(uint, QVariantMap)));
+    options.insert(QStringLiteral("handle_token"), token);
+    arguments.append(options);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, desktopPath, shortcutsInterface, method);
+    call.setArguments(arguments);
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    const QPointer<Responder> pending(responder);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, pending, method] {
+        watcher->deleteLater();
+        if (!watcher->isError())
+            return;
+        if (pending)
+            pending->deleteLater();
+        fail(tr("The desktop's shortcut service failed: %1").arg(watcher->error().message()));
+        Log::write(QStringLiteral("global shortcuts ") + method + QStringLiteral(" failed: ") +
+                   watcher->error().name());
+    });
+}
+
+void PortalShortcuts::sessionCreated(uint code, const QVariantMap &results)
+{
+    m_session = results.value(QStringLiteral("session_handle")).toString();
+    if (code != 0 || m_session.isEmpty()) {
+        m_session.clear();
+        fail(tr("The desktop did not open a shortcut session."));
+        return;
+    }
+    m_bus.connect(service, m_session, QStringLiteral("org.freedesktop.portal.Session"),
+                  QStringLiteral("Closed"), this, SLOT(onSessionClosed(QVariantMap)));
+    // A shortcut bound on an earlier start is still there: listing it asks the user nothing.
+    request(QStringLiteral("ListShortcuts"), {QVariant::fromValue(QDBusObjectPath(m_session))}, {},
+            [this](uint code, const QVariantMap &results) { listed(code, results); });
+}
+
+void PortalShortcuts::listed(uint code, const QVariantMap &results)
+{
+    const QVariant shortcuts = results.value(QStringLiteral("shortcuts"));
+    if (code == 0) {
+        for (const Shortcut &s : shortcutsFrom(shortcuts)) {
+            if (s.id == shortcutId) {
+                Log::write(QStringLiteral("global shortcut already bound"));
+                takeShortcuts(shortcuts);
+                return;
+            }
+        }
+    }
+    bindShortcut();
+}
+
+void PortalShortcuts::bindShortcut()
+{
+    Log::write(QStringLiteral("binding the global shortcut"));
+    QVariantMap properties;
+    properties.insert(QStringLiteral("description"), tr("Hold to talk (Vesk Voice)"));
+    // A suggestion: the desktop and the user have the last word.
+    properties.insert(QStringLiteral("preferred_trigger"), QStringLiteral("CTRL+ALT+space"));
+    const QList<Shortcut> shortcuts{{shortcutId, properties}};
+    request(QStringLiteral("BindShortcuts"),
+            {QVariant::fromValue(QDBusObjectPath(m_session)), QVariant::fromValue(shortcuts),
+             QString()},
+            {}, [this](uint code, const QVariantMap &results) {
+                if (code != 0) {
+                    fail(code == 1 ? tr("The shortcut was not set up in the desktop's dialog.")
+                                   : tr("The desktop could not set up the shortcut."));
+                    return;
+                }
+                takeShortcuts(results.value(QStringLiteral("shortcuts")));
+            });
+}
+
+void PortalShortcuts::takeShortcuts(const QVariant &shortcuts)
+{
+    for (const Shortcut &s : shortcutsFrom(shortcuts)) {
+        if (s.id != shortcutId)
+            continue;
+        m_trigger = s.properties.value(QStringLiteral("trigger_description")).toString();
+        m_problem.clear();
+        Log::write(QStringLiteral("global shortcut bound to ") +
+                   (m_trigger.isEmpty() ? QStringLiteral("no key yet") : m_trigger));
+        setState(State::bound);
+        Q_EMIT changed();
+        return;
+    }
+    fail(tr("The desktop did not keep the shortcut."));
+}
+
+void PortalShortcuts::fail(const QString &problem)
+{
+    m_problem = problem;
+    setState(State::failed);
+    Q_EMIT changed();
+}
+
+void PortalShortcuts::setState(State state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    Q_EMIT changed();
+}
+
+bool PortalShortcuts::isOurs(const QDBusMessage &message) const
+{
+    // (o session, s shortcut, t timestamp, a{sv} options)
+    const QVariantList arguments = message.arguments();
+    return !m_session.isEmpty() && arguments.size() >= 2 &&
+           arguments[0].value<QDBusObjectPath>().path() == m_session &&
+           arguments[1].toString() == shortcutId;
+}
+
+void PortalShortcuts::onActivated(const QDBusMessage &message)
+{
+    if (isOurs(message))
+        Q_EMIT pressed();
+}
+
+void PortalShortcuts::onDeactivated(const QDBusMessage &message)
+{
+    if (isOurs(message))
+        Q_EMIT released();
+}
+
+void PortalShortcuts::onShortcutsChanged(const QDBusMessage &message)
+{
+    const QVariantList arguments = message.arguments();
+    if (arguments.size() < 2 || arguments[0].value<QDBusObjectPath>().path() != m_session ||
+        m_session.isEmpty())
+        return;
+    // The user gave the shortcut another key in the desktop's settings.
+    takeShortcuts(arguments[1]);
+}
+
+void PortalShortcuts::onSessionClosed(const QVariantMap &)
+{
+    Log::write(QStringLiteral("global shortcuts session closed by the desktop"));
+    m_session.clear();
+    m_trigger.clear();
+    fail(tr("The desktop closed the shortcut session."));
+}
+
+#include "PortalShortcuts.moc"

@@ -1,0 +1,283 @@
+#include "EvdevKeyEventSource.h"
+#include "HotkeyMonitor.h"
+#include "Log.h"
+#include "PortalKeyEventSource.h"
+#include "PortalShortcuts.h"
+#include "TestSupport.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fcntl.h>
+#include <linux/input.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(HotkeyKind)
+
+namespace {
+
+// Recorded keyboard input, as the kernel hands it out of /dev/input/event*.
+QByteArray record(unsigned short type, unsigned short code, int value)
+{
+    input_event event{};
+    event.type = type;
+    event.code = code;
+    event.value = value;
+    return QByteArray(reinterpret_cast<const char *>(&event), sizeof event);
+}
+
+QByteArray key(unsigned short code, int value)
+{
+    return record(EV_KEY, code, value) + record(EV_SYN, SYN_REPORT, 0);
+}
+
+} // namespace
+
+// The hold key on Wayland: the shortcuts portal (a mock on a private session bus) and the
+// keyboard devices (recorded events through a pipe), each driving the real hotkey monitor.
+class WaylandHotkeyTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_busDir;
+    QProcess m_bus;
+    QProcess m_portal;
+    QString m_address;
+    int m_connections = 0;
+    QStringList m_calls;
+
+    std::unique_ptr<HotkeyMonitor> monitor(std::function<std::unique_ptr<KeyEventSource>()> make,
+                                           HotkeyKind kind, double threshold)
+    {
+        auto m = std::make_unique<HotkeyMonitor>();
+        m->setSourceFactory([make](KeyEventSource::Scope scope) {
+            return scope == KeyEventSource::Scope::global ? make() : nullptr;
+        });
+        m->setTrustCheck([] { return true; });
+        m->onStart = [this] { m_calls << QStringLiteral("start"); };
+        m->onStop = [this] { m_calls << QStringLiteral("stop"); };
+        m->onCancel = [this] { m_calls << QStringLiteral("cancel"); };
+        m->setKind(kind);
+        m->setHoldThreshold(threshold);
+        m->start();
+        return m;
+    }
+
+    // A new connection is a new client of the portal, as the app is after a restart.
+    QDBusConnection connect()
+    {
+        return QDBusConnection::connectToBus(m_address,
+                                             QStringLiteral("client%1").arg(++m_connections));
+    }
+
+    void mock(const QString &method, const QVariantList &arguments = {})
+    {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
+                                           QStringLiteral("/org/freedesktop/portal/desktop"),
+                                           QStringLiteral("org.freedesktop.portal.Mock"), method);
+        call.setArguments(arguments);
+        const QDBusMessage reply = connect().call(call);
+        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+    }
+
+    int bindCalls()
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.portal.Desktop"),
+            QStringLiteral("/org/freedesktop/portal/desktop"),
+            QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("GetMethodCalls"));
+        call << QStringLiteral("BindShortcuts");
+        const QDBusMessage reply = connect().call(call);
+        if (reply.type() != QDBusMessage::ReplyMessage)
+            return -1;
+        const QDBusArgument calls = reply.arguments().value(0).value<QDBusArgument>();
+        int count = 0;
+        calls.beginArray();
+        while (!calls.atEnd()) {
+            qulonglong when = 0;
+            QVariantList arguments;
+            calls.beginStructure();
+            calls >> when >> arguments;
+            calls.endStructure();
+            ++count;
+        }
+        calls.endArray();
+        return count;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        TestSupport::isolateDataDir();
+        // A private session bus with the mock portal on it.
+        m_bus.setProgram(QStringLiteral("dbus-daemon"));
+        m_bus.setArguments(
+            {QStringLiteral("--session"), QStringLiteral("--nofork"),
+             QStringLiteral("--print-address=1"),
+             QStringLiteral("--address=unix:path=") + m_busDir.path() + QStringLiteral("/bus")});
+        m_bus.start();
+        QVERIFY2(m_bus.waitForReadyRead(10000), "dbus-daemon did not start");
+        m_address = QString::fromUtf8(m_bus.readLine()).trimmed();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
+        m_portal.setProcessEnvironment(env);
+        // Its call log on standard output says nothing a failure would need.
+        m_portal.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_portal.setStandardOutputFile(QProcess::nullDevice());
+        // The system's interpreter: python3-dbusmock is a Debian package.
+        m_portal.start(
+            QStringLiteral("/usr/bin/python3"),
+            {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
+             TestSupport::sourceDir() + QStringLiteral("/tests/desktop/mock_shortcuts_portal.py")});
+        QVERIFY(m_portal.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(connect().interface()->isServiceRegistered(
+                                     QStringLiteral("org.freedesktop.portal.Desktop")),
+                                 15000);
+    }
+
+    void cleanupTestCase()
+    {
+        m_portal.kill();
+        m_portal.waitForFinished();
+        m_bus.kill();
+        m_bus.waitForFinished();
+    }
+
+    void init() { m_calls.clear(); }
+
+    void portalBindsOnceAndFollowsTheKey()
+    {
+        // A bus without the portal refuses the source, so the next path is taken.
+        {
+            PortalShortcuts absent(
+                QDBusConnection::connectToBus(QString(), QStringLiteral("none")));
+            QVERIFY(!PortalKeyEventSource(&absent).install([](const KeyEvent &) {}));
+        }
+        // The user closes the desktop's dialog: the app says so (and asks again on a restart).
+        mock(QStringLiteral("Forget"), {true});
+        {
+            PortalShortcuts refused(connect());
+            refused.open();
+            QTRY_COMPARE(refused.state(), PortalShortcuts::State::failed);
+            QCOMPARE(refused.problem(),
+                     QStringLiteral("The shortcut was not set up in the desktop's dialog."));
+        }
+        mock(QStringLiteral("Forget"), {false});
+        const int before = bindCalls();
+        auto first = std::make_unique<PortalShortcuts>(connect());
+        first->open();
+        QTRY_COMPARE(first->state(), PortalShortcuts::State::bound);
+        QCOMPARE(first->trigger(), QStringLiteral("Ctrl+Alt+Space"));
+        QCOMPARE(bindCalls(), before + 1);
+        first.reset();
+
+        // The next start finds the shortcut the desktop kept: the user is asked nothing again.
+        PortalShortcuts second(connect());
+        second.open();
+        QTRY_COMPARE(second.state(), PortalShortcuts::State::bound);
+        QCOMPARE(second.trigger(), QStringLiteral("Ctrl+Alt+Space"));
+        QCOMPARE(bindCalls(), before + 1);
+
+        // The user gives it another key in the desktop's settings.
+        mock(QStringLiteral("ChangeTrigger"), {QStringLiteral("Pause")});
+        QTRY_COMPARE(second.trigger(), QStringLiteral("Pause"));
+    }
+
+    void portalHold_data()
+    {
+        QTest::addColumn<double>("threshold");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("held past the threshold")
+            << 0.0 << QStringList{QStringLiteral("start"), QStringLiteral("stop")};
+        QTest::newRow("released before it") << 60.0 << QStringList{};
+    }
+
+    void portalHold()
+    {
+        QFETCH(double, threshold);
+        QFETCH(QStringList, expected);
+        PortalShortcuts portal(connect());
+        // The kind is the X11 key's; the desktop's key stands for any of them.
+        const auto m = monitor([&] { return std::make_unique<PortalKeyEventSource>(&portal); },
+                               HotkeyKind::rightCommand, threshold);
+        QVERIFY(m->hasMonitors());
+        QTRY_COMPARE(portal.state(), PortalShortcuts::State::bound);
+        mock(QStringLiteral("Press"), {PortalShortcuts::shortcutId});
+        QTRY_VERIFY(m->heldKind().has_value());
+        // A repeated activation while held is still the same hold.
+        mock(QStringLiteral("Press"), {PortalShortcuts::shortcutId});
+        if (!expected.isEmpty())
+            QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+        mock(QStringLiteral("Release"), {PortalShortcuts::shortcutId});
+        QTRY_VERIFY(!m->heldKind().has_value());
+        QCOMPARE(m_calls, expected);
+    }
+
+    void evdevHold_data()
+    {
+        QTest::addColumn<HotkeyKind>("kind");
+        QTest::addColumn<double>("threshold");
+        // Written one after the other, each once the one before has been read.
+        QTest::addColumn<QList<QByteArray>>("writes");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList startStop{QStringLiteral("start"), QStringLiteral("stop")};
+        const QByteArray press = key(KEY_RIGHTCTRL, 1);
+        const QByteArray release = key(KEY_RIGHTCTRL, 0);
+        QTest::newRow("Right Ctrl held past the threshold")
+            << HotkeyKind::fn << 0.0 << QList<QByteArray>{press, release} << startStop;
+        QTest::newRow("released before it")
+            << HotkeyKind::fn << 60.0 << QList<QByteArray>{press, release} << QStringList{};
+        QTest::newRow("auto-repeat is no other key")
+            << HotkeyKind::fn << 0.0
+            << QList<QByteArray>{press, key(KEY_RIGHTCTRL, 2) + key(KEY_RIGHTCTRL, 2), release}
+            << startStop;
+        QTest::newRow("Escape cancels")
+            << HotkeyKind::fn << 0.0 << QList<QByteArray>{press, key(KEY_ESC, 1), release}
+            << QStringList{QStringLiteral("start"), QStringLiteral("cancel")};
+        QTest::newRow("left Ctrl is not the fn key")
+            << HotkeyKind::fn << 0.0
+            << QList<QByteArray>{key(KEY_LEFTCTRL, 1), key(KEY_LEFTCTRL, 0)} << QStringList{};
+        QTest::newRow("Control + Right Ctrl")
+            << HotkeyKind::controlFn << 0.0
+            << QList<QByteArray>{key(KEY_LEFTCTRL, 1) + press, release} << startStop;
+        QTest::newRow("a record split between reads")
+            << HotkeyKind::fn << 0.0
+            << QList<QByteArray>{press.left(5), press.mid(5), release.left(30), release.mid(30)}
+            << startStop;
+    }
+
+    void evdevHold()
+    {
+        QFETCH(HotkeyKind, kind);
+        QFETCH(double, threshold);
+        QFETCH(QList<QByteArray>, writes);
+        QFETCH(QStringList, expected);
+        int fds[2];
+        QCOMPARE(::pipe2(fds, O_NONBLOCK | O_CLOEXEC), 0);
+        const int reader = fds[0];
+        const auto m =
+            monitor([reader] { return std::make_unique<EvdevKeyEventSource>(QList<int>{reader}); },
+                    kind, threshold);
+        QVERIFY(m->hasMonitors());
+        for (const QByteArray &bytes : writes) {
+            QCOMPARE(::write(fds[1], bytes.constData(), size_t(bytes.size())), bytes.size());
+            QTRY_VERIFY([reader] {
+                int waiting = 0;
+                return ::ioctl(reader, FIONREAD, &waiting) == 0 && waiting == 0;
+            }());
+            // A zero threshold starts before the next key arrives.
+            if (threshold == 0.0 && m->heldKind())
+                QTRY_VERIFY(m->isRecording());
+        }
+        QTRY_COMPARE(m_calls, expected);
+        ::close(fds[1]);
+    }
+};
+
+QTEST_GUILESS_MAIN(WaylandHotkeyTest)
+#include "tst_waylandhotkey.moc"
