@@ -1,5 +1,8 @@
 #include "ClipboardKeeper.h"
 
+#include "Log.h"
+
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <utility>
@@ -148,4 +151,22 @@ void ClipboardKeeper::giveBack()
     if (!ours || !saved)
         return;
     QGuiApplication::clipboard()->setMimeData(saved.release(), m_mode);
+}
+
+void ClipboardReader::deliver(QPointer<QObject> target, Done done, QList<Format> formats,
+                              QStringList skipped)
+{
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [target, done = std::move(done), formats = std::move(formats),
+         skipped = std::move(skipped)] {
+            if (!skipped.isEmpty())
+                Log::write(QStringLiteral("clipboard formats not kept, their owner did not "
+                                          "answer in %1 ms: %2")
+                               .arg(ClipboardReader::perFormatMs)
+                               .arg(skipped.join(QStringLiteral(", "))));
+            if (target)
+                done(formats);
+        },
+        Qt::QueuedConnection);
 }

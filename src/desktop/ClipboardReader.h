@@ -4,7 +4,9 @@
 #include <QClipboard>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -43,6 +45,12 @@ public:
         Q_UNUSED(mode);
         return false;
     }
+
+protected:
+    // From any thread: hands what was read to done on the main thread, unless target is gone by
+    // then, and logs the formats whose owner did not answer in time.
+    static void deliver(QPointer<QObject> target, Done done, QList<Format> formats,
+                        QStringList skipped);
 };
 
 // The platform's reader, or null where the clipboard is only reached through Qt; chosen by the

@@ -274,18 +274,7 @@ void WaylandClipboard::read(QClipboard::Mode mode, QObject *context, Done done)
     const int which = indexOf(mode);
     QPointer<QObject> target(context);
     const auto deliver = [target, done](QList<Format> formats, QStringList skipped) {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [target, done, formats = std::move(formats), skipped] {
-                if (!skipped.isEmpty())
-                    Log::write(QStringLiteral("clipboard formats not kept, their owner did not "
-                                              "answer in %1 ms: %2")
-                                   .arg(ClipboardReader::perFormatMs)
-                                   .arg(skipped.join(QStringLiteral(", "))));
-                if (target)
-                    done(formats);
-            },
-            Qt::QueuedConnection);
+        ClipboardReader::deliver(target, done, std::move(formats), std::move(skipped));
     };
     sync();
     // Our own contents need no trip through a pipe (and our own event loop).

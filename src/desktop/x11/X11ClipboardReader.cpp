@@ -178,19 +178,7 @@ public:
         QThreadPool::globalInstance()->start([selection, target, done = std::move(done)] {
             QStringList skipped;
             QList<Format> formats = readSelection(selection, skipped);
-            // Back on the main thread, where the context lives or has died.
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [target, done, skipped, formats = std::move(formats)] {
-                    if (!skipped.isEmpty())
-                        Log::write(QStringLiteral("clipboard formats not kept, their owner did not "
-                                                  "answer in %1 ms: %2")
-                                       .arg(ClipboardReader::perFormatMs)
-                                       .arg(skipped.join(QStringLiteral(", "))));
-                    if (target)
-                        done(formats);
-                },
-                Qt::QueuedConnection);
+            deliver(target, done, std::move(formats), skipped);
         });
     }
 };
