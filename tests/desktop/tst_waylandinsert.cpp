@@ -30,28 +30,17 @@ class WaylandInsertTest : public QObject
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
-    // Runs a tool while this process keeps serving the clipboard it may own.
-    static QByteArray run(const QString &program, const QStringList &args)
-    {
-        QProcess p;
-        p.start(program, args);
-        if (!p.waitForStarted())
-            return "<not started>";
-        QDeadlineTimer deadline(10000);
-        while (p.state() != QProcess::NotRunning && !deadline.hasExpired())
-            QTest::qWait(10);
-        return p.readAllStandardOutput();
-    }
-
     static QByteArray clipboardTypes()
     {
-        return run(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")});
+        return TestSupport::runServing(QStringLiteral("wl-paste"),
+                                       {QStringLiteral("--list-types")});
     }
 
     static QByteArray clipboardOf(const QString &type)
     {
-        return run(QStringLiteral("wl-paste"),
-                   {QStringLiteral("--no-newline"), QStringLiteral("--type"), type});
+        return TestSupport::runServing(
+            QStringLiteral("wl-paste"),
+            {QStringLiteral("--no-newline"), QStringLiteral("--type"), type});
     }
 
     // Starts a text client (Qt or GTK on Wayland) and waits until its field has the focus.

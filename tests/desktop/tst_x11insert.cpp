@@ -31,24 +31,12 @@ class X11InsertTest : public QObject
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
-    // Runs a tool while this process keeps answering for the clipboard it may own.
-    static QByteArray run(const QString &program, const QStringList &args)
-    {
-        QProcess p;
-        p.start(program, args);
-        if (!p.waitForStarted())
-            return "<not started>";
-        QDeadlineTimer deadline(10000);
-        while (p.state() != QProcess::NotRunning && !deadline.hasExpired())
-            QTest::qWait(10);
-        return p.readAllStandardOutput();
-    }
-
     QByteArray clipboardOf(const char *selection, const char *type = "UTF8_STRING")
     {
-        return run(QStringLiteral("xclip"),
-                   {QStringLiteral("-selection"), QString::fromLatin1(selection),
-                    QStringLiteral("-t"), QString::fromLatin1(type), QStringLiteral("-o")});
+        return TestSupport::runServing(QStringLiteral("xclip"),
+                                       {QStringLiteral("-selection"),
+                                        QString::fromLatin1(selection), QStringLiteral("-t"),
+                                        QString::fromLatin1(type), QStringLiteral("-o")});
     }
 
     // Another program takes the selection with the file's contents, as a user's copy would.

@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -45,6 +47,18 @@ int unixMode(const QString &path)
 QString executable()
 {
     return binaryDir() + QStringLiteral("/vesk-voice");
+}
+
+QByteArray runServing(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForStarted())
+        return "<not started>";
+    QDeadlineTimer deadline(10000);
+    while (p.state() != QProcess::NotRunning && !deadline.hasExpired())
+        QTest::qWait(10);
+    return p.readAllStandardOutput();
 }
 
 } // namespace TestSupport

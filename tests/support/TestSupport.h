@@ -18,6 +18,9 @@ QString sourceDir();
 int unixMode(const QString &path);
 // The built vesk-voice executable.
 QString executable();
+// Runs a tool to its end (10 s at most) while this process's event loop keeps going, so that a
+// clipboard this process owns is still served; the tool's standard output.
+QByteArray runServing(const QString &program, const QStringList &args);
 
 } // namespace TestSupport
 
