@@ -31,7 +31,7 @@
     </message>
     <message>
         <source>macOS asks for this so Vesk Voice can notice the hotkey in any app and type the text where your cursor is. It never saves or sends anything you type.</source>
-        <translation>To notice the hotkey in any app and type the text where your cursor is, Vesk Voice needs an X11 session; in a Wayland session it reaches only apps that run through XWayland. It never saves or sends anything you type.</translation>
+        <translation>To notice the hotkey in any app and type the text where your cursor is, Vesk Voice needs the desktop to let it: an X11 session does, and in a Wayland session it depends on the desktop (see below). It never saves or sends anything you type.</translation>
     </message>
     <message>
         <source>Accessibility allowed</source>

@@ -31,7 +31,7 @@
     </message>
     <message>
         <source>macOS asks for this so Vesk Voice can notice the hotkey in any app and type the text where your cursor is. It never saves or sends anything you type.</source>
-        <translation>Чтобы замечать горячую клавишу в любом приложении и вставлять текст туда, где стоит курсор, Vesk Voice нужен сеанс X11; в сеансе Wayland он работает только с приложениями, запущенными через XWayland. Vesk Voice ничего не сохраняет и никуда не отправляет из того, что вы печатаете.</translation>
+        <translation>Чтобы замечать горячую клавишу в любом приложении и вставлять текст туда, где стоит курсор, Vesk Voice нужна возможность от рабочего стола: сеанс X11 её даёт, а в сеансе Wayland это зависит от рабочего стола (см. ниже). Vesk Voice ничего не сохраняет и никуда не отправляет из того, что вы печатаете.</translation>
     </message>
     <message>
         <source>Accessibility allowed</source>

@@ -31,7 +31,7 @@
     </message>
     <message>
         <source>macOS asks for this so Vesk Voice can notice the hotkey in any app and type the text where your cursor is. It never saves or sends anything you type.</source>
-        <translation>Istalgan ilovada tezkor klavishni sezish va matnni kursor turgan joyga yozish uchun Vesk Voice X11 seansini talab qiladi; Wayland seansida esa u faqat XWayland orqali ishlaydigan ilovalarda amal qiladi. Vesk Voice siz terayotgan hech narsani saqlamaydi va hech qayerga yubormaydi.</translation>
+        <translation>Istalgan ilovada tezkor klavishni sezish va matnni kursor turgan joyga yozish uchun Vesk Voice ilovasiga ish stoli imkon berishi kerak: X11 seansi buni beradi, Wayland seansida esa bu ish stoliga bogʻliq (quyida koʻrsatilgan). Vesk Voice siz terayotgan hech narsani saqlamaydi va hech qayerga yubormaydi.</translation>
     </message>
     <message>
         <source>Accessibility allowed</source>
