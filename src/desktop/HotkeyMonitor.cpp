@@ -43,7 +43,10 @@ void HotkeyMonitor::start()
         m_monitors.push_back(std::move(global));
         return;
     }
-    Log::write(QStringLiteral("global flagsChanged monitor could not be installed"));
+    // No global source at all: the desktop's own key bindings run the control commands.
+    Log::write(global ? QStringLiteral("global flagsChanged monitor could not be installed")
+                      : QStringLiteral("no global key source here: the hold key comes from the "
+                                       "desktop's key bindings, through the control commands"));
     std::unique_ptr<KeyEventSource> local = m_sourceFactory(KeyEventSource::Scope::local);
     if (local && local->install(handler))
         m_monitors.push_back(std::move(local));
