@@ -4,6 +4,7 @@
 //
 // Needs an X server with a tray (trayer), a window manager and a PulseAudio server whose default
 // source hears the sink "micfeed"; bench/run starts all of them.
+#include "BenchSupport.h"
 #include "Config.h"
 #include "FakeGeminiServer.h"
 #include "WaveFiles.h"
@@ -29,6 +30,10 @@
 #include <vector>
 
 namespace {
+
+using Bench::median;
+using Bench::stop;
+using Bench::waitFor;
 
 Display *display()
 {
@@ -71,20 +76,6 @@ int trayWindows()
         return total;
     };
     return count(DefaultRootWindow(d));
-}
-
-// Runs the event loop until `done` holds or the time is up.
-bool waitFor(const std::function<bool()> &done, int timeoutMs, int stepMs = 2)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, stepMs);
-        QThread::msleep(stepMs);
-    }
-    return true;
 }
 
 QString readAll(const QString &path)
@@ -161,24 +152,6 @@ Launch launch(QProcess &process, const QString &program, const QStringList &args
     waitFor([] { return false; }, 3000, 50);
     result.idleKiB = rssKiB(process.processId());
     return result;
-}
-
-void stop(QProcess &process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(5000))
-        process.kill();
-    process.waitForFinished(2000);
-}
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return -1;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace

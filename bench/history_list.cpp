@@ -1,5 +1,6 @@
 // The history pane with a full history (1000 transcripts): the time to build and show it, and
 // to filter it as a search is typed, next to a plain QListWidget holding the same texts.
+#include "BenchSupport.h"
 #include "AppState.h"
 #include "HistoryView.h"
 
@@ -12,11 +13,7 @@
 
 namespace {
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using Bench::median;
 
 double msSince(const QElapsedTimer &clock)
 {

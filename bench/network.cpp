@@ -9,6 +9,7 @@
 //   cold  - a new network session for each request, nothing opened ahead (as the app did before);
 //   warm  - the app's one session, opened while the user speaks.
 // each with the recording sent as WAV and as FLAC.
+#include "BenchSupport.h"
 #include "Config.h"
 #include "FakeGeminiServer.h"
 #include "GeminiClient.h"
@@ -38,6 +39,9 @@
 #include <vector>
 
 namespace {
+
+using Bench::median;
+using Bench::waitFor;
 
 constexpr int oneWayMs = 50;                        // 100 ms round trip
 constexpr double uplinkBytesPerMs = 10e6 / 8 / 1e3; // 10 Mbit/s
@@ -273,32 +277,11 @@ bool writeSpeech(const QString &dir, const QString &path, int seconds, double no
     return WaveFiles::writeMono16k(path, out);
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty()      ? 0
-           : v.size() % 2 ? v[v.size() / 2]
-                          : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 QString loadAverage()
 {
     QFile f(QStringLiteral("/proc/loadavg"));
     return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()).section(' ', 0, 2)
                                        : QStringLiteral("?");
-}
-
-// Runs the event loop until done holds or the time is up.
-bool waitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
 }
 
 struct Mode
@@ -442,7 +425,7 @@ int main(int argc, char **argv)
                     transcriber->warmUp(config); // the key went down
                     QElapsedTimer speaking;
                     speaking.start();
-                    waitFor([&] { return speaking.elapsed() >= speakMs; }, speakMs + 1000);
+                    waitFor([&] { return speaking.elapsed() >= speakMs; }, speakMs + 1000, 0);
                 }
                 std::optional<QString> text;
                 QString error;
@@ -471,7 +454,7 @@ int main(int argc, char **argv)
                                          done = true;
                                      });
                 }
-                if (!waitFor([&] { return done; }, 60000) || !text) {
+                if (!waitFor([&] { return done; }, 60000, 0) || !text) {
                     std::fprintf(stderr, "network: %s failed: %s\n", mode.name,
                                  qPrintable(error.isEmpty() ? QStringLiteral("no answer") : error));
                     failed = true;
@@ -481,7 +464,7 @@ int main(int argc, char **argv)
                 (dictation == 0 ? mode.first : mode.second).push_back(ms);
                 QElapsedTimer pause;
                 pause.start();
-                waitFor([&] { return pause.elapsed() >= 300; }, 1300);
+                waitFor([&] { return pause.elapsed() >= 300; }, 1300, 0);
             }
             transcriber.reset();
             mode.connections += far.on([&] { return far.proxy->tunnels(); }) - connectionsBefore;

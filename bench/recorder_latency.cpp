@@ -5,6 +5,7 @@
 //   recorder_latency [ROUNDS]     (default: 5; each round uses a new recorder)
 
 #include "AudioRecorder.h"
+#include "BenchSupport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,20 +17,10 @@
 
 namespace {
 
-// Runs the event loop until `done` or the time is up. The latency itself is taken on the audio
-// thread, so how often this looks does not change it.
-template <typename Done> bool waitFor(Done done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
-}
+// The latency itself is taken on the audio thread, so how often the waits look does not change
+// it.
+using Bench::median;
+using Bench::waitFor;
 
 // One recording of about 0.3 s; the start latency in ms, or a negative number on failure.
 double recordOnce(AudioRecorder &recorder)
@@ -41,24 +32,18 @@ double recordOnce(AudioRecorder &recorder)
         if (f)
             std::fprintf(stderr, "recorder_latency: %s\n", qPrintable(f->errorDescription()));
     });
-    if (!waitFor([&] { return started; }, 5000) || failed)
+    if (!waitFor([&] { return started; }, 5000, 1) || failed)
         return -1;
-    if (!waitFor([&] { return recorder.startLatency().has_value(); }, 5000))
+    if (!waitFor([&] { return recorder.startLatency().has_value(); }, 5000, 1))
         return -1;
     const double latency = *recorder.startLatency() * 1000;
-    waitFor([] { return false; }, 300);
+    waitFor([] { return false; }, 300, 1);
     recorder.stop([&](const std::optional<AudioRecorder::Recording> &r) {
         stopped = true;
         if (r)
             QFile::remove(r->file);
     });
-    return waitFor([&] { return stopped; }, 5000) ? latency : -1;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    return waitFor([&] { return stopped; }, 5000, 1) ? latency : -1;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 //
 //   request_body [SECONDS...]     (default: 60 600)
 
+#include "BenchSupport.h"
 #include "GeminiClient.h"
 
 #include <QCoreApplication>
@@ -46,15 +47,14 @@ QByteArray wave(int seconds)
 
 template <typename F> double medianMs(F f)
 {
-    QList<double> times;
+    std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;
         t.start();
         f();
-        times.append(double(t.nsecsElapsed()) / 1e6);
+        times.push_back(double(t.nsecsElapsed()) / 1e6);
     }
-    std::sort(times.begin(), times.end());
-    return times[runs / 2];
+    return Bench::median(times);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 //
 //   trim [SECONDS]     (default: 600)
 
+#include "BenchSupport.h"
 #include "AudioTrimmer.h"
 #include "WaveFiles.h"
 
@@ -77,8 +78,7 @@ template <typename P, typename F> double medianMs(P prepare, F f)
             return -1;
         times.push_back(double(t.nsecsElapsed()) / 1e6);
     }
-    std::sort(times.begin(), times.end());
-    return times[runs / 2];
+    return Bench::median(times);
 }
 
 } // namespace

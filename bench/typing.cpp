@@ -4,6 +4,7 @@
 // into Qt and Tk fields while two busy loops load the machine: how often each typer is exact.
 //
 // Needs an X server with a window manager that gives new windows the focus; bench/run starts one.
+#include "BenchSupport.h"
 #include "KeyPoster.h"
 #include "TextInjector.h"
 
@@ -29,6 +30,10 @@
 #include <vector>
 
 namespace {
+
+using Bench::median;
+using Bench::stop;
+using Bench::waitFor;
 
 constexpr int length = 500;
 constexpr qint64 timeoutMs = 60000;
@@ -124,19 +129,6 @@ private:
     std::thread m_thread;
 };
 
-bool waitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
 Window focusedWindow(Display *d)
 {
     Window focus = None;
@@ -181,14 +173,6 @@ bool startClient(QProcess &client, const QStringList &command, const QString &fi
         10000);
 }
 
-void stop(QProcess &process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.kill();
-    process.waitForFinished(5000);
-}
-
 struct Result
 {
     double ms = -1;
@@ -227,12 +211,6 @@ Result measure(Display *d, const QString &file, const QString &expected,
         r.ms = end >= start ? double(end - start) / 1e6 : -1;
     }
     return r;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? -1 : v[v.size() / 2];
 }
 
 // Each run's time and what arrived: "exact", or how many characters and where they first differ.
