@@ -6,9 +6,6 @@
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QPointer>
 #include <utility>
 
 namespace {
