@@ -101,6 +101,9 @@ private Q_SLOTS:
 
     void asksOnceAndRemembers()
     {
+        QVERIFY(PortalKeyPoster::isOffered(m_portal.connect()));
+        QVERIFY(!PortalKeyPoster::isOffered(
+            QDBusConnection::connectToBus(QString(), QStringLiteral("no bus"))));
         const uint before = asked();
         auto first = poster();
         QTRY_COMPARE(first->state(), PortalKeyPoster::State::started);

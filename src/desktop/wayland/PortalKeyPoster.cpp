@@ -8,6 +8,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
@@ -68,9 +69,28 @@ bool PortalKeyPoster::isOffered(QDBusConnection bus)
 {
     if (!bus.isConnected() || !bus.interface())
         return false;
+    // The portal's interfaces stay what they are for the session: asked once per connection.
+    static QHash<QString, bool> known;
+    if (const auto it = known.constFind(bus.name()); it != known.constEnd())
+        return *it;
     QDBusConnectionInterface *daemon = bus.interface();
-    return daemon->isServiceRegistered(PortalRequest::service).value() ||
-           daemon->activatableServiceNames().value().contains(PortalRequest::service);
+    bool offered = false;
+    if (daemon->isServiceRegistered(PortalRequest::service).value()) {
+        // A running portal answers at once; it has the interface only where a backend of the
+        // desktop implements it (KDE's and GNOME's do, the wlroots and GTK ones do not).
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            PortalRequest::service, PortalRequest::desktopPath,
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+        get << remoteDesktop << QStringLiteral("version");
+        offered = bus.call(get, QDBus::Block, 1000).type() == QDBusMessage::ReplyMessage;
+    } else {
+        // Not started yet: starting it here could take seconds. Opening the session tells.
+        offered = daemon->activatableServiceNames().value().contains(PortalRequest::service);
+    }
+    Log::write(QStringLiteral("remote desktop portal ") +
+               (offered ? QStringLiteral("found") : QStringLiteral("not found")));
+    known.insert(bus.name(), offered);
+    return offered;
 }
 
 QString PortalKeyPoster::stateFile()

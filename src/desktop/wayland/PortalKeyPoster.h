@@ -31,7 +31,8 @@ public:
         failed
     };
 
-    // Whether the bus has the desktop portal running or can start it (asks only the bus).
+    // Whether the bus's desktop portal has the RemoteDesktop interface, or can be started and
+    // may have it. Quick: a portal not yet running is not started for the question.
     static bool isOffered(QDBusConnection bus);
     // The file that keeps the restore token between runs.
     static QString stateFile();
