@@ -5,7 +5,9 @@
 
 #include <QDBusArgument>
 #include <QDBusMessage>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
@@ -104,9 +106,18 @@ private Q_SLOTS:
         QVERIFY(PortalKeyPoster::isOffered(m_portal.connect()));
         QVERIFY(!PortalKeyPoster::isOffered(
             QDBusConnection::connectToBus(QString(), QStringLiteral("no bus"))));
+        // What cannot be read there is set aside, not written over.
+        QDir().mkpath(QFileInfo(PortalKeyPoster::stateFile()).path());
+        QFile garbled(PortalKeyPoster::stateFile());
+        QVERIFY(garbled.open(QIODevice::WriteOnly));
+        garbled.write("{not json");
+        garbled.close();
         const uint before = asked();
         auto first = poster();
         QTRY_COMPARE(first->state(), PortalKeyPoster::State::started);
+        const QStringList aside = QDir(QFileInfo(PortalKeyPoster::stateFile()).path())
+                                      .entryList({QStringLiteral("portal.json.unreadable-*")});
+        QCOMPARE(aside.size(), 1);
         const qsizetype sessions = m_portal.calls(QStringLiteral("CreateSession")).size();
         first->open();
         QCOMPARE(m_portal.calls(QStringLiteral("CreateSession")).size(), sessions);
