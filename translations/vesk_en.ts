@@ -707,6 +707,21 @@
     </message>
 </context>
 <context>
+    <name>PortalKeyPoster</name>
+    <message>
+        <source>The desktop offers no way to type into other windows: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Typing into other windows was not allowed in the desktop's dialog.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Waiting for the desktop to allow typing into other windows.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>PortalShortcuts</name>
     <message>
         <source>The desktop's shortcut service failed: %1</source>

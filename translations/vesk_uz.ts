@@ -707,6 +707,21 @@
     </message>
 </context>
 <context>
+    <name>PortalKeyPoster</name>
+    <message>
+        <source>The desktop offers no way to type into other windows: %1</source>
+        <translation>Ish stoli boshqa oynalarga matn yozish imkonini bermaydi: %1</translation>
+    </message>
+    <message>
+        <source>Typing into other windows was not allowed in the desktop's dialog.</source>
+        <translation>Ish stoli soʻraganda boshqa oynalarga matn yozishga ruxsat berilmadi.</translation>
+    </message>
+    <message>
+        <source>Waiting for the desktop to allow typing into other windows.</source>
+        <translation>Ish stoli boshqa oynalarga matn yozishga ruxsat berishi kutilmoqda.</translation>
+    </message>
+</context>
+<context>
     <name>PortalShortcuts</name>
     <message>
         <source>The desktop's shortcut service failed: %1</source>

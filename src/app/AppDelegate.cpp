@@ -18,6 +18,10 @@ AppDelegate::AppDelegate(AppState *state, Services services, QObject *parent)
         if (self)
             self->startFailedLate(description);
     });
+    m_services.inserter->setFailureHandler([self](const QString &description) {
+        if (self)
+            self->insertionFailed(description);
+    });
 }
 
 void AppDelegate::startFailedLate(const QString &description)
@@ -30,6 +34,16 @@ void AppDelegate::startFailedLate(const QString &description)
     m_services.hotkey->setExternalRecording(false);
     m_state->setMessage(description);
     setPhase(AppState::Phase::failed);
+}
+
+void AppDelegate::insertionFailed(const QString &description)
+{
+    // The transcript is in History already; a dictation started since keeps its own state.
+    if (m_state->phase() != AppState::Phase::idle)
+        return;
+    m_state->setMessage(description);
+    setPhase(AppState::Phase::failed);
+    play(QStringLiteral("Basso"));
 }
 
 AppDelegate::~AppDelegate()

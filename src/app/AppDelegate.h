@@ -75,6 +75,7 @@ private:
 
     void finished(const std::optional<Recording> &recording);
     void startFailedLate(const QString &description);
+    void insertionFailed(const QString &description);
     void jobSucceeded(const QString &text);
     void jobFailed(const QString &description);
     void cleanUp(const Job &job, bool keepRecording);

@@ -64,6 +64,12 @@ class InserterPort
 public:
     virtual ~InserterPort() = default;
     virtual void insert(const QString &text, const QString &method, const QString &newline) = 0;
+    // An insertion that could not post its keys (the desktop has not allowed it, say) reports
+    // through this, on the main thread, with the description the user sees.
+    virtual void setFailureHandler(std::function<void(const QString &)> handler)
+    {
+        Q_UNUSED(handler);
+    }
 };
 
 // One transcription request with its endpoint choice, from a settings snapshot and a file.

@@ -32,6 +32,11 @@ public:
     virtual void endInsertion() = 0;
     // The instance and class names of the focused window (WM_CLASS); empty when unknown.
     virtual QStringList focusedWindowClass() = 0;
+    // Asked before each insertion: empty when keys can be posted now, else why not, for the
+    // user. A poster that needs the desktop's permission asks for it again from here.
+    virtual QString unavailableReason() { return QString(); }
+    // Whether a paste can work: the clipboard can be set for the focused window.
+    virtual bool canPaste() const { return true; }
 };
 
 // The platform's poster, or null when the desktop offers none; the backend is chosen when

@@ -1,12 +1,14 @@
 #include "TextInjector.h"
 
 #include "KeyEvent.h"
+#include "Log.h"
 #include "TypingPlan.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
+#include <utility>
 
 namespace {
 
@@ -77,7 +79,14 @@ void TextInjector::insert(const QString &text, const QString &method, const QStr
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty() || !m_poster)
         return;
-    m_queue.enqueue({trimmed, method == QLatin1String("type"), NewlineModes::fromRaw(newline)});
+    bool typed = method == QLatin1String("type");
+    if (!typed && !m_poster->canPaste()) {
+        typed = true;
+        if (!std::exchange(m_toldTyping, true))
+            Log::write(QStringLiteral("this desktop lets no other program set the clipboard for "
+                                      "the focused window: insertions are typed"));
+    }
+    m_queue.enqueue({trimmed, typed, NewlineModes::fromRaw(newline)});
     if (!m_busy)
         runQueue();
 }
@@ -86,6 +95,11 @@ void TextInjector::runQueue()
 {
     while (!m_queue.isEmpty()) {
         const Insertion next = m_queue.dequeue();
+        if (const QString reason = m_poster->unavailableReason(); !reason.isEmpty()) {
+            Log::write(QStringLiteral("insertion dropped: ") + reason);
+            Q_EMIT failed(reason);
+            continue;
+        }
         if (!next.typed) {
             m_busy = true;
             pasteText(next.text);

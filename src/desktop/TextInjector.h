@@ -52,6 +52,9 @@ public:
 Q_SIGNALS:
     // Every insertion asked for is done and the clipboards are given back.
     void idle();
+    // An insertion was dropped without posting a key: the poster cannot post now, for the
+    // reason given (for the user).
+    void failed(const QString &reason);
 
 private:
     struct Insertion
@@ -73,4 +76,5 @@ private:
     ClipboardKeeper m_selection{QClipboard::Selection};
     QQueue<Insertion> m_queue;
     bool m_busy = false;
+    bool m_toldTyping = false;
 };

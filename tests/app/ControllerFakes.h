@@ -102,9 +102,18 @@ public:
         QString text, method, newline;
     };
     QList<Call> calls;
+    // The reason every insertion fails with, as the desktop's injector reports it at once.
+    QString refusal;
+    std::function<void(const QString &)> failure;
     void insert(const QString &text, const QString &method, const QString &newline) override
     {
         calls.append({text, method, newline});
+        if (!refusal.isEmpty() && failure)
+            failure(refusal);
+    }
+    void setFailureHandler(std::function<void(const QString &)> handler) override
+    {
+        failure = std::move(handler);
     }
 };
 

@@ -256,6 +256,25 @@ private Q_SLOTS:
         QFile::remove(trimmed);
     }
 
+    void refusedInsertionSaysWhyAndKeepsTheTranscript()
+    {
+        Rig rig;
+        rig.inserter->refusal = QStringLiteral("Waiting for the desktop to allow typing.");
+        recordAndFinish(rig, 1.5);
+        rig.transcriber->succeed(QStringLiteral("Salom dunyo"));
+        QCOMPARE(rig.state.phase(), Phase::failed);
+        QCOMPARE(rig.state.message(), rig.inserter->refusal);
+        QCOMPARE(rig.sounds.last(), QStringLiteral("Basso"));
+        QCOMPARE(History::load().entries.first().text, QStringLiteral("Salom dunyo"));
+
+        // A dictation under way keeps its own state when an earlier insertion fails late.
+        rig.controller->toggleRecording();
+        QCOMPARE(rig.state.phase(), Phase::recording);
+        rig.inserter->failure(QStringLiteral("late"));
+        QCOMPARE(rig.state.phase(), Phase::recording);
+        rig.controller->cancelRecording();
+    }
+
     void failureKeepsTheRecordingForARetry()
     {
         Rig rig;

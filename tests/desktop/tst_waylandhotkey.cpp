@@ -1,15 +1,12 @@
 #include "EvdevKeyEventSource.h"
 #include "HotkeyMonitor.h"
 #include "Log.h"
+#include "PortalMock.h"
 #include "PortalKeyEventSource.h"
 #include "PortalShortcuts.h"
 #include "TestSupport.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <fcntl.h>
 #include <linux/input.h>
@@ -43,11 +40,7 @@ class WaylandHotkeyTest : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_busDir;
-    QProcess m_bus;
-    QProcess m_portal;
-    QString m_address;
-    int m_connections = 0;
+    PortalMock m_portal;
     QStringList m_calls;
 
     std::unique_ptr<HotkeyMonitor> monitor(std::function<std::unique_ptr<KeyEventSource>()> make,
@@ -67,85 +60,20 @@ class WaylandHotkeyTest : public QObject
         return m;
     }
 
-    // A new connection is a new client of the portal, as the app is after a restart.
-    QDBusConnection connect()
-    {
-        return QDBusConnection::connectToBus(m_address,
-                                             QStringLiteral("client%1").arg(++m_connections));
-    }
+    QDBusConnection connect() { return m_portal.connect(); }
 
     void mock(const QString &method, const QVariantList &arguments = {})
     {
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
-                                           QStringLiteral("/org/freedesktop/portal/desktop"),
-                                           QStringLiteral("org.freedesktop.portal.Mock"), method);
-        call.setArguments(arguments);
-        const QDBusMessage reply = connect().call(call);
-        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+        QVERIFY(m_portal.mock(method, arguments));
     }
 
-    int bindCalls()
-    {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.portal.Desktop"),
-            QStringLiteral("/org/freedesktop/portal/desktop"),
-            QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("GetMethodCalls"));
-        call << QStringLiteral("BindShortcuts");
-        const QDBusMessage reply = connect().call(call);
-        if (reply.type() != QDBusMessage::ReplyMessage)
-            return -1;
-        const QDBusArgument calls = reply.arguments().value(0).value<QDBusArgument>();
-        int count = 0;
-        calls.beginArray();
-        while (!calls.atEnd()) {
-            qulonglong when = 0;
-            QVariantList arguments;
-            calls.beginStructure();
-            calls >> when >> arguments;
-            calls.endStructure();
-            ++count;
-        }
-        calls.endArray();
-        return count;
-    }
+    int bindCalls() { return int(m_portal.calls(QStringLiteral("BindShortcuts")).size()); }
 
 private Q_SLOTS:
     void initTestCase()
     {
         TestSupport::isolateDataDir();
-        // A private session bus with the mock portal on it.
-        m_bus.setProgram(QStringLiteral("dbus-daemon"));
-        m_bus.setArguments(
-            {QStringLiteral("--session"), QStringLiteral("--nofork"),
-             QStringLiteral("--print-address=1"),
-             QStringLiteral("--address=unix:path=") + m_busDir.path() + QStringLiteral("/bus")});
-        m_bus.start();
-        QVERIFY2(m_bus.waitForReadyRead(10000), "dbus-daemon did not start");
-        m_address = QString::fromUtf8(m_bus.readLine()).trimmed();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
-        m_portal.setProcessEnvironment(env);
-        // Its call log on standard output says nothing a failure would need.
-        m_portal.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_portal.setStandardOutputFile(QProcess::nullDevice());
-        // The system's interpreter: python3-dbusmock is a Debian package.
-        m_portal.start(
-            QStringLiteral("/usr/bin/python3"),
-            {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-             TestSupport::sourceDir() + QStringLiteral("/tests/desktop/mock_shortcuts_portal.py")});
-        QVERIFY(m_portal.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(connect().interface()->isServiceRegistered(
-                                     QStringLiteral("org.freedesktop.portal.Desktop")),
-                                 15000);
-    }
-
-    void cleanupTestCase()
-    {
-        m_portal.kill();
-        m_portal.waitForFinished();
-        m_bus.kill();
-        m_bus.waitForFinished();
+        QVERIFY(m_portal.start(QStringLiteral("mock_shortcuts_portal.py")));
     }
 
     void init() { m_calls.clear(); }

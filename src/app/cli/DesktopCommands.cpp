@@ -70,7 +70,13 @@ int type(const QStringList &args)
     });
     QObject::connect(injector, &TextInjector::idle, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
-    return QCoreApplication::exec();
+    bool failed = false;
+    QObject::connect(injector, &TextInjector::failed, injector, [&failed](const QString &reason) {
+        err(QStringLiteral("vesk-voice: cannot insert text: ") + reason);
+        failed = true;
+    });
+    const int code = QCoreApplication::exec();
+    return failed ? 1 : code;
 }
 
 } // namespace

@@ -82,6 +82,20 @@ void GlobalHotkey::setCallbacks(std::function<void()> onStart, std::function<voi
     m_monitor.onCancel = std::move(onCancel);
 }
 
+DesktopInserter::DesktopInserter()
+{
+    // Made now: a desktop that asks the user's permission to type asks at start, not in the
+    // middle of the first dictation.
+    TextInjector::shared();
+}
+
+void DesktopInserter::setFailureHandler(std::function<void(const QString &)> handler)
+{
+    QObject::disconnect(m_failure);
+    m_failure = QObject::connect(TextInjector::shared(), &TextInjector::failed,
+                                 TextInjector::shared(), std::move(handler));
+}
+
 void DesktopInserter::insert(const QString &text, const QString &method, const QString &newline)
 {
     TextInjector::shared()->insert(text, method, newline);

@@ -58,7 +58,12 @@ private:
 class DesktopInserter : public InserterPort
 {
 public:
+    DesktopInserter();
     void insert(const QString &text, const QString &method, const QString &newline) override;
+    void setFailureHandler(std::function<void(const QString &)> handler) override;
+
+private:
+    QMetaObject::Connection m_failure;
 };
 
 // Trims the recording the way the dictation does: the copy's path, or nothing to send the file.

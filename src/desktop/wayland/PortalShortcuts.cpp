@@ -6,15 +6,12 @@
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QPointer>
 #include <utility>
 
 namespace {
 
-const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString desktopPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString &service = PortalRequest::service;
+const QString &desktopPath = PortalRequest::desktopPath;
 const QString shortcutsInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 
 // One (id, properties) entry of the portal's a(sa{sv}) shortcut lists.
@@ -54,32 +51,10 @@ QList<Shortcut> shortcutsFrom(const QVariant &value)
     return list;
 }
 
-// Receives the Response of one Request object, then goes.
-class Responder : public QObject
-{
-    Q_OBJECT
-
-public:
-    explicit Responder(std::function<void(uint, const QVariantMap &)> answer, QObject *parent)
-        : QObject(parent), m_answer(std::move(answer))
-    {}
-
-public Q_SLOTS:
-    void response(uint code, const QVariantMap &results)
-    {
-        deleteLater();
-        if (m_answer)
-            std::exchange(m_answer, nullptr)(code, results);
-    }
-
-private:
-    std::function<void(uint, const QVariantMap &)> m_answer;
-};
-
 } // namespace
 
 PortalShortcuts::PortalShortcuts(QDBusConnection bus, QObject *parent)
-    : QObject(parent), m_bus(std::move(bus))
+    : QObject(parent), m_bus(std::move(bus)), m_requests(m_bus, shortcutsInterface)
 {
     qDBusRegisterMetaType<Shortcut>();
     qDBusRegisterMetaType<QList<Shortcut>>();
@@ -88,11 +63,7 @@ PortalShortcuts::PortalShortcuts(QDBusConnection bus, QObject *parent)
 PortalShortcuts::~PortalShortcuts()
 {
     // The portal forgets nothing bound when the session ends: closing only stops the signals.
-    if (!m_session.isEmpty())
-        m_bus.call(QDBusMessage::createMethodCall(service, m_session,
-                                                  QStringLiteral("org.freedesktop.portal.Session"),
-                                                  QStringLiteral("Close")),
-                   QDBus::NoBlock);
+    PortalRequest::closeSession(m_bus, m_session);
 }
 
 PortalShortcuts *PortalShortcuts::shared()
@@ -110,16 +81,6 @@ bool PortalShortcuts::isAvailable()
         m_available = false;
         return false;
     }
-    // A program outside a sandbox names itself (by its desktop file) before any portal call, so
-    // that the desktop keeps its shortcut under that name. Portals before 1.19 do not know the
-    // call, and a second registration on the same connection fails: both change nothing here.
-    QDBusMessage registration = QDBusMessage::createMethodCall(
-        service, desktopPath, QStringLiteral("org.freedesktop.host.portal.Registry"),
-        QStringLiteral("Register"));
-    registration << QStringLiteral("vesk-voice") << QVariantMap();
-    const QDBusMessage registered = m_bus.call(registration, QDBus::Block, 5000);
-    if (registered.type() == QDBusMessage::ErrorMessage)
-        Log::write(QStringLiteral("portal registry: ") + registered.errorName());
     QDBusMessage get = QDBusMessage::createMethodCall(
         service, desktopPath, QStringLiteral("org.freedesktop.DBus.Properties"),
         QStringLiteral("Get"));
@@ -147,8 +108,7 @@ void PortalShortcuts::open()
     m_bus.connect(service, desktopPath, shortcutsInterface, QStringLiteral("ShortcutsChanged"),
                   this, SLOT(onShortcutsChanged(QDBusMessage)));
     QVariantMap options;
-    options.insert(QStringLiteral("session_handle_token"),
-                   QStringLiteral("vesk%1").arg(++m_tokens));
+    options.insert(QStringLiteral("session_handle_token"), PortalRequest::token());
     request(QStringLiteral("CreateSession"), {}, options,
             [this](uint code, const QVariantMap &results) { sessionCreated(code, results); });
 }
@@ -156,31 +116,10 @@ void PortalShortcuts::open()
 void PortalShortcuts::request(const QString &method, QList<QVariant> arguments, QVariantMap options,
                               Answer answer)
 {
-    // The Request object's path is known before the call, so its Response cannot be missed.
-    const QString token = QStringLiteral("vesk%1").arg(++m_tokens);
-    QString sender = m_bus.baseService().mid(1);
-    sender.replace(u'.', u'_');
-    const QString path = desktopPath + QStringLiteral("/request/") + sender + u'/' + token;
-    auto *responder = new Responder(std::move(answer), this);
-    m_bus.connect(service, path, QStringLiteral("org.freedesktop.portal.Request"),
-                  QStringLiteral("Response"), responder, SLOT(response(uint, QVariantMap)));
-    options.insert(QStringLiteral("handle_token"), token);
-    arguments.append(options);
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(service, desktopPath, shortcutsInterface, method);
-    call.setArguments(arguments);
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    const QPointer<Responder> pending(responder);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, pending, method] {
-        watcher->deleteLater();
-        if (!watcher->isError())
-            return;
-        if (pending)
-            pending->deleteLater();
-        fail(tr("The desktop's shortcut service failed: %1").arg(watcher->error().message()));
-        Log::write(QStringLiteral("global shortcuts ") + method + QStringLiteral(" failed: ") +
-                   watcher->error().name());
-    });
+    m_requests.call(method, std::move(arguments), std::move(options), std::move(answer),
+                    [this](const QDBusError &error) {
+                        fail(tr("The desktop's shortcut service failed: %1").arg(error.message()));
+                    });
 }
 
 void PortalShortcuts::sessionCreated(uint code, const QVariantMap &results)
@@ -303,5 +242,3 @@ void PortalShortcuts::onSessionClosed(const QVariantMap &)
     m_trigger.clear();
     fail(tr("The desktop closed the shortcut session."));
 }
-
-#include "PortalShortcuts.moc"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PortalRequest.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -75,10 +77,10 @@ private:
     void setState(State state);
 
     QDBusConnection m_bus;
+    PortalRequest m_requests;
     State m_state = State::idle;
     std::optional<bool> m_available;
     QString m_session;
     QString m_trigger;
     QString m_problem;
-    int m_tokens = 0;
 };

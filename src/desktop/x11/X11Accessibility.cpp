@@ -1,6 +1,7 @@
 #include "Accessibility.h"
 
 #include "DesktopSession.h"
+#include "PortalKeyPoster.h"
 #include "WaylandSupport.h"
 #include "X11Support.h"
 
@@ -20,6 +21,9 @@ Trust check()
         // Text goes in through the compositor's virtual keyboard.
         const std::unique_ptr<Wayland::Connection> connection = Wayland::connect();
         if (connection && connection->virtualKeyboardName)
+            return {true, QString()};
+        // Or through the desktop's portal, which asks the user itself.
+        if (connection && PortalKeyPoster::isOffered(QDBusConnection::sessionBus()))
             return {true, QString()};
         if (connection)
             return {false, tr("This Wayland desktop offers no virtual keyboard, so text cannot "

@@ -3,7 +3,9 @@
 #include "HoldKeyPath.h"
 #include "KeyPoster.h"
 #include "Log.h"
+#include "PortalKeyPoster.h"
 #include "WaylandKeyPoster.h"
+#include "WaylandSupport.h"
 #include "LocalKeyEventSource.h"
 #include "X11KeyEventSource.h"
 #include "X11KeyPoster.h"
@@ -25,6 +27,15 @@ std::unique_ptr<KeyPoster> createKeyPoster()
     if (DesktopSession::current().kind == DesktopSession::Kind::wayland) {
         if (auto poster = WaylandKeyPoster::open())
             return poster;
+        // KDE and GNOME: the desktop's remote-control portal, asked for its permission now so
+        // that the first dictation need not wait for the user's answer.
+        if (PortalKeyPoster::isOffered(QDBusConnection::sessionBus())) {
+            const std::unique_ptr<Wayland::Connection> connection = Wayland::connect();
+            auto poster = std::make_unique<PortalKeyPoster>(
+                QDBusConnection::sessionBus(), connection && connection->dataControlName != 0);
+            poster->open();
+            return poster;
+        }
         // XWayland's XTEST still reaches the session's X11 windows.
         Log::write(QStringLiteral("typing reaches only X11 windows of this Wayland session"));
     }

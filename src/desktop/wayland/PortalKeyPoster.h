@@ -1,0 +1,79 @@
+#pragma once
+
+#include "KeyPoster.h"
+#include "PortalRequest.h"
+
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+// Posts keys through the desktop's RemoteDesktop portal, for compositors without a virtual
+// keyboard (KDE, GNOME). One keyboard-only session, opened ahead of the first insertion: the
+// desktop asks the user once, and where it can keep the answer the restore token it hands back
+// (a new one each start, each good for one start) is stored, so later starts ask nothing.
+// Characters go as keysyms, which the compositor types through the user's layout; keys go by
+// key position (evdev codes), so Control+V pastes on any layout. Calls go out without waiting
+// for their replies, in order on the one connection.
+class PortalKeyPoster : public QObject, public KeyPoster
+{
+    Q_OBJECT
+
+public:
+    enum class State
+    {
+        idle,
+        // Waiting for the portal; the desktop may be asking the user.
+        starting,
+        started,
+        // Refused or broken; unavailableReason() says which.
+        failed
+    };
+
+    // Whether the bus's desktop portal has the RemoteDesktop interface, or can be started and
+    // may have it. Quick: a portal not yet running is not started for the question.
+    static bool isOffered(QDBusConnection bus);
+    // The file that keeps the restore token between runs.
+    static QString stateFile();
+
+    // `canPaste`: whether the clipboard can be set without the focus (data-control).
+    PortalKeyPoster(QDBusConnection bus, bool canPaste, QObject *parent = nullptr);
+    ~PortalKeyPoster() override;
+
+    // Opens and starts the session unless under way or done.
+    void open();
+    State state() const { return m_state; }
+
+    void beginInsertion(const QString &text) override;
+    int postText(QString &text) override;
+    void postKey(Key key, quint64 flags) override;
+    void endInsertion() override;
+    QStringList focusedWindowClass() override;
+    QString unavailableReason() override;
+    bool canPaste() const override { return m_canPaste; }
+
+Q_SIGNALS:
+    void stateChanged();
+
+private Q_SLOTS:
+    void onSessionClosed(const QVariantMap &details);
+    void onNotifyReply();
+    void onNotifyError(const QDBusError &error);
+
+private:
+    void sessionCreated(uint code, const QVariantMap &results);
+    void devicesSelected(uint code);
+    void started(uint code, const QVariantMap &results);
+    void fail(const QString &problem);
+    void setState(State state);
+    void notify(const QString &method, int value, bool pressed);
+
+    QDBusConnection m_bus;
+    PortalRequest m_requests;
+    bool m_canPaste = false;
+    State m_state = State::idle;
+    QString m_session;
+    QString m_problem;
+    bool m_notifyFailed = false;
+};

@@ -1,0 +1,139 @@
+'''A RemoteDesktop portal on a private session bus, for python3-dbusmock.
+
+Answers through Request objects after the call returns, as the real portal does. Start "asks the
+user" unless SelectDevices brought the restore token handed out last (tokens are single-use: each
+Start hands out a new one); Asked() counts the questions. The keys a started session posts are kept
+in order; Keys() returns them, ForgetKeys() starts afresh. Tests steer the user's answer with Answer(): 0 allows, 1 declines,
+-1 leaves the dialog open (no answer).
+'''
+
+import dbus
+from gi.repository import GLib
+
+BUS_NAME = 'org.freedesktop.portal.Desktop'
+MAIN_OBJ = '/org/freedesktop/portal/desktop'
+MAIN_IFACE = 'org.freedesktop.portal.RemoteDesktop'
+SYSTEM_BUS = False
+REQUEST_IFACE = 'org.freedesktop.portal.Request'
+SESSION_IFACE = 'org.freedesktop.portal.Session'
+REGISTRY_IFACE = 'org.freedesktop.host.portal.Registry'
+MOCK_IFACE = 'org.freedesktop.portal.Mock'
+
+state = {'apps': {}, 'answer': 0, 'token': None, 'issued': 0, 'asked': 0, 'sessions': {},
+         'keys': []}
+
+
+def load(mock, parameters):
+    mock.AddProperties(MAIN_IFACE, dbus.Dictionary(
+        {'version': dbus.UInt32(2), 'AvailableDeviceTypes': dbus.UInt32(7)}, signature='sv'))
+
+
+def sender_path(sender, token):
+    return '/org/freedesktop/portal/desktop/request/%s/%s' % (sender[1:].replace('.', '_'), token)
+
+
+def respond(mock, path, code, results):
+    def emit():
+        mock.EmitSignalDetailed(REQUEST_IFACE, 'Response', 'ua{sv}',
+                                [dbus.UInt32(code), dbus.Dictionary(results, signature='sv')],
+                                {'path': path})
+        return False
+    GLib.timeout_add(20, emit)
+    return dbus.ObjectPath(path)
+
+
+@dbus.service.method(REGISTRY_IFACE, in_signature='sa{sv}', out_signature='', sender_keyword='sender')
+def Register(self, app_id, options, sender=None):
+    if sender in state['apps']:
+        raise dbus.exceptions.DBusException('already registered',
+                                            name='org.freedesktop.portal.Error.Failed')
+    state['apps'][sender] = str(app_id)
+
+
+@dbus.service.method(MAIN_IFACE, in_signature='a{sv}', out_signature='o', sender_keyword='sender')
+def CreateSession(self, options, sender=None):
+    # The desktop keeps what the user allowed per application: the program must say who it is.
+    if state['apps'].get(sender) != 'vesk-voice':
+        raise dbus.exceptions.DBusException('no application id',
+                                            name='org.freedesktop.portal.Error.NotAllowed')
+    session = '/org/freedesktop/portal/desktop/session/%s/%s' % (
+        sender[1:].replace('.', '_'), options['session_handle_token'])
+    state['sessions'][session] = {'restored': False, 'started': False}
+    return respond(self, sender_path(sender, options['handle_token']), 0,
+                   {'session_handle': dbus.String(session)})
+
+
+@dbus.service.method(MAIN_IFACE, in_signature='oa{sv}', out_signature='o', sender_keyword='sender')
+def SelectDevices(self, session, options, sender=None):
+    token = options.get('restore_token')
+    restored = token is not None and str(token) == state['token']
+    if restored:
+        state['token'] = None
+    state['sessions'][str(session)]['restored'] = restored
+    return respond(self, sender_path(sender, options['handle_token']), 0, {})
+
+
+@dbus.service.method(MAIN_IFACE, in_signature='osa{sv}', out_signature='o', sender_keyword='sender')
+def Start(self, session, parent, options, sender=None):
+    path = sender_path(sender, options['handle_token'])
+    entry = state['sessions'][str(session)]
+    if entry['restored']:
+        code = 0
+    else:
+        state['asked'] += 1
+        code = state['answer']
+        if code < 0:
+            return dbus.ObjectPath(path)
+    if code != 0:
+        return respond(self, path, code, {})
+    entry['started'] = True
+    state['issued'] += 1
+    state['token'] = 'token-%d' % state['issued']
+    return respond(self, path, 0, {'devices': dbus.UInt32(1),
+                                   'restore_token': dbus.String(state['token'])})
+
+
+def notify(session, kind, value, pressed):
+    if not state['sessions'].get(str(session), {}).get('started'):
+        raise dbus.exceptions.DBusException('session not started',
+                                            name='org.freedesktop.DBus.Error.AccessDenied')
+    state['keys'].append(dbus.Struct((kind, dbus.Int32(value), dbus.UInt32(pressed))))
+
+
+@dbus.service.method(MAIN_IFACE, in_signature='oa{sv}iu', out_signature='')
+def NotifyKeyboardKeysym(self, session, options, keysym, pressed):
+    notify(session, 'keysym', keysym, pressed)
+
+
+@dbus.service.method(MAIN_IFACE, in_signature='oa{sv}iu', out_signature='')
+def NotifyKeyboardKeycode(self, session, options, keycode, pressed):
+    notify(session, 'keycode', keycode, pressed)
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='i', out_signature='')
+def Answer(self, code):
+    state['answer'] = int(code)
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='u')
+def Asked(self):
+    return dbus.UInt32(state['asked'])
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='a(siu)')
+def Keys(self):
+    return dbus.Array(state['keys'], signature='(siu)')
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='')
+def ForgetKeys(self):
+    state['keys'] = []
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='')
+def CloseSessions(self):
+    '''The desktop ends every session, as when the user stops the remote control.'''
+    for session in list(state['sessions']):
+        self.EmitSignalDetailed(SESSION_IFACE, 'Closed', 'a{sv}',
+                                [dbus.Dictionary({}, signature='sv')], {'path': session})
+    state['sessions'].clear()

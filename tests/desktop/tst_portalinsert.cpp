@@ -1,0 +1,248 @@
+#include "PortalKeyPoster.h"
+#include "PortalMock.h"
+#include "TestSupport.h"
+#include "TextInjector.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+#include <linux/input-event-codes.h>
+#include <xkbcommon/xkbcommon.h>
+
+namespace {
+
+const QString sample = QStringLiteral("Salom, oʻzbek — Привет, готово! 中文 😀 ok");
+
+} // namespace
+
+// Insertion through the RemoteDesktop portal (a mock on a private session bus): the permission
+// asked once and remembered, the keys that arrive, and the insertions that cannot be made.
+class PortalInsertTest : public QObject
+{
+    Q_OBJECT
+
+    PortalMock m_portal;
+
+    QVariant ask(const QString &method)
+    {
+        const QDBusMessage reply = m_portal.connect().call(
+            QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
+                                           QStringLiteral("/org/freedesktop/portal/desktop"),
+                                           QStringLiteral("org.freedesktop.portal.Mock"), method));
+        return reply.arguments().value(0);
+    }
+
+    uint asked() { return ask(QStringLiteral("Asked")).toUInt(); }
+
+    // The keys posted since the test began, in order: "keysym" or "keycode", the value, and
+    // whether pressed.
+    QList<std::tuple<QString, int, uint>> keys()
+    {
+        QList<std::tuple<QString, int, uint>> all;
+        const QDBusArgument list = ask(QStringLiteral("Keys")).value<QDBusArgument>();
+        list.beginArray();
+        while (!list.atEnd()) {
+            QString kind;
+            int value = 0;
+            uint pressed = 0;
+            list.beginStructure();
+            list >> kind >> value >> pressed;
+            list.endStructure();
+            all.append({kind, value, pressed});
+        }
+        list.endArray();
+        return all;
+    }
+
+    QString storedToken()
+    {
+        QFile file(PortalKeyPoster::stateFile());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QJsonDocument::fromJson(file.readAll())
+            .object()
+            .value(QStringLiteral("remoteDesktopRestoreToken"))
+            .toString();
+    }
+
+    QVariantMap lastSelection()
+    {
+        const QList<QVariantList> calls = m_portal.calls(QStringLiteral("SelectDevices"));
+        return calls.isEmpty()
+                   ? QVariantMap()
+                   : qdbus_cast<QVariantMap>(calls.last().value(1).value<QDBusArgument>());
+    }
+
+    std::unique_ptr<PortalKeyPoster> poster(bool canPaste = true)
+    {
+        auto p = std::make_unique<PortalKeyPoster>(m_portal.connect(), canPaste);
+        p->open();
+        return p;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // The injector's clipboard is then Qt's own, in this process.
+        qputenv("VESK_SESSION", "x11");
+        TestSupport::isolateDataDir();
+        QVERIFY(m_portal.start(QStringLiteral("mock_remote_desktop_portal.py")));
+    }
+
+    void init()
+    {
+        QFile::remove(PortalKeyPoster::stateFile());
+        QVERIFY(m_portal.mock(QStringLiteral("Answer"), {0}));
+        QVERIFY(m_portal.mock(QStringLiteral("ForgetKeys")));
+    }
+
+    void asksOnceAndRemembers()
+    {
+        QVERIFY(PortalKeyPoster::isOffered(m_portal.connect()));
+        QVERIFY(!PortalKeyPoster::isOffered(
+            QDBusConnection::connectToBus(QString(), QStringLiteral("no bus"))));
+        // What cannot be read there is set aside, not written over.
+        QDir().mkpath(QFileInfo(PortalKeyPoster::stateFile()).path());
+        QFile garbled(PortalKeyPoster::stateFile());
+        QVERIFY(garbled.open(QIODevice::WriteOnly));
+        garbled.write("{not json");
+        garbled.close();
+        const uint before = asked();
+        auto first = poster();
+        QTRY_COMPARE(first->state(), PortalKeyPoster::State::started);
+        const QStringList aside = QDir(QFileInfo(PortalKeyPoster::stateFile()).path())
+                                      .entryList({QStringLiteral("portal.json.unreadable-*")});
+        QCOMPARE(aside.size(), 1);
+        const qsizetype sessions = m_portal.calls(QStringLiteral("CreateSession")).size();
+        first->open();
+        QCOMPARE(m_portal.calls(QStringLiteral("CreateSession")).size(), sessions);
+        QVariantMap selection = lastSelection();
+        QCOMPARE(selection.value(QStringLiteral("types")).toUInt(), 1U);
+        QCOMPARE(selection.value(QStringLiteral("persist_mode")).toUInt(), 2U);
+        QVERIFY(!selection.contains(QStringLiteral("restore_token")));
+        QCOMPARE(asked(), before + 1);
+        const QString token = storedToken();
+        QVERIFY(!token.isEmpty());
+        first.reset();
+
+        // The next run (another client) offers the token and is not asked again; the spent
+        // token is replaced by the new one.
+        auto second = poster();
+        QTRY_COMPARE(second->state(), PortalKeyPoster::State::started);
+        QCOMPARE(lastSelection().value(QStringLiteral("restore_token")).toString(), token);
+        QCOMPARE(asked(), before + 1);
+        QVERIFY(!storedToken().isEmpty());
+        QVERIFY(storedToken() != token);
+    }
+
+    void inserts_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<bool>("canPaste");
+        // Key codes pressed (positive) and released (negative); none: the text typed as keysyms.
+        QTest::addColumn<QList<int>>("keycodes");
+        QTest::newRow("typed") << QStringLiteral("type") << true << QList<int>{};
+        QTest::newRow("pasted: Control+V by key position")
+            << QStringLiteral("paste") << true
+            << QList<int>{KEY_LEFTCTRL, KEY_V, -KEY_V, -KEY_LEFTCTRL};
+        QTest::newRow("no clipboard for other windows: typed instead")
+            << QStringLiteral("paste") << false << QList<int>{};
+    }
+
+    void inserts()
+    {
+        QFETCH(QString, method);
+        QFETCH(bool, canPaste);
+        QFETCH(QList<int>, keycodes);
+        auto p = poster(canPaste);
+        QTRY_COMPARE(p->state(), PortalKeyPoster::State::started);
+        TextInjector injector(std::move(p));
+        QSignalSpy idle(&injector, &TextInjector::idle);
+        injector.insert(sample, method, QStringLiteral("shiftReturn"));
+        QTRY_COMPARE(idle.count(), 1);
+        // Sent without waiting for replies: they reach the portal a moment later.
+        const qsizetype expected =
+            keycodes.isEmpty() ? 2 * qsizetype(sample.toStdU32String().size()) : keycodes.size();
+        QTRY_COMPARE(keys().size(), expected);
+        const auto sent = keys();
+        if (!keycodes.isEmpty()) {
+            QList<int> codes;
+            for (const auto &[kind, value, pressed] : sent) {
+                QCOMPARE(kind, QStringLiteral("keycode"));
+                codes.append(pressed ? value : -value);
+            }
+            QCOMPARE(codes, keycodes);
+            return;
+        }
+        // Each character a press and a release of its keysym, in order.
+        QString typed;
+        QCOMPARE(sent.size() % 2, 0);
+        for (qsizetype i = 0; i < sent.size(); i += 2) {
+            const auto &[kind, value, pressed] = sent[i];
+            QCOMPARE(kind, QStringLiteral("keysym"));
+            QCOMPARE(pressed, 1U);
+            QCOMPARE(sent[i + 1], std::make_tuple(kind, value, 0U));
+            const char32_t c = xkb_keysym_to_utf32(xkb_keysym_t(value));
+            typed += QString::fromUcs4(&c, 1);
+        }
+        QCOMPARE(typed, sample);
+    }
+
+    void failsWithoutPermission_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("declined") << 1
+                                  << QStringLiteral("Typing into other windows was not allowed in "
+                                                    "the desktop's dialog.");
+        QTest::newRow("not answered yet")
+            << -1 << QStringLiteral("Waiting for the desktop to allow typing into other windows.");
+    }
+
+    void failsWithoutPermission()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, reason);
+        QVERIFY(m_portal.mock(QStringLiteral("Answer"), {answer}));
+        const uint before = asked();
+        auto p = poster();
+        QTRY_COMPARE(asked(), before + 1);
+        if (answer > 0)
+            QTRY_COMPARE(p->state(), PortalKeyPoster::State::failed);
+        TextInjector injector(std::move(p));
+        QSignalSpy failed(&injector, &TextInjector::failed);
+        injector.insert(sample, QStringLiteral("type"), QStringLiteral("shiftReturn"));
+        injector.insert(sample, QStringLiteral("paste"), QStringLiteral("shiftReturn"));
+        QCOMPARE(failed.count(), 2);
+        QCOMPARE(failed.at(0).at(0).toString(), reason);
+        QVERIFY(!injector.isBusy());
+        QTest::qWait(100);
+        QCOMPARE(keys().size(), 0);
+        QVERIFY(storedToken().isEmpty());
+    }
+
+    void closedSessionIsReopened()
+    {
+        auto p = poster();
+        QTRY_COMPARE(p->state(), PortalKeyPoster::State::started);
+        const qsizetype sessions = m_portal.calls(QStringLiteral("CreateSession")).size();
+        const uint before = asked();
+        QVERIFY(m_portal.mock(QStringLiteral("CloseSessions")));
+        QTRY_COMPARE(m_portal.calls(QStringLiteral("CreateSession")).size(), sessions + 1);
+        QTRY_COMPARE(p->state(), PortalKeyPoster::State::started);
+        // Reopened with the token from the last start: nobody was asked.
+        QCOMPARE(asked(), before);
+        p->postKey(KeyPoster::Key::returnKey, 0);
+        QTRY_COMPARE(keys(), (QList<std::tuple<QString, int, uint>>{
+                                 {QStringLiteral("keycode"), KEY_ENTER, 1U},
+                                 {QStringLiteral("keycode"), KEY_ENTER, 0U}}));
+    }
+};
+
+QTEST_MAIN(PortalInsertTest)
+#include "tst_portalinsert.moc"
