@@ -240,7 +240,7 @@
         <translation type="unfinished" />
     </message>
     <message>
-        <source>FLAC is lossless and about half the size of WAV, so it leaves sooner on a slow link.</source>
+        <source>FLAC is lossless and about half the size of WAV; Ogg Vorbis is a seventh of it, enough for speech, and leaves soonest on a slow link.</source>
         <translation type="unfinished" />
     </message>
 </context>

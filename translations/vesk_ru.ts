@@ -240,8 +240,8 @@
         <translation>Отправлять аудио как</translation>
     </message>
     <message>
-        <source>FLAC is lossless and about half the size of WAV, so it leaves sooner on a slow link.</source>
-        <translation>FLAC сжимает без потерь и примерно вдвое меньше WAV, поэтому на медленной связи уходит быстрее.</translation>
+        <source>FLAC is lossless and about half the size of WAV; Ogg Vorbis is a seventh of it, enough for speech, and leaves soonest on a slow link.</source>
+        <translation>FLAC сжимает без потерь и примерно вдвое меньше WAV; Ogg Vorbis меньше WAV в семь раз, для речи этого достаточно, и на медленной связи он уходит быстрее всего.</translation>
     </message>
 </context>
 <context>

@@ -240,8 +240,8 @@
         <translation>Audioni yuborish formati</translation>
     </message>
     <message>
-        <source>FLAC is lossless and about half the size of WAV, so it leaves sooner on a slow link.</source>
-        <translation>FLAC sifatni yoʻqotmaydi va WAVdan taxminan ikki baravar kichik, shuning uchun sekin tarmoqda tezroq yetib boradi.</translation>
+        <source>FLAC is lossless and about half the size of WAV; Ogg Vorbis is a seventh of it, enough for speech, and leaves soonest on a slow link.</source>
+        <translation>FLAC sifatni yoʻqotmaydi va hajmi WAV formatidan taxminan ikki baravar kichik; Ogg Vorbis esa yetti baravar kichik, nutq uchun shu yetarli va sekin tarmoqda eng tez yetib boradi.</translation>
     </message>
 </context>
 <context>

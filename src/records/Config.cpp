@@ -112,7 +112,7 @@ std::optional<Config> Config::decode(const QByteArray &json, QString *why)
     readBool(o, "sounds", c.sounds);
     readBool(o, "keepAudio", c.keepAudio);
     readString(o, "audioFormat", c.audioFormat);
-    if (c.audioFormat != QLatin1String("flac"))
+    if (c.audioFormat != QLatin1String("flac") && c.audioFormat != QLatin1String("ogg"))
         c.audioFormat = Config().audioFormat;
     readBool(o, "onboardingDone", c.onboardingDone);
     readBool(o, "launchAtLogin", c.launchAtLogin);

@@ -39,7 +39,7 @@ struct Config
     double keepSilenceSeconds = 0.25;
     bool sounds = true;
     bool keepAudio = false;
-    QString audioFormat = QStringLiteral("wav"); // "wav" or "flac"
+    QString audioFormat = QStringLiteral("wav"); // "wav", "flac" or "ogg"
     bool onboardingDone = false;
     // Start with the desktop session (an XDG autostart entry written by the shell).
     bool launchAtLogin = false;

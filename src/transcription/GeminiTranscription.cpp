@@ -48,14 +48,22 @@ void GeminiTranscription::begin()
     if (m_client.apiKey.isEmpty())
         return finish(GeminiError::noApiKey());
     const qint64 limit = GeminiClient::inlineRequestLimit();
-    if (m_client.audioFormat == QLatin1String("flac") ||
-        m_client.inlineRequestSize(m_audio.size()) > limit) {
-        // A FLAC that cannot be made leaves the WAV, inline or uploaded as its size allows.
-        if (const GeminiResult<QByteArray> flac = GeminiClient::toFlac(m_audio); flac.ok()) {
-            m_audio = flac.value();
-            m_mimeType = GeminiClient::flacType;
+    const auto reencode = [this](GeminiResult<QByteArray> (*encoder)(const QByteArray &),
+                                 const QString &mimeType) {
+        if (const GeminiResult<QByteArray> encoded = encoder(m_audio); encoded.ok()) {
+            m_audio = encoded.value();
+            m_mimeType = mimeType;
         }
-    }
+    };
+    const bool ogg = m_client.audioFormat == QLatin1String("ogg");
+    if (ogg)
+        reencode(&GeminiClient::toOgg, GeminiClient::oggType);
+    // FLAC when asked, when WAV would pass the ceiling, or when Ogg could not be made; a FLAC that
+    // cannot be made leaves the WAV. Ogg is the smallest, so it stays whatever its size.
+    if (m_mimeType == GeminiClient::wavType &&
+        (ogg || m_client.audioFormat == QLatin1String("flac") ||
+         m_client.inlineRequestSize(m_audio.size()) > limit))
+        reencode(&GeminiClient::toFlac, GeminiClient::flacType);
     if (m_client.inlineRequestSize(m_audio.size()) > limit) {
         // A request that could not be made afterwards is refused before anything is uploaded.
         if (const auto probe = m_client.transcriptionRequest({}, m_mimeType); !probe.ok())

@@ -8,9 +8,10 @@
 
 class QNetworkAccessManager;
 
-// One recording to text. The body is built once, so every retry resends the same bytes: WAV or
-// FLAC as the settings ask, FLAC whenever WAV would pass the inline ceiling, and through the
-// service's resumable file upload when even FLAC would (the uploaded file is deleted afterwards).
+// One recording to text. The body is built once, so every retry resends the same bytes: WAV,
+// FLAC or Ogg Vorbis as the settings ask, FLAC whenever WAV would pass the inline ceiling, and
+// through the service's resumable file upload when even that would (the uploaded file is deleted
+// afterwards).
 //
 // Lives on its creator's thread and starts from its event loop; finished() comes exactly once,
 // never from inside the constructor, then the object deletes itself. cancel() stops whatever is
@@ -36,7 +37,7 @@ private:
     void finish(const GeminiResult<QString> &result);
 
     GeminiClient m_client;
-    QByteArray m_audio; // WAV, or the FLAC made from it
+    QByteArray m_audio; // WAV, or the FLAC or Ogg made from it
     QString m_mimeType = GeminiClient::wavType;
     QPointer<QNetworkAccessManager> m_network;
     QPointer<GeminiExchange> m_current;

@@ -87,7 +87,7 @@ private Q_SLOTS:
         QCOMPARE(c->insertMethod, QStringLiteral("anything"));
     }
 
-    void integersAndHotkeys()
+    void integersHotkeysAndFormats()
     {
         QCOMPARE(Config::decode(R"({"holdThresholdMs": 3e2})")->holdThresholdMs, 300);
         QCOMPARE(Config::decode(R"({"holdThresholdMs": -20})")->holdThresholdMs, -20);
@@ -97,6 +97,10 @@ private Q_SLOTS:
         QCOMPARE(Config::decode(R"({"hotkey": "rightCommand"})")->hotkey, HotkeyKind::rightCommand);
         QCOMPARE(Config::decode(R"({"hotkey": "Control"})")->hotkey, HotkeyKind::fn);
         QCOMPARE(Config::decode(R"({"hotkey": 1})")->hotkey, HotkeyKind::fn);
+        QCOMPARE(Config::decode(R"({"audioFormat": "flac"})")->audioFormat, QStringLiteral("flac"));
+        QCOMPARE(Config::decode(R"({"audioFormat": "ogg"})")->audioFormat, QStringLiteral("ogg"));
+        QCOMPARE(Config::decode(R"({"audioFormat": "OGG"})")->audioFormat, QStringLiteral("wav"));
+        QCOMPARE(Config::decode(R"({"audioFormat": "mp3"})")->audioFormat, QStringLiteral("wav"));
     }
 
     void notAnObjectFailsWhole()
@@ -115,7 +119,7 @@ private Q_SLOTS:
         c.languageCodes = {QStringLiteral("ru-RU"), QStringLiteral("uz-UZ")};
         c.launchAtLogin = true;
         c.readInputDevices = true;
-        c.audioFormat = QStringLiteral("flac");
+        c.audioFormat = QStringLiteral("ogg");
         const QByteArray bytes = c.encode();
         QCOMPARE(Config::decode(bytes), std::optional<Config>(c));
         const QList<QByteArray> lines = bytes.split('\n');

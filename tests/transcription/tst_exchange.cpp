@@ -56,7 +56,7 @@ class ExchangeTest : public QObject
                 GeminiExchange::transcriptionWaitsMs()};
     }
 
-    // The 16-bit samples of WAV or FLAC bytes, as libsndfile decodes them.
+    // The 16-bit samples of audio bytes, as libsndfile decodes them; none unless 16 kHz mono.
     std::vector<short> samplesOf(const QByteArray &bytes)
     {
         QTemporaryDir dir;
@@ -69,6 +69,10 @@ class ExchangeTest : public QObject
         SNDFILE *in = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
         if (!in)
             return {};
+        if (info.samplerate != 16000 || info.channels != 1) {
+            sf_close(in);
+            return {};
+        }
         std::vector<short> samples(size_t(info.frames * info.channels));
         sf_readf_short(in, samples.data(), info.frames);
         sf_close(in);
@@ -440,11 +444,12 @@ private Q_SLOTS:
     }
 
     // Whatever the size, the audio gets through: as asked while it fits, as FLAC when only that
-    // fits, through the file upload otherwise (and the uploaded file is removed afterwards).
+    // fits, through the file upload otherwise (and the uploaded file is removed afterwards). Ogg
+    // is the smallest: past the ceiling it is uploaded as it is.
     void audioTakesTheWayItsSizeAllows_data()
     {
         QTest::addColumn<QString>("format");
-        QTest::addColumn<QString>("limit"); // none, belowWav (FLAC fits), belowFlac
+        QTest::addColumn<QString>("limit"); // none, or just below the body of wav, flac, ogg
         QTest::addColumn<QString>("model");
         QTest::addColumn<QString>("sentAs");
         QTest::addColumn<bool>("uploaded");
@@ -454,12 +459,16 @@ private Q_SLOTS:
                              << "none" << flash << "audio/wav" << false;
         QTest::newRow("flac as asked") << "flac"
                                        << "none" << transcribe << "audio/flac" << false;
+        QTest::newRow("ogg as asked") << "ogg"
+                                      << "none" << flash << "audio/ogg" << false;
         QTest::newRow("wav too large") << "wav"
-                                       << "belowWav" << flash << "audio/flac" << false;
+                                       << "wav" << flash << "audio/flac" << false;
         QTest::newRow("flac too large") << "wav"
-                                        << "belowFlac" << flash << "audio/flac" << true;
+                                        << "flac" << flash << "audio/flac" << true;
         QTest::newRow("upload, interactions") << "flac"
-                                              << "belowFlac" << transcribe << "audio/flac" << true;
+                                              << "flac" << transcribe << "audio/flac" << true;
+        QTest::newRow("ogg too large") << "ogg"
+                                       << "ogg" << transcribe << "audio/ogg" << true;
     }
 
     void audioTakesTheWayItsSizeAllows()
@@ -484,17 +493,22 @@ private Q_SLOTS:
         const GeminiResult<QByteArray> read = GeminiClient::readAudio(path);
         QVERIFY(read.ok());
         const QByteArray wav = read.value();
-        const GeminiResult<QByteArray> encoded = GeminiClient::toFlac(wav);
-        QVERIFY(encoded.ok());
-        const QByteArray flac = encoded.value();
-        QVERIFY2(flac.size() < wav.size() * 3 / 4, qPrintable(QString::number(flac.size())));
+        const GeminiResult<QByteArray> flac = GeminiClient::toFlac(wav);
+        const GeminiResult<QByteArray> ogg = GeminiClient::toOgg(wav);
+        QVERIFY(flac.ok() && ogg.ok());
+        const QMap<QString, qsizetype> sizes{{QStringLiteral("audio/wav"), wav.size()},
+                                             {QStringLiteral("audio/flac"), flac.value().size()},
+                                             {QStringLiteral("audio/ogg"), ogg.value().size()}};
+        QVERIFY2(
+            sizes[QStringLiteral("audio/flac")] < wav.size() * 3 / 4 &&
+                sizes[QStringLiteral("audio/ogg")] < wav.size() / 4,
+            qPrintable(QStringLiteral("%1 %2").arg(flac.value().size()).arg(ogg.value().size())));
 
         GeminiClient c = client(model);
         c.audioFormat = format;
-        if (limit == QLatin1String("belowWav"))
-            GeminiClient::setInlineRequestLimit(c.inlineRequestSize(wav.size()) - 1);
-        else if (limit == QLatin1String("belowFlac"))
-            GeminiClient::setInlineRequestLimit(c.inlineRequestSize(flac.size()) - 1);
+        if (limit != QLatin1String("none"))
+            GeminiClient::setInlineRequestLimit(
+                c.inlineRequestSize(sizes.value(QStringLiteral("audio/") + limit)) - 1);
         const auto restore = qScopeGuard([] { GeminiClient::setInlineRequestLimit(0); });
         const bool interactions = GeminiClient::usesInteractions(model);
         m_server->enqueue(200, interactions
@@ -539,8 +553,20 @@ private Q_SLOTS:
             QVERIFY(m_server->files().isEmpty());
             sent = r[1].body;
         }
-        QCOMPARE(sent.size(), sentAs == GeminiClient::wavType ? wav.size() : flac.size());
-        QCOMPARE(samplesOf(sent), samples);
+        QCOMPARE(sent.size(), sizes.value(sentAs));
+        const std::vector<short> decoded = samplesOf(sent);
+        if (sentAs != GeminiClient::oggType) {
+            QCOMPARE(decoded, samples);
+            return;
+        }
+        // Lossy, but the same length and the tone well above the noise it carries.
+        QCOMPARE(decoded.size(), samples.size());
+        double signal = 0, error = 0;
+        for (size_t i = 0; i < samples.size(); ++i) {
+            signal += double(samples[i]) * samples[i];
+            error += double(samples[i] - decoded[i]) * (samples[i] - decoded[i]);
+        }
+        QVERIFY2(10 * std::log10(signal / error) > 20, qPrintable(QString::number(signal / error)));
     }
 
     void cancelStopsAnUploadAtOnce()
