@@ -120,6 +120,21 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Привет\n"));
         QCOMPARE(m_server.requests().first().target, QByteArray("/v1beta/interactions"));
 
+        // The chosen audio format applies here as in a dictation.
+        c.model = Config().model;
+        c.audioFormat = QStringLiteral("ogg");
+        m_server.clear();
+        m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("ok")));
+        const QString tone = m_dir.path() + QStringLiteral("/tone.wav");
+        std::vector<short> samples(16000);
+        for (size_t i = 0; i < samples.size(); ++i)
+            samples[i] = short((i % 40 < 20) ? 8000 : -8000);
+        QVERIFY(WaveFiles::writeMono16k(tone, samples));
+        r = run({QStringLiteral("transcribe"), tone}, c, m_server.baseUrl());
+        QCOMPARE(r.code, 0);
+        QVERIFY(m_server.requests().last().body.contains("\"audio/ogg\""));
+        c.audioFormat = Config().audioFormat;
+
         m_server.clear();
         m_server.enqueue(401, FakeGeminiServer::errorAnswer(QStringLiteral("API key not valid")));
         r = run({QStringLiteral("transcribe"), file}, c, m_server.baseUrl());

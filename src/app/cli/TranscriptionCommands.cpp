@@ -3,10 +3,11 @@
 
 #include "Config.h"
 #include "GeminiClient.h"
-#include "GeminiExchange.h"
+#include "GeminiTranscription.h"
 #include "Log.h"
 
 #include <QFile>
+#include <QNetworkAccessManager>
 
 #include <array>
 #include <atomic>
@@ -147,8 +148,13 @@ int transcribe(const QStringList &args)
             done(audio.error());
             return;
         }
-        GeminiClient::send(client.transcriptionRequest(audio.value()), client.apiKey, context,
-                           std::move(done));
+        // The dictation's own job: the chosen audio format, and the file upload past the
+        // inline ceiling, so a long recording goes here too.
+        auto *network = new QNetworkAccessManager(context);
+        auto *job = new GeminiTranscription(client, audio.value(), network, context);
+        QObject::connect(
+            job, &GeminiTranscription::finished, context,
+            [done = std::move(done)](const GeminiResult<QString> &result) { done(result); });
     });
     if (trimmed && !config.keepAudio) {
         QFile::remove(*trimmed);
