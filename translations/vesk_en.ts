@@ -802,6 +802,10 @@
         <source>Your desktop shows no tray icons (on GNOME the AppIndicator extension adds them), so the floating button stays on screen.</source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source>This desktop lets no app set the clipboard for another window, so pasted text is typed instead.</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>SettingsView</name>

@@ -802,6 +802,10 @@
         <source>Your desktop shows no tray icons (on GNOME the AppIndicator extension adds them), so the floating button stays on screen.</source>
         <translation>Рабочий стол не показывает значки в области уведомлений (в GNOME их добавляет расширение AppIndicator), поэтому плавающая кнопка остаётся на экране.</translation>
     </message>
+    <message>
+        <source>This desktop lets no app set the clipboard for another window, so pasted text is typed instead.</source>
+        <translation>Этот рабочий стол не позволяет приложениям заполнять буфер обмена для другого окна, поэтому вставляемый текст вводится посимвольно.</translation>
+    </message>
 </context>
 <context>
     <name>SettingsView</name>

@@ -802,6 +802,10 @@
         <source>Your desktop shows no tray icons (on GNOME the AppIndicator extension adds them), so the floating button stays on screen.</source>
         <translation>Ish stolingizda bildirishnomalar maydoni yoʻq (GNOME muhitida uni AppIndicator kengaytmasi qoʻshadi), shuning uchun suzuvchi tugma ekranda qoladi.</translation>
     </message>
+    <message>
+        <source>This desktop lets no app set the clipboard for another window, so pasted text is typed instead.</source>
+        <translation>Bu ish stoli hech bir ilovaga boshqa oyna uchun buferni toʻldirishga ruxsat bermaydi, shuning uchun qoʻyiladigan matn harfma-harf teriladi.</translation>
+    </message>
 </context>
 <context>
     <name>SettingsView</name>

@@ -22,6 +22,7 @@ AppDelegate::AppDelegate(AppState *state, Services services, QObject *parent)
         if (self)
             self->insertionFailed(description);
     });
+    m_state->setPasteAvailable(m_services.inserter->canPaste());
 }
 
 void AppDelegate::startFailedLate(const QString &description)

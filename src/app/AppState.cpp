@@ -40,6 +40,11 @@ void AppState::setTrayAvailable(bool available)
     update(m_trayAvailable, available, [&] { Q_EMIT trayAvailableChanged(available); });
 }
 
+void AppState::setPasteAvailable(bool available)
+{
+    update(m_pasteAvailable, available, [&] { Q_EMIT pasteAvailableChanged(available); });
+}
+
 void AppState::setConfig(const Config &config)
 {
     update(m_config, config, [&] {

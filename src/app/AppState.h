@@ -48,6 +48,10 @@ public:
     bool trayAvailable() const { return m_trayAvailable; }
     void setTrayAvailable(bool available);
 
+    // Whether a paste can reach the user's window here; where not, pastes are typed.
+    bool pasteAvailable() const { return m_pasteAvailable; }
+    void setPasteAvailable(bool available);
+
     const Config &config() const { return m_config; }
     void setConfig(const Config &config);
 
@@ -73,6 +77,7 @@ Q_SIGNALS:
     void accessibilityGrantedChanged(bool granted);
     void holdKeyAdviceChanged();
     void trayAvailableChanged(bool available);
+    void pasteAvailableChanged(bool available);
     void configChanged();
     void historyChanged();
     void sourceChanged();
@@ -94,6 +99,7 @@ private:
     bool m_accessibilityGranted = false;
     HoldKeyAdvice m_holdKeyAdvice;
     bool m_trayAvailable = true;
+    bool m_pasteAvailable = true;
     Config m_config;
     History m_history;
     QString m_source = QStringLiteral("mac");

@@ -70,6 +70,8 @@ public:
     {
         Q_UNUSED(handler);
     }
+    // Whether the desktop lets a paste reach the focused window; where not, pastes are typed.
+    virtual bool canPaste() const { return true; }
 };
 
 // One transcription request with its endpoint choice, from a settings snapshot and a file.

@@ -46,6 +46,8 @@ public:
     void insert(const QString &text, const QString &method, const QString &newline);
     // Whether an insertion is under way or waiting.
     bool isBusy() const { return m_busy || !m_queue.isEmpty(); }
+    // Whether a paste can reach the focused window; where it cannot, pastes are typed.
+    bool canPaste() const { return m_poster && m_poster->canPaste(); }
 
     static PasteKeys pasteKeysFor(const QStringList &windowClass);
 

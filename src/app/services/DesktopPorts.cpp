@@ -96,6 +96,11 @@ void DesktopInserter::setFailureHandler(std::function<void(const QString &)> han
                                  TextInjector::shared(), std::move(handler));
 }
 
+bool DesktopInserter::canPaste() const
+{
+    return TextInjector::shared()->canPaste();
+}
+
 void DesktopInserter::insert(const QString &text, const QString &method, const QString &newline)
 {
     TextInjector::shared()->insert(text, method, newline);

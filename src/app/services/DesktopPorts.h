@@ -61,6 +61,7 @@ public:
     DesktopInserter();
     void insert(const QString &text, const QString &method, const QString &newline) override;
     void setFailureHandler(std::function<void(const QString &)> handler) override;
+    bool canPaste() const override;
 
 private:
     QMetaObject::Connection m_failure;

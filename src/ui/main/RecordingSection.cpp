@@ -52,7 +52,11 @@ RecordingSection::RecordingSection(AppState *state, QWidget *parent)
       m_readInputDevices(
           new QCheckBox(tr("Read the hold key from the keyboard (needs the input group)"))),
       m_hold(new QSlider(Qt::Horizontal)), m_holdValue(SettingsStyle::valueLabel()),
-      m_insertWith(new QComboBox), m_lineBreak(new QComboBox),
+      m_insertWith(new QComboBox),
+      m_pastesTypedNote(SettingsStyle::caption(
+          tr("This desktop lets no app set the clipboard for another window, so pasted text is "
+             "typed instead."))),
+      m_lineBreak(new QComboBox),
       m_lineBreakNote(SettingsStyle::caption(tr(
           "A plain Return sends the message in a chat. Shift + Return only starts a new line."))),
       m_hud(new QCheckBox(tr("Show the floating button"))),
@@ -107,6 +111,9 @@ RecordingSection::RecordingSection(AppState *state, QWidget *parent)
         edit([&](Config &c) { c.insertMethod = method; });
     });
     form()->addRow(tr("Insert with"), m_insertWith);
+    m_pastesTypedNote->setObjectName(QStringLiteral("pastesTypedNote"));
+    form()->addRow(QString(), m_pastesTypedNote);
+    connect(state, &AppState::pasteAvailableChanged, this, &RecordingSection::refresh);
 
     m_lineBreak->setObjectName(QStringLiteral("lineBreak"));
     for (NewlineMode mode : NewlineModes::all())
@@ -147,6 +154,7 @@ void RecordingSection::refresh()
 
     select(m_insertWith, c.insertMethod);
     const bool typing = c.insertMethod == QLatin1String("type");
+    form()->setRowVisible(m_pastesTypedNote, !typing && !state()->pasteAvailable());
     form()->setRowVisible(m_lineBreak, typing);
     form()->setRowVisible(m_lineBreakNote, typing);
     select(m_lineBreak, c.newlineMode);

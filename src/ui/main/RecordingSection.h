@@ -32,6 +32,7 @@ private:
     QSlider *m_hold;
     QLabel *m_holdValue;
     QComboBox *m_insertWith;
+    QLabel *m_pastesTypedNote;
     QComboBox *m_lineBreak;
     QLabel *m_lineBreakNote;
     QCheckBox *m_hud;

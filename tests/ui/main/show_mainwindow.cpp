@@ -1,6 +1,7 @@
 // Shows the main window with sample transcripts, for screenshots:
 //   show_mainwindow [--lang en|uz|ru] [--tab history|settings] [--empty] [--height N|full]
 //                   [--hold-key portal|sway|other|devices] [--no-tray]
+//                   [--no-paste]
 // ("full": tall enough for the whole settings form; --hold-key: as a Wayland desktop of that
 // kind shows the form, the devices unreadable)
 // Prints the window id once the window is on screen, then runs until it is closed.
@@ -31,6 +32,8 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("hold-key"), QStringLiteral("Wayland hold-key path"),
                       QStringLiteral("path")});
     parser.addOption({QStringLiteral("no-tray"), QStringLiteral("a desktop without a tray")});
+    parser.addOption({QStringLiteral("no-paste"),
+                      QStringLiteral("a desktop where no app sets another's clipboard")});
     parser.process(app);
 
     const QString code = parser.value(QStringLiteral("lang"));
@@ -99,6 +102,7 @@ int main(int argc, char **argv)
         state.setHoldKeyAdvice(HoldKeyPath::advice(path, facts));
     }
     state.setTrayAvailable(!parser.isSet(QStringLiteral("no-tray")));
+    state.setPasteAvailable(!parser.isSet(QStringLiteral("no-paste")));
 
     SettingsServices services;
     services.inputs = [] {

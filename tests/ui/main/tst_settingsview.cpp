@@ -256,22 +256,25 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("path");
         QTest::addColumn<bool>("tray");
+        QTest::addColumn<bool>("paste");
         QTest::addColumn<QStringList>("shown");
         const QStringList all{QStringLiteral("holdKeyAdvice"), QStringLiteral("holdKeyLines"),
-                              QStringLiteral("readInputDevices"), QStringLiteral("noTrayNote")};
-        QTest::newRow("X11") << -1 << true << QStringList{};
-        QTest::newRow("portal, no tray")
-            << int(HoldKeyPath::Path::portal) << false << QStringList{all[0], all[3]};
-        QTest::newRow("sway bindings") << int(HoldKeyPath::Path::compositorBindings) << true
+                              QStringLiteral("readInputDevices"), QStringLiteral("noTrayNote"),
+                              QStringLiteral("pastesTypedNote")};
+        QTest::newRow("X11") << -1 << true << true << QStringList{};
+        QTest::newRow("portal, no tray, no paste") << int(HoldKeyPath::Path::portal) << false
+                                                   << false << QStringList{all[0], all[3], all[4]};
+        QTest::newRow("sway bindings") << int(HoldKeyPath::Path::compositorBindings) << true << true
                                        << QStringList{all[0], all[1], all[2]};
         QTest::newRow("keyboard devices")
-            << int(HoldKeyPath::Path::inputDevices) << true << QStringList{all[0], all[2]};
+            << int(HoldKeyPath::Path::inputDevices) << true << true << QStringList{all[0], all[2]};
     }
 
     void holdKeyRowsFollowTheDesktop()
     {
         QFETCH(int, path);
         QFETCH(bool, tray);
+        QFETCH(bool, paste);
         QFETCH(QStringList, shown);
         Rig rig;
         HoldKeyPath::Facts facts;
@@ -281,7 +284,9 @@ private Q_SLOTS:
         if (path >= 0)
             rig.state.setHoldKeyAdvice(HoldKeyPath::advice(HoldKeyPath::Path(path), facts));
         rig.state.setTrayAvailable(tray);
-        for (const char *name : {"holdKeyAdvice", "holdKeyLines", "readInputDevices", "noTrayNote"})
+        rig.state.setPasteAvailable(paste);
+        for (const char *name :
+             {"holdKeyAdvice", "holdKeyLines", "readInputDevices", "noTrayNote", "pastesTypedNote"})
             QCOMPARE(rig.shown(name), shown.contains(QString::fromLatin1(name)));
         if (shown.contains(QStringLiteral("holdKeyLines")))
             QVERIFY(
