@@ -7,19 +7,25 @@ in order; Keys() returns them, ForgetKeys() starts afresh. Tests steer the user'
 -1 leaves the dialog open (no answer).
 '''
 
+import os
+import sys
+
 import dbus
-from gi.repository import GLib
+
+# The template is loaded from its path, not as a package: its folder holds the shared part.
+# Register, like every D-Bus method in the template's namespace, becomes one of the mock's.
+sys.path.insert(0, os.path.dirname(__file__))
+from portal_mock_common import (  # noqa: E402  pylint: disable=wrong-import-position
+    Register, require_app, respond, sender_path, session_path)
 
 BUS_NAME = 'org.freedesktop.portal.Desktop'
 MAIN_OBJ = '/org/freedesktop/portal/desktop'
 MAIN_IFACE = 'org.freedesktop.portal.RemoteDesktop'
 SYSTEM_BUS = False
-REQUEST_IFACE = 'org.freedesktop.portal.Request'
 SESSION_IFACE = 'org.freedesktop.portal.Session'
-REGISTRY_IFACE = 'org.freedesktop.host.portal.Registry'
 MOCK_IFACE = 'org.freedesktop.portal.Mock'
 
-state = {'apps': {}, 'answer': 0, 'token': None, 'issued': 0, 'asked': 0, 'sessions': {},
+state = {'answer': 0, 'token': None, 'issued': 0, 'asked': 0, 'sessions': {},
          'keys': []}
 
 
@@ -28,36 +34,10 @@ def load(mock, parameters):
         {'version': dbus.UInt32(2), 'AvailableDeviceTypes': dbus.UInt32(7)}, signature='sv'))
 
 
-def sender_path(sender, token):
-    return '/org/freedesktop/portal/desktop/request/%s/%s' % (sender[1:].replace('.', '_'), token)
-
-
-def respond(mock, path, code, results):
-    def emit():
-        mock.EmitSignalDetailed(REQUEST_IFACE, 'Response', 'ua{sv}',
-                                [dbus.UInt32(code), dbus.Dictionary(results, signature='sv')],
-                                {'path': path})
-        return False
-    GLib.timeout_add(20, emit)
-    return dbus.ObjectPath(path)
-
-
-@dbus.service.method(REGISTRY_IFACE, in_signature='sa{sv}', out_signature='', sender_keyword='sender')
-def Register(self, app_id, options, sender=None):
-    if sender in state['apps']:
-        raise dbus.exceptions.DBusException('already registered',
-                                            name='org.freedesktop.portal.Error.Failed')
-    state['apps'][sender] = str(app_id)
-
-
 @dbus.service.method(MAIN_IFACE, in_signature='a{sv}', out_signature='o', sender_keyword='sender')
 def CreateSession(self, options, sender=None):
-    # The desktop keeps what the user allowed per application: the program must say who it is.
-    if state['apps'].get(sender) != 'vesk-voice':
-        raise dbus.exceptions.DBusException('no application id',
-                                            name='org.freedesktop.portal.Error.NotAllowed')
-    session = '/org/freedesktop/portal/desktop/session/%s/%s' % (
-        sender[1:].replace('.', '_'), options['session_handle_token'])
+    require_app(sender)
+    session = session_path(sender, options)
     state['sessions'][session] = {'restored': False, 'started': False}
     return respond(self, sender_path(sender, options['handle_token']), 0,
                    {'session_handle': dbus.String(session)})

@@ -6,18 +6,24 @@ Parameter "trigger" is the key the desktop assigns. Tests press and release a sh
 methods of the org.freedesktop.portal.Mock interface.
 '''
 
+import os
+import sys
+
 import dbus
-from gi.repository import GLib
+
+# The template is loaded from its path, not as a package: its folder holds the shared part.
+# Register, like every D-Bus method in the template's namespace, becomes one of the mock's.
+sys.path.insert(0, os.path.dirname(__file__))
+from portal_mock_common import (  # noqa: E402  pylint: disable=wrong-import-position
+    Register, require_app, respond, sender_path, session_path)
 
 BUS_NAME = 'org.freedesktop.portal.Desktop'
 MAIN_OBJ = '/org/freedesktop/portal/desktop'
 MAIN_IFACE = 'org.freedesktop.portal.GlobalShortcuts'
 SYSTEM_BUS = False
-REQUEST_IFACE = 'org.freedesktop.portal.Request'
-REGISTRY_IFACE = 'org.freedesktop.host.portal.Registry'
 MOCK_IFACE = 'org.freedesktop.portal.Mock'
 
-state = {'trigger': 'Ctrl+Alt+Space', 'bound': {}, 'sessions': [], 'deny': False, 'apps': {}}
+state = {'trigger': 'Ctrl+Alt+Space', 'bound': {}, 'sessions': [], 'deny': False}
 
 
 def load(mock, parameters):
@@ -26,43 +32,16 @@ def load(mock, parameters):
     mock.AddProperties(MAIN_IFACE, dbus.Dictionary({'version': dbus.UInt32(1)}, signature='sv'))
 
 
-def sender_path(sender, token):
-    return '/org/freedesktop/portal/desktop/request/%s/%s' % (sender[1:].replace('.', '_'), token)
-
-
-def respond(mock, path, code, results):
-    def emit():
-        mock.EmitSignalDetailed(REQUEST_IFACE, 'Response', 'ua{sv}',
-                                [dbus.UInt32(code), dbus.Dictionary(results, signature='sv')],
-                                {'path': path})
-        return False
-    GLib.timeout_add(20, emit)
-    return dbus.ObjectPath(path)
-
-
 def shortcut_list():
     return dbus.Array([dbus.Struct((sid, dbus.Dictionary(
         {'description': desc, 'trigger_description': state['trigger']}, signature='sv')))
         for sid, desc in state['bound'].items()], signature='(sa{sv})')
 
 
-@dbus.service.method(REGISTRY_IFACE, in_signature='sa{sv}', out_signature='', sender_keyword='sender')
-def Register(self, app_id, options, sender=None):
-    if sender in state['apps']:
-        raise dbus.exceptions.DBusException('already registered',
-                                            name='org.freedesktop.portal.Error.Failed')
-    state['apps'][sender] = str(app_id)
-
-
 @dbus.service.method(MAIN_IFACE, in_signature='a{sv}', out_signature='o', sender_keyword='sender')
 def CreateSession(self, options, sender=None):
-    # As a desktop that keeps shortcuts per application does: a host program must say who it is
-    # (with the id of its desktop file) before its first portal call.
-    if state['apps'].get(sender) != 'vesk-voice':
-        raise dbus.exceptions.DBusException('no application id',
-                                            name='org.freedesktop.portal.Error.NotAllowed')
-    session = '/org/freedesktop/portal/desktop/session/%s/%s' % (
-        sender[1:].replace('.', '_'), options['session_handle_token'])
+    require_app(sender)
+    session = session_path(sender, options)
     state['sessions'].append(session)
     return respond(self, sender_path(sender, options['handle_token']), 0,
                    {'session_handle': dbus.String(session)})
