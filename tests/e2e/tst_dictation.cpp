@@ -80,6 +80,18 @@ class DictationTest : public QObject
         XTestInput::key(XTestInput::keycode("Control_R"), false);
     }
 
+    void startApp()
+    {
+        // A restart must not pass on the last run's lines.
+        QFile::remove(m_data.filePath(QStringLiteral("vesk.log")));
+        m_app.start(TestSupport::executable(), {});
+        QVERIFY(m_app.waitForStarted());
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            log().contains(QStringLiteral("accessibility granted=true")),
+            qPrintable(QStringLiteral("app state %1, log:\n%2").arg(int(m_app.state())).arg(log())),
+            30000);
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -121,12 +133,7 @@ private Q_SLOTS:
         m_env.remove(QStringLiteral("GEMINI_API_KEY"));
         m_app.setProcessEnvironment(m_env);
         m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_app.start(TestSupport::executable(), {});
-        QVERIFY(m_app.waitForStarted());
-        QTRY_VERIFY2_WITH_TIMEOUT(
-            log().contains(QStringLiteral("accessibility granted=true")),
-            qPrintable(QStringLiteral("app state %1, log:\n%2").arg(int(m_app.state())).arg(log())),
-            30000);
+        startApp();
     }
 
     void cleanupTestCase()
@@ -299,6 +306,30 @@ private Q_SLOTS:
         const History history = History::loadFrom(m_data.filePath(QStringLiteral("history.json")));
         QCOMPARE(history.entries.first().source, QStringLiteral("mac"));
         QTRY_VERIFY(recordings().isEmpty());
+    }
+
+    // Without a key no request can follow, so a recording opens nothing to the service.
+    void noKeyNoConnection()
+    {
+        m_app.terminate();
+        QVERIFY(m_app.waitForFinished(10000));
+        const QString configFile = m_data.filePath(QStringLiteral("config.json"));
+        Config c = Config::loadFrom(configFile);
+        c.apiKey.clear();
+        c.saveTo(configFile);
+        startApp();
+        m_server->clear();
+        const qsizetype opened = m_server->connections().size();
+        QVERIFY(run(TestSupport::executable(), {QStringLiteral("start")}));
+        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(QStringLiteral("recording started (mac)")),
+                                  qPrintable(log()), 10000);
+        QVERIFY(run(QStringLiteral("paplay"),
+                    {QStringLiteral("-d"), QStringLiteral("micfeed"), m_speech}));
+        QVERIFY(run(TestSupport::executable(), {QStringLiteral("stop")}));
+        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(QStringLiteral("transcription failed")),
+                                  qPrintable(log()), 30000);
+        QCOMPARE(m_server->connections().size(), opened);
+        QVERIFY(m_server->requests().isEmpty());
     }
 };
 
