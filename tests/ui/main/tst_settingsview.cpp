@@ -251,7 +251,8 @@ private Q_SLOTS:
 
     // On Wayland the form says how the hold key comes and offers the keyboard devices where the
     // desktop has no shortcut service; on X11 it says nothing of it. A desktop without a tray
-    // is told why the floating button stays.
+    // is told why the floating button stays, one without another's clipboard that pastes are
+    // typed.
     void holdKeyRowsFollowTheDesktop_data()
     {
         QTest::addColumn<int>("path");
