@@ -72,18 +72,6 @@ class ControllerTest : public QObject
         return file;
     }
 
-    static QStringList logMessages()
-    {
-        Log::flush();
-        QFile f(Log::fileURL());
-        f.open(QIODevice::ReadOnly);
-        QStringList lines;
-        for (const QString &line :
-             QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            lines.append(line.mid(13));
-        return lines;
-    }
-
 private Q_SLOTS:
     void initTestCase() { TestSupport::isolateDataDir(); }
     void init()
