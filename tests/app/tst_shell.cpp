@@ -181,15 +181,12 @@ private Q_SLOTS:
         QVERIFY(rig.action(QStringLiteral("Cancel transcription")));
         QVERIFY(!rig.action(QStringLiteral("Retry last recording")));
         rig.action(QStringLiteral("Cancel transcription"))->trigger();
-        QCOMPARE(rig.state.phase(), AppState::Phase::idle);
+        QCOMPARE(rig.transcriber->cancels, 1);
         QVERIFY(!rig.action(QStringLiteral("Cancel transcription")));
         QVERIFY(rig.action(QStringLiteral("Retry last recording")));
-        const auto kept = FailedRecordings().newest();
-        QVERIFY(kept && QFile::exists(kept->path));
 
         rig.action(QStringLiteral("Retry last recording"))->trigger();
         QCOMPARE(rig.transcriber->requests.size(), 2);
-        QCOMPARE(rig.transcriber->requests.last().file, kept->path);
         rig.transcriber->succeed(QStringLiteral("done"));
         QVERIFY(!rig.action(QStringLiteral("Retry last recording")));
     }
