@@ -27,8 +27,10 @@ class ControllerTest : public QObject
         std::optional<QString> trimResult;
         std::unique_ptr<AppDelegate> controller;
 
-        Rig()
+        explicit Rig(const std::function<void(Config &)> &change = {})
         {
+            if (change)
+                configure(change);
             AppDelegate::Services s;
             s.recorder.reset(recorder);
             s.hotkey.reset(hotkey);
@@ -72,18 +74,6 @@ class ControllerTest : public QObject
         return file;
     }
 
-    static QStringList logMessages()
-    {
-        Log::flush();
-        QFile f(Log::fileURL());
-        f.open(QIODevice::ReadOnly);
-        QStringList lines;
-        for (const QString &line :
-             QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-            lines.append(line.mid(13));
-        return lines;
-    }
-
 private Q_SLOTS:
     void initTestCase() { TestSupport::isolateDataDir(); }
     void init()
@@ -94,8 +84,7 @@ private Q_SLOTS:
 
     void startAndLevels()
     {
-        Rig rig;
-        rig.configure([](Config &c) { c.inputDeviceID = QStringLiteral("usb"); });
+        Rig rig([](Config &c) { c.inputDeviceID = QStringLiteral("usb"); });
         rig.recorder->level = -25;
         rig.controller->startRecording(QStringLiteral("mac"));
         QCOMPARE(rig.state.phase(), Phase::recording);
@@ -184,16 +173,14 @@ private Q_SLOTS:
         QCOMPARE(rig.transcriber->requests.size(), 1);
         QCOMPARE(rig.transcriber->requests.first().file, file);
 
-        Rig zero;
-        zero.configure([](Config &c) { c.minRecordingMs = 0; });
+        Rig zero([](Config &c) { c.minRecordingMs = 0; });
         recordAndFinish(zero, 0.01, QStringLiteral("vesk-c.wav"));
         QCOMPARE(zero.transcriber->requests.size(), 1);
     }
 
     void cancelDeletesEvenWhenKeepingAudio()
     {
-        Rig rig;
-        rig.configure([](Config &c) { c.keepAudio = true; });
+        Rig rig([](Config &c) { c.keepAudio = true; });
         const QString file = makeFile(QStringLiteral("vesk-cancel.wav"));
         rig.controller->startRecording(QStringLiteral("mac"));
         rig.controller->cancelRecording();
@@ -220,8 +207,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, keepAudio);
         QFETCH(bool, trimSilence);
-        Rig rig;
-        rig.configure([&](Config &c) {
+        Rig rig([&](Config &c) {
             c.insertMethod = QStringLiteral("type");
             c.newlineMode = QStringLiteral("space");
             c.model = QStringLiteral("gemini-x");
@@ -408,8 +394,7 @@ private Q_SLOTS:
 
     void soundsOff()
     {
-        Rig rig;
-        rig.configure([](Config &c) { c.sounds = false; });
+        Rig rig([](Config &c) { c.sounds = false; });
         recordAndFinish(rig, 1);
         rig.transcriber->fail(QStringLiteral("x"));
         rig.controller->startRecording(QStringLiteral("mac"));
