@@ -118,10 +118,7 @@ void PortalKeyPoster::open()
     m_requests.call(
         QStringLiteral("CreateSession"), {}, options,
         [this](uint code, const QVariantMap &results) { sessionCreated(code, results); },
-        [this](const QDBusError &error) {
-            fail(tr("The desktop offers no way to type into other windows: %1")
-                     .arg(error.message()));
-        });
+        [this](const QDBusError &error) { unavailable(error.message()); });
 }
 
 void PortalKeyPoster::sessionCreated(uint code, const QVariantMap &results)
@@ -129,8 +126,7 @@ void PortalKeyPoster::sessionCreated(uint code, const QVariantMap &results)
     m_session = results.value(QStringLiteral("session_handle")).toString();
     if (code != 0 || m_session.isEmpty()) {
         m_session.clear();
-        fail(tr("The desktop offers no way to type into other windows: %1")
-                 .arg(QStringLiteral("CreateSession %1").arg(code)));
+        unavailable(QStringLiteral("CreateSession %1").arg(code));
         return;
     }
     m_bus.connect(PortalRequest::service, m_session, PortalRequest::sessionInterface,
@@ -141,19 +137,16 @@ void PortalKeyPoster::sessionCreated(uint code, const QVariantMap &results)
     const QString token = readState().value(tokenKey).toString();
     if (!token.isEmpty())
         options.insert(QStringLiteral("restore_token"), token);
-    const auto broken = [this](const QDBusError &error) {
-        fail(tr("The desktop offers no way to type into other windows: %1").arg(error.message()));
-    };
     m_requests.call(
         QStringLiteral("SelectDevices"), {QVariant::fromValue(QDBusObjectPath(m_session))}, options,
-        [this](uint code, const QVariantMap &) { devicesSelected(code); }, broken);
+        [this](uint code, const QVariantMap &) { devicesSelected(code); },
+        [this](const QDBusError &error) { unavailable(error.message()); });
 }
 
 void PortalKeyPoster::devicesSelected(uint code)
 {
     if (code != 0) {
-        fail(tr("The desktop offers no way to type into other windows: %1")
-                 .arg(QStringLiteral("SelectDevices %1").arg(code)));
+        unavailable(QStringLiteral("SelectDevices %1").arg(code));
         return;
     }
     // The desktop asks the user here, unless the restore token stands for an earlier yes.
@@ -161,10 +154,7 @@ void PortalKeyPoster::devicesSelected(uint code)
     m_requests.call(
         QStringLiteral("Start"), {QVariant::fromValue(QDBusObjectPath(m_session)), QString()}, {},
         [this](uint code, const QVariantMap &results) { started(code, results); },
-        [this](const QDBusError &error) {
-            fail(tr("The desktop offers no way to type into other windows: %1")
-                     .arg(error.message()));
-        });
+        [this](const QDBusError &error) { unavailable(error.message()); });
 }
 
 void PortalKeyPoster::started(uint code, const QVariantMap &results)
@@ -176,8 +166,7 @@ void PortalKeyPoster::started(uint code, const QVariantMap &results)
     const bool keyboard = !results.contains(QStringLiteral("devices")) ||
                           (results.value(QStringLiteral("devices")).toUInt() & keyboardDevice) != 0;
     if (code != 0 || !keyboard) {
-        fail(tr("The desktop offers no way to type into other windows: %1")
-                 .arg(QStringLiteral("Start %1").arg(code)));
+        unavailable(QStringLiteral("Start %1").arg(code));
         return;
     }
     // Each token is good for one start: the one used is spent, so the new one replaces it (none
@@ -186,6 +175,11 @@ void PortalKeyPoster::started(uint code, const QVariantMap &results)
     m_notifyFailed = false;
     Log::write(QStringLiteral("keyboard input allowed by the desktop"));
     setState(State::started);
+}
+
+void PortalKeyPoster::unavailable(const QString &detail)
+{
+    fail(tr("The desktop offers no way to type into other windows: %1").arg(detail));
 }
 
 void PortalKeyPoster::fail(const QString &problem)
@@ -210,8 +204,7 @@ void PortalKeyPoster::onSessionClosed(const QVariantMap &)
     Log::write(QStringLiteral("the desktop closed the remote desktop session"));
     m_session.clear();
     if (m_state != State::started) {
-        fail(tr("The desktop offers no way to type into other windows: %1")
-                 .arg(QStringLiteral("Closed")));
+        unavailable(QStringLiteral("Closed"));
         return;
     }
     setState(State::idle);

@@ -66,6 +66,8 @@ private:
     void devicesSelected(uint code);
     void started(uint code, const QVariantMap &results);
     void fail(const QString &problem);
+    // The portal could not give a keyboard; `detail` says which step failed and how.
+    void unavailable(const QString &detail);
     void setState(State state);
     void notify(const QString &method, int value, bool pressed);
 
