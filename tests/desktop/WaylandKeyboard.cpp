@@ -1,5 +1,7 @@
 #include "WaylandKeyboard.h"
 
+#include "WaylandSupport.h"
+
 #include <QByteArray>
 #include <cstdlib>
 #include <cstring>
@@ -10,28 +12,19 @@
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 
+WaylandKeyboard::WaylandKeyboard() = default;
+
 bool WaylandKeyboard::open()
 {
-    m_display = wl_display_connect(nullptr);
-    if (!m_display)
+    m_connection = Wayland::connect();
+    if (!m_connection || !m_connection->seat)
         return false;
-    m_registry = wl_display_get_registry(m_display);
-    static const wl_registry_listener listener = {
-        [](void *data, wl_registry *r, uint32_t name, const char *interface, uint32_t) {
-            auto *self = static_cast<WaylandKeyboard *>(data);
-            if (qstrcmp(interface, wl_seat_interface.name) == 0 && !self->m_seat)
-                self->m_seat =
-                    static_cast<wl_seat *>(wl_registry_bind(r, name, &wl_seat_interface, 1));
-            else if (qstrcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0)
-                self->m_manager = static_cast<zwp_virtual_keyboard_manager_v1 *>(
-                    wl_registry_bind(r, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
-        },
-        [](void *, wl_registry *, uint32_t) {}};
-    wl_registry_add_listener(m_registry, &listener, this);
-    wl_display_roundtrip(m_display);
-    if (!m_seat || !m_manager)
+    m_manager = static_cast<zwp_virtual_keyboard_manager_v1 *>(m_connection->bind(
+        m_connection->virtualKeyboardName, &zwp_virtual_keyboard_manager_v1_interface, 1));
+    if (!m_manager)
         return false;
-    m_keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(m_manager, m_seat);
+    m_keyboard =
+        zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(m_manager, m_connection->seat);
     xkb_context *context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
     const xkb_rule_names names = {"evdev", "pc105", "us", "", ""};
     m_keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
@@ -47,7 +40,7 @@ bool WaylandKeyboard::open()
     zwp_virtual_keyboard_v1_keymap(m_keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
                                    uint32_t(size));
     close(fd);
-    return written && wl_display_roundtrip(m_display) >= 0;
+    return written && wl_display_roundtrip(m_connection->display) >= 0;
 }
 
 WaylandKeyboard::~WaylandKeyboard()
@@ -60,12 +53,6 @@ WaylandKeyboard::~WaylandKeyboard()
         zwp_virtual_keyboard_v1_destroy(m_keyboard);
     if (m_manager)
         zwp_virtual_keyboard_manager_v1_destroy(m_manager);
-    if (m_seat)
-        wl_seat_destroy(m_seat);
-    if (m_registry)
-        wl_registry_destroy(m_registry);
-    if (m_display)
-        wl_display_disconnect(m_display);
 }
 
 // The key changes, then the modifiers as that keymap makes them, as a real keyboard reports.
@@ -80,5 +67,5 @@ void WaylandKeyboard::key(int evdev, bool down)
         xkb_state_serialize_mods(m_state, XKB_STATE_MODS_LATCHED),
         xkb_state_serialize_mods(m_state, XKB_STATE_MODS_LOCKED),
         xkb_state_serialize_layout(m_state, XKB_STATE_LAYOUT_EFFECTIVE));
-    wl_display_roundtrip(m_display);
+    wl_display_roundtrip(m_connection->display);
 }

@@ -1,14 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
-struct wl_display;
-struct wl_registry;
-struct wl_seat;
 struct xkb_keymap;
 struct xkb_state;
 struct zwp_virtual_keyboard_manager_v1;
 struct zwp_virtual_keyboard_v1;
+namespace Wayland {
+struct Connection;
+}
 
 // A physical keyboard as a Wayland compositor sees one, for the tests: the US layout, keys by
 // their evdev codes, the modifiers reported as that keymap makes them. Connects to the compositor
@@ -16,7 +17,7 @@ struct zwp_virtual_keyboard_v1;
 class WaylandKeyboard
 {
 public:
-    WaylandKeyboard() = default;
+    WaylandKeyboard();
     ~WaylandKeyboard();
     WaylandKeyboard(const WaylandKeyboard &) = delete;
     WaylandKeyboard &operator=(const WaylandKeyboard &) = delete;
@@ -25,9 +26,7 @@ public:
     void key(int evdev, bool down);
 
 private:
-    wl_display *m_display = nullptr;
-    wl_registry *m_registry = nullptr;
-    wl_seat *m_seat = nullptr;
+    std::unique_ptr<Wayland::Connection> m_connection;
     zwp_virtual_keyboard_manager_v1 *m_manager = nullptr;
     zwp_virtual_keyboard_v1 *m_keyboard = nullptr;
     xkb_keymap *m_keymap = nullptr;
