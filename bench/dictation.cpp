@@ -215,7 +215,7 @@ int main(int argc, char **argv)
     const QString logPath = data.filePath(QStringLiteral("vesk.log"));
     if (veskLaunch.startMs < 0 ||
         !waitFor(
-            [&] { return readAll(logPath).contains(QLatin1String("accessibility granted=true")); },
+            [&] { return readAll(logPath).contains(QLatin1String("hotkey monitor watching")); },
             15000)) {
         std::fprintf(stderr, "dictation: the app did not start (icon after %.0f ms), log:\n%s\n",
                      veskLaunch.startMs, qPrintable(readAll(logPath)));

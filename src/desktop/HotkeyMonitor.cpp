@@ -41,6 +41,8 @@ void HotkeyMonitor::start()
     std::unique_ptr<KeyEventSource> global = m_sourceFactory(KeyEventSource::Scope::global);
     if (global && global->install(handler)) {
         m_monitors.push_back(std::move(global));
+        // From here on a press counts; one before is only known as a key already down.
+        Log::write(QStringLiteral("hotkey monitor watching the whole desktop"));
         return;
     }
     // No global source at all: the desktop's own key bindings run the control commands.
@@ -48,8 +50,10 @@ void HotkeyMonitor::start()
                       : QStringLiteral("no global key source here: the hold key comes from the "
                                        "desktop's key bindings, through the control commands"));
     std::unique_ptr<KeyEventSource> local = m_sourceFactory(KeyEventSource::Scope::local);
-    if (local && local->install(handler))
+    if (local && local->install(handler)) {
         m_monitors.push_back(std::move(local));
+        Log::write(QStringLiteral("hotkey monitor watching this app's windows only"));
+    }
 }
 
 void HotkeyMonitor::stop()

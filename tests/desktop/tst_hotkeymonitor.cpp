@@ -277,8 +277,11 @@ private Q_SLOTS:
         m_monitor->setKind(HotkeyKind::fn);
         m_monitor->setTrustCheck([] { return false; });
         m_monitor->start();
-        QCOMPARE(logMessages().last(),
-                 QStringLiteral("hotkey monitor starting, kind=fn accessibility=false"));
+        // Said before watching begins, and once it has.
+        QCOMPARE(
+            logMessages().mid(logMessages().size() - 2),
+            (QStringList{QStringLiteral("hotkey monitor starting, kind=fn accessibility=false"),
+                         QStringLiteral("hotkey monitor watching the whole desktop")}));
     }
 
     void refusedGlobalSourceFallsBackToLocal()
