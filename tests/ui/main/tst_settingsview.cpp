@@ -85,6 +85,11 @@ class SettingsViewTest : public QObject
         QTest::keyClicks(field, text);
     }
 
+    static void tick(QCheckBox *box)
+    {
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+    }
+
     FakeGeminiServer *m_server = nullptr;
     QTemporaryDir m_settingsHome;
     int m_restarts = 0;
@@ -133,12 +138,15 @@ private Q_SLOTS:
         const Config before = rig.config();
         QScrollBar *bar = rig.view->verticalScrollBar();
         QVERIFY(bar->maximum() > 0);
-        for (QWidget *w : targets) {
+        auto pointAt = [&](QWidget *w) {
             rig.view->ensureWidgetVisible(w, 0, 60);
             QTest::qWait(50);
             const QPoint centre = w->mapToGlobal(w->rect().center());
             XTestInput::moveTo(centre.x(), centre.y());
             QTest::qWait(50);
+        };
+        for (QWidget *w : targets) {
+            pointAt(w);
             const int scrolled = bar->value();
             const bool down = scrolled < bar->maximum();
             XTestInput::click(down ? 5 : 4);
@@ -150,12 +158,8 @@ private Q_SLOTS:
 
         // Given the focus, a slider does take the wheel.
         auto *hold = rig.find<QSlider>("holdFor");
-        rig.view->ensureWidgetVisible(hold, 0, 60);
         hold->setFocus(Qt::MouseFocusReason);
-        QTest::qWait(50);
-        const QPoint centre = hold->mapToGlobal(hold->rect().center());
-        XTestInput::moveTo(centre.x(), centre.y());
-        QTest::qWait(50);
+        pointAt(hold);
         XTestInput::click(4);
         QTRY_VERIFY(rig.config().holdThresholdMs != 400);
     }
@@ -205,16 +209,13 @@ private Q_SLOTS:
         QCOMPARE(rig.config().thinkingLevel, QString());
 
         auto *hotkey = rig.find<QComboBox>("hotkey");
-        QCOMPARE(hotkey->count(), 4);
         pick(hotkey, 3);
         QCOMPARE(rig.config().hotkey, HotkeyKind::rightCommand);
         QCOMPARE(hotkey->currentText(), QStringLiteral("Right Super"));
 
-        auto *hud = rig.find<QCheckBox>("showFloatingButton");
-        QTest::mouseClick(hud, Qt::LeftButton, {}, QPoint(8, hud->height() / 2));
+        tick(rig.find<QCheckBox>("showFloatingButton"));
         QCOMPARE(rig.config().hudVisible, false);
-        auto *sounds = rig.find<QCheckBox>("playSounds");
-        QTest::mouseClick(sounds, Qt::LeftButton, {}, QPoint(8, sounds->height() / 2));
+        tick(rig.find<QCheckBox>("playSounds"));
         QCOMPARE(rig.config().sounds, false);
 
         // The prompt editor writes as the user types.
@@ -302,21 +303,6 @@ private Q_SLOTS:
         }
     }
 
-    void pauseSliderOnlyWhileTrimming()
-    {
-        Rig rig([](Config &c) { c.keepSilenceSeconds = 0.4; });
-        QVERIFY(rig.shown("keepOfEachPause"));
-        QCOMPARE(rig.find<QLabel>("keepOfEachPauseValue")->text(), QStringLiteral("0.40s"));
-        auto *trim = rig.find<QCheckBox>("trimSilence");
-        QTest::mouseClick(trim, Qt::LeftButton, {}, QPoint(8, trim->height() / 2));
-        QCOMPARE(rig.config().trimSilence, false);
-        QVERIFY(!rig.shown("keepOfEachPause"));
-        QVERIFY(!rig.shown("keepOfEachPauseValue"));
-        QCOMPARE(rig.config().keepSilenceSeconds, 0.4);
-        QTest::mouseClick(trim, Qt::LeftButton, {}, QPoint(8, trim->height() / 2));
-        QVERIFY(rig.shown("keepOfEachPause"));
-    }
-
     void holdSliderGrid()
     {
         Rig rig([](Config &c) { c.holdThresholdMs = 333; });
@@ -329,35 +315,25 @@ private Q_SLOTS:
         QTest::keyClick(slider, Qt::Key_End);
         QCOMPARE(rig.config().holdThresholdMs, 800);
         QCOMPARE(value->text(), QStringLiteral("800 ms"));
-        QTest::keyClick(slider, Qt::Key_Right); // past the end
-        QCOMPARE(rig.config().holdThresholdMs, 800);
         QTest::keyClick(slider, Qt::Key_Home);
         QCOMPARE(rig.config().holdThresholdMs, 100);
-        QTest::keyClick(slider, Qt::Key_Left);
-        QCOMPARE(rig.config().holdThresholdMs, 100);
-        QSet<qint64> seen;
-        for (int i = 0; i < 20; ++i) {
-            QTest::keyClick(slider, i % 3 == 2 ? Qt::Key_PageUp : Qt::Key_Right);
-            const qint64 ms = rig.config().holdThresholdMs;
-            QVERIFY2(ms >= 100 && ms <= 800 && ms % 50 == 0, qPrintable(QString::number(ms)));
-            seen.insert(ms);
-        }
-        QVERIFY(seen.contains(150));
-        QVERIFY(seen.contains(800));
-        // Drag positions map onto the grid as well.
+        QTest::keyClick(slider, Qt::Key_Right);
+        QCOMPARE(rig.config().holdThresholdMs, 150);
+        // Every position, dragged or beyond the ends, lies on the grid.
         for (int position = slider->minimum() - 3; position <= slider->maximum() + 3; ++position) {
             const qint64 ms = RecordingSection::holdMsForPosition(position);
-            QVERIFY(ms >= 100 && ms <= 800 && ms % 50 == 0);
+            QVERIFY2(ms >= 100 && ms <= 800 && ms % 50 == 0, qPrintable(QString::number(ms)));
         }
         QCOMPARE(RecordingSection::positionForHoldMs(350), 5);
         QCOMPARE(RecordingSection::positionForHoldMs(5000), slider->maximum());
     }
 
-    void keepSliderGrid()
+    void pauseSliderGridOnlyWhileTrimming()
     {
         Rig rig([](Config &c) { c.keepSilenceSeconds = 0.25; });
         auto *slider = rig.find<QSlider>("keepOfEachPause");
         auto *value = rig.find<QLabel>("keepOfEachPauseValue");
+        QVERIFY(rig.shown("keepOfEachPause"));
         QCOMPARE(value->text(), QStringLiteral("0.25s"));
         slider->setFocus();
         QTest::keyClick(slider, Qt::Key_Home);
@@ -377,6 +353,16 @@ private Q_SLOTS:
             QCOMPARE(AudioSection::keepSecondsForPosition(AudioSection::positionForKeepSeconds(s)),
                      s);
         }
+
+        // Not cutting pauses hides the slider and keeps its value.
+        auto *trim = rig.find<QCheckBox>("trimSilence");
+        tick(trim);
+        QCOMPARE(rig.config().trimSilence, false);
+        QVERIFY(!rig.shown("keepOfEachPause"));
+        QVERIFY(!rig.shown("keepOfEachPauseValue"));
+        QCOMPARE(rig.config().keepSilenceSeconds, 0.3);
+        tick(trim);
+        QVERIFY(rig.shown("keepOfEachPause"));
     }
 
     void listParsing_data()
@@ -402,33 +388,31 @@ private Q_SLOTS:
         QCOMPARE(ListBinding::parsed(ListBinding::shown(items)), items);
     }
 
-    void knownWordsField()
+    // Typed text counts as a list at once but stays as typed while the field has the focus;
+    // otherwise the field shows the joined list, also after a change from elsewhere.
+    void listFields()
     {
-        Rig rig([](Config &c) { c.customVocabulary = {QStringLiteral("Vesk")}; });
-        auto *field = rig.find<QLineEdit>("knownWords");
-        QCOMPARE(field->text(), QStringLiteral("Vesk"));
-        QCOMPARE(field->placeholderText(), QStringLiteral("names the model tends to mishear"));
-        retype(field, QStringLiteral("  Ada ,, Lovelace , "));
+        Rig rig([](Config &c) {
+            c.model = QStringLiteral("gemini-transcribe"); // the languages row shows
+            c.customVocabulary = {QStringLiteral("Vesk")};
+        });
+        auto *words = rig.find<QLineEdit>("knownWords");
+        auto *languages = rig.find<QLineEdit>("languages");
+        QCOMPARE(words->text(), QStringLiteral("Vesk"));
+        QCOMPARE(words->placeholderText(), QStringLiteral("names the model tends to mishear"));
+        QCOMPARE(languages->placeholderText(), QStringLiteral("uz-UZ, ru-RU, en-US"));
+        retype(words, QStringLiteral("  Ada ,, Lovelace , "));
         QCOMPARE(rig.config().customVocabulary, (QStringList{"Ada", "Lovelace"}));
-        // While typing, the text stays as typed; redrawn, it is the joined list.
-        QCOMPARE(field->text(), QStringLiteral("  Ada ,, Lovelace , "));
+        QCOMPARE(words->text(), QStringLiteral("  Ada ,, Lovelace , "));
         rig.find<QLineEdit>("apiKey")->setFocus();
-        QTRY_COMPARE(field->text(), QStringLiteral("Ada, Lovelace"));
-    }
-
-    void languagesField()
-    {
-        Rig rig([](Config &c) { c.model = QStringLiteral("gemini-transcribe"); });
-        auto *field = rig.find<QLineEdit>("languages");
-        QCOMPARE(field->placeholderText(), QStringLiteral("uz-UZ, ru-RU, en-US"));
-        retype(field, QStringLiteral("uz-UZ,ru-RU ,"));
+        QTRY_COMPARE(words->text(), QStringLiteral("Ada, Lovelace"));
+        retype(languages, QStringLiteral("uz-UZ,ru-RU ,"));
         QCOMPARE(rig.config().languageCodes, (QStringList{"uz-UZ", "ru-RU"}));
-        // A change from elsewhere shows while the field is not being edited.
         rig.find<QLineEdit>("apiKey")->setFocus();
         Config c = rig.config();
         c.languageCodes = {QStringLiteral("en-US")};
         rig.state.setConfig(c);
-        QCOMPARE(field->text(), QStringLiteral("en-US"));
+        QCOMPARE(languages->text(), QStringLiteral("en-US"));
     }
 
     void loadModels()
@@ -440,14 +424,11 @@ private Q_SLOTS:
                       QStringLiteral("gemini-embedding-001"), QStringLiteral("gemini-2.5-flash")}));
         auto *load = rig.find<QPushButton>("loadModels");
         QCOMPARE(load->text(), QStringLiteral("Load"));
-        QVERIFY(load->isEnabled());
         QTest::mouseClick(load, Qt::LeftButton);
         QCOMPARE(rig.view->status(), QStringLiteral("Loading models..."));
         QVERIFY(!load->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(rig.view->status(), QStringLiteral("Models available: 2"), 10000);
         QCOMPARE(m_server->requests().size(), 1);
-        QCOMPARE(m_server->requests()[0].method, QByteArray("GET"));
-        QCOMPARE(m_server->requests()[0].target, QByteArray("/v1beta/models?pageSize=200"));
         QCOMPARE(m_server->requests()[0].headers.value("x-goog-api-key"), QByteArray("k"));
 
         QCOMPARE(rig.view->gemini()->models(), (QStringList{"gemini-2.5-flash", "gemini-2.5-pro"}));
@@ -474,23 +455,20 @@ private Q_SLOTS:
         QCOMPARE(rig.config().model, QStringLiteral("gemini-2.5-pro"));
         QVERIFY(rig.find<QLabel>("status")->isVisibleTo(rig.view.get()));
 
+        // A list without Gemini models gives the free-text field back, with the model.
+        m_server->enqueue(200, FakeGeminiServer::modelsAnswer(
+                                   {QStringLiteral("imagen-3"), QStringLiteral("text-embedding")}));
+        QTest::mouseClick(load, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->status(), QStringLiteral("Models available: 0"), 10000);
+        QVERIFY(rig.shown("model"));
+        QVERIFY(!rig.shown("modelPicker"));
+        QCOMPARE(rig.find<QLineEdit>("model")->text(), QStringLiteral("gemini-2.5-pro"));
+
         // Save stores the chosen model through the controller.
         QTest::mouseClick(rig.view->saveButton(), Qt::LeftButton);
         QCOMPARE(rig.saved.size(), 1);
         QCOMPARE(rig.saved[0].model, QStringLiteral("gemini-2.5-pro"));
         QCOMPARE(rig.view->status(), QStringLiteral("Saved."));
-    }
-
-    void loadWithoutGeminiNames()
-    {
-        Rig rig([](Config &c) { c.model = QStringLiteral("my-model"); });
-        m_server->enqueue(200, FakeGeminiServer::modelsAnswer(
-                                   {QStringLiteral("imagen-3"), QStringLiteral("text-embedding")}));
-        rig.view->gemini()->loadModels();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.view->status(), QStringLiteral("Models available: 0"), 10000);
-        QVERIFY(rig.shown("model"));
-        QVERIFY(!rig.shown("modelPicker"));
-        QCOMPARE(rig.config().model, QStringLiteral("my-model"));
     }
 
     void loadNeedsAKey()
@@ -500,7 +478,6 @@ private Q_SLOTS:
         QVERIFY(!load->isEnabled());
         rig.view->gemini()->loadModels();
         QVERIFY(rig.view->status().isEmpty());
-        QVERIFY(!rig.find<QLabel>("status")->isVisibleTo(rig.view.get()));
         auto *key = rig.find<QLineEdit>("apiKey");
         QCOMPARE(key->echoMode(), QLineEdit::Password);
         key->setFocus();
@@ -522,7 +499,6 @@ private Q_SLOTS:
 
         // Plugged in: "Refresh" lists it under its own name.
         rig.inputs.append({QStringLiteral("usb"), QStringLiteral("USB headset")});
-        QCOMPARE(mic->count(), 3); // read only on creation and on "Refresh"
         QTest::mouseClick(rig.find<QPushButton>("refreshMicrophones"), Qt::LeftButton);
         QCOMPARE(mic->count(), 3);
         QCOMPARE(mic->itemText(2), QStringLiteral("USB headset"));
@@ -544,7 +520,6 @@ private Q_SLOTS:
         QCOMPARE(rig.saved.size(), 1);
         QCOMPARE(rig.saved[0].apiKey, QStringLiteral("new-key"));
         QCOMPARE(rig.view->status(), QStringLiteral("Saved."));
-        QVERIFY(rig.view->saveButton()->isDefault());
 
         // Return in the prompt is a new line, not a save.
         auto *prompt = rig.find<QPlainTextEdit>("prompt");
