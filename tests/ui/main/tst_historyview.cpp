@@ -42,6 +42,8 @@ class HistoryViewTest : public QObject
             view = std::make_unique<HistoryView>(
                 &state, [this](const QString &text) { inserted.append(text); });
             view->resize(640, 480);
+            view->show();
+            QVERIFY(QTest::qWaitForWindowExposed(view.get()));
         }
 
         HistoryList *list() const { return view->list(); }
@@ -53,12 +55,6 @@ class HistoryViewTest : public QObject
             for (const HistoryEntry &e : list()->historyModel()->entries())
                 texts.append(e.text);
             return texts;
-        }
-
-        void show()
-        {
-            view->show();
-            QVERIFY(QTest::qWaitForWindowExposed(view.get()));
         }
 
         // Scrolls the row into sight and puts the pointer on it.
@@ -125,7 +121,6 @@ private Q_SLOTS:
                                    QStringLiteral("привет, Мир"),
                                    QStringLiteral("Oʻzbekiston bayrogʻi")};
         Rig rig(named, {}, int(History::cap) - 4);
-        rig.show();
         QVERIFY(!rig.view->searchField()->isHidden());
         QCOMPARE(rig.view->searchField()->placeholderText(), QStringLiteral("Search transcripts"));
         QStringList all = named;
@@ -140,8 +135,6 @@ private Q_SLOTS:
                                 Qt::NoModifier);
         QCOMPARE(rig.view->query(), query);
         QCOMPARE(rig.shownTexts(), expected);
-        QCOMPARE(HistoryView::results(rig.state.history(), query, QLocale()).size(),
-                 expected.size());
         // Nothing found is an empty list, not the empty-history panel.
         QVERIFY(!rig.view->showsEmptyState());
         for (qsizetype i = 0; i < query.size(); ++i)
@@ -149,20 +142,11 @@ private Q_SLOTS:
         QCOMPARE(rig.shownTexts(), all);
     }
 
-    void rowLines_data()
-    {
-        QTest::addColumn<double>("duration");
-        QTest::addColumn<QString>("durationText");
-        QTest::newRow("two seconds") << 2.0 << QStringLiteral("2.0s");
-        QTest::newRow("rounded down to zero") << 0.04 << QStringLiteral("0.0s");
-        QTest::newRow("one decimal") << 12.26 << QStringLiteral("12.3s");
-    }
-
     void rowLines()
     {
-        QFETCH(double, duration);
-        QFETCH(QString, durationText);
-        QCOMPARE(HistoryList::durationText(duration), durationText);
+        QCOMPARE(HistoryList::durationText(2.0), QStringLiteral("2.0s"));
+        QCOMPARE(HistoryList::durationText(0.04), QStringLiteral("0.0s"));
+        QCOMPARE(HistoryList::durationText(12.26), QStringLiteral("12.3s"));
 
         const QDateTime date(QDate(2024, 12, 5), QTime(15, 20, 42));
         QString us = HistoryList::dateText(date, QLocale(QLocale::English, QLocale::UnitedStates));
@@ -183,7 +167,6 @@ private Q_SLOTS:
         for (HistoryEntry &e : h.entries)
             e.date = h.entries.first().date;
         rig.state.setHistory(h);
-        rig.show();
         QTest::mouseMove(rig.view.get(), QPoint(1, 1)); // off the rows
         const QImage shot = rig.viewport()->grab().toImage();
         auto firstLine = [&](int row) {
@@ -226,7 +209,6 @@ private Q_SLOTS:
         QFETCH(QString, tooltip);
         QFETCH(QKeySequence, key);
         Rig rig({QStringLiteral("Salom, dunyo — привет 😀")}, {}, int(History::cap) - 1);
-        rig.show();
         HistoryList *list = rig.list();
         const HistoryEntry entry = list->historyModel()->entry(row);
         QVERIFY(!list->buttonsShown(row));
@@ -297,7 +279,6 @@ private Q_SLOTS:
     {
         Rig rig({QStringLiteral("first transcript"), QStringLiteral("second transcript")}, {},
                 int(History::cap) - 2);
-        rig.show();
         HistoryList *list = rig.list();
         rig.pointAt(1);
         QLabel *text = list->selector();
@@ -307,10 +288,10 @@ private Q_SLOTS:
 
         // A drag over the text selects it, as in any label.
         const int y = text->height() / 2;
+        const QPoint end(text->fontMetrics().horizontalAdvance("second"), y);
         QTest::mousePress(text, Qt::LeftButton, {}, QPoint(1, y));
-        QTest::mouseMove(text, QPoint(text->fontMetrics().horizontalAdvance("second"), y));
-        QTest::mouseRelease(text, Qt::LeftButton, {},
-                            QPoint(text->fontMetrics().horizontalAdvance("second"), y));
+        QTest::mouseMove(text, end);
+        QTest::mouseRelease(text, Qt::LeftButton, {}, end);
         QTRY_VERIFY(text->hasSelectedText());
         QVERIFY(QStringLiteral("second transcript").startsWith(text->selectedText()));
 
@@ -324,7 +305,6 @@ private Q_SLOTS:
     void newTranscriptKeepsTheRows()
     {
         Rig rig({QStringLiteral("older")}, {}, int(History::cap) - 1);
-        rig.show();
         HistoryList *list = rig.list();
         list->copy(0);
         const QRect first = list->rowRect(0);
