@@ -221,13 +221,11 @@ private Q_SLOTS:
     {
         if (!m_app || m_app->state() != QProcess::Running)
             QSKIP("needs the app of the previous case");
-        struct Step
+        const struct
         {
-            const char *command;
-            const char *logLine; // counted after the command
+            const char *command, *logLine; // how often the log line is there after the command
             int count;
-        };
-        const Step steps[] = {
+        } steps[] = {
             {"start", "recording started (mac)", 1},
             {"start", "recording started (mac)", 1}, // already recording
             {"cancel", "recording cancelled", 1},
@@ -237,7 +235,7 @@ private Q_SLOTS:
             {"toggle", "recording started (mac)", 3},
             {"stop", "recorded ", 2},
         };
-        for (const Step &step : steps) {
+        for (const auto &step : steps) {
             const Result r = command(QString::fromLatin1(step.command));
             QCOMPARE(r.code, 0);
             QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
