@@ -41,16 +41,13 @@ class LaunchTest : public QObject
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(TestSupport::executable(), args);
-        Result r;
         if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) {
             p.kill();
             p.waitForFinished();
-            return r;
+            return {};
         }
-        r.code = p.exitCode();
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
 
     Result command(const QString &name, const QString &dataFolder = QString())
@@ -223,8 +220,8 @@ private Q_SLOTS:
             QSKIP("needs the app of the previous case");
         const struct
         {
-            const char *command, *logLine; // how often the log line is there after the command
-            int count;
+            const char *command, *logLine;
+            int count; // of the log line, once the command is done
         } steps[] = {
             {"start", "recording started (mac)", 1},
             {"start", "recording started (mac)", 1}, // already recording
