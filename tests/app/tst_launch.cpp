@@ -41,16 +41,13 @@ class LaunchTest : public QObject
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(TestSupport::executable(), args);
-        Result r;
         if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) {
             p.kill();
             p.waitForFinished();
-            return r;
+            return {};
         }
-        r.code = p.exitCode();
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
 
     Result command(const QString &name, const QString &dataFolder = QString())
@@ -221,13 +218,11 @@ private Q_SLOTS:
     {
         if (!m_app || m_app->state() != QProcess::Running)
             QSKIP("needs the app of the previous case");
-        struct Step
+        const struct
         {
-            const char *command;
-            const char *logLine; // counted after the command
-            int count;
-        };
-        const Step steps[] = {
+            const char *command, *logLine;
+            int count; // of the log line, once the command is done
+        } steps[] = {
             {"start", "recording started (mac)", 1},
             {"start", "recording started (mac)", 1}, // already recording
             {"cancel", "recording cancelled", 1},
@@ -237,7 +232,7 @@ private Q_SLOTS:
             {"toggle", "recording started (mac)", 3},
             {"stop", "recorded ", 2},
         };
-        for (const Step &step : steps) {
+        for (const auto &step : steps) {
             const Result r = command(QString::fromLatin1(step.command));
             QCOMPARE(r.code, 0);
             QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
