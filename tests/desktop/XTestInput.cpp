@@ -117,25 +117,6 @@ bool capsLockOn()
            (state.locked_mods & LockMask);
 }
 
-QList<int> releaseAllKeys()
-{
-    QList<int> released;
-    Display *dpy = display();
-    if (!dpy)
-        return released;
-    char keys[32] = {};
-    XQueryKeymap(dpy, keys);
-    for (int code = 8; code < 256; ++code) {
-        if (keys[code / 8] & (1 << (code % 8))) {
-            key(code, false);
-            keyOnCoreKeyboard(code, false);
-            released.append(code);
-        }
-    }
-    XSync(dpy, False);
-    return released;
-}
-
 void click(int button)
 {
     if (!display())

@@ -23,9 +23,6 @@ QString keysymAt(int keycode);
 void bindKeycode(int keycode, const char *keysymName);
 // Whether Caps Lock is on.
 bool capsLockOn();
-// Releases every key the server has down (through XTEST and the server's keyboard), so a test
-// starts from hands off the keyboard whatever ran before it; returns the key codes it released.
-QList<int> releaseAllKeys();
 // Whether some key code types the keysym right now (asked afresh, not from Xlib's cache).
 bool keysymOnKeyboard(const char *keysymName);
 void click(int button);

@@ -5,7 +5,6 @@
 #include "TestSupport.h"
 #include "XTestInput.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -85,9 +84,6 @@ class DictationTest : public QObject
 
     void startApp()
     {
-        // The hotkey is Right Ctrl alone: a key another test left down would hide every press.
-        if (const QList<int> stuck = XTestInput::releaseAllKeys(); !stuck.isEmpty())
-            qWarning() << "keys left down before the app started:" << stuck;
         // A restart must not pass on the last run's lines.
         QFile::remove(m_data.filePath(QStringLiteral("vesk.log")));
         m_app.start(TestSupport::executable(), {});
