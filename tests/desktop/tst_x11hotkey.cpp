@@ -1,5 +1,8 @@
 #include "HotkeyMonitor.h"
+#include "KeyPoster.h"
 #include "TestSupport.h"
+#include "TextClients.h"
+#include "TextInjector.h"
 #include "XTestInput.h"
 
 #include <QProcess>
@@ -157,6 +160,52 @@ private Q_SLOTS:
         QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
         release("Super_R");
         QTRY_COMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
+    }
+
+    // The app's own typing goes out through the same XTEST device as xdotool, a VNC server or
+    // Barrier; the user's keys on it must still count, whenever they come. A modifier held there
+    // while a text is typed (which the typing lets go of), and a hold begun right after a paste
+    // pressed Ctrl, leave the hold key working.
+    void theAppsOwnKeysLeaveTheUsersKeysAlone_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QByteArray>("heldDuringInsertion");
+        QTest::addColumn<QByteArray>("holdKey");
+        QTest::newRow("Shift held while typing")
+            << int(HotkeyKind::fn) << QStringLiteral("type") << QByteArray("Shift_L")
+            << QByteArray("Control_R");
+        QTest::newRow("Left Ctrl right after a paste")
+            << int(HotkeyKind::control) << QStringLiteral("paste") << QByteArray()
+            << QByteArray("Control_L");
+    }
+
+    void theAppsOwnKeysLeaveTheUsersKeysAlone()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, method);
+        QFETCH(QByteArray, heldDuringInsertion);
+        QFETCH(QByteArray, holdKey);
+        TextClientProcess client(TextClientProcess::Kind::tk);
+        QVERIFY(client.start());
+        startMonitor(HotkeyKind(kind));
+        TextInjector injector(createKeyPoster());
+        if (!heldDuringInsertion.isEmpty()) {
+            press(heldDuringInsertion.constData());
+            QTest::qWait(100);
+        }
+        injector.insert(QStringLiteral("ok"), method, QStringLiteral("shiftReturn"));
+        // Let go at once: a person's keys do not wait for the app's.
+        if (!heldDuringInsertion.isEmpty())
+            release(heldDuringInsertion.constData());
+        QTRY_COMPARE_WITH_TIMEOUT(client.received(), QStringLiteral("ok"), 10000);
+        press(holdKey.constData());
+        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+        release(holdKey.constData());
+        QTRY_COMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
+        // Nothing the app posted counted: its typed keys would have cancelled a hold.
+        QTRY_VERIFY_WITH_TIMEOUT(!injector.isBusy(), 10000);
+        QCOMPARE(m_calls.size(), 2);
     }
 
     void keyHeldWhenWatchingBeginsIsKnown()

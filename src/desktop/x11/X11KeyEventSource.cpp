@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
+#include <algorithm>
 #include <cstring>
 
 X11KeyEventSource::X11KeyEventSource() = default;
@@ -10,6 +11,8 @@ X11KeyEventSource::X11KeyEventSource() = default;
 X11KeyEventSource::~X11KeyEventSource()
 {
     *m_alive = false;
+    if (m_markWindow)
+        X11::OwnInput::removeWatcher(m_markWindow);
     m_notifier.reset();
 }
 
@@ -41,6 +44,7 @@ bool X11KeyEventSource::install(Handler handler)
     }
     m_handler = std::move(handler);
     findTestDevices();
+    watchOwnInput();
     seedHeldKeys();
 
     m_notifier = std::make_unique<QSocketNotifier>(ConnectionNumber(dpy), QSocketNotifier::Read);
@@ -66,6 +70,18 @@ void X11KeyEventSource::findTestDevices()
     }
     if (devices)
         XIFreeDeviceInfo(devices);
+}
+
+void X11KeyEventSource::watchOwnInput()
+{
+    Display *dpy = m_display.get();
+    m_markType = XInternAtom(dpy, X11::OwnInput::markName, False);
+    // Never mapped: it only receives the brackets, which are sent to its maker.
+    m_markWindow = XCreateWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, InputOnly,
+                                 CopyFromParent, 0, nullptr);
+    // On the server before the poster can send to it.
+    XSync(dpy, False);
+    X11::OwnInput::addWatcher(m_markWindow);
 }
 
 void X11KeyEventSource::seedHeldKeys()
@@ -103,6 +119,11 @@ void X11KeyEventSource::drain()
             XRefreshKeyboardMapping(&event.xmapping);
             continue;
         }
+        if (event.type == ClientMessage && event.xclient.window == m_markWindow &&
+            event.xclient.message_type == m_markType) {
+            m_ownBatches = std::max(0, m_ownBatches + (event.xclient.data.l[0] ? 1 : -1));
+            continue;
+        }
         XGenericEventCookie *cookie = &event.xcookie;
         if (event.type != GenericEvent || cookie->extension != m_xiOpcode ||
             !XGetEventData(m_display.get(), cookie))
@@ -119,7 +140,7 @@ void X11KeyEventSource::drain()
 
 void X11KeyEventSource::handleCookie(int evtype, int detail, int sourceId)
 {
-    if (m_testDevices.contains(sourceId) && X11::OwnInput::postedRecently(detail))
+    if (m_ownBatches > 0 && m_testDevices.contains(sourceId))
         return;
     std::optional<KeyEvent> event;
     switch (evtype) {

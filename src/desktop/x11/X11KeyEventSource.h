@@ -20,6 +20,8 @@ public:
 private:
     void drain();
     void handleCookie(int evtype, int detail, int sourceId);
+    // The window that the key poster's brackets of its own input reach (see X11::OwnInput).
+    void watchOwnInput();
     KeyTranslator::Role roleOfKeycode(int keycode);
     void findTestDevices();
     void seedHeldKeys();
@@ -29,6 +31,10 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
     KeyTranslator m_translator;
     QSet<int> m_testDevices;
+    unsigned long m_markWindow = 0;
+    unsigned long m_markType = 0;
+    // How many of our own batches of posted keys are open, as the server's order tells.
+    int m_ownBatches = 0;
     Handler m_handler;
     // Cleared when the source dies, so a drain that a handler ended by destroying it stops.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

@@ -127,10 +127,25 @@ QList<quint32> X11KeyPoster::keysymsNeeded(const QString &text)
     return needed;
 }
 
+X11KeyPoster::OwnKeys::OwnKeys(X11KeyPoster *poster) : m_poster(poster)
+{
+    if (m_poster->m_ownKeysOpen)
+        return;
+    m_batch.emplace(m_poster->m_display.get());
+    m_poster->m_ownKeysOpen = true;
+}
+
+X11KeyPoster::OwnKeys::~OwnKeys()
+{
+    if (m_batch)
+        m_poster->m_ownKeysOpen = false;
+}
+
 void X11KeyPoster::fake(int keycode, bool down)
 {
+    // Every key goes out inside a batch, so that the key sources know it for ours.
+    const OwnKeys own(this);
     XTestFakeKeyEvent(m_display.get(), unsigned(keycode), down ? True : False, CurrentTime);
-    X11::OwnInput::markPosted(keycode);
 }
 
 int X11KeyPoster::layoutKeycode(quint32 keysym) const
@@ -290,16 +305,22 @@ void X11KeyPoster::neutraliseModifiers()
     }
     if (held.empty())
         return;
-    for (int keycode : held)
-        fake(keycode, false);
+    {
+        const OwnKeys own(this);
+        for (int keycode : held)
+            fake(keycode, false);
+    }
     XSync(dpy, False);
     // The server ignores the release of a key that our device never pressed (the user's
     // keyboard holds it): pressed and released through ours, the key is up for everyone.
     XQueryKeymap(dpy, keys);
-    for (int keycode : held) {
-        if (keys[keycode / 8] & (1 << (keycode % 8))) {
-            fake(keycode, true);
-            fake(keycode, false);
+    {
+        const OwnKeys own(this);
+        for (int keycode : held) {
+            if (keys[keycode / 8] & (1 << (keycode % 8))) {
+                fake(keycode, true);
+                fake(keycode, false);
+            }
         }
     }
     XSync(dpy, False);
@@ -562,6 +583,7 @@ int X11KeyPoster::postText(QString &text)
         bindFor(text);
     }
     int wait = 0;
+    const OwnKeys own(this);
     while (!text.isEmpty()) {
         const bool pair = text.size() > 1 && text[0].isHighSurrogate() && text[1].isLowSurrogate();
         const char32_t c = pair ? QChar::surrogateToUcs4(text[0], text[1]) : text[0].unicode();
@@ -663,12 +685,15 @@ void X11KeyPoster::postKey(Key key, quint64 flags)
     const int lockedGroup = state.locked_group;
     if (group >= 0 && group != state.group)
         XkbLockGroup(dpy, XkbUseCoreKbd, unsigned(group));
-    for (int code : modifiers)
-        fake(code, true);
-    fake(keycode, true);
-    fake(keycode, false);
-    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it)
-        fake(*it, false);
+    {
+        const OwnKeys own(this);
+        for (int code : modifiers)
+            fake(code, true);
+        fake(keycode, true);
+        fake(keycode, false);
+        for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it)
+            fake(*it, false);
+    }
     if (group >= 0 && group != state.group)
         XkbLockGroup(dpy, XkbUseCoreKbd, unsigned(lockedGroup));
     XFlush(dpy);

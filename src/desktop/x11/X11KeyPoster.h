@@ -65,6 +65,21 @@ private:
         bool shifted = false;
     };
 
+    // One batch of our own keys (X11::OwnInput) around the keys posted while it lives; nested
+    // ones join the outer one.
+    class OwnKeys
+    {
+    public:
+        explicit OwnKeys(X11KeyPoster *poster);
+        ~OwnKeys();
+        OwnKeys(const OwnKeys &) = delete;
+        OwnKeys &operator=(const OwnKeys &) = delete;
+
+    private:
+        X11KeyPoster *m_poster;
+        std::optional<X11::OwnInput::Batch> m_batch;
+    };
+
     explicit X11KeyPoster(X11::DisplayPtr display);
     void readLayout();
     void dropForeignBindings();
@@ -109,4 +124,5 @@ private:
     bool m_layoutChanged = false;
     QTimer m_restoreTimer;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    bool m_ownKeysOpen = false;
 };

@@ -1,8 +1,6 @@
 #include "X11Support.h"
 
-#include <QElapsedTimer>
 #include <X11/Xlib.h>
-#include <array>
 #include <vector>
 
 namespace X11 {
@@ -54,31 +52,49 @@ bool ErrorTrap::failed()
 namespace OwnInput {
 
 namespace {
-// Long enough for the server to hand the posted keys to every watcher, short against a person.
-constexpr qint64 windowMs = 300;
-QElapsedTimer clock;
-// When each key code was last posted, in the clock's milliseconds; X11 key codes are 8 to 255.
-std::array<qint64, 256> lastPosted = [] {
-    std::array<qint64, 256> never{};
-    never.fill(-1);
-    return never;
-}();
+std::vector<unsigned long> &watchers()
+{
+    static std::vector<unsigned long> list;
+    return list;
+}
 } // namespace
 
-void markPosted(int keycode)
+void addWatcher(unsigned long window)
 {
-    if (!clock.isValid())
-        clock.start();
-    if (keycode >= 0 && keycode < int(lastPosted.size()))
-        lastPosted[size_t(keycode)] = clock.elapsed();
+    watchers().push_back(window);
 }
 
-bool postedRecently(int keycode)
+void removeWatcher(unsigned long window)
 {
-    if (!clock.isValid() || keycode < 0 || keycode >= int(lastPosted.size()))
-        return false;
-    const qint64 at = lastPosted[size_t(keycode)];
-    return at >= 0 && clock.elapsed() - at < windowMs;
+    std::erase(watchers(), window);
+}
+
+Batch::Batch(Display *display) : m_display(display)
+{
+    XGrabServer(m_display);
+    mark(1);
+}
+
+Batch::~Batch()
+{
+    mark(0);
+    XUngrabServer(m_display);
+    XFlush(m_display);
+}
+
+void Batch::mark(long begins)
+{
+    const Atom type = XInternAtom(m_display, markName, False);
+    for (const unsigned long window : watchers()) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = type;
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = begins;
+        // An empty event mask sends it to the client that made the window: the key source.
+        XSendEvent(m_display, window, False, NoEventMask, &event);
+    }
 }
 
 } // namespace OwnInput

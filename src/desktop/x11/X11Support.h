@@ -33,12 +33,39 @@ private:
     int m_errorsBefore;
 };
 
-// Our own synthetic input, posted shortly before, which the key source must not take for the
-// user's. Counted per key code: other XTEST input (xdotool, a remote desktop, an on-screen
-// keyboard) on keys we did not post still counts, even in the middle of an insertion.
+// Our own synthetic input, which the key sources must not take for the user's. XTEST input carries
+// no sender, and other programs (xdotool, a VNC server, Barrier, an on-screen keyboard) post
+// through the same device, so a time window would swallow their keys too. Instead the poster
+// brackets each batch of its keys with a message to every key source, under a server grab: the
+// server hands out events in the order it made them, so what the XTEST device sends between the
+// two messages is ours, and nothing else is.
 namespace OwnInput {
-void markPosted(int keycode);
-bool postedRecently(int keycode);
+
+// The type of the bracketing client messages; data.l[0] is 1 at the start of a batch, 0 at its
+// end.
+inline constexpr const char *markName = "_VESK_OWN_INPUT";
+
+// A key source's window, on the source's own connection, that receives the brackets. Removed
+// before the window goes.
+void addWatcher(unsigned long window);
+void removeWatcher(unsigned long window);
+
+// Brackets the keys posted on `display` while it lives. No waiting inside: the server serves
+// only this connection until it ends.
+class Batch
+{
+public:
+    explicit Batch(Display *display);
+    ~Batch();
+    Batch(const Batch &) = delete;
+    Batch &operator=(const Batch &) = delete;
+
+private:
+    void mark(long begins);
+
+    Display *m_display;
+};
+
 } // namespace OwnInput
 
 } // namespace X11
