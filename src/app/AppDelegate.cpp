@@ -287,11 +287,15 @@ void AppDelegate::insert(const QString &text)
 
 void AppDelegate::insertLast()
 {
-    insert(m_state->lastTranscript());
+    if (!m_state->lastTranscript().isEmpty())
+        insert(m_state->lastTranscript());
 }
 
 void AppDelegate::copyLast()
 {
+    // Nothing to copy: the user's clipboard keeps what it holds.
+    if (m_state->lastTranscript().isEmpty())
+        return;
     QClipboard *clipboard = QGuiApplication::clipboard();
     clipboard->clear(QClipboard::Clipboard);
     clipboard->setText(m_state->lastTranscript(), QClipboard::Clipboard);

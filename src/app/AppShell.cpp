@@ -15,7 +15,9 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QCursor>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPalette>
@@ -35,11 +37,31 @@ template <typename Call> std::function<void()> whileAlive(AppDelegate *controlle
     };
 }
 
+// The tray's menu, whose key equivalents (Ctrl+O, Ctrl+Q) work while it is open: it belongs to
+// no window, so Qt's shortcuts never reach its items.
+class TrayMenu : public QMenu
+{
+protected:
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        const QKeySequence pressed(event->keyCombination());
+        for (QAction *action : actions()) {
+            if (!action->shortcut().isEmpty() && action->shortcut() == pressed &&
+                action->isEnabled()) {
+                hide();
+                action->trigger();
+                return;
+            }
+        }
+        QMenu::keyPressEvent(event);
+    }
+};
+
 } // namespace
 
 AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *parent)
     : QObject(parent), m_controller(controller), m_trustCheck(std::move(trustCheck)),
-      m_menu(std::make_unique<QMenu>())
+      m_menu(std::make_unique<TrayMenu>())
 {
     m_permissionTimer.setInterval(2000);
     m_trayWatch.setInterval(2000);
@@ -61,6 +83,16 @@ AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *pare
         refreshStatusItem();
     });
     connect(m_controller, &AppDelegate::actionsChanged, this, &AppShell::refreshStatusItem);
+    // Whatever the menu shows, it shows as it is now: a message, the last transcript, the trust,
+    // the key in effect, the microphone.
+    AppState *s = state();
+    connect(s, &AppState::messageChanged, this, &AppShell::refreshStatusItem);
+    connect(s, &AppState::accessibilityGrantedChanged, this, &AppShell::refreshStatusItem);
+    for (auto signal : {&AppState::historyChanged, &AppState::configChanged,
+                        &AppState::hotkeyInEffectChanged, &AppState::holdKeyAdviceChanged})
+        connect(s, signal, this, &AppShell::refreshStatusItem);
+    // The microphones come and go without a word: listed afresh each time the menu opens.
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &AppShell::refreshStatusItem);
     connect(&m_updater, &Updater::checked, this, [](const Updater::Result &result) {
         QMessageBox box(QMessageBox::Information, QStringLiteral("Vesk Voice"),
                         Updater::describe(result));
@@ -94,6 +126,13 @@ void AppShell::applicationDidFinishLaunching()
     m_tray = std::make_unique<QSystemTrayIcon>();
     m_tray->setToolTip(QStringLiteral("Vesk Voice"));
     m_tray->setContextMenu(m_menu.get());
+    // A left click opens the menu too, as a right one does (a desktop's own tray may do so
+    // itself; then no click reaches here).
+    connect(m_tray.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger && !m_menu->isVisible())
+                    m_menu->popup(QCursor::pos());
+            });
     refreshStatusItem();
     m_tray->show();
     m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
@@ -194,6 +233,7 @@ void AppShell::applyConfig()
     const Config &c = state()->config();
     HotkeyPort &hotkey = m_controller->hotkey();
     hotkey.setKind(c.hotkey);
+    state()->setHotkeyInEffect(c.hotkey);
     hotkey.setHoldThreshold(double(c.holdThresholdMs) / 1000.0);
     hotkey.setReadInputDevices(c.readInputDevices);
     if (hotkey.isInstalled())
@@ -277,8 +317,9 @@ void AppShell::buildMenu(QMenu *menu)
     const AppState *s = state();
     const Config &c = s->config();
     const QString key = s->holdKeyAdvice().key;
-    menu->addAction(MenuText::statusLine(s->phase(), s->accessibilityGranted(),
-                                         key.isEmpty() ? HotkeyKindInfo::label(c.hotkey) : key))
+    menu->addAction(
+            MenuText::statusLine(s->phase(), s->accessibilityGranted(),
+                                 key.isEmpty() ? HotkeyKindInfo::label(s->hotkeyInEffect()) : key))
         ->setEnabled(false);
     for (const QString &message : QStringList{s->message()} + s->readProblems()) {
         for (const QString &line : MenuText::wrapped(message, 60))

@@ -4,10 +4,11 @@ AppState::AppState(QObject *parent) : QObject(parent)
 {
     m_config = Config::load(&m_configProblem);
     m_history = History::load(&m_historyProblem);
+    m_hotkeyInEffect = m_config.hotkey;
 }
 
 AppState::AppState(const Config &config, const History &history, QObject *parent)
-    : QObject(parent), m_config(config), m_history(history)
+    : QObject(parent), m_config(config), m_hotkeyInEffect(config.hotkey), m_history(history)
 {}
 
 void AppState::setPhase(Phase phase)
@@ -51,6 +52,11 @@ void AppState::setConfig(const Config &config)
         m_configProblem.clear();
         Q_EMIT configChanged();
     });
+}
+
+void AppState::setHotkeyInEffect(HotkeyKind kind)
+{
+    update(m_hotkeyInEffect, kind, [&] { Q_EMIT hotkeyInEffectChanged(); });
 }
 
 QStringList AppState::readProblems() const

@@ -55,6 +55,10 @@ public:
     const Config &config() const { return m_config; }
     void setConfig(const Config &config);
 
+    // The hold key that works now: the one last applied, while an edit of it is not saved.
+    HotkeyKind hotkeyInEffect() const { return m_hotkeyInEffect; }
+    void setHotkeyInEffect(HotkeyKind kind);
+
     const History &history() const { return m_history; }
     void setHistory(const History &history);
 
@@ -79,6 +83,7 @@ Q_SIGNALS:
     void trayAvailableChanged(bool available);
     void pasteAvailableChanged(bool available);
     void configChanged();
+    void hotkeyInEffectChanged();
     void historyChanged();
     void sourceChanged();
 
@@ -101,6 +106,7 @@ private:
     bool m_trayAvailable = true;
     bool m_pasteAvailable = true;
     Config m_config;
+    HotkeyKind m_hotkeyInEffect = HotkeyKind::fn;
     History m_history;
     QString m_source = QStringLiteral("mac");
     QString m_configProblem;

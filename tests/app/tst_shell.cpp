@@ -10,6 +10,7 @@
 #include "MenuText.h"
 #include "TestSupport.h"
 #include "WindowServices.h"
+#include "XTestInput.h"
 
 #include <QActionGroup>
 #include <QDBusConnection>
@@ -166,6 +167,68 @@ private Q_SLOTS:
         rig.shell->refreshStatusItem();
         QVERIFY(rig.action(QStringLiteral("Copy last: ") + QString(48, QLatin1Char('y')) +
                            QStringLiteral("...")));
+    }
+
+    // The tray as a user meets it, with the pointer and the keys: a left click opens the menu,
+    // which always shows what is true now, and its key equivalents work while it is open.
+    void trayMenuThroughTheMouse()
+    {
+        VESK_REQUIRE_DISPLAY();
+        qunsetenv("GEMINI_API_KEY");
+        Rig rig([](Config &c) { c.apiKey.clear(); });
+        History h;
+        h.add(HistoryEntry::make(QStringLiteral("dictated earlier"), 1, QStringLiteral("m"),
+                                 QStringLiteral("mac")));
+        rig.state.setHistory(h);
+        rig.shell->applicationDidFinishLaunching();
+        // Docked in the tray, at the top right.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.shell->tray()->geometry().x() > 0, 10000);
+        QMenu *menu = rig.shell->menu();
+        const auto clickTray = [&] {
+            const QPoint at = rig.shell->tray()->geometry().center();
+            XTestInput::moveTo(at.x(), at.y());
+            XTestInput::click(1);
+            QTRY_VERIFY(menu->isVisible());
+        };
+        const auto closeMenu = [&] {
+            XTestInput::key(XTestInput::keycode("Escape"), true);
+            XTestInput::key(XTestInput::keycode("Escape"), false);
+            QTRY_VERIFY(!menu->isVisible());
+        };
+        clickTray();
+        QVERIFY(rig.titles().contains(QStringLiteral("Add your Gemini API key in Settings.")));
+        QVERIFY(rig.titles().contains(QStringLiteral("Copy last: dictated earlier")));
+        closeMenu();
+
+        // "Delete all" in History, clicked; the menu then offers nothing of the deleted text.
+        MainView *window = rig.shell->mainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->setTab(MainView::Tab::history);
+        const auto clickOn = [](QWidget *w) {
+            const QPoint at = w->mapToGlobal(w->rect().center());
+            XTestInput::moveTo(at.x(), at.y());
+            XTestInput::click(1);
+        };
+        clickOn(window->history()->clearButton());
+        QTRY_VERIFY(window->history()->confirmation() &&
+                    window->history()->confirmation()->isVisible());
+        auto *deleteAll = window->history()->confirmation()->findChild<QPushButton *>(
+            QStringLiteral("deleteAll"));
+        QVERIFY(QTest::qWaitForWindowExposed(deleteAll->window()));
+        clickOn(deleteAll);
+        QTRY_VERIFY(rig.state.history().entries.isEmpty());
+        clickTray();
+        for (const QString &title : rig.titles())
+            QVERIFY2(!title.contains(QStringLiteral("dictated earlier")), qPrintable(title));
+
+        // Ctrl+O, shown beside the window item, brings the closed window back.
+        window->close();
+        XTestInput::key(XTestInput::keycode("Control_L"), true);
+        XTestInput::key(XTestInput::keycode("o"), true);
+        XTestInput::key(XTestInput::keycode("o"), false);
+        XTestInput::key(XTestInput::keycode("Control_L"), false);
+        QTRY_VERIFY(window->isVisible());
+        QTRY_VERIFY(!menu->isVisible());
     }
 
     void retryAndCancelTranscription()
@@ -585,13 +648,22 @@ private Q_SLOTS:
 
     void savingAppliesTheHotkey()
     {
-        Rig rig;
+        Rig rig([](Config &c) { c.hotkey = HotkeyKind::fn; });
         rig.shell->applicationDidFinishLaunching();
         const int starts = rig.hotkey->starts;
         Config c = rig.state.config();
         c.hotkey = HotkeyKind::rightCommand;
         c.holdThresholdMs = 450;
+        // Edited but not saved: the key that works is named everywhere, the tray and the floating
+        // button alike.
+        rig.state.setConfig(c);
+        QCOMPARE(rig.titles().first(), QStringLiteral("Hold Right Ctrl to talk"));
+        QCOMPARE(rig.shell->hud()->view()->mainButton()->toolTip(),
+                 QStringLiteral("Click to record, or hold Right Ctrl"));
         rig.shell->save(c);
+        QCOMPARE(rig.titles().first(), QStringLiteral("Hold Right Super to talk"));
+        QCOMPARE(rig.shell->hud()->view()->mainButton()->toolTip(),
+                 QStringLiteral("Click to record, or hold Right Super"));
         QCOMPARE(rig.hotkey->kind, HotkeyKind::rightCommand);
         QCOMPARE(rig.hotkey->threshold, 0.45);
         QCOMPARE(rig.hotkey->starts, starts + 1);

@@ -109,7 +109,7 @@ HistoryView::HistoryView(AppState *state, OnInsert onInsert, QWidget *parent)
     layout->addWidget(m_pages, 1);
 
     connect(m_state, &AppState::historyChanged, this, &HistoryView::showResults);
-    connect(m_state, &AppState::configChanged, this, &HistoryView::updateEmptyText);
+    connect(m_state, &AppState::hotkeyInEffectChanged, this, &HistoryView::updateEmptyText);
     connect(m_state, &AppState::holdKeyAdviceChanged, this, &HistoryView::updateEmptyText);
     paintIcons();
     updateEmptyText();
@@ -132,7 +132,7 @@ void HistoryView::updateEmptyText()
     const QString key = m_state->holdKeyAdvice().key;
     m_emptyText->setText(
         tr("Hold %1 and talk, or click the floating button.")
-            .arg(key.isEmpty() ? HotkeyKindInfo::label(m_state->config().hotkey) : key));
+            .arg(key.isEmpty() ? HotkeyKindInfo::label(m_state->hotkeyInEffect()) : key));
 }
 
 void HistoryView::showResults()

@@ -80,9 +80,11 @@ private Q_SLOTS:
         QVERIFY(!rig.view->clearButton()->isEnabled());
         QCOMPARE(rig.view->emptyDescription()->text(),
                  QStringLiteral("Hold Right Ctrl and talk, or click the floating button."));
+        // The key in effect, which an unsaved edit does not change.
         Config c = rig.state.config();
-        c.hotkey = HotkeyKind::control;
+        c.hotkey = HotkeyKind::rightCommand;
         rig.state.setConfig(c);
+        rig.state.setHotkeyInEffect(HotkeyKind::control);
         QCOMPARE(rig.view->emptyDescription()->text(),
                  QStringLiteral("Hold Control and talk, or click the floating button."));
         // The button does nothing while there is nothing to clear.
