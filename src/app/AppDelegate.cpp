@@ -3,6 +3,7 @@
 #include "Log.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -11,6 +12,13 @@
 AppDelegate::AppDelegate(AppState *state, Services services, QObject *parent)
     : QObject(parent), m_state(state), m_services(std::move(services))
 {
+    if (!m_services.focus)
+        m_services.focus = std::make_unique<FocusPort>();
+    if (!m_services.nowMs) {
+        auto clock = std::make_shared<QElapsedTimer>();
+        clock->start();
+        m_services.nowMs = [clock] { return clock->elapsed(); };
+    }
     m_levelTimer.setInterval(50);
     connect(&m_levelTimer, &QTimer::timeout, this, &AppDelegate::updateLevel);
     QPointer<AppDelegate> self(this);
@@ -40,6 +48,8 @@ void AppDelegate::startFailedLate(const QString &description)
 void AppDelegate::insertionFailed(const QString &description)
 {
     // The transcript is in History already; a dictation started since keeps its own state.
+    // Whatever was typed, the next dictation does not continue it.
+    m_lastInsertion = {};
     if (m_state->phase() != AppState::Phase::idle)
         return;
     m_state->setMessage(description);
@@ -176,7 +186,7 @@ void AppDelegate::jobSucceeded(const QString &text)
     m_state->setHistory(history);
     m_state->setMessage(QString());
     setPhase(AppState::Phase::idle);
-    m_services.inserter->insert(text, job.snapshot.insertMethod, job.snapshot.newlineMode);
+    insertText(text, job.snapshot);
     cleanUp(job, false);
     Q_EMIT actionsChanged();
 }
@@ -281,8 +291,27 @@ void AppDelegate::updateLevel()
 
 void AppDelegate::insert(const QString &text)
 {
-    const Config &c = m_state->config();
-    m_services.inserter->insert(text, c.insertMethod, c.newlineMode);
+    insertText(text, m_state->config());
+}
+
+void AppDelegate::insertText(const QString &text, const Config &config)
+{
+    const quint64 window = m_services.focus->activeWindow();
+    const bool spaced = config.spaceBetweenDictations && continuesLastInsertion(window, text);
+    m_services.inserter->insert(text, config.insertMethod, config.newlineMode, spaced);
+    m_lastInsertion = {window, m_services.nowMs()};
+}
+
+bool AppDelegate::continuesLastInsertion(quint64 window, const QString &text) const
+{
+    // Only where the desktop names the window: a text in another app starts as it is.
+    if (window == 0 || window != m_lastInsertion.window || m_lastInsertion.atMs < 0 ||
+        m_services.nowMs() - m_lastInsertion.atMs > 60 * 1000)
+        return false;
+    // The inserted texts are trimmed, so the join has no white space of its own; punctuation
+    // that closes the sentence before stays on it.
+    const QString trimmed = text.trimmed();
+    return !trimmed.isEmpty() && !QStringLiteral(".,;:!?)]}»”…").contains(trimmed.front());
 }
 
 void AppDelegate::insertLast()

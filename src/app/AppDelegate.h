@@ -22,8 +22,12 @@ public:
         std::unique_ptr<HotkeyPort> hotkey;
         std::unique_ptr<InserterPort> inserter;
         std::unique_ptr<TranscriberPort> transcriber;
+        // Optional: without it the desktop tells nothing about its windows.
+        std::unique_ptr<FocusPort> focus;
         TrimFunction trim;
         SoundFunction play;
+        // Milliseconds of a steady clock; the process's own by default.
+        std::function<qint64()> nowMs;
     };
 
     AppDelegate(AppState *state, Services services, QObject *parent = nullptr);
@@ -32,6 +36,7 @@ public:
     AppState *state() const { return m_state; }
     RecorderPort &recorder() const { return *m_services.recorder; }
     HotkeyPort &hotkey() const { return *m_services.hotkey; }
+    FocusPort &focus() const { return *m_services.focus; }
 
     void startRecording(const QString &source);
     void finishRecording();
@@ -80,6 +85,10 @@ private:
     void jobFailed(const QString &description);
     void cleanUp(const Job &job, bool keepRecording);
     void updateLevel();
+    // Inserts a text into the window in front, with a space before it when it continues the
+    // app's own last insertion there.
+    void insertText(const QString &text, const Config &config);
+    bool continuesLastInsertion(quint64 window, const QString &text) const;
 
     QPointer<AppState> m_state;
     Services m_services;
@@ -87,4 +96,10 @@ private:
     std::optional<Job> m_job;
     quint64 m_nextJobId = 1;
     FailedRecordings m_failedRecordings;
+    // The app's own last insertion: the window it went to (0: unknown) and when.
+    struct LastInsertion
+    {
+        quint64 window = 0;
+        qint64 atMs = -1;
+    } m_lastInsertion;
 };

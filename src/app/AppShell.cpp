@@ -11,10 +11,12 @@
 #include "OnboardingView.h"
 #include "PortalShortcuts.h"
 #include "Symbols.h"
+#include "HistoryView.h"
 #include "WindowServices.h"
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QDesktopServices>
 #include <QKeyEvent>
@@ -473,7 +475,29 @@ void AppShell::showMainWindow()
 
 void AppShell::insert(const QString &text)
 {
-    m_controller->insert(text);
+    // Clicked in this window, the text would land here: first back to the app the user was in,
+    // which the window manager brings in front of this one.
+    if (!m_mainWindow || !m_mainWindow->isActiveWindow()) {
+        m_controller->insert(text);
+        return;
+    }
+    m_mainWindow->history()->setNotice(QString());
+    FocusPort &focus = m_controller->focus();
+    QPointer<AppShell> self(this);
+    focus.activate(focus.previousWindow(), [self, text](bool there) {
+        if (!self)
+            return;
+        if (there) {
+            self->m_controller->insert(text);
+            return;
+        }
+        // No way back on this desktop: the text waits on the clipboard instead.
+        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+        if (self->m_mainWindow)
+            self->m_mainWindow->history()->setNotice(
+                tr("This desktop gives Vesk Voice no way back to the app you were in, so the "
+                   "text was copied: paste it there."));
+    });
 }
 
 void AppShell::openOnboarding()

@@ -63,7 +63,9 @@ class InserterPort
 {
 public:
     virtual ~InserterPort() = default;
-    virtual void insert(const QString &text, const QString &method, const QString &newline) = 0;
+    // `spaceBefore`: one space goes before the (trimmed) text.
+    virtual void insert(const QString &text, const QString &method, const QString &newline,
+                        bool spaceBefore) = 0;
     // An insertion that could not post its keys (the desktop has not allowed it, say) reports
     // through this, on the main thread, with the description the user sees.
     virtual void setFailureHandler(std::function<void(const QString &)> handler)
@@ -72,6 +74,24 @@ public:
     }
     // Whether the desktop lets a paste reach the focused window; where not, pastes are typed.
     virtual bool canPaste() const { return true; }
+};
+
+// The window the text goes to: which one is in front, and the way back to the one the user
+// worked in before this program's window came up. By default the desktop tells nothing.
+class FocusPort
+{
+public:
+    virtual ~FocusPort() = default;
+    // An id of the desktop's for the window in front; 0 when it does not say.
+    virtual quint64 activeWindow() const { return 0; }
+    // The last window in front that was not this program's; 0 when none is known.
+    virtual quint64 previousWindow() const { return 0; }
+    // Brings it to the front; `done` runs once: true when it has the keyboard focus.
+    virtual void activate(quint64 window, std::function<void(bool)> done)
+    {
+        Q_UNUSED(window);
+        done(false);
+    }
 };
 
 // One transcription request with its endpoint choice, from a settings snapshot and a file.

@@ -89,6 +89,7 @@ int main(int argc, char **argv)
     services.hotkey = std::make_unique<GlobalHotkey>();
     services.inserter = std::make_unique<DesktopInserter>();
     services.transcriber = std::make_unique<GeminiTranscriber>();
+    services.focus = std::make_unique<DesktopFocus>();
     services.trim = trimRecording;
     services.play = [&sounds](const QString &name) { sounds.play(name); };
     AppDelegate controller(&state, std::move(services));

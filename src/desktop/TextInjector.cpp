@@ -74,11 +74,14 @@ TextInjector::PasteKeys TextInjector::pasteKeysFor(const QStringList &windowClas
     return terminal ? PasteKeys::controlShiftV : PasteKeys::controlV;
 }
 
-void TextInjector::insert(const QString &text, const QString &method, const QString &newline)
+void TextInjector::insert(const QString &text, const QString &method, const QString &newline,
+                          bool spaceBefore)
 {
-    const QString trimmed = text.trimmed();
+    QString trimmed = text.trimmed();
     if (trimmed.isEmpty() || !m_poster)
         return;
+    if (spaceBefore)
+        trimmed.prepend(QLatin1Char(' '));
     bool typed = method == QLatin1String("type");
     if (!typed && !m_poster->canPaste()) {
         typed = true;

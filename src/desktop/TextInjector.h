@@ -42,8 +42,10 @@ public:
 
     // The text, the method and the newline mode as the configuration stores them: "type" types,
     // anything else pastes; a mode that matches none is "shiftReturn". White space at both ends
-    // is never inserted; white space alone inserts nothing.
-    void insert(const QString &text, const QString &method, const QString &newline);
+    // is never inserted; white space alone inserts nothing. `spaceBefore` puts one space before
+    // the text, joining it to the insertion before it.
+    void insert(const QString &text, const QString &method, const QString &newline,
+                bool spaceBefore = false);
     // Whether an insertion is under way or waiting.
     bool isBusy() const { return m_busy || !m_queue.isEmpty(); }
     // Whether a paste can reach the focused window; where it cannot, pastes are typed.

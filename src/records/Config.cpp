@@ -107,6 +107,7 @@ std::optional<Config> Config::decode(const QByteArray &json, QString *why)
     readOptionalDouble(o, "hudX", c.hudX);
     readOptionalDouble(o, "hudY", c.hudY);
     readString(o, "inputDeviceID", c.inputDeviceID);
+    readString(o, "inputDeviceName", c.inputDeviceName);
     readBool(o, "trimSilence", c.trimSilence);
     readDouble(o, "keepSilenceSeconds", c.keepSilenceSeconds);
     readBool(o, "sounds", c.sounds);
@@ -117,6 +118,7 @@ std::optional<Config> Config::decode(const QByteArray &json, QString *why)
     readBool(o, "onboardingDone", c.onboardingDone);
     readBool(o, "launchAtLogin", c.launchAtLogin);
     readBool(o, "readInputDevices", c.readInputDevices);
+    readBool(o, "spaceBetweenDictations", c.spaceBetweenDictations);
     return c;
 }
 
@@ -141,6 +143,8 @@ QByteArray Config::encode() const
     if (hudY)
         o.insert(QStringLiteral("hudY"), *hudY);
     o.insert(QStringLiteral("inputDeviceID"), inputDeviceID);
+    if (!inputDeviceName.isEmpty())
+        o.insert(QStringLiteral("inputDeviceName"), inputDeviceName);
     o.insert(QStringLiteral("trimSilence"), trimSilence);
     o.insert(QStringLiteral("keepSilenceSeconds"), keepSilenceSeconds);
     o.insert(QStringLiteral("sounds"), sounds);
@@ -151,6 +155,8 @@ QByteArray Config::encode() const
     // Written only when chosen: a file of the defaults keeps the standard keys.
     if (readInputDevices)
         o.insert(QStringLiteral("readInputDevices"), true);
+    if (!spaceBetweenDictations)
+        o.insert(QStringLiteral("spaceBetweenDictations"), false);
     // QJsonObject keeps its keys sorted, so the file lists them in sorted order.
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }

@@ -35,6 +35,8 @@ struct Config
     std::optional<double> hudX;
     std::optional<double> hudY;
     QString inputDeviceID;
+    // The name the chosen microphone had when it was chosen, to name it while it is away.
+    QString inputDeviceName;
     bool trimSilence = true;
     double keepSilenceSeconds = 0.25;
     bool sounds = true;
@@ -45,6 +47,9 @@ struct Config
     bool launchAtLogin = false;
     // On Wayland, read the hold key from /dev/input (the user must be in the input group).
     bool readInputDevices = false;
+    // A dictation that follows the app's own insertion into the same window within a minute
+    // starts with a space, so that sentences do not run together.
+    bool spaceBetweenDictations = true;
 
     bool operator==(const Config &) const = default;
 

@@ -114,14 +114,16 @@ public:
     struct Call
     {
         QString text, method, newline;
+        bool spaceBefore = false;
     };
     QList<Call> calls;
     // The reason every insertion fails with, as the desktop's injector reports it at once.
     QString refusal;
     std::function<void(const QString &)> failure;
-    void insert(const QString &text, const QString &method, const QString &newline) override
+    void insert(const QString &text, const QString &method, const QString &newline,
+                bool spaceBefore) override
     {
-        calls.append({text, method, newline});
+        calls.append({text, method, newline, spaceBefore});
         if (!refusal.isEmpty() && failure)
             failure(refusal);
     }
@@ -150,4 +152,19 @@ public:
     void cancel() override { ++cancels; }
     void succeed(const QString &text) { requests.last().done(text, QString()); }
     void fail(const QString &description) { requests.last().done(std::nullopt, description); }
+};
+
+// A desktop whose window in front the test sets, and which activates whatever it is asked to.
+class FakeFocus : public FocusPort
+{
+public:
+    quint64 active = 0;
+    quint64 previous = 0;
+    quint64 activeWindow() const override { return active; }
+    quint64 previousWindow() const override { return previous; }
+    void activate(quint64 window, std::function<void(bool)> done) override
+    {
+        active = window;
+        done(window != 0);
+    }
 };

@@ -22,6 +22,8 @@ class ControllerTest : public QObject
         FakeHotkey *hotkey = new FakeHotkey;
         FakeInserter *inserter = new FakeInserter;
         FakeTranscriber *transcriber = new FakeTranscriber;
+        FakeFocus *focus = new FakeFocus;
+        qint64 nowMs = 0;
         QStringList sounds;
         QStringList trimmedFiles;
         std::optional<QString> trimResult;
@@ -36,6 +38,8 @@ class ControllerTest : public QObject
             s.hotkey.reset(hotkey);
             s.inserter.reset(inserter);
             s.transcriber.reset(transcriber);
+            s.focus.reset(focus);
+            s.nowMs = [this] { return nowMs; };
             s.trim = [this](const QString &file, double) {
                 trimmedFiles.append(file);
                 return trimResult;
@@ -400,6 +404,44 @@ private Q_SLOTS:
         rig.controller->startRecording(QStringLiteral("mac"));
         rig.controller->cancelRecording();
         QVERIFY(rig.sounds.isEmpty());
+    }
+
+    // A dictation that continues the app's own last insertion (same window, within a minute)
+    // starts with a space; anything else starts as it is.
+    void spaceBetweenDictations_data()
+    {
+        QTest::addColumn<bool>("setting");
+        QTest::addColumn<quint64>("secondWindow");
+        QTest::addColumn<qint64>("afterMs");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("spaced");
+        QTest::newRow("same window") << true << quint64(7) << qint64(5000) << "Second." << true;
+        QTest::newRow("a minute") << true << quint64(7) << qint64(60000) << "Second." << true;
+        QTest::newRow("later") << true << quint64(7) << qint64(60001) << "Second." << false;
+        QTest::newRow("other window") << true << quint64(8) << qint64(5000) << "Second." << false;
+        QTest::newRow("window unknown") << true << quint64(0) << qint64(5000) << "Second." << false;
+        QTest::newRow("setting off") << false << quint64(7) << qint64(5000) << "Second." << false;
+        QTest::newRow("punctuation") << true << quint64(7) << qint64(5000) << ", and more" << false;
+    }
+
+    void spaceBetweenDictations()
+    {
+        QFETCH(bool, setting);
+        QFETCH(quint64, secondWindow);
+        QFETCH(qint64, afterMs);
+        QFETCH(QString, second);
+        QFETCH(bool, spaced);
+        Rig rig([&](Config &c) { c.spaceBetweenDictations = setting; });
+        rig.focus->active = 7;
+        recordAndFinish(rig, 1);
+        rig.transcriber->succeed(QStringLiteral("First."));
+        rig.focus->active = secondWindow;
+        rig.nowMs += afterMs;
+        rig.controller->insert(second);
+        QCOMPARE(rig.inserter->calls.size(), 2);
+        QVERIFY(!rig.inserter->calls[0].spaceBefore);
+        QCOMPARE(rig.inserter->calls[1].spaceBefore, spaced);
+        QCOMPARE(rig.state.history().entries.first().text, QStringLiteral("First."));
     }
 
     void insertAndCopyLast()

@@ -8,11 +8,17 @@
 #include "HistoryView.h"
 #include "Log.h"
 #include "MenuText.h"
+#include "DesktopPorts.h"
+#include "KeyPoster.h"
 #include "TestSupport.h"
+#include "TextClients.h"
+#include "TextInjector.h"
 #include "WindowServices.h"
 #include "XTestInput.h"
 
 #include <QActionGroup>
+#include <QClipboard>
+#include <QLabel>
 #include <QDBusConnection>
 #include <QDesktopServices>
 #include <QLineEdit>
@@ -44,6 +50,18 @@ public Q_SLOTS:
     void open(const QUrl &url) { opened.append(url); }
 };
 
+// The desktop's own typing, for the tests that need a real window to receive a text.
+class RealInserter : public InserterPort
+{
+public:
+    TextInjector injector{createKeyPoster()};
+    void insert(const QString &text, const QString &method, const QString &newline,
+                bool spaceBefore) override
+    {
+        injector.insert(text, method, newline, spaceBefore);
+    }
+};
+
 // The tray menu and the launch sequence, with the controller's devices faked.
 class ShellTest : public QObject
 {
@@ -59,6 +77,8 @@ class ShellTest : public QObject
         FakeInserter *inserter = new FakeInserter;
         bool trusted = true;
         std::unique_ptr<AppDelegate> controller;
+        // The real desktop's typing and windows instead of the fakes.
+        bool realDesktop = false;
         std::unique_ptr<AppShell> shell;
 
         static std::unique_ptr<AppState> stateWith(const std::function<void(Config &)> &change)
@@ -71,13 +91,23 @@ class ShellTest : public QObject
             return std::make_unique<AppState>(c, History());
         }
 
-        explicit Rig(const std::function<void(Config &)> &change = {}) : Rig(stateWith(change)) {}
-        explicit Rig(std::unique_ptr<AppState> given) : ownState(std::move(given))
+        explicit Rig(const std::function<void(Config &)> &change = {}, bool real = false)
+            : Rig(stateWith(change), real)
+        {}
+        explicit Rig(std::unique_ptr<AppState> given, bool real = false)
+            : ownState(std::move(given)), realDesktop(real)
         {
             AppDelegate::Services s;
             s.recorder.reset(recorder);
             s.hotkey.reset(hotkey);
-            s.inserter.reset(inserter);
+            if (realDesktop) {
+                delete inserter;
+                inserter = nullptr;
+                s.inserter = std::make_unique<RealInserter>();
+                s.focus = std::make_unique<DesktopFocus>();
+            } else {
+                s.inserter.reset(inserter);
+            }
             s.transcriber.reset(transcriber);
             s.play = [](const QString &) {};
             controller = std::make_unique<AppDelegate>(&state, std::move(s));
@@ -589,15 +619,17 @@ private Q_SLOTS:
         rig.shell->applicationDidFinishLaunching();
         rig.shell->openMainWindow(MainView::Tab::history);
         MainView *window = rig.shell->mainWindow();
+        QTRY_VERIFY(window->isActiveWindow());
 
+        // A desktop that names no window to go back to: the text is copied, and the window
+        // says so, rather than typing it into itself.
+        QGuiApplication::clipboard()->setText(QStringLiteral("the user's own"));
         HistoryList *list = window->history()->list();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->buttonRect(0, HistoryList::Insert).center());
-        QCOMPARE(rig.inserter->calls.size(), 1);
-        QCOMPARE(rig.inserter->calls[0].text, QStringLiteral("again, please"));
-        QCOMPARE(rig.inserter->calls[0].method, QStringLiteral("type"));
-        QCOMPARE(rig.inserter->calls[0].newline, QStringLiteral("space"));
-        // The window stays where it is.
+        QVERIFY(rig.inserter->calls.isEmpty());
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("again, please"));
+        QVERIFY(window->history()->notice()->isVisible());
         QVERIFY(window->isVisible());
 
         window->setTab(MainView::Tab::settings);
@@ -609,6 +641,44 @@ private Q_SLOTS:
         window->findChild<QPushButton *>(QStringLiteral("save"))->click();
         QCOMPARE(Config::load().apiKey, QStringLiteral("saved-key"));
         QCOMPARE(rig.hotkey->starts, starts + 1); // applied
+    }
+
+    // "Insert into the active app", clicked with the pointer in the History window: the text
+    // goes to the app the user was in (a Tk window here), which comes back in front; a second
+    // one right after continues the first with a space.
+    void insertFromHistoryGoesBackToTheApp()
+    {
+        VESK_REQUIRE_DISPLAY();
+        TextClientProcess client(TextClientProcess::Kind::tk);
+        QVERIFY(client.start());
+        Rig rig(std::function<void(Config &)>(), true);
+        History h;
+        h.add(HistoryEntry::make(QStringLiteral("Again, please."), 1, QStringLiteral("m"),
+                                 QStringLiteral("mac")));
+        rig.state.setHistory(h);
+        rig.shell->applicationDidFinishLaunching();
+        rig.shell->openMainWindow(MainView::Tab::history);
+        MainView *window = rig.shell->mainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        HistoryList *list = window->history()->list();
+        for (const QString &expected :
+             {QStringLiteral("Again, please."), QStringLiteral("Again, please. Again, please.")}) {
+            QTRY_VERIFY(window->isActiveWindow());
+            const QPoint at =
+                list->viewport()->mapToGlobal(list->buttonRect(0, HistoryList::Insert).center());
+            // Onto the row first, which shows its buttons.
+            XTestInput::moveTo(at.x() - 200, at.y());
+            QTest::qWait(100);
+            XTestInput::moveTo(at.x(), at.y());
+            QTest::qWait(100);
+            XTestInput::click(1);
+            QTRY_COMPARE_WITH_TIMEOUT(client.received(), expected, 10000);
+            QCOMPARE(XTestInput::focusedClass(), client.instance());
+            QVERIFY(window->isVisible());
+            QVERIFY(window->history()->notice()->isHidden());
+            // Back into the History window for the next one.
+            window->activateWindow();
+        }
     }
 
     void firstLaunchOpensTheGuide()

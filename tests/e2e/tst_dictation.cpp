@@ -3,6 +3,7 @@
 #include "GeminiClient.h"
 #include "History.h"
 #include "TestSupport.h"
+#include "TextClients.h"
 #include "XTestInput.h"
 
 #include <QDir>
@@ -15,16 +16,18 @@
 #include <sndfile.h>
 
 // A whole dictation with every real part: the app under the X server, the hotkey pressed through
-// XTest, speech on the virtual microphone, the fake Gemini server, and a text field that receives
-// the transcript.
+// XTest, speech on the virtual microphone, the fake Gemini server, and a Tk text field that
+// receives the transcripts. They follow each other within a minute into the same field, so each
+// after the first starts with a space.
 class DictationTest : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_data, m_tmp, m_work;
     FakeGeminiServer *m_server = nullptr;
-    QProcess m_app, m_client;
-    QString m_speech, m_received;
+    QProcess m_app;
+    TextClientProcess m_client{TextClientProcess::Kind::tk};
+    QString m_speech;
 
     QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
 
@@ -52,11 +55,7 @@ class DictationTest : public QObject
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
-    QString received() const
-    {
-        QFile f(m_received);
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
+    QString received() const { return m_client.received(); }
 
     QStringList recordings() const
     {
@@ -121,14 +120,7 @@ private Q_SLOTS:
         c.hudY = 600;
         c.saveTo(m_data.filePath(QStringLiteral("config.json")));
 
-        m_received = m_work.filePath(QStringLiteral("received.txt"));
-        m_client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_client.start(TestSupport::binaryDir() + QStringLiteral("/tests/desktop/vesk_textclient"),
-                       {m_received});
-        QVERIFY(m_client.waitForStarted());
-        QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += m_client.readAllStandardOutput()).startsWith("ready"),
-                                 15000);
+        QVERIFY(m_client.start());
 
         m_env.insert(QStringLiteral("VESK_DATA_DIR"), m_data.path());
         m_env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), m_server->baseUrl());
@@ -145,13 +137,11 @@ private Q_SLOTS:
         QFile kept(TestSupport::binaryDir() + QStringLiteral("/tests/e2e/vesk-e2e.log"));
         if (kept.open(QIODevice::WriteOnly | QIODevice::Truncate))
             kept.write(log().toUtf8());
-        for (QProcess *p : {&m_app, &m_client}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->terminate();
-                if (!p->waitForFinished(5000))
-                    p->kill();
-                p->waitForFinished(2000);
-            }
+        if (m_app.state() != QProcess::NotRunning) {
+            m_app.terminate();
+            if (!m_app.waitForFinished(5000))
+                m_app.kill();
+            m_app.waitForFinished(2000);
         }
     }
 
@@ -263,8 +253,8 @@ private Q_SLOTS:
         // The send button: the row's right padding 9, cancel 26, spacing 7, then send's centre.
         XTestInput::moveTo(535 + 178 - 9 - 26 - 7 - 13, 622);
         XTestInput::click(1);
-        QTRY_COMPARE_WITH_TIMEOUT(received(), before + QStringLiteral("The floating button works."),
-                                  30000);
+        QTRY_COMPARE_WITH_TIMEOUT(received(),
+                                  before + QStringLiteral(" The floating button works."), 30000);
         QCOMPARE(m_server->requests().size(), 1);
         QTRY_VERIFY(recordings().isEmpty());
         // The rejected recording still waits for its retry: a later success is not it.
@@ -298,7 +288,7 @@ private Q_SLOTS:
             if (firstReleaseMs < 0)
                 firstReleaseMs = m_server->elapsedMs();
             QVERIFY(run(TestSupport::executable(), {QStringLiteral("stop")}));
-            QTRY_COMPARE_WITH_TIMEOUT(received(), before + text, 30000);
+            QTRY_COMPARE_WITH_TIMEOUT(received(), before + u' ' + text, 30000);
         }
         const auto &requests = m_server->requests();
         QCOMPARE(requests.size(), 2);

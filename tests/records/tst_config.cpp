@@ -119,6 +119,8 @@ private Q_SLOTS:
         c.languageCodes = {QStringLiteral("ru-RU"), QStringLiteral("uz-UZ")};
         c.launchAtLogin = true;
         c.readInputDevices = true;
+        c.spaceBetweenDictations = false;
+        c.inputDeviceName = QStringLiteral("USB Mic");
         c.audioFormat = QStringLiteral("ogg");
         const QByteArray bytes = c.encode();
         QCOMPARE(Config::decode(bytes), std::optional<Config>(c));

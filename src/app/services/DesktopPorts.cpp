@@ -101,9 +101,32 @@ bool DesktopInserter::canPaste() const
     return TextInjector::shared()->canPaste();
 }
 
-void DesktopInserter::insert(const QString &text, const QString &method, const QString &newline)
+void DesktopInserter::insert(const QString &text, const QString &method, const QString &newline,
+                             bool spaceBefore)
 {
-    TextInjector::shared()->insert(text, method, newline);
+    TextInjector::shared()->insert(text, method, newline, spaceBefore);
+}
+
+DesktopFocus::DesktopFocus() : m_windows(createActiveWindow()) {}
+
+DesktopFocus::~DesktopFocus() = default;
+
+quint64 DesktopFocus::activeWindow() const
+{
+    return m_windows ? m_windows->current() : 0;
+}
+
+quint64 DesktopFocus::previousWindow() const
+{
+    return m_windows ? m_windows->previous() : 0;
+}
+
+void DesktopFocus::activate(quint64 window, std::function<void(bool)> done)
+{
+    if (m_windows)
+        m_windows->activate(window, std::move(done));
+    else
+        done(false);
 }
 
 std::optional<QString> trimRecording(const QString &file, double keepSeconds)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ActiveWindow.h"
 #include "AudioRecorder.h"
 #include "DictationPorts.h"
 #include "HotkeyMonitor.h"
@@ -59,12 +60,27 @@ class DesktopInserter : public InserterPort
 {
 public:
     DesktopInserter();
-    void insert(const QString &text, const QString &method, const QString &newline) override;
+    void insert(const QString &text, const QString &method, const QString &newline,
+                bool spaceBefore) override;
     void setFailureHandler(std::function<void(const QString &)> handler) override;
     bool canPaste() const override;
 
 private:
     QMetaObject::Connection m_failure;
+};
+
+// The desktop's active window, where it tells (X11); nothing elsewhere.
+class DesktopFocus : public FocusPort
+{
+public:
+    DesktopFocus();
+    ~DesktopFocus() override;
+    quint64 activeWindow() const override;
+    quint64 previousWindow() const override;
+    void activate(quint64 window, std::function<void(bool)> done) override;
+
+private:
+    std::unique_ptr<ActiveWindow> m_windows;
 };
 
 // Trims the recording the way the dictation does: the copy's path, or nothing to send the file.

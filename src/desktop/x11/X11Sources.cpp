@@ -1,4 +1,5 @@
 // The platform backends behind the interfaces, chosen by the session at run time.
+#include "ActiveWindow.h"
 #include "DesktopSession.h"
 #include "HoldKeyPath.h"
 #include "KeyPoster.h"
@@ -7,6 +8,7 @@
 #include "WaylandKeyPoster.h"
 #include "WaylandSupport.h"
 #include "LocalKeyEventSource.h"
+#include "X11ActiveWindow.h"
 #include "X11KeyEventSource.h"
 #include "X11KeyPoster.h"
 
@@ -40,4 +42,13 @@ std::unique_ptr<KeyPoster> createKeyPoster()
         Log::write(QStringLiteral("typing reaches only X11 windows of this Wayland session"));
     }
     return X11KeyPoster::open();
+}
+
+std::unique_ptr<ActiveWindow> createActiveWindow()
+{
+    // XWayland's window manager knows only the session's X11 windows, and this program's own
+    // window is a Wayland one there.
+    if (DesktopSession::current().kind == DesktopSession::Kind::wayland)
+        return nullptr;
+    return X11ActiveWindow::open();
 }

@@ -43,7 +43,7 @@ QList<HistoryEntry> HistoryView::results(const History &history, const QString &
 HistoryView::HistoryView(AppState *state, OnInsert onInsert, QWidget *parent)
     : QWidget(parent), m_state(state), m_onInsert(std::move(onInsert)), m_search(new QLineEdit),
       m_clear(new QToolButton), m_pages(new QStackedWidget), m_emptyIcon(new QLabel),
-      m_emptyText(new QLabel), m_model(new HistoryModel(this)),
+      m_emptyText(new QLabel), m_notice(new QLabel), m_model(new HistoryModel(this)),
       m_list(new HistoryList(m_model, m_onInsert,
                              [this](const HistoryEntry &entry) { remove(entry); }))
 {
@@ -107,6 +107,12 @@ HistoryView::HistoryView(AppState *state, OnInsert onInsert, QWidget *parent)
     // The list: rows on one card, the newest first.
     m_pages->addWidget(m_list);
     layout->addWidget(m_pages, 1);
+    m_notice->setObjectName(QStringLiteral("notice"));
+    m_notice->setWordWrap(true);
+    m_notice->setContentsMargins(20, 6, 20, 10);
+    m_notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_notice->hide();
+    layout->addWidget(m_notice);
 
     connect(m_state, &AppState::historyChanged, this, &HistoryView::showResults);
     connect(m_state, &AppState::hotkeyInEffectChanged, this, &HistoryView::updateEmptyText);
@@ -124,6 +130,12 @@ void HistoryView::setQuery(const QString &query)
     if (m_search->text() != query)
         m_search->setText(query);
     showResults();
+}
+
+void HistoryView::setNotice(const QString &text)
+{
+    m_notice->setText(text);
+    m_notice->setVisible(!text.isEmpty());
 }
 
 void HistoryView::updateEmptyText()

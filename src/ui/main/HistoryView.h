@@ -43,6 +43,9 @@ public:
     QLineEdit *searchField() const { return m_search; }
     QToolButton *clearButton() const { return m_clear; }
     QLabel *emptyDescription() const { return m_emptyText; }
+    // A line under the list about what an action did, until the next one; empty hides it.
+    void setNotice(const QString &text);
+    QLabel *notice() const { return m_notice; }
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -64,6 +67,7 @@ private:
     QStackedWidget *m_pages;
     QLabel *m_emptyIcon;
     QLabel *m_emptyText;
+    QLabel *m_notice;
     HistoryModel *m_model;
     HistoryList *m_list;
 };

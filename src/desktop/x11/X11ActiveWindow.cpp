@@ -1,0 +1,173 @@
+#include "X11ActiveWindow.h"
+
+#include <QElapsedTimer>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <unistd.h>
+
+namespace {
+
+// One 32-bit item of a window property; nothing when the window has no such property.
+std::optional<unsigned long> cardinal(Display *dpy, Window window, Atom property, Atom type)
+{
+    X11::ErrorTrap trap(dpy);
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    std::optional<unsigned long> value;
+    if (XGetWindowProperty(dpy, window, property, 0, 1, False, type, &actual, &format, &count,
+                           &after, &data) == Success &&
+        data) {
+        if (actual == type && format == 32 && count == 1)
+            value = *reinterpret_cast<unsigned long *>(data);
+        XFree(data);
+    }
+    return value;
+}
+
+} // namespace
+
+std::unique_ptr<X11ActiveWindow> X11ActiveWindow::open()
+{
+    X11::DisplayPtr display = X11::openDisplay();
+    if (!display)
+        return nullptr;
+    Display *dpy = display.get();
+    // Only a window manager that names the active window can take us back to it.
+    const Atom supported = XInternAtom(dpy, "_NET_SUPPORTED", False);
+    const Atom active = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    bool named = false;
+    if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), supported, 0, 4096, False, XA_ATOM, &actual,
+                           &format, &count, &after, &data) == Success &&
+        data) {
+        const auto *atoms = reinterpret_cast<const Atom *>(data);
+        named = std::find(atoms, atoms + count, active) != atoms + count;
+        XFree(data);
+    }
+    if (!named)
+        return nullptr;
+    return std::unique_ptr<X11ActiveWindow>(new X11ActiveWindow(std::move(display)));
+}
+
+X11ActiveWindow::X11ActiveWindow(X11::DisplayPtr display) : m_display(std::move(display))
+{
+    Display *dpy = m_display.get();
+    m_activeAtom = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
+    m_pidAtom = XInternAtom(dpy, "_NET_WM_PID", False);
+    XSelectInput(dpy, DefaultRootWindow(dpy), PropertyChangeMask);
+    XFlush(dpy);
+    m_notifier = std::make_unique<QSocketNotifier>(ConnectionNumber(dpy), QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
+                     [this] { readEvents(); });
+    noteActive();
+    m_wait.setInterval(20);
+}
+
+X11ActiveWindow::~X11ActiveWindow() = default;
+
+void X11ActiveWindow::readEvents()
+{
+    Display *dpy = m_display.get();
+    bool changed = false;
+    while (XPending(dpy)) {
+        XEvent event;
+        XNextEvent(dpy, &event);
+        changed = changed || (event.type == PropertyNotify && event.xproperty.atom == m_activeAtom);
+    }
+    if (changed)
+        noteActive();
+}
+
+void X11ActiveWindow::noteActive()
+{
+    const quint64 window = current();
+    if (window != 0 && !ours(window))
+        m_previous = window;
+}
+
+quint64 X11ActiveWindow::current() const
+{
+    Display *dpy = m_display.get();
+    return cardinal(dpy, DefaultRootWindow(dpy), m_activeAtom, XA_WINDOW).value_or(0);
+}
+
+bool X11ActiveWindow::ours(unsigned long window) const
+{
+    return cardinal(m_display.get(), window, m_pidAtom, XA_CARDINAL) == (unsigned long)getpid();
+}
+
+bool X11ActiveWindow::viewable(unsigned long window) const
+{
+    X11::ErrorTrap trap(m_display.get());
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(m_display.get(), window, &attributes) && !trap.failed() &&
+           attributes.map_state == IsViewable;
+}
+
+quint64 X11ActiveWindow::previous() const
+{
+    // A window closed or hidden since is no place to go back to.
+    return m_previous != 0 && viewable(m_previous) ? m_previous : 0;
+}
+
+bool X11ActiveWindow::hasFocus(unsigned long window) const
+{
+    Display *dpy = m_display.get();
+    X11::ErrorTrap trap(dpy);
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(dpy, &focus, &revert);
+    // The focus often rests on a child of the window the manager activated.
+    while (focus != None && focus != PointerRoot) {
+        if (focus == window)
+            return true;
+        Window root = None, parent = None, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(dpy, focus, &root, &parent, &children, &count))
+            return false;
+        if (children)
+            XFree(children);
+        if (parent == root)
+            return false;
+        focus = parent;
+    }
+    return false;
+}
+
+void X11ActiveWindow::activate(quint64 window, std::function<void(bool)> done)
+{
+    m_wait.stop();
+    m_wait.disconnect();
+    if (window == 0 || !viewable(window)) {
+        done(false);
+        return;
+    }
+    Display *dpy = m_display.get();
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = Window(window);
+    event.xclient.message_type = m_activeAtom;
+    event.xclient.format = 32;
+    // Asked as a pager asks: a window manager's focus-stealing rules are for applications.
+    event.xclient.data.l[0] = 2;
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(dpy, DefaultRootWindow(dpy), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(dpy);
+    auto waited = std::make_shared<QElapsedTimer>();
+    waited->start();
+    QObject::connect(&m_wait, &QTimer::timeout, &m_wait, [this, window, done, waited] {
+        const bool there = current() == window && hasFocus(Window(window));
+        if (!there && waited->elapsed() < 1200)
+            return;
+        m_wait.stop();
+        m_wait.disconnect();
+        done(there);
+    });
+    m_wait.start();
+}
