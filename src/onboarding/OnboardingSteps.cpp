@@ -384,6 +384,8 @@ TryItStep::TryItStep(OnboardingView *guide)
         editConfig(m_guide->state(), [&](Config &c) { c.hotkey = *kind; });
         // At once, so that the very next hold uses the new key.
         m_guide->onSave()(m_guide->state()->config());
+        // And the box has the focus again, or the next dictation would land in the picker.
+        QTimer::singleShot(0, m_sample, [this] { m_sample->setFocus(Qt::OtherFocusReason); });
     });
 
     m_sample->setFixedHeight(110);

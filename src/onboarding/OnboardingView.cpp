@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 OnboardingView::OnboardingView(AppState *state, OnSave onSave, OnFinish onFinish,
@@ -44,6 +45,17 @@ OnboardingView::OnboardingView(AppState *state, OnSave onSave, OnFinish onFinish
     connect(m_back, &QPushButton::clicked, this, [this] { move(-1); });
     connect(m_next, &QPushButton::clicked, this, [this] { move(+1); });
     connect(m_finish, &QPushButton::clicked, this, &OnboardingView::finish);
+    // Return is the default button's, except in the last page's sample box, where it is a line
+    // break (a dictation there may type one). Ctrl+Return goes on from anywhere.
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+        connect(new QShortcut(QKeySequence(Qt::CTRL | key), this), &QShortcut::activated, this,
+                [this] {
+                    QPushButton *onward = m_step == Step::tryIt ? m_finish : m_next;
+                    if (onward->isEnabled())
+                        onward->click();
+                });
+    }
+    m_finish->setToolTip(tr("Ctrl+Enter"));
     connect(m_state, &AppState::changed, this, &OnboardingView::updateButtons);
 
     m_micTimer.setInterval(1000);

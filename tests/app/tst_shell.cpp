@@ -8,6 +8,7 @@
 #include "HistoryView.h"
 #include "Log.h"
 #include "MenuText.h"
+#include "OnboardingSteps.h"
 #include "DesktopPorts.h"
 #include "KeyPoster.h"
 #include "TestSupport.h"
@@ -18,6 +19,9 @@
 
 #include <QActionGroup>
 #include <QClipboard>
+#include <QComboBox>
+#include <QAbstractItemView>
+#include <QPlainTextEdit>
 #include <QLabel>
 #include <QDBusConnection>
 #include <QDesktopServices>
@@ -679,6 +683,54 @@ private Q_SLOTS:
             // Back into the History window for the next one.
             window->activateWindow();
         }
+    }
+
+    // The guide's last page: a hold key picked there with the pointer and the keys leaves the
+    // focus in the sample box, so the next dictation lands there, not in the picker.
+    void tryItKeepsTheDictation()
+    {
+        VESK_REQUIRE_DISPLAY();
+        Rig rig(
+            [](Config &c) {
+                c.onboardingDone = false;
+                c.hotkey = HotkeyKind::fn;
+                c.insertMethod = QStringLiteral("type");
+            },
+            true);
+        rig.shell->applicationDidFinishLaunching();
+        OnboardingView *guide = rig.shell->onboardingWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(guide));
+        for (int i = 0; i < 4; ++i)
+            guide->move(+1);
+        auto *page = qobject_cast<TryItStep *>(guide->page());
+        QVERIFY(page);
+        QTRY_VERIFY(guide->isActiveWindow() && page->sampleBox()->hasFocus());
+
+        QComboBox *picker = page->hotkeyPicker();
+        const QPoint at = picker->mapToGlobal(picker->rect().center());
+        XTestInput::moveTo(at.x(), at.y());
+        XTestInput::click(1);
+        QTRY_VERIFY(picker->view()->isVisible());
+        for (const char *key : {"Down", "Return"}) {
+            XTestInput::key(XTestInput::keycode(key), true);
+            XTestInput::key(XTestInput::keycode(key), false);
+        }
+        QTRY_COMPARE(rig.state.hotkeyInEffect(), HotkeyKind::rightCommand);
+        QTRY_VERIFY(page->sampleBox()->hasFocus());
+
+        // A dictation with the new key, typed by the desktop's own typing.
+        rig.hotkey->onStart();
+        rig.hotkey->onStop();
+        QTemporaryFile file;
+        file.setAutoRemove(false);
+        QVERIFY(file.open());
+        file.write(QByteArray(100, 'a'));
+        file.close();
+        rig.recorder->deliver(Recording{file.fileName(), 2});
+        QTRY_COMPARE(rig.transcriber->requests.size(), 1);
+        rig.transcriber->succeed(QStringLiteral("Said in the guide."));
+        QTRY_COMPARE_WITH_TIMEOUT(page->sampleBox()->toPlainText(),
+                                  QStringLiteral("Said in the guide."), 10000);
     }
 
     void firstLaunchOpensTheGuide()
