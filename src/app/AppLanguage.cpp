@@ -14,6 +14,7 @@ namespace AppLanguage {
 namespace {
 
 const QString key = QStringLiteral("AppleLanguages");
+const QString reopenKey = QStringLiteral("ReopenWindow");
 const QStringList tables = {QStringLiteral("uz"), QStringLiteral("en"), QStringLiteral("ru")};
 
 QSettings settings()
@@ -69,7 +70,7 @@ std::optional<QString> chosen()
     return list.first().toString();
 }
 
-void choose(const std::optional<QString> &code)
+void choose(const std::optional<QString> &code, const QString &reopen)
 {
     const std::optional<QString> current = chosen();
     QSettings s = settings();
@@ -82,8 +83,21 @@ void choose(const std::optional<QString> &code)
             return;
         s.remove(key);
     }
+    if (!reopen.isEmpty())
+        s.setValue(reopenKey, reopen);
     s.sync();
     restarter()();
+}
+
+QString takeReopenWindow()
+{
+    QSettings s = settings();
+    const QString window = s.value(reopenKey).toString();
+    if (s.contains(reopenKey)) {
+        s.remove(reopenKey);
+        s.sync();
+    }
+    return window;
 }
 
 QStringList restartCommand(const QString &executable)

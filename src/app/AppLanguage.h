@@ -26,7 +26,12 @@ const QList<Choice> &choices();
 std::optional<QString> chosen();
 
 // Stores the choice and restarts when it differs from chosen(); nothing happens otherwise.
-void choose(const std::optional<QString> &code);
+// `reopen` names the window the next start shows again (the one the choice was made in).
+void choose(const std::optional<QString> &code, const QString &reopen = QString());
+
+// The window a restart for a language change is to show again ("settings"), once: reading it
+// forgets it. Empty when there is none.
+QString takeReopenWindow();
 
 // The program and arguments that start `executable` again after a second. The path travels as
 // the script's $0, never inside the script text, so no path can break or extend the command.

@@ -66,8 +66,17 @@ AppLanguagePicker::AppLanguagePicker(QWidget *parent) : QWidget(parent), m_combo
     connect(m_combo, &QComboBox::activated, this, [this](int index) {
         if (index < 0)
             return;
-        const QString code = m_combo->itemData(index).toString();
-        AppLanguage::choose(code.isEmpty() ? std::nullopt : std::optional<QString>(code));
+        const QString picked = m_combo->itemData(index).toString();
+        const std::optional<QString> code =
+            picked.isEmpty() ? std::nullopt : std::optional<QString>(picked);
+        if (code == AppLanguage::chosen())
+            return;
+        if (m_beforeRestart && !m_beforeRestart()) {
+            m_combo->setCurrentIndex(m_combo->findData(AppLanguage::chosen().value_or(QString())));
+            return;
+        }
+        // The settings form is where the choice is made: it comes back after the restart.
+        AppLanguage::choose(code, QStringLiteral("settings"));
     });
 }
 

@@ -1,5 +1,6 @@
 #include "AppShell.h"
 
+#include "AppLanguage.h"
 #include "Autostart.h"
 #include "HUDPanel.h"
 
@@ -151,6 +152,10 @@ void AppShell::applicationDidFinishLaunching()
         whileAlive(m_controller, [](AppDelegate *c) { c->startRecording(QStringLiteral("mac")); }),
         whileAlive(m_controller, &AppDelegate::finishRecording),
         whileAlive(m_controller, &AppDelegate::cancelRecording));
+
+    // Back after a restart for a new interface language: the window it was chosen in.
+    if (AppLanguage::takeReopenWindow() == QLatin1String("settings"))
+        openMainWindow(MainView::Tab::settings);
 
     if (!state()->config().onboardingDone) {
         checkAccessibility(false);

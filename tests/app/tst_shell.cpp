@@ -1,3 +1,5 @@
+#include "AppLanguage.h"
+#include "AppLanguagePicker.h"
 #include "AppShell.h"
 #include "Autostart.h"
 #include "ControllerFakes.h"
@@ -19,6 +21,9 @@
 
 #include <QActionGroup>
 #include <QClipboard>
+#include <QMessageBox>
+#include <QSettings>
+#include <QApplication>
 #include <QComboBox>
 #include <QAbstractItemView>
 #include <QPlainTextEdit>
@@ -731,6 +736,85 @@ private Q_SLOTS:
         rig.transcriber->succeed(QStringLiteral("Said in the guide."));
         QTRY_COMPARE_WITH_TIMEOUT(page->sampleBox()->toPlainText(),
                                   QStringLiteral("Said in the guide."), 10000);
+    }
+
+    // Another interface language picked with unsaved edits in the form: the user is asked, the
+    // edits are saved (or the switch is called off), and after the restart the settings window
+    // is back.
+    void languageSwitchLosesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::newRow("save") << QByteArray("Return");
+        QTest::newRow("keep the language") << QByteArray("Escape");
+    }
+
+    void languageSwitchLosesNothing()
+    {
+        VESK_REQUIRE_DISPLAY();
+        QFETCH(QByteArray, answer);
+        const bool saving = answer == "Return";
+        QSettings(QStringLiteral("Vesk"), QStringLiteral("Vesk Voice")).clear();
+        int restarts = 0;
+        AppLanguage::setRestarter([&] { ++restarts; });
+        const auto restore = qScopeGuard([] {
+            AppLanguage::setRestarter(nullptr);
+            QSettings(QStringLiteral("Vesk"), QStringLiteral("Vesk Voice")).clear();
+        });
+        const auto press = [](const char *key) {
+            XTestInput::key(XTestInput::keycode(key), true);
+            XTestInput::key(XTestInput::keycode(key), false);
+        };
+        const auto clickOn = [](QWidget *w) {
+            const QPoint at = w->mapToGlobal(w->rect().center());
+            XTestInput::moveTo(at.x(), at.y());
+            XTestInput::click(1);
+        };
+        {
+            Rig rig;
+            rig.state.config().save();
+            rig.shell->applicationDidFinishLaunching();
+            rig.shell->openMainWindow(MainView::Tab::settings);
+            MainView *window = rig.shell->mainWindow();
+            QTRY_VERIFY(window->isActiveWindow());
+            auto *key = window->findChild<QLineEdit *>(QStringLiteral("apiKey"));
+            clickOn(key);
+            QTRY_VERIFY(key->hasFocus());
+            press("End");
+            press("x");
+            QTRY_COMPARE(rig.state.config().apiKey, QStringLiteral("kx"));
+
+            auto *language =
+                window->findChild<AppLanguagePicker *>(QStringLiteral("interfaceLanguage"));
+            // The question comes in a dialog of its own, answered once it is up.
+            QTimer answerer;
+            connect(&answerer, &QTimer::timeout, &answerer, [&] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                    box && box->isActiveWindow()) {
+                    answerer.stop();
+                    press(answer.constData());
+                }
+            });
+            answerer.start(50);
+            clickOn(language->comboBox());
+            QTRY_VERIFY(language->comboBox()->view()->isVisible());
+            // System, Oʻzbekcha, English, Русский.
+            for (const char *k : {"Down", "Down", "Down", "Return"})
+                press(k);
+            QTRY_VERIFY(!answerer.isActive());
+            QTRY_COMPARE(restarts, saving ? 1 : 0);
+            QCOMPARE(Config::load().apiKey, saving ? QStringLiteral("kx") : QStringLiteral("k"));
+            QCOMPARE(AppLanguage::chosen(),
+                     saving ? std::optional<QString>(QStringLiteral("ru")) : std::nullopt);
+            if (!saving)
+                QTRY_COMPARE(language->selection(), QString());
+        }
+        // The next start (the restart's) shows the settings again, once.
+        Rig next;
+        next.shell->applicationDidFinishLaunching();
+        QCOMPARE(next.shell->mainWindow() != nullptr, saving);
+        if (saving)
+            QCOMPARE(next.shell->mainWindow()->tab(), MainView::Tab::settings);
+        QVERIFY(AppLanguage::takeReopenWindow().isEmpty());
     }
 
     void firstLaunchOpensTheGuide()

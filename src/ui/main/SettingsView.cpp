@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -22,11 +23,12 @@ namespace {
 class LanguageSection : public SettingsSection
 {
 public:
-    explicit LanguageSection(AppState *state)
+    LanguageSection(AppState *state, std::function<bool()> beforeRestart)
         : SettingsSection(QString(), state),
           m_launchAtLogin(new QCheckBox(SettingsView::tr("Start Vesk Voice at login")))
     {
         auto *picker = new AppLanguagePicker;
+        picker->setBeforeRestart(std::move(beforeRestart));
         picker->setObjectName(QStringLiteral("interfaceLanguage"));
         if (auto *inner = picker->findChild<QFormLayout *>())
             inner->setHorizontalSpacing(form()->horizontalSpacing());
@@ -80,7 +82,7 @@ SettingsView::SettingsView(AppState *state, OnSave onSave, SettingsServices serv
     title->setFont(f);
     column->addWidget(title);
 
-    column->addWidget(new LanguageSection(state));
+    column->addWidget(new LanguageSection(state, [this] { return readyToRestart(); }));
     column->addWidget(m_gemini);
     column->addWidget(m_recording);
     column->addWidget(m_audio);
@@ -142,6 +144,36 @@ void SettingsView::save()
     if (m_onSave)
         m_onSave(m_state->config());
     setStatus(tr("Saved."));
+}
+
+bool SettingsView::hasUnsavedEdits() const
+{
+    const Config saved = Config::load();
+    Config now = m_state->config();
+    // The floating button's place is saved by itself once it rests.
+    now.hudX = saved.hudX;
+    now.hudY = saved.hudY;
+    return now != saved;
+}
+
+bool SettingsView::readyToRestart()
+{
+    if (!hasUnsavedEdits())
+        return true;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Vesk Voice"),
+                    tr("Save the changed settings before Vesk Voice restarts?"),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setInformativeText(tr("Settings that are not saved are lost when it restarts."));
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        save();
+        return true;
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void SettingsView::openConfigFile()

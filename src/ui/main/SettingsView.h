@@ -29,6 +29,11 @@ public:
     void setStatus(const QString &status);
     void save();
     void openConfigFile();
+    // Whether the form holds edits that are not in the settings file yet.
+    bool hasUnsavedEdits() const;
+    // Before a restart (a new interface language): true when it may go ahead, after saving or
+    // dropping unsaved edits as the user chooses; false when the user keeps things as they are.
+    bool readyToRestart();
 
     GeminiSection *gemini() const { return m_gemini; }
     RecordingSection *recording() const { return m_recording; }
