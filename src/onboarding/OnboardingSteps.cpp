@@ -82,12 +82,7 @@ LanguagesStep::LanguagesStep(OnboardingView *guide)
                 else
                     set.remove(code);
                 // Table order, no duplicates; codes the table does not know go.
-                QStringList ordered;
-                for (const SpokenLanguage &l : SpokenLanguage::all()) {
-                    if (set.contains(l.code))
-                        ordered.append(l.code);
-                }
-                c.languageCodes = ordered;
+                c.languageCodes = SpokenLanguage::inTableOrder(QStringList(set.begin(), set.end()));
             });
         });
         grid->addWidget(box, i / 3, i % 3, Qt::AlignLeft);

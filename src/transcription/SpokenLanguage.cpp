@@ -1,5 +1,7 @@
 #include "SpokenLanguage.h"
 
+#include <algorithm>
+
 const QList<SpokenLanguage> &SpokenLanguage::all()
 {
     // "O\u02BBzbekcha": the modifier letter turned comma, not an apostrophe.
@@ -19,4 +21,26 @@ const QList<SpokenLanguage> &SpokenLanguage::all()
         {QStringLiteral("ko-KR"), QStringLiteral("Korean"), QStringLiteral("한국어")},
     };
     return table;
+}
+
+QStringList SpokenLanguage::inTableOrder(const QStringList &codes)
+{
+    QStringList ordered;
+    for (const SpokenLanguage &language : all()) {
+        if (codes.contains(language.code))
+            ordered.append(language.code);
+    }
+    return ordered;
+}
+
+QStringList SpokenLanguage::outsideTable(const QStringList &codes)
+{
+    QStringList others;
+    for (const QString &code : codes) {
+        const bool inTable = std::any_of(all().begin(), all().end(),
+                                         [&](const SpokenLanguage &l) { return l.code == code; });
+        if (!inTable && !others.contains(code))
+            others.append(code);
+    }
+    return others;
 }

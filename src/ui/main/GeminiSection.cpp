@@ -3,6 +3,7 @@
 #include "AppState.h"
 #include "GeminiClient.h"
 #include "ListBinding.h"
+#include "SpokenLanguagesField.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -41,7 +42,7 @@ GeminiSection::GeminiSection(AppState *state, QWidget *parent)
                                  [this](const QStringList &words) {
                                      edit([&](Config &c) { c.customVocabulary = words; });
                                  })),
-      m_languages(new ListField(
+      m_languages(new SpokenLanguagesField(
           [this] { return config().languageCodes; },
           [this](const QStringList &codes) { edit([&](Config &c) { c.languageCodes = codes; }); })),
       m_thinking(new QComboBox), m_prompt(new QPlainTextEdit)
@@ -86,8 +87,8 @@ GeminiSection::GeminiSection(AppState *state, QWidget *parent)
     m_knownWords->setPlaceholderText(tr("names the model tends to mishear"));
     form()->addRow(tr("Known words"), m_knownWords);
 
+    // Every model hears better for knowing them, and the prompt names them.
     m_languages->setObjectName(QStringLiteral("languages"));
-    m_languages->setPlaceholderText(tr("uz-UZ, ru-RU, en-US"));
     form()->addRow(tr("Languages"), m_languages);
 
     m_thinking->setObjectName(QStringLiteral("thinking"));
@@ -149,9 +150,7 @@ void GeminiSection::refresh()
 
     m_knownWords->refresh();
     m_languages->refresh();
-    const bool transcribeModel = c.model.contains(QLatin1String("transcribe"));
-    form()->setRowVisible(m_languages, transcribeModel);
-    form()->setRowVisible(m_thinking, !transcribeModel);
+    form()->setRowVisible(m_thinking, !c.model.contains(QLatin1String("transcribe")));
     select(m_thinking, c.thinkingLevel);
 
     if (m_prompt->toPlainText() != c.prompt) {

@@ -5,13 +5,15 @@
 #include <QStringList>
 
 class ListField;
+class SpokenLanguagesField;
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
 // "Gemini": the key, the model (typed, or picked from a loaded list), the transcription mode, the
-// word list, the languages or the thinking level, and the prompt.
+// word list, the spoken languages, the thinking level (not for a "transcribe" model), and the
+// prompt.
 class GeminiSection : public SettingsSection
 {
     Q_OBJECT
@@ -44,7 +46,7 @@ private:
     QComboBox *m_transcription;
     QLabel *m_transcriptionNote;
     ListField *m_knownWords;
-    ListField *m_languages;
+    SpokenLanguagesField *m_languages;
     QComboBox *m_thinking;
     QPlainTextEdit *m_prompt;
 };

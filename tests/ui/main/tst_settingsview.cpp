@@ -7,6 +7,8 @@
 #include "ListBinding.h"
 #include "RecordingSection.h"
 #include "SettingsView.h"
+#include "SpokenLanguage.h"
+#include "SpokenLanguagesField.h"
 #include "TestSupport.h"
 #include "XTestInput.h"
 
@@ -164,10 +166,11 @@ private Q_SLOTS:
         QTRY_VERIFY(rig.config().holdThresholdMs != 400);
     }
 
+    // The spoken languages are offered for every model; "Thinking" only for a model that thinks.
     void thinkingOrLanguagesByModelName_data()
     {
         QTest::addColumn<QString>("model");
-        QTest::addColumn<bool>("languages");
+        QTest::addColumn<bool>("transcribe");
         QTest::newRow("flash") << QStringLiteral("gemini-2.5-flash") << false;
         QTest::newRow("transcribe") << QStringLiteral("gemini-2.5-flash-transcribe") << true;
         QTest::newRow("case-sensitive") << QStringLiteral("gemini-Transcribe") << false;
@@ -177,15 +180,15 @@ private Q_SLOTS:
     void thinkingOrLanguagesByModelName()
     {
         QFETCH(QString, model);
-        QFETCH(bool, languages);
+        QFETCH(bool, transcribe);
         Rig rig;
         retype(rig.find<QLineEdit>("model"), model);
         QCOMPARE(rig.config().model, model);
-        QCOMPARE(rig.shown("languages"), languages);
-        QCOMPARE(rig.shown("thinking"), !languages);
+        QVERIFY(rig.shown("languages"));
+        QCOMPARE(rig.shown("thinking"), !transcribe);
         // And back.
         retype(rig.find<QLineEdit>("model"), QStringLiteral("gemini-2.5-pro"));
-        QVERIFY(!rig.shown("languages"));
+        QVERIFY(rig.shown("languages"));
         QVERIFY(rig.shown("thinking"));
     }
 
@@ -392,27 +395,40 @@ private Q_SLOTS:
     // otherwise the field shows the joined list, also after a change from elsewhere.
     void listFields()
     {
-        Rig rig([](Config &c) {
-            c.model = QStringLiteral("gemini-transcribe"); // the languages row shows
-            c.customVocabulary = {QStringLiteral("Vesk")};
-        });
+        Rig rig([](Config &c) { c.customVocabulary = {QStringLiteral("Vesk")}; });
         auto *words = rig.find<QLineEdit>("knownWords");
-        auto *languages = rig.find<QLineEdit>("languages");
         QCOMPARE(words->text(), QStringLiteral("Vesk"));
         QCOMPARE(words->placeholderText(), QStringLiteral("names the model tends to mishear"));
-        QCOMPARE(languages->placeholderText(), QStringLiteral("uz-UZ, ru-RU, en-US"));
         retype(words, QStringLiteral("  Ada ,, Lovelace , "));
         QCOMPARE(rig.config().customVocabulary, (QStringList{"Ada", "Lovelace"}));
         QCOMPARE(words->text(), QStringLiteral("  Ada ,, Lovelace , "));
         rig.find<QLineEdit>("apiKey")->setFocus();
         QTRY_COMPARE(words->text(), QStringLiteral("Ada, Lovelace"));
-        retype(languages, QStringLiteral("uz-UZ,ru-RU ,"));
-        QCOMPARE(rig.config().languageCodes, (QStringList{"uz-UZ", "ru-RU"}));
-        rig.find<QLineEdit>("apiKey")->setFocus();
+    }
+
+    // The spoken languages, ticked in any order, are kept in the table's order; a code from
+    // outside the table, written into the file by hand, keeps a tick of its own until unticked.
+    void spokenLanguages()
+    {
+        Rig rig([](Config &c) { c.languageCodes = {QStringLiteral("xx-XX")}; });
+        auto *field = rig.find<SpokenLanguagesField>("languages");
+        QCOMPARE(field->boxes().size(), SpokenLanguage::all().size() + 1);
+        QCOMPARE(field->boxes().last()->text(), QStringLiteral("xx-XX"));
+        QVERIFY(field->boxes().last()->isChecked());
+        field->boxes()[2]->click();
+        field->boxes()[0]->click();
+        QCOMPARE(rig.config().languageCodes,
+                 (QStringList{SpokenLanguage::all()[0].code, SpokenLanguage::all()[2].code,
+                              QStringLiteral("xx-XX")}));
+        field->boxes().last()->click();
+        QCOMPARE(rig.config().languageCodes.size(), 2);
+        // A change from elsewhere shows at once.
         Config c = rig.config();
-        c.languageCodes = {QStringLiteral("en-US")};
+        c.languageCodes = {SpokenLanguage::all()[1].code};
         rig.state.setConfig(c);
-        QCOMPARE(languages->text(), QStringLiteral("en-US"));
+        QCOMPARE(field->boxes().size(), SpokenLanguage::all().size());
+        QVERIFY(field->boxes()[1]->isChecked());
+        QVERIFY(!field->boxes()[0]->isChecked());
     }
 
     void loadModels()
