@@ -73,14 +73,26 @@ void AppDelegate::startRecording(const QString &source)
         setPhase(AppState::Phase::failed);
         return;
     }
-    Log::write(QStringLiteral("recording started (%1) on %2")
-                   .arg(source, m_services.recorder->name(deviceID)));
+    Log::write(QStringLiteral("recording started (%1) on %2").arg(source, logName(deviceID)));
     m_state->setSource(source);
     m_services.transcriber->warmUp(m_state->config());
     setPhase(AppState::Phase::recording);
     m_services.hotkey->setExternalRecording(true);
     play(QStringLiteral("Tink"));
     startLevelUpdates();
+}
+
+QString AppDelegate::logName(const QString &deviceID) const
+{
+    // In English whatever the interface speaks: the log is read by whoever helps.
+    if (deviceID.isEmpty())
+        return QStringLiteral("the system default");
+    const auto inputs = m_services.recorder->inputs();
+    const auto input = std::find_if(inputs.begin(), inputs.end(),
+                                    [&](const auto &entry) { return entry.first == deviceID; });
+    if (input != inputs.end())
+        return input->second;
+    return deviceID + QStringLiteral(" (not connected: the system default)");
 }
 
 void AppDelegate::toggleRecording()

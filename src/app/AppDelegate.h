@@ -85,6 +85,8 @@ private:
     void jobFailed(const QString &description);
     void cleanUp(const Job &job, bool keepRecording);
     void updateLevel();
+    // The microphone as the log names it.
+    QString logName(const QString &deviceID) const;
     // Inserts a text into the window in front, with a space before it when it continues the
     // app's own last insertion there.
     void insertText(const QString &text, const Config &config);

@@ -26,6 +26,7 @@
 #include <QPalette>
 #include <QScreen>
 #include <QUrl>
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -341,7 +342,7 @@ void AppShell::buildMenu(QMenu *menu)
                 &AppDelegate::retryLastRecording);
     menu->addSeparator();
 
-    addMicrophoneMenu(menu, tr("Microphone: ") + m_controller->recorder().name(c.inputDeviceID));
+    addMicrophoneMenu(menu, tr("Microphone: ") + microphoneName());
 
     QAction *window = menu->addAction(tr("Vesk Voice window..."));
     window->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -395,13 +396,30 @@ void AppShell::addMicrophoneMenu(QMenu *parent, const QString &title)
         add(name, id);
 }
 
+QString AppShell::microphoneName() const
+{
+    const Config &c = state()->config();
+    const auto inputs = m_controller->recorder().inputs();
+    const bool connected = c.inputDeviceID.isEmpty() ||
+                           std::any_of(inputs.begin(), inputs.end(), [&](const auto &input) {
+                               return input.first == c.inputDeviceID;
+                           });
+    if (connected)
+        return m_controller->recorder().name(c.inputDeviceID);
+    // Away: named as it was when chosen, and what is recorded instead.
+    return (c.inputDeviceName.isEmpty() ? c.inputDeviceID : c.inputDeviceName) +
+           tr(" — not connected, the system default is used");
+}
+
 void AppShell::pickMicrophone(const QString &deviceID)
 {
     Config c = state()->config();
     c.inputDeviceID = deviceID;
+    c.inputDeviceName = deviceID.isEmpty() ? QString() : m_controller->recorder().name(deviceID);
     state()->setConfig(c);
     c.save();
-    Log::write(QStringLiteral("microphone set to ") + m_controller->recorder().name(deviceID));
+    Log::write(QStringLiteral("microphone set to ") +
+               (deviceID.isEmpty() ? QStringLiteral("the system default") : c.inputDeviceName));
     refreshStatusItem();
 }
 

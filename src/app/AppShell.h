@@ -72,6 +72,8 @@ private:
     void refreshHoldKeyAdvice();
     void buildMenu(QMenu *menu);
     void addMicrophoneMenu(QMenu *parent, const QString &title);
+    // The chosen microphone as the menu names it.
+    QString microphoneName() const;
     void setUpHUD();
     void permissionResult(bool granted);
     void pollAccessibility();

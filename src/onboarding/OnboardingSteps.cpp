@@ -250,6 +250,8 @@ QUrl GeminiStep::aiStudioUrl()
 
 GeminiStep::GeminiStep(OnboardingView *guide)
     : m_guide(guide), m_key(new QLineEdit), m_check(new QPushButton), m_done(nullptr),
+      m_source(GuideStyle::caption(tr("The key in the GEMINI_API_KEY environment variable is "
+                                      "used, as none is stored."))),
       m_resultArea(new QVBoxLayout)
 {
     QVBoxLayout *layout = column(this);
@@ -282,18 +284,25 @@ GeminiStep::GeminiStep(OnboardingView *guide)
     connect(m_key, &QLineEdit::textEdited, this, [this](const QString &text) {
         editConfig(m_guide->state(), [&](Config &c) { c.apiKey = text; });
         m_guide->setKeyChecked(false);
+        m_guide->setKeyVerified(false);
         m_error.clear();
         refresh();
     });
     connect(m_check, &QPushButton::clicked, this, &GeminiStep::check);
     connect(guide, &OnboardingView::keyCheckedChanged, this, &GeminiStep::refresh);
 
+    m_source->setObjectName(QStringLiteral("keySource"));
+    layout->addWidget(m_source);
     m_resultArea->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(m_resultArea);
     layout->addWidget(GuideStyle::caption(
         tr("The free tier has daily limits, and Google may use free-tier requests to improve its "
            "products. Turning on billing in AI Studio removes both.")));
     refresh();
+    // A key that is already there (stored, or in the environment) is checked before anything
+    // says it works.
+    if (guide->keyChecked() && !guide->keyVerified())
+        QTimer::singleShot(0, this, &GeminiStep::check);
 }
 
 GeminiStep::~GeminiStep()
@@ -320,6 +329,7 @@ void GeminiStep::check()
             AppState *state = self->m_guide->state();
             if (const auto picked = GeminiClient::pickModel(models.value(), state->config().model))
                 editConfig(state, [&](Config &c) { c.model = *picked; });
+            self->m_guide->setKeyVerified(true);
             self->m_guide->setKeyChecked(true);
         } else {
             self->m_error = models.error().description();
@@ -330,15 +340,19 @@ void GeminiStep::check()
 
 void GeminiStep::refresh()
 {
-    const QString trimmed = m_key->text().trimmed();
+    const Config &config = m_guide->state()->config();
+    // Without a stored key, the environment's is the one checked and used.
+    const bool fromEnvironment =
+        m_key->text().trimmed().isEmpty() && !config.resolvedApiKey().trimmed().isEmpty();
+    m_source->setVisible(fromEnvironment);
     m_check->setText(m_busy ? tr("Checking...") : tr("Check key"));
-    m_check->setEnabled(!m_busy && !trimmed.isEmpty());
+    m_check->setEnabled(!m_busy && !config.resolvedApiKey().trimmed().isEmpty());
 
     delete m_done;
     m_done = nullptr;
     delete m_failure;
     m_failure = nullptr;
-    if (m_guide->keyChecked()) {
+    if (m_guide->keyChecked() && m_guide->keyVerified()) {
         m_done =
             new StatusLine(true, tr("The key works. Model: ") + m_guide->state()->config().model);
         m_resultArea->addWidget(m_done);

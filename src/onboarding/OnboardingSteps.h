@@ -91,6 +91,7 @@ private:
     QPushButton *m_check;
     QWidget *m_done;
     QWidget *m_failure = nullptr;
+    QLabel *m_source;
     QVBoxLayout *m_resultArea;
     QPointer<GeminiExchange> m_exchange;
 };

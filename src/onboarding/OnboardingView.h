@@ -43,6 +43,10 @@ public:
 
     bool keyChecked() const { return m_keyChecked; }
     void setKeyChecked(bool checked);
+    // A check of the key (against the model list) succeeded in this guide: only then is it said
+    // to work. A key already there lets the user go on, and is checked when its page shows.
+    bool keyVerified() const { return m_keyVerified; }
+    void setKeyVerified(bool verified) { m_keyVerified = verified; }
     MicStatus micStatus() const { return m_micStatus; }
     void setMicStatus(MicStatus status);
 
@@ -73,6 +77,7 @@ private:
     GuideServices m_services;
     Step m_step = Step::languages;
     bool m_keyChecked = false;
+    bool m_keyVerified = false;
     bool m_appeared = false;
     MicStatus m_micStatus;
     QTimer m_micTimer;

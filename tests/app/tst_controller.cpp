@@ -96,7 +96,10 @@ private Q_SLOTS:
         QVERIFY(rig.hotkey->external);
         QCOMPARE(rig.sounds, QStringList{QStringLiteral("Tink")});
         QTRY_COMPARE(rig.state.level(), 0.5);
-        QCOMPARE(logMessages(), QStringList{QStringLiteral("recording started (mac) on Mic usb")});
+        // In English, and saying what a microphone that is away stands for.
+        QCOMPARE(logMessages(), QStringList{QStringLiteral(
+                                    "recording started (mac) on usb (not connected: the system "
+                                    "default)")});
 
         // A second start while recording restarts the sound and the log line only.
         rig.controller->startRecording(QStringLiteral("mac"));

@@ -295,8 +295,19 @@ private Q_SLOTS:
 
     void microphoneAndFloatingButtonItems()
     {
-        Rig rig([](Config &c) { c.inputDeviceID = QStringLiteral("a"); });
+        Rig rig([](Config &c) {
+            c.inputDeviceID = QStringLiteral("gone");
+            c.inputDeviceName = QStringLiteral("USB Yeti");
+        });
         rig.shell->applicationDidFinishLaunching();
+        QVERIFY(rig.action(
+            QStringLiteral("Microphone: USB Yeti — not connected, the system default is used")));
+        rig.action(
+               QStringLiteral("Microphone: USB Yeti — not connected, the system default is used"))
+            ->menu()
+            ->actions()[1]
+            ->trigger();
+        QCOMPARE(Config::load().inputDeviceName, QStringLiteral("Mic a"));
         QMenu *mics = rig.action(QStringLiteral("Microphone: Mic a"))->menu();
         QVERIFY(mics);
         QCOMPARE(mics->actions().size(), 2);

@@ -241,12 +241,41 @@ private Q_SLOTS:
         QCOMPARE(h.opened, QList<QUrl>{GeminiStep::aiStudioUrl()});
     }
 
-    void environmentKeyCountsAsChecked()
+    // A key already there lets the user go on at once; its page says where it comes from and
+    // checks it before saying it works.
+    void keyAlreadyThereIsNamedAndChecked_data()
     {
+        QTest::addColumn<bool>("works");
+        QTest::newRow("works") << true;
+        QTest::newRow("refused") << false;
+    }
+
+    void keyAlreadyThereIsNamedAndChecked()
+    {
+        QFETCH(bool, works);
         qputenv("GEMINI_API_KEY", "from-env");
+        const auto unset = qScopeGuard([] { qunsetenv("GEMINI_API_KEY"); });
+        if (works)
+            m_server->enqueue(200, FakeGeminiServer::modelsAnswer({QStringLiteral("gemini-x")}));
+        else
+            m_server->enqueue(400,
+                              FakeGeminiServer::errorAnswer(QStringLiteral("API key expired")));
         Harness h(languagesChosen());
-        qunsetenv("GEMINI_API_KEY");
+        h.state.setAccessibilityGranted(true);
         QVERIFY(h.view->keyChecked());
+        for (int i = 0; i < 3; ++i)
+            h.view->move(+1);
+        QVERIFY(h.view->nextButton()->isEnabled());
+        QVERIFY(h.pageShows(QStringLiteral(
+            "The key in the GEMINI_API_KEY environment variable is used, as none is stored.")));
+        QVERIFY(!h.pageShows(QStringLiteral("The key works. Model: gemini-x")));
+        QTRY_COMPARE(m_server->requests().size(), 1);
+        QCOMPARE(m_server->requests().first().headers.value("x-goog-api-key"),
+                 QByteArray("from-env"));
+        auto *page = h.page<GeminiStep>();
+        QTRY_VERIFY(!page->isBusy());
+        QCOMPARE(h.pageShows(QStringLiteral("The key works. Model: gemini-x")), works);
+        QCOMPARE(page->error().isEmpty(), works);
     }
 
     void tryItAndFinish()

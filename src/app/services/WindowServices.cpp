@@ -14,7 +14,6 @@ SettingsServices settings(const RecorderPort &recorder)
 {
     SettingsServices s;
     s.inputs = [&recorder] { return recorder.inputs(); };
-    s.inputName = [&recorder](const QString &id) { return recorder.name(id); };
     s.revealFile = [](const QString &path) { FileManager::reveal(path); };
     return s;
 }

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QSlider>
+#include <algorithm>
 #include <cmath>
 
 double AudioSection::keepSecondsForPosition(int position)
@@ -35,7 +36,14 @@ AudioSection::AudioSection(AppState *state, SettingsServices services, QWidget *
     m_microphone->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     connect(m_microphone, &QComboBox::activated, this, [this](int index) {
         const QString id = m_microphone->itemData(index).toString();
-        edit([&](Config &c) { c.inputDeviceID = id; });
+        // The name is kept with the id, to name the microphone while it is away.
+        const auto input = std::find_if(m_inputs.begin(), m_inputs.end(),
+                                        [&](const auto &entry) { return entry.first == id; });
+        edit([&](Config &c) {
+            if (id != c.inputDeviceID || input != m_inputs.end())
+                c.inputDeviceName = input != m_inputs.end() ? input->second : QString();
+            c.inputDeviceID = id;
+        });
     });
     m_refresh->setObjectName(QStringLiteral("refreshMicrophones"));
     m_refresh->setAutoDefault(false);
@@ -103,10 +111,11 @@ void AudioSection::fillMicrophones()
         entries.append({id, name});
         connected = connected || id == current;
     }
-    // A configured microphone that is away stays chosen, and says so.
+    // A configured microphone that is away stays chosen, and says what is recorded instead.
     if (!connected) {
-        const QString name = m_services.inputName ? m_services.inputName(current) : current;
-        entries.append({current, name + tr(" — not connected")});
+        const QString name =
+            config().inputDeviceName.isEmpty() ? current : config().inputDeviceName;
+        entries.append({current, name + tr(" — not connected, the system default is used")});
     }
 
     bool same = m_microphone->count() == entries.size();

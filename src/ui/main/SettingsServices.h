@@ -11,8 +11,6 @@ struct SettingsServices
 {
     // (id, name) of every connected input, in the recorder's order.
     std::function<QList<std::pair<QString, QString>>()> inputs;
-    // The recorder's display name for an input id.
-    std::function<QString(const QString &id)> inputName;
     // Shows the configuration file in the desktop's file manager.
     std::function<void(const QString &path)> revealFile;
 };

@@ -111,7 +111,6 @@ int main(int argc, char **argv)
              QStringLiteral("Built-in Audio Analog Stereo")},
             {QStringLiteral("alsa_input.webcam"), QStringLiteral("HD Webcam C920")}};
     };
-    services.inputName = [](const QString &) { return QStringLiteral("USB Headset"); };
     const MainView::Tab tab = parser.value(QStringLiteral("tab")) == QLatin1String("settings")
                                   ? MainView::Tab::settings
                                   : MainView::Tab::history;

@@ -47,7 +47,6 @@ class SettingsViewTest : public QObject
             c.save();
             SettingsServices s;
             s.inputs = [this] { return inputs; };
-            s.inputName = [](const QString &id) { return QStringLiteral("Mic ") + id; };
             s.revealFile = [this](const QString &path) { revealed.append(path); };
             view = std::make_unique<SettingsView>(
                 &state, [this](const Config &config) { saved.append(config); }, s);
@@ -505,12 +504,17 @@ private Q_SLOTS:
 
     void microphones()
     {
-        Rig rig([](Config &c) { c.inputDeviceID = QStringLiteral("usb"); });
+        // Away, it is named as it was when chosen, and says what is recorded instead.
+        Rig rig([](Config &c) {
+            c.inputDeviceID = QStringLiteral("usb");
+            c.inputDeviceName = QStringLiteral("USB headset");
+        });
         auto *mic = rig.find<QComboBox>("microphone");
         QCOMPARE(mic->count(), 3);
         QCOMPARE(mic->itemText(0), QStringLiteral("System default"));
         QCOMPARE(mic->itemText(1), QStringLiteral("Mic a"));
-        QCOMPARE(mic->itemText(2), QStringLiteral("Mic usb — not connected"));
+        QCOMPARE(mic->itemText(2),
+                 QStringLiteral("USB headset — not connected, the system default is used"));
         QCOMPARE(mic->currentIndex(), 2);
 
         // Plugged in: "Refresh" lists it under its own name.
@@ -524,6 +528,7 @@ private Q_SLOTS:
         QCOMPARE(rig.config().inputDeviceID, QString());
         pick(mic, 1);
         QCOMPARE(rig.config().inputDeviceID, QStringLiteral("a"));
+        QCOMPARE(rig.config().inputDeviceName, QStringLiteral("Mic a"));
     }
 
     void saveAndOpenConfigFile()
