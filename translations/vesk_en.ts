@@ -69,6 +69,10 @@
         <source>The hotkey cannot work in a Wayland session.</source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source>Vesk Voice notices the hotkey in any app and types the text where your cursor is through the X server's XInput2 and XTEST extensions. It never saves or sends anything you type.</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>AppDelegate</name>
@@ -177,6 +181,14 @@
         <source>Setup guide...</source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source> — not connected, the system default is used</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>This desktop gives Vesk Voice no way back to the app you were in, so the text was copied: paste it there.</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>AudioRecorder</name>
@@ -232,15 +244,15 @@
         <translation type="unfinished" />
     </message>
     <message>
-        <source> — not connected</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
         <source>Send audio as</source>
         <translation type="unfinished" />
     </message>
     <message>
         <source>FLAC is lossless and about half the size of WAV; Ogg Vorbis is a seventh of it, enough for speech, and leaves soonest on a slow link.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source> — not connected, the system default is used</source>
         <translation type="unfinished" />
     </message>
 </context>
@@ -377,10 +389,6 @@
         <translation type="unfinished" />
     </message>
     <message>
-        <source>uz-UZ, ru-RU, en-US</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
         <source>Languages</source>
         <translation type="unfinished" />
     </message>
@@ -477,6 +485,10 @@
     </message>
     <message>
         <source>The key works. Model: </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The key in the GEMINI_API_KEY environment variable is used, as none is stored.</source>
         <translation type="unfinished" />
     </message>
 </context>
@@ -618,6 +630,10 @@
         <source>Right Super</source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source>Control</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>LanguagesStep</name>
@@ -703,6 +719,10 @@
     </message>
     <message>
         <source>Finish</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Ctrl+Enter</source>
         <translation type="unfinished" />
     </message>
 </context>
@@ -833,6 +853,14 @@
         <source>Start Vesk Voice at login</source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source>Save the changed settings before Vesk Voice restarts?</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Settings that are not saved are lost when it restarts.</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>TryItStep</name>
@@ -877,6 +905,10 @@
     </message>
     <message>
         <source>Could not check for updates: %1</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>This copy of Vesk Voice was built from its source code and does not update itself: to update it, build the newer sources the same way.</source>
         <translation type="unfinished" />
     </message>
 </context>

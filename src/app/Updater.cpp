@@ -76,15 +76,21 @@ QUrl Updater::buildFeed()
     return QUrl(QStringLiteral(VESK_APPCAST_URL));
 }
 
-Updater::Updater(QUrl feed, QString currentBuild, QObject *parent)
-    : QObject(parent), m_feed(std::move(feed)), m_currentBuild(std::move(currentBuild))
+bool Updater::builtAsPackage()
+{
+    return VESK_PACKAGE_BUILD;
+}
+
+Updater::Updater(QUrl feed, QString currentBuild, bool package, QObject *parent)
+    : QObject(parent), m_feed(std::move(feed)), m_currentBuild(std::move(currentBuild)),
+      m_package(package)
 {}
 
 void Updater::check()
 {
     if (!hasFeed()) {
         Result r;
-        r.kind = Result::Kind::noFeed;
+        r.kind = m_package ? Result::Kind::noFeed : Result::Kind::fromSource;
         QMetaObject::invokeMethod(
             this, [this, r] { Q_EMIT checked(r); }, Qt::QueuedConnection);
         return;
@@ -130,6 +136,10 @@ QString Updater::describe(const Result &result)
     case Result::Kind::noFeed:
         return QCoreApplication::translate(
             "Updater", "This copy of Vesk Voice is updated by your system's package manager.");
+    case Result::Kind::fromSource:
+        return QCoreApplication::translate(
+            "Updater", "This copy of Vesk Voice was built from its source code and does not "
+                       "update itself: to update it, build the newer sources the same way.");
     case Result::Kind::failed:
         break;
     }

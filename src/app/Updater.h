@@ -23,8 +23,9 @@ std::optional<QList<AppcastItem>> parse(const QByteArray &xml);
 int compareVersions(const QString &a, const QString &b);
 } // namespace Appcast
 
-// Checks the build's update feed. Copies built without a feed are updated by the system's package
-// manager, and the check says so instead of pretending.
+// Checks the build's update feed. A copy built without a feed is updated by the system's package
+// manager when it came as a package, or by building it again from newer sources; the check says
+// which instead of pretending.
 class Updater : public QObject
 {
     Q_OBJECT
@@ -35,7 +36,8 @@ public:
         {
             upToDate,
             available,
-            noFeed,
+            noFeed,     // a package: its package manager updates it
+            fromSource, // built from the sources: built again to update
             failed
         } kind = Kind::failed;
         std::optional<AppcastItem> item;
@@ -44,9 +46,11 @@ public:
 
     // The feed fixed at build time; empty when there is none.
     static QUrl buildFeed();
+    // Whether this copy was built as a package (the packaging script says so).
+    static bool builtAsPackage();
     explicit Updater(QUrl feed = buildFeed(),
                      QString currentBuild = QStringLiteral(VESK_BUILD_NUMBER),
-                     QObject *parent = nullptr);
+                     bool package = builtAsPackage(), QObject *parent = nullptr);
 
     bool hasFeed() const { return m_feed.isValid() && !m_feed.isEmpty(); }
     // Fetches the feed (15 s at most) and answers with checked().
@@ -60,6 +64,7 @@ Q_SIGNALS:
 private:
     QUrl m_feed;
     QString m_currentBuild;
+    bool m_package;
     QNetworkAccessManager m_network;
 };
 

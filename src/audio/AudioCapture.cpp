@@ -12,7 +12,9 @@ namespace {
 // 20 ms chunks: the level follows speech closely and the first frame comes soon.
 constexpr int chunkBytes = AudioCapture::sampleRate / 50 * 2;
 
-QAudioFormat captureFormat()
+} // namespace
+
+QAudioFormat AudioCapture::captureFormat()
 {
     QAudioFormat format;
     format.setSampleRate(AudioCapture::sampleRate);
@@ -23,7 +25,7 @@ QAudioFormat captureFormat()
 
 // An id of an input that is gone falls back to the default; the default is the audio server's
 // own choice, which Qt's defaultAudioInput() does not follow.
-QAudioDevice chooseDevice(const QString &deviceID)
+QAudioDevice AudioCapture::chooseDevice(const QString &deviceID)
 {
     const QList<QAudioDevice> devices = QMediaDevices::audioInputs();
     const QByteArray wanted = deviceID.toUtf8();
@@ -44,6 +46,8 @@ QAudioDevice chooseDevice(const QString &deviceID)
     return qtDefault.isNull() ? devices.first() : qtDefault;
 }
 
+namespace {
+
 QString describe(QAudio::Error error)
 {
     switch (error) {
@@ -61,7 +65,9 @@ QString describe(QAudio::Error error)
     return {};
 }
 
-float decibels(const qint16 *samples, qsizetype count)
+} // namespace
+
+float AudioCapture::decibels(const qint16 *samples, qsizetype count)
 {
     if (count <= 0)
         return -160.0f;
@@ -73,8 +79,6 @@ float decibels(const qint16 *samples, qsizetype count)
     const double rms = std::sqrt(sum / double(count));
     return rms > 0 ? float(20.0 * std::log10(rms)) : -160.0f;
 }
-
-} // namespace
 
 qint64 AudioCapture::nowNs()
 {

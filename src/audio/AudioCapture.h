@@ -46,6 +46,12 @@ public:
     void resetLatency() { m_latencyNs.store(-1); }
 
     static qint64 nowNs();
+    // 16 kHz mono 16-bit.
+    static QAudioFormat captureFormat();
+    // The input for an id; one that is gone (or empty) gives the audio server's default.
+    static QAudioDevice chooseDevice(const QString &deviceID);
+    // dB full scale of the RMS of the samples; -160 for silence or none.
+    static float decibels(const qint16 *samples, qsizetype count);
 
 private:
     void drain();

@@ -15,7 +15,8 @@ QString label(HotkeyKind kind)
 {
     switch (kind) {
     case HotkeyKind::control:
-        return QStringLiteral("Control");
+        // The left key alone: the right one stands for fn here.
+        return QCoreApplication::translate("HotkeyKind", "Control");
     case HotkeyKind::controlFn:
         return QCoreApplication::translate("HotkeyKind", "Control + Right Ctrl");
     case HotkeyKind::fn:

@@ -2,6 +2,7 @@
 
 #include "HotkeyKind.h"
 
+#include <QObject>
 #include <QString>
 #include <QUrl>
 #include <functional>
@@ -27,6 +28,10 @@ struct GuideServices
     std::function<void()> openAccessibilitySettings;
     std::function<QString(HotkeyKind)> hotkeyLabel;
     std::function<void(const QUrl &)> openUrl;
+    // Listens to a microphone (its id; empty for the system default) for as long as `owner`
+    // lives, reporting its level from 0 to 1 many times a second. False when it cannot listen.
+    std::function<bool(const QString &deviceID, QObject *owner, std::function<void(double)> level)>
+        listenToMicrophone;
     // Whether the desktop runs a Wayland session (where keyboard access cannot arrive later).
     std::function<bool()> waylandSession;
 };

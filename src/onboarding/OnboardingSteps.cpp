@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
 #include <QTimer>
@@ -123,8 +124,63 @@ MicrophoneStep::MicrophoneStep(OnboardingView *guide)
                                        tr("Vesk Voice records only while you hold the key or "
                                           "press the floating button.")))
 {
+    // Quiet this long, and the page says so.
+    m_quiet.setSingleShot(true);
+    m_quiet.setInterval(4000);
+    connect(&m_quiet, &QTimer::timeout, this, [this] {
+        if (m_silence)
+            m_silence->show();
+    });
     rebuild();
-    connect(guide, &OnboardingView::micStatusChanged, this, &MicrophoneStep::rebuild);
+    connect(guide, &OnboardingView::micStatusChanged, this, [this] {
+        rebuild();
+        listen();
+    });
+}
+
+void MicrophoneStep::showEvent(QShowEvent *event)
+{
+    StatusPage::showEvent(event);
+    listen();
+}
+
+void MicrophoneStep::hideEvent(QHideEvent *event)
+{
+    // The microphone is not kept open behind a closed guide.
+    delete m_listening;
+    m_quiet.stop();
+    StatusPage::hideEvent(event);
+}
+
+void MicrophoneStep::listen()
+{
+    const GuideServices &s = m_guide->services();
+    if (!m_meter || m_listening || !isVisible() || !s.listenToMicrophone)
+        return;
+    m_listening = new QObject(this);
+    QPointer<MicrophoneStep> self(this);
+    if (!s.listenToMicrophone(m_guide->state()->config().inputDeviceID, m_listening,
+                              [self](double level) {
+                                  if (self)
+                                      self->heard(level);
+                              })) {
+        if (m_silence)
+            m_silence->show();
+        return;
+    }
+    m_quiet.start();
+}
+
+void MicrophoneStep::heard(double level)
+{
+    if (m_meter)
+        m_meter->setValue(int(level * 100));
+    // Speech reaches well above this; a dead or muted input stays below.
+    if (level >= 0.15) {
+        m_quiet.start();
+        if (m_silence)
+            m_silence->hide();
+    }
 }
 
 void MicrophoneStep::fill(QVBoxLayout *layout)
@@ -166,18 +222,47 @@ void MicrophoneStep::fill(QVBoxLayout *layout)
         layout->addWidget(open, 0, Qt::AlignLeft);
         break;
     }
-    case MicStatus::authorized:
+    case MicStatus::authorized: {
         layout->addWidget(new StatusLine(true, tr("Microphone allowed")));
+        m_meter = new QProgressBar;
+        m_meter->setObjectName(QStringLiteral("microphoneLevel"));
+        m_meter->setRange(0, 100);
+        m_meter->setTextVisible(false);
+        m_meter->setFixedSize(280, 8);
+        layout->addWidget(m_meter);
+        layout->addWidget(GuideStyle::caption(
+            tr("Say something: the bar moves while the microphone hears you.")));
+        m_silence = GuideStyle::warningLine(
+            tr("The microphone hears nothing. Check that it is switched on and not muted, or "
+               "pick another one in Settings."));
+        m_silence->hide();
+        layout->addWidget(m_silence);
         break;
+    }
     }
 }
 
+namespace {
+
+// What the page is about: on X11 the server itself lets the app see the key and type; a Wayland
+// desktop decides (the ways are listed below the text).
+QString accessibilityText(OnboardingView *guide)
+{
+    if (guide->services().waylandSession && guide->services().waylandSession())
+        return AccessibilityStep::tr(
+            "macOS asks for this so Vesk Voice can notice the hotkey in any app and type the text "
+            "where your cursor is. It never saves or sends anything you type.");
+    return AccessibilityStep::tr(
+        "Vesk Voice notices the hotkey in any app and types the text where your cursor is "
+        "through the X server's XInput2 and XTEST extensions. It never saves or sends anything "
+        "you type.");
+}
+
+} // namespace
+
 AccessibilityStep::AccessibilityStep(OnboardingView *guide)
-    : StatusPage(guide,
-                 new StepHeader(QStringLiteral("keyboard"), tr("Accessibility"),
-                                tr("macOS asks for this so Vesk Voice can notice the hotkey in any "
-                                   "app and type the text where your cursor is. It never saves or "
-                                   "sends anything you type.")))
+    : StatusPage(guide, new StepHeader(QStringLiteral("keyboard"), tr("Accessibility"),
+                                       accessibilityText(guide)))
 {
     rebuild();
     connect(guide->state(), &AppState::accessibilityGrantedChanged, this,

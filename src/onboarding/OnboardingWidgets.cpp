@@ -3,6 +3,8 @@
 #include "Symbols.h"
 
 #include <QEasingCurve>
+#include <algorithm>
+#include <cmath>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -42,9 +44,30 @@ QColor secondary(const QWidget *w)
     return c;
 }
 
-QColor warning()
+double contrast(const QColor &a, const QColor &b)
 {
-    return QColor(0xff, 0x95, 0x00);
+    // WCAG's relative luminance of sRGB colours.
+    const auto luminance = [](const QColor &c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor warning(const QColor &background)
+{
+    // The system's orange, darkened on a light background (lightened on a dark one) until it
+    // reads as body text does: 4.5:1 at least.
+    QColor c(0xff, 0x95, 0x00);
+    const bool dark = background.lightnessF() < 0.5;
+    for (int step = 0; step < 40 && contrast(c, background) < 4.5; ++step)
+        c = dark ? c.lighter(105) : c.darker(108);
+    return c;
 }
 
 QLabel *caption(const QString &text, QWidget *parent)
@@ -73,11 +96,12 @@ QWidget *warningLine(const QString &text, QWidget *parent)
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
-    layout->addWidget(symbolLabel(QStringLiteral("exclamationmark.triangle"), warning(), 14, row),
-                      0, Qt::AlignTop);
+    const QColor color = warning(row->palette().color(QPalette::Window));
+    layout->addWidget(symbolLabel(QStringLiteral("exclamationmark.triangle"), color, 14, row), 0,
+                      Qt::AlignTop);
     QLabel *label = caption(text, row);
     QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, warning());
+    p.setColor(QPalette::WindowText, color);
     label->setPalette(p);
     label->setObjectName(QStringLiteral("warningText"));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -70,7 +70,10 @@ public:
 namespace GuideStyle {
 QColor accent(const QWidget *w);
 QColor secondary(const QWidget *w);
-QColor warning();
+// The contrast ratio of two colours (1 to 21), as the WCAG reckons it.
+double contrast(const QColor &a, const QColor &b);
+// Orange that reads on `background`: a contrast of 4.5:1 at least.
+QColor warning(const QColor &background);
 // A label with a symbol before the text, in caption size and the warning colour.
 QWidget *warningLine(const QString &text, QWidget *parent = nullptr);
 QLabel *caption(const QString &text, QWidget *parent = nullptr);

@@ -94,16 +94,28 @@ private Q_SLOTS:
         QVERIFY(Appcast::compareVersions(QStringLiteral("2"), QStringLiteral("10")) < 0);
     }
 
+    // Without a feed the check says what updates this copy: its package manager, or a new build.
+    void noFeedSaysWhoUpdates_data()
+    {
+        QTest::addColumn<bool>("package");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("package") << true << QStringLiteral("package manager");
+        QTest::newRow("built from source") << false << QStringLiteral("built from its source");
+    }
+
     void noFeedSaysWhoUpdates()
     {
-        Updater updater{QUrl(), QStringLiteral("1")};
+        QFETCH(bool, package);
+        QFETCH(QString, says);
+        Updater updater{QUrl(), QStringLiteral("1"), package};
         QVERIFY(!updater.hasFeed());
         QSignalSpy spy(&updater, &Updater::checked);
         updater.check();
         QVERIFY(spy.wait(2000));
         const auto result = spy.first().first().value<Updater::Result>();
-        QCOMPARE(result.kind, Updater::Result::Kind::noFeed);
-        QVERIFY(Updater::describe(result).contains(QStringLiteral("package manager")));
+        QVERIFY(Updater::describe(result).contains(says));
+        // This test build is no package.
+        QVERIFY(!Updater::builtAsPackage());
     }
 
     void unreachableFeedFailsClearly()

@@ -1,4 +1,5 @@
 #include "AudioRecorder.h"
+#include "MicrophoneLevel.h"
 #include "AudioTrimmer.h"
 #include "TestSupport.h"
 #include "WaveFiles.h"
@@ -244,6 +245,25 @@ private Q_SLOTS:
         qInfo("start to first frame: %.1f ms, then %.1f ms", *firstLatency * 1000,
               secondLatency * 1000);
         QVERIFY(QFile::remove(second->file));
+    }
+
+    // The guide's meter listens without recording: quiet at first, loud with the tone, and no
+    // file anywhere.
+    void levelWithoutRecording()
+    {
+        MicrophoneLevel level{QString()};
+        QVERIFY(level.listening());
+        float last = -200;
+        connect(&level, &MicrophoneLevel::levelChanged, this, [&](float db) { last = db; });
+        QTRY_VERIFY(last > -200);
+        QTest::qWait(300);
+        QVERIFY2(last < -60, qPrintable(QString::number(last)));
+        QProcess player;
+        player.start(QStringLiteral("paplay"),
+                     {QStringLiteral("-d"), QStringLiteral("micfeed"), m_tone});
+        QTRY_VERIFY_WITH_TIMEOUT(last > -20, 3000);
+        QVERIFY(player.waitForFinished(5000));
+        QVERIFY(recordings().isEmpty());
     }
 
     void stopBeforeCaptureDeliversNothing()

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QApplication>
 #include <QTranslator>
@@ -31,6 +32,11 @@ class OnboardingTest : public QObject
         int finished = 0;
         MicStatus mic = MicStatus::authorized;
         QList<QUrl> opened;
+        // The microphone the page listens to, while it does: its level callback.
+        bool canListen = true;
+        QStringList listenedTo;
+        QPointer<QObject> listener;
+        std::function<void(double)> level;
         std::unique_ptr<OnboardingView> view;
 
         explicit Harness(const Config &config = Config(), MicStatus initial = MicStatus::authorized,
@@ -48,6 +54,13 @@ class OnboardingTest : public QObject
                 return QStringLiteral("label-") + rawValue(k);
             };
             services.openUrl = [this](const QUrl &u) { opened.append(u); };
+            services.listenToMicrophone = [this](const QString &id, QObject *owner,
+                                                 std::function<void(double)> report) {
+                listenedTo.append(id);
+                listener = owner;
+                level = std::move(report);
+                return canListen;
+            };
             if (adjust)
                 adjust(services);
             view = std::make_unique<OnboardingView>(
@@ -147,6 +160,23 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(h.view->nextButton()->isEnabled(), 3000);
         QVERIFY(h.pageShows(QStringLiteral("Microphone allowed")));
 
+        // Allowed, the page listens to the chosen microphone while it shows, with a live bar.
+        auto *page = h.page<MicrophoneStep>();
+        QVERIFY(page->isListening());
+        QCOMPARE(h.listenedTo, QStringList{QString()});
+        h.level(0.6);
+        QCOMPARE(page->meter()->value(), 60);
+        QVERIFY(page->silenceWarning()->isHidden());
+        h.view->hide();
+        QVERIFY(!h.listener);
+        h.view->show();
+        QTRY_VERIFY(h.listener);
+        // A microphone that cannot be opened is said at once.
+        h.view->move(-1);
+        h.canListen = false;
+        h.view->move(+1);
+        QTRY_VERIFY(h.page<MicrophoneStep>()->silenceWarning()->isVisibleTo(h.view.get()));
+
         Harness ask(languagesChosen(), MicStatus::notDetermined);
         ask.view->move(+1);
         auto *allow = ask.view->page()->findChild<QPushButton *>();
@@ -212,7 +242,13 @@ private Q_SLOTS:
         QCOMPARE(page->checkButton()->text(), QStringLiteral("Checking..."));
         QTRY_VERIFY(!page->isBusy());
         QCOMPARE(page->error(), QStringLiteral("Gemini returned 400: API key not valid"));
-        QVERIFY(page->findChild<QLabel *>(QStringLiteral("warningText")));
+        const auto *warning = page->findChild<QLabel *>(QStringLiteral("warningText"));
+        QVERIFY(warning);
+        // It reads as body text does, 4.5:1 at least, on light and dark windows alike.
+        QVERIFY(GuideStyle::contrast(warning->palette().color(QPalette::WindowText),
+                                     h.view->palette().color(QPalette::Window)) >= 4.5);
+        for (const QColor &window : {QColor(Qt::white), QColor(0x2d, 0x2d, 0x2d)})
+            QVERIFY(GuideStyle::contrast(GuideStyle::warning(window), window) >= 4.5);
         QVERIFY(!h.view->nextButton()->isEnabled());
         QCOMPARE(h.state.config().apiKey, QStringLiteral("bad-key"));
         QCOMPARE(m_server->requests().last().headers.value("x-goog-api-key"),

@@ -1,6 +1,8 @@
 #include "WindowServices.h"
 
+#include "AppDelegate.h"
 #include "FileManager.h"
+#include "MicrophoneLevel.h"
 #include "HotkeyKindInfo.h"
 #include "SystemSettings.h"
 
@@ -35,6 +37,13 @@ GuideServices guide()
     s.openAccessibilitySettings = [] { SystemSettings::open(SystemSettings::Pane::accessibility); };
     s.hotkeyLabel = [](HotkeyKind kind) { return HotkeyKindInfo::label(kind); };
     s.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    s.listenToMicrophone = [](const QString &deviceID, QObject *owner,
+                              std::function<void(double)> level) {
+        auto *listener = new MicrophoneLevel(deviceID, owner);
+        QObject::connect(listener, &MicrophoneLevel::levelChanged, owner,
+                         [level](float decibels) { level(AppDelegate::levelFor(decibels)); });
+        return listener->listening();
+    };
     s.waylandSession = [] {
         return qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
                !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");

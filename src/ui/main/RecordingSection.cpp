@@ -59,6 +59,7 @@ RecordingSection::RecordingSection(AppState *state, QWidget *parent)
       m_lineBreak(new QComboBox),
       m_lineBreakNote(SettingsStyle::caption(tr(
           "A plain Return sends the message in a chat. Shift + Return only starts a new line."))),
+      m_spaceBetween(new QCheckBox(tr("Space between dictations"))),
       m_hud(new QCheckBox(tr("Show the floating button"))),
       m_noTrayNote(SettingsStyle::caption(
           tr("Your desktop shows no tray icons (on GNOME the AppIndicator extension adds them), "
@@ -126,6 +127,15 @@ RecordingSection::RecordingSection(AppState *state, QWidget *parent)
     m_lineBreakNote->setObjectName(QStringLiteral("lineBreakNote"));
     form()->addRow(QString(), m_lineBreakNote);
 
+    m_spaceBetween->setObjectName(QStringLiteral("spaceBetweenDictations"));
+    connect(m_spaceBetween, &QCheckBox::toggled, this,
+            [this](bool on) { edit([&](Config &c) { c.spaceBetweenDictations = on; }); });
+    form()->addRow(m_spaceBetween);
+    form()->addRow(QString(), SettingsStyle::caption(
+                                  tr("A dictation into the same window within a minute of the one "
+                                     "before starts with a space, so that sentences do not run "
+                                     "together.")));
+
     m_hud->setObjectName(QStringLiteral("showFloatingButton"));
     connect(m_hud, &QCheckBox::toggled, this,
             [this](bool on) { edit([&](Config &c) { c.hudVisible = on; }); });
@@ -170,6 +180,7 @@ void RecordingSection::refresh()
     m_hotkey->setEnabled(advice.isEmpty() || (advice.offerInputDevices && c.readInputDevices));
     setChecked(m_readInputDevices, c.readInputDevices);
 
+    setChecked(m_spaceBetween, c.spaceBetweenDictations);
     setChecked(m_hud, c.hudVisible);
     form()->setRowVisible(m_noTrayNote, !state()->trayAvailable());
     setChecked(m_sounds, c.sounds);

@@ -35,6 +35,7 @@ private:
     QLabel *m_pastesTypedNote;
     QComboBox *m_lineBreak;
     QLabel *m_lineBreakNote;
+    QCheckBox *m_spaceBetween;
     QCheckBox *m_hud;
     QLabel *m_noTrayNote;
     QCheckBox *m_sounds;

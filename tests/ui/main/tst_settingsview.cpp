@@ -219,6 +219,8 @@ private Q_SLOTS:
         QCOMPARE(rig.config().hudVisible, false);
         tick(rig.find<QCheckBox>("playSounds"));
         QCOMPARE(rig.config().sounds, false);
+        tick(rig.find<QCheckBox>("spaceBetweenDictations"));
+        QCOMPARE(rig.config().spaceBetweenDictations, false);
 
         // The prompt editor writes as the user types.
         auto *prompt = rig.find<QPlainTextEdit>("prompt");
