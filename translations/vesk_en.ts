@@ -620,7 +620,7 @@
     <name>HotkeyKind</name>
     <message>
         <source>Control + Right Ctrl</source>
-        <translation type="unfinished" />
+        <translation>Left Ctrl + Right Ctrl</translation>
     </message>
     <message>
         <source>Right Ctrl</source>
@@ -632,6 +632,25 @@
     </message>
     <message>
         <source>Control</source>
+        <translation>Left Ctrl</translation>
+    </message>
+</context>
+<context>
+    <name>HotkeyKindInText</name>
+    <message>
+        <source>Control</source>
+        <translation>Left Ctrl</translation>
+    </message>
+    <message>
+        <source>Control + Right Ctrl</source>
+        <translation>Left Ctrl + Right Ctrl</translation>
+    </message>
+    <message>
+        <source>Right Ctrl</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Right Super</source>
         <translation type="unfinished" />
     </message>
 </context>
@@ -685,6 +704,14 @@
     </message>
     <message>
         <source>Microphone allowed</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Say something: the bar moves while the microphone hears you.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The microphone hears nothing. Check that it is switched on and not muted, or pick another one in Settings.</source>
         <translation type="unfinished" />
     </message>
 </context>
@@ -824,6 +851,14 @@
     </message>
     <message>
         <source>This desktop lets no app set the clipboard for another window, so pasted text is typed instead.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Space between dictations</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>A dictation into the same window within a minute of the one before starts with a space, so that sentences do not run together.</source>
         <translation type="unfinished" />
     </message>
 </context>

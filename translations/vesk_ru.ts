@@ -4,15 +4,15 @@
     <name>Accessibility</name>
     <message>
         <source>This Wayland session offers no X11 input: the hold-to-talk key and text insertion need an X11 session (or XWayland).</source>
-        <translation>В этом сеансе Wayland нет ввода X11: для горячей клавиши и вставки текста нужен сеанс X11 (или XWayland).</translation>
+        <translation>В этом сеансе Wayland нет ввода X11: для клавиши диктовки и вставки текста нужен сеанс X11 (или XWayland).</translation>
     </message>
     <message>
         <source>No X server: the hold-to-talk key and text insertion need an X11 session.</source>
-        <translation>Нет X-сервера: для горячей клавиши и вставки текста нужен сеанс X11.</translation>
+        <translation>Нет X-сервера: для клавиши диктовки и вставки текста нужен сеанс X11.</translation>
     </message>
     <message>
         <source>The X server lacks the XInput2 extension, so the hold-to-talk key cannot be watched.</source>
-        <translation>В X-сервере нет расширения XInput2, поэтому горячую клавишу нельзя отслеживать.</translation>
+        <translation>В X-сервере нет расширения XInput2, поэтому клавишу диктовки нельзя отслеживать.</translation>
     </message>
     <message>
         <source>The X server lacks the XTEST extension, so text cannot be inserted.</source>
@@ -31,7 +31,7 @@
     </message>
     <message>
         <source>macOS asks for this so Vesk Voice can notice the hotkey in any app and type the text where your cursor is. It never saves or sends anything you type.</source>
-        <translation>Чтобы замечать горячую клавишу в любом приложении и вставлять текст туда, где стоит курсор, Vesk Voice нужна возможность от рабочего стола: сеанс X11 её даёт, а в сеансе Wayland это зависит от рабочего стола (см. ниже). Vesk Voice ничего не сохраняет и никуда не отправляет из того, что вы печатаете.</translation>
+        <translation>Чтобы замечать клавишу диктовки в любом приложении и вставлять текст туда, где стоит курсор, Vesk Voice нужна возможность от рабочего стола: сеанс X11 её даёт, а в сеансе Wayland это зависит от рабочего стола (см. ниже). Vesk Voice ничего не сохраняет и никуда не отправляет из того, что вы печатаете.</translation>
     </message>
     <message>
         <source>Accessibility allowed</source>
@@ -67,11 +67,11 @@
     </message>
     <message>
         <source>The hotkey cannot work in a Wayland session.</source>
-        <translation>В сеансе Wayland горячая клавиша не работает.</translation>
+        <translation>В сеансе Wayland клавиша диктовки не работает.</translation>
     </message>
     <message>
         <source>Vesk Voice notices the hotkey in any app and types the text where your cursor is through the X server's XInput2 and XTEST extensions. It never saves or sends anything you type.</source>
-        <translation type="unfinished" />
+        <translation>Vesk Voice замечает клавишу диктовки в любом приложении и вводит текст туда, где стоит курсор, через расширения XInput2 и XTEST X-сервера. Vesk Voice ничего не сохраняет и никуда не отправляет из того, что вы печатаете.</translation>
     </message>
 </context>
 <context>
@@ -127,7 +127,7 @@
     </message>
     <message>
         <source>Waiting for Accessibility permission. Add Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Accessibility.</source>
-        <translation>Ожидание доступа к клавиатуре. Для горячей клавиши и вставки текста нужен сеанс X11.</translation>
+        <translation>Ожидание доступа к клавиатуре. Для клавиши диктовки и вставки текста нужен сеанс X11.</translation>
     </message>
     <message>
         <source>Cancel transcription</source>
@@ -171,7 +171,7 @@
     </message>
     <message>
         <source>System default</source>
-        <translation>Как в системе</translation>
+        <translation>По умолчанию (системный)</translation>
     </message>
     <message>
         <source>Vesk Voice window...</source>
@@ -183,11 +183,11 @@
     </message>
     <message>
         <source> — not connected, the system default is used</source>
-        <translation type="unfinished" />
+        <translation> — не подключён, используется микрофон по умолчанию</translation>
     </message>
     <message>
         <source>This desktop gives Vesk Voice no way back to the app you were in, so the text was copied: paste it there.</source>
-        <translation type="unfinished" />
+        <translation>Этот рабочий стол не даёт Vesk Voice вернуться в приложение, где вы работали, поэтому текст скопирован: вставьте его туда.</translation>
     </message>
 </context>
 <context>
@@ -206,7 +206,7 @@
     </message>
     <message>
         <source>System default</source>
-        <translation>Как в системе</translation>
+        <translation>По умолчанию (системный)</translation>
     </message>
     <message>
         <source>Not connected</source>
@@ -237,15 +237,15 @@
     </message>
     <message>
         <source>Keep of each pause</source>
-        <translation>Остаток паузы</translation>
+        <translation>Оставлять от каждой паузы</translation>
     </message>
     <message>
         <source>System default</source>
-        <translation>Как в системе</translation>
+        <translation>По умолчанию (системный)</translation>
     </message>
     <message>
         <source>Send audio as</source>
-        <translation>Отправлять аудио как</translation>
+        <translation>Формат отправки аудио</translation>
     </message>
     <message>
         <source>FLAC is lossless and about half the size of WAV; Ogg Vorbis is a seventh of it, enough for speech, and leaves soonest on a slow link.</source>
@@ -253,7 +253,7 @@
     </message>
     <message>
         <source> — not connected, the system default is used</source>
-        <translation type="unfinished" />
+        <translation> — не подключён, используется микрофон по умолчанию</translation>
     </message>
 </context>
 <context>
@@ -370,7 +370,7 @@
     </message>
     <message>
         <source>smart (tidied up)</source>
-        <translation>с правкой</translation>
+        <translation>с редактурой</translation>
     </message>
     <message>
         <source>verbatim (every word)</source>
@@ -489,7 +489,7 @@
     </message>
     <message>
         <source>The key in the GEMINI_API_KEY environment variable is used, as none is stored.</source>
-        <translation type="unfinished" />
+        <translation>Сохранённого ключа нет, поэтому используется ключ из переменной окружения GEMINI_API_KEY.</translation>
     </message>
 </context>
 <context>
@@ -565,7 +565,7 @@
     <name>HoldKeyPath</name>
     <message>
         <source>Hold-to-talk key: your desktop's shortcut, being set up.</source>
-        <translation>Горячая клавиша: сочетание клавиш рабочего стола, идёт настройка.</translation>
+        <translation>Клавиша диктовки: сочетание клавиш рабочего стола, идёт настройка.</translation>
     </message>
     <message>
         <source>If your desktop asks which key to use, choose one and confirm.</source>
@@ -573,7 +573,7 @@
     </message>
     <message>
         <source>Hold-to-talk key: your desktop's shortcut, which has no key yet.</source>
-        <translation>Горячая клавиша: сочетание клавиш рабочего стола, клавиша ещё не назначена.</translation>
+        <translation>Клавиша диктовки: сочетание клавиш рабочего стола, клавиша ещё не назначена.</translation>
     </message>
     <message>
         <source>Give "Hold to talk (Vesk Voice)" a key in your desktop's keyboard shortcut settings.</source>
@@ -581,7 +581,7 @@
     </message>
     <message>
         <source>Hold-to-talk key: %1, set in your desktop's keyboard shortcuts.</source>
-        <translation>Горячая клавиша: %1, задана в сочетаниях клавиш рабочего стола.</translation>
+        <translation>Клавиша диктовки: %1, задана в сочетаниях клавиш рабочего стола.</translation>
     </message>
     <message>
         <source>Change it there under "Hold to talk (Vesk Voice)".</source>
@@ -589,19 +589,19 @@
     </message>
     <message>
         <source>Hold-to-talk key: your desktop's shortcut is not set up.</source>
-        <translation>Горячая клавиша: сочетание клавиш рабочего стола не настроено.</translation>
+        <translation>Клавиша диктовки: сочетание клавиш рабочего стола не настроено.</translation>
     </message>
     <message>
         <source>Hold-to-talk key: read from the keyboard itself.</source>
-        <translation>Горячая клавиша: считывается прямо с клавиатуры.</translation>
+        <translation>Клавиша диктовки: считывается прямо с клавиатуры.</translation>
     </message>
     <message>
         <source>Hold-to-talk key: the keyboard cannot be read.</source>
-        <translation>Горячая клавиша: клавиатуру прочитать не удаётся.</translation>
+        <translation>Клавиша диктовки: клавиатуру прочитать не удаётся.</translation>
     </message>
     <message>
         <source>Hold-to-talk key: your desktop's key bindings.</source>
-        <translation>Горячая клавиша: через привязки клавиш в конфигурации рабочего стола.</translation>
+        <translation>Клавиша диктовки: через привязки клавиш в конфигурации рабочего стола.</translation>
     </message>
     <message>
         <source>Add these lines to your sway configuration and reload it:</source>
@@ -620,7 +620,7 @@
     <name>HotkeyKind</name>
     <message>
         <source>Control + Right Ctrl</source>
-        <translation>Control + правый Ctrl</translation>
+        <translation>Левый Ctrl + правый Ctrl</translation>
     </message>
     <message>
         <source>Right Ctrl</source>
@@ -632,7 +632,26 @@
     </message>
     <message>
         <source>Control</source>
-        <translation type="unfinished" />
+        <translation>Левый Ctrl</translation>
+    </message>
+</context>
+<context>
+    <name>HotkeyKindInText</name>
+    <message>
+        <source>Control</source>
+        <translation>левый Ctrl</translation>
+    </message>
+    <message>
+        <source>Control + Right Ctrl</source>
+        <translation>левый Ctrl + правый Ctrl</translation>
+    </message>
+    <message>
+        <source>Right Ctrl</source>
+        <translation>правый Ctrl</translation>
+    </message>
+    <message>
+        <source>Right Super</source>
+        <translation>правый Super</translation>
     </message>
 </context>
 <context>
@@ -687,6 +706,14 @@
         <source>Microphone allowed</source>
         <translation>Доступ к микрофону разрешён</translation>
     </message>
+    <message>
+        <source>Say something: the bar moves while the microphone hears you.</source>
+        <translation>Скажите что-нибудь: полоса движется, пока микрофон вас слышит.</translation>
+    </message>
+    <message>
+        <source>The microphone hears nothing. Check that it is switched on and not muted, or pick another one in Settings.</source>
+        <translation>Микрофон ничего не слышит. Проверьте, что он включён и звук не выключен, или выберите другой в настройках.</translation>
+    </message>
 </context>
 <context>
     <name>NewlineMode</name>
@@ -723,7 +750,7 @@
     </message>
     <message>
         <source>Ctrl+Enter</source>
-        <translation type="unfinished" />
+        <translation>Ctrl+Enter</translation>
     </message>
 </context>
 <context>
@@ -792,7 +819,7 @@
     </message>
     <message>
         <source>Hold to talk</source>
-        <translation>Горячая клавиша</translation>
+        <translation>Клавиша диктовки</translation>
     </message>
     <message>
         <source>Hold for</source>
@@ -816,7 +843,7 @@
     </message>
     <message>
         <source>Read the hold key from the keyboard (needs the input group)</source>
-        <translation>Считывать горячую клавишу прямо с клавиатуры (нужна группа input)</translation>
+        <translation>Считывать клавишу диктовки прямо с клавиатуры (нужна группа input)</translation>
     </message>
     <message>
         <source>Your desktop shows no tray icons (on GNOME the AppIndicator extension adds them), so the floating button stays on screen.</source>
@@ -825,6 +852,14 @@
     <message>
         <source>This desktop lets no app set the clipboard for another window, so pasted text is typed instead.</source>
         <translation>Этот рабочий стол не позволяет приложениям заполнять буфер обмена для другого окна, поэтому вставляемый текст вводится посимвольно.</translation>
+    </message>
+    <message>
+        <source>Space between dictations</source>
+        <translation>Ставить пробел между диктовками</translation>
+    </message>
+    <message>
+        <source>A dictation into the same window within a minute of the one before starts with a space, so that sentences do not run together.</source>
+        <translation>Текст, вставленный в то же окно в течение минуты после предыдущего, начинается с пробела, чтобы предложения не сливались.</translation>
     </message>
 </context>
 <context>
@@ -855,11 +890,11 @@
     </message>
     <message>
         <source>Save the changed settings before Vesk Voice restarts?</source>
-        <translation type="unfinished" />
+        <translation>Сохранить изменённые настройки перед перезапуском Vesk Voice?</translation>
     </message>
     <message>
         <source>Settings that are not saved are lost when it restarts.</source>
-        <translation type="unfinished" />
+        <translation>Несохранённые настройки при перезапуске пропадут.</translation>
     </message>
 </context>
 <context>
@@ -874,7 +909,7 @@
     </message>
     <message>
         <source>Hold to talk</source>
-        <translation>Горячая клавиша</translation>
+        <translation>Клавиша диктовки</translation>
     </message>
     <message>
         <source>You can also click the floating button at the bottom of the screen. Everything you say is kept in History.</source>
@@ -909,7 +944,7 @@
     </message>
     <message>
         <source>This copy of Vesk Voice was built from its source code and does not update itself: to update it, build the newer sources the same way.</source>
-        <translation type="unfinished" />
+        <translation>Эта копия Vesk Voice собрана из исходного кода и сама не обновляется: чтобы обновить её, соберите новые исходники тем же способом.</translation>
     </message>
 </context>
 </TS>

@@ -4,15 +4,15 @@
     <name>Accessibility</name>
     <message>
         <source>This Wayland session offers no X11 input: the hold-to-talk key and text insertion need an X11 session (or XWayland).</source>
-        <translation>Bu Wayland seansida X11 kiritish imkoni yoʻq: tezkor klavish va matnni qoʻyish uchun X11 seansi (yoki XWayland) kerak.</translation>
+        <translation>Bu Wayland seansida X11 kiritish imkoni yoʻq: gapirish tugmasi va matnni qoʻyish uchun X11 seansi (yoki XWayland) kerak.</translation>
     </message>
     <message>
         <source>No X server: the hold-to-talk key and text insertion need an X11 session.</source>
-        <translation>X server yoʻq: tezkor klavish va matnni qoʻyish uchun X11 seansi kerak.</translation>
+        <translation>X server yoʻq: gapirish tugmasi va matnni qoʻyish uchun X11 seansi kerak.</translation>
     </message>
     <message>
         <source>The X server lacks the XInput2 extension, so the hold-to-talk key cannot be watched.</source>
-        <translation>X serverda XInput2 kengaytmasi yoʻq, shuning uchun tezkor klavishni kuzatib boʻlmaydi.</translation>
+        <translation>X serverda XInput2 kengaytmasi yoʻq, shuning uchun gapirish tugmasini kuzatib boʻlmaydi.</translation>
     </message>
     <message>
         <source>The X server lacks the XTEST extension, so text cannot be inserted.</source>
@@ -31,7 +31,7 @@
     </message>
     <message>
         <source>macOS asks for this so Vesk Voice can notice the hotkey in any app and type the text where your cursor is. It never saves or sends anything you type.</source>
-        <translation>Istalgan ilovada tezkor klavishni sezish va matnni kursor turgan joyga yozish uchun Vesk Voice ilovasiga ish stoli imkon berishi kerak: X11 seansi buni beradi, Wayland seansida esa bu ish stoliga bogʻliq (quyida koʻrsatilgan). Vesk Voice siz terayotgan hech narsani saqlamaydi va hech qayerga yubormaydi.</translation>
+        <translation>Istalgan ilovada gapirish tugmasini sezish va matnni kursor turgan joyga yozish uchun Vesk Voice ilovasiga ish stoli imkon berishi kerak: X11 seansi buni beradi, Wayland seansida esa bu ish stoliga bogʻliq (quyida koʻrsatilgan). Vesk Voice siz terayotgan hech narsani saqlamaydi va hech qayerga yubormaydi.</translation>
     </message>
     <message>
         <source>Accessibility allowed</source>
@@ -67,11 +67,11 @@
     </message>
     <message>
         <source>The hotkey cannot work in a Wayland session.</source>
-        <translation>Wayland seansida tezkor klavish ishlamaydi.</translation>
+        <translation>Wayland seansida gapirish tugmasi ishlamaydi.</translation>
     </message>
     <message>
         <source>Vesk Voice notices the hotkey in any app and types the text where your cursor is through the X server's XInput2 and XTEST extensions. It never saves or sends anything you type.</source>
-        <translation type="unfinished" />
+        <translation>Vesk Voice istalgan ilovada gapirish tugmasini X serverning XInput2 va XTEST kengaytmalari orqali sezadi va matnni kursor turgan joyga yozadi. Vesk Voice siz terayotgan hech narsani saqlamaydi va hech qayerga yubormaydi.</translation>
     </message>
 </context>
 <context>
@@ -82,7 +82,7 @@
     </message>
     <message>
         <source>Hold %1 to talk</source>
-        <translation>Gapirish uchun bosib turing: %1</translation>
+        <translation>Gapirish uchun %1 tugmasini bosib turing</translation>
     </message>
     <message>
         <source>Recording... (Esc to cancel)</source>
@@ -127,7 +127,7 @@
     </message>
     <message>
         <source>Waiting for Accessibility permission. Add Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Accessibility.</source>
-        <translation>Klaviaturaga ruxsat kutilmoqda. Tezkor klavish va matnni qoʻyish uchun X11 seansi kerak.</translation>
+        <translation>Klaviaturaga ruxsat kutilmoqda. Gapirish tugmasi va matnni qoʻyish uchun X11 seansi kerak.</translation>
     </message>
     <message>
         <source>Cancel transcription</source>
@@ -171,7 +171,7 @@
     </message>
     <message>
         <source>System default</source>
-        <translation>Tizim boʻyicha</translation>
+        <translation>Tizimdagi standart mikrofon</translation>
     </message>
     <message>
         <source>Vesk Voice window...</source>
@@ -183,11 +183,11 @@
     </message>
     <message>
         <source> — not connected, the system default is used</source>
-        <translation type="unfinished" />
+        <translation> — ulanmagan, tizimdagi standart mikrofon ishlatiladi</translation>
     </message>
     <message>
         <source>This desktop gives Vesk Voice no way back to the app you were in, so the text was copied: paste it there.</source>
-        <translation type="unfinished" />
+        <translation>Bu ish stoli Vesk Voice ilovasiga siz ishlagan ilovaga qaytish imkonini bermaydi, shuning uchun matn buferga nusxalandi: uni oʻsha yerga qoʻying.</translation>
     </message>
 </context>
 <context>
@@ -206,7 +206,7 @@
     </message>
     <message>
         <source>System default</source>
-        <translation>Tizim boʻyicha</translation>
+        <translation>Tizimdagi standart mikrofon</translation>
     </message>
     <message>
         <source>Not connected</source>
@@ -237,11 +237,11 @@
     </message>
     <message>
         <source>Keep of each pause</source>
-        <translation>Pauza qoldigʻi</translation>
+        <translation>Har pauzadan qoldiriladigan qism</translation>
     </message>
     <message>
         <source>System default</source>
-        <translation>Tizim boʻyicha</translation>
+        <translation>Tizimdagi standart mikrofon</translation>
     </message>
     <message>
         <source>Send audio as</source>
@@ -253,7 +253,7 @@
     </message>
     <message>
         <source> — not connected, the system default is used</source>
-        <translation type="unfinished" />
+        <translation> — ulanmagan, tizimdagi standart mikrofon ishlatiladi</translation>
     </message>
 </context>
 <context>
@@ -394,7 +394,7 @@
     </message>
     <message>
         <source>model default</source>
-        <translation>model boʻyicha</translation>
+        <translation>modelning standart sozlamasi</translation>
     </message>
     <message>
         <source>low (blocks long audio)</source>
@@ -426,7 +426,7 @@
     </message>
     <message>
         <source>Drops filler words, resolves spoken corrections, formats numbers and dates.</source>
-        <translation>Parazit soʻzlarni olib tashlaydi, ogʻzaki tuzatishlarni hisobga oladi, sonlar va sanalarni odatdagi shaklda yozadi.</translation>
+        <translation>Ortiqcha toʻldiruvchi soʻzlarni olib tashlaydi, ogʻzaki tuzatishlarni hisobga oladi, sonlar va sanalarni odatdagi shaklda yozadi.</translation>
     </message>
     <message>
         <source>Writes down exactly what was said.</source>
@@ -489,7 +489,7 @@
     </message>
     <message>
         <source>The key in the GEMINI_API_KEY environment variable is used, as none is stored.</source>
-        <translation type="unfinished" />
+        <translation>Saqlangan kalit yoʻq, shuning uchun GEMINI_API_KEY muhit oʻzgaruvchisidagi kalit ishlatiladi.</translation>
     </message>
 </context>
 <context>
@@ -504,7 +504,7 @@
     </message>
     <message>
         <source>Click to record, or hold %1</source>
-        <translation>Yozish uchun bosing yoki bosib turing: %1</translation>
+        <translation>Yozish uchun bosing yoki %1 tugmasini bosib turing</translation>
     </message>
 </context>
 <context>
@@ -542,7 +542,7 @@
     </message>
     <message>
         <source>Hold %1 and talk, or click the floating button.</source>
-        <translation>Gapirish uchun bosib turing: %1. Yoki suzuvchi tugmani bosing.</translation>
+        <translation>Gapirish uchun %1 tugmasini bosib turing yoki suzuvchi tugmani bosing.</translation>
     </message>
     <message>
         <source>Delete every transcript?</source>
@@ -565,7 +565,7 @@
     <name>HoldKeyPath</name>
     <message>
         <source>Hold-to-talk key: your desktop's shortcut, being set up.</source>
-        <translation>Tezkor klavish: ish stolidagi klavishlar birikmasi, sozlanmoqda.</translation>
+        <translation>Gapirish tugmasi: ish stolidagi klavishlar birikmasi, sozlanmoqda.</translation>
     </message>
     <message>
         <source>If your desktop asks which key to use, choose one and confirm.</source>
@@ -573,7 +573,7 @@
     </message>
     <message>
         <source>Hold-to-talk key: your desktop's shortcut, which has no key yet.</source>
-        <translation>Tezkor klavish: ish stolidagi klavishlar birikmasi, unga hali klavish berilmagan.</translation>
+        <translation>Gapirish tugmasi: ish stolidagi klavishlar birikmasi, unga hali klavish berilmagan.</translation>
     </message>
     <message>
         <source>Give "Hold to talk (Vesk Voice)" a key in your desktop's keyboard shortcut settings.</source>
@@ -581,7 +581,7 @@
     </message>
     <message>
         <source>Hold-to-talk key: %1, set in your desktop's keyboard shortcuts.</source>
-        <translation>Tezkor klavish: %1 (ish stolining klavishlar birikmasi sozlamalarida belgilangan).</translation>
+        <translation>Gapirish tugmasi: %1 (ish stolining klavishlar birikmasi sozlamalarida belgilangan).</translation>
     </message>
     <message>
         <source>Change it there under "Hold to talk (Vesk Voice)".</source>
@@ -589,19 +589,19 @@
     </message>
     <message>
         <source>Hold-to-talk key: your desktop's shortcut is not set up.</source>
-        <translation>Tezkor klavish: ish stolidagi klavishlar birikmasi sozlanmagan.</translation>
+        <translation>Gapirish tugmasi: ish stolidagi klavishlar birikmasi sozlanmagan.</translation>
     </message>
     <message>
         <source>Hold-to-talk key: read from the keyboard itself.</source>
-        <translation>Tezkor klavish: bevosita klaviaturadan oʻqiladi.</translation>
+        <translation>Gapirish tugmasi: bevosita klaviaturadan oʻqiladi.</translation>
     </message>
     <message>
         <source>Hold-to-talk key: the keyboard cannot be read.</source>
-        <translation>Tezkor klavish: klaviaturani oʻqib boʻlmaydi.</translation>
+        <translation>Gapirish tugmasi: klaviaturani oʻqib boʻlmaydi.</translation>
     </message>
     <message>
         <source>Hold-to-talk key: your desktop's key bindings.</source>
-        <translation>Tezkor klavish: ish stoli konfiguratsiyasidagi klavishlar birikmalari orqali.</translation>
+        <translation>Gapirish tugmasi: ish stoli konfiguratsiyasidagi klavishlar birikmalari orqali.</translation>
     </message>
     <message>
         <source>Add these lines to your sway configuration and reload it:</source>
@@ -620,7 +620,7 @@
     <name>HotkeyKind</name>
     <message>
         <source>Control + Right Ctrl</source>
-        <translation>Control + oʻng Ctrl</translation>
+        <translation>Chap Ctrl + oʻng Ctrl</translation>
     </message>
     <message>
         <source>Right Ctrl</source>
@@ -632,7 +632,26 @@
     </message>
     <message>
         <source>Control</source>
-        <translation type="unfinished" />
+        <translation>Chap Ctrl</translation>
+    </message>
+</context>
+<context>
+    <name>HotkeyKindInText</name>
+    <message>
+        <source>Control</source>
+        <translation>chap Ctrl</translation>
+    </message>
+    <message>
+        <source>Control + Right Ctrl</source>
+        <translation>chap Ctrl + oʻng Ctrl</translation>
+    </message>
+    <message>
+        <source>Right Ctrl</source>
+        <translation>oʻng Ctrl</translation>
+    </message>
+    <message>
+        <source>Right Super</source>
+        <translation>oʻng Super</translation>
     </message>
 </context>
 <context>
@@ -687,6 +706,14 @@
         <source>Microphone allowed</source>
         <translation>Mikrofonga ruxsat berilgan</translation>
     </message>
+    <message>
+        <source>Say something: the bar moves while the microphone hears you.</source>
+        <translation>Biror narsa ayting: mikrofon sizni eshitayotganda chiziq harakatlanadi.</translation>
+    </message>
+    <message>
+        <source>The microphone hears nothing. Check that it is switched on and not muted, or pick another one in Settings.</source>
+        <translation>Mikrofon hech narsa eshitmayapti. U yoqilganini va ovozi oʻchirilmaganini tekshiring yoki sozlamalarda boshqasini tanlang.</translation>
+    </message>
 </context>
 <context>
     <name>NewlineMode</name>
@@ -715,15 +742,15 @@
     </message>
     <message>
         <source>Next</source>
-        <translation>Keyingi</translation>
+        <translation>Davom etish</translation>
     </message>
     <message>
         <source>Finish</source>
-        <translation>Tayyor</translation>
+        <translation>Yakunlash</translation>
     </message>
     <message>
         <source>Ctrl+Enter</source>
-        <translation type="unfinished" />
+        <translation>Ctrl+Enter</translation>
     </message>
 </context>
 <context>
@@ -792,7 +819,7 @@
     </message>
     <message>
         <source>Hold to talk</source>
-        <translation>Tezkor klavish</translation>
+        <translation>Gapirish tugmasi</translation>
     </message>
     <message>
         <source>Hold for</source>
@@ -816,7 +843,7 @@
     </message>
     <message>
         <source>Read the hold key from the keyboard (needs the input group)</source>
-        <translation>Tezkor klavishni bevosita klaviaturadan oʻqish (input guruhi kerak)</translation>
+        <translation>Gapirish tugmasini bevosita klaviaturadan oʻqish (input guruhi kerak)</translation>
     </message>
     <message>
         <source>Your desktop shows no tray icons (on GNOME the AppIndicator extension adds them), so the floating button stays on screen.</source>
@@ -825,6 +852,14 @@
     <message>
         <source>This desktop lets no app set the clipboard for another window, so pasted text is typed instead.</source>
         <translation>Bu ish stoli hech bir ilovaga boshqa oyna uchun buferni toʻldirishga ruxsat bermaydi, shuning uchun qoʻyiladigan matn harfma-harf teriladi.</translation>
+    </message>
+    <message>
+        <source>Space between dictations</source>
+        <translation>Ketma-ket matnlar orasiga boʻshliq qoʻyish</translation>
+    </message>
+    <message>
+        <source>A dictation into the same window within a minute of the one before starts with a space, so that sentences do not run together.</source>
+        <translation>Bir daqiqa ichida oʻsha oynaga qoʻyilgan keyingi matn boʻshliq bilan boshlanadi, shunda gaplar bir-biriga yopishib qolmaydi.</translation>
     </message>
 </context>
 <context>
@@ -855,11 +890,11 @@
     </message>
     <message>
         <source>Save the changed settings before Vesk Voice restarts?</source>
-        <translation type="unfinished" />
+        <translation>Vesk Voice qayta ishga tushishidan oldin oʻzgartirilgan sozlamalar saqlansinmi?</translation>
     </message>
     <message>
         <source>Settings that are not saved are lost when it restarts.</source>
-        <translation type="unfinished" />
+        <translation>Saqlanmagan sozlamalar qayta ishga tushganda yoʻqoladi.</translation>
     </message>
 </context>
 <context>
@@ -874,7 +909,7 @@
     </message>
     <message>
         <source>Hold to talk</source>
-        <translation>Tezkor klavish</translation>
+        <translation>Gapirish tugmasi</translation>
     </message>
     <message>
         <source>You can also click the floating button at the bottom of the screen. Everything you say is kept in History.</source>
@@ -909,7 +944,7 @@
     </message>
     <message>
         <source>This copy of Vesk Voice was built from its source code and does not update itself: to update it, build the newer sources the same way.</source>
-        <translation type="unfinished" />
+        <translation>Vesk Voice ilovasining bu nusxasi manba kodidan yigʻilgan va oʻzi yangilanmaydi: yangilash uchun yangi manba kodini xuddi shu tarzda yigʻing.</translation>
     </message>
 </context>
 </TS>

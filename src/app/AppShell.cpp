@@ -327,7 +327,7 @@ void AppShell::buildMenu(QMenu *menu)
     const QString key = s->holdKeyAdvice().key;
     menu->addAction(
             MenuText::statusLine(s->phase(), s->accessibilityGranted(),
-                                 key.isEmpty() ? HotkeyKindInfo::label(s->hotkeyInEffect()) : key))
+                                 key.isEmpty() ? HotkeyKindInfo::inText(s->hotkeyInEffect()) : key))
         ->setEnabled(false);
     for (const QString &message : QStringList{s->message()} + s->readProblems()) {
         for (const QString &line : MenuText::wrapped(message, 60))

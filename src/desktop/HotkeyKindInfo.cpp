@@ -27,6 +27,22 @@ QString label(HotkeyKind kind)
     return QString();
 }
 
+QString inText(HotkeyKind kind)
+{
+    // The same keys, written as running text writes them (Russian and Uzbek in lower case).
+    switch (kind) {
+    case HotkeyKind::control:
+        return QCoreApplication::translate("HotkeyKindInText", "Control");
+    case HotkeyKind::controlFn:
+        return QCoreApplication::translate("HotkeyKindInText", "Control + Right Ctrl");
+    case HotkeyKind::fn:
+        return QCoreApplication::translate("HotkeyKindInText", "Right Ctrl");
+    case HotkeyKind::rightCommand:
+        return QCoreApplication::translate("HotkeyKindInText", "Right Super");
+    }
+    return QString();
+}
+
 bool isHeld(HotkeyKind kind, quint64 flags)
 {
     using namespace ModifierFlag;

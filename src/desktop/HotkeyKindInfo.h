@@ -12,6 +12,9 @@ namespace HotkeyKindInfo {
 QList<HotkeyKind> all();
 // The label the user reads: the keys as a PC keyboard names them.
 QString label(HotkeyKind kind);
+// The same within a sentence ("Hold %1 to talk"), where Russian and Uzbek write key names in
+// lower case.
+QString inText(HotkeyKind kind);
 // Whether the modifier flags hold the kind: its flags all present, none of its excluded ones.
 bool isHeld(HotkeyKind kind, quint64 flags);
 

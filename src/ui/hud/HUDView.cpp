@@ -176,7 +176,7 @@ void HUDView::refresh()
     // A key the desktop assigned (Wayland) stands for the one picked.
     const QString assigned = m_state->holdKeyAdvice().key;
     const QString holdKey =
-        assigned.isEmpty() ? HotkeyKindInfo::label(m_state->hotkeyInEffect()) : assigned;
+        assigned.isEmpty() ? HotkeyKindInfo::inText(m_state->hotkeyInEffect()) : assigned;
     switch (phase) {
     case AppState::Phase::idle:
         m_main->setSymbol(granted ? QStringLiteral("mic.fill") : QStringLiteral("mic.slash.fill"),

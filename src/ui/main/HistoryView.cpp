@@ -144,7 +144,7 @@ void HistoryView::updateEmptyText()
     const QString key = m_state->holdKeyAdvice().key;
     m_emptyText->setText(
         tr("Hold %1 and talk, or click the floating button.")
-            .arg(key.isEmpty() ? HotkeyKindInfo::label(m_state->hotkeyInEffect()) : key));
+            .arg(key.isEmpty() ? HotkeyKindInfo::inText(m_state->hotkeyInEffect()) : key));
 }
 
 void HistoryView::showResults()
