@@ -252,7 +252,11 @@
         <translation type="unfinished" />
     </message>
     <message>
-        <source> — not connected, the system default is used</source>
+        <source>Until it is back, the system default microphone records.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source> — not connected</source>
         <translation type="unfinished" />
     </message>
 </context>

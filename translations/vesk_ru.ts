@@ -252,8 +252,12 @@
         <translation>FLAC сжимает без потерь и примерно вдвое меньше WAV; Ogg Vorbis меньше WAV в семь раз, для речи этого достаточно, и на медленной связи он уходит быстрее всего.</translation>
     </message>
     <message>
-        <source> — not connected, the system default is used</source>
-        <translation> — не подключён, используется микрофон по умолчанию</translation>
+        <source>Until it is back, the system default microphone records.</source>
+        <translation>Пока он не вернётся, запись идёт с микрофона по умолчанию.</translation>
+    </message>
+    <message>
+        <source> — not connected</source>
+        <translation> — не подключён</translation>
     </message>
 </context>
 <context>

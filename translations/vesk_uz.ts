@@ -252,8 +252,12 @@
         <translation>FLAC sifatni yoʻqotmaydi va hajmi WAV formatidan taxminan ikki baravar kichik; Ogg Vorbis esa yetti baravar kichik, nutq uchun shu yetarli va sekin tarmoqda eng tez yetib boradi.</translation>
     </message>
     <message>
-        <source> — not connected, the system default is used</source>
-        <translation> — ulanmagan, tizimdagi standart mikrofon ishlatiladi</translation>
+        <source>Until it is back, the system default microphone records.</source>
+        <translation>U qaytib ulanguncha tizimdagi standart mikrofon yozib oladi.</translation>
+    </message>
+    <message>
+        <source> — not connected</source>
+        <translation> — ulanmagan</translation>
     </message>
 </context>
 <context>

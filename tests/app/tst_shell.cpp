@@ -1,6 +1,7 @@
 #include "AppLanguage.h"
 #include "AppLanguagePicker.h"
 #include "AppShell.h"
+#include "SettingsView.h"
 #include "Autostart.h"
 #include "ControllerFakes.h"
 #include "HUDPanel.h"
@@ -23,6 +24,8 @@
 #include <QClipboard>
 #include <QMessageBox>
 #include <QSettings>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QApplication>
 #include <QComboBox>
 #include <QAbstractItemView>
@@ -340,33 +343,70 @@ private Q_SLOTS:
         QCOMPARE(rig.shell->menu()->findChildren<QActionGroup *>().size(), 1);
     }
 
-    // Pictures of the tray menu, for a person to look at: idle with a transcript, and after a
-    // failure with its message.
+    // Pictures of the tray menu, for a person to look at, in each interface language: idle with
+    // a transcript and a microphone that is away, and after a failure with its message; and the
+    // question before a language switch.
     void menuScreenshots()
     {
         VESK_REQUIRE_DISPLAY();
         QCoreApplication::setApplicationVersion(QStringLiteral(VESK_VERSION));
-        Rig rig;
-        rig.shell->applicationDidFinishLaunching();
-        History h;
-        h.add(HistoryEntry::make(QStringLiteral("Ertaga soat uchda uchrashamiz, don't forget"), 2,
-                                 QStringLiteral("m"), QStringLiteral("mac")));
-        rig.state.setHistory(h);
         const QString dir = TestSupport::binaryDir() + QStringLiteral("/tests/app");
-        for (const char *name : {"idle", "failed"}) {
-            if (QLatin1String(name) == QLatin1String("failed")) {
-                rig.state.setMessage(QStringLiteral("Gemini returned 503: The model is overloaded "
-                                                    "right now. Please try again later."));
-                rig.controller->setPhase(AppState::Phase::failed);
+        for (const char *language : {"en", "uz", "ru"}) {
+            QTranslator translator;
+            QVERIFY(translator.load(QStringLiteral(":/translations/vesk_") +
+                                    QLatin1String(language) + QStringLiteral(".qm")));
+            QCoreApplication::installTranslator(&translator);
+            // Qt's own buttons as the app shows them: the system's table, or the one we carry.
+            QTranslator qt;
+            if (qt.load(QLocale(QLatin1String(language)), QStringLiteral("qtbase"),
+                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+                qt.load(QStringLiteral(":/translations/qtbase_") + QLatin1String(language) +
+                        QStringLiteral(".qm")))
+                QCoreApplication::installTranslator(&qt);
+            const auto untranslate = qScopeGuard([&] {
+                QCoreApplication::removeTranslator(&translator);
+                QCoreApplication::removeTranslator(&qt);
+            });
+            Rig rig([](Config &c) {
+                c.inputDeviceID = QStringLiteral("usb");
+                c.inputDeviceName = QStringLiteral("USB Headset");
+            });
+            rig.shell->applicationDidFinishLaunching();
+            History h;
+            h.add(HistoryEntry::make(QStringLiteral("Ertaga soat uchda uchrashamiz, don't forget"),
+                                     2, QStringLiteral("m"), QStringLiteral("mac")));
+            rig.state.setHistory(h);
+            for (const char *name : {"idle", "failed"}) {
+                if (QLatin1String(name) == QLatin1String("failed")) {
+                    rig.state.setMessage(QStringLiteral("Gemini returned 503: The model is "
+                                                        "overloaded right now. Please try again "
+                                                        "later."));
+                    rig.controller->setPhase(AppState::Phase::failed);
+                }
+                QMenu *menu = rig.shell->menu();
+                menu->popup(QPoint(100, 100));
+                QVERIFY(QTest::qWaitForWindowExposed(menu));
+                QTest::qWait(100);
+                QVERIFY(menu->grab().save(dir +
+                                          QStringLiteral("/tray-menu-%1-%2.png")
+                                              .arg(QLatin1String(name), QLatin1String(language))));
+                menu->hide();
             }
-            rig.shell->refreshStatusItem();
-            QMenu *menu = rig.shell->menu();
-            menu->popup(QPoint(100, 100));
-            QVERIFY(QTest::qWaitForWindowExposed(menu));
-            QTest::qWait(100);
-            QVERIFY(menu->grab().save(
-                dir + QStringLiteral("/tray-menu-%1.png").arg(QLatin1String(name))));
-            menu->hide();
+            // The question, grabbed once it is up, then answered "Cancel".
+            rig.shell->openMainWindow(MainView::Tab::settings);
+            Config c = rig.state.config();
+            c.apiKey = QStringLiteral("edited");
+            rig.state.setConfig(c);
+            QTimer::singleShot(0, [&] {
+                QTRY_VERIFY(qobject_cast<QMessageBox *>(QApplication::activeModalWidget()));
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                QVERIFY(QTest::qWaitForWindowExposed(box));
+                QTest::qWait(100);
+                QVERIFY(box->grab().save(
+                    dir + QStringLiteral("/restart-question-%1.png").arg(QLatin1String(language))));
+                box->reject();
+            });
+            QVERIFY(!rig.shell->mainWindow()->settings()->readyToRestart());
         }
     }
 

@@ -390,9 +390,30 @@ private Q_SLOTS:
             });
             QVERIFY(QTest::qWaitForWindowExposed(h.view.get()));
             for (int page = 1; page <= 5; ++page) {
+                // The microphone heard at about half the scale.
+                if (page == 2)
+                    QTRY_VERIFY(h.level);
+                if (page == 2)
+                    h.level(0.55);
                 QVERIFY(shoot(h, QStringLiteral("%1-%2").arg(page).arg(code)));
                 h.view->move(1);
             }
+            // The key page with the environment's key, refused, and a microphone that hears
+            // nothing.
+            qputenv("GEMINI_API_KEY", "from-env");
+            m_server->enqueue(400,
+                              FakeGeminiServer::errorAnswer(QStringLiteral("API key expired")));
+            Harness envKey(languagesChosen(), MicStatus::authorized);
+            envKey.canListen = false;
+            envKey.view->move(1);
+            QVERIFY(QTest::qWaitForWindowExposed(envKey.view.get()));
+            QVERIFY(shoot(envKey, QStringLiteral("2-silent-") + code));
+            envKey.view->move(1);
+            envKey.view->move(1);
+            QTRY_VERIFY(!envKey.page<GeminiStep>()->isBusy() &&
+                        !envKey.page<GeminiStep>()->error().isEmpty());
+            QVERIFY(shoot(envKey, QStringLiteral("4-environment-key-") + code));
+            qunsetenv("GEMINI_API_KEY");
             // The keyboard-access page as a Wayland session shows it.
             Harness wayland(c, MicStatus::authorized,
                             [](GuideServices &s) { s.waylandSession = [] { return true; }; });

@@ -53,6 +53,9 @@ AudioSection::AudioSection(AppState *state, SettingsServices services, QWidget *
     micRow->addWidget(m_microphone, 1);
     micRow->addWidget(m_refresh);
     form()->addRow(tr("Microphone"), micRow);
+    m_away = SettingsStyle::caption(tr("Until it is back, the system default microphone records."));
+    m_away->setObjectName(QStringLiteral("microphoneAway"));
+    form()->addRow(QString(), m_away);
     // The note about phones showing up as microphones is left out: no such thing happens here.
 
     m_trim->setObjectName(QStringLiteral("trimSilence"));
@@ -115,7 +118,7 @@ void AudioSection::fillMicrophones()
     if (!connected) {
         const QString name =
             config().inputDeviceName.isEmpty() ? current : config().inputDeviceName;
-        entries.append({current, name + tr(" — not connected, the system default is used")});
+        entries.append({current, name + tr(" — not connected")});
     }
 
     bool same = m_microphone->count() == entries.size();
@@ -129,6 +132,7 @@ void AudioSection::fillMicrophones()
             m_microphone->addItem(name, id);
     }
     m_microphone->setCurrentIndex(m_microphone->findData(current));
+    form()->setRowVisible(m_away, !connected);
 }
 
 void AudioSection::refresh()

@@ -34,6 +34,8 @@ private:
     QList<std::pair<QString, QString>> m_inputs;
 
     QComboBox *m_microphone;
+    // Under a microphone that is away: what records instead.
+    QLabel *m_away = nullptr;
     QPushButton *m_refresh;
     QCheckBox *m_trim;
     QSlider *m_keep;

@@ -131,10 +131,9 @@ RecordingSection::RecordingSection(AppState *state, QWidget *parent)
     connect(m_spaceBetween, &QCheckBox::toggled, this,
             [this](bool on) { edit([&](Config &c) { c.spaceBetweenDictations = on; }); });
     form()->addRow(m_spaceBetween);
-    form()->addRow(QString(), SettingsStyle::caption(
-                                  tr("A dictation into the same window within a minute of the one "
-                                     "before starts with a space, so that sentences do not run "
-                                     "together.")));
+    form()->addRow(SettingsStyle::caption(
+        tr("A dictation into the same window within a minute of the one before starts with a "
+           "space, so that sentences do not run together.")));
 
     m_hud->setObjectName(QStringLiteral("showFloatingButton"));
     connect(m_hud, &QCheckBox::toggled, this,

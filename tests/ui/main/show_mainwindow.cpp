@@ -1,11 +1,13 @@
 // Shows the main window with sample transcripts, for screenshots:
 //   show_mainwindow [--lang en|uz|ru] [--tab history|settings] [--empty] [--height N|full]
 //                   [--hold-key portal|sway|other|devices] [--no-tray]
-//                   [--no-paste]
+//                   [--no-paste] [--notice]
 // ("full": tall enough for the whole settings form; --hold-key: as a Wayland desktop of that
-// kind shows the form, the devices unreadable)
+// kind shows the form, the devices unreadable; --notice: the line History shows when the
+// desktop gives no way back to the app the user was in)
 // Prints the window id once the window is on screen, then runs until it is closed.
 
+#include "HistoryView.h"
 #include "HoldKeyPath.h"
 #include "MainView.h"
 #include "SettingsView.h"
@@ -34,6 +36,7 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("no-tray"), QStringLiteral("a desktop without a tray")});
     parser.addOption({QStringLiteral("no-paste"),
                       QStringLiteral("a desktop where no app sets another's clipboard")});
+    parser.addOption({QStringLiteral("notice"), QStringLiteral("the no-way-back notice")});
     parser.process(app);
 
     const QString code = parser.value(QStringLiteral("lang"));
@@ -53,6 +56,9 @@ int main(int argc, char **argv)
     config.customVocabulary = {QStringLiteral("Vesk"), QStringLiteral("Toshkent"),
                                QStringLiteral("Gulnora")};
     config.inputDeviceID = QStringLiteral("alsa_input.usb-headset");
+    config.inputDeviceName = QStringLiteral("USB Headset");
+    config.languageCodes = {QStringLiteral("uz-UZ"), QStringLiteral("ru-RU"),
+                            QStringLiteral("en-US")};
     History history;
     if (!parser.isSet(QStringLiteral("empty"))) {
         const QDateTime now(QDate(2025, 3, 14), QTime(16, 45));
@@ -117,6 +123,10 @@ int main(int argc, char **argv)
     MainView view(
         &state, tab, [](const Config &) {}, [](const QString &) {}, services);
     view.setWindowTitle(QStringLiteral("Vesk Voice"));
+    if (parser.isSet(QStringLiteral("notice")))
+        view.history()->setNotice(QCoreApplication::translate(
+            "AppShell", "This desktop gives Vesk Voice no way back to the app you were in, so the "
+                        "text was copied: paste it there."));
     int height = parser.value(QStringLiteral("height")).toInt();
     if (parser.value(QStringLiteral("height")) == QLatin1String("full")) {
         view.resize(820, 560);
