@@ -179,6 +179,17 @@
     </message>
 </context>
 <context>
+    <name>AppState</name>
+    <message>
+        <source>The settings could not be saved (%1). The next change tries again.</source>
+        <translation>Не удалось сохранить настройки (%1). Попытка повторится при следующем изменении.</translation>
+    </message>
+    <message>
+        <source>The history could not be saved (%1). The next change tries again.</source>
+        <translation>Не удалось сохранить историю (%1). Попытка повторится при следующем изменении.</translation>
+    </message>
+</context>
+<context>
     <name>AudioRecorder</name>
     <message>
         <source>The microphone could not be added.</source>

@@ -155,7 +155,7 @@ void HistoryView::remove(const HistoryEntry &entry)
     History h = m_state->history();
     h.remove(entry);
     m_state->setHistory(h);
-    h.save();
+    m_state->saveHistory();
 }
 
 void HistoryView::askToClear()
@@ -186,7 +186,7 @@ void HistoryView::clearAll()
     History h = m_state->history();
     h.entries.clear();
     m_state->setHistory(h);
-    h.save();
+    m_state->saveHistory();
 }
 
 void HistoryView::changeEvent(QEvent *event)

@@ -42,7 +42,7 @@ class SettingsViewTest : public QObject
             if (change)
                 change(c);
             state.setConfig(c);
-            c.save();
+            state.saveConfig();
             SettingsServices s;
             s.inputs = [this] { return inputs; };
             s.inputName = [](const QString &id) { return QStringLiteral("Mic ") + id; };
