@@ -54,13 +54,14 @@ AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *pare
     });
     m_hudSaveTimer.setSingleShot(true);
     m_hudSaveTimer.setInterval(300);
-    connect(&m_hudSaveTimer, &QTimer::timeout, this, [this] { state()->config().save(); });
+    connect(&m_hudSaveTimer, &QTimer::timeout, this, [this] { state()->saveConfig(); });
     connect(&m_permissionTimer, &QTimer::timeout, this, &AppShell::pollAccessibility);
     connect(m_controller, &AppDelegate::phaseApplied, this, [this] {
         applyHUDWidth();
         refreshStatusItem();
     });
     connect(m_controller, &AppDelegate::actionsChanged, this, &AppShell::refreshStatusItem);
+    connect(state(), &AppState::saveProblemsChanged, this, &AppShell::refreshStatusItem);
     connect(&m_updater, &Updater::checked, this, [](const Updater::Result &result) {
         QMessageBox box(QMessageBox::Information, QStringLiteral("Vesk Voice"),
                         Updater::describe(result));
@@ -88,6 +89,8 @@ void AppShell::applicationDidFinishLaunching()
     Log::write(QStringLiteral("launched, bundle=") + QCoreApplication::applicationFilePath());
     for (const QString &problem : state()->readProblems())
         Log::write(problem);
+    if (const int waiting = m_controller->waitingRecordings())
+        Log::write(QStringLiteral("%1 recording(s) wait for a retry").arg(waiting));
 
     // Made even when no tray is there yet (a session's autostart often wins the race against
     // the panel): Qt docks the icon as soon as a tray appears.
@@ -142,8 +145,11 @@ void AppShell::applicationWillTerminate()
 {
     if (m_hudSaveTimer.isActive()) {
         m_hudSaveTimer.stop();
-        state()->config().save();
+        state()->saveConfig();
     }
+    // Space may have been freed since a save failed.
+    state()->retryFailedSaves();
+    m_controller->shutDown();
     m_controller->hotkey().stop();
     if (m_controller->recorder().isRecording())
         m_controller->recorder().stop([](const std::optional<Recording> &) {});
@@ -254,7 +260,7 @@ void AppShell::applyLaunchAtLogin()
 void AppShell::save(const Config &config)
 {
     state()->setConfig(config);
-    config.save();
+    state()->saveConfig();
     applyConfig();
 }
 
@@ -280,7 +286,8 @@ void AppShell::buildMenu(QMenu *menu)
     menu->addAction(MenuText::statusLine(s->phase(), s->accessibilityGranted(),
                                          key.isEmpty() ? HotkeyKindInfo::label(c.hotkey) : key))
         ->setEnabled(false);
-    for (const QString &message : QStringList{s->message()} + s->readProblems()) {
+    for (const QString &message :
+         QStringList{s->message()} + s->readProblems() + s->saveProblems()) {
         for (const QString &line : MenuText::wrapped(message, 60))
             menu->addAction(line)->setEnabled(false);
     }
@@ -352,7 +359,7 @@ void AppShell::pickMicrophone(const QString &deviceID)
     Config c = state()->config();
     c.inputDeviceID = deviceID;
     state()->setConfig(c);
-    c.save();
+    state()->saveConfig();
     Log::write(QStringLiteral("microphone set to ") + m_controller->recorder().name(deviceID));
     refreshStatusItem();
 }
@@ -362,7 +369,7 @@ void AppShell::toggleHUD()
     Config c = state()->config();
     c.hudVisible = !c.hudVisible;
     state()->setConfig(c);
-    c.save();
+    state()->saveConfig();
     applyConfig();
 }
 

@@ -115,6 +115,8 @@ int main(int argc, char **argv)
             controller.finishRecording();
         else if (command == QLatin1String("cancel"))
             controller.cancelRecording();
+        else if (command == QLatin1String("retry"))
+            controller.retryLastRecording();
         else
             return false;
         return true;

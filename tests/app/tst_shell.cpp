@@ -17,9 +17,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QToolButton>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
 
 // A file manager on the session bus, as Nautilus or Dolphin offer it.
@@ -596,6 +598,70 @@ private Q_SLOTS:
         QCOMPARE(rig.hotkey->threshold, 0.45);
         QCOMPARE(rig.hotkey->starts, starts + 1);
         QCOMPARE(Config::load().hotkey, HotkeyKind::rightCommand);
+    }
+
+    // A full disk (a small memory disk over the data folder, filled by another program): the
+    // change stays in the app, the file stays as it was, the menu says why until a save works.
+    void unsavedSettingsAreSaid()
+    {
+        const QString data = Config::directory();
+        QVERIFY(QDir().mkpath(data));
+        QFile::remove(Config::fileURL());
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=64k,mode=0700"), QStringLiteral("tmpfs"),
+                               data}) != 0)
+            QSKIP("a small disk cannot be mounted over the data folder here");
+        const auto unmount = qScopeGuard([data] {
+            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), data});
+        });
+        Rig rig;
+        rig.shell->applicationDidFinishLaunching();
+        const QString fill = data + QStringLiteral("/fill");
+        QProcess::execute(
+            QStringLiteral("sh"),
+            {QStringLiteral("-c"), QStringLiteral("cat /dev/zero >'%1' 2>/dev/null").arg(fill)});
+        const QStringList told = MenuText::wrapped(
+            QStringLiteral("The settings could not be saved (No space left on device). The next "
+                           "change tries again."),
+            60);
+        rig.action(QStringLiteral("Hide floating button"))->trigger();
+        QVERIFY(!rig.state.config().hudVisible);
+        QVERIFY(!QFileInfo::exists(Config::fileURL()));
+        QCOMPARE(QDir(data).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{QStringLiteral("fill"), QStringLiteral("vesk.log")}));
+        QCOMPARE(rig.titles().mid(1, told.size()), told);
+
+        QFile::remove(fill);
+        rig.action(QStringLiteral("Show floating button"))->trigger();
+        QVERIFY(Config::load().hudVisible);
+        QVERIFY(!rig.titles().contains(told.first()));
+        QVERIFY(logMessages().contains(QStringLiteral("saved %1 again").arg(Config::fileURL())));
+    }
+
+    // The menu's Quit while the service has not answered: the recording waits for a retry.
+    // Last, as it ends the application's event loop.
+    void quitItemDuringTheRequestKeepsTheRecording()
+    {
+        Rig rig;
+        rig.shell->applicationDidFinishLaunching();
+        QDir(FailedRecordings().folder()).removeRecursively();
+        QTemporaryFile file;
+        file.setAutoRemove(false);
+        QVERIFY(file.open());
+        file.write(QByteArray(100, 'a'));
+        file.close();
+        rig.controller->transcribe(file.fileName(), 2, QStringLiteral("mac"));
+        connect(qApp, &QCoreApplication::aboutToQuit, rig.shell.get(),
+                &AppShell::applicationWillTerminate);
+        QTimer::singleShot(0, rig.action(QStringLiteral("Quit Vesk Voice")), &QAction::trigger);
+        QCoreApplication::exec();
+        QCOMPARE(rig.transcriber->cancels, 1);
+        QVERIFY(logMessages().contains(QStringLiteral("quit during the transcription")));
+        const auto kept = FailedRecordings().newest();
+        QVERIFY(kept);
+        QCOMPARE(kept->duration, 2.0);
+        QVERIFY(!QFileInfo::exists(file.fileName()));
     }
 };
 
