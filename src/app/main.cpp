@@ -20,6 +20,7 @@
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -54,6 +55,9 @@ void quitOnSignals(QObject *context)
 
 int main(int argc, char **argv)
 {
+    // Nothing this program makes (folders, the autostart entry, recordings) may be writable by
+    // others, whatever umask it was started with.
+    ::umask(::umask(0) | 022);
     // Before anything reads the settings, the command line's commands included: a command that
     // wrote a default configuration first would keep the older folder from ever being taken over.
     Config::hudVisibleByDefault = DesktopSession::current().kind != DesktopSession::Kind::wayland;
