@@ -9,6 +9,8 @@
 #include <QSettings>
 #include <QTranslator>
 
+#include <memory>
+
 namespace AppLanguage {
 
 namespace {
@@ -16,9 +18,13 @@ namespace {
 const QString key = QStringLiteral("AppleLanguages");
 const QStringList tables = {QStringLiteral("uz"), QStringLiteral("en"), QStringLiteral("ru")};
 
-QSettings settings()
+std::unique_ptr<QSettings> settings()
 {
-    return QSettings(QStringLiteral("Vesk"), QStringLiteral("Vesk Voice"));
+    auto s = std::make_unique<QSettings>(QStringLiteral("Vesk"), QStringLiteral("Vesk Voice"));
+    // The app's own file only: a key in an organisation-wide or system file (~/.config/Vesk.conf,
+    // /etc/xdg) would otherwise hold the language after the user chose "System".
+    s->setFallbacksEnabled(false);
+    return s;
 }
 
 void relaunch()
@@ -51,7 +57,7 @@ const QList<Choice> &choices()
 
 std::optional<QString> chosen()
 {
-    const QVariant value = settings().value(key);
+    const QVariant value = settings()->value(key);
     // QSettings hands a one-element list back as a plain string.
     if (value.typeId() == QMetaType::QString) {
         const QString code = value.toString();
@@ -72,17 +78,17 @@ std::optional<QString> chosen()
 void choose(const std::optional<QString> &code)
 {
     const std::optional<QString> current = chosen();
-    QSettings s = settings();
+    const std::unique_ptr<QSettings> s = settings();
     if (code) {
         if (current == code)
             return;
-        s.setValue(key, QStringList{*code});
+        s->setValue(key, QStringList{*code});
     } else {
         if (!current)
             return;
-        s.remove(key);
+        s->remove(key);
     }
-    s.sync();
+    s->sync();
     restarter()();
 }
 
