@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "Log.h"
+#include "PlainText.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -194,7 +195,7 @@ void AppDelegate::keepForRetry(Job &job)
 
 void AppDelegate::jobSucceeded(const QString &text)
 {
-    Log::write(QStringLiteral("transcript: ") + text.left(120));
+    Log::write(QStringLiteral("transcript: ") + PlainText::firstCharacters(text, 120));
     const Job job = *m_job;
     m_job.reset();
     History history = m_state->history();

@@ -5,6 +5,7 @@
 #include "GeminiClient.h"
 #include "GeminiTranscription.h"
 #include "Log.h"
+#include "PlainText.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -165,7 +166,7 @@ int transcribe(const QStringList &args)
         err(text.error().description());
         return 1;
     }
-    Log::write(QStringLiteral("transcript: ") + text.value().left(120));
+    Log::write(QStringLiteral("transcript: ") + PlainText::firstCharacters(text.value(), 120));
     out(text.value());
     return 0;
 }
