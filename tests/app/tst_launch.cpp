@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <sys/stat.h>
 
 // Launches of the real executable: the older data folder is taken over before any command, one
 // app runs per data folder, and commands reach it over its socket.
@@ -173,7 +174,7 @@ private Q_SLOTS:
     void commandWithoutAppSaysSoInOneLine()
     {
         const QString empty = m_tmp.filePath(QStringLiteral("nobody"));
-        for (const char *name : {"toggle", "start", "stop", "cancel", "show"}) {
+        for (const char *name : {"toggle", "start", "stop", "cancel", "show", "retry"}) {
             const Result r = command(QString::fromLatin1(name), empty);
             QCOMPARE(r.code, 1);
             QVERIFY(r.out.isEmpty());
@@ -212,6 +213,42 @@ private Q_SLOTS:
         }
         // The second launches left the first's log alone: none of them started an app.
         QCOMPARE(log().count(QStringLiteral("launched, bundle=")), 1);
+    }
+
+    // Started with umask 000 on a data folder others could enter: the folder is made owner-only
+    // (and the log says so, after the launch emptied it), and nothing the app makes is
+    // writable by others.
+    void nothingIsLeftOpenToOthers()
+    {
+        VESK_REQUIRE_DISPLAY();
+        const QString data = m_tmp.filePath(QStringLiteral("open"));
+        const QString configHome = m_tmp.filePath(QStringLiteral("config-home"));
+        writeConfig(data);
+        Config c = Config::loadFrom(data + QStringLiteral("/config.json"));
+        c.launchAtLogin = true;
+        c.saveTo(data + QStringLiteral("/config.json"));
+        QFile::setPermissions(data, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                        QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                        QFile::ExeOther);
+        QProcess app;
+        QProcessEnvironment env = environment(data);
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+        app.setProcessEnvironment(env);
+        app.setChildProcessModifier([] { ::umask(0); });
+        app.start(TestSupport::executable(), {});
+        const auto stopping = qScopeGuard([&] { stop(&app); });
+        QTRY_VERIFY2_WITH_TIMEOUT(ready(data), qPrintable(readLog(data)), 60000);
+        QTRY_VERIFY(
+            QFileInfo::exists(configHome + QStringLiteral("/autostart/vesk-voice.desktop")));
+        QCOMPARE(TestSupport::unixMode(data), 0700);
+        QVERIFY2(readLog(data).contains(QStringLiteral("made the data folder owner-only (it was "
+                                                       "755)")),
+                 qPrintable(readLog(data)));
+        QCOMPARE(TestSupport::unixMode(configHome + QStringLiteral("/autostart")) & 022, 0);
+        QCOMPARE(
+            TestSupport::unixMode(configHome + QStringLiteral("/autostart/vesk-voice.desktop")),
+            0644);
+        QCOMPARE(TestSupport::unixMode(configHome) & 022, 0);
     }
 
     void commandsActAsTheFloatingButton()
