@@ -106,6 +106,16 @@ class ShellTest : public QObject
 
     QTemporaryDir m_configHome;
 
+    // A recording in the temporary folder, as the recorder leaves one.
+    static QString recording()
+    {
+        QTemporaryFile file;
+        file.setAutoRemove(false);
+        if (file.open())
+            file.write(QByteArray(100, 'a'));
+        return file.fileName();
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -174,12 +184,8 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.shell->applicationDidFinishLaunching();
-        QTemporaryFile file;
-        file.setAutoRemove(false);
-        QVERIFY(file.open());
-        file.write(QByteArray(100, 'a'));
-        file.close();
-        rig.controller->transcribe(file.fileName(), 2, QStringLiteral("mac"));
+        const QString file = recording();
+        rig.controller->transcribe(file, 2, QStringLiteral("mac"));
         QVERIFY(rig.action(QStringLiteral("Cancel transcription")));
         QVERIFY(!rig.action(QStringLiteral("Retry last recording")));
         rig.action(QStringLiteral("Cancel transcription"))->trigger();
@@ -605,22 +611,13 @@ private Q_SLOTS:
     void unsavedSettingsAreSaid()
     {
         const QString data = Config::directory();
-        QVERIFY(QDir().mkpath(data));
         QFile::remove(Config::fileURL());
-        if (QProcess::execute(QStringLiteral("mount"),
-                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                               QStringLiteral("size=64k,mode=0700"), QStringLiteral("tmpfs"),
-                               data}) != 0)
-            QSKIP("a small disk cannot be mounted over the data folder here");
-        const auto unmount = qScopeGuard([data] {
-            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), data});
-        });
+        const TestSupport::SmallDisk disk(data, QStringLiteral("64k"));
+        if (!disk.mounted())
+            QSKIP(qPrintable(disk.error()));
         Rig rig;
         rig.shell->applicationDidFinishLaunching();
-        const QString fill = data + QStringLiteral("/fill");
-        QProcess::execute(
-            QStringLiteral("sh"),
-            {QStringLiteral("-c"), QStringLiteral("cat /dev/zero >'%1' 2>/dev/null").arg(fill)});
+        disk.fill();
         const QStringList told = MenuText::wrapped(
             QStringLiteral("The settings could not be saved (No space left on device). The next "
                            "change tries again."),
@@ -632,7 +629,7 @@ private Q_SLOTS:
                  (QStringList{QStringLiteral("fill"), QStringLiteral("vesk.log")}));
         QCOMPARE(rig.titles().mid(1, told.size()), told);
 
-        QFile::remove(fill);
+        QFile::remove(data + QStringLiteral("/fill"));
         rig.action(QStringLiteral("Show floating button"))->trigger();
         QVERIFY(Config::load().hudVisible);
         QVERIFY(!rig.titles().contains(told.first()));
@@ -646,12 +643,8 @@ private Q_SLOTS:
         Rig rig;
         rig.shell->applicationDidFinishLaunching();
         QDir(FailedRecordings().folder()).removeRecursively();
-        QTemporaryFile file;
-        file.setAutoRemove(false);
-        QVERIFY(file.open());
-        file.write(QByteArray(100, 'a'));
-        file.close();
-        rig.controller->transcribe(file.fileName(), 2, QStringLiteral("mac"));
+        const QString file = recording();
+        rig.controller->transcribe(file, 2, QStringLiteral("mac"));
         connect(qApp, &QCoreApplication::aboutToQuit, rig.shell.get(),
                 &AppShell::applicationWillTerminate);
         QTimer::singleShot(0, rig.action(QStringLiteral("Quit Vesk Voice")), &QAction::trigger);
@@ -661,7 +654,7 @@ private Q_SLOTS:
         const auto kept = FailedRecordings().newest();
         QVERIFY(kept);
         QCOMPARE(kept->duration, 2.0);
-        QVERIFY(!QFileInfo::exists(file.fileName()));
+        QVERIFY(!QFileInfo::exists(file));
     }
 };
 

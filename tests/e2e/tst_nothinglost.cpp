@@ -9,7 +9,6 @@
 #include <QtTest>
 
 #include <csignal>
-#include <sys/statvfs.h>
 
 // The real app on the real desktop loses nothing a user said or set: not on a full disk, not when
 // it is quit or killed while a recording is being transcribed.
@@ -140,18 +139,9 @@ private Q_SLOTS:
     void fullDiskEmptiesNoFile()
     {
         const QString disk = m_work.filePath(QStringLiteral("disk"));
-        QVERIFY(QDir().mkpath(disk));
-        QProcess mount;
-        mount.start(QStringLiteral("mount"),
-                    {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                     QStringLiteral("size=1m,mode=0700"), QStringLiteral("tmpfs"), disk});
-        if (!mount.waitForFinished(10000) || mount.exitCode() != 0)
-            QSKIP(qPrintable(
-                QStringLiteral("a small disk cannot be mounted here (mount: %1)")
-                    .arg(QString::fromLocal8Bit(mount.readAllStandardError()).trimmed())));
-        const auto unmount = qScopeGuard([disk] {
-            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), disk});
-        });
+        const TestSupport::SmallDisk small(disk, QStringLiteral("1m"));
+        if (!small.mounted())
+            QSKIP(qPrintable(small.error()));
         useDataFolder(disk + QStringLiteral("/data"));
         History old;
         for (const char *text : {"Birinchi yozuv.", "Второй текст.", "Third one."})
@@ -177,10 +167,7 @@ private Q_SLOTS:
             QFile::remove(fill);
         };
         const auto freeing = qScopeGuard(free);
-        struct statvfs space
-        {};
-        QTRY_VERIFY(
-            (::statvfs(QFile::encodeName(disk).constData(), &space) == 0 && space.f_bavail == 0));
+        QTRY_VERIFY(small.full());
 
         for (const char *text : {"On a full disk.", "Still full."}) {
             m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(text));
@@ -214,8 +201,7 @@ private Q_SLOTS:
         // Full again at the quit, free at the next launch: nothing was set aside or emptied.
         filler.start();
         QVERIFY(filler.waitForStarted());
-        QTRY_VERIFY(
-            (::statvfs(QFile::encodeName(disk).constData(), &space) == 0 && space.f_bavail == 0));
+        QTRY_VERIFY(small.full());
         stopApp();
         free();
         startApp();
@@ -231,19 +217,11 @@ private Q_SLOTS:
     void commandLineOnAFullDisk()
     {
         const QString disk = m_work.filePath(QStringLiteral("small"));
-        QVERIFY(QDir().mkpath(disk));
-        if (QProcess::execute(QStringLiteral("mount"),
-                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                               QStringLiteral("size=64k,mode=0700"), QStringLiteral("tmpfs"),
-                               disk}) != 0)
-            QSKIP("a small disk cannot be mounted here");
-        const auto unmount = qScopeGuard([disk] {
-            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), disk});
-        });
+        const TestSupport::SmallDisk small(disk, QStringLiteral("64k"));
+        if (!small.mounted())
+            QSKIP(qPrintable(small.error()));
         QVERIFY(QDir().mkpath(disk + QStringLiteral("/data")));
-        QProcess::execute(QStringLiteral("sh"),
-                          {QStringLiteral("-c"),
-                           QStringLiteral("cat /dev/zero >'%1/fill' 2>/dev/null").arg(disk)});
+        small.fill();
         m_env.insert(QStringLiteral("VESK_DATA_DIR"), disk + QStringLiteral("/data"));
         const Result prompt = run(TestSupport::executable(), {QStringLiteral("prompt")});
         QVERIFY(prompt.ok);
