@@ -221,15 +221,22 @@ void AppDelegate::jobFailed(const QString &description)
     Q_EMIT actionsChanged();
 }
 
-void AppDelegate::cancelTranscription()
+bool AppDelegate::giveUpRequest(const QString &logLine)
 {
     if (!m_job)
-        return;
+        return false;
     const Job job = *m_job;
     m_job.reset();
     m_services.transcriber->cancel();
-    Log::write(QStringLiteral("transcription cancelled"));
+    Log::write(logLine);
     cleanUp(job, false);
+    return true;
+}
+
+void AppDelegate::cancelTranscription()
+{
+    if (!giveUpRequest(QStringLiteral("transcription cancelled")))
+        return;
     setPhase(AppState::Phase::idle);
     Q_EMIT actionsChanged();
 }
@@ -249,13 +256,7 @@ void AppDelegate::retryLastRecording()
 
 void AppDelegate::shutDown()
 {
-    if (!m_job)
-        return;
-    const Job job = *m_job;
-    m_job.reset();
-    m_services.transcriber->cancel();
-    Log::write(QStringLiteral("quit during the transcription"));
-    cleanUp(job, false);
+    giveUpRequest(QStringLiteral("quit during the transcription"));
 }
 
 void AppDelegate::cleanUp(const Job &job, bool transcribed)

@@ -87,6 +87,8 @@ private:
     void jobSucceeded(const QString &text);
     void jobFailed(const QString &description);
     void keepForRetry(Job &job);
+    // Ends the request under way, if any, keeping its recording for a retry.
+    bool giveUpRequest(const QString &logLine);
     void cleanUp(const Job &job, bool transcribed);
     void updateLevel();
 
