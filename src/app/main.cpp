@@ -10,6 +10,7 @@
 #include "DesktopSession.h"
 #include "GeminiTranscriber.h"
 #include "Log.h"
+#include "QtNoise.h"
 #include "Resources.h"
 #include "SoundPlayer.h"
 
@@ -54,6 +55,7 @@ void quitOnSignals(QObject *context)
 
 int main(int argc, char **argv)
 {
+    QtNoise::install();
     // Before anything reads the settings, the command line's commands included: a command that
     // wrote a default configuration first would keep the older folder from ever being taken over.
     Config::hudVisibleByDefault = DesktopSession::current().kind != DesktopSession::Kind::wayland;

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+Q_DECLARE_METATYPE(FakeGeminiServer::Answer)
+
 class CliTranscriptionTest : public QObject
 {
     Q_OBJECT
@@ -136,10 +138,14 @@ private Q_SLOTS:
         c.audioFormat = Config().audioFormat;
 
         m_server.clear();
-        m_server.enqueue(401, FakeGeminiServer::errorAnswer(QStringLiteral("API key not valid")));
+        // The service's message as it wrote it, inner blanks and all.
+        m_server.enqueue(401, FakeGeminiServer::errorAnswer(QStringLiteral(
+                                  "API key not valid.  Please pass a valid API key.")));
         r = run({QStringLiteral("transcribe"), file}, c, m_server.baseUrl());
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err.trimmed(), QByteArray("Gemini returned 401: API key not valid"));
+        QCOMPARE(
+            r.err,
+            QByteArray("Gemini returned 401: API key not valid.  Please pass a valid API key.\n"));
         QVERIFY(r.out.isEmpty());
     }
 
@@ -283,6 +289,48 @@ private Q_SLOTS:
         QVERIFY(smallKb > 0);
         QVERIFY2(hugeKb - smallKb < 16 * 1024,
                  QByteArray::number(qlonglong(hugeKb - smallKb)) + " kB more");
+    }
+
+    // Whatever Qt makes of an answer, the terminal gets the program's one line and nothing of
+    // Qt's: each of these is asked four times.
+    void standardErrorHoldsOnlyOurWords_data()
+    {
+        QTest::addColumn<FakeGeminiServer::Answer>("answer");
+        QTest::addColumn<QByteArray>("err"); // how its one line begins
+        const QList<std::pair<QByteArray, QByteArray>> gzip{{"Content-Encoding", "gzip"}};
+        FakeGeminiServer::Answer broken{500, "not gzip at all"};
+        broken.headers = gzip;
+        QTest::newRow("compressed 500 that does not decompress")
+            << broken << QByteArray("Gemini returned 500: Scripted\n");
+        // Read only in part: the rest is cut off.
+        FakeGeminiServer::Answer large{
+            500, qCompress(FakeGeminiServer::errorAnswer(QString(200000, u'x'))).mid(4)};
+        large.headers = {{"Content-Encoding", "deflate"}};
+        QTest::newRow("large compressed 500") << large << QByteArray("Gemini returned 500: xxxx");
+        FakeGeminiServer::Answer cut{
+            200, FakeGeminiServer::generateContentAnswer(QStringLiteral("Salom"))};
+        cut.chunked = true;
+        cut.cutAfter = 20;
+        QTest::newRow("200 cut short")
+            << cut
+            << QByteArray("Could not reach Gemini: the connection was closed before the whole "
+                          "answer came\n");
+    }
+
+    void standardErrorHoldsOnlyOurWords()
+    {
+        QFETCH(FakeGeminiServer::Answer, answer);
+        QFETCH(QByteArray, err);
+        Config c;
+        c.apiKey = QStringLiteral("cli-key");
+        c.trimSilence = false;
+        m_server.clear();
+        m_server.setFallback(answer);
+        const Run r = run({QStringLiteral("transcribe"), speechFile()}, c, m_server.baseUrl());
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.startsWith(err) && r.err.count('\n') == 1 && r.err.endsWith('\n'),
+                 r.err.constData());
+        QCOMPARE(m_server.requests().size(), 4);
     }
 
     void usageErrors()
