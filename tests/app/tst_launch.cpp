@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <vector>
 
 // Launches of the real executable: the older data folder is taken over before any command, one
 // app runs per data folder, and commands reach it over its socket.
@@ -276,6 +277,33 @@ private Q_SLOTS:
             ControlChannel::timeoutMs + 5000);
         answer += socket.readAll();
         QCOMPARE(answer, reply);
+    }
+
+    // Idle connections (a client stuck before its request) hold up no command: each waits for
+    // its own request only, and past the number kept open the oldest goes.
+    void commandsGetThroughIdleConnections_data()
+    {
+        QTest::addColumn<int>("idle");
+        QTest::newRow("eight") << 8;
+        QTest::newRow("more than are kept") << ControlServer::maxClients + 6;
+    }
+
+    void commandsGetThroughIdleConnections()
+    {
+        QFETCH(int, idle);
+        if (!m_app || m_app->state() != QProcess::Running)
+            QSKIP("needs the app of the previous case");
+        const QString socket = ControlChannel::socketPath(m_data);
+        std::vector<std::unique_ptr<QLocalSocket>> held;
+        for (int i = 0; i < idle; ++i) {
+            held.push_back(std::make_unique<QLocalSocket>());
+            held.back()->connectToServer(socket);
+            QVERIFY(held.back()->waitForConnected(5000));
+        }
+        // Sent at once, well inside the idle ones' time-out.
+        const ControlChannel::Reply reply = ControlChannel::send(socket, QStringLiteral("stop"));
+        QVERIFY2(reply.status == ControlChannel::Reply::Status::answered,
+                 qPrintable(reply.message));
     }
 
     // Two launches at once on another data folder: one app runs, the other launch hands over;

@@ -238,16 +238,17 @@ void ControlServer::accept()
         QLocalSocket *socket = m_server->nextPendingConnection();
         // The socket lives no longer than the server, nor than its time-out.
         socket->setParent(this);
-        if (m_clients >= maxClients) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
+        if (m_clients.size() >= maxClients) {
+            QLocalSocket *oldest = m_clients.takeFirst();
+            disconnect(oldest, nullptr, this, nullptr);
+            oldest->abort();
+            oldest->deleteLater();
         }
-        ++m_clients;
+        m_clients.append(socket);
         socket->setReadBufferSize(ControlChannel::maxLineLength + 1);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QObject::destroyed, this, [this] { --m_clients; });
+        connect(socket, &QObject::destroyed, this, [this, socket] { m_clients.removeOne(socket); });
         QTimer::singleShot(ControlChannel::timeoutMs, socket, [socket] { socket->abort(); });
         readFrom(socket);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -94,7 +95,9 @@ public:
     void close();
     bool isListening() const;
 
-    static constexpr int maxClients = 8;
+    // Connections held open at once. Each waits for its own request only and is let go after
+    // the time-out; past this many the oldest goes, so a new command always gets through.
+    static constexpr int maxClients = 64;
 
 private:
     void accept();
@@ -103,7 +106,7 @@ private:
 
     Handler m_handler;
     std::unique_ptr<QLocalServer> m_server;
-    int m_clients = 0;
+    QList<QLocalSocket *> m_clients; // oldest first
 };
 
 // What a launch of the desktop app found: it is the one running copy for its data folder (and
