@@ -6,11 +6,15 @@
 
 namespace {
 
-// Qt's HTTP reply sets its error once for an error status, then warns when the transfer fails
-// again: a compressed error answer that does not decompress, or one stopped after its first
-// 64 KB (only its message is read).
+// Each is the beginning of one of Qt's warnings.
 constexpr const char *noise[] = {
+    // Qt's HTTP reply sets its error once for an error status, then warns when the transfer
+    // fails again: a compressed error answer that does not decompress, or one stopped after its
+    // first 64 KB (only its message is read).
     "QNetworkReplyImplPrivate::error: Internal problem, this method must only be called once.",
+    // Qt's own runtime folder for a session without one, which this program does not use (its
+    // socket then lives in the data folder).
+    "QStandardPaths: XDG_RUNTIME_DIR not set, defaulting to ",
 };
 
 QtMessageHandler previous = nullptr;
@@ -20,7 +24,7 @@ void filter(QtMsgType type, const QMessageLogContext &context, const QString &me
     if (type == QtWarningMsg &&
         std::strcmp(context.category ? context.category : "", "default") == 0) {
         for (const char *text : noise) {
-            if (message == QLatin1String(text))
+            if (message.startsWith(QLatin1String(text)))
                 return;
         }
     }
