@@ -352,6 +352,10 @@
         <source>the uploaded file was not named</source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source>the connection was closed before the whole answer came</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>GeminiSection</name>

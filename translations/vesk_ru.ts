@@ -352,6 +352,10 @@
         <source>the uploaded file was not named</source>
         <translation>загруженному файлу не дано имя</translation>
     </message>
+    <message>
+        <source>the connection was closed before the whole answer came</source>
+        <translation>соединение закрыто до получения всего ответа</translation>
+    </message>
 </context>
 <context>
     <name>GeminiSection</name>

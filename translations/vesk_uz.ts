@@ -352,6 +352,10 @@
         <source>the uploaded file was not named</source>
         <translation>yuklangan faylga nom berilmadi</translation>
     </message>
+    <message>
+        <source>the connection was closed before the whole answer came</source>
+        <translation>javob toʻliq kelmasidan oldin ulanish uzildi</translation>
+    </message>
 </context>
 <context>
     <name>GeminiSection</name>

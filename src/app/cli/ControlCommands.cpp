@@ -15,7 +15,7 @@ int control(const QString &command, const QStringList &args)
     if (!args.isEmpty())
         return usageError(QStringLiteral("'%1' takes no arguments").arg(command));
     const QString dataFolder = Config::directory();
-    const QString folder = ControlChannel::socketFolder();
+    const QString folder = ControlChannel::socketFolder(dataFolder);
     if (const auto problem = ControlChannel::prepareFolder(folder, false);
         problem && QFileInfo::exists(folder)) {
         err(QStringLiteral("vesk-voice: %1").arg(*problem));
