@@ -191,6 +191,17 @@
     </message>
 </context>
 <context>
+    <name>AppState</name>
+    <message>
+        <source>The settings could not be saved (%1). The next change tries again.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The history could not be saved (%1). The next change tries again.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>AudioRecorder</name>
     <message>
         <source>The microphone could not be added.</source>
@@ -355,6 +366,10 @@
     </message>
     <message>
         <source>the uploaded file was not named</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>the connection was closed before the whole answer came</source>
         <translation type="unfinished" />
     </message>
 </context>

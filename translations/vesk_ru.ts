@@ -191,6 +191,17 @@
     </message>
 </context>
 <context>
+    <name>AppState</name>
+    <message>
+        <source>The settings could not be saved (%1). The next change tries again.</source>
+        <translation>Не удалось сохранить настройки (%1). Попытка повторится при следующем изменении.</translation>
+    </message>
+    <message>
+        <source>The history could not be saved (%1). The next change tries again.</source>
+        <translation>Не удалось сохранить историю (%1). Попытка повторится при следующем изменении.</translation>
+    </message>
+</context>
+<context>
     <name>AudioRecorder</name>
     <message>
         <source>The microphone could not be added.</source>
@@ -356,6 +367,10 @@
     <message>
         <source>the uploaded file was not named</source>
         <translation>загруженному файлу не дано имя</translation>
+    </message>
+    <message>
+        <source>the connection was closed before the whole answer came</source>
+        <translation>соединение закрыто до получения всего ответа</translation>
     </message>
 </context>
 <context>

@@ -191,6 +191,17 @@
     </message>
 </context>
 <context>
+    <name>AppState</name>
+    <message>
+        <source>The settings could not be saved (%1). The next change tries again.</source>
+        <translation>Sozlamalarni saqlab boʻlmadi (%1). Keyingi oʻzgarishda yana urinib koʻriladi.</translation>
+    </message>
+    <message>
+        <source>The history could not be saved (%1). The next change tries again.</source>
+        <translation>Tarixni saqlab boʻlmadi (%1). Keyingi oʻzgarishda yana urinib koʻriladi.</translation>
+    </message>
+</context>
+<context>
     <name>AudioRecorder</name>
     <message>
         <source>The microphone could not be added.</source>
@@ -356,6 +367,10 @@
     <message>
         <source>the uploaded file was not named</source>
         <translation>yuklangan faylga nom berilmadi</translation>
+    </message>
+    <message>
+        <source>the connection was closed before the whole answer came</source>
+        <translation>javob toʻliq kelmasidan oldin ulanish uzildi</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "Log.h"
+#include "PlainText.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -165,12 +166,13 @@ void AppDelegate::cancelRecording()
 void AppDelegate::transcribe(const QString &url, double duration, const QString &source)
 {
     setPhase(AppState::Phase::working);
-    Job job{m_nextJobId++, m_state->config(), Recording{url, duration}, source, url};
+    Job job{m_nextJobId++, m_state->config(), Recording{url, duration}, source, url, {}, false};
     // Trimming runs here, on the main thread, before the request leaves it.
     if (job.snapshot.trimSilence && m_services.trim) {
         if (const auto trimmed = m_services.trim(url, job.snapshot.keepSilenceSeconds))
             job.upload = *trimmed;
     }
+    keepForRetry(job);
     m_job = job;
     Q_EMIT actionsChanged();
     const quint64 id = job.id;
@@ -187,19 +189,45 @@ void AppDelegate::transcribe(const QString &url, double duration, const QString 
         });
 }
 
+void AppDelegate::keepForRetry(Job &job)
+{
+    // From the moment it is sent until its transcript is in the history, the recording waits
+    // where a retry finds it, so that a quit, a crash or a power cut meanwhile loses nothing.
+    if (m_failedRecordings.contains(job.recording.url)) {
+        job.kept = job.recording.url;
+        job.retried = true;
+        return;
+    }
+    // A file kept on purpose stays where it is; the retry gets a copy of its own.
+    const bool copy = job.snapshot.keepAudio;
+    const auto kept =
+        m_failedRecordings.keep(job.recording.url, job.recording.duration, job.source, copy);
+    if (!kept) {
+        Log::write(QStringLiteral("could not keep the recording for a retry: ") +
+                   job.recording.url);
+        return;
+    }
+    job.kept = *kept;
+    if (!copy) {
+        if (job.upload == job.recording.url)
+            job.upload = *kept;
+        job.recording.url = *kept;
+    }
+}
+
 void AppDelegate::jobSucceeded(const QString &text)
 {
-    Log::write(QStringLiteral("transcript: ") + text.left(120));
+    Log::write(QStringLiteral("transcript: ") + PlainText::firstCharacters(text, 120));
     const Job job = *m_job;
     m_job.reset();
     History history = m_state->history();
     history.add(HistoryEntry::make(text, job.recording.duration, job.snapshot.model, job.source));
-    history.save();
     m_state->setHistory(history);
+    m_state->saveHistory();
     m_state->setMessage(QString());
     setPhase(AppState::Phase::idle);
     insertText(text, job.snapshot);
-    cleanUp(job, false);
+    cleanUp(job, true);
     Q_EMIT actionsChanged();
 }
 
@@ -211,19 +239,26 @@ void AppDelegate::jobFailed(const QString &description)
     m_state->setMessage(description);
     setPhase(AppState::Phase::failed);
     play(QStringLiteral("Basso"));
-    cleanUp(job, true);
+    cleanUp(job, false);
     Q_EMIT actionsChanged();
+}
+
+bool AppDelegate::giveUpRequest(const QString &logLine)
+{
+    if (!m_job)
+        return false;
+    const Job job = *m_job;
+    m_job.reset();
+    m_services.transcriber->cancel();
+    Log::write(logLine);
+    cleanUp(job, false);
+    return true;
 }
 
 void AppDelegate::cancelTranscription()
 {
-    if (!m_job)
+    if (!giveUpRequest(QStringLiteral("transcription cancelled")))
         return;
-    const Job job = *m_job;
-    m_job.reset();
-    m_services.transcriber->cancel();
-    Log::write(QStringLiteral("transcription cancelled"));
-    cleanUp(job, true);
     setPhase(AppState::Phase::idle);
     Q_EMIT actionsChanged();
 }
@@ -241,27 +276,36 @@ void AppDelegate::retryLastRecording()
     transcribe(last->path, last->duration, last->source);
 }
 
-void AppDelegate::cleanUp(const Job &job, bool keepRecording)
+void AppDelegate::shutDown()
 {
-    // A recording waiting for a retry is the store's own; keepAudio speaks of fresh recordings.
-    const bool retried = m_failedRecordings.contains(job.recording.url);
-    const bool keepFiles = job.snapshot.keepAudio && !retried;
+    giveUpRequest(QStringLiteral("quit during the transcription"));
+}
+
+void AppDelegate::cleanUp(const Job &job, bool transcribed)
+{
+    // keepAudio speaks of fresh recordings, not of one that waited for a retry.
+    const bool keepFiles = job.snapshot.keepAudio && !job.retried;
     // The trimmed copy is made again from the recording, so only the recording is kept for a retry.
     if (!keepFiles && job.upload != job.recording.url)
         QFile::remove(job.upload);
-    if (keepRecording && QFileInfo::exists(job.recording.url)) {
-        // A file kept on purpose stays where it is; the retry gets a copy of its own.
-        if (const auto kept = m_failedRecordings.keep(job.recording.url, job.recording.duration,
-                                                      job.source, job.snapshot.keepAudio))
-            Log::write(QStringLiteral("recording kept for a retry: ") + *kept);
-        else
-            Log::write(QStringLiteral("could not keep the recording for a retry: ") +
-                       job.recording.url);
-    } else if (retried) {
-        m_failedRecordings.remove(job.recording.url);
-    } else if (!keepFiles) {
-        QFile::remove(job.recording.url);
+    if (transcribed) {
+        if (!job.kept.isEmpty())
+            m_failedRecordings.remove(job.kept);
+        if (!keepFiles && job.kept != job.recording.url)
+            QFile::remove(job.recording.url);
+        return;
     }
+    QString kept = job.kept;
+    if (kept.isEmpty() && QFileInfo::exists(job.recording.url))
+        kept =
+            m_failedRecordings
+                .keep(job.recording.url, job.recording.duration, job.source, job.snapshot.keepAudio)
+                .value_or(QString());
+    if (kept.isEmpty())
+        Log::write(QStringLiteral("could not keep the recording for a retry: ") +
+                   job.recording.url);
+    else
+        Log::write(QStringLiteral("recording kept for a retry: ") + kept);
 }
 
 void AppDelegate::setPhase(AppState::Phase phase)

@@ -58,6 +58,10 @@ public:
     // Gives up the running request; its recording is kept for a retry.
     bool canCancelTranscription() const { return m_job.has_value(); }
     void cancelTranscription();
+    // The app is quitting: a request under way is given up, its recording left for a retry.
+    void shutDown();
+    // How many recordings wait for a retry.
+    int waitingRecordings() const { return m_failedRecordings.count(); }
 
     // (dB + 50) / 50, within 0 and 1.
     static double levelFor(float decibels);
@@ -76,6 +80,10 @@ private:
         Recording recording;
         QString source;
         QString upload;
+        // Where the recording waits for a retry while it is sent (empty when it could not be
+        // kept), and whether it came from there to begin with.
+        QString kept;
+        bool retried = false;
     };
 
     void finished(const std::optional<Recording> &recording);
@@ -83,7 +91,10 @@ private:
     void insertionFailed(const QString &description);
     void jobSucceeded(const QString &text);
     void jobFailed(const QString &description);
-    void cleanUp(const Job &job, bool keepRecording);
+    void keepForRetry(Job &job);
+    // Ends the request under way, if any, keeping its recording for a retry.
+    bool giveUpRequest(const QString &logLine);
+    void cleanUp(const Job &job, bool transcribed);
     void updateLevel();
     // The microphone as the log names it.
     QString logName(const QString &deviceID) const;

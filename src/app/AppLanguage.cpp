@@ -9,6 +9,8 @@
 #include <QSettings>
 #include <QTranslator>
 
+#include <memory>
+
 namespace AppLanguage {
 
 namespace {
@@ -17,9 +19,13 @@ const QString key = QStringLiteral("AppleLanguages");
 const QString reopenKey = QStringLiteral("ReopenWindow");
 const QStringList tables = {QStringLiteral("uz"), QStringLiteral("en"), QStringLiteral("ru")};
 
-QSettings settings()
+std::unique_ptr<QSettings> settings()
 {
-    return QSettings(QStringLiteral("Vesk"), QStringLiteral("Vesk Voice"));
+    auto s = std::make_unique<QSettings>(QStringLiteral("Vesk"), QStringLiteral("Vesk Voice"));
+    // The app's own file only: a key in an organisation-wide or system file (~/.config/Vesk.conf,
+    // /etc/xdg) would otherwise hold the language after the user chose "System".
+    s->setFallbacksEnabled(false);
+    return s;
 }
 
 void relaunch()
@@ -52,7 +58,7 @@ const QList<Choice> &choices()
 
 std::optional<QString> chosen()
 {
-    const QVariant value = settings().value(key);
+    const QVariant value = settings()->value(key);
     // QSettings hands a one-element list back as a plain string.
     if (value.typeId() == QMetaType::QString) {
         const QString code = value.toString();
@@ -73,29 +79,29 @@ std::optional<QString> chosen()
 void choose(const std::optional<QString> &code, const QString &reopen)
 {
     const std::optional<QString> current = chosen();
-    QSettings s = settings();
+    const std::unique_ptr<QSettings> s = settings();
     if (code) {
         if (current == code)
             return;
-        s.setValue(key, QStringList{*code});
+        s->setValue(key, QStringList{*code});
     } else {
         if (!current)
             return;
-        s.remove(key);
+        s->remove(key);
     }
     if (!reopen.isEmpty())
-        s.setValue(reopenKey, reopen);
-    s.sync();
+        s->setValue(reopenKey, reopen);
+    s->sync();
     restarter()();
 }
 
 QString takeReopenWindow()
 {
-    QSettings s = settings();
-    const QString window = s.value(reopenKey).toString();
-    if (s.contains(reopenKey)) {
-        s.remove(reopenKey);
-        s.sync();
+    const std::unique_ptr<QSettings> s = settings();
+    const QString window = s->value(reopenKey).toString();
+    if (s->contains(reopenKey)) {
+        s->remove(reopenKey);
+        s->sync();
     }
     return window;
 }

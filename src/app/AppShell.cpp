@@ -80,7 +80,7 @@ AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *pare
     });
     m_hudSaveTimer.setSingleShot(true);
     m_hudSaveTimer.setInterval(300);
-    connect(&m_hudSaveTimer, &QTimer::timeout, this, [this] { state()->config().save(); });
+    connect(&m_hudSaveTimer, &QTimer::timeout, this, [this] { state()->saveConfig(); });
     connect(&m_permissionTimer, &QTimer::timeout, this, &AppShell::pollAccessibility);
     connect(m_controller, &AppDelegate::phaseApplied, this, [this] {
         applyHUDWidth();
@@ -88,12 +88,13 @@ AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *pare
     });
     connect(m_controller, &AppDelegate::actionsChanged, this, &AppShell::refreshStatusItem);
     // Whatever the menu shows, it shows as it is now: a message, the last transcript, the trust,
-    // the key in effect, the microphone.
+    // the key in effect, the microphone, what could not be saved.
     AppState *s = state();
     connect(s, &AppState::messageChanged, this, &AppShell::refreshStatusItem);
     connect(s, &AppState::accessibilityGrantedChanged, this, &AppShell::refreshStatusItem);
-    for (auto signal : {&AppState::historyChanged, &AppState::configChanged,
-                        &AppState::hotkeyInEffectChanged, &AppState::holdKeyAdviceChanged})
+    for (auto signal :
+         {&AppState::historyChanged, &AppState::configChanged, &AppState::hotkeyInEffectChanged,
+          &AppState::holdKeyAdviceChanged, &AppState::saveProblemsChanged})
         connect(s, signal, this, &AppShell::refreshStatusItem);
     // The microphones come and go without a word: listed afresh each time the menu opens.
     connect(m_menu.get(), &QMenu::aboutToShow, this, &AppShell::refreshStatusItem);
@@ -124,6 +125,8 @@ void AppShell::applicationDidFinishLaunching()
     Log::write(QStringLiteral("launched, bundle=") + QCoreApplication::applicationFilePath());
     for (const QString &problem : state()->readProblems())
         Log::write(problem);
+    if (const int waiting = m_controller->waitingRecordings())
+        Log::write(QStringLiteral("%1 recording(s) wait for a retry").arg(waiting));
 
     // Made even when no tray is there yet (a session's autostart often wins the race against
     // the panel): Qt docks the icon as soon as a tray appears.
@@ -189,8 +192,11 @@ void AppShell::applicationWillTerminate()
 {
     if (m_hudSaveTimer.isActive()) {
         m_hudSaveTimer.stop();
-        state()->config().save();
+        state()->saveConfig();
     }
+    // Space may have been freed since a save failed.
+    state()->retryFailedSaves();
+    m_controller->shutDown();
     m_controller->hotkey().stop();
     if (m_controller->recorder().isRecording())
         m_controller->recorder().stop([](const std::optional<Recording> &) {});
@@ -302,7 +308,7 @@ void AppShell::applyLaunchAtLogin()
 void AppShell::save(const Config &config)
 {
     state()->setConfig(config);
-    config.save();
+    state()->saveConfig();
     applyConfig();
 }
 
@@ -329,7 +335,8 @@ void AppShell::buildMenu(QMenu *menu)
             MenuText::statusLine(s->phase(), s->accessibilityGranted(),
                                  key.isEmpty() ? HotkeyKindInfo::inText(s->hotkeyInEffect()) : key))
         ->setEnabled(false);
-    for (const QString &message : QStringList{s->message()} + s->readProblems()) {
+    for (const QString &message :
+         QStringList{s->message()} + s->readProblems() + s->saveProblems()) {
         for (const QString &line : MenuText::wrapped(message, 60))
             menu->addAction(line)->setEnabled(false);
     }
@@ -417,7 +424,7 @@ void AppShell::pickMicrophone(const QString &deviceID)
     c.inputDeviceID = deviceID;
     c.inputDeviceName = deviceID.isEmpty() ? QString() : m_controller->recorder().name(deviceID);
     state()->setConfig(c);
-    c.save();
+    state()->saveConfig();
     Log::write(QStringLiteral("microphone set to ") +
                (deviceID.isEmpty() ? QStringLiteral("the system default") : c.inputDeviceName));
     refreshStatusItem();
@@ -428,7 +435,7 @@ void AppShell::toggleHUD()
     Config c = state()->config();
     c.hudVisible = !c.hudVisible;
     state()->setConfig(c);
-    c.save();
+    state()->saveConfig();
     applyConfig();
 }
 

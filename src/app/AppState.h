@@ -54,6 +54,8 @@ public:
 
     const Config &config() const { return m_config; }
     void setConfig(const Config &config);
+    // The settings as this run last read or wrote them: what the form's unsaved edits differ from.
+    const Config &savedConfig() const { return m_configFile.base; }
 
     // The hold key that works now: the one last applied, while an edit of it is not saved.
     HotkeyKind hotkeyInEffect() const { return m_hotkeyInEffect; }
@@ -61,6 +63,17 @@ public:
 
     const History &history() const { return m_history; }
     void setHistory(const History &history);
+
+    // Write the settings or the history, first merging in what someone else changed in the file
+    // since this run last read or wrote it (the live record then takes the merge). A failed save
+    // leaves the file as it was, is logged once and shown by saveProblems() until a later save
+    // succeeds; the next change tries again.
+    bool saveConfig();
+    bool saveHistory();
+    // Tries the saves that failed once more (at quit).
+    void retryFailedSaves();
+    // Why the settings or the history could not be saved, in the interface language.
+    QStringList saveProblems() const;
 
     // Where the current or last dictation came from.
     QString source() const { return m_source; }
@@ -86,8 +99,20 @@ Q_SIGNALS:
     void hotkeyInEffectChanged();
     void historyChanged();
     void sourceChanged();
+    void saveProblemsChanged();
 
 private:
+    // A record file as this run last read or wrote it.
+    template <typename Record> struct File
+    {
+        QString path;
+        Record base;
+        std::optional<DataFiles::Stamp> stamp;
+        QString saveError;
+    };
+    template <typename Record>
+    bool store(File<Record> &file, const Record &live, void (AppState::*set)(const Record &));
+
     // Stores a changed value, then tells its own observers and the general ones.
     template <typename T, typename Notify> void update(T &field, const T &value, Notify notify)
     {
@@ -111,4 +136,6 @@ private:
     QString m_source = QStringLiteral("mac");
     QString m_configProblem;
     QString m_historyProblem;
+    File<Config> m_configFile;
+    File<History> m_historyFile;
 };

@@ -1,10 +1,11 @@
 #include "Autostart.h"
 
+#include "DataFiles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace Autostart {
 
@@ -62,11 +63,11 @@ bool enable(const QString &executable)
     const QString path = entryPath();
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(entry(executable));
-    return file.commit();
+    // Read by the session, written by no one else: whatever the umask, others must not be able
+    // to change what runs at login.
+    return bool(DataFiles::writeAtomically(path, entry(executable),
+                                           DataFiles::ownerReadWrite | QFileDevice::ReadGroup |
+                                               QFileDevice::ReadOther));
 }
 
 bool disable()

@@ -1,4 +1,5 @@
 #include "MenuText.h"
+#include "PlainText.h"
 
 #include <QCoreApplication>
 
@@ -27,7 +28,8 @@ QStringList wrapped(const QString &text, int width)
 
 QString copyPreview(const QString &text)
 {
-    return text.size() <= 48 ? text : text.left(48) + QStringLiteral("...");
+    const QString head = PlainText::firstCharacters(text, 48);
+    return head.size() == text.size() ? text : head + QStringLiteral("...");
 }
 
 QString statusLine(AppState::Phase phase, bool accessibilityGranted, const QString &hotkeyLabel)

@@ -10,6 +10,7 @@
 #include "DesktopSession.h"
 #include "GeminiTranscriber.h"
 #include "Log.h"
+#include "QtNoise.h"
 #include "Resources.h"
 #include "SoundPlayer.h"
 
@@ -20,6 +21,7 @@
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -54,6 +56,10 @@ void quitOnSignals(QObject *context)
 
 int main(int argc, char **argv)
 {
+    // Nothing this program makes (folders, the autostart entry, recordings) may be writable by
+    // others, whatever umask it was started with.
+    ::umask(::umask(0) | 022);
+    QtNoise::install();
     // Before anything reads the settings, the command line's commands included: a command that
     // wrote a default configuration first would keep the older folder from ever being taken over.
     Config::hudVisibleByDefault = DesktopSession::current().kind != DesktopSession::Kind::wayland;
@@ -116,6 +122,8 @@ int main(int argc, char **argv)
             controller.finishRecording();
         else if (command == QLatin1String("cancel"))
             controller.cancelRecording();
+        else if (command == QLatin1String("retry"))
+            controller.retryLastRecording();
         else
             return false;
         return true;

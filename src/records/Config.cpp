@@ -73,6 +73,44 @@ QJsonArray toArray(const QStringList &list)
     return array;
 }
 
+QJsonObject encodeObject(const Config &c)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("apiKey"), c.apiKey);
+    o.insert(QStringLiteral("model"), c.model);
+    o.insert(QStringLiteral("transcriptionMode"), c.transcriptionMode);
+    o.insert(QStringLiteral("languageCodes"), toArray(c.languageCodes));
+    o.insert(QStringLiteral("customVocabulary"), toArray(c.customVocabulary));
+    o.insert(QStringLiteral("prompt"), c.prompt);
+    o.insert(QStringLiteral("thinkingLevel"), c.thinkingLevel);
+    o.insert(QStringLiteral("insertMethod"), c.insertMethod);
+    o.insert(QStringLiteral("newlineMode"), c.newlineMode);
+    o.insert(QStringLiteral("hotkey"), rawValue(c.hotkey));
+    o.insert(QStringLiteral("holdThresholdMs"), c.holdThresholdMs);
+    o.insert(QStringLiteral("minRecordingMs"), c.minRecordingMs);
+    o.insert(QStringLiteral("hudVisible"), c.hudVisible);
+    if (c.hudX)
+        o.insert(QStringLiteral("hudX"), *c.hudX);
+    if (c.hudY)
+        o.insert(QStringLiteral("hudY"), *c.hudY);
+    o.insert(QStringLiteral("inputDeviceID"), c.inputDeviceID);
+    if (!c.inputDeviceName.isEmpty())
+        o.insert(QStringLiteral("inputDeviceName"), c.inputDeviceName);
+    o.insert(QStringLiteral("trimSilence"), c.trimSilence);
+    o.insert(QStringLiteral("keepSilenceSeconds"), c.keepSilenceSeconds);
+    o.insert(QStringLiteral("sounds"), c.sounds);
+    o.insert(QStringLiteral("keepAudio"), c.keepAudio);
+    o.insert(QStringLiteral("audioFormat"), c.audioFormat);
+    o.insert(QStringLiteral("onboardingDone"), c.onboardingDone);
+    o.insert(QStringLiteral("launchAtLogin"), c.launchAtLogin);
+    // Written only when chosen: a file of the defaults keeps the standard keys.
+    if (c.readInputDevices)
+        o.insert(QStringLiteral("readInputDevices"), true);
+    if (!c.spaceBetweenDictations)
+        o.insert(QStringLiteral("spaceBetweenDictations"), false);
+    return o;
+}
+
 } // namespace
 
 QString Config::resolvedApiKey() const
@@ -124,69 +162,82 @@ std::optional<Config> Config::decode(const QByteArray &json, QString *why)
 
 QByteArray Config::encode() const
 {
-    QJsonObject o;
-    o.insert(QStringLiteral("apiKey"), apiKey);
-    o.insert(QStringLiteral("model"), model);
-    o.insert(QStringLiteral("transcriptionMode"), transcriptionMode);
-    o.insert(QStringLiteral("languageCodes"), toArray(languageCodes));
-    o.insert(QStringLiteral("customVocabulary"), toArray(customVocabulary));
-    o.insert(QStringLiteral("prompt"), prompt);
-    o.insert(QStringLiteral("thinkingLevel"), thinkingLevel);
-    o.insert(QStringLiteral("insertMethod"), insertMethod);
-    o.insert(QStringLiteral("newlineMode"), newlineMode);
-    o.insert(QStringLiteral("hotkey"), rawValue(hotkey));
-    o.insert(QStringLiteral("holdThresholdMs"), holdThresholdMs);
-    o.insert(QStringLiteral("minRecordingMs"), minRecordingMs);
-    o.insert(QStringLiteral("hudVisible"), hudVisible);
-    if (hudX)
-        o.insert(QStringLiteral("hudX"), *hudX);
-    if (hudY)
-        o.insert(QStringLiteral("hudY"), *hudY);
-    o.insert(QStringLiteral("inputDeviceID"), inputDeviceID);
-    if (!inputDeviceName.isEmpty())
-        o.insert(QStringLiteral("inputDeviceName"), inputDeviceName);
-    o.insert(QStringLiteral("trimSilence"), trimSilence);
-    o.insert(QStringLiteral("keepSilenceSeconds"), keepSilenceSeconds);
-    o.insert(QStringLiteral("sounds"), sounds);
-    o.insert(QStringLiteral("keepAudio"), keepAudio);
-    o.insert(QStringLiteral("audioFormat"), audioFormat);
-    o.insert(QStringLiteral("onboardingDone"), onboardingDone);
-    o.insert(QStringLiteral("launchAtLogin"), launchAtLogin);
-    // Written only when chosen: a file of the defaults keeps the standard keys.
-    if (readInputDevices)
-        o.insert(QStringLiteral("readInputDevices"), true);
-    if (!spaceBetweenDictations)
-        o.insert(QStringLiteral("spaceBetweenDictations"), false);
     // QJsonObject keeps its keys sorted, so the file lists them in sorted order.
-    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+    return QJsonDocument(encodeObject(*this)).toJson(QJsonDocument::Indented);
 }
 
-void Config::save() const
+Config Config::merged(const Config &base, const Config &onDisk, const Config &ours)
 {
-    saveTo(fileURL());
+    const QJsonObject was = encodeObject(base);
+    const QJsonObject mine = encodeObject(ours);
+    QJsonObject result = encodeObject(onDisk);
+    for (const QJsonObject *side : {&was, &mine}) {
+        for (auto it = side->begin(); it != side->end(); ++it) {
+            const QString &key = it.key();
+            if (mine.value(key) == was.value(key))
+                continue;
+            if (mine.contains(key))
+                result.insert(key, mine.value(key));
+            else
+                result.remove(key);
+        }
+    }
+    return decode(QJsonDocument(result).toJson()).value_or(ours);
 }
 
-void Config::saveTo(const QString &path) const
+QStringList Config::differingKeys(const Config &a, const Config &b)
+{
+    const QJsonObject one = encodeObject(a);
+    const QJsonObject other = encodeObject(b);
+    QStringList keys;
+    for (const QJsonObject *side : {&one, &other}) {
+        for (auto it = side->begin(); it != side->end(); ++it) {
+            if (one.value(it.key()) != other.value(it.key()) && !keys.contains(it.key()))
+                keys.append(it.key());
+        }
+    }
+    keys.sort();
+    return keys;
+}
+
+DataFiles::WriteResult Config::save() const
+{
+    return saveTo(fileURL());
+}
+
+DataFiles::WriteResult Config::saveTo(const QString &path) const
 {
     DataFiles::ensureFolder(QFileInfo(path).absolutePath());
     DataFiles::setAsideIfUnreadable(
         path, maxFileBytes, [](const QByteArray &bytes) { return decode(bytes).has_value(); });
-    DataFiles::writeAtomically(path, encode(), ownerReadWrite);
-    QFile::setPermissions(path, ownerReadWrite);
+    return DataFiles::writeAtomically(path, encode(), ownerReadWrite);
 }
 
-Config Config::load(QString *problem)
+Config Config::load(QString *problem, std::optional<DataFiles::Stamp> *stamp)
 {
-    return loadFrom(fileURL(), problem);
+    return loadFrom(fileURL(), problem, stamp);
 }
 
-Config Config::loadFrom(const QString &path, QString *problem)
+Config Config::loadFrom(const QString &path, QString *problem,
+                        std::optional<DataFiles::Stamp> *stamp)
 {
     const DataFiles::ReadResult read = DataFiles::readRegularFile(path, maxFileBytes);
     QString why = read.reason;
-    if (read.status == DataFiles::ReadResult::Status::missing) {
+    if (stamp)
+        *stamp = read.status == DataFiles::ReadResult::Status::ok
+                     ? std::optional<DataFiles::Stamp>(read.stamp)
+                     : std::nullopt;
+    // An empty file (a write cut short by an older version) holds nothing to keep.
+    if (read.status == DataFiles::ReadResult::Status::missing ||
+        (read.status == DataFiles::ReadResult::Status::ok && read.bytes.isEmpty())) {
         Config defaults;
-        defaults.saveTo(path);
+        if (const DataFiles::WriteResult written = defaults.saveTo(path)) {
+            if (stamp)
+                *stamp = written.stamp;
+        } else if (problem) {
+            *problem = QStringLiteral("The default settings could not be written to %1 (%2).")
+                           .arg(QDir::toNativeSeparators(path), written.error);
+        }
         return defaults;
     }
     if (read.status == DataFiles::ReadResult::Status::ok) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DataFiles.h"
 #include "HotkeyKind.h"
 
 #include <QByteArray>
@@ -56,10 +57,16 @@ struct Config
     // apiKey when set (blanks count as set), else GEMINI_API_KEY, else empty.
     QString resolvedApiKey() const;
 
-    // Writes the whole record to fileURL(), owner-only. Never reports failure; an existing file
-    // that does not decode is set aside first rather than overwritten.
-    void save() const;
-    void saveTo(const QString &path) const;
+    // Writes the whole record to fileURL(), owner-only; an existing file that does not decode is
+    // set aside first rather than overwritten. A failed write leaves the old file as it was.
+    DataFiles::WriteResult save() const;
+    DataFiles::WriteResult saveTo(const QString &path) const;
+
+    // The record after a save that found the file changed by someone else since `base` was read
+    // or written: each key `ours` changed keeps our value, every other key takes the file's.
+    static Config merged(const Config &base, const Config &onDisk, const Config &ours);
+    // The keys whose values differ, for the log.
+    static QStringList differingKeys(const Config &a, const Config &b);
 
     // Forgiving decoder: each key that is missing, null or of the wrong type keeps its default.
     // Returns nothing only when the bytes are not a JSON object; `why` then says where.
@@ -71,8 +78,11 @@ struct Config
 
     // The defaults are written when there is no file. A file that is there but cannot be used
     // gives the defaults for the run and leaves `problem` saying which file and why.
-    static Config load(QString *problem = nullptr);
-    static Config loadFrom(const QString &path, QString *problem = nullptr);
+    // `stamp` gets the file's as read or written, when there is one.
+    static Config load(QString *problem = nullptr,
+                       std::optional<DataFiles::Stamp> *stamp = nullptr);
+    static Config loadFrom(const QString &path, QString *problem = nullptr,
+                           std::optional<DataFiles::Stamp> *stamp = nullptr);
 
     // Locations, computed once per process on first use.
     static QString directory();

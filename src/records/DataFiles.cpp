@@ -7,13 +7,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace DataFiles {
 
@@ -44,10 +45,33 @@ public:
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
     int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd;
 };
+
+Stamp stampFrom(const struct stat &info)
+{
+    return {quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+            qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
+mode_t modeOf(QFileDevice::Permissions permissions)
+{
+    mode_t mode = 0;
+    const std::pair<QFileDevice::Permission, mode_t> bits[] = {
+        {QFileDevice::ReadOwner, S_IRUSR},  {QFileDevice::WriteOwner, S_IWUSR},
+        {QFileDevice::ExeOwner, S_IXUSR},   {QFileDevice::ReadGroup, S_IRGRP},
+        {QFileDevice::WriteGroup, S_IWGRP}, {QFileDevice::ExeGroup, S_IXGRP},
+        {QFileDevice::ReadOther, S_IROTH},  {QFileDevice::WriteOther, S_IWOTH},
+        {QFileDevice::ExeOther, S_IXOTH}};
+    for (const auto &[permission, bit] : bits) {
+        if (permissions.testFlag(permission))
+            mode |= bit;
+    }
+    return mode;
+}
 
 QString sizeText(qint64 bytes)
 {
@@ -79,19 +103,56 @@ bool ensureFolder(const QString &path)
     return ::mkdir(name.constData(), 0700) == 0 || errno == EEXIST;
 }
 
-bool writeAtomically(const QString &path, const QByteArray &bytes,
-                     std::optional<QFileDevice::Permissions> permissions)
+std::optional<Stamp> stampOf(const QString &path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (permissions)
-        file.setPermissions(*permissions);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
+    struct stat info
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return stampFrom(info);
+}
+
+WriteResult writeAtomically(const QString &path, const QByteArray &bytes,
+                            QFileDevice::Permissions permissions)
+{
+    QString target = path;
+    if (const QFileInfo info(path); info.isSymLink() && info.exists())
+        target = info.canonicalFilePath();
+    const QByteArray name = QFile::encodeName(target);
+    QByteArray temporary = name + ".XXXXXX";
+    Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (fd.get() < 0)
+        return {false, systemError(errno), {}};
+    const auto fail = [&](int code) {
+        ::unlink(temporary.constData());
+        return WriteResult{false, systemError(code), {}};
+    };
+    if (::fchmod(fd.get(), modeOf(permissions)) != 0)
+        return fail(errno);
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd.get(), bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(n < 0 ? errno : EIO);
+        done += n;
     }
-    return file.commit();
+    // The data must be on the disk before the name points at it; a full disk or a failing device
+    // often shows only here.
+    struct stat info
+    {};
+    if (::fsync(fd.get()) != 0 || ::fstat(fd.get(), &info) != 0)
+        return fail(errno);
+    if (::close(fd.release()) != 0)
+        return fail(errno);
+    if (::rename(temporary.constData(), name.constData()) != 0)
+        return fail(errno);
+    // The rename itself reaches the disk with the folder; a failure here leaves a complete file.
+    const Descriptor folder(::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(),
+                                   O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0)
+        ::fsync(folder.get());
+    return {true, {}, stampFrom(info)};
 }
 
 ReadResult readRegularFile(const QString &path, qint64 limit)
@@ -140,7 +201,7 @@ ReadResult readRegularFile(const QString &path, qint64 limit)
     if (got > limit)
         return {ReadResult::Status::unreadable, {}, tooLarge};
     bytes.truncate(got);
-    return {ReadResult::Status::ok, bytes, {}};
+    return {ReadResult::Status::ok, bytes, {}, stampFrom(info)};
 }
 
 std::optional<QJsonObject> parseObject(const QByteArray &bytes, QString *why)
@@ -183,8 +244,11 @@ bool appendOwnerOnly(const QString &path, const QByteArray &bytes)
         const ssize_t n = ::write(fd.get(), bytes.constData() + done, size_t(bytes.size() - done));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            // Half a line would be followed by the whole of it when it is written again.
+            [[maybe_unused]] const int cut = ::ftruncate(fd.get(), info.st_size);
             return false;
+        }
         done += n;
     }
     return true;
@@ -193,23 +257,40 @@ bool appendOwnerOnly(const QString &path, const QByteArray &bytes)
 QString setAside(const QString &path)
 {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString target = path + QStringLiteral(".unreadable-") + stamp;
-    for (int n = 2; entryExists(QFile::encodeName(target)); ++n)
-        target =
-            path + QStringLiteral(".unreadable-") + stamp + QLatin1Char('-') + QString::number(n);
-    // rename(2) moves a link itself, where QFile would look through it.
-    return ::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) == 0
-               ? target
-               : QString();
+    const QByteArray from = QFile::encodeName(path);
+    for (int n = 1; n < 1000; ++n) {
+        QString target = path + QStringLiteral(".unreadable-") + stamp;
+        if (n > 1)
+            target += QLatin1Char('-') + QString::number(n);
+        const QByteArray to = QFile::encodeName(target);
+        // Moves a link itself, where QFile would look through it; never over an earlier copy,
+        // not even one that appeared a moment ago.
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) ==
+            0)
+            return target;
+        if (errno == EEXIST)
+            continue;
+        // A file system without the flag: a hard link is refused over an existing name too.
+        if ((errno == EINVAL || errno == ENOSYS) && ::link(from.constData(), to.constData()) == 0) {
+            ::unlink(from.constData());
+            return target;
+        }
+        if (errno != EEXIST)
+            return QString();
+    }
+    return QString();
 }
 
-void setAsideIfUnreadable(const QString &path, qint64 limit, bool (*decodes)(const QByteArray &))
+QString setAsideIfUnreadable(const QString &path, qint64 limit, bool (*decodes)(const QByteArray &))
 {
     const ReadResult read = readRegularFile(path, limit);
-    if (read.status == ReadResult::Status::missing)
-        return;
-    if (read.status == ReadResult::Status::unreadable || !decodes(read.bytes))
-        setAside(path);
+    if (read.status == ReadResult::Status::missing ||
+        (read.status == ReadResult::Status::ok && (read.bytes.isEmpty() || decodes(read.bytes))))
+        return QString();
+    const QString aside = setAside(path);
+    Log::write(aside.isEmpty() ? QStringLiteral("could not set aside the unreadable ") + path
+                               : QStringLiteral("kept the unreadable %1 as %2").arg(path, aside));
+    return aside;
 }
 
 } // namespace DataFiles

@@ -68,10 +68,12 @@ bool FailedRecordings::contains(const QString &path) const
 QStringList FailedRecordings::names() const
 {
     QStringList names;
-    const QStringList all = QDir(m_folder).entryList(QDir::Files);
-    for (const QString &name : all) {
-        if (namePattern().match(name).hasMatch())
-            names.append(name);
+    // Only the user's own files of this app's names: nothing put here under another's name, and
+    // no link to a file elsewhere, is ever sent or deleted.
+    const QFileInfoList all = QDir(m_folder).entryInfoList(QDir::Files | QDir::NoSymLinks);
+    for (const QFileInfo &file : all) {
+        if (namePattern().match(file.fileName()).hasMatch() && file.ownerId() == ::geteuid())
+            names.append(file.fileName());
     }
     names.sort();
     return names;
@@ -93,10 +95,10 @@ std::optional<QString> FailedRecordings::keep(const QString &recording, double d
     const QString target = m_folder + QLatin1Char('/') + name;
     // The recording is owner-only already, so a rename within one file system keeps it so; from
     // another file system (a memory-backed /tmp) it is copied.
-    bool kept = false;
-    if (!copy)
-        kept = std::rename(QFile::encodeName(recording).constData(),
-                           QFile::encodeName(target).constData()) == 0;
+    // A copy within one file system is a second name for the same data: nothing to write.
+    const QByteArray from = QFile::encodeName(recording), to = QFile::encodeName(target);
+    bool kept = copy ? ::link(from.constData(), to.constData()) == 0
+                     : std::rename(from.constData(), to.constData()) == 0;
     if (!kept) {
         kept = copyInto(recording, target);
         if (kept && !copy)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // Recordings whose transcription failed or was given up, kept in the owner-only data folder so that
@@ -32,6 +33,7 @@ public:
                                 bool copy);
     std::optional<Entry> newest() const;
     bool isEmpty() const { return !newest().has_value(); }
+    int count() const { return int(names().size()); }
     void remove(const QString &path);
 
 private:

@@ -6,10 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 namespace {
 
@@ -129,31 +132,71 @@ QByteArray History::encode() const
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-void History::save() const
+History History::merged(const History &base, const History &onDisk, const History &ours)
 {
-    saveTo(fileURL());
+    const auto byId = [](const History &h) {
+        QHash<QUuid, HistoryEntry> map;
+        for (const HistoryEntry &e : h.entries)
+            map.insert(e.id, e);
+        return map;
+    };
+    const QHash<QUuid, HistoryEntry> was = byId(base);
+    const QHash<QUuid, HistoryEntry> file = byId(onDisk);
+    History result;
+    for (const HistoryEntry &e : ours.entries) {
+        const auto before = was.constFind(e.id);
+        const auto there = file.constFind(e.id);
+        if (before == was.cend())
+            result.entries.append(e); // ours, new since
+        else if (there == file.cend()) {
+            if (*before != e)
+                result.entries.append(e); // removed there, but changed here
+        } else
+            result.entries.append(*before == e ? *there : e);
+    }
+    for (const HistoryEntry &e : onDisk.entries) {
+        if (!was.contains(e.id) &&
+            std::none_of(ours.entries.cbegin(), ours.entries.cend(),
+                         [&](const HistoryEntry &o) { return o.id == e.id; }))
+            result.entries.append(e); // added there
+    }
+    std::stable_sort(result.entries.begin(), result.entries.end(),
+                     [](const HistoryEntry &a, const HistoryEntry &b) { return a.date > b.date; });
+    return result;
 }
 
-void History::saveTo(const QString &path) const
+DataFiles::WriteResult History::save() const
+{
+    return saveTo(fileURL());
+}
+
+DataFiles::WriteResult History::saveTo(const QString &path) const
 {
     DataFiles::ensureFolder(QFileInfo(path).absolutePath());
     // Loading turned an unreadable file into an empty list for the run; the file itself is kept.
     DataFiles::setAsideIfUnreadable(
         path, maxFileBytes, [](const QByteArray &bytes) { return decode(bytes).has_value(); });
     // The transcripts are the user's words: owner-only like the settings.
-    DataFiles::writeAtomically(path, encode(), DataFiles::ownerReadWrite);
+    return DataFiles::writeAtomically(path, encode(), DataFiles::ownerReadWrite);
 }
 
-History History::load(QString *problem)
+History History::load(QString *problem, std::optional<DataFiles::Stamp> *stamp)
 {
-    return loadFrom(fileURL(), problem);
+    return loadFrom(fileURL(), problem, stamp);
 }
 
-History History::loadFrom(const QString &path, QString *problem)
+History History::loadFrom(const QString &path, QString *problem,
+                          std::optional<DataFiles::Stamp> *stamp)
 {
     const DataFiles::ReadResult read = DataFiles::readRegularFile(path, maxFileBytes);
     QString why = read.reason;
-    if (read.status == DataFiles::ReadResult::Status::missing)
+    if (stamp)
+        *stamp = read.status == DataFiles::ReadResult::Status::ok
+                     ? std::optional<DataFiles::Stamp>(read.stamp)
+                     : std::nullopt;
+    // An empty file (a write cut short by an older version) holds no history to keep.
+    if (read.status == DataFiles::ReadResult::Status::missing ||
+        (read.status == DataFiles::ReadResult::Status::ok && read.bytes.isEmpty()))
         return History();
     if (read.status == DataFiles::ReadResult::Status::ok) {
         if (auto history = decode(read.bytes, &why))

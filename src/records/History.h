@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DataFiles.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -36,9 +38,15 @@ struct History
     // Removes every entry with the same id.
     void remove(const HistoryEntry &entry);
 
-    // Never reports failure. A file that exists but does not decode is set aside, not overwritten.
-    void save() const;
-    void saveTo(const QString &path) const;
+    // A file that exists but does not decode is set aside, not overwritten. A failed write leaves
+    // the old file as it was.
+    DataFiles::WriteResult save() const;
+    DataFiles::WriteResult saveTo(const QString &path) const;
+
+    // The list after a save that found the file changed by someone else since `base` was read or
+    // written, entry by entry (by id): what we added or removed stays so, and so does what was
+    // added, removed or edited in the file; newest first.
+    static History merged(const History &base, const History &onDisk, const History &ours);
 
     // Strict decoder: any malformed entry fails the whole file; `why` then says where.
     static std::optional<History> decode(const QByteArray &json, QString *why = nullptr);
@@ -49,7 +57,10 @@ struct History
 
     // An empty history when the file is missing or unreadable (then `problem` says which file
     // and why); never writes.
-    static History load(QString *problem = nullptr);
-    static History loadFrom(const QString &path, QString *problem = nullptr);
+    // `stamp` gets the file's as read, when there is one.
+    static History load(QString *problem = nullptr,
+                        std::optional<DataFiles::Stamp> *stamp = nullptr);
+    static History loadFrom(const QString &path, QString *problem = nullptr,
+                            std::optional<DataFiles::Stamp> *stamp = nullptr);
     static QString fileURL();
 };

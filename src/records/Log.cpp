@@ -10,6 +10,8 @@
 #include <QThread>
 #include <QTime>
 
+#include <utility>
+
 namespace {
 
 class LogWorker;
@@ -69,6 +71,34 @@ LogWorker &worker()
     return instance;
 }
 
+// What the worker thread alone touches: lines that could not be written yet (a full disk), and
+// the lines of this run written before the launch emptied the log, which belong to this run too.
+constexpr qsizetype keptBytes = 64 * 1024;
+QByteArray unwritten;
+QByteArray beforeReset;
+bool resetDone = false;
+
+// The tail of the text, cut at a line start, so that a bounded buffer never holds half a line.
+void bound(QByteArray &text)
+{
+    if (text.size() <= keptBytes)
+        return;
+    const qsizetype cut = text.indexOf('\n', text.size() - keptBytes);
+    text = cut < 0 ? QByteArray() : text.mid(cut + 1);
+}
+
+// Writes the lines that are waiting and then these; what does not reach the disk waits for the
+// next line, so that a full disk loses no line once space is free again.
+void append(const QByteArray &bytes)
+{
+    unwritten += bytes;
+    DataFiles::ensureFolder(Config::directory());
+    if (DataFiles::appendOwnerOnly(Log::fileURL(), unwritten))
+        unwritten.clear();
+    else
+        bound(unwritten);
+}
+
 void appendLine(const QString &message)
 {
     // Stamped when written, not when queued; QTime's format is locale-independent and 24-hour.
@@ -79,8 +109,21 @@ void appendLine(const QString &message)
     const QByteArray bytes = line.toUtf8();
     if (bytes.isEmpty())
         return;
-    DataFiles::ensureFolder(Config::directory());
-    DataFiles::appendOwnerOnly(Log::fileURL(), bytes);
+    if (!resetDone) {
+        beforeReset += bytes;
+        bound(beforeReset);
+    }
+    append(bytes);
+}
+
+void resetFile()
+{
+    QFile::remove(Log::fileURL());
+    unwritten.clear();
+    resetDone = true;
+    const QByteArray thisRun = std::exchange(beforeReset, QByteArray());
+    if (!thisRun.isEmpty())
+        append(thisRun);
 }
 
 } // namespace
@@ -100,7 +143,7 @@ void write(const QString &message)
 
 void reset()
 {
-    worker().post([] { QFile::remove(fileURL()); });
+    worker().post([] { resetFile(); });
 }
 
 void flush()

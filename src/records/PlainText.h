@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTextBoundaryFinder>
 
 // Text from outside (the network, files) on its way to a terminal, the log, the clipboard or
 // another program's window, where control characters would act instead of showing: escape
@@ -48,6 +49,17 @@ inline QString shortened(const QString &text, qsizetype length)
     if (cut > 0 && text.at(cut).isLowSurrogate())
         --cut;
     return text.left(cut) + QChar(0x2026);
+}
+
+// The first `count` characters as a reader counts them: an emoji, a letter with its accents or a
+// flag is never cut in half.
+inline QString firstCharacters(const QString &text, qsizetype count)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype end = 0;
+    for (qsizetype n = 0; n < count && end >= 0 && end < text.size(); ++n)
+        end = finder.toNextBoundary();
+    return end < 0 ? text : text.left(end);
 }
 
 } // namespace PlainText

@@ -6,11 +6,18 @@
 
 namespace {
 
-// A text from the service or the system as it is kept and shown: one line, no control
-// characters, a few hundred characters at most (an error page can be megabytes).
+// A text from the service or the system as it is kept and shown: as it came, runs of blanks
+// included, but on one line (each line break or tab a blank, the ends trimmed), other control
+// characters written out, a few hundred characters at most (an error page can be megabytes).
 QString fromOutside(const QString &text)
 {
-    return PlainText::shortened(PlainText::escaped(text.simplified()), 300);
+    QString line = text;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    for (QChar &c : line) {
+        if (c.isSpace())
+            c = u' ';
+    }
+    return PlainText::shortened(PlainText::escaped(line.trimmed()), 300);
 }
 
 } // namespace

@@ -89,6 +89,51 @@ QString httpMessage(const QNetworkReply *reply, int status, const QByteArray &bo
     return GeminiClient::errorMessage(body);
 }
 
+// Whether JSON text stops inside a string or an unclosed object or array. Only the nesting is
+// followed, not the grammar: it tells a body cut short from one that is whole but wrong.
+bool endsInsideJson(const QByteArray &text)
+{
+    qsizetype depth = 0;
+    bool inString = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            ++depth;
+        } else if ((c == '}' || c == ']') && depth > 0) {
+            --depth;
+        }
+    }
+    return inString || depth > 0;
+}
+
+// One rule for an answer that ends early, however Qt happens to report it: fewer bytes than its
+// Content-Length, or (where the length cannot be counted: chunked, compressed, ended by the
+// close) a 200 answer that stops in the middle of its JSON. Both mean the connection dropped.
+bool cutShort(const QNetworkReply *reply, int status, const QByteArray &body)
+{
+    const bool decoded =
+        reply->hasRawHeader("Content-Encoding") ||
+        reply->attribute(QNetworkRequest::OriginalContentLengthAttribute).isValid();
+    bool counted = false;
+    const qint64 length = reply->rawHeader("Content-Length").toLongLong(&counted);
+    if (counted && !decoded)
+        return body.size() < length;
+    return status == 200 && endsInsideJson(body);
+}
+
+QString droppedMidAnswer()
+{
+    return QCoreApplication::translate("GeminiError",
+                                       "the connection was closed before the whole answer came");
+}
+
 } // namespace
 
 const QList<int> &GeminiExchange::transcriptionWaitsMs()
@@ -196,13 +241,18 @@ void GeminiExchange::sendAttempt()
     const bool post = m_settings.method == "POST";
     if (post)
         request.setRawHeader("Content-Type", m_settings.contentType);
-    // Even a body-less request goes out with an (empty) one-shot body, so that it too is never
-    // repeated behind the caller's back. Each attempt reads the bytes built once.
+    // A GET or DELETE goes without a body and so without a Content-Length. Qt may then send it
+    // once more on a fresh connection when the first closes before any answer, which HTTP allows
+    // for these: they change nothing that a second one would change again.
     const QByteArray &bytes = post ? m_settings.body : QByteArray();
-    request.setHeader(QNetworkRequest::ContentLengthHeader, bytes.size());
-    auto *body = new OneShotBody(bytes, nullptr);
-    m_reply = m_network->sendCustomRequest(request, m_settings.method, body);
-    body->setParent(m_reply);
+    if (post) {
+        request.setHeader(QNetworkRequest::ContentLengthHeader, bytes.size());
+        auto *body = new OneShotBody(bytes, nullptr);
+        m_reply = m_network->sendCustomRequest(request, m_settings.method, body);
+        body->setParent(m_reply);
+    } else {
+        m_reply = m_network->sendCustomRequest(request, m_settings.method);
+    }
     // Small steps, so that a huge answer is never buffered whole before it is looked at.
     m_reply->setReadBufferSize(64 * 1024);
     connect(m_reply, &QNetworkReply::readyRead, this, [this] { readFrom(m_reply); });
@@ -214,7 +264,8 @@ void GeminiExchange::sendAttempt()
 
 void GeminiExchange::readFrom(QNetworkReply *reply)
 {
-    if (!reply || m_cut != Cut::none)
+    // A reply that was aborted (by its transfer time-out) has nothing left to read.
+    if (!reply || m_cut != Cut::none || !reply->isOpen())
         return;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const qint64 bound = status == 200 ? maxAnswerBytes : maxErrorAnswerBytes;
@@ -256,8 +307,12 @@ void GeminiExchange::onReplyFinished()
         else if (error == QNetworkReply::ContentReSendError)
             failure = GeminiError::transport(QCoreApplication::translate(
                 "GeminiError", "the connection was closed before an answer came"));
+        else if (error == QNetworkReply::RemoteHostClosedError && statusValue.isValid())
+            failure = GeminiError::transport(droppedMidAnswer());
         else
             failure = GeminiError::transport(reply->errorString());
+    } else if (m_cut == Cut::none && cutShort(reply, status, m_body)) {
+        failure = GeminiError::transport(droppedMidAnswer());
     } else {
         if (status == 200 && m_settings.answerHeader.isEmpty())
             return finish(m_body);

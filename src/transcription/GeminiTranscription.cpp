@@ -1,10 +1,13 @@
 #include "GeminiTranscription.h"
 
+#include "Log.h"
+
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QUuid>
+#include <utility>
 
 GeminiTranscription::GeminiTranscription(GeminiClient client, QByteArray wav,
                                          QNetworkAccessManager *network, QObject *parent)
@@ -26,7 +29,7 @@ void GeminiTranscription::cancel()
         this,
         [this] {
             Q_EMIT finished(GeminiError::cancelled());
-            deleteLater();
+            settleAndGo();
         },
         Qt::QueuedConnection);
 }
@@ -158,20 +161,39 @@ void GeminiTranscription::transcribeFile(const QByteArray &answer)
 }
 
 // The service would keep the recording for two days; it is removed as soon as it is of no use.
-// The delete outlives this object (it belongs to the session), and its outcome changes nothing.
+// The delete outlives this object (it belongs to the session), and its outcome changes nothing
+// but a log line.
 void GeminiTranscription::deleteUploaded()
 {
     if (m_uploadedName.isEmpty() || !m_network)
         return;
-    const GeminiResult<QUrl> url = GeminiClient::fileAddress(m_uploadedName);
-    m_uploadedName.clear();
+    const QString name = std::exchange(m_uploadedName, QString());
+    const GeminiResult<QUrl> url = GeminiClient::fileAddress(name);
     if (!url.ok())
         return;
-    auto *e = new GeminiExchange(
+    m_deleting = new GeminiExchange(
         GeminiExchange::Settings{
             "DELETE", url.value(), m_client.apiKey, {}, 60, {}, {}, {}, {}, m_network.data()},
         m_network.data());
-    Q_UNUSED(e);
+    connect(m_deleting, &GeminiExchange::finished, m_network,
+            [name](const GeminiResult<QByteArray> &result) {
+                if (!result.ok())
+                    Log::write(QStringLiteral("could not delete the uploaded recording %1: %2")
+                                   .arg(name, result.error().description()));
+            });
+}
+
+void GeminiTranscription::settleAndGo()
+{
+    if (!m_deleting) {
+        Q_EMIT settled();
+        deleteLater();
+        return;
+    }
+    connect(m_deleting, &QObject::destroyed, this, [this] {
+        Q_EMIT settled();
+        deleteLater();
+    });
 }
 
 void GeminiTranscription::finish(const GeminiResult<QString> &result)
@@ -182,5 +204,5 @@ void GeminiTranscription::finish(const GeminiResult<QString> &result)
     m_current = nullptr;
     deleteUploaded();
     Q_EMIT finished(result);
-    deleteLater();
+    settleAndGo();
 }

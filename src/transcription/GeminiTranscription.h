@@ -14,8 +14,9 @@ class QNetworkAccessManager;
 // afterwards).
 //
 // Lives on its creator's thread and starts from its event loop; finished() comes exactly once,
-// never from inside the constructor, then the object deletes itself. cancel() stops whatever is
-// on the wire at once and reports GeminiError::cancelled.
+// never from inside the constructor, then settled() once the uploaded file is deleted, and the
+// object deletes itself. cancel() stops whatever is on the wire at once and reports
+// GeminiError::cancelled.
 class GeminiTranscription : public QObject
 {
     Q_OBJECT
@@ -26,6 +27,10 @@ public:
 
 Q_SIGNALS:
     void finished(const GeminiResult<QString> &result);
+    // After finished(): nothing this job sent waits for an answer any more (the delete of an
+    // uploaded file has been answered or has failed; at once when nothing was uploaded). For a
+    // caller that ends the process next, which would otherwise cut the delete off.
+    void settled();
 
 private:
     void begin();
@@ -33,6 +38,7 @@ private:
     void sendBytes(const QByteArray &uploadUrl);
     void transcribeFile(const QByteArray &answer);
     void deleteUploaded();
+    void settleAndGo();
     GeminiExchange *exchange(GeminiExchange::Settings settings);
     void finish(const GeminiResult<QString> &result);
 
@@ -42,5 +48,6 @@ private:
     QPointer<QNetworkAccessManager> m_network;
     QPointer<GeminiExchange> m_current;
     QString m_uploadedName; // "files/...", once the service holds the audio
+    QPointer<GeminiExchange> m_deleting;
     bool m_done = false;
 };

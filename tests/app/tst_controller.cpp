@@ -174,11 +174,12 @@ private Q_SLOTS:
         QVERIFY(rig.transcriber->requests.isEmpty());
         QVERIFY(logMessages().contains(QStringLiteral("recorded 0.40s -> vesk-a.wav")));
 
-        const QString file = recordAndFinish(rig, 0.400, QStringLiteral("vesk-b.wav"));
+        recordAndFinish(rig, 0.400, QStringLiteral("vesk-b.wav"));
         QCOMPARE(rig.state.phase(), Phase::working);
         QCOMPARE(rig.sounds.last(), QStringLiteral("Pop"));
         QCOMPARE(rig.transcriber->requests.size(), 1);
-        QCOMPARE(rig.transcriber->requests.first().file, file);
+        // Sent from where a retry finds it.
+        QCOMPARE(rig.transcriber->requests.first().file, FailedRecordings().newest()->path);
 
         Rig zero([](Config &c) { c.minRecordingMs = 0; });
         recordAndFinish(zero, 0.01, QStringLiteral("vesk-c.wav"));
@@ -226,7 +227,12 @@ private Q_SLOTS:
         rig.trimResult = trimmed;
         const QString file = recordAndFinish(rig, 1.5, QStringLiteral("vesk-s.wav"));
         QCOMPARE(rig.trimmedFiles, trimSilence ? QStringList{file} : QStringList());
-        QCOMPARE(rig.transcriber->requests.first().file, trimSilence ? trimmed : file);
+        // While it is sent, the recording already waits where a retry after a crash finds it;
+        // one kept on purpose stays where it is as well.
+        const auto waiting = FailedRecordings().newest();
+        QVERIFY(waiting);
+        QCOMPARE(QFile::exists(file), keepAudio);
+        QCOMPARE(rig.transcriber->requests.first().file, trimSilence ? trimmed : waiting->path);
 
         rig.transcriber->succeed(QStringLiteral("Salom dunyo"));
         QCOMPARE(rig.state.phase(), Phase::idle);
@@ -244,6 +250,7 @@ private Q_SLOTS:
         if (trimSilence)
             QCOMPARE(QFile::exists(trimmed), keepAudio);
         QVERIFY(!rig.controller->canRetry());
+        QVERIFY(!QFile::exists(waiting->path));
         QVERIFY(logMessages().contains(QStringLiteral("transcript: Salom dunyo")));
         QFile::remove(file);
         QFile::remove(trimmed);
@@ -332,20 +339,45 @@ private Q_SLOTS:
         QVERIFY(rig.controller->canRetry()); // the first failure still waits
     }
 
-    void cancelTranscription()
+    // A request given up (the menu's cancel, or a quit at logout) leaves the recording where a
+    // retry finds it, also after the restart; the answer that comes late changes nothing.
+    void givenUpRequestKeepsTheRecording_data()
     {
+        QTest::addColumn<bool>("quit");
+        QTest::newRow("cancelled") << false;
+        QTest::newRow("quit") << true;
+    }
+
+    void givenUpRequestKeepsTheRecording()
+    {
+        QFETCH(bool, quit);
         Rig rig;
+        const QString trimmed = makeFile(QStringLiteral("vesk-h.trimmed.wav"));
+        rig.trimResult = trimmed;
         const QString file = recordAndFinish(rig, 1, QStringLiteral("vesk-h.wav"));
         QVERIFY(rig.controller->canCancelTranscription());
-        rig.controller->cancelTranscription();
+        if (quit)
+            rig.controller->shutDown();
+        else
+            rig.controller->cancelTranscription();
         QCOMPARE(rig.transcriber->cancels, 1);
-        QCOMPARE(rig.state.phase(), Phase::idle);
+        QVERIFY(!rig.controller->canCancelTranscription());
+        if (!quit)
+            QCOMPARE(rig.state.phase(), Phase::idle);
         QVERIFY(!QFile::exists(file));
-        QVERIFY(rig.controller->canRetry());
-        // A late answer of the cancelled request changes nothing.
+        QVERIFY(!QFile::exists(trimmed));
+        const auto kept = FailedRecordings().newest();
+        QVERIFY(kept);
+        QVERIFY(
+            logMessages().contains(QStringLiteral("recording kept for a retry: ") + kept->path));
+        QVERIFY(logMessages().contains(quit ? QStringLiteral("quit during the transcription")
+                                            : QStringLiteral("transcription cancelled")));
         rig.transcriber->succeed(QStringLiteral("late"));
         QVERIFY(rig.state.history().entries.isEmpty());
         QVERIFY(rig.inserter->calls.isEmpty());
+        Rig later;
+        QVERIFY(later.controller->canRetry());
+        QCOMPARE(later.controller->waitingRecordings(), 1);
     }
 
     void workingIgnoresEverything()

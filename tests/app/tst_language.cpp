@@ -82,6 +82,13 @@ private Q_SLOTS:
         AppLanguage::choose(std::nullopt);
         QCOMPARE(m_restarts, 2);
         QVERIFY(!settings().contains(QStringLiteral("AppleLanguages")));
+
+        // A language in the organisation-wide file (~/.config/Vesk.conf) is not the app's.
+        QSettings organisation(QStringLiteral("Vesk"));
+        organisation.setValue(QStringLiteral("AppleLanguages"), QStringList{"ru"});
+        organisation.sync();
+        const auto removeIt = qScopeGuard([&] { organisation.clear(); });
+        QVERIFY(!AppLanguage::chosen());
     }
 
     void storedByOtherMeans()

@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 // Launches of the real executable: the older data folder is taken over before any command, one
 // app runs per data folder, and commands reach it over its socket.
@@ -76,17 +79,50 @@ class LaunchTest : public QObject
 
     static std::unique_ptr<QProcess> launch(const QString &dataFolder)
     {
+        return launch(environment(dataFolder));
+    }
+
+    static std::unique_ptr<QProcess> launch(const QProcessEnvironment &env)
+    {
         auto app = std::make_unique<QProcess>();
-        app->setProcessEnvironment(environment(dataFolder));
+        app->setProcessEnvironment(env);
         app->setProcessChannelMode(QProcess::ForwardedChannels);
         app->start(TestSupport::executable(), {});
         return app;
     }
 
-    static bool ready(const QString &dataFolder)
+    static bool ready(const QString &dataFolder, QString socket = QString())
     {
-        return QFileInfo::exists(ControlChannel::socketPath(dataFolder)) &&
+        if (socket.isEmpty())
+            socket = ControlChannel::socketPath(dataFolder);
+        return QFileInfo::exists(socket) &&
                readLog(dataFolder).contains(QStringLiteral("accessibility granted="));
+    }
+
+    static int runTool(const QString &program, const QStringList &args)
+    {
+        QProcess p;
+        p.start(program, args);
+        if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return p.exitCode();
+    }
+
+    // A second local user, made once where this runs as root; otherwise why there is none.
+    static QString otherUser(QString *why)
+    {
+        const QString name = QStringLiteral("vesk-test-other");
+        if (::geteuid() != 0) {
+            *why = QStringLiteral("acting as a second local user needs root");
+            return {};
+        }
+        if (runTool(QStringLiteral("id"), {QStringLiteral("-u"), name}) == 0 ||
+            runTool(QStringLiteral("useradd"),
+                    {QStringLiteral("--system"), QStringLiteral("--no-create-home"),
+                     QStringLiteral("--shell"), QStringLiteral("/usr/sbin/nologin"), name}) == 0)
+            return name;
+        *why = QStringLiteral("useradd could not make a second local user");
+        return {};
     }
 
     static void stop(QProcess *app)
@@ -173,7 +209,7 @@ private Q_SLOTS:
     void commandWithoutAppSaysSoInOneLine()
     {
         const QString empty = m_tmp.filePath(QStringLiteral("nobody"));
-        for (const char *name : {"toggle", "start", "stop", "cancel", "show"}) {
+        for (const char *name : {"toggle", "start", "stop", "cancel", "show", "retry"}) {
             const Result r = command(QString::fromLatin1(name), empty);
             QCOMPARE(r.code, 1);
             QVERIFY(r.out.isEmpty());
@@ -212,6 +248,42 @@ private Q_SLOTS:
         }
         // The second launches left the first's log alone: none of them started an app.
         QCOMPARE(log().count(QStringLiteral("launched, bundle=")), 1);
+    }
+
+    // Started with umask 000 on a data folder others could enter: the folder is made owner-only
+    // (and the log says so, after the launch emptied it), and nothing the app makes is
+    // writable by others.
+    void nothingIsLeftOpenToOthers()
+    {
+        VESK_REQUIRE_DISPLAY();
+        const QString data = m_tmp.filePath(QStringLiteral("open"));
+        const QString configHome = m_tmp.filePath(QStringLiteral("config-home"));
+        writeConfig(data);
+        Config c = Config::loadFrom(data + QStringLiteral("/config.json"));
+        c.launchAtLogin = true;
+        c.saveTo(data + QStringLiteral("/config.json"));
+        QFile::setPermissions(data, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                        QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                        QFile::ExeOther);
+        QProcess app;
+        QProcessEnvironment env = environment(data);
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+        app.setProcessEnvironment(env);
+        app.setChildProcessModifier([] { ::umask(0); });
+        app.start(TestSupport::executable(), {});
+        const auto stopping = qScopeGuard([&] { stop(&app); });
+        QTRY_VERIFY2_WITH_TIMEOUT(ready(data), qPrintable(readLog(data)), 60000);
+        QTRY_VERIFY(
+            QFileInfo::exists(configHome + QStringLiteral("/autostart/vesk-voice.desktop")));
+        QCOMPARE(TestSupport::unixMode(data), 0700);
+        QVERIFY2(readLog(data).contains(QStringLiteral("made the data folder owner-only (it was "
+                                                       "755)")),
+                 qPrintable(readLog(data)));
+        QCOMPARE(TestSupport::unixMode(configHome + QStringLiteral("/autostart")) & 022, 0);
+        QCOMPARE(
+            TestSupport::unixMode(configHome + QStringLiteral("/autostart/vesk-voice.desktop")),
+            0644);
+        QCOMPARE(TestSupport::unixMode(configHome) & 022, 0);
     }
 
     void commandsActAsTheFloatingButton()
@@ -276,6 +348,33 @@ private Q_SLOTS:
             ControlChannel::timeoutMs + 5000);
         answer += socket.readAll();
         QCOMPARE(answer, reply);
+    }
+
+    // Idle connections (a client stuck before its request) hold up no command: each waits for
+    // its own request only, and past the number kept open the oldest goes.
+    void commandsGetThroughIdleConnections_data()
+    {
+        QTest::addColumn<int>("idle");
+        QTest::newRow("eight") << 8;
+        QTest::newRow("more than are kept") << ControlServer::maxClients + 6;
+    }
+
+    void commandsGetThroughIdleConnections()
+    {
+        QFETCH(int, idle);
+        if (!m_app || m_app->state() != QProcess::Running)
+            QSKIP("needs the app of the previous case");
+        const QString socket = ControlChannel::socketPath(m_data);
+        std::vector<std::unique_ptr<QLocalSocket>> held;
+        for (int i = 0; i < idle; ++i) {
+            held.push_back(std::make_unique<QLocalSocket>());
+            held.back()->connectToServer(socket);
+            QVERIFY(held.back()->waitForConnected(5000));
+        }
+        // Sent at once, well inside the idle ones' time-out.
+        const ControlChannel::Reply reply = ControlChannel::send(socket, QStringLiteral("stop"));
+        QVERIFY2(reply.status == ControlChannel::Reply::Status::answered,
+                 qPrintable(reply.message));
     }
 
     // Two launches at once on another data folder: one app runs, the other launch hands over;
@@ -347,6 +446,74 @@ private Q_SLOTS:
         QCOMPARE(claim.outcome, LaunchClaim::Outcome::failed);
         QVERIFY2(claim.error.contains(QStringLiteral("does not answer")), qPrintable(claim.error));
         QVERIFY(!claim.lock);
+    }
+
+    // Without a runtime folder the socket lives inside the data folder, where nobody else can
+    // make anything: another local user who takes the temporary folder's name for it first (a
+    // folder, a link to a folder, a plain file) breaks neither the one running app nor its
+    // commands, and neither does a data folder deeper than a socket address holds.
+    void withoutRuntimeFolderNobodyElseTakesTheSocket_data()
+    {
+        QTest::addColumn<QString>("squat");
+        QTest::addColumn<bool>("deep");
+        QTest::newRow("a folder") << "folder" << false;
+        QTest::newRow("a link to a folder") << "link" << false;
+        QTest::newRow("a plain file, deep data folder") << "file" << true;
+    }
+
+    void withoutRuntimeFolderNobodyElseTakesTheSocket()
+    {
+        QFETCH(QString, squat);
+        QFETCH(bool, deep);
+        VESK_REQUIRE_DISPLAY();
+        if (qEnvironmentVariableIsEmpty("PULSE_RUNTIME_PATH") && !TestSupport::strict())
+            QSKIP("no private audio server");
+        QString why;
+        const QString other = otherUser(&why);
+        if (other.isEmpty())
+            QSKIP(qPrintable(why));
+
+        // A shared temporary folder, sticky and open to all, as /tmp is.
+        QTemporaryDir shared;
+        QVERIFY(::chmod(QFile::encodeName(shared.path()).constData(), 01777) == 0);
+        const QString taken = shared.filePath(QStringLiteral("vesk-voice-%1").arg(::getuid()));
+        const QStringList make = squat == QLatin1String("folder")
+                                     ? QStringList{QStringLiteral("mkdir"), taken}
+                                 : squat == QLatin1String("link")
+                                     ? QStringList{QStringLiteral("ln"), QStringLiteral("-s"),
+                                                   QStringLiteral("/"), taken}
+                                     : QStringList{QStringLiteral("touch"), taken};
+        QCOMPARE(runTool(QStringLiteral("runuser"),
+                         QStringList{QStringLiteral("-u"), other, QStringLiteral("--")} + make),
+                 0);
+
+        QString data = m_tmp.filePath(QStringLiteral("noruntime-") + squat);
+        if (deep)
+            data += QLatin1Char('/') + QString(120, QLatin1Char('d'));
+        writeConfig(data);
+        const QString socket = QDir(data).canonicalPath() + QStringLiteral("/run/control");
+        QProcessEnvironment env = environment(data);
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        env.insert(QStringLiteral("TMPDIR"), shared.path());
+
+        auto app = launch(env);
+        const auto stopApp = qScopeGuard([&] { stop(app.get()); });
+        QTRY_VERIFY2_WITH_TIMEOUT(ready(data, socket), qPrintable(readLog(data)), 60000);
+        QCOMPARE(TestSupport::unixMode(QFileInfo(socket).path()), 0700);
+        QCOMPARE(TestSupport::unixMode(socket) & 077, 0);
+        // A second launch hands over and leaves; the commands reach the app.
+        const Result second = run({}, env);
+        QCOMPARE(second.code, 0);
+        QCOMPARE(app->state(), QProcess::Running);
+        QCOMPARE(readLog(data).count(QStringLiteral("launched, bundle=")), 1);
+        const Result stopped = run({QStringLiteral("stop")}, env);
+        QVERIFY2(stopped.code == 0 && stopped.err.isEmpty(), qPrintable(stopped.err));
+        // What the other user made is left as it was, and never written through.
+        QVERIFY(QFileInfo(taken).isSymLink() == (squat == QLatin1String("link")));
+
+        stop(app.get());
+        QVERIFY(!QFileInfo::exists(socket));
+        QCOMPARE(run({QStringLiteral("stop")}, env).code, 1);
     }
 
     // The socket folder is this user's alone, whatever was there before.

@@ -34,12 +34,29 @@ private Q_SLOTS:
         QCOMPARE(MenuText::wrapped(a + QStringLiteral("a ") + b, 60).size(), 2);
     }
 
+    // 48 characters as a reader counts them: an emoji or a family of them at the cut stays
+    // whole, never half a surrogate pair shown as "?".
+    void preview_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("preview");
+        const QString p47(47, QLatin1Char('p'));
+        const QString family = QStringLiteral("👨‍👩‍👧");
+        QTest::newRow("exactly 48") << p47 + u'p' << p47 + u'p';
+        QTest::newRow("one more") << p47 + QStringLiteral("pq") << p47 + QStringLiteral("p...");
+        QTest::newRow("emoji at the cut")
+            << p47 + QStringLiteral("😀 ok") << p47 + QStringLiteral("😀...");
+        QTest::newRow("joined emoji at the cut")
+            << p47 + family + QStringLiteral("!") << p47 + family + QStringLiteral("...");
+        QTest::newRow("48 emoji") << QString(QStringLiteral("😀")).repeated(48)
+                                  << QString(QStringLiteral("😀")).repeated(48);
+    }
+
     void preview()
     {
-        const QString exactly(48, QLatin1Char('p'));
-        QCOMPARE(MenuText::copyPreview(exactly), exactly);
-        QCOMPARE(MenuText::copyPreview(exactly + QLatin1Char('q')),
-                 exactly + QStringLiteral("..."));
+        QFETCH(QString, text);
+        QFETCH(QString, preview);
+        QCOMPARE(MenuText::copyPreview(text), preview);
     }
 
     void statusAndSymbols()

@@ -36,9 +36,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QToolButton>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
 
 // A file manager on the session bus, as Nautilus or Dolphin offer it.
@@ -146,6 +148,16 @@ class ShellTest : public QObject
     };
 
     QTemporaryDir m_configHome;
+
+    // A recording in the temporary folder, as the recorder leaves one.
+    static QString recording()
+    {
+        QTemporaryFile file;
+        file.setAutoRemove(false);
+        if (file.open())
+            file.write(QByteArray(100, 'a'));
+        return file.fileName();
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -277,12 +289,8 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.shell->applicationDidFinishLaunching();
-        QTemporaryFile file;
-        file.setAutoRemove(false);
-        QVERIFY(file.open());
-        file.write(QByteArray(100, 'a'));
-        file.close();
-        rig.controller->transcribe(file.fileName(), 2, QStringLiteral("mac"));
+        const QString file = recording();
+        rig.controller->transcribe(file, 2, QStringLiteral("mac"));
         QVERIFY(rig.action(QStringLiteral("Cancel transcription")));
         QVERIFY(!rig.action(QStringLiteral("Retry last recording")));
         rig.action(QStringLiteral("Cancel transcription"))->trigger();
@@ -925,6 +933,57 @@ private Q_SLOTS:
         QCOMPARE(rig.hotkey->threshold, 0.45);
         QCOMPARE(rig.hotkey->starts, starts + 1);
         QCOMPARE(Config::load().hotkey, HotkeyKind::rightCommand);
+    }
+
+    // A full disk (a small memory disk over the data folder, filled by another program): the
+    // change stays in the app, the file stays as it was, the menu says why until a save works.
+    void unsavedSettingsAreSaid()
+    {
+        const QString data = Config::directory();
+        QFile::remove(Config::fileURL());
+        const TestSupport::SmallDisk disk(data, QStringLiteral("64k"));
+        if (!disk.mounted())
+            QSKIP(qPrintable(disk.error()));
+        Rig rig;
+        rig.shell->applicationDidFinishLaunching();
+        disk.fill();
+        const QStringList told = MenuText::wrapped(
+            QStringLiteral("The settings could not be saved (No space left on device). The next "
+                           "change tries again."),
+            60);
+        rig.action(QStringLiteral("Hide floating button"))->trigger();
+        QVERIFY(!rig.state.config().hudVisible);
+        QVERIFY(!QFileInfo::exists(Config::fileURL()));
+        QCOMPARE(QDir(data).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{QStringLiteral("fill"), QStringLiteral("vesk.log")}));
+        QCOMPARE(rig.titles().mid(1, told.size()), told);
+
+        QFile::remove(data + QStringLiteral("/fill"));
+        rig.action(QStringLiteral("Show floating button"))->trigger();
+        QVERIFY(Config::load().hudVisible);
+        QVERIFY(!rig.titles().contains(told.first()));
+        QVERIFY(logMessages().contains(QStringLiteral("saved %1 again").arg(Config::fileURL())));
+    }
+
+    // The menu's Quit while the service has not answered: the recording waits for a retry.
+    // Last, as it ends the application's event loop.
+    void quitItemDuringTheRequestKeepsTheRecording()
+    {
+        Rig rig;
+        rig.shell->applicationDidFinishLaunching();
+        QDir(FailedRecordings().folder()).removeRecursively();
+        const QString file = recording();
+        rig.controller->transcribe(file, 2, QStringLiteral("mac"));
+        connect(qApp, &QCoreApplication::aboutToQuit, rig.shell.get(),
+                &AppShell::applicationWillTerminate);
+        QTimer::singleShot(0, rig.action(QStringLiteral("Quit Vesk Voice")), &QAction::trigger);
+        QCoreApplication::exec();
+        QCOMPARE(rig.transcriber->cancels, 1);
+        QVERIFY(logMessages().contains(QStringLiteral("quit during the transcription")));
+        const auto kept = FailedRecordings().newest();
+        QVERIFY(kept);
+        QCOMPARE(kept->duration, 2.0);
+        QVERIFY(!QFileInfo::exists(file));
     }
 };
 

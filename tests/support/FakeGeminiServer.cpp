@@ -213,12 +213,30 @@ void FakeGeminiServer::answer(QTcpSocket *socket, const Answer &answer)
     }
     QByteArray reply = "HTTP/1.1 " + QByteArray::number(answer.status) + " Scripted\r\n";
     reply += "Content-Type: application/json\r\n";
-    reply += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+    if (answer.chunked)
+        reply += "Transfer-Encoding: chunked\r\n";
+    else
+        reply += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
     if (!answer.location.isEmpty())
         reply += "Location: " + answer.location + "\r\n";
     for (const auto &[name, value] : answer.headers)
         reply += name + ": " + value + "\r\n";
     reply += m_keepAlive ? "\r\n" : "Connection: close\r\n\r\n";
+    if (answer.chunked || answer.cutAfter >= 0) {
+        const bool cut = answer.cutAfter >= 0;
+        const QByteArray body = cut ? answer.body.left(answer.cutAfter) : answer.body;
+        if (answer.chunked && !answer.body.isEmpty())
+            reply += QByteArray::number(answer.body.size(), 16) + "\r\n" + body +
+                     (cut ? QByteArray() : QByteArray("\r\n"));
+        if (answer.chunked && !cut)
+            reply += "0\r\n\r\n";
+        if (!answer.chunked)
+            reply += body;
+        socket->write(reply);
+        if (cut || !m_keepAlive)
+            socket->disconnectFromHost();
+        return;
+    }
     if (answer.dripMs <= 0) {
         socket->write(reply + answer.body);
         if (!m_keepAlive)

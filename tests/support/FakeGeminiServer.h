@@ -33,6 +33,9 @@ public:
         int dripMs = 0;
         QByteArray location;                              // sent as the Location header when set
         QList<std::pair<QByteArray, QByteArray>> headers; // further headers, as they are
+        bool chunked = false; // the body in one chunk and the last, instead of a Content-Length
+        // Closes the connection after this many bytes of the body (and before the last chunk).
+        qsizetype cutAfter = -1;
     };
 
     struct Request

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 namespace TestSupport {
 
@@ -59,6 +60,39 @@ QByteArray runServing(const QString &program, const QStringList &args)
     while (p.state() != QProcess::NotRunning && !deadline.hasExpired())
         QTest::qWait(10);
     return p.readAllStandardOutput();
+}
+
+SmallDisk::SmallDisk(const QString &folder, const QString &size) : m_folder(folder)
+{
+    QDir().mkpath(folder);
+    QProcess mount;
+    mount.start(QStringLiteral("mount"),
+                {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                 QStringLiteral("size=%1,mode=0700").arg(size), QStringLiteral("tmpfs"), folder});
+    if (!mount.waitForFinished(10000) || mount.exitStatus() != QProcess::NormalExit ||
+        mount.exitCode() != 0)
+        m_error = QStringLiteral("a small disk cannot be mounted here (mount: %1)")
+                      .arg(QString::fromLocal8Bit(mount.readAllStandardError()).trimmed());
+}
+
+SmallDisk::~SmallDisk()
+{
+    if (mounted())
+        QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), m_folder});
+}
+
+void SmallDisk::fill() const
+{
+    QProcess::execute(QStringLiteral("sh"),
+                      {QStringLiteral("-c"),
+                       QStringLiteral("cat /dev/zero >>'%1/fill' 2>/dev/null").arg(m_folder)});
+}
+
+bool SmallDisk::full() const
+{
+    struct statvfs space
+    {};
+    return ::statvfs(QFile::encodeName(m_folder).constData(), &space) == 0 && space.f_bavail == 0;
 }
 
 } // namespace TestSupport

@@ -22,6 +22,26 @@ QString executable();
 // clipboard this process owns is still served; the tool's standard output.
 QByteArray runServing(const QString &program, const QStringList &args);
 
+// A memory disk of `size` ("64k", "1m") mounted over a folder, for the tests of a full disk;
+// unmounted again when it goes. Where this machine cannot mount one, `error` says why.
+class SmallDisk
+{
+public:
+    SmallDisk(const QString &folder, const QString &size);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk &) = delete;
+    SmallDisk &operator=(const SmallDisk &) = delete;
+    bool mounted() const { return m_error.isEmpty(); }
+    QString error() const { return m_error; }
+    // Takes every free block from another process, as a busy program would.
+    void fill() const;
+    bool full() const;
+
+private:
+    QString m_folder;
+    QString m_error;
+};
+
 } // namespace TestSupport
 
 #define VESK_REQUIRE_DISPLAY()                                                                     \

@@ -10,8 +10,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <utility>
 #include <vector>
+
+Q_DECLARE_METATYPE(FakeGeminiServer::Answer)
 
 class CliTranscriptionTest : public QObject
 {
@@ -136,10 +139,14 @@ private Q_SLOTS:
         c.audioFormat = Config().audioFormat;
 
         m_server.clear();
-        m_server.enqueue(401, FakeGeminiServer::errorAnswer(QStringLiteral("API key not valid")));
+        // The service's message as it wrote it, inner blanks and all.
+        m_server.enqueue(401, FakeGeminiServer::errorAnswer(QStringLiteral(
+                                  "API key not valid.  Please pass a valid API key.")));
         r = run({QStringLiteral("transcribe"), file}, c, m_server.baseUrl());
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err.trimmed(), QByteArray("Gemini returned 401: API key not valid"));
+        QCOMPARE(
+            r.err,
+            QByteArray("Gemini returned 401: API key not valid.  Please pass a valid API key.\n"));
         QVERIFY(r.out.isEmpty());
     }
 
@@ -283,6 +290,112 @@ private Q_SLOTS:
         QVERIFY(smallKb > 0);
         QVERIFY2(hugeKb - smallKb < 16 * 1024,
                  QByteArray::number(qlonglong(hugeKb - smallKb)) + " kB more");
+    }
+
+    // Whatever Qt makes of an answer, the terminal gets the program's one line and nothing of
+    // Qt's: each of these is asked four times.
+    void standardErrorHoldsOnlyOurWords_data()
+    {
+        QTest::addColumn<FakeGeminiServer::Answer>("answer");
+        QTest::addColumn<QByteArray>("err"); // how its one line begins
+        const QList<std::pair<QByteArray, QByteArray>> gzip{{"Content-Encoding", "gzip"}};
+        FakeGeminiServer::Answer broken{500, "not gzip at all"};
+        broken.headers = gzip;
+        QTest::newRow("compressed 500 that does not decompress")
+            << broken << QByteArray("Gemini returned 500: Scripted\n");
+        // Read only in part: the rest is cut off.
+        FakeGeminiServer::Answer large{
+            500, qCompress(FakeGeminiServer::errorAnswer(QString(200000, u'x'))).mid(4)};
+        large.headers = {{"Content-Encoding", "deflate"}};
+        QTest::newRow("large compressed 500") << large << QByteArray("Gemini returned 500: xxxx");
+        FakeGeminiServer::Answer cut{
+            200, FakeGeminiServer::generateContentAnswer(QStringLiteral("Salom"))};
+        cut.chunked = true;
+        cut.cutAfter = 20;
+        QTest::newRow("200 cut short")
+            << cut
+            << QByteArray("Could not reach Gemini: the connection was closed before the whole "
+                          "answer came\n");
+    }
+
+    void standardErrorHoldsOnlyOurWords()
+    {
+        QFETCH(FakeGeminiServer::Answer, answer);
+        QFETCH(QByteArray, err);
+        Config c;
+        c.apiKey = QStringLiteral("cli-key");
+        c.trimSilence = false;
+        m_server.clear();
+        m_server.setFallback(answer);
+        const Run r = run({QStringLiteral("transcribe"), speechFile()}, c, m_server.baseUrl());
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.startsWith(err) && r.err.count('\n') == 1 && r.err.endsWith('\n'),
+                 r.err.constData());
+        QCOMPARE(m_server.requests().size(), 4);
+    }
+
+    // Past the inline ceiling (100 MB of request, so FLAC beyond 75 MB) the recording goes
+    // through the file upload; what was uploaded is deleted again before the command ends, also
+    // when it is interrupted while the transcription is asked for.
+    void transcribeDeletesWhatItUploaded_data()
+    {
+        QTest::addColumn<int>("signal"); // 0: answered
+        QTest::newRow("answered") << 0;
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGHUP") << SIGHUP;
+    }
+
+    void transcribeDeletesWhatItUploaded()
+    {
+        QFETCH(int, signal);
+        // 42 minutes of noise, which no lossless coder makes smaller.
+        const QString file = m_dir.filePath(QStringLiteral("long.wav"));
+        if (!QFileInfo::exists(file)) {
+            std::vector<short> noise(40'000'000);
+            quint32 state = 1;
+            for (short &sample : noise) {
+                state = state * 1664525u + 1013904223u;
+                sample = short(state >> 16);
+            }
+            QVERIFY(WaveFiles::writeMono16k(file, noise));
+        }
+        Config c;
+        c.apiKey = QStringLiteral("cli-key");
+        c.trimSilence = false;
+        m_server.clear();
+        if (signal == 0)
+            m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("uzun")));
+        else
+            m_server.enqueue({200, {}, true});
+
+        c.saveTo(m_dir.filePath(QStringLiteral("config.json")));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VESK_DATA_DIR"), m_dir.path());
+        env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), m_server.baseUrl());
+        p.setProcessEnvironment(env);
+        p.start(TestSupport::executable(), {QStringLiteral("transcribe"), file});
+        // Upload start, the bytes, the request naming the file.
+        QVERIFY(m_server.waitForRequests(3, 60000));
+        QCOMPARE(m_server.requests().at(2).target,
+                 QByteArray("/v1beta/models/gemini-3.7-flash:generateContent"));
+        QCOMPARE(m_server.files().size(), 1);
+        if (signal != 0)
+            ::kill(pid_t(p.processId()), signal);
+        QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 30000);
+        QCOMPARE(m_server.deletedFiles().size(), 1);
+        QVERIFY(m_server.files().isEmpty());
+        QCOMPARE(m_server.requests().last().method, QByteArray("DELETE"));
+        if (signal == 0) {
+            QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(p.exitCode(), 0);
+            QCOMPARE(p.readAllStandardOutput(), QByteArray("uzun\n"));
+        } else {
+            // Ended as the signal ends a program.
+            QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+        }
+        QVERIFY2(p.readAllStandardError().isEmpty(), "");
     }
 
     void usageErrors()

@@ -15,7 +15,7 @@ int control(const QString &command, const QStringList &args)
     if (!args.isEmpty())
         return usageError(QStringLiteral("'%1' takes no arguments").arg(command));
     const QString dataFolder = Config::directory();
-    const QString folder = ControlChannel::socketFolder();
+    const QString folder = ControlChannel::socketFolder(dataFolder);
     if (const auto problem = ControlChannel::prepareFolder(folder, false);
         problem && QFileInfo::exists(folder)) {
         err(QStringLiteral("vesk-voice: %1").arg(*problem));
@@ -58,6 +58,10 @@ int show(const QStringList &args)
 {
     return control(QStringLiteral("show"), args);
 }
+int retry(const QStringList &args)
+{
+    return control(QStringLiteral("retry"), args);
+}
 
 } // namespace
 
@@ -76,6 +80,8 @@ QList<Command> controlCommands()
          QStringLiteral("drop the running app's recording"), false, &cancel},
         {QStringLiteral("show"), QStringLiteral("show"),
          QStringLiteral("bring the running app's main window forward"), false, &show},
+        {QStringLiteral("retry"), QStringLiteral("retry"),
+         QStringLiteral("send the newest recording that waits for a retry again"), false, &retry},
     };
 }
 

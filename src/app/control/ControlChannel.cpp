@@ -1,5 +1,7 @@
 #include "ControlChannel.h"
 
+#include "DataFiles.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -13,12 +15,14 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace ControlChannel {
 
@@ -37,6 +41,60 @@ struct Fd
     }
 };
 
+QString systemError(int error = errno)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The session's runtime folder when it is what it should be, this user's and closed to others;
+// a shared one (some set it to /tmp) would let anybody take the name.
+std::optional<QString> runtimeFolder()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    struct stat info
+    {};
+    if (runtime.isEmpty() || !QDir::isAbsolutePath(runtime) ||
+        ::stat(QFile::encodeName(runtime).constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::getuid() || (info.st_mode & 077) != 0)
+        return std::nullopt;
+    return QDir::cleanPath(runtime);
+}
+
+// Symbolic links and relative paths name the same folder the same way when it exists.
+QString canonicalFolder(const QString &folder)
+{
+    const QFileInfo info(folder);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+// The address of a socket path. sun_path holds 107 bytes; a longer path (a deep data folder) is
+// reached through a descriptor of its folder, as "/proc/self/fd/N/<name>", which the kernel
+// follows like the path itself. `folder` holds that descriptor while the address is in use.
+std::optional<sockaddr_un> addressOf(const QString &path, Fd &folder, int *error)
+{
+    QByteArray name = QFile::encodeName(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(name.size()) >= sizeof(address.sun_path)) {
+        const QFileInfo info(path);
+        folder.fd =
+            ::open(QFile::encodeName(info.path()).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (folder.fd < 0) {
+            *error = errno;
+            return std::nullopt;
+        }
+        name = "/proc/self/fd/" + QByteArray::number(folder.fd) + '/' +
+               QFile::encodeName(info.fileName());
+        if (size_t(name.size()) >= sizeof(address.sun_path)) {
+            *error = ENAMETOOLONG;
+            return std::nullopt;
+        }
+    }
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    return address;
+}
+
 bool validCommand(const QString &command)
 {
     if (command.isEmpty())
@@ -50,36 +108,35 @@ bool validCommand(const QString &command)
 
 } // namespace
 
-QString socketFolder()
+QString socketFolder(const QString &dataFolder)
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
-        return QDir::cleanPath(runtime) + QStringLiteral("/vesk-voice");
-    return QDir::tempPath() + QStringLiteral("/vesk-voice-%1").arg(::getuid());
+    if (const auto runtime = runtimeFolder())
+        return *runtime + QStringLiteral("/vesk-voice");
+    // Nobody else can make anything inside the data folder, so nobody can take this name first.
+    return canonicalFolder(dataFolder) + QStringLiteral("/run");
 }
 
 QString socketPath(const QString &dataFolder)
 {
-    // Symbolic links and relative paths name the same folder the same way when it exists.
-    const QFileInfo info(dataFolder);
-    QString canonical = info.canonicalFilePath();
-    if (canonical.isEmpty())
-        canonical = QDir::cleanPath(info.absoluteFilePath());
-    const QByteArray hash =
-        QCryptographicHash::hash(QFile::encodeName(canonical), QCryptographicHash::Sha256).toHex();
-    return socketFolder() + QStringLiteral("/control-") + QString::fromLatin1(hash.left(20));
+    if (!runtimeFolder())
+        return socketFolder(dataFolder) + QStringLiteral("/control");
+    // The runtime folder is shared by every data folder of the user.
+    const QByteArray hash = QCryptographicHash::hash(QFile::encodeName(canonicalFolder(dataFolder)),
+                                                     QCryptographicHash::Sha256)
+                                .toHex();
+    return socketFolder(dataFolder) + QStringLiteral("/control-") +
+           QString::fromLatin1(hash.left(20));
 }
 
 std::optional<QString> prepareFolder(const QString &folder, bool create)
 {
     const QByteArray path = QFile::encodeName(folder);
     if (create && ::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
-        return QStringLiteral("cannot create %1: %2")
-            .arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+        return QStringLiteral("cannot create %1: %2").arg(folder, systemError());
     struct stat info
     {};
     if (::lstat(path.constData(), &info) != 0)
-        return QStringLiteral("%1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+        return QStringLiteral("%1: %2").arg(folder, systemError());
     if (!S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
         return QStringLiteral("%1 is not a folder of this user").arg(folder);
     if ((info.st_mode & 077) != 0 && ::chmod(path.constData(), 0700) != 0)
@@ -110,22 +167,20 @@ Parsed parseRequest(const QByteArray &line)
 
 Reply send(const QString &socketPath, const QString &command, int timeoutMs)
 {
-    const QByteArray path = QFile::encodeName(socketPath);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (size_t(path.size()) >= sizeof(address.sun_path))
-        return {Reply::Status::failed, QStringLiteral("socket path too long: %1").arg(socketPath)};
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-
-    Fd socket{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)};
-    if (socket.fd < 0)
-        return {Reply::Status::failed, QString::fromLocal8Bit(std::strerror(errno))};
-    if (::connect(socket.fd, reinterpret_cast<const sockaddr *>(&address), sizeof(address)) != 0) {
-        // A missing socket, or one left by an app that is gone.
-        if (errno == ENOENT || errno == ECONNREFUSED)
-            return {Reply::Status::noServer, {}};
-        return {Reply::Status::failed, QString::fromLocal8Bit(std::strerror(errno))};
-    }
+    Fd folder;
+    int error = 0;
+    const std::optional<sockaddr_un> address = addressOf(socketPath, folder, &error);
+    Fd socket{address ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0) : -1};
+    if (address && socket.fd < 0)
+        error = errno;
+    else if (address &&
+             ::connect(socket.fd, reinterpret_cast<const sockaddr *>(&*address), sizeof(*address)))
+        error = errno;
+    // A missing socket (or folder), or one left by an app that is gone.
+    if (error == ENOENT || error == ECONNREFUSED)
+        return {Reply::Status::noServer, {}};
+    if (error != 0)
+        return {Reply::Status::failed, systemError(error)};
 
     const QDeadlineTimer deadline(timeoutMs);
     auto wait = [&](short events) {
@@ -145,7 +200,7 @@ Reply send(const QString &socketPath, const QString &command, int timeoutMs)
         const ssize_t n =
             ::send(socket.fd, line.constData() + sent, size_t(line.size() - sent), MSG_NOSIGNAL);
         if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return {Reply::Status::failed, QString::fromLocal8Bit(std::strerror(errno))};
+            return {Reply::Status::failed, systemError()};
         if (n > 0)
             sent += n;
     }
@@ -159,7 +214,7 @@ Reply send(const QString &socketPath, const QString &command, int timeoutMs)
         if (n == 0)
             return {Reply::Status::failed, QStringLiteral("the app closed the connection")};
         if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return {Reply::Status::failed, QString::fromLocal8Bit(std::strerror(errno))};
+            return {Reply::Status::failed, systemError()};
         if (n > 0)
             reply.append(buffer, n);
     }
@@ -181,20 +236,22 @@ InstanceLock::~InstanceLock()
         ::close(m_fd);
 }
 
-bool InstanceLock::tryLock()
+bool InstanceLock::tryLock(QString *problem)
 {
     if (m_fd >= 0)
         return true;
     const int fd = ::open(QFile::encodeName(m_path).constData(),
                           O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0)
-        return false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return false;
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        m_fd = fd;
+        return true;
     }
-    m_fd = fd;
-    return true;
+    // Held by another copy, or a file system without locks: only the first is worth a wait.
+    if (problem && !(fd >= 0 && errno == EWOULDBLOCK))
+        *problem = QStringLiteral("cannot lock %1: %2").arg(m_path, ControlChannel::systemError());
+    if (fd >= 0)
+        ::close(fd);
+    return false;
 }
 
 ControlServer::ControlServer(Handler handler, QObject *parent)
@@ -205,18 +262,35 @@ ControlServer::~ControlServer() = default;
 
 bool ControlServer::listen(const QString &path, QString *error)
 {
+    using ControlChannel::Fd;
     close();
-    // The previous holder of the lock is gone; its socket file may not be.
-    QLocalServer::removeServer(path);
-    m_server = std::make_unique<QLocalServer>();
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(m_server.get(), &QLocalServer::newConnection, this, &ControlServer::accept);
-    if (!m_server->listen(path)) {
+    Fd folder;
+    int failure = 0;
+    const std::optional<sockaddr_un> address = ControlChannel::addressOf(path, folder, &failure);
+    Fd socket{address ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0) : -1};
+    if (address && socket.fd >= 0) {
+        // The previous holder of the lock is gone; its socket file may not be.
+        ::unlink(address->sun_path);
+        // Owner-only, though the folder alone already keeps others out.
+        if (::bind(socket.fd, reinterpret_cast<const sockaddr *>(&*address), sizeof(*address)) !=
+                0 ||
+            ::chmod(address->sun_path, 0600) != 0 || ::listen(socket.fd, maxClients) != 0) {
+            failure = errno;
+            ::unlink(address->sun_path);
+        }
+    } else if (address) {
+        failure = errno;
+    }
+    if (failure != 0) {
         if (error)
-            *error = m_server->errorString();
-        m_server.reset();
+            *error = QStringLiteral("%1: %2").arg(path, ControlChannel::systemError(failure));
         return false;
     }
+    m_server = std::make_unique<QLocalServer>();
+    connect(m_server.get(), &QLocalServer::newConnection, this, &ControlServer::accept);
+    // It takes the socket over, and removes the file when it closes.
+    m_server->listen(std::exchange(socket.fd, -1));
+    m_folder = std::exchange(folder.fd, -1);
     return true;
 }
 
@@ -225,6 +299,8 @@ void ControlServer::close()
     if (m_server)
         m_server->close();
     m_server.reset();
+    if (m_folder >= 0)
+        ::close(std::exchange(m_folder, -1));
 }
 
 bool ControlServer::isListening() const
@@ -238,16 +314,17 @@ void ControlServer::accept()
         QLocalSocket *socket = m_server->nextPendingConnection();
         // The socket lives no longer than the server, nor than its time-out.
         socket->setParent(this);
-        if (m_clients >= maxClients) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
+        if (m_clients.size() >= maxClients) {
+            QLocalSocket *oldest = m_clients.takeFirst();
+            disconnect(oldest, nullptr, this, nullptr);
+            oldest->abort();
+            oldest->deleteLater();
         }
-        ++m_clients;
+        m_clients.append(socket);
         socket->setReadBufferSize(ControlChannel::maxLineLength + 1);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QObject::destroyed, this, [this] { --m_clients; });
+        connect(socket, &QObject::destroyed, this, [this, socket] { m_clients.removeOne(socket); });
         QTimer::singleShot(ControlChannel::timeoutMs, socket, [socket] { socket->abort(); });
         readFrom(socket);
     }
@@ -286,8 +363,12 @@ void ControlServer::answer(QLocalSocket *socket, const QByteArray &line)
 LaunchClaim claimInstance(const QString &dataFolder, int waitMs)
 {
     LaunchClaim claim;
+    // The socket may live in the data folder, which a first launch has yet to make.
+    if (!QFileInfo::exists(dataFolder))
+        DataFiles::ensureFolder(dataFolder);
     claim.socketPath = ControlChannel::socketPath(dataFolder);
-    if (const auto problem = ControlChannel::prepareFolder(ControlChannel::socketFolder(), true)) {
+    if (const auto problem =
+            ControlChannel::prepareFolder(ControlChannel::socketFolder(dataFolder), true)) {
         claim.outcome = LaunchClaim::Outcome::unavailable;
         claim.error = *problem;
         return claim;
@@ -295,9 +376,15 @@ LaunchClaim claimInstance(const QString &dataFolder, int waitMs)
     auto lock = std::make_unique<InstanceLock>(claim.socketPath + QStringLiteral(".lock"));
     const QDeadlineTimer deadline(waitMs);
     for (;;) {
-        if (lock->tryLock()) {
+        QString problem;
+        if (lock->tryLock(&problem)) {
             claim.outcome = LaunchClaim::Outcome::primary;
             claim.lock = std::move(lock);
+            return claim;
+        }
+        if (!problem.isEmpty()) {
+            claim.outcome = LaunchClaim::Outcome::unavailable;
+            claim.error = problem;
             return claim;
         }
         const ControlChannel::Reply reply =

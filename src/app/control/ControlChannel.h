@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -21,10 +22,12 @@ inline constexpr int protocolVersion = 1;
 inline constexpr qsizetype maxLineLength = 256;
 inline constexpr int timeoutMs = 3000;
 
-// The owner-only folder that holds the sockets: $XDG_RUNTIME_DIR/vesk-voice, or a per-user
-// folder in the temporary folder where the session has no runtime folder.
-QString socketFolder();
-// The socket of one data folder: two data folders may each have their app running.
+// The owner-only folder that holds the socket of a data folder: $XDG_RUNTIME_DIR/vesk-voice when
+// the session has a runtime folder of this user's, otherwise "run" inside the data folder itself
+// (a shared folder such as /tmp would let another user take the name first).
+QString socketFolder(const QString &dataFolder);
+// The socket of one data folder: two data folders may each have their app running. The lock of
+// the one running app is beside it, with ".lock" added.
 QString socketPath(const QString &dataFolder);
 // Makes the folder (0700) or checks it: it must be a real folder of this user, not readable by
 // others. Returns the reason it cannot be used, or nothing.
@@ -68,7 +71,9 @@ public:
     InstanceLock(const InstanceLock &) = delete;
     InstanceLock &operator=(const InstanceLock &) = delete;
 
-    bool tryLock();
+    // False when another process holds it, and also when the file cannot be locked at all
+    // (then `problem` says why).
+    bool tryLock(QString *problem = nullptr);
     bool isLocked() const { return m_fd >= 0; }
 
 private:
@@ -88,13 +93,16 @@ public:
     ~ControlServer() override;
 
     // Replaces whatever socket file is left at the path (only the holder of the instance lock
-    // may do so) and listens, owner-only.
+    // may do so) and listens, owner-only. A path longer than a socket address holds is bound
+    // through its folder.
     bool listen(const QString &path, QString *error);
     // Stops taking requests (at quit, so that a new launch does not wait on a leaving app).
     void close();
     bool isListening() const;
 
-    static constexpr int maxClients = 8;
+    // Connections held open at once. Each waits for its own request only and is let go after
+    // the time-out; past this many the oldest goes, so a new command always gets through.
+    static constexpr int maxClients = 64;
 
 private:
     void accept();
@@ -103,7 +111,8 @@ private:
 
     Handler m_handler;
     std::unique_ptr<QLocalServer> m_server;
-    int m_clients = 0;
+    int m_folder = -1;               // the socket's folder, while a long path is bound through it
+    QList<QLocalSocket *> m_clients; // oldest first
 };
 
 // What a launch of the desktop app found: it is the one running copy for its data folder (and

@@ -167,7 +167,7 @@ void HistoryView::remove(const HistoryEntry &entry)
     History h = m_state->history();
     h.remove(entry);
     m_state->setHistory(h);
-    h.save();
+    m_state->saveHistory();
 }
 
 void HistoryView::askToClear()
@@ -198,7 +198,7 @@ void HistoryView::clearAll()
     History h = m_state->history();
     h.entries.clear();
     m_state->setHistory(h);
-    h.save();
+    m_state->saveHistory();
 }
 
 void HistoryView::changeEvent(QEvent *event)

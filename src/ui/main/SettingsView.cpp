@@ -148,7 +148,7 @@ void SettingsView::save()
 
 bool SettingsView::hasUnsavedEdits() const
 {
-    const Config saved = Config::load();
+    const Config &saved = m_state->savedConfig();
     Config now = m_state->config();
     // The floating button's place is saved by itself once it rests.
     now.hudX = saved.hudX;

@@ -38,7 +38,7 @@ class HistoryViewTest : public QObject
                 h.add(HistoryEntry::make(texts[i], 1.5, QStringLiteral("gemini-2.5-flash"),
                                          sources.value(i, QStringLiteral("mac"))));
             state.setHistory(h);
-            h.save();
+            state.saveHistory();
             view = std::make_unique<HistoryView>(
                 &state, [this](const QString &text) { inserted.append(text); });
             view->resize(640, 480);

@@ -44,7 +44,7 @@ class SettingsViewTest : public QObject
             if (change)
                 change(c);
             state.setConfig(c);
-            c.save();
+            state.saveConfig();
             SettingsServices s;
             s.inputs = [this] { return inputs; };
             s.revealFile = [this](const QString &path) { revealed.append(path); };
