@@ -114,79 +114,7 @@
 <context>
     <name>AppShell</name>
     <message>
-        <source>Download</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
         <source>Add your Gemini API key in Settings.</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>Microphone access denied. Enable it in System Settings &gt; Privacy &amp; Security &gt; Microphone.</source>
-        <translation>Microphone access denied. Allow it in your desktop's privacy settings.</translation>
-    </message>
-    <message>
-        <source>Waiting for Accessibility permission. Add Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Accessibility.</source>
-        <translation>Waiting for keyboard access. The hotkey and text insertion need an X11 session.</translation>
-    </message>
-    <message>
-        <source>Cancel transcription</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>Retry last recording</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>Microphone: </source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>Hide floating button</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>Show floating button</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>Copy last: </source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>Insert last again</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>Check for updates...</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>Open log</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>Quit Vesk Voice</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>System default</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>Vesk Voice window...</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>Setup guide...</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source> — not connected, the system default is used</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>This desktop gives Vesk Voice no way back to the app you were in, so the text was copied: paste it there.</source>
         <translation type="unfinished" />
     </message>
 </context>
@@ -198,6 +126,13 @@
     </message>
     <message>
         <source>The history could not be saved (%1). The next change tries again.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>AppWindows</name>
+    <message>
+        <source>This desktop gives Vesk Voice no way back to the app you were in, so the text was copied: paste it there.</source>
         <translation type="unfinished" />
     </message>
 </context>
@@ -773,6 +708,17 @@
     </message>
 </context>
 <context>
+    <name>PermissionWatch</name>
+    <message>
+        <source>Microphone access denied. Enable it in System Settings &gt; Privacy &amp; Security &gt; Microphone.</source>
+        <translation>Microphone access denied. Allow it in your desktop's privacy settings.</translation>
+    </message>
+    <message>
+        <source>Waiting for Accessibility permission. Add Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Accessibility.</source>
+        <translation>Waiting for keyboard access. The hotkey and text insertion need an X11 session.</translation>
+    </message>
+</context>
+<context>
     <name>PortalKeyPoster</name>
     <message>
         <source>The desktop offers no way to type into other windows: %1</source>
@@ -913,6 +859,69 @@
     </message>
     <message>
         <source>Settings that are not saved are lost when it restarts.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>StatusItem</name>
+    <message>
+        <source>Download</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Cancel transcription</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Retry last recording</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Microphone: </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Vesk Voice window...</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Setup guide...</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Hide floating button</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Show floating button</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Copy last: </source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Insert last again</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Check for updates...</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Open log</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Quit Vesk Voice</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>System default</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source> — not connected, the system default is used</source>
         <translation type="unfinished" />
     </message>
 </context>

@@ -114,80 +114,8 @@
 <context>
     <name>AppShell</name>
     <message>
-        <source>Download</source>
-        <translation>Скачать</translation>
-    </message>
-    <message>
         <source>Add your Gemini API key in Settings.</source>
         <translation>Добавьте свой API-ключ Gemini в настройках.</translation>
-    </message>
-    <message>
-        <source>Microphone access denied. Enable it in System Settings &gt; Privacy &amp; Security &gt; Microphone.</source>
-        <translation>Доступ к микрофону запрещён. Разрешите его в настройках конфиденциальности системы.</translation>
-    </message>
-    <message>
-        <source>Waiting for Accessibility permission. Add Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Accessibility.</source>
-        <translation>Ожидание доступа к клавиатуре. Для клавиши диктовки и вставки текста нужен сеанс X11.</translation>
-    </message>
-    <message>
-        <source>Cancel transcription</source>
-        <translation>Отменить распознавание</translation>
-    </message>
-    <message>
-        <source>Retry last recording</source>
-        <translation>Отправить последнюю запись ещё раз</translation>
-    </message>
-    <message>
-        <source>Microphone: </source>
-        <translation>Микрофон: </translation>
-    </message>
-    <message>
-        <source>Hide floating button</source>
-        <translation>Скрыть плавающую кнопку</translation>
-    </message>
-    <message>
-        <source>Show floating button</source>
-        <translation>Показать плавающую кнопку</translation>
-    </message>
-    <message>
-        <source>Copy last: </source>
-        <translation>Копировать последний текст: </translation>
-    </message>
-    <message>
-        <source>Insert last again</source>
-        <translation>Вставить последний текст ещё раз</translation>
-    </message>
-    <message>
-        <source>Check for updates...</source>
-        <translation>Проверить обновления...</translation>
-    </message>
-    <message>
-        <source>Open log</source>
-        <translation>Открыть журнал</translation>
-    </message>
-    <message>
-        <source>Quit Vesk Voice</source>
-        <translation>Выйти из Vesk Voice</translation>
-    </message>
-    <message>
-        <source>System default</source>
-        <translation>По умолчанию (системный)</translation>
-    </message>
-    <message>
-        <source>Vesk Voice window...</source>
-        <translation>Окно Vesk Voice...</translation>
-    </message>
-    <message>
-        <source>Setup guide...</source>
-        <translation>Мастер настройки...</translation>
-    </message>
-    <message>
-        <source> — not connected, the system default is used</source>
-        <translation> — не подключён, используется микрофон по умолчанию</translation>
-    </message>
-    <message>
-        <source>This desktop gives Vesk Voice no way back to the app you were in, so the text was copied: paste it there.</source>
-        <translation>Этот рабочий стол не даёт Vesk Voice вернуться в приложение, где вы работали, поэтому текст скопирован: вставьте его туда.</translation>
     </message>
 </context>
 <context>
@@ -199,6 +127,13 @@
     <message>
         <source>The history could not be saved (%1). The next change tries again.</source>
         <translation>Не удалось сохранить историю (%1). Попытка повторится при следующем изменении.</translation>
+    </message>
+</context>
+<context>
+    <name>AppWindows</name>
+    <message>
+        <source>This desktop gives Vesk Voice no way back to the app you were in, so the text was copied: paste it there.</source>
+        <translation>Этот рабочий стол не даёт Vesk Voice вернуться в приложение, где вы работали, поэтому текст скопирован: вставьте его туда.</translation>
     </message>
 </context>
 <context>
@@ -773,6 +708,17 @@
     </message>
 </context>
 <context>
+    <name>PermissionWatch</name>
+    <message>
+        <source>Microphone access denied. Enable it in System Settings &gt; Privacy &amp; Security &gt; Microphone.</source>
+        <translation>Доступ к микрофону запрещён. Разрешите его в настройках конфиденциальности системы.</translation>
+    </message>
+    <message>
+        <source>Waiting for Accessibility permission. Add Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Accessibility.</source>
+        <translation>Ожидание доступа к клавиатуре. Для клавиши диктовки и вставки текста нужен сеанс X11.</translation>
+    </message>
+</context>
+<context>
     <name>PortalKeyPoster</name>
     <message>
         <source>The desktop offers no way to type into other windows: %1</source>
@@ -914,6 +860,69 @@
     <message>
         <source>Settings that are not saved are lost when it restarts.</source>
         <translation>Несохранённые настройки при перезапуске пропадут.</translation>
+    </message>
+</context>
+<context>
+    <name>StatusItem</name>
+    <message>
+        <source>Download</source>
+        <translation>Скачать</translation>
+    </message>
+    <message>
+        <source>Cancel transcription</source>
+        <translation>Отменить распознавание</translation>
+    </message>
+    <message>
+        <source>Retry last recording</source>
+        <translation>Отправить последнюю запись ещё раз</translation>
+    </message>
+    <message>
+        <source>Microphone: </source>
+        <translation>Микрофон: </translation>
+    </message>
+    <message>
+        <source>Vesk Voice window...</source>
+        <translation>Окно Vesk Voice...</translation>
+    </message>
+    <message>
+        <source>Setup guide...</source>
+        <translation>Мастер настройки...</translation>
+    </message>
+    <message>
+        <source>Hide floating button</source>
+        <translation>Скрыть плавающую кнопку</translation>
+    </message>
+    <message>
+        <source>Show floating button</source>
+        <translation>Показать плавающую кнопку</translation>
+    </message>
+    <message>
+        <source>Copy last: </source>
+        <translation>Копировать последний текст: </translation>
+    </message>
+    <message>
+        <source>Insert last again</source>
+        <translation>Вставить последний текст ещё раз</translation>
+    </message>
+    <message>
+        <source>Check for updates...</source>
+        <translation>Проверить обновления...</translation>
+    </message>
+    <message>
+        <source>Open log</source>
+        <translation>Открыть журнал</translation>
+    </message>
+    <message>
+        <source>Quit Vesk Voice</source>
+        <translation>Выйти из Vesk Voice</translation>
+    </message>
+    <message>
+        <source>System default</source>
+        <translation>По умолчанию (системный)</translation>
+    </message>
+    <message>
+        <source> — not connected, the system default is used</source>
+        <translation> — не подключён, используется микрофон по умолчанию</translation>
     </message>
 </context>
 <context>

@@ -114,80 +114,8 @@
 <context>
     <name>AppShell</name>
     <message>
-        <source>Download</source>
-        <translation>Yuklab olish</translation>
-    </message>
-    <message>
         <source>Add your Gemini API key in Settings.</source>
         <translation>Gemini API kalitingizni sozlamalarda kiriting.</translation>
-    </message>
-    <message>
-        <source>Microphone access denied. Enable it in System Settings &gt; Privacy &amp; Security &gt; Microphone.</source>
-        <translation>Mikrofonga ruxsat berilmagan. Ruxsatni tizimning maxfiylik sozlamalarida bering.</translation>
-    </message>
-    <message>
-        <source>Waiting for Accessibility permission. Add Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Accessibility.</source>
-        <translation>Klaviaturaga ruxsat kutilmoqda. Gapirish tugmasi va matnni qoʻyish uchun X11 seansi kerak.</translation>
-    </message>
-    <message>
-        <source>Cancel transcription</source>
-        <translation>Matnga aylantirishni bekor qilish</translation>
-    </message>
-    <message>
-        <source>Retry last recording</source>
-        <translation>Oxirgi yozuvni qayta yuborish</translation>
-    </message>
-    <message>
-        <source>Microphone: </source>
-        <translation>Mikrofon: </translation>
-    </message>
-    <message>
-        <source>Hide floating button</source>
-        <translation>Suzuvchi tugmani yashirish</translation>
-    </message>
-    <message>
-        <source>Show floating button</source>
-        <translation>Suzuvchi tugmani koʻrsatish</translation>
-    </message>
-    <message>
-        <source>Copy last: </source>
-        <translation>Oxirgi matnni nusxalash: </translation>
-    </message>
-    <message>
-        <source>Insert last again</source>
-        <translation>Oxirgi matnni yana qoʻyish</translation>
-    </message>
-    <message>
-        <source>Check for updates...</source>
-        <translation>Yangilanishlarni tekshirish...</translation>
-    </message>
-    <message>
-        <source>Open log</source>
-        <translation>Jurnalni ochish</translation>
-    </message>
-    <message>
-        <source>Quit Vesk Voice</source>
-        <translation>Vesk Voice ilovasidan chiqish</translation>
-    </message>
-    <message>
-        <source>System default</source>
-        <translation>Tizimdagi standart mikrofon</translation>
-    </message>
-    <message>
-        <source>Vesk Voice window...</source>
-        <translation>Vesk Voice oynasi...</translation>
-    </message>
-    <message>
-        <source>Setup guide...</source>
-        <translation>Boshlangʻich sozlash...</translation>
-    </message>
-    <message>
-        <source> — not connected, the system default is used</source>
-        <translation> — ulanmagan, tizimdagi standart mikrofon ishlatiladi</translation>
-    </message>
-    <message>
-        <source>This desktop gives Vesk Voice no way back to the app you were in, so the text was copied: paste it there.</source>
-        <translation>Bu ish stoli Vesk Voice ilovasiga siz ishlagan ilovaga qaytish imkonini bermaydi, shuning uchun matn buferga nusxalandi: uni oʻsha yerga qoʻying.</translation>
     </message>
 </context>
 <context>
@@ -199,6 +127,13 @@
     <message>
         <source>The history could not be saved (%1). The next change tries again.</source>
         <translation>Tarixni saqlab boʻlmadi (%1). Keyingi oʻzgarishda yana urinib koʻriladi.</translation>
+    </message>
+</context>
+<context>
+    <name>AppWindows</name>
+    <message>
+        <source>This desktop gives Vesk Voice no way back to the app you were in, so the text was copied: paste it there.</source>
+        <translation>Bu ish stoli Vesk Voice ilovasiga siz ishlagan ilovaga qaytish imkonini bermaydi, shuning uchun matn buferga nusxalandi: uni oʻsha yerga qoʻying.</translation>
     </message>
 </context>
 <context>
@@ -773,6 +708,17 @@
     </message>
 </context>
 <context>
+    <name>PermissionWatch</name>
+    <message>
+        <source>Microphone access denied. Enable it in System Settings &gt; Privacy &amp; Security &gt; Microphone.</source>
+        <translation>Mikrofonga ruxsat berilmagan. Ruxsatni tizimning maxfiylik sozlamalarida bering.</translation>
+    </message>
+    <message>
+        <source>Waiting for Accessibility permission. Add Vesk Voice in System Settings &gt; Privacy &amp; Security &gt; Accessibility.</source>
+        <translation>Klaviaturaga ruxsat kutilmoqda. Gapirish tugmasi va matnni qoʻyish uchun X11 seansi kerak.</translation>
+    </message>
+</context>
+<context>
     <name>PortalKeyPoster</name>
     <message>
         <source>The desktop offers no way to type into other windows: %1</source>
@@ -914,6 +860,69 @@
     <message>
         <source>Settings that are not saved are lost when it restarts.</source>
         <translation>Saqlanmagan sozlamalar qayta ishga tushganda yoʻqoladi.</translation>
+    </message>
+</context>
+<context>
+    <name>StatusItem</name>
+    <message>
+        <source>Download</source>
+        <translation>Yuklab olish</translation>
+    </message>
+    <message>
+        <source>Cancel transcription</source>
+        <translation>Matnga aylantirishni bekor qilish</translation>
+    </message>
+    <message>
+        <source>Retry last recording</source>
+        <translation>Oxirgi yozuvni qayta yuborish</translation>
+    </message>
+    <message>
+        <source>Microphone: </source>
+        <translation>Mikrofon: </translation>
+    </message>
+    <message>
+        <source>Vesk Voice window...</source>
+        <translation>Vesk Voice oynasi...</translation>
+    </message>
+    <message>
+        <source>Setup guide...</source>
+        <translation>Boshlangʻich sozlash...</translation>
+    </message>
+    <message>
+        <source>Hide floating button</source>
+        <translation>Suzuvchi tugmani yashirish</translation>
+    </message>
+    <message>
+        <source>Show floating button</source>
+        <translation>Suzuvchi tugmani koʻrsatish</translation>
+    </message>
+    <message>
+        <source>Copy last: </source>
+        <translation>Oxirgi matnni nusxalash: </translation>
+    </message>
+    <message>
+        <source>Insert last again</source>
+        <translation>Oxirgi matnni yana qoʻyish</translation>
+    </message>
+    <message>
+        <source>Check for updates...</source>
+        <translation>Yangilanishlarni tekshirish...</translation>
+    </message>
+    <message>
+        <source>Open log</source>
+        <translation>Jurnalni ochish</translation>
+    </message>
+    <message>
+        <source>Quit Vesk Voice</source>
+        <translation>Vesk Voice ilovasidan chiqish</translation>
+    </message>
+    <message>
+        <source>System default</source>
+        <translation>Tizimdagi standart mikrofon</translation>
+    </message>
+    <message>
+        <source> — not connected, the system default is used</source>
+        <translation> — ulanmagan, tizimdagi standart mikrofon ishlatiladi</translation>
     </message>
 </context>
 <context>

@@ -2,120 +2,24 @@
 
 #include "AppLanguage.h"
 #include "Autostart.h"
-#include "HUDPanel.h"
-
-#include "DesktopSession.h"
-#include "HoldKeyPath.h"
-#include "HotkeyKindInfo.h"
+#include "ControllerActions.h"
 #include "Log.h"
-#include "MenuText.h"
-#include "OnboardingView.h"
-#include "PortalShortcuts.h"
-#include "Symbols.h"
-#include "HistoryView.h"
-#include "WindowServices.h"
 
-#include <QActionGroup>
 #include <QApplication>
-#include <QClipboard>
-#include <QCursor>
-#include <QDesktopServices>
-#include <QKeyEvent>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QPalette>
-#include <QScreen>
-#include <QUrl>
-#include <algorithm>
-#include <functional>
-
-namespace {
-
-// An action that reaches the controller while it lives and does nothing once it is gone.
-template <typename Call> std::function<void()> whileAlive(AppDelegate *controller, Call call)
-{
-    QPointer<AppDelegate> weak(controller);
-    return [weak, call] {
-        if (weak)
-            std::invoke(call, weak.data());
-    };
-}
-
-// The tray's menu, whose key equivalents (Ctrl+O, Ctrl+Q) work while it is open: it belongs to
-// no window, so Qt's shortcuts never reach its items.
-class TrayMenu : public QMenu
-{
-protected:
-    void keyPressEvent(QKeyEvent *event) override
-    {
-        const QKeySequence pressed(event->keyCombination());
-        for (QAction *action : actions()) {
-            if (!action->shortcut().isEmpty() && action->shortcut() == pressed &&
-                action->isEnabled()) {
-                hide();
-                action->trigger();
-                return;
-            }
-        }
-        QMenu::keyPressEvent(event);
-    }
-};
-
-} // namespace
 
 AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *parent)
-    : QObject(parent), m_controller(controller), m_trustCheck(std::move(trustCheck)),
-      m_menu(std::make_unique<TrayMenu>())
+    : QObject(parent), m_controller(controller), m_status(controller),
+      m_permissions(controller, std::move(trustCheck)),
+      m_windows(controller, [this](const Config &config) { save(config); }), m_floating(controller)
 {
-    m_permissionTimer.setInterval(2000);
-    m_trayWatch.setInterval(2000);
-    connect(&m_trayWatch, &QTimer::timeout, this, [this] {
-        if (!QSystemTrayIcon::isSystemTrayAvailable())
-            return;
-        m_trayWatch.stop();
-        m_trayAvailable = true;
-        state()->setTrayAvailable(true);
-        Log::write(QStringLiteral("system tray appeared"));
-        applyConfig();
-    });
-    m_hudSaveTimer.setSingleShot(true);
-    m_hudSaveTimer.setInterval(300);
-    connect(&m_hudSaveTimer, &QTimer::timeout, this, [this] { state()->saveConfig(); });
-    connect(&m_permissionTimer, &QTimer::timeout, this, &AppShell::pollAccessibility);
-    connect(m_controller, &AppDelegate::phaseApplied, this, [this] {
-        applyHUDWidth();
-        refreshStatusItem();
-    });
-    connect(m_controller, &AppDelegate::actionsChanged, this, &AppShell::refreshStatusItem);
-    // Whatever the menu shows, it shows as it is now: a message, the last transcript, the trust,
-    // the key in effect, the microphone, what could not be saved.
-    AppState *s = state();
-    connect(s, &AppState::messageChanged, this, &AppShell::refreshStatusItem);
-    connect(s, &AppState::accessibilityGrantedChanged, this, &AppShell::refreshStatusItem);
-    for (auto signal :
-         {&AppState::historyChanged, &AppState::configChanged, &AppState::hotkeyInEffectChanged,
-          &AppState::holdKeyAdviceChanged, &AppState::saveProblemsChanged})
-        connect(s, signal, this, &AppShell::refreshStatusItem);
-    // The microphones come and go without a word: listed afresh each time the menu opens.
-    connect(m_menu.get(), &QMenu::aboutToShow, this, &AppShell::refreshStatusItem);
-    connect(&m_updater, &Updater::checked, this, [](const Updater::Result &result) {
-        QMessageBox box(QMessageBox::Information, QStringLiteral("Vesk Voice"),
-                        Updater::describe(result));
-        QPushButton *download = nullptr;
-        if (result.kind == Updater::Result::Kind::available && result.item->download.isValid())
-            download = box.addButton(tr("Download"), QMessageBox::AcceptRole);
-        box.addButton(QMessageBox::Close);
-        box.exec();
-        if (download && box.clickedButton() == static_cast<QAbstractButton *>(download))
-            QDesktopServices::openUrl(result.item->download);
-    });
+    connect(&m_status, &StatusItem::windowRequested, this, &AppShell::showMainWindow);
+    connect(&m_status, &StatusItem::guideRequested, this, &AppShell::openOnboarding);
+    connect(&m_status, &StatusItem::floatingButtonToggled, this, &AppShell::toggleHUD);
+    connect(&m_status, &StatusItem::trayAppeared, this, &AppShell::applyConfig);
+    connect(m_controller, &AppDelegate::windowRequested, this, &AppShell::showMainWindow);
 }
 
-AppShell::~AppShell()
-{
-    delete m_onboardingWindow;
-    delete m_hud;
-}
+AppShell::~AppShell() = default;
 
 void AppShell::applicationDidFinishLaunching()
 {
@@ -128,28 +32,9 @@ void AppShell::applicationDidFinishLaunching()
     if (const int waiting = m_controller->waitingRecordings())
         Log::write(QStringLiteral("%1 recording(s) wait for a retry").arg(waiting));
 
-    // Made even when no tray is there yet (a session's autostart often wins the race against
-    // the panel): Qt docks the icon as soon as a tray appears.
-    m_tray = std::make_unique<QSystemTrayIcon>();
-    m_tray->setToolTip(QStringLiteral("Vesk Voice"));
-    m_tray->setContextMenu(m_menu.get());
-    // A left click opens the menu too, as a right one does (a desktop's own tray may do so
-    // itself; then no click reaches here).
-    connect(m_tray.get(), &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger && !m_menu->isVisible())
-                    m_menu->popup(QCursor::pos());
-            });
-    refreshStatusItem();
-    m_tray->show();
-    m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
-    state()->setTrayAvailable(m_trayAvailable);
-    if (!m_trayAvailable) {
-        Log::write(QStringLiteral("no system tray yet: the floating button stays on screen until "
-                                  "one appears"));
-        m_trayWatch.start();
-    }
-    setUpHUD();
+    m_status.show();
+    // Without a tray the floating button is the only way in, whatever the setting says.
+    m_floating.setUp(state()->config().hudVisible || !m_status.trayAvailable());
     applyConfig();
 
     m_controller->hotkey().setCallbacks(
@@ -162,38 +47,24 @@ void AppShell::applicationDidFinishLaunching()
         openMainWindow(MainView::Tab::settings);
 
     if (!state()->config().onboardingDone) {
-        checkAccessibility(false);
+        m_permissions.checkAccessibility(false);
         openOnboarding();
         return;
     }
 
     // Linux has no per-application microphone permission: the answer is always yes, and the
     // layer stays so that a sandbox portal can answer later.
-    permissionResult(true);
-    checkAccessibility(true);
+    m_permissions.permissionResult(true);
+    m_permissions.checkAccessibility(true);
     if (state()->config().resolvedApiKey().isEmpty()) {
         state()->setMessage(tr("Add your Gemini API key in Settings."));
         openMainWindow(MainView::Tab::settings);
     }
 }
 
-void AppShell::permissionResult(bool granted)
-{
-    Log::write(QStringLiteral("microphone permission granted=%1")
-                   .arg(granted ? QStringLiteral("true") : QStringLiteral("false")));
-    if (!granted) {
-        state()->setMessage(tr("Microphone access denied. Enable it in System Settings > Privacy & "
-                               "Security > Microphone."));
-        m_controller->setPhase(AppState::Phase::failed);
-    }
-}
-
 void AppShell::applicationWillTerminate()
 {
-    if (m_hudSaveTimer.isActive()) {
-        m_hudSaveTimer.stop();
-        state()->saveConfig();
-    }
+    m_floating.flush();
     // Space may have been freed since a save failed.
     state()->retryFailedSaves();
     m_controller->shutDown();
@@ -201,45 +72,6 @@ void AppShell::applicationWillTerminate()
     if (m_controller->recorder().isRecording())
         m_controller->recorder().stop([](const std::optional<Recording> &) {});
     m_controller->recorder().release();
-}
-
-void AppShell::checkAccessibility(bool prompt)
-{
-    // X11 has no permission dialog to raise: `prompt` has nothing to ask for.
-    Q_UNUSED(prompt);
-    const Trust trust = m_trustCheck();
-    state()->setAccessibilityGranted(trust.trusted);
-    Log::write(QStringLiteral("accessibility granted=%1")
-                   .arg(trust.trusted ? QStringLiteral("true") : QStringLiteral("false")));
-    if (trust.trusted) {
-        m_controller->hotkey().start();
-        m_permissionTimer.stop();
-        refreshStatusItem();
-        return;
-    }
-    // On Wayland the key comes from the desktop (a portal, the keyboard devices or its bindings),
-    // whatever the X11 side says.
-    if (wayland() && !m_controller->hotkey().isInstalled())
-        m_controller->hotkey().start();
-    state()->setMessage(trust.reason.isEmpty()
-                            ? tr("Waiting for Accessibility permission. Add Vesk Voice in System "
-                                 "Settings > Privacy & Security > Accessibility.")
-                            : trust.reason);
-    refreshStatusItem();
-    if (!m_permissionTimer.isActive())
-        m_permissionTimer.start();
-}
-
-void AppShell::pollAccessibility()
-{
-    if (!m_trustCheck().trusted)
-        return;
-    Log::write(QStringLiteral("accessibility granted while waiting"));
-    state()->setAccessibilityGranted(true);
-    state()->setMessage(QString());
-    m_controller->hotkey().start();
-    m_permissionTimer.stop();
-    refreshStatusItem();
 }
 
 void AppShell::applyConfig()
@@ -252,33 +84,12 @@ void AppShell::applyConfig()
     hotkey.setReadInputDevices(c.readInputDevices);
     if (hotkey.isInstalled())
         hotkey.start();
-    refreshHoldKeyAdvice();
+    m_permissions.refreshHoldKeyAdvice();
     // Without a tray the floating button is the only way in, whatever the setting says.
-    if (m_hud)
-        m_hud->setVisible(c.hudVisible || !m_trayAvailable);
-    applyHUDWidth();
+    m_floating.setVisible(c.hudVisible || !m_status.trayAvailable());
+    m_floating.applyWidth();
     applyLaunchAtLogin();
-    refreshStatusItem();
-}
-
-bool AppShell::wayland()
-{
-    return DesktopSession::current().kind == DesktopSession::Kind::wayland;
-}
-
-void AppShell::refreshHoldKeyAdvice()
-{
-    if (!wayland())
-        return;
-    if (!m_portalWatched) {
-        // The desktop answers later (and may ask the user for a key first).
-        m_portalWatched = true;
-        connect(PortalShortcuts::shared(), &PortalShortcuts::changed, this,
-                &AppShell::refreshHoldKeyAdvice);
-    }
-    const bool readInputDevices = state()->config().readInputDevices;
-    state()->setHoldKeyAdvice(HoldKeyPath::advice(HoldKeyPath::current(readInputDevices)));
-    refreshStatusItem();
+    m_status.refresh();
 }
 
 void AppShell::applyLaunchAtLogin()
@@ -312,124 +123,6 @@ void AppShell::save(const Config &config)
     applyConfig();
 }
 
-void AppShell::refreshStatusItem()
-{
-    const AppState::Phase phase = state()->phase();
-    if (m_tray) {
-        QColor color = MenuText::tint(phase);
-        if (!color.isValid())
-            color = QApplication::palette().color(QPalette::WindowText);
-        m_tray->setIcon(
-            Symbols::icon(MenuText::symbol(phase, state()->accessibilityGranted()), color));
-    }
-    m_menu->clear();
-    buildMenu(m_menu.get());
-}
-
-void AppShell::buildMenu(QMenu *menu)
-{
-    const AppState *s = state();
-    const Config &c = s->config();
-    const QString key = s->holdKeyAdvice().key;
-    menu->addAction(
-            MenuText::statusLine(s->phase(), s->accessibilityGranted(),
-                                 key.isEmpty() ? HotkeyKindInfo::inText(s->hotkeyInEffect()) : key))
-        ->setEnabled(false);
-    for (const QString &message :
-         QStringList{s->message()} + s->readProblems() + s->saveProblems()) {
-        for (const QString &line : MenuText::wrapped(message, 60))
-            menu->addAction(line)->setEnabled(false);
-    }
-    if (m_controller->canCancelTranscription())
-        connect(menu->addAction(tr("Cancel transcription")), &QAction::triggered, m_controller,
-                &AppDelegate::cancelTranscription);
-    if (m_controller->canRetry() && s->phase() != AppState::Phase::working &&
-        s->phase() != AppState::Phase::recording)
-        connect(menu->addAction(tr("Retry last recording")), &QAction::triggered, m_controller,
-                &AppDelegate::retryLastRecording);
-    menu->addSeparator();
-
-    addMicrophoneMenu(menu, tr("Microphone: ") + microphoneName());
-
-    QAction *window = menu->addAction(tr("Vesk Voice window..."));
-    window->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    connect(window, &QAction::triggered, this, [this] { openMainWindow(MainView::Tab::history); });
-    connect(menu->addAction(tr("Setup guide...")), &QAction::triggered, this,
-            &AppShell::openOnboarding);
-
-    connect(menu->addAction(c.hudVisible ? tr("Hide floating button") : tr("Show floating button")),
-            &QAction::triggered, this, &AppShell::toggleHUD);
-
-    const QString last = s->lastTranscript();
-    if (!last.isEmpty()) {
-        menu->addSeparator();
-        connect(menu->addAction(tr("Copy last: ") + MenuText::copyPreview(last)),
-                &QAction::triggered, m_controller, &AppDelegate::copyLast);
-        connect(menu->addAction(tr("Insert last again")), &QAction::triggered, m_controller,
-                &AppDelegate::insertLast);
-    }
-    menu->addSeparator();
-    menu->addAction(MenuText::versionLabel())->setEnabled(false);
-    connect(menu->addAction(tr("Check for updates...")), &QAction::triggered, this,
-            &AppShell::checkForUpdates);
-    connect(menu->addAction(tr("Open log")), &QAction::triggered, this, &AppShell::openLog);
-    QAction *quitAction = menu->addAction(tr("Quit Vesk Voice"));
-    quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(quitAction, &QAction::triggered, this, &AppShell::quit);
-}
-
-void AppShell::addMicrophoneMenu(QMenu *parent, const QString &title)
-{
-    // The item belongs to the parent menu, which deletes it when the menu is rebuilt; the
-    // submenu goes with it. (A submenu from QMenu::addMenu() outlives every rebuild.) Deferred,
-    // since a rebuild can come from one of the submenu's own items.
-    QAction *item = parent->addAction(title);
-    auto *menu = new QMenu(parent);
-    item->setMenu(menu);
-    connect(item, &QObject::destroyed, menu, &QObject::deleteLater);
-
-    const QString current = state()->config().inputDeviceID;
-    auto *group = new QActionGroup(menu);
-    auto add = [&](const QString &title, const QString &id) {
-        QAction *a = menu->addAction(title);
-        a->setCheckable(true);
-        a->setChecked(id == current);
-        a->setData(id);
-        group->addAction(a);
-        connect(a, &QAction::triggered, this, [this, id] { pickMicrophone(id); });
-    };
-    add(tr("System default"), QString());
-    for (const auto &[id, name] : m_controller->recorder().inputs())
-        add(name, id);
-}
-
-QString AppShell::microphoneName() const
-{
-    const Config &c = state()->config();
-    const auto inputs = m_controller->recorder().inputs();
-    const bool connected = c.inputDeviceID.isEmpty() ||
-                           std::any_of(inputs.begin(), inputs.end(), [&](const auto &input) {
-                               return input.first == c.inputDeviceID;
-                           });
-    if (connected)
-        return m_controller->recorder().name(c.inputDeviceID);
-    // Away: named as it was when chosen, and what is recorded instead.
-    return (c.inputDeviceName.isEmpty() ? c.inputDeviceID : c.inputDeviceName) +
-           tr(" — not connected, the system default is used");
-}
-
-void AppShell::pickMicrophone(const QString &deviceID)
-{
-    Config c = state()->config();
-    c.inputDeviceID = deviceID;
-    c.inputDeviceName = deviceID.isEmpty() ? QString() : m_controller->recorder().name(deviceID);
-    state()->setConfig(c);
-    state()->saveConfig();
-    Log::write(QStringLiteral("microphone set to ") +
-               (deviceID.isEmpty() ? QStringLiteral("the system default") : c.inputDeviceName));
-    refreshStatusItem();
-}
-
 void AppShell::toggleHUD()
 {
     Config c = state()->config();
@@ -437,155 +130,4 @@ void AppShell::toggleHUD()
     state()->setConfig(c);
     state()->saveConfig();
     applyConfig();
-}
-
-void AppShell::checkForUpdates()
-{
-    m_updater.check();
-}
-
-void AppShell::openLog()
-{
-    QDesktopServices::openUrl(QUrl::fromLocalFile(Log::fileURL()));
-}
-
-void AppShell::quit()
-{
-    QCoreApplication::quit();
-}
-
-namespace {
-
-// Shows a window in front, centred on the screen the first time.
-void present(QWidget *window, bool centre)
-{
-    if (centre) {
-        if (QScreen *screen = QGuiApplication::primaryScreen()) {
-            QRect frame(QPoint(), window->size());
-            frame.moveCenter(screen->availableGeometry().center());
-            window->move(frame.topLeft());
-        }
-    }
-    // A minimised window is un-minimised, not merely raised behind its taskbar entry.
-    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-    window->show();
-    window->raise();
-    window->activateWindow();
-}
-
-} // namespace
-
-void AppShell::openMainWindow(MainView::Tab tab)
-{
-    if (m_mainWindow) {
-        present(m_mainWindow.get(), false);
-        return;
-    }
-    QPointer<AppShell> shell(this);
-    m_mainWindow = std::make_unique<MainView>(
-        state(), tab,
-        [shell](const Config &config) {
-            if (shell)
-                shell->save(config);
-        },
-        [shell](const QString &text) {
-            if (shell)
-                shell->insert(text);
-        },
-        WindowServices::settings(m_controller->recorder()));
-    m_mainWindow->setWindowTitle(QStringLiteral("Vesk Voice"));
-    m_mainWindow->resize(820, 560);
-    present(m_mainWindow.get(), true);
-}
-
-void AppShell::showMainWindow()
-{
-    openMainWindow(MainView::Tab::history);
-}
-
-void AppShell::insert(const QString &text)
-{
-    // Clicked in this window, the text would land here: first back to the app the user was in,
-    // which the window manager brings in front of this one.
-    if (!m_mainWindow || !m_mainWindow->isActiveWindow()) {
-        m_controller->insert(text);
-        return;
-    }
-    m_mainWindow->history()->setNotice(QString());
-    FocusPort &focus = m_controller->focus();
-    QPointer<AppShell> self(this);
-    focus.activate(focus.previousWindow(), [self, text](bool there) {
-        if (!self)
-            return;
-        if (there) {
-            self->m_controller->insert(text);
-            return;
-        }
-        // No way back on this desktop: the text waits on the clipboard instead.
-        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
-        if (self->m_mainWindow)
-            self->m_mainWindow->history()->setNotice(
-                tr("This desktop gives Vesk Voice no way back to the app you were in, so the "
-                   "text was copied: paste it there."));
-    });
-}
-
-void AppShell::openOnboarding()
-{
-    if (m_onboardingWindow) {
-        present(m_onboardingWindow, false);
-        return;
-    }
-    QPointer<AppShell> shell(this);
-    m_onboardingWindow = new OnboardingView(
-        state(),
-        [shell](const Config &config) {
-            if (shell)
-                shell->save(config);
-        },
-        [shell] {
-            if (shell)
-                shell->finishOnboarding();
-        },
-        MicStatus::authorized, WindowServices::guide());
-    m_onboardingWindow->setWindowTitle(QStringLiteral("Vesk Voice"));
-    present(m_onboardingWindow, true);
-}
-
-void AppShell::finishOnboarding()
-{
-    state()->setMessage(QString());
-    if (m_onboardingWindow) {
-        m_onboardingWindow->close();
-        m_onboardingWindow->deleteLater();
-        m_onboardingWindow = nullptr;
-    }
-    refreshStatusItem();
-}
-
-void AppShell::setUpHUD()
-{
-    m_hud = new HUDPanel(state(), whileAlive(m_controller, &AppDelegate::toggleRecording),
-                         whileAlive(m_controller, &AppDelegate::finishRecording),
-                         whileAlive(m_controller, &AppDelegate::cancelRecording));
-    m_hud->restorePosition(state()->config());
-    if (state()->config().hudVisible || !m_trayAvailable)
-        m_hud->show();
-    connect(m_hud, &HUDPanel::moved, this, &AppShell::hudMoved);
-}
-
-void AppShell::hudMoved(const QPoint &topLeft)
-{
-    Config c = state()->config();
-    c.hudX = topLeft.x();
-    c.hudY = topLeft.y();
-    state()->setConfig(c);
-    // A drag moves the panel many times a second: the file is written once it comes to rest.
-    m_hudSaveTimer.start();
-}
-
-void AppShell::applyHUDWidth()
-{
-    if (m_hud)
-        m_hud->applyWidth(state()->phase());
 }

@@ -1,33 +1,25 @@
 #pragma once
 
 #include "AppDelegate.h"
-#include "MainView.h"
-#include "Updater.h"
+#include "AppWindows.h"
+#include "FloatingButton.h"
+#include "PermissionWatch.h"
+#include "StatusItem.h"
 
-#include <QMenu>
 #include <QObject>
-#include <QPointer>
-#include <QSystemTrayIcon>
-#include <QTimer>
-#include <functional>
-#include <memory>
 #include <optional>
 
 class HUDPanel;
-#include "OnboardingView.h"
 
-// The desktop face of the controller: the launch sequence, the tray icon and its menu, the
-// floating button, the wait for input permission, applying saved settings, and termination.
+// The desktop face of the controller: the launch sequence, applying saved settings and
+// termination, over the parts that do the rest: the tray (StatusItem), the permission watch,
+// the windows and the floating button.
 class AppShell : public QObject
 {
     Q_OBJECT
 public:
-    struct Trust
-    {
-        bool trusted = false;
-        QString reason; // why not, for the user
-    };
-    using TrustCheck = std::function<Trust()>;
+    using Trust = PermissionWatch::Trust;
+    using TrustCheck = PermissionWatch::TrustCheck;
 
     AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *parent = nullptr);
     ~AppShell() override;
@@ -36,67 +28,36 @@ public:
     void applicationWillTerminate();
 
     void applyConfig();
-    void refreshStatusItem();
-    void checkAccessibility(bool prompt);
+    void refreshStatusItem() { m_status.refresh(); }
+    void checkAccessibility(bool prompt) { m_permissions.checkAccessibility(prompt); }
     // The save action of the settings views: store, write and apply a whole configuration.
     void save(const Config &config);
 
-    // The main window, made on first request and kept; the tab only applies to a new window.
-    void openMainWindow(MainView::Tab tab);
+    void openMainWindow(MainView::Tab tab) { m_windows.openMainWindow(tab); }
     // The main window brought forward (shown, un-minimised, raised, active), as the menu's item
     // and the `show` command do.
-    void showMainWindow();
-    // The first-run guide, until its end forgets it.
-    void openOnboarding();
-    // The insert action of the main window: the text at the cursor of the front application.
-    void insert(const QString &text);
-
-    // Menu actions.
-    void pickMicrophone(const QString &deviceID);
+    void showMainWindow() { m_windows.openMainWindow(MainView::Tab::history); }
+    void openOnboarding() { m_windows.openOnboarding(); }
+    void insert(const QString &text) { m_windows.insert(text); }
     void toggleHUD();
-    void checkForUpdates();
-    void openLog();
-    void quit();
 
     // The menu as last built (for the tray and for tests).
-    QMenu *menu() const { return m_menu.get(); }
-    HUDPanel *hud() const { return m_hud; }
-    MainView *mainWindow() const { return m_mainWindow.get(); }
-    OnboardingView *onboardingWindow() const { return m_onboardingWindow; }
-    bool isWaitingForPermission() const { return m_permissionTimer.isActive(); }
-    QSystemTrayIcon *tray() const { return m_tray.get(); }
+    QMenu *menu() const { return m_status.menu(); }
+    HUDPanel *hud() const { return m_floating.panel(); }
+    MainView *mainWindow() const { return m_windows.mainWindow(); }
+    OnboardingView *onboardingWindow() const { return m_windows.onboardingWindow(); }
+    bool isWaitingForPermission() const { return m_permissions.isWaiting(); }
+    QSystemTrayIcon *tray() const { return m_status.tray(); }
 
 private:
-    static bool wayland();
-    // Which way the hold key takes on Wayland, for the settings form and the guide.
-    void refreshHoldKeyAdvice();
-    void buildMenu(QMenu *menu);
-    void addMicrophoneMenu(QMenu *parent, const QString &title);
-    // The chosen microphone as the menu names it.
-    QString microphoneName() const;
-    void setUpHUD();
-    void permissionResult(bool granted);
-    void pollAccessibility();
-    void applyHUDWidth();
     void applyLaunchAtLogin();
-    void hudMoved(const QPoint &topLeft);
-    void finishOnboarding();
     AppState *state() const { return m_controller->state(); }
 
     AppDelegate *m_controller;
-    TrustCheck m_trustCheck;
-    Updater m_updater;
-    std::unique_ptr<QSystemTrayIcon> m_tray;
-    std::unique_ptr<QMenu> m_menu;
-    HUDPanel *m_hud = nullptr;
-    std::unique_ptr<MainView> m_mainWindow;
-    QPointer<OnboardingView> m_onboardingWindow;
-    QTimer m_permissionTimer;
-    QTimer m_hudSaveTimer;
-    // Polls for a tray while there is none.
-    QTimer m_trayWatch;
-    bool m_trayAvailable = true;
-    bool m_portalWatched = false;
+    StatusItem m_status;
+    PermissionWatch m_permissions;
+    AppWindows m_windows;
+    FloatingButton m_floating;
     // The start-at-login setting as last applied; nothing before the first apply.
     std::optional<bool> m_launchAtLogin;
 };

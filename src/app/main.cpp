@@ -107,27 +107,8 @@ int main(int argc, char **argv)
                      &AppShell::applicationWillTerminate);
 
     // The floating button's actions, for commands and desktop shortcuts.
-    ControlServer control([&controller, &shell, &state](const QString &command) {
-        Log::write(QStringLiteral("control: ") + command);
-        if (command == QLatin1String("show"))
-            shell.showMainWindow();
-        else if (command == QLatin1String("toggle"))
-            controller.toggleRecording();
-        else if (command == QLatin1String("start")) {
-            // The button's toggle where it would start (from idle, or clearing a failure);
-            // nothing while a dictation is recorded or transcribed.
-            if (state.phase() == AppState::Phase::idle || state.phase() == AppState::Phase::failed)
-                controller.toggleRecording();
-        } else if (command == QLatin1String("stop"))
-            controller.finishRecording();
-        else if (command == QLatin1String("cancel"))
-            controller.cancelRecording();
-        else if (command == QLatin1String("retry"))
-            controller.retryLastRecording();
-        else
-            return false;
-        return true;
-    });
+    ControlServer control(
+        [&controller](const QString &command) { return controller.perform(command); });
     QString listenError = claim.error;
     const bool listening = claim.outcome == LaunchClaim::Outcome::primary &&
                            control.listen(claim.socketPath, &listenError);

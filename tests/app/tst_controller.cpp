@@ -479,6 +479,39 @@ private Q_SLOTS:
         QCOMPARE(rig.state.history().entries.first().text, QStringLiteral("First."));
     }
 
+    // The control socket's commands, from each phase: what the floating button would do, "start"
+    // only where it starts, "show" for the shell, anything else refused.
+    void controlCommands_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("recordingFirst");
+        QTest::addColumn<bool>("known");
+        QTest::addColumn<int>("phase");
+        QTest::newRow("toggle from idle") << "toggle" << false << true << int(Phase::recording);
+        QTest::newRow("toggle while recording") << "toggle" << true << true << int(Phase::working);
+        QTest::newRow("start from idle") << "start" << false << true << int(Phase::recording);
+        QTest::newRow("start while recording") << "start" << true << true << int(Phase::recording);
+        QTest::newRow("stop") << "stop" << true << true << int(Phase::working);
+        QTest::newRow("cancel") << "cancel" << true << true << int(Phase::idle);
+        QTest::newRow("show") << "show" << false << true << int(Phase::idle);
+        QTest::newRow("unknown") << "reboot" << false << false << int(Phase::idle);
+    }
+
+    void controlCommands()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, recordingFirst);
+        QFETCH(bool, known);
+        QFETCH(int, phase);
+        Rig rig;
+        if (recordingFirst)
+            rig.controller->startRecording(QStringLiteral("mac"));
+        QSignalSpy shown(rig.controller.get(), &AppDelegate::windowRequested);
+        QCOMPARE(rig.controller->perform(command), known);
+        QCOMPARE(int(rig.state.phase()), phase);
+        QCOMPARE(shown.size(), command == QLatin1String("show") ? 1 : 0);
+    }
+
     void insertAndCopyLast()
     {
         // With no transcript, neither touches the front app or the user's clipboard.

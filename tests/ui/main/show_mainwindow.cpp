@@ -125,8 +125,9 @@ int main(int argc, char **argv)
     view.setWindowTitle(QStringLiteral("Vesk Voice"));
     if (parser.isSet(QStringLiteral("notice")))
         view.history()->setNotice(QCoreApplication::translate(
-            "AppShell", "This desktop gives Vesk Voice no way back to the app you were in, so the "
-                        "text was copied: paste it there."));
+            "AppWindows",
+            "This desktop gives Vesk Voice no way back to the app you were in, so the "
+            "text was copied: paste it there."));
     int height = parser.value(QStringLiteral("height")).toInt();
     if (parser.value(QStringLiteral("height")) == QLatin1String("full")) {
         view.resize(820, 560);

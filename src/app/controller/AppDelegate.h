@@ -38,6 +38,11 @@ public:
     HotkeyPort &hotkey() const { return *m_services.hotkey; }
     FocusPort &focus() const { return *m_services.focus; }
 
+    // A command of the control socket, as a desktop shortcut sends it: "toggle", "start", "stop"
+    // and "cancel" act as the floating button does, "retry" as the menu's item, "show" asks for
+    // the main window (windowRequested). False for any other.
+    bool perform(const QString &command);
+
     void startRecording(const QString &source);
     void finishRecording();
     void cancelRecording();
@@ -71,6 +76,8 @@ Q_SIGNALS:
     void phaseApplied(AppState::Phase phase);
     // Retry or cancel became available or went away.
     void actionsChanged();
+    // The `show` command: the shell brings its main window forward.
+    void windowRequested();
 
 private:
     struct Job

@@ -96,6 +96,30 @@ QString AppDelegate::logName(const QString &deviceID) const
     return deviceID + QStringLiteral(" (not connected: the system default)");
 }
 
+bool AppDelegate::perform(const QString &command)
+{
+    Log::write(QStringLiteral("control: ") + command);
+    if (command == QLatin1String("show"))
+        Q_EMIT windowRequested();
+    else if (command == QLatin1String("toggle"))
+        toggleRecording();
+    else if (command == QLatin1String("start")) {
+        // The button's toggle where it would start (from idle, or clearing a failure); nothing
+        // while a dictation is recorded or transcribed.
+        if (m_state->phase() == AppState::Phase::idle ||
+            m_state->phase() == AppState::Phase::failed)
+            toggleRecording();
+    } else if (command == QLatin1String("stop"))
+        finishRecording();
+    else if (command == QLatin1String("cancel"))
+        cancelRecording();
+    else if (command == QLatin1String("retry"))
+        retryLastRecording();
+    else
+        return false;
+    return true;
+}
+
 void AppDelegate::toggleRecording()
 {
     switch (m_state->phase()) {

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "AppDelegate.h"
+#include "MainView.h"
+#include "OnboardingView.h"
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+// The main window (made on first request and kept; the tab only applies to a new window) and
+// the first-run guide (until its end forgets it), and the insert action of History.
+class AppWindows : public QObject
+{
+    Q_OBJECT
+public:
+    using Save = std::function<void(const Config &)>;
+    AppWindows(AppDelegate *controller, Save save, QObject *parent = nullptr);
+    ~AppWindows() override;
+
+    void openMainWindow(MainView::Tab tab);
+    void openOnboarding();
+    // The insert action of the main window: the text at the cursor of the app the user was in.
+    void insert(const QString &text);
+
+    MainView *mainWindow() const { return m_mainWindow.get(); }
+    OnboardingView *onboardingWindow() const { return m_onboardingWindow; }
+
+private:
+    void finishOnboarding();
+    AppState *state() const { return m_controller->state(); }
+
+    AppDelegate *m_controller;
+    Save m_save;
+    std::unique_ptr<MainView> m_mainWindow;
+    QPointer<OnboardingView> m_onboardingWindow;
+};

@@ -1,0 +1,59 @@
+#include "FloatingButton.h"
+
+#include "ControllerActions.h"
+#include "HUDPanel.h"
+
+FloatingButton::FloatingButton(AppDelegate *controller, QObject *parent)
+    : QObject(parent), m_controller(controller)
+{
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(300);
+    connect(&m_saveTimer, &QTimer::timeout, this, [this] { state()->saveConfig(); });
+    connect(m_controller, &AppDelegate::phaseApplied, this, &FloatingButton::applyWidth);
+}
+
+FloatingButton::~FloatingButton()
+{
+    delete m_hud;
+}
+
+void FloatingButton::setUp(bool visible)
+{
+    m_hud = new HUDPanel(state(), whileAlive(m_controller, &AppDelegate::toggleRecording),
+                         whileAlive(m_controller, &AppDelegate::finishRecording),
+                         whileAlive(m_controller, &AppDelegate::cancelRecording));
+    m_hud->restorePosition(state()->config());
+    if (visible)
+        m_hud->show();
+    connect(m_hud, &HUDPanel::moved, this, &FloatingButton::moved);
+}
+
+void FloatingButton::setVisible(bool visible)
+{
+    if (m_hud)
+        m_hud->setVisible(visible);
+}
+
+void FloatingButton::moved(const QPoint &topLeft)
+{
+    Config c = state()->config();
+    c.hudX = topLeft.x();
+    c.hudY = topLeft.y();
+    state()->setConfig(c);
+    // A drag moves the panel many times a second: the file is written once it comes to rest.
+    m_saveTimer.start();
+}
+
+void FloatingButton::flush()
+{
+    if (m_saveTimer.isActive()) {
+        m_saveTimer.stop();
+        state()->saveConfig();
+    }
+}
+
+void FloatingButton::applyWidth()
+{
+    if (m_hud)
+        m_hud->applyWidth(state()->phase());
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "AppDelegate.h"
+
+#include <QObject>
+#include <QPoint>
+#include <QTimer>
+
+class HUDPanel;
+
+// The floating button's controller: the panel with its three actions on the controller, its
+// place restored and kept (written once a drag comes to rest), its width by phase, and whether
+// it shows.
+class FloatingButton : public QObject
+{
+    Q_OBJECT
+public:
+    explicit FloatingButton(AppDelegate *controller, QObject *parent = nullptr);
+    ~FloatingButton() override;
+
+    // Makes the panel and places it; it shows when `visible`.
+    void setUp(bool visible);
+    void setVisible(bool visible);
+    // The width the current phase asks for, about the same centre.
+    void applyWidth();
+    // A place not yet written goes to the file now (at quit).
+    void flush();
+
+    HUDPanel *panel() const { return m_hud; }
+
+private:
+    void moved(const QPoint &topLeft);
+    AppState *state() const { return m_controller->state(); }
+
+    AppDelegate *m_controller;
+    HUDPanel *m_hud = nullptr;
+    QTimer m_saveTimer;
+};
