@@ -159,6 +159,30 @@ class ShellTest : public QObject
         return file.fileName();
     }
 
+    // The user's hands, through XTEST.
+    static void press(const char *key)
+    {
+        XTestInput::key(XTestInput::keycode(key), true);
+        XTestInput::key(XTestInput::keycode(key), false);
+    }
+    static void clickAt(const QPoint &at)
+    {
+        XTestInput::moveTo(at.x(), at.y());
+        XTestInput::click(1);
+    }
+    static void clickOn(QWidget *w) { clickAt(w->mapToGlobal(w->rect().center())); }
+
+    // Launched with one transcript in the history, its main window open there.
+    static MainView *historyWithOne(Rig &rig, const QString &text)
+    {
+        History h;
+        h.add(HistoryEntry::make(text, 1, QStringLiteral("m"), QStringLiteral("mac")));
+        rig.state.setHistory(h);
+        rig.shell->applicationDidFinishLaunching();
+        rig.shell->openMainWindow(MainView::Tab::history);
+        return rig.shell->mainWindow();
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -239,14 +263,11 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(rig.shell->tray()->geometry().x() > 0, 10000);
         QMenu *menu = rig.shell->menu();
         const auto clickTray = [&] {
-            const QPoint at = rig.shell->tray()->geometry().center();
-            XTestInput::moveTo(at.x(), at.y());
-            XTestInput::click(1);
+            clickAt(rig.shell->tray()->geometry().center());
             QTRY_VERIFY(menu->isVisible());
         };
         const auto closeMenu = [&] {
-            XTestInput::key(XTestInput::keycode("Escape"), true);
-            XTestInput::key(XTestInput::keycode("Escape"), false);
+            press("Escape");
             QTRY_VERIFY(!menu->isVisible());
         };
         clickTray();
@@ -258,11 +279,6 @@ private Q_SLOTS:
         MainView *window = rig.shell->mainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         window->setTab(MainView::Tab::history);
-        const auto clickOn = [](QWidget *w) {
-            const QPoint at = w->mapToGlobal(w->rect().center());
-            XTestInput::moveTo(at.x(), at.y());
-            XTestInput::click(1);
-        };
         clickOn(window->history()->clearButton());
         QTRY_VERIFY(window->history()->confirmation() &&
                     window->history()->confirmation()->isVisible());
@@ -278,8 +294,7 @@ private Q_SLOTS:
         // Ctrl+O, shown beside the window item, brings the closed window back.
         window->close();
         XTestInput::key(XTestInput::keycode("Control_L"), true);
-        XTestInput::key(XTestInput::keycode("o"), true);
-        XTestInput::key(XTestInput::keycode("o"), false);
+        press("o");
         XTestInput::key(XTestInput::keycode("Control_L"), false);
         QTRY_VERIFY(window->isVisible());
         QTRY_VERIFY(!menu->isVisible());
@@ -680,13 +695,7 @@ private Q_SLOTS:
             c.insertMethod = QStringLiteral("type");
             c.newlineMode = QStringLiteral("space");
         });
-        History h;
-        h.add(HistoryEntry::make(QStringLiteral("again, please"), 1, QStringLiteral("m"),
-                                 QStringLiteral("mac")));
-        rig.state.setHistory(h);
-        rig.shell->applicationDidFinishLaunching();
-        rig.shell->openMainWindow(MainView::Tab::history);
-        MainView *window = rig.shell->mainWindow();
+        MainView *window = historyWithOne(rig, QStringLiteral("again, please"));
         QTRY_VERIFY(window->isActiveWindow());
 
         // A desktop that names no window to go back to: the text is copied, and the window
@@ -720,13 +729,7 @@ private Q_SLOTS:
         TextClientProcess client(TextClientProcess::Kind::tk);
         QVERIFY(client.start());
         Rig rig(std::function<void(Config &)>(), true);
-        History h;
-        h.add(HistoryEntry::make(QStringLiteral("Again, please."), 1, QStringLiteral("m"),
-                                 QStringLiteral("mac")));
-        rig.state.setHistory(h);
-        rig.shell->applicationDidFinishLaunching();
-        rig.shell->openMainWindow(MainView::Tab::history);
-        MainView *window = rig.shell->mainWindow();
+        MainView *window = historyWithOne(rig, QStringLiteral("Again, please."));
         QVERIFY(QTest::qWaitForWindowExposed(window));
         HistoryList *list = window->history()->list();
         for (const QString &expected :
@@ -771,26 +774,17 @@ private Q_SLOTS:
         QTRY_VERIFY(guide->isActiveWindow() && page->sampleBox()->hasFocus());
 
         QComboBox *picker = page->hotkeyPicker();
-        const QPoint at = picker->mapToGlobal(picker->rect().center());
-        XTestInput::moveTo(at.x(), at.y());
-        XTestInput::click(1);
+        clickOn(picker);
         QTRY_VERIFY(picker->view()->isVisible());
-        for (const char *key : {"Down", "Return"}) {
-            XTestInput::key(XTestInput::keycode(key), true);
-            XTestInput::key(XTestInput::keycode(key), false);
-        }
+        for (const char *key : {"Down", "Return"})
+            press(key);
         QTRY_COMPARE(rig.state.hotkeyInEffect(), HotkeyKind::rightCommand);
         QTRY_VERIFY(page->sampleBox()->hasFocus());
 
         // A dictation with the new key, typed by the desktop's own typing.
         rig.hotkey->onStart();
         rig.hotkey->onStop();
-        QTemporaryFile file;
-        file.setAutoRemove(false);
-        QVERIFY(file.open());
-        file.write(QByteArray(100, 'a'));
-        file.close();
-        rig.recorder->deliver(Recording{file.fileName(), 2});
+        rig.recorder->deliver(Recording{recording(), 2});
         QTRY_COMPARE(rig.transcriber->requests.size(), 1);
         rig.transcriber->succeed(QStringLiteral("Said in the guide."));
         QTRY_COMPARE_WITH_TIMEOUT(page->sampleBox()->toPlainText(),
@@ -819,15 +813,6 @@ private Q_SLOTS:
             AppLanguage::setRestarter(nullptr);
             QSettings(QStringLiteral("Vesk"), QStringLiteral("Vesk Voice")).clear();
         });
-        const auto press = [](const char *key) {
-            XTestInput::key(XTestInput::keycode(key), true);
-            XTestInput::key(XTestInput::keycode(key), false);
-        };
-        const auto clickOn = [](QWidget *w) {
-            const QPoint at = w->mapToGlobal(w->rect().center());
-            XTestInput::moveTo(at.x(), at.y());
-            XTestInput::click(1);
-        };
         {
             Rig rig;
             rig.state.config().save();

@@ -123,20 +123,7 @@ bool X11ActiveWindow::hasFocus(unsigned long window) const
     int revert = 0;
     XGetInputFocus(dpy, &focus, &revert);
     // The focus often rests on a child of the window the manager activated.
-    while (focus != None && focus != PointerRoot) {
-        if (focus == window)
-            return true;
-        Window root = None, parent = None, *children = nullptr;
-        unsigned count = 0;
-        if (!XQueryTree(dpy, focus, &root, &parent, &children, &count))
-            return false;
-        if (children)
-            XFree(children);
-        if (parent == root)
-            return false;
-        focus = parent;
-    }
-    return false;
+    return X11::walkUp(dpy, focus, [window](unsigned long at) { return at == window; });
 }
 
 void X11ActiveWindow::activate(quint64 window, std::function<void(bool)> done)

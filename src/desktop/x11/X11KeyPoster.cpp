@@ -765,26 +765,15 @@ QStringList X11KeyPoster::focusedWindowClass()
     int revert = 0;
     XGetInputFocus(dpy, &focus, &revert);
     // The focus often rests on a child of the application's window; its class sits higher up.
-    while (focus != None && focus != PointerRoot) {
+    QStringList names;
+    X11::walkUp(dpy, focus, [&](unsigned long window) {
         XClassHint hint{};
-        if (XGetClassHint(dpy, focus, &hint)) {
-            QStringList names{QString::fromLocal8Bit(hint.res_name),
-                              QString::fromLocal8Bit(hint.res_class)};
-            XFree(hint.res_name);
-            XFree(hint.res_class);
-            return names;
-        }
-        Window root = None;
-        Window parent = None;
-        Window *children = nullptr;
-        unsigned count = 0;
-        if (!XQueryTree(dpy, focus, &root, &parent, &children, &count))
-            break;
-        if (children)
-            XFree(children);
-        if (parent == root)
-            break;
-        focus = parent;
-    }
-    return {};
+        if (!XGetClassHint(dpy, window, &hint))
+            return false;
+        names = {QString::fromLocal8Bit(hint.res_name), QString::fromLocal8Bit(hint.res_class)};
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+        return true;
+    });
+    return names;
 }

@@ -49,6 +49,25 @@ bool ErrorTrap::failed()
     return errorCount != m_errorsBefore;
 }
 
+bool walkUp(Display *display, unsigned long window, const std::function<bool(unsigned long)> &visit)
+{
+    Window at = window;
+    while (at != None && at != PointerRoot) {
+        if (visit(at))
+            return true;
+        Window root = None, parent = None, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display, at, &root, &parent, &children, &count))
+            return false;
+        if (children)
+            XFree(children);
+        if (parent == root)
+            return false;
+        at = parent;
+    }
+    return false;
+}
+
 namespace OwnInput {
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 
 // Xlib's own headers stay out of this one: it is included beside Qt headers.
+#include <functional>
 #include <memory>
 
 typedef struct _XDisplay Display;
@@ -32,6 +33,11 @@ private:
     Display *m_display;
     int m_errorsBefore;
 };
+
+// The window and those it sits in, up to the one just below the root: `visit` is asked of each
+// in turn until it answers true. False when none did, or the tree could not be read.
+bool walkUp(Display *display, unsigned long window,
+            const std::function<bool(unsigned long)> &visit);
 
 // Our own synthetic input, which the key sources must not take for the user's. XTEST input carries
 // no sender, and other programs (xdotool, a VNC server, Barrier, an on-screen keyboard) post
