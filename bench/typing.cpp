@@ -354,7 +354,8 @@ int main(int argc, char **argv)
     const QString text = mixedText();
     QTemporaryDir work;
     const QString file = work.filePath(QStringLiteral("received.txt"));
-    TextInjector injector(createKeyPoster());
+    const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
+    TextInjector injector(*platform);
 
     std::vector<Result> vesk, xdotool;
     // Taking turns spreads whatever else the machine does over both.

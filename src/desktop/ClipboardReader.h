@@ -53,6 +53,10 @@ protected:
                         QStringList skipped);
 };
 
-// The platform's reader, or null where the clipboard is only reached through Qt; chosen by the
-// session at run time.
-std::unique_ptr<ClipboardReader> createClipboardReader();
+// Where no facility of the display server's is at hand (offscreen, another platform): Qt's own
+// clipboard, read on the interface's thread.
+class QtClipboardReader : public ClipboardReader
+{
+public:
+    void read(QClipboard::Mode mode, QObject *context, Done done) override;
+};

@@ -38,7 +38,3 @@ public:
     // Whether a paste can work: the clipboard can be set for the focused window.
     virtual bool canPaste() const { return true; }
 };
-
-// The platform's poster, or null when the desktop offers none; the backend is chosen when
-// building.
-std::unique_ptr<KeyPoster> createKeyPoster();

@@ -4,8 +4,6 @@
 #include "Log.h"
 #include "TypingPlan.h"
 
-#include <QCoreApplication>
-#include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <utility>
@@ -47,19 +45,16 @@ const QStringList terminals = {QStringLiteral("gnome-terminal"),
 
 } // namespace
 
-TextInjector::TextInjector(std::unique_ptr<KeyPoster> poster, QObject *parent)
-    : QObject(parent), m_poster(std::move(poster))
+TextInjector::TextInjector(std::unique_ptr<KeyPoster> poster,
+                           std::unique_ptr<ClipboardReader> clipboard, QObject *parent)
+    : QObject(parent), m_poster(std::move(poster)), m_reader(std::move(clipboard))
+{}
+
+TextInjector::TextInjector(PlatformLoader &platform, QObject *parent)
+    : TextInjector(platform.keyPoster(), platform.clipboard(), parent)
 {}
 
 TextInjector::~TextInjector() = default;
-
-TextInjector *TextInjector::shared()
-{
-    static QPointer<TextInjector> instance;
-    if (!instance)
-        instance = new TextInjector(createKeyPoster(), QCoreApplication::instance());
-    return instance;
-}
 
 TextInjector::PasteKeys TextInjector::pasteKeysFor(const QStringList &windowClass)
 {

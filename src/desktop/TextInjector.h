@@ -3,6 +3,7 @@
 #include "ClipboardKeeper.h"
 #include "KeyPoster.h"
 #include "NewlineMode.h"
+#include "PlatformLoader.h"
 
 #include <QObject>
 #include <QQueue>
@@ -33,12 +34,12 @@ public:
     static constexpr int pasteKeyDelayMs = 50;
     static constexpr int restoreDelayMs = 400;
 
-    // Without a poster (no X server) insertions do nothing.
-    explicit TextInjector(std::unique_ptr<KeyPoster> poster, QObject *parent = nullptr);
+    // The clipboard reader serves both clipboards.
+    TextInjector(std::unique_ptr<KeyPoster> poster, std::unique_ptr<ClipboardReader> clipboard,
+                 QObject *parent = nullptr);
+    // With the platform's backends.
+    explicit TextInjector(PlatformLoader &platform, QObject *parent = nullptr);
     ~TextInjector() override;
-
-    // The platform's injector, made on first use; lives as long as the application.
-    static TextInjector *shared();
 
     // The text, the method and the newline mode as the configuration stores them: "type" types,
     // anything else pastes; a mode that matches none is "shiftReturn". White space at both ends
@@ -74,8 +75,9 @@ private:
     void sleepMs(int ms);
 
     std::unique_ptr<KeyPoster> m_poster;
-    ClipboardKeeper m_clipboard{QClipboard::Clipboard};
-    ClipboardKeeper m_selection{QClipboard::Selection};
+    std::unique_ptr<ClipboardReader> m_reader;
+    ClipboardKeeper m_clipboard{QClipboard::Clipboard, *m_reader};
+    ClipboardKeeper m_selection{QClipboard::Selection, *m_reader};
     QQueue<Insertion> m_queue;
     bool m_busy = false;
     bool m_toldTyping = false;

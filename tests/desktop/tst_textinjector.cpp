@@ -76,7 +76,8 @@ private Q_SLOTS:
         m_log.clear();
         auto poster = std::make_unique<RecordingPoster>(&m_log);
         m_poster = poster.get();
-        m_injector = std::make_unique<TextInjector>(std::move(poster));
+        m_injector = std::make_unique<TextInjector>(std::move(poster),
+                                                    std::make_unique<QtClipboardReader>());
         QGuiApplication::clipboard()->clear();
     }
 

@@ -19,6 +19,7 @@ class WaylandInsertTest : public QObject
 
     QTemporaryDir m_dir;
     QProcess m_client;
+    std::unique_ptr<PlatformLoader> m_platform;
     std::unique_ptr<TextInjector> m_injector;
     const QString m_mixed = QStringLiteral("Salom, oʻzbek — Привет, готово! 中文 😀 ok");
 
@@ -69,52 +70,6 @@ class WaylandInsertTest : public QObject
     }
 
 private Q_SLOTS:
-    void detect_data()
-    {
-        QTest::addColumn<QStringList>("environment");
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<int>("desktop");
-        using D = DesktopSession::Desktop;
-        QTest::newRow("X11") << QStringList{QStringLiteral("DISPLAY=:0")} << "x11" << int(D::other);
-        // XWayland's DISPLAY reaches only X11 windows: Wayland wins.
-        QTest::newRow("sway with XWayland")
-            << QStringList{QStringLiteral("DISPLAY=:0"),
-                           QStringLiteral("WAYLAND_DISPLAY=wayland-1"),
-                           QStringLiteral("XDG_CURRENT_DESKTOP=sway:wlroots")}
-            << "wayland" << int(D::sway);
-        QTest::newRow("sway socket only")
-            << QStringList{QStringLiteral("WAYLAND_DISPLAY=wayland-1"),
-                           QStringLiteral("SWAYSOCK=/run/sway.sock")}
-            << "wayland" << int(D::sway);
-        QTest::newRow("GNOME session type only")
-            << QStringList{QStringLiteral("XDG_SESSION_TYPE=wayland"),
-                           QStringLiteral("XDG_CURRENT_DESKTOP=ubuntu:GNOME")}
-            << "wayland" << int(D::gnome);
-        QTest::newRow("KDE forced to X11")
-            << QStringList{QStringLiteral("WAYLAND_DISPLAY=wayland-0"),
-                           QStringLiteral("XDG_CURRENT_DESKTOP=KDE"),
-                           QStringLiteral("VESK_SESSION=X11")}
-            << "x11" << int(D::kde);
-        QTest::newRow("Hyprland forced to Wayland")
-            << QStringList{QStringLiteral("HYPRLAND_INSTANCE_SIGNATURE=abc"),
-                           QStringLiteral("VESK_SESSION=wayland")}
-            << "wayland" << int(D::hyprland);
-        QTest::newRow("nothing") << QStringList{} << "none" << int(D::other);
-    }
-
-    void detect()
-    {
-        QFETCH(QStringList, environment);
-        QFETCH(QString, kind);
-        QFETCH(int, desktop);
-        QProcessEnvironment env;
-        for (const QString &pair : environment)
-            env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
-        const DesktopSession::Info info = DesktopSession::detect(env);
-        QCOMPARE(DesktopSession::kindName(info.kind), kind);
-        QCOMPARE(int(info.desktop), desktop);
-    }
-
     void initTestCase()
     {
         TestSupport::isolateDataDir();
@@ -123,8 +78,6 @@ private Q_SLOTS:
 
     void init()
     {
-        if (QByteArray(QTest::currentTestFunction()) == "detect")
-            return;
         const QByteArray display = qgetenv("VESK_TEST_WAYLAND_DISPLAY");
         if (display.isEmpty())
             QSKIP("no headless sway session (scripts/test starts one; see sway.log in its "
@@ -134,7 +87,8 @@ private Q_SLOTS:
         qputenv("SWAYSOCK", qgetenv("VESK_TEST_SWAYSOCK"));
         qputenv("VESK_SESSION", "wayland");
         QCOMPARE(DesktopSession::current().kind, DesktopSession::Kind::wayland);
-        m_injector = std::make_unique<TextInjector>(createKeyPoster());
+        m_platform = PlatformLoader::load();
+        m_injector = std::make_unique<TextInjector>(*m_platform);
     }
 
     void cleanup()
@@ -219,7 +173,7 @@ private Q_SLOTS:
         QFETCH(QString, client);
         QFETCH(QString, name);
         startClient(client);
-        const std::unique_ptr<KeyPoster> poster = createKeyPoster();
+        const std::unique_ptr<KeyPoster> poster = m_platform->keyPoster();
         QTRY_COMPARE(poster->focusedWindowClass(), QStringList{name});
     }
 

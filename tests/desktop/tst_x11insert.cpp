@@ -21,6 +21,7 @@ class X11InsertTest : public QObject
 
     QTemporaryDir m_dir;
     QProcess m_client;
+    const std::unique_ptr<PlatformLoader> m_platform = PlatformLoader::load();
     std::unique_ptr<TextInjector> m_injector;
 
     QString outputFile() const { return m_dir.filePath(QStringLiteral("received.txt")); }
@@ -101,7 +102,7 @@ private Q_SLOTS:
 
     void init()
     {
-        m_injector = std::make_unique<TextInjector>(createKeyPoster());
+        m_injector = std::make_unique<TextInjector>(*m_platform);
         if (typesForAParent())
             return;
         startClient(TestSupport::binaryDir() + QStringLiteral("/tests/desktop/vesk_textclient"),

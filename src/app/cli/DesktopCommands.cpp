@@ -2,6 +2,7 @@
 
 #include "Accessibility.h"
 #include "NewlineMode.h"
+#include "PlatformLoader.h"
 #include "TextInjector.h"
 
 #include <QCoreApplication>
@@ -56,12 +57,14 @@ int type(const QStringList &args)
     if (!haveText)
         return usageError(QStringLiteral("'type' needs the TEXT to insert"));
 
-    const Accessibility::Trust trust = Accessibility::check();
+    const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
+    const Accessibility::Trust trust = platform->trust();
     if (!trust.trusted) {
         err(QStringLiteral("vesk-voice: cannot insert text: ") + trust.reason);
         return 1;
     }
-    TextInjector *injector = TextInjector::shared();
+    TextInjector injectorObject(*platform);
+    TextInjector *injector = &injectorObject;
     // Time to click into the window that should receive the text.
     QTimer::singleShot(int(delay * 1000), injector, [=] {
         injector->insert(text, method, newline);
