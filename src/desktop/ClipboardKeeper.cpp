@@ -135,24 +135,37 @@ void ClipboardKeeper::giveBack()
     QGuiApplication::clipboard()->setMimeData(saved.release(), m_mode);
 }
 
-void QtClipboardReader::read(QClipboard::Mode mode, QObject *context, Done done)
+QList<ClipboardReader::Format> ClipboardReader::formatsOf(const QMimeData *source)
 {
     QList<Format> formats;
-    if (const QMimeData *source = QGuiApplication::clipboard()->mimeData(mode)) {
-        for (const QString &format : source->formats()) {
-            if (format != qtImage)
-                formats.append({format, source->data(format)});
-        }
-        // An image this process put there as an image only.
-        if (formats.isEmpty() && source->hasImage()) {
-            QByteArray png;
-            QBuffer buffer(&png);
-            buffer.open(QIODevice::WriteOnly);
-            qvariant_cast<QImage>(source->imageData()).save(&buffer, "PNG");
-            formats.append({QStringLiteral("image/png"), png});
-        }
+    if (!source)
+        return formats;
+    for (const QString &format : source->formats()) {
+        if (format != qtImage)
+            formats.append({format, source->data(format)});
     }
-    deliver(context, std::move(done), std::move(formats), {});
+    // An image this process put there as an image only.
+    if (formats.isEmpty() && source->hasImage()) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        qvariant_cast<QImage>(source->imageData()).save(&buffer, "PNG");
+        formats.append({QStringLiteral("image/png"), png});
+    }
+    return formats;
+}
+
+QList<ClipboardReader::Format> ClipboardReader::ownContents(QClipboard::Mode mode) const
+{
+    const QClipboard *clipboard = QGuiApplication::clipboard();
+    const bool owned =
+        mode == QClipboard::Selection ? clipboard->ownsSelection() : clipboard->ownsClipboard();
+    return owned ? formatsOf(clipboard->mimeData(mode)) : QList<Format>();
+}
+
+void QtClipboardReader::read(QClipboard::Mode mode, QObject *context, Done done)
+{
+    deliver(context, std::move(done), formatsOf(QGuiApplication::clipboard()->mimeData(mode)), {});
 }
 
 void ClipboardReader::deliver(QPointer<QObject> target, Done done, QList<Format> formats,

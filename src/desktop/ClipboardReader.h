@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 
+class QMimeData;
+
 // Reads every format one clipboard holds away from the interface's thread, asking the owner for
 // each with a short bound, so that a large image or an owner that never answers holds up nothing.
 class ClipboardReader
@@ -45,6 +47,12 @@ public:
         Q_UNUSED(mode);
         return false;
     }
+
+    // What this process itself offers on the clipboard right now; empty when someone else (or
+    // nobody) owns it. By default Qt's clipboard.
+    virtual QList<Format> ownContents(QClipboard::Mode mode) const;
+    // Every format of Qt's clipboard data, its image as PNG where it holds nothing else.
+    static QList<Format> formatsOf(const QMimeData *data);
 
 protected:
     // From any thread: hands what was read to done on the main thread, unless target is gone by

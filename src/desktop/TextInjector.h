@@ -4,12 +4,14 @@
 #include "KeyPoster.h"
 #include "NewlineMode.h"
 #include "PlatformLoader.h"
+#include "TypingPlan.h"
 
 #include <QObject>
 #include <QQueue>
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 // Puts a transcript where the text cursor is in the focused window: through the clipboard and a
 // paste key, or by typing it. Insertions run one after another in the order asked for, so a
@@ -51,6 +53,8 @@ public:
     bool canPaste() const { return m_poster && m_poster->canPaste(); }
 
     static PasteKeys pasteKeysFor(const QStringList &windowClass);
+    // The clipboard backend the insertions borrow.
+    ClipboardReader &clipboard() { return *m_reader; }
 
 Q_SIGNALS:
     // Every insertion asked for is done and the clipboards are given back.
@@ -65,10 +69,16 @@ private:
         QString text;
         bool typed = false;
         NewlineMode mode = NewlineMode::shiftReturn;
+        // A typed insertion's plan, and how far it has gone.
+        QList<TypingStep> steps;
+        qsizetype next = 0;
     };
 
     void runQueue();
-    void typeText(const QString &text, NewlineMode mode);
+    void plan(Insertion &insertion);
+    // Types the current insertion up to its next paste step, whose text it returns (empty at
+    // the end).
+    QString typeUntilPaste();
     void typeCharacters(const QString &text);
     void pasteText(const QString &text);
     void pasteDone();
@@ -79,6 +89,7 @@ private:
     ClipboardKeeper m_clipboard{QClipboard::Clipboard, *m_reader};
     ClipboardKeeper m_selection{QClipboard::Selection, *m_reader};
     QQueue<Insertion> m_queue;
+    std::optional<Insertion> m_current;
     bool m_busy = false;
     bool m_toldTyping = false;
 };
