@@ -22,7 +22,7 @@ PAGE = b"""<!doctype html><html><head><meta charset="utf-8"><title>vesk browser 
 const t = document.getElementById("t");
 let seq = 0;
 function post(path, body) {
-  fetch(path, {method: "POST", body: body, keepalive: true,
+  fetch(path, {method: "POST", body: body,
                headers: {"Content-Type": "text/plain;charset=utf-8"}});
 }
 t.addEventListener("input", () => post("/value?" + (++seq), t.value));
@@ -105,8 +105,16 @@ else:
             f.write('user_pref("%s", %s);\n' % (key, value))
     env["MOZ_ENABLE_WAYLAND"] = "1"
     command = ["firefox-esr", "--no-remote", "--profile", profile, "--kiosk", url]
-child = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
-                         stderr=subprocess.DEVNULL, start_new_session=True)
+
+
+log = open(os.path.join(profile, "browser.log"), "wb")
+
+
+def launch():
+    return subprocess.Popen(command, env=env, stdout=log, stderr=log, start_new_session=True)
+
+
+child = launch()
 
 
 def stop(*_):
@@ -121,5 +129,16 @@ def stop(*_):
 
 signal.signal(signal.SIGTERM, stop)
 signal.signal(signal.SIGINT, stop)
+# Now and then a browser started right after another one ends at once, before showing anything:
+# it is started again.
+for _ in range(3):
+    child.wait()
+    with lock:
+        if state["ready"]:
+            break
+    with open(log.name, "rb") as f:
+        sys.stderr.write("browser ended before its page had the focus:\n" +
+                         f.read()[-2000:].decode(errors="replace"))
+    child = launch()
 child.wait()
 stop()
