@@ -18,6 +18,9 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QGuiApplication>
+#include <initializer_list>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -46,34 +49,40 @@ QString turnedOff(const QString &variable)
     return QCoreApplication::translate("Accessibility", "Turned off by %1=none.").arg(variable);
 }
 
+// The backend an override variable names, if it names one of `names`.
+template <typename Backend>
+std::optional<Backend> named(const QString &forced,
+                             std::initializer_list<std::pair<const char *, Backend>> names)
+{
+    for (const auto &[name, backend] : names) {
+        if (forced == QLatin1String(name))
+            return backend;
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 HoldKeyPath::Path PlatformLoader::chooseKeySource(DesktopSession::Kind kind, const QString &forced,
                                                   const Offers &offers, bool readInputDevices)
 {
     using Path = HoldKeyPath::Path;
-    if (forced == QLatin1String("x11"))
-        return Path::x11;
-    if (forced == QLatin1String("portal"))
-        return Path::portal;
-    if (forced == QLatin1String("evdev"))
-        return Path::inputDevices;
-    if (forced == QLatin1String("none"))
-        return Path::compositorBindings;
+    if (const auto path = named<Path>(forced, {{"x11", Path::x11},
+                                               {"portal", Path::portal},
+                                               {"evdev", Path::inputDevices},
+                                               {"none", Path::compositorBindings}}))
+        return *path;
     return HoldKeyPath::choose(kind, offers.shortcutsPortal, readInputDevices);
 }
 
 PlatformLoader::Poster PlatformLoader::choosePoster(DesktopSession::Kind kind,
                                                     const QString &forced, const Offers &offers)
 {
-    if (forced == QLatin1String("x11"))
-        return Poster::x11;
-    if (forced == QLatin1String("wayland"))
-        return Poster::wayland;
-    if (forced == QLatin1String("portal"))
-        return Poster::portal;
-    if (forced == QLatin1String("none"))
-        return Poster::none;
+    if (const auto poster = named<Poster>(forced, {{"x11", Poster::x11},
+                                                   {"wayland", Poster::wayland},
+                                                   {"portal", Poster::portal},
+                                                   {"none", Poster::none}}))
+        return *poster;
     switch (kind) {
     case DesktopSession::Kind::wayland:
         if (offers.virtualKeyboard)
@@ -95,12 +104,10 @@ PlatformLoader::Clipboard PlatformLoader::chooseClipboard(DesktopSession::Kind k
                                                           const QString &forced,
                                                           const Offers &offers)
 {
-    if (forced == QLatin1String("x11"))
-        return Clipboard::x11;
-    if (forced == QLatin1String("wayland"))
-        return Clipboard::wayland;
-    if (forced == QLatin1String("qt"))
-        return Clipboard::qt;
+    if (const auto clipboard = named<Clipboard>(
+            forced,
+            {{"x11", Clipboard::x11}, {"wayland", Clipboard::wayland}, {"qt", Clipboard::qt}}))
+        return *clipboard;
     // Qt's clipboard reaches other Wayland clients only from a focused window.
     if (kind == DesktopSession::Kind::wayland && offers.dataControl)
         return Clipboard::wayland;
@@ -112,24 +119,20 @@ PlatformLoader::Clipboard PlatformLoader::chooseClipboard(DesktopSession::Kind k
 
 PlatformLoader::Pinning PlatformLoader::choosePinning(const QString &forced, const Offers &offers)
 {
-    if (forced == QLatin1String("x11"))
-        return Pinning::x11;
-    if (forced == QLatin1String("none"))
-        return Pinning::none;
+    if (const auto pinning =
+            named<Pinning>(forced, {{"x11", Pinning::x11}, {"none", Pinning::none}}))
+        return *pinning;
     return offers.qtOnXcb ? Pinning::x11 : Pinning::none;
 }
 
 PlatformLoader::Trust PlatformLoader::chooseTrust(DesktopSession::Kind kind, const QString &forced,
                                                   const Offers &offers)
 {
-    if (forced == QLatin1String("x11"))
-        return Trust::x11;
-    if (forced == QLatin1String("wayland"))
-        return Trust::wayland;
-    if (forced == QLatin1String("portal"))
-        return Trust::portal;
-    if (forced == QLatin1String("none"))
-        return Trust::none;
+    if (const auto trust = named<Trust>(forced, {{"x11", Trust::x11},
+                                                 {"wayland", Trust::wayland},
+                                                 {"portal", Trust::portal},
+                                                 {"none", Trust::none}}))
+        return *trust;
     switch (kind) {
     case DesktopSession::Kind::wayland:
         if (offers.virtualKeyboard)
