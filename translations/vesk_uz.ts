@@ -3,10 +3,6 @@
 <context>
     <name>Accessibility</name>
     <message>
-        <source>This Wayland session offers no X11 input: the hold-to-talk key and text insertion need an X11 session (or XWayland).</source>
-        <translation>Bu Wayland seansida X11 kiritish imkoni yoʻq: tezkor klavish va matnni qoʻyish uchun X11 seansi (yoki XWayland) kerak.</translation>
-    </message>
-    <message>
         <source>No X server: the hold-to-talk key and text insertion need an X11 session.</source>
         <translation>X server yoʻq: tezkor klavish va matnni qoʻyish uchun X11 seansi kerak.</translation>
     </message>
@@ -21,6 +17,14 @@
     <message>
         <source>This Wayland desktop offers no virtual keyboard, so text cannot be inserted into its windows.</source>
         <translation>Bu Wayland ish stolida virtual klaviatura yoʻq, shuning uchun uning oynalariga matn qoʻyib boʻlmaydi.</translation>
+    </message>
+    <message>
+        <source>This Wayland session offers no X11 input: the hold-to-talk key and text insertion need an X11 session (or XWayland).</source>
+        <translation>Bu Wayland seansida X11 kiritish imkoni yoʻq: tezkor klavish va matnni qoʻyish uchun X11 seansi (yoki XWayland) kerak.</translation>
+    </message>
+    <message>
+        <source>Turned off by %1=none.</source>
+        <translation>%1=none bilan oʻchirilgan.</translation>
     </message>
 </context>
 <context>

@@ -3,13 +3,10 @@
 #include "Autostart.h"
 #include "HUDPanel.h"
 
-#include "DesktopSession.h"
-#include "HoldKeyPath.h"
 #include "HotkeyKindInfo.h"
 #include "Log.h"
 #include "MenuText.h"
 #include "OnboardingView.h"
-#include "PortalShortcuts.h"
 #include "Symbols.h"
 #include "WindowServices.h"
 
@@ -37,9 +34,10 @@ template <typename Call> std::function<void()> whileAlive(AppDelegate *controlle
 
 } // namespace
 
-AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *parent)
-    : QObject(parent), m_controller(controller), m_trustCheck(std::move(trustCheck)),
-      m_menu(std::make_unique<QMenu>())
+AppShell::AppShell(AppDelegate *controller, PlatformLoader &platform, TrustCheck trustCheck,
+                   QObject *parent)
+    : QObject(parent), m_controller(controller), m_platform(platform),
+      m_trustCheck(std::move(trustCheck)), m_menu(std::make_unique<QMenu>())
 {
     m_permissionTimer.setInterval(2000);
     m_trayWatch.setInterval(2000);
@@ -62,6 +60,7 @@ AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *pare
     });
     connect(m_controller, &AppDelegate::actionsChanged, this, &AppShell::refreshStatusItem);
     connect(state(), &AppState::saveProblemsChanged, this, &AppShell::refreshStatusItem);
+    connect(&m_platform, &PlatformLoader::holdKeyChanged, this, &AppShell::refreshHoldKeyAdvice);
     connect(&m_updater, &Updater::checked, this, [](const Updater::Result &result) {
         QMessageBox box(QMessageBox::Information, QStringLiteral("Vesk Voice"),
                         Updater::describe(result));
@@ -213,23 +212,11 @@ void AppShell::applyConfig()
     refreshStatusItem();
 }
 
-bool AppShell::wayland()
-{
-    return DesktopSession::current().kind == DesktopSession::Kind::wayland;
-}
-
 void AppShell::refreshHoldKeyAdvice()
 {
     if (!wayland())
         return;
-    if (!m_portalWatched) {
-        // The desktop answers later (and may ask the user for a key first).
-        m_portalWatched = true;
-        connect(PortalShortcuts::shared(), &PortalShortcuts::changed, this,
-                &AppShell::refreshHoldKeyAdvice);
-    }
-    const bool readInputDevices = state()->config().readInputDevices;
-    state()->setHoldKeyAdvice(HoldKeyPath::advice(HoldKeyPath::current(readInputDevices)));
+    state()->setHoldKeyAdvice(m_platform.holdKeyAdvice(state()->config().readInputDevices));
     refreshStatusItem();
 }
 
@@ -459,7 +446,7 @@ void AppShell::openOnboarding()
             if (shell)
                 shell->finishOnboarding();
         },
-        MicStatus::authorized, WindowServices::guide());
+        MicStatus::authorized, WindowServices::guide(wayland()));
     m_onboardingWindow->setWindowTitle(QStringLiteral("Vesk Voice"));
     present(m_onboardingWindow, true);
 }
@@ -477,7 +464,8 @@ void AppShell::finishOnboarding()
 
 void AppShell::setUpHUD()
 {
-    m_hud = new HUDPanel(state(), whileAlive(m_controller, &AppDelegate::toggleRecording),
+    m_hud = new HUDPanel(state(), m_platform.windowPinning(),
+                         whileAlive(m_controller, &AppDelegate::toggleRecording),
                          whileAlive(m_controller, &AppDelegate::finishRecording),
                          whileAlive(m_controller, &AppDelegate::cancelRecording));
     m_hud->restorePosition(state()->config());

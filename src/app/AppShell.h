@@ -2,6 +2,7 @@
 
 #include "AppDelegate.h"
 #include "MainView.h"
+#include "PlatformLoader.h"
 #include "Updater.h"
 
 #include <QMenu>
@@ -29,7 +30,9 @@ public:
     };
     using TrustCheck = std::function<Trust()>;
 
-    AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *parent = nullptr);
+    // The platform is the desktop's backends; it outlives the shell.
+    AppShell(AppDelegate *controller, PlatformLoader &platform, TrustCheck trustCheck,
+             QObject *parent = nullptr);
     ~AppShell() override;
 
     void applicationDidFinishLaunching();
@@ -67,7 +70,7 @@ public:
     QSystemTrayIcon *tray() const { return m_tray.get(); }
 
 private:
-    static bool wayland();
+    bool wayland() const { return m_platform.isWayland(); }
     // Which way the hold key takes on Wayland, for the settings form and the guide.
     void refreshHoldKeyAdvice();
     void buildMenu(QMenu *menu);
@@ -82,6 +85,7 @@ private:
     AppState *state() const { return m_controller->state(); }
 
     AppDelegate *m_controller;
+    PlatformLoader &m_platform;
     TrustCheck m_trustCheck;
     Updater m_updater;
     std::unique_ptr<QSystemTrayIcon> m_tray;
@@ -94,7 +98,6 @@ private:
     // Polls for a tray while there is none.
     QTimer m_trayWatch;
     bool m_trayAvailable = true;
-    bool m_portalWatched = false;
     // The start-at-login setting as last applied; nothing before the first apply.
     std::optional<bool> m_launchAtLogin;
 };

@@ -59,6 +59,7 @@ class ShellTest : public QObject
         FakeTranscriber *transcriber = new FakeTranscriber;
         FakeInserter *inserter = new FakeInserter;
         bool trusted = true;
+        const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
         std::unique_ptr<AppDelegate> controller;
         std::unique_ptr<AppShell> shell;
 
@@ -82,7 +83,7 @@ class ShellTest : public QObject
             s.transcriber.reset(transcriber);
             s.play = [](const QString &) {};
             controller = std::make_unique<AppDelegate>(&state, std::move(s));
-            shell = std::make_unique<AppShell>(controller.get(), [this] {
+            shell = std::make_unique<AppShell>(controller.get(), *platform, [this] {
                 return AppShell::Trust{trusted, trusted ? QString() : QStringLiteral("no XTEST")};
             });
         }
@@ -121,6 +122,9 @@ private Q_SLOTS:
     {
         TestSupport::isolateDataDir();
         qputenv("XDG_CONFIG_HOME", m_configHome.path().toUtf8());
+        // A Wayland login that the user forced to X11: everything takes it for X11.
+        qputenv("XDG_SESSION_TYPE", "wayland");
+        qputenv("VESK_SESSION", "x11");
     }
 
     void launchAndTheMenu()
@@ -574,6 +578,8 @@ private Q_SLOTS:
         QVERIFY(log.contains(QStringLiteral("accessibility granted=false")));
         QVERIFY(rig.state.message() != QStringLiteral("Add your Gemini API key in Settings."));
         QVERIFY(rig.shell->isWaitingForPermission());
+        // The X11 keyboard page, which waits for the permission.
+        QVERIFY(!rig.shell->onboardingWindow()->services().waylandSession());
 
         // The menu item brings the same guide forward.
         OnboardingView *guide = rig.shell->onboardingWindow();

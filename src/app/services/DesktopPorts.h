@@ -3,6 +3,7 @@
 #include "AudioRecorder.h"
 #include "DictationPorts.h"
 #include "HotkeyMonitor.h"
+#include "PlatformLoader.h"
 #include "TextInjector.h"
 
 #include <QPointer>
@@ -34,7 +35,7 @@ private:
 class GlobalHotkey : public HotkeyPort
 {
 public:
-    GlobalHotkey();
+    explicit GlobalHotkey(PlatformLoader &platform);
     void setCallbacks(std::function<void()> onStart, std::function<void()> onStop,
                       std::function<void()> onCancel) override;
     void setKind(HotkeyKind kind) override { m_monitor.setKind(kind); }
@@ -58,12 +59,13 @@ private:
 class DesktopInserter : public InserterPort
 {
 public:
-    DesktopInserter();
+    explicit DesktopInserter(PlatformLoader &platform);
     void insert(const QString &text, const QString &method, const QString &newline) override;
     void setFailureHandler(std::function<void(const QString &)> handler) override;
     bool canPaste() const override;
 
 private:
+    TextInjector m_injector;
     QMetaObject::Connection m_failure;
 };
 

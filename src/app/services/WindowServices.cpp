@@ -19,7 +19,7 @@ SettingsServices settings(const RecorderPort &recorder)
     return s;
 }
 
-GuideServices guide()
+GuideServices guide(bool wayland)
 {
     GuideServices s;
     // Linux asks no per-application microphone permission.
@@ -36,10 +36,7 @@ GuideServices guide()
     s.openAccessibilitySettings = [] { SystemSettings::open(SystemSettings::Pane::accessibility); };
     s.hotkeyLabel = [](HotkeyKind kind) { return HotkeyKindInfo::label(kind); };
     s.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
-    s.waylandSession = [] {
-        return qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
-               !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    };
+    s.waylandSession = [wayland] { return wayland; };
     return s;
 }
 
