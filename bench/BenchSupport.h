@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QString>
 #include <QThread>
 #include <algorithm>
 #include <functional>
@@ -49,6 +50,27 @@ inline double median(std::vector<double> v)
     std::sort(v.begin(), v.end());
     const size_t mid = v.size() / 2;
     return v.size() % 2 ? v[mid] : (v[mid - 1] + v[mid]) / 2;
+}
+
+// Uzbek in the Latin alphabet with its turned comma (U+02BB), Russian and English, repeated and
+// cut to `length` characters, none of them white space at either end (the app trims those).
+inline QString mixedText(int length)
+{
+    const QString sentences[] = {
+        QStringLiteral("Bugun ertalab oʻqituvchi bolalarga yangi kitobdan gʻaroyib ertak oʻqib "
+                       "berdi, soʻngra hammasi bogʻga chiqdi. "),
+        QStringLiteral("Мы встретились в центре города и долго говорили о погоде, работе, "
+                       "книгах и планах на лето. "),
+        QStringLiteral("The quick brown fox jumps over the lazy dog, then naps by the river "
+                       "until 5 pm! "),
+    };
+    QString text;
+    for (int i = 0; text.size() < length; ++i)
+        text += sentences[i % 3];
+    text.truncate(length);
+    while (text.back().isSpace())
+        text.back() = QLatin1Char('.');
+    return text;
 }
 
 } // namespace Bench

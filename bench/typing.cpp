@@ -38,27 +38,6 @@ using Bench::waitFor;
 constexpr int length = 500;
 constexpr qint64 timeoutMs = 60000;
 
-// Uzbek in the Latin alphabet with its turned comma (U+02BB), Russian and English, repeated and
-// cut to `length` characters, none of them white space at either end (the app trims those).
-QString mixedText()
-{
-    const QString sentences[] = {
-        QStringLiteral("Bugun ertalab oʻqituvchi bolalarga yangi kitobdan gʻaroyib ertak oʻqib "
-                       "berdi, soʻngra hammasi bogʻga chiqdi. "),
-        QStringLiteral("Мы встретились в центре города и долго говорили о погоде, работе, "
-                       "книгах и планах на лето. "),
-        QStringLiteral("The quick brown fox jumps over the lazy dog, then naps by the river "
-                       "until 5 pm! "),
-    };
-    QString text;
-    for (int i = 0; text.size() < length; ++i)
-        text += sentences[i % 3];
-    text.truncate(length);
-    while (text.back().isSpace())
-        text.back() = QLatin1Char('.');
-    return text;
-}
-
 qint64 nowNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -351,10 +330,11 @@ int main(int argc, char **argv)
     }
     const QStringList clientCommand{QCoreApplication::applicationDirPath() +
                                     QStringLiteral("/bench_textclient")};
-    const QString text = mixedText();
+    const QString text = Bench::mixedText(length);
     QTemporaryDir work;
     const QString file = work.filePath(QStringLiteral("received.txt"));
-    TextInjector injector(createKeyPoster());
+    const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
+    TextInjector injector(*platform);
 
     std::vector<Result> vesk, xdotool;
     // Taking turns spreads whatever else the machine does over both.

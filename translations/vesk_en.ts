@@ -3,10 +3,6 @@
 <context>
     <name>Accessibility</name>
     <message>
-        <source>This Wayland session offers no X11 input: the hold-to-talk key and text insertion need an X11 session (or XWayland).</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
         <source>No X server: the hold-to-talk key and text insertion need an X11 session.</source>
         <translation type="unfinished" />
     </message>
@@ -20,6 +16,14 @@
     </message>
     <message>
         <source>This Wayland desktop offers no virtual keyboard, so text cannot be inserted into its windows.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>This Wayland session offers no X11 input: the hold-to-talk key and text insertion need an X11 session (or XWayland).</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Turned off by %1=none.</source>
         <translation type="unfinished" />
     </message>
 </context>

@@ -3,10 +3,6 @@
 <context>
     <name>Accessibility</name>
     <message>
-        <source>This Wayland session offers no X11 input: the hold-to-talk key and text insertion need an X11 session (or XWayland).</source>
-        <translation>В этом сеансе Wayland нет ввода X11: для клавиши диктовки и вставки текста нужен сеанс X11 (или XWayland).</translation>
-    </message>
-    <message>
         <source>No X server: the hold-to-talk key and text insertion need an X11 session.</source>
         <translation>Нет X-сервера: для клавиши диктовки и вставки текста нужен сеанс X11.</translation>
     </message>
@@ -21,6 +17,14 @@
     <message>
         <source>This Wayland desktop offers no virtual keyboard, so text cannot be inserted into its windows.</source>
         <translation>Этот рабочий стол Wayland не даёт виртуальной клавиатуры, поэтому вставить текст в его окна нельзя.</translation>
+    </message>
+    <message>
+        <source>This Wayland session offers no X11 input: the hold-to-talk key and text insertion need an X11 session (or XWayland).</source>
+        <translation>В этом сеансе Wayland нет ввода X11: для клавиши диктовки и вставки текста нужен сеанс X11 (или XWayland).</translation>
+    </message>
+    <message>
+        <source>Turned off by %1=none.</source>
+        <translation>Отключено переменной %1=none.</translation>
     </message>
 </context>
 <context>
@@ -190,6 +194,10 @@
         <translation>По умолчанию (системный)</translation>
     </message>
     <message>
+        <source> — not connected</source>
+        <translation> — не подключён</translation>
+    </message>
+    <message>
         <source>Send audio as</source>
         <translation>Формат отправки аудио</translation>
     </message>
@@ -200,10 +208,6 @@
     <message>
         <source>Until it is back, the system default microphone records.</source>
         <translation>Пока он не вернётся, запись идёт с микрофона по умолчанию.</translation>
-    </message>
-    <message>
-        <source> — not connected</source>
-        <translation> — не подключён</translation>
     </message>
 </context>
 <context>

@@ -3,10 +3,6 @@
 <context>
     <name>Accessibility</name>
     <message>
-        <source>This Wayland session offers no X11 input: the hold-to-talk key and text insertion need an X11 session (or XWayland).</source>
-        <translation>Bu Wayland seansida X11 kiritish imkoni yoʻq: gapirish tugmasi va matnni qoʻyish uchun X11 seansi (yoki XWayland) kerak.</translation>
-    </message>
-    <message>
         <source>No X server: the hold-to-talk key and text insertion need an X11 session.</source>
         <translation>X server yoʻq: gapirish tugmasi va matnni qoʻyish uchun X11 seansi kerak.</translation>
     </message>
@@ -21,6 +17,14 @@
     <message>
         <source>This Wayland desktop offers no virtual keyboard, so text cannot be inserted into its windows.</source>
         <translation>Bu Wayland ish stolida virtual klaviatura yoʻq, shuning uchun uning oynalariga matn qoʻyib boʻlmaydi.</translation>
+    </message>
+    <message>
+        <source>This Wayland session offers no X11 input: the hold-to-talk key and text insertion need an X11 session (or XWayland).</source>
+        <translation>Bu Wayland seansida X11 kiritish imkoni yoʻq: gapirish tugmasi va matnni qoʻyish uchun X11 seansi (yoki XWayland) kerak.</translation>
+    </message>
+    <message>
+        <source>Turned off by %1=none.</source>
+        <translation>%1=none bilan oʻchirilgan.</translation>
     </message>
 </context>
 <context>
@@ -190,6 +194,10 @@
         <translation>Tizimdagi standart mikrofon</translation>
     </message>
     <message>
+        <source> — not connected</source>
+        <translation> — ulanmagan</translation>
+    </message>
+    <message>
         <source>Send audio as</source>
         <translation>Audioni yuborish formati</translation>
     </message>
@@ -200,10 +208,6 @@
     <message>
         <source>Until it is back, the system default microphone records.</source>
         <translation>U qaytib ulanguncha tizimdagi standart mikrofon yozib oladi.</translation>
-    </message>
-    <message>
-        <source> — not connected</source>
-        <translation> — ulanmagan</translation>
     </message>
 </context>
 <context>

@@ -7,10 +7,12 @@
 
 #include <QApplication>
 
-AppShell::AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *parent)
+AppShell::AppShell(AppDelegate *controller, PlatformLoader &platform, TrustCheck trustCheck,
+                   QObject *parent)
     : QObject(parent), m_controller(controller), m_status(controller),
-      m_permissions(controller, std::move(trustCheck)),
-      m_windows(controller, [this](const Config &config) { save(config); }), m_floating(controller)
+      m_permissions(controller, platform, std::move(trustCheck)),
+      m_windows(controller, platform.isWayland(), [this](const Config &config) { save(config); }),
+      m_floating(controller, platform.windowPinning())
 {
     connect(&m_status, &StatusItem::windowRequested, this, &AppShell::showMainWindow);
     connect(&m_status, &StatusItem::guideRequested, this, &AppShell::openOnboarding);

@@ -21,7 +21,9 @@ public:
     using Trust = PermissionWatch::Trust;
     using TrustCheck = PermissionWatch::TrustCheck;
 
-    AppShell(AppDelegate *controller, TrustCheck trustCheck, QObject *parent = nullptr);
+    // The platform is the desktop's backends; it outlives the shell.
+    AppShell(AppDelegate *controller, PlatformLoader &platform, TrustCheck trustCheck,
+             QObject *parent = nullptr);
     ~AppShell() override;
 
     void applicationDidFinishLaunching();

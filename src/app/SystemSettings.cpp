@@ -1,5 +1,7 @@
 #include "SystemSettings.h"
 
+#include "DesktopSession.h"
+
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
@@ -28,8 +30,7 @@ bool startFirst(const QList<Candidate> &candidates)
 
 bool open(Pane pane)
 {
-    const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP").toLower();
-    const bool kde = desktop.contains(QLatin1String("kde"));
+    const bool kde = DesktopSession::current().desktop == DesktopSession::Desktop::kde;
     switch (pane) {
     case Pane::microphone: {
         const Candidate gnome{"gnome-control-center", {QStringLiteral("sound")}};

@@ -90,17 +90,18 @@ int main(int argc, char **argv)
 
     AppState state;
     SoundPlayer sounds;
+    const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
     AppDelegate::Services services;
     services.recorder = std::make_unique<MicrophoneRecorder>();
-    services.hotkey = std::make_unique<GlobalHotkey>();
-    services.inserter = std::make_unique<DesktopInserter>();
+    services.hotkey = std::make_unique<GlobalHotkey>(*platform);
+    services.inserter = std::make_unique<DesktopInserter>(*platform);
     services.transcriber = std::make_unique<GeminiTranscriber>();
-    services.focus = std::make_unique<DesktopFocus>();
+    services.focus = std::make_unique<DesktopFocus>(*platform);
     services.trim = trimRecording;
     services.play = [&sounds](const QString &name) { sounds.play(name); };
     AppDelegate controller(&state, std::move(services));
-    AppShell shell(&controller, [] {
-        const Accessibility::Trust trust = Accessibility::check();
+    AppShell shell(&controller, *platform, [&platform] {
+        const Accessibility::Trust trust = platform->trust();
         return AppShell::Trust{trust.trusted, trust.reason};
     });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &shell,

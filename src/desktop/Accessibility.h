@@ -3,8 +3,8 @@
 #include <QString>
 
 // Whether the desktop lets this process watch the keyboard everywhere and post keys into other
-// windows. On X11 that needs the XInput2 and XTEST extensions; a Wayland session without X11
-// input refuses both.
+// windows. Which facility answers (X11's extensions, a Wayland compositor's virtual keyboard, a
+// desktop portal) is the platform loader's choice.
 namespace Accessibility {
 
 struct Trust
@@ -14,7 +14,7 @@ struct Trust
     QString reason;
 };
 
-// Asks the display server each time: cheap enough for a poll every few seconds.
-Trust check();
+// The X server offers XInputExtension 2.x and XTEST (x11/).
+Trust checkX11();
 
 } // namespace Accessibility

@@ -6,7 +6,8 @@
 
 // Which window of the desktop is in front, and the way back to the one the user worked in before
 // this program's own window came up. Only where the desktop tells (an X11 window manager that
-// speaks EWMH); elsewhere nothing is known and nothing can be activated.
+// speaks EWMH); elsewhere nothing is known and nothing can be activated. The platform loader
+// makes it.
 class ActiveWindow
 {
 public:
@@ -19,6 +20,3 @@ public:
     // false when it did not get it within about a second (or cannot be brought forward here).
     virtual void activate(quint64 window, std::function<void(bool)> done) = 0;
 };
-
-// The desktop's own, or nullptr where it tells nothing (a Wayland session, no window manager).
-std::unique_ptr<ActiveWindow> createActiveWindow();

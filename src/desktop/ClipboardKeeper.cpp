@@ -2,7 +2,9 @@
 
 #include "Log.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QImage>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <utility>
@@ -14,7 +16,9 @@ const QString qtImage = QStringLiteral("application/x-qt-image");
 
 } // namespace
 
-ClipboardKeeper::ClipboardKeeper(QClipboard::Mode mode) : m_mode(mode) {}
+ClipboardKeeper::ClipboardKeeper(QClipboard::Mode mode, ClipboardReader &reader)
+    : m_mode(mode), m_reader(reader)
+{}
 
 ClipboardKeeper::~ClipboardKeeper()
 {
@@ -23,35 +27,15 @@ ClipboardKeeper::~ClipboardKeeper()
 
 bool ClipboardKeeper::ownsDirectly() const
 {
-    return m_reader && m_reader->setsClipboard();
+    return m_reader.setsClipboard();
 }
 
 bool ClipboardKeeper::stillOurs() const
 {
     if (ownsDirectly())
-        return m_borrowed && m_reader->holdsOwn(m_mode);
+        return m_borrowed && m_reader.holdsOwn(m_mode);
     return m_borrowed && !m_changedSince &&
            QGuiApplication::clipboard()->mimeData(m_mode) == m_ours;
-}
-
-std::unique_ptr<QMimeData> ClipboardKeeper::copyOf(const QMimeData *source)
-{
-    if (!source)
-        return nullptr;
-    auto copy = std::make_unique<QMimeData>();
-    bool any = false;
-    for (const QString &format : source->formats()) {
-        if (format == qtImage)
-            continue;
-        const QByteArray data = source->data(format);
-        copy->setData(format, data);
-        any = true;
-    }
-    if (!any && source->hasImage()) {
-        copy->setImageData(source->imageData());
-        any = true;
-    }
-    return any ? std::move(copy) : nullptr;
 }
 
 QMimeData *ClipboardKeeper::transcriptData(const QString &transcript)
@@ -91,30 +75,28 @@ void ClipboardKeeper::borrow(const QString &transcript, std::function<void()> re
 {
     // Still ours: a second insertion in a row, whose "previous contents" are only the first
     // transcript. Not ours any more: the user copied something, which is now theirs to keep.
-    if (stillOurs() || !m_reader) {
-        if (!stillOurs())
-            m_saved = copyOf(QGuiApplication::clipboard()->mimeData(m_mode));
+    if (stillOurs()) {
         put(transcript);
         ready();
         return;
     }
     QObject::disconnect(m_watch);
     m_borrowed = false;
-    m_reader->read(m_mode, &m_context,
-                   [this, transcript, ready](const QList<ClipboardReader::Format> &formats) {
-                       if (ownsDirectly())
-                           m_savedFormats = formats;
-                       else
-                           m_saved = mimeDataOf(formats);
-                       put(transcript);
-                       ready();
-                   });
+    m_reader.read(m_mode, &m_context,
+                  [this, transcript, ready](const QList<ClipboardReader::Format> &formats) {
+                      if (ownsDirectly())
+                          m_savedFormats = formats;
+                      else
+                          m_saved = mimeDataOf(formats);
+                      put(transcript);
+                      ready();
+                  });
 }
 
 void ClipboardKeeper::put(const QString &transcript)
 {
     if (ownsDirectly()) {
-        m_reader->set(m_mode, transcriptFormats(transcript));
+        m_reader.set(m_mode, transcriptFormats(transcript));
         m_borrowed = true;
         return;
     }
@@ -144,13 +126,46 @@ void ClipboardKeeper::giveBack()
     if (ownsDirectly()) {
         const QList<ClipboardReader::Format> saved = std::exchange(m_savedFormats, {});
         if (ours && !saved.isEmpty())
-            m_reader->set(m_mode, saved);
+            m_reader.set(m_mode, saved);
         return;
     }
     std::unique_ptr<QMimeData> saved = std::move(m_saved);
     if (!ours || !saved)
         return;
     QGuiApplication::clipboard()->setMimeData(saved.release(), m_mode);
+}
+
+QList<ClipboardReader::Format> ClipboardReader::formatsOf(const QMimeData *source)
+{
+    QList<Format> formats;
+    if (!source)
+        return formats;
+    for (const QString &format : source->formats()) {
+        if (format != qtImage)
+            formats.append({format, source->data(format)});
+    }
+    // An image this process put there as an image only.
+    if (formats.isEmpty() && source->hasImage()) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        qvariant_cast<QImage>(source->imageData()).save(&buffer, "PNG");
+        formats.append({QStringLiteral("image/png"), png});
+    }
+    return formats;
+}
+
+QList<ClipboardReader::Format> ClipboardReader::ownContents(QClipboard::Mode mode) const
+{
+    const QClipboard *clipboard = QGuiApplication::clipboard();
+    const bool owned =
+        mode == QClipboard::Selection ? clipboard->ownsSelection() : clipboard->ownsClipboard();
+    return owned ? formatsOf(clipboard->mimeData(mode)) : QList<Format>();
+}
+
+void QtClipboardReader::read(QClipboard::Mode mode, QObject *context, Done done)
+{
+    deliver(context, std::move(done), formatsOf(QGuiApplication::clipboard()->mimeData(mode)), {});
 }
 
 void ClipboardReader::deliver(QPointer<QObject> target, Done done, QList<Format> formats,

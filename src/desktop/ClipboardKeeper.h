@@ -15,7 +15,8 @@ class QMimeData;
 class ClipboardKeeper
 {
 public:
-    explicit ClipboardKeeper(QClipboard::Mode mode);
+    // The reader is the platform's, shared with the other keeper; it outlives this one.
+    ClipboardKeeper(QClipboard::Mode mode, ClipboardReader &reader);
     ~ClipboardKeeper();
     ClipboardKeeper(const ClipboardKeeper &) = delete;
     ClipboardKeeper &operator=(const ClipboardKeeper &) = delete;
@@ -30,8 +31,6 @@ public:
     void giveBack();
     bool isBorrowed() const { return m_borrowed; }
 
-    // A copy of every format the mime data holds, or null when it holds none.
-    static std::unique_ptr<QMimeData> copyOf(const QMimeData *source);
     // Mime data of the formats read, or null when there are none.
     static std::unique_ptr<QMimeData> mimeDataOf(const QList<ClipboardReader::Format> &formats);
     // Mime data with the transcript as plain text and the mark that asks clipboard managers not
@@ -48,7 +47,7 @@ private:
     bool ownsDirectly() const;
     void put(const QString &transcript);
 
-    std::unique_ptr<ClipboardReader> m_reader = createClipboardReader();
+    ClipboardReader &m_reader;
     // Reads that finish after this keeper is gone call nothing.
     QObject m_context;
     std::unique_ptr<QMimeData> m_saved;

@@ -10,6 +10,8 @@
 #include <functional>
 #include <memory>
 
+class QMimeData;
+
 // Reads every format one clipboard holds away from the interface's thread, asking the owner for
 // each with a short bound, so that a large image or an owner that never answers holds up nothing.
 class ClipboardReader
@@ -46,6 +48,12 @@ public:
         return false;
     }
 
+    // What this process itself offers on the clipboard right now; empty when someone else (or
+    // nobody) owns it. By default Qt's clipboard.
+    virtual QList<Format> ownContents(QClipboard::Mode mode) const;
+    // Every format of Qt's clipboard data, its image as PNG where it holds nothing else.
+    static QList<Format> formatsOf(const QMimeData *data);
+
 protected:
     // From any thread: hands what was read to done on the main thread, unless target is gone by
     // then, and logs the formats whose owner did not answer in time.
@@ -53,6 +61,10 @@ protected:
                         QStringList skipped);
 };
 
-// The platform's reader, or null where the clipboard is only reached through Qt; chosen by the
-// session at run time.
-std::unique_ptr<ClipboardReader> createClipboardReader();
+// Where no facility of the display server's is at hand (offscreen, another platform): Qt's own
+// clipboard, read on the interface's thread.
+class QtClipboardReader : public ClipboardReader
+{
+public:
+    void read(QClipboard::Mode mode, QObject *context, Done done) override;
+};

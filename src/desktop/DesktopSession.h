@@ -3,10 +3,10 @@
 #include <QProcessEnvironment>
 #include <QString>
 
-// Which display server and desktop this process runs under, read from the environment, so that
-// the platform backends (key events, key posting, clipboard, window pinning) are chosen at run
-// time. VESK_SESSION=x11|wayland overrides the guess, for tests and for users whose environment
-// says the wrong thing.
+// Which display server and desktop this process runs under, read from the environment, from
+// which the platform loader chooses the backends (key events, key posting, clipboard, window
+// pinning, trust). VESK_SESSION=x11|wayland overrides the guess, for tests and for users whose
+// environment says the wrong thing.
 namespace DesktopSession {
 
 enum class Kind

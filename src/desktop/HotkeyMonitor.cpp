@@ -1,6 +1,5 @@
 #include "HotkeyMonitor.h"
 
-#include "Accessibility.h"
 #include "HotkeyKindInfo.h"
 #include "Log.h"
 
@@ -9,10 +8,7 @@
 #include <climits>
 #include <cmath>
 
-HotkeyMonitor::HotkeyMonitor(QObject *parent)
-    : QObject(parent),
-      m_sourceFactory([](KeyEventSource::Scope scope) { return createKeyEventSource(scope); }),
-      m_trustCheck([] { return Accessibility::check().trusted; })
+HotkeyMonitor::HotkeyMonitor(QObject *parent) : QObject(parent)
 {
     m_pendingStart.setSingleShot(true);
     m_pendingStart.setTimerType(Qt::PreciseTimer);
@@ -45,10 +41,10 @@ void HotkeyMonitor::start()
         Log::write(QStringLiteral("hotkey monitor watching the whole desktop"));
         return;
     }
-    // No global source at all: the desktop's own key bindings run the control commands.
-    Log::write(global ? QStringLiteral("global flagsChanged monitor could not be installed")
-                      : QStringLiteral("no global key source here: the hold key comes from the "
-                                       "desktop's key bindings, through the control commands"));
+    const QString problem = global ? global->problem() : QString();
+    Log::write(problem.isEmpty()
+                   ? QStringLiteral("global flagsChanged monitor could not be installed")
+                   : problem);
     std::unique_ptr<KeyEventSource> local = m_sourceFactory(KeyEventSource::Scope::local);
     if (local && local->install(handler)) {
         m_monitors.push_back(std::move(local));

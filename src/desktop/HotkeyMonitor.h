@@ -46,7 +46,7 @@ public:
     bool isRecording() const { return m_recording; }
     std::optional<HotkeyKind> heldKind() const { return m_heldKind; }
 
-    // The platform's sources and trust check by default; tests hand in their own.
+    // The platform's sources and trust check (from the platform loader), or a test's own.
     void setSourceFactory(SourceFactory factory) { m_sourceFactory = std::move(factory); }
     void setTrustCheck(std::function<bool()> check) { m_trustCheck = std::move(check); }
 

@@ -2,6 +2,7 @@
 
 #include "KeyEvent.h"
 
+#include <QString>
 #include <functional>
 #include <memory>
 
@@ -21,9 +22,6 @@ public:
     // Starts delivering; false when the platform refuses. Destroying the source stops it, and no
     // event is delivered afterwards.
     virtual bool install(Handler handler) = 0;
+    // Why install() refused, for the log, where the source knows better than "refused".
+    virtual QString problem() const { return QString(); }
 };
-
-// The platform's sources, chosen for the session this process runs in. On Wayland the global one
-// may read the keyboard devices only when the user allowed it.
-std::unique_ptr<KeyEventSource> createKeyEventSource(KeyEventSource::Scope scope,
-                                                     bool readInputDevices = false);

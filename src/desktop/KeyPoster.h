@@ -37,8 +37,7 @@ public:
     virtual QString unavailableReason() { return QString(); }
     // Whether a paste can work: the clipboard can be set for the focused window.
     virtual bool canPaste() const { return true; }
+    // Whether every client takes a typed character past U+FFFF whole; where some cut it to 16
+    // bits (Chromium on Wayland), such characters are pasted instead.
+    virtual bool typesBeyondBmp() const { return true; }
 };
-
-// The platform's poster, or null when the desktop offers none; the backend is chosen when
-// building.
-std::unique_ptr<KeyPoster> createKeyPoster();

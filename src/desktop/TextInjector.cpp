@@ -2,10 +2,8 @@
 
 #include "KeyEvent.h"
 #include "Log.h"
-#include "TypingPlan.h"
 
-#include <QCoreApplication>
-#include <QPointer>
+#include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
 #include <utility>
@@ -47,19 +45,16 @@ const QStringList terminals = {QStringLiteral("gnome-terminal"),
 
 } // namespace
 
-TextInjector::TextInjector(std::unique_ptr<KeyPoster> poster, QObject *parent)
-    : QObject(parent), m_poster(std::move(poster))
+TextInjector::TextInjector(std::unique_ptr<KeyPoster> poster,
+                           std::unique_ptr<ClipboardReader> clipboard, QObject *parent)
+    : QObject(parent), m_poster(std::move(poster)), m_reader(std::move(clipboard))
+{}
+
+TextInjector::TextInjector(PlatformLoader &platform, QObject *parent)
+    : TextInjector(platform.keyPoster(), platform.clipboard(), parent)
 {}
 
 TextInjector::~TextInjector() = default;
-
-TextInjector *TextInjector::shared()
-{
-    static QPointer<TextInjector> instance;
-    if (!instance)
-        instance = new TextInjector(createKeyPoster(), QCoreApplication::instance());
-    return instance;
-}
 
 TextInjector::PasteKeys TextInjector::pasteKeysFor(const QStringList &windowClass)
 {
@@ -96,23 +91,31 @@ void TextInjector::insert(const QString &text, const QString &method, const QStr
 
 void TextInjector::runQueue()
 {
-    while (!m_queue.isEmpty()) {
-        const Insertion next = m_queue.dequeue();
-        if (const QString reason = m_poster->unavailableReason(); !reason.isEmpty()) {
-            Log::write(QStringLiteral("insertion dropped: ") + reason);
-            Q_EMIT failed(reason);
-            continue;
-        }
-        if (!next.typed) {
-            m_busy = true;
-            pasteText(next.text);
-            return; // continues in pasteDone()
+    while (m_current || !m_queue.isEmpty()) {
+        if (!m_current) {
+            Insertion next = m_queue.dequeue();
+            if (const QString reason = m_poster->unavailableReason(); !reason.isEmpty()) {
+                Log::write(QStringLiteral("insertion dropped: ") + reason);
+                Q_EMIT failed(reason);
+                continue;
+            }
+            if (!next.typed) {
+                m_busy = true;
+                pasteText(next.text);
+                return; // continues in pasteDone()
+            }
+            plan(next);
+            m_current = std::move(next);
         }
         // The clipboards go back before typing, which may well be a paste of its own elsewhere.
         m_clipboard.giveBack();
         m_selection.giveBack();
         m_busy = true;
-        typeText(next.text, next.mode);
+        if (const QString piece = typeUntilPaste(); !piece.isEmpty()) {
+            pasteText(piece);
+            return; // the rest of the insertion continues in pasteDone()
+        }
+        m_current.reset();
         m_busy = false;
     }
     m_clipboard.giveBack();
@@ -120,21 +123,42 @@ void TextInjector::runQueue()
     Q_EMIT idle();
 }
 
-void TextInjector::typeText(const QString &text, NewlineMode mode)
+void TextInjector::plan(Insertion &insertion)
 {
-    const QList<TypingStep> steps = TypingPlan::plan(text, mode);
+    NewlineMode mode = insertion.mode;
+    // Terminals read Shift+Return as a key of its own (foot sends ESC[27;2;13~), not as a line
+    // break: there it is a plain Return.
+    if (mode == NewlineMode::shiftReturn &&
+        insertion.text.contains(QRegularExpression(QStringLiteral("[\r\n]"))) &&
+        pasteKeysFor(m_poster->focusedWindowClass()) != PasteKeys::controlV)
+        mode = NewlineMode::plain;
+    // Where the clipboard cannot reach the focused window, such characters are typed anyway.
+    const bool pasteBeyondBmp = !m_poster->typesBeyondBmp() && m_poster->canPaste();
+    insertion.steps = TypingPlan::plan(insertion.text, mode, pasteBeyondBmp);
+}
+
+QString TextInjector::typeUntilPaste()
+{
+    QList<TypingStep> &steps = m_current->steps;
+    qsizetype end = m_current->next;
     QString characters;
-    for (const TypingStep &step : steps)
-        characters += step.text;
-    m_poster->beginInsertion(characters);
-    for (const TypingStep &step : steps) {
-        if (step.kind == TypingStep::Kind::lineBreak)
-            m_poster->postKey(KeyPoster::Key::returnKey, step.flags);
-        else
-            typeCharacters(step.text);
-        sleepMs(TypingPlan::pauseAfterMs(step));
+    for (; end < steps.size() && steps[end].kind != TypingStep::Kind::paste; ++end)
+        characters += steps[end].text;
+    if (end > m_current->next) {
+        m_poster->beginInsertion(characters);
+        for (; m_current->next < end; ++m_current->next) {
+            const TypingStep &step = steps[m_current->next];
+            if (step.kind == TypingStep::Kind::lineBreak)
+                m_poster->postKey(KeyPoster::Key::returnKey, step.flags);
+            else
+                typeCharacters(step.text);
+            sleepMs(TypingPlan::pauseAfterMs(step));
+        }
+        m_poster->endInsertion();
     }
-    m_poster->endInsertion();
+    if (m_current->next == steps.size())
+        return QString();
+    return steps[m_current->next++].text;
 }
 
 void TextInjector::typeCharacters(const QString &text)

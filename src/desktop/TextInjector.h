@@ -3,12 +3,15 @@
 #include "ClipboardKeeper.h"
 #include "KeyPoster.h"
 #include "NewlineMode.h"
+#include "PlatformLoader.h"
+#include "TypingPlan.h"
 
 #include <QObject>
 #include <QQueue>
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 // Puts a transcript where the text cursor is in the focused window: through the clipboard and a
 // paste key, or by typing it. Insertions run one after another in the order asked for, so a
@@ -33,12 +36,12 @@ public:
     static constexpr int pasteKeyDelayMs = 50;
     static constexpr int restoreDelayMs = 400;
 
-    // Without a poster (no X server) insertions do nothing.
-    explicit TextInjector(std::unique_ptr<KeyPoster> poster, QObject *parent = nullptr);
+    // The clipboard reader serves both clipboards.
+    TextInjector(std::unique_ptr<KeyPoster> poster, std::unique_ptr<ClipboardReader> clipboard,
+                 QObject *parent = nullptr);
+    // With the platform's backends.
+    explicit TextInjector(PlatformLoader &platform, QObject *parent = nullptr);
     ~TextInjector() override;
-
-    // The platform's injector, made on first use; lives as long as the application.
-    static TextInjector *shared();
 
     // The text, the method and the newline mode as the configuration stores them: "type" types,
     // anything else pastes; a mode that matches none is "shiftReturn". White space at both ends
@@ -52,6 +55,8 @@ public:
     bool canPaste() const { return m_poster && m_poster->canPaste(); }
 
     static PasteKeys pasteKeysFor(const QStringList &windowClass);
+    // The clipboard backend the insertions borrow.
+    ClipboardReader &clipboard() { return *m_reader; }
 
 Q_SIGNALS:
     // Every insertion asked for is done and the clipboards are given back.
@@ -66,19 +71,27 @@ private:
         QString text;
         bool typed = false;
         NewlineMode mode = NewlineMode::shiftReturn;
+        // A typed insertion's plan, and how far it has gone.
+        QList<TypingStep> steps;
+        qsizetype next = 0;
     };
 
     void runQueue();
-    void typeText(const QString &text, NewlineMode mode);
+    void plan(Insertion &insertion);
+    // Types the current insertion up to its next paste step, whose text it returns (empty at
+    // the end).
+    QString typeUntilPaste();
     void typeCharacters(const QString &text);
     void pasteText(const QString &text);
     void pasteDone();
     void sleepMs(int ms);
 
     std::unique_ptr<KeyPoster> m_poster;
-    ClipboardKeeper m_clipboard{QClipboard::Clipboard};
-    ClipboardKeeper m_selection{QClipboard::Selection};
+    std::unique_ptr<ClipboardReader> m_reader;
+    ClipboardKeeper m_clipboard{QClipboard::Clipboard, *m_reader};
+    ClipboardKeeper m_selection{QClipboard::Selection, *m_reader};
     QQueue<Insertion> m_queue;
+    std::optional<Insertion> m_current;
     bool m_busy = false;
     bool m_toldTyping = false;
 };

@@ -3,6 +3,7 @@
 #include "KeyEvent.h"
 
 #include <QTextBoundaryFinder>
+#include <algorithm>
 
 namespace TypingPlan {
 
@@ -26,6 +27,35 @@ QStringList chunked(const QString &text, int by)
     return pieces;
 }
 
+namespace {
+
+// Consecutive runs of whole grapheme clusters: typed (true) or, with `split`, pasted where a
+// cluster holds a code point past U+FFFF (a surrogate pair in UTF-16).
+QList<std::pair<bool, QString>> runs(const QString &line, bool split)
+{
+    QList<std::pair<bool, QString>> out;
+    if (!split) {
+        if (!line.isEmpty())
+            out.append({true, line});
+        return out;
+    }
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, line);
+    qsizetype start = 0;
+    while (finder.toNextBoundary() != -1) {
+        const QString cluster = line.mid(start, finder.position() - start);
+        start = finder.position();
+        const bool typed = std::none_of(cluster.begin(), cluster.end(),
+                                        [](QChar c) { return c.isHighSurrogate(); });
+        if (out.isEmpty() || out.last().first != typed)
+            out.append({typed, cluster});
+        else
+            out.last().second += cluster;
+    }
+    return out;
+}
+
+} // namespace
+
 std::optional<quint64> lineBreakFlags(NewlineMode mode)
 {
     switch (mode) {
@@ -41,7 +71,7 @@ std::optional<quint64> lineBreakFlags(NewlineMode mode)
     return std::nullopt;
 }
 
-QList<TypingStep> plan(const QString &text, NewlineMode mode)
+QList<TypingStep> plan(const QString &text, NewlineMode mode, bool pasteBeyondBmp)
 {
     QString normalized = text;
     normalized.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -56,8 +86,14 @@ QList<TypingStep> plan(const QString &text, NewlineMode mode)
             else
                 steps.append({TypingStep::Kind::characters, QStringLiteral(" "), 0});
         }
-        for (const QString &p : chunked(lines[i], piece))
-            steps.append({TypingStep::Kind::characters, p, 0});
+        for (const auto &[typed, run] : runs(lines[i], pasteBeyondBmp)) {
+            if (!typed) {
+                steps.append({TypingStep::Kind::paste, run, 0});
+                continue;
+            }
+            for (const QString &p : chunked(run, piece))
+                steps.append({TypingStep::Kind::characters, p, 0});
+        }
     }
     return steps;
 }

@@ -13,7 +13,6 @@
 #include "MenuText.h"
 #include "OnboardingSteps.h"
 #include "DesktopPorts.h"
-#include "KeyPoster.h"
 #include "TestSupport.h"
 #include "TextClients.h"
 #include "TextInjector.h"
@@ -68,7 +67,8 @@ public Q_SLOTS:
 class RealInserter : public InserterPort
 {
 public:
-    TextInjector injector{createKeyPoster()};
+    explicit RealInserter(PlatformLoader &platform) : injector(platform) {}
+    TextInjector injector;
     void insert(const QString &text, const QString &method, const QString &newline,
                 bool spaceBefore) override
     {
@@ -90,6 +90,7 @@ class ShellTest : public QObject
         FakeTranscriber *transcriber = new FakeTranscriber;
         FakeInserter *inserter = new FakeInserter;
         bool trusted = true;
+        const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
         std::unique_ptr<AppDelegate> controller;
         // The real desktop's typing and windows instead of the fakes.
         bool realDesktop = false;
@@ -117,15 +118,15 @@ class ShellTest : public QObject
             if (realDesktop) {
                 delete inserter;
                 inserter = nullptr;
-                s.inserter = std::make_unique<RealInserter>();
-                s.focus = std::make_unique<DesktopFocus>();
+                s.inserter = std::make_unique<RealInserter>(*platform);
+                s.focus = std::make_unique<DesktopFocus>(*platform);
             } else {
                 s.inserter.reset(inserter);
             }
             s.transcriber.reset(transcriber);
             s.play = [](const QString &) {};
             controller = std::make_unique<AppDelegate>(&state, std::move(s));
-            shell = std::make_unique<AppShell>(controller.get(), [this] {
+            shell = std::make_unique<AppShell>(controller.get(), *platform, [this] {
                 return AppShell::Trust{trusted, trusted ? QString() : QStringLiteral("no XTEST")};
             });
         }
@@ -188,6 +189,9 @@ private Q_SLOTS:
     {
         TestSupport::isolateDataDir();
         qputenv("XDG_CONFIG_HOME", m_configHome.path().toUtf8());
+        // A Wayland login that the user forced to X11: everything takes it for X11.
+        qputenv("XDG_SESSION_TYPE", "wayland");
+        qputenv("VESK_SESSION", "x11");
     }
 
     void launchAndTheMenu()
@@ -879,6 +883,8 @@ private Q_SLOTS:
         QVERIFY(log.contains(QStringLiteral("accessibility granted=false")));
         QVERIFY(rig.state.message() != QStringLiteral("Add your Gemini API key in Settings."));
         QVERIFY(rig.shell->isWaitingForPermission());
+        // The X11 keyboard page, which waits for the permission.
+        QVERIFY(!rig.shell->onboardingWindow()->services().waylandSession());
 
         // The menu item brings the same guide forward.
         OnboardingView *guide = rig.shell->onboardingWindow();

@@ -35,7 +35,8 @@ private Q_SLOTS:
         s.transcriber = std::make_unique<FakeTranscriber>();
         s.play = [](const QString &) {};
         AppDelegate controller(&state, std::move(s));
-        AppShell shell(&controller, [] { return AppShell::Trust{true, QString()}; });
+        const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
+        AppShell shell(&controller, *platform, [] { return AppShell::Trust{true, QString()}; });
 
         QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
         shell.applicationDidFinishLaunching();

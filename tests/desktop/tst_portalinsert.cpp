@@ -161,7 +161,7 @@ private Q_SLOTS:
         QFETCH(QList<int>, keycodes);
         auto p = poster(canPaste);
         QTRY_COMPARE(p->state(), PortalKeyPoster::State::started);
-        TextInjector injector(std::move(p));
+        TextInjector injector(std::move(p), std::make_unique<QtClipboardReader>());
         QSignalSpy idle(&injector, &TextInjector::idle);
         injector.insert(sample, method, QStringLiteral("shiftReturn"));
         QTRY_COMPARE(idle.count(), 1);
@@ -214,7 +214,7 @@ private Q_SLOTS:
         QTRY_COMPARE(asked(), before + 1);
         if (answer > 0)
             QTRY_COMPARE(p->state(), PortalKeyPoster::State::failed);
-        TextInjector injector(std::move(p));
+        TextInjector injector(std::move(p), std::make_unique<QtClipboardReader>());
         QSignalSpy failed(&injector, &TextInjector::failed);
         injector.insert(sample, QStringLiteral("type"), QStringLiteral("shiftReturn"));
         injector.insert(sample, QStringLiteral("paste"), QStringLiteral("shiftReturn"));

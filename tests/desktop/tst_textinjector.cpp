@@ -44,6 +44,8 @@ public:
     }
     void endInsertion() override { log->append(QStringLiteral("end")); }
     QStringList focusedWindowClass() override { return windowClass; }
+    bool typesBeyondBmp() const override { return beyondBmp; }
+    bool beyondBmp = true;
 };
 
 QStringList pieces(const QList<TypingStep> &steps)
@@ -76,7 +78,8 @@ private Q_SLOTS:
         m_log.clear();
         auto poster = std::make_unique<RecordingPoster>(&m_log);
         m_poster = poster.get();
-        m_injector = std::make_unique<TextInjector>(std::move(poster));
+        m_injector = std::make_unique<TextInjector>(std::move(poster),
+                                                    std::make_unique<QtClipboardReader>());
         QGuiApplication::clipboard()->clear();
     }
 
@@ -135,13 +138,56 @@ private Q_SLOTS:
         QVERIFY(!NewlineModes::isRawValue(QStringLiteral("plain")));
     }
 
+    void typingPostsPiecesAndBreaks_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("windowClass");
+        QTest::addColumn<bool>("beyondBmp");
+        QTest::addColumn<QStringList>("log");
+        QTest::newRow("pieces and a break")
+            << QStringLiteral("  0123456789abcdefghijklmnopqrstuvwxyzABCD\r\nb \n") << QStringList{}
+            << true
+            << QStringList{"begin",
+                           "text:0123456789abcdef",
+                           "text:ghijklmnopqrstuv",
+                           "text:wxyzABCD",
+                           "Shift+Return",
+                           "text:b",
+                           "end"};
+        // Shift+Return means something else to a terminal.
+        QTest::newRow("terminal") << QStringLiteral("a\nb") << QStringList{"foot"} << true
+                                  << QStringList{"begin", "text:a", "Return", "text:b", "end"};
+        // The poster's clients would cut them to 16 bits: pasted, the user's clipboard back after.
+        QTest::newRow("past U+FFFF pasted")
+            << QStringLiteral("ok 😀👍🏽 da\n🙂") << QStringList{} << false
+            << QStringList{"begin",
+                           "text:ok ",
+                           "end",
+                           "begin",
+                           "Ctrl+V pastes 😀👍🏽",
+                           "end",
+                           "begin",
+                           "text: da",
+                           "Shift+Return",
+                           "end",
+                           "begin",
+                           "Ctrl+V pastes 🙂",
+                           "end"};
+    }
+
     void typingPostsPiecesAndBreaks()
     {
-        const QString line = QStringLiteral("0123456789abcdefghijklmnopqrstuvwxyzABCD");
-        m_injector->insert(QStringLiteral("  ") + line + QStringLiteral("\r\nb \n"),
-                           QStringLiteral("type"), QStringLiteral("shiftReturn"));
-        QCOMPARE(m_log, (QStringList{"begin", "text:0123456789abcdef", "text:ghijklmnopqrstuv",
-                                     "text:wxyzABCD", "Shift+Return", "text:b", "end"}));
+        QFETCH(QString, text);
+        QFETCH(QStringList, windowClass);
+        QFETCH(bool, beyondBmp);
+        QFETCH(QStringList, log);
+        m_poster->windowClass = windowClass;
+        m_poster->beyondBmp = beyondBmp;
+        QGuiApplication::clipboard()->setText(QStringLiteral("the user's"));
+        m_injector->insert(text, QStringLiteral("type"), QStringLiteral("shiftReturn"));
+        waitIdle();
+        QCOMPARE(m_log, log);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("the user's"));
     }
 
     void whiteSpaceAloneInsertsNothing()

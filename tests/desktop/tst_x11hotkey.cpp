@@ -1,5 +1,6 @@
 #include "HotkeyMonitor.h"
 #include "KeyPoster.h"
+#include "PlatformLoader.h"
 #include "TestSupport.h"
 #include "TextClients.h"
 #include "TextInjector.h"
@@ -8,11 +9,13 @@
 #include <QProcess>
 #include <QtTest>
 
-// The hotkey monitor with the X11 source in the loop, driven by real XTEST input.
+// The hotkey monitor with the platform's source (X11's, on this session) in the loop, driven by
+// real XTEST input.
 class X11HotkeyTest : public QObject
 {
     Q_OBJECT
 
+    const std::unique_ptr<PlatformLoader> m_platform = PlatformLoader::load();
     std::unique_ptr<HotkeyMonitor> m_monitor;
     QStringList m_calls;
 
@@ -38,6 +41,10 @@ private Q_SLOTS:
     {
         m_calls.clear();
         m_monitor = std::make_unique<HotkeyMonitor>();
+        m_monitor->setSourceFactory([this](KeyEventSource::Scope scope) {
+            return m_platform->keyEventSource(scope, false);
+        });
+        m_monitor->setTrustCheck([this] { return m_platform->trust().trusted; });
         m_monitor->onStart = [this] { m_calls.append(QStringLiteral("start")); };
         m_monitor->onStop = [this] { m_calls.append(QStringLiteral("stop")); };
         m_monitor->onCancel = [this] { m_calls.append(QStringLiteral("cancel")); };
@@ -189,7 +196,7 @@ private Q_SLOTS:
         TextClientProcess client(TextClientProcess::Kind::tk);
         QVERIFY(client.start());
         startMonitor(HotkeyKind(kind));
-        TextInjector injector(createKeyPoster());
+        TextInjector injector(*m_platform);
         if (!heldDuringInsertion.isEmpty()) {
             press(heldDuringInsertion.constData());
             QTest::qWait(100);

@@ -24,8 +24,10 @@ QString helpText()
                        "when it already runs\n(on the same data folder), its main window comes "
                        "forward instead.\n\n"
                        "Commands:\n");
-    for (const Command &c : allCommands())
-        text += QStringLiteral("  %1\n      %2\n").arg(c.usage, c.summary);
+    for (const Command &c : allCommands()) {
+        if (!c.usage.isEmpty())
+            text += QStringLiteral("  %1\n      %2\n").arg(c.usage, c.summary);
+    }
     text += QStringLiteral(
         "\ntoggle, start, stop, cancel and show act on the running app as its floating button "
         "does:\nbind them to a desktop keyboard shortcut or mouse button where the hold key "

@@ -1,7 +1,9 @@
 #include "CommandLine.h"
 
 #include "Accessibility.h"
+#include "ClipboardHandover.h"
 #include "NewlineMode.h"
+#include "PlatformLoader.h"
 #include "TextInjector.h"
 
 #include <QCoreApplication>
@@ -56,20 +58,30 @@ int type(const QStringList &args)
     if (!haveText)
         return usageError(QStringLiteral("'type' needs the TEXT to insert"));
 
-    const Accessibility::Trust trust = Accessibility::check();
+    const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
+    const Accessibility::Trust trust = platform->trust();
     if (!trust.trusted) {
         err(QStringLiteral("vesk-voice: cannot insert text: ") + trust.reason);
         return 1;
     }
-    TextInjector *injector = TextInjector::shared();
+    TextInjector injectorObject(*platform);
+    TextInjector *injector = &injectorObject;
     // Time to click into the window that should receive the text.
     QTimer::singleShot(int(delay * 1000), injector, [=] {
         injector->insert(text, method, newline);
         if (!injector->isBusy())
             QCoreApplication::quit();
     });
-    QObject::connect(injector, &TextInjector::idle, QCoreApplication::instance(),
-                     &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(
+        injector, &TextInjector::idle, QCoreApplication::instance(),
+        [injector] {
+            // What the insertion gave back to the clipboard would die with this process.
+            ClipboardHandover::handOver(injector->clipboard(),
+                                        QCoreApplication::applicationFilePath(),
+                                        {QStringLiteral("serve-clipboard")});
+            QCoreApplication::quit();
+        },
+        Qt::QueuedConnection);
     bool failed = false;
     QObject::connect(injector, &TextInjector::failed, injector, [&failed](const QString &reason) {
         err(QStringLiteral("vesk-voice: cannot insert text: ") + reason);
@@ -77,6 +89,14 @@ int type(const QStringList &args)
     });
     const int code = QCoreApplication::exec();
     return failed ? 1 : code;
+}
+
+int serveClipboard(const QStringList &args)
+{
+    if (args.size() != 1)
+        return usageError(QStringLiteral("'serve-clipboard' takes one FILE"));
+    const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
+    return ClipboardHandover::serve(*platform->clipboard(), args[0]);
 }
 
 } // namespace
@@ -88,7 +108,9 @@ QList<Command> desktopCommands()
              QStringLiteral("insert TEXT into the focused window after a delay (2 s unless "
                             "--delay says otherwise); MODE is shiftReturn, optionReturn, return "
                             "or space"),
-             true, &type}};
+             true, &type},
+            // The background half of `type`: not for users, so not in the help.
+            {QStringLiteral("serve-clipboard"), QString(), QString(), true, &serveClipboard}};
 }
 
 } // namespace Cli

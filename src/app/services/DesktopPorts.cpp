@@ -67,11 +67,12 @@ void MicrophoneRecorder::setLateFailureHandler(std::function<void(const QString 
     m_lateFailure = std::move(handler);
 }
 
-GlobalHotkey::GlobalHotkey()
+GlobalHotkey::GlobalHotkey(PlatformLoader &platform)
 {
-    m_monitor.setSourceFactory([this](KeyEventSource::Scope scope) {
-        return createKeyEventSource(scope, m_readInputDevices);
+    m_monitor.setSourceFactory([this, &platform](KeyEventSource::Scope scope) {
+        return platform.keyEventSource(scope, m_readInputDevices);
     });
+    m_monitor.setTrustCheck([&platform] { return platform.trust().trusted; });
 }
 
 void GlobalHotkey::setCallbacks(std::function<void()> onStart, std::function<void()> onStop,
@@ -82,32 +83,29 @@ void GlobalHotkey::setCallbacks(std::function<void()> onStart, std::function<voi
     m_monitor.onCancel = std::move(onCancel);
 }
 
-DesktopInserter::DesktopInserter()
-{
-    // Made now: a desktop that asks the user's permission to type asks at start, not in the
-    // middle of the first dictation.
-    TextInjector::shared();
-}
+// Made at start: a desktop that asks the user's permission to type asks then, not in the middle
+// of the first dictation.
+DesktopInserter::DesktopInserter(PlatformLoader &platform) : m_injector(platform) {}
 
 void DesktopInserter::setFailureHandler(std::function<void(const QString &)> handler)
 {
     QObject::disconnect(m_failure);
-    m_failure = QObject::connect(TextInjector::shared(), &TextInjector::failed,
-                                 TextInjector::shared(), std::move(handler));
+    m_failure =
+        QObject::connect(&m_injector, &TextInjector::failed, &m_injector, std::move(handler));
 }
 
 bool DesktopInserter::canPaste() const
 {
-    return TextInjector::shared()->canPaste();
+    return m_injector.canPaste();
 }
 
 void DesktopInserter::insert(const QString &text, const QString &method, const QString &newline,
                              bool spaceBefore)
 {
-    TextInjector::shared()->insert(text, method, newline, spaceBefore);
+    m_injector.insert(text, method, newline, spaceBefore);
 }
 
-DesktopFocus::DesktopFocus() : m_windows(createActiveWindow()) {}
+DesktopFocus::DesktopFocus(PlatformLoader &platform) : m_windows(platform.activeWindow()) {}
 
 DesktopFocus::~DesktopFocus() = default;
 

@@ -4,6 +4,7 @@
 #include "AudioRecorder.h"
 #include "DictationPorts.h"
 #include "HotkeyMonitor.h"
+#include "PlatformLoader.h"
 #include "TextInjector.h"
 
 #include <QPointer>
@@ -35,7 +36,7 @@ private:
 class GlobalHotkey : public HotkeyPort
 {
 public:
-    GlobalHotkey();
+    explicit GlobalHotkey(PlatformLoader &platform);
     void setCallbacks(std::function<void()> onStart, std::function<void()> onStop,
                       std::function<void()> onCancel) override;
     void setKind(HotkeyKind kind) override { m_monitor.setKind(kind); }
@@ -59,13 +60,14 @@ private:
 class DesktopInserter : public InserterPort
 {
 public:
-    DesktopInserter();
+    explicit DesktopInserter(PlatformLoader &platform);
     void insert(const QString &text, const QString &method, const QString &newline,
                 bool spaceBefore) override;
     void setFailureHandler(std::function<void(const QString &)> handler) override;
     bool canPaste() const override;
 
 private:
+    TextInjector m_injector;
     QMetaObject::Connection m_failure;
 };
 
@@ -73,7 +75,7 @@ private:
 class DesktopFocus : public FocusPort
 {
 public:
-    DesktopFocus();
+    explicit DesktopFocus(PlatformLoader &platform);
     ~DesktopFocus() override;
     quint64 activeWindow() const override;
     quint64 previousWindow() const override;

@@ -20,7 +20,7 @@ SettingsServices settings(const RecorderPort &recorder)
     return s;
 }
 
-GuideServices guide()
+GuideServices guide(bool wayland)
 {
     GuideServices s;
     // Linux asks no per-application microphone permission.
@@ -44,10 +44,7 @@ GuideServices guide()
                          [level](float decibels) { level(AppDelegate::levelFor(decibels)); });
         return listener->listening();
     };
-    s.waylandSession = [] {
-        return qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland") ||
-               !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    };
+    s.waylandSession = [wayland] { return wayland; };
     return s;
 }
 

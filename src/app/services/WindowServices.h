@@ -9,6 +9,7 @@
 namespace WindowServices {
 
 SettingsServices settings(const RecorderPort &recorder);
-GuideServices guide();
+// `wayland`: the session the platform loader found.
+GuideServices guide(bool wayland);
 
 } // namespace WindowServices

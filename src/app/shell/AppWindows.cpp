@@ -7,8 +7,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-AppWindows::AppWindows(AppDelegate *controller, Save save, QObject *parent)
-    : QObject(parent), m_controller(controller), m_save(std::move(save))
+AppWindows::AppWindows(AppDelegate *controller, bool wayland, Save save, QObject *parent)
+    : QObject(parent), m_controller(controller), m_wayland(wayland), m_save(std::move(save))
 {}
 
 AppWindows::~AppWindows()
@@ -104,7 +104,7 @@ void AppWindows::openOnboarding()
             if (self)
                 self->finishOnboarding();
         },
-        MicStatus::authorized, WindowServices::guide());
+        MicStatus::authorized, WindowServices::guide(m_wayland));
     m_onboardingWindow->setWindowTitle(QStringLiteral("Vesk Voice"));
     present(m_onboardingWindow, true);
 }

@@ -16,7 +16,8 @@ class AppWindows : public QObject
     Q_OBJECT
 public:
     using Save = std::function<void(const Config &)>;
-    AppWindows(AppDelegate *controller, Save save, QObject *parent = nullptr);
+    // `wayland`: the guide's pages speak of a Wayland session.
+    AppWindows(AppDelegate *controller, bool wayland, Save save, QObject *parent = nullptr);
     ~AppWindows() override;
 
     void openMainWindow(MainView::Tab tab);
@@ -32,6 +33,7 @@ private:
     AppState *state() const { return m_controller->state(); }
 
     AppDelegate *m_controller;
+    bool m_wayland;
     Save m_save;
     std::unique_ptr<MainView> m_mainWindow;
     QPointer<OnboardingView> m_onboardingWindow;

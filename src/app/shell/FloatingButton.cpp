@@ -3,8 +3,8 @@
 #include "ControllerActions.h"
 #include "HUDPanel.h"
 
-FloatingButton::FloatingButton(AppDelegate *controller, QObject *parent)
-    : QObject(parent), m_controller(controller)
+FloatingButton::FloatingButton(AppDelegate *controller, WindowPinning &pinning, QObject *parent)
+    : QObject(parent), m_controller(controller), m_pinning(pinning)
 {
     m_saveTimer.setSingleShot(true);
     m_saveTimer.setInterval(300);
@@ -19,9 +19,10 @@ FloatingButton::~FloatingButton()
 
 void FloatingButton::setUp(bool visible)
 {
-    m_hud = new HUDPanel(state(), whileAlive(m_controller, &AppDelegate::toggleRecording),
-                         whileAlive(m_controller, &AppDelegate::finishRecording),
-                         whileAlive(m_controller, &AppDelegate::cancelRecording));
+    m_hud =
+        new HUDPanel(state(), m_pinning, whileAlive(m_controller, &AppDelegate::toggleRecording),
+                     whileAlive(m_controller, &AppDelegate::finishRecording),
+                     whileAlive(m_controller, &AppDelegate::cancelRecording));
     m_hud->restorePosition(state()->config());
     if (visible)
         m_hud->show();

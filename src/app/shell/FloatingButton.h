@@ -7,6 +7,7 @@
 #include <QTimer>
 
 class HUDPanel;
+class WindowPinning;
 
 // The floating button's controller: the panel with its three actions on the controller, its
 // place restored and kept (written once a drag comes to rest), its width by phase, and whether
@@ -15,7 +16,7 @@ class FloatingButton : public QObject
 {
     Q_OBJECT
 public:
-    explicit FloatingButton(AppDelegate *controller, QObject *parent = nullptr);
+    FloatingButton(AppDelegate *controller, WindowPinning &pinning, QObject *parent = nullptr);
     ~FloatingButton() override;
 
     // Makes the panel and places it; it shows when `visible`.
@@ -33,6 +34,7 @@ private:
     AppState *state() const { return m_controller->state(); }
 
     AppDelegate *m_controller;
+    WindowPinning &m_pinning;
     HUDPanel *m_hud = nullptr;
     QTimer m_saveTimer;
 };

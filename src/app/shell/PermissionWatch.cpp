@@ -1,15 +1,17 @@
 #include "PermissionWatch.h"
 
-#include "DesktopSession.h"
-#include "HoldKeyPath.h"
 #include "Log.h"
-#include "PortalShortcuts.h"
 
-PermissionWatch::PermissionWatch(AppDelegate *controller, TrustCheck trustCheck, QObject *parent)
-    : QObject(parent), m_controller(controller), m_trustCheck(std::move(trustCheck))
+PermissionWatch::PermissionWatch(AppDelegate *controller, PlatformLoader &platform,
+                                 TrustCheck trustCheck, QObject *parent)
+    : QObject(parent), m_controller(controller), m_platform(platform),
+      m_trustCheck(std::move(trustCheck))
 {
     m_timer.setInterval(2000);
     connect(&m_timer, &QTimer::timeout, this, &PermissionWatch::poll);
+    // The desktop answers later (and may ask the user for a key first).
+    connect(&m_platform, &PlatformLoader::holdKeyChanged, this,
+            &PermissionWatch::refreshHoldKeyAdvice);
 }
 
 void PermissionWatch::permissionResult(bool granted)
@@ -59,21 +61,9 @@ void PermissionWatch::poll()
     m_timer.stop();
 }
 
-bool PermissionWatch::wayland()
-{
-    return DesktopSession::current().kind == DesktopSession::Kind::wayland;
-}
-
 void PermissionWatch::refreshHoldKeyAdvice()
 {
     if (!wayland())
         return;
-    if (!m_portalWatched) {
-        // The desktop answers later (and may ask the user for a key first).
-        m_portalWatched = true;
-        connect(PortalShortcuts::shared(), &PortalShortcuts::changed, this,
-                &PermissionWatch::refreshHoldKeyAdvice);
-    }
-    const bool readInputDevices = state()->config().readInputDevices;
-    state()->setHoldKeyAdvice(HoldKeyPath::advice(HoldKeyPath::current(readInputDevices)));
+    state()->setHoldKeyAdvice(m_platform.holdKeyAdvice(state()->config().readInputDevices));
 }

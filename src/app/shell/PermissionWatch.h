@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppDelegate.h"
+#include "PlatformLoader.h"
 
 #include <QObject>
 #include <QTimer>
@@ -19,7 +20,8 @@ public:
     };
     using TrustCheck = std::function<Trust()>;
 
-    PermissionWatch(AppDelegate *controller, TrustCheck trustCheck, QObject *parent = nullptr);
+    PermissionWatch(AppDelegate *controller, PlatformLoader &platform, TrustCheck trustCheck,
+                    QObject *parent = nullptr);
 
     // Reads the trust; starts the hotkey monitor when granted, else says why and waits.
     void checkAccessibility(bool prompt);
@@ -31,11 +33,11 @@ public:
 
 private:
     void poll();
-    static bool wayland();
+    bool wayland() const { return m_platform.isWayland(); }
     AppState *state() const { return m_controller->state(); }
 
     AppDelegate *m_controller;
+    PlatformLoader &m_platform;
     TrustCheck m_trustCheck;
     QTimer m_timer;
-    bool m_portalWatched = false;
 };

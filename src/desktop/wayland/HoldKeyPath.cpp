@@ -1,7 +1,5 @@
 #include "HoldKeyPath.h"
 
-#include "PortalKeyEventSource.h"
-
 #include <QCoreApplication>
 
 namespace HoldKeyPath {
@@ -24,29 +22,6 @@ Path choose(DesktopSession::Kind kind, bool portalAvailable, bool readInputDevic
     if (readInputDevices)
         return Path::inputDevices;
     return Path::compositorBindings;
-}
-
-Path current(bool readInputDevices)
-{
-    const DesktopSession::Kind kind = DesktopSession::current().kind;
-    // The bus is asked only where the answer matters.
-    const bool portal =
-        kind == DesktopSession::Kind::wayland && PortalShortcuts::shared()->isAvailable();
-    return choose(kind, portal, readInputDevices);
-}
-
-std::unique_ptr<KeyEventSource> createSource(Path path)
-{
-    switch (path) {
-    case Path::portal:
-        return std::make_unique<PortalKeyEventSource>(PortalShortcuts::shared());
-    case Path::inputDevices:
-        return std::make_unique<EvdevKeyEventSource>();
-    case Path::x11: // made by the X11 layer
-    case Path::compositorBindings:
-        break;
-    }
-    return nullptr;
 }
 
 QStringList bindingLines(DesktopSession::Desktop desktop)
@@ -122,21 +97,6 @@ HoldKeyAdvice advice(Path path, const Facts &facts)
         break;
     }
     return a;
-}
-
-HoldKeyAdvice advice(Path path)
-{
-    Facts facts;
-    facts.desktop = DesktopSession::current().desktop;
-    if (path == Path::portal) {
-        const PortalShortcuts *portal = PortalShortcuts::shared();
-        facts.portal = portal->state();
-        facts.trigger = portal->trigger();
-        facts.portalProblem = portal->problem();
-    }
-    if (path == Path::inputDevices)
-        facts.devices = EvdevKeyEventSource::check();
-    return advice(path, facts);
 }
 
 } // namespace HoldKeyPath

@@ -3,12 +3,10 @@
 #include "DesktopSession.h"
 #include "EvdevKeyEventSource.h"
 #include "HoldKeyAdvice.h"
-#include "KeyEventSource.h"
 #include "PortalShortcuts.h"
 
 #include <QString>
 #include <QStringList>
-#include <memory>
 
 // How the hold-to-talk key reaches the app. X11 sees every key itself; a Wayland desktop lets
 // no application watch the keyboard, so the key comes, best first, from the desktop's shortcuts
@@ -27,12 +25,6 @@ enum class Path
 // The user's "read the keyboard devices" choice outranks the bindings, which the app cannot see
 // being set up: it is the user saying how the key should come.
 Path choose(DesktopSession::Kind kind, bool portalAvailable, bool readInputDevices);
-// This process's path (asks the session bus for the portal on Wayland, once).
-Path current(bool readInputDevices);
-
-// The global source for a Wayland path; none for the compositor bindings, which go around it.
-std::unique_ptr<KeyEventSource> createSource(Path path);
-
 // The configuration lines that hold Right Ctrl to talk, for the compositors that take them.
 QStringList bindingLines(DesktopSession::Desktop desktop);
 
@@ -48,7 +40,5 @@ struct Facts
 };
 // What the settings form and the guide say about a path.
 HoldKeyAdvice advice(Path path, const Facts &facts);
-// The same, as things stand now (the devices are tried only on their path).
-HoldKeyAdvice advice(Path path);
 
 } // namespace HoldKeyPath

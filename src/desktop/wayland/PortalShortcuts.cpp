@@ -2,7 +2,6 @@
 
 #include "Log.h"
 
-#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -64,13 +63,6 @@ PortalShortcuts::~PortalShortcuts()
 {
     // The portal forgets nothing bound when the session ends: closing only stops the signals.
     PortalRequest::closeSession(m_bus, m_session);
-}
-
-PortalShortcuts *PortalShortcuts::shared()
-{
-    static PortalShortcuts *portal =
-        new PortalShortcuts(QDBusConnection::sessionBus(), QCoreApplication::instance());
-    return portal;
 }
 
 bool PortalShortcuts::isAvailable()

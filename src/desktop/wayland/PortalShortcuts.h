@@ -12,10 +12,10 @@
 #include <functional>
 #include <optional>
 
-// The hold-to-talk key through the desktop's GlobalShortcuts portal: one session per process,
-// the shortcut bound once (the desktop keeps it, and asks the user for a key only the first
-// time) and its press and release reported. The desktop chooses the key with the user; the key
-// it assigned is trigger().
+// The hold-to-talk key through the desktop's GlobalShortcuts portal: one session per process (the
+// platform loader's), the shortcut bound once (the desktop keeps it, and asks the user for a key
+// only the first time) and its press and release reported. The desktop chooses the key with the
+// user; the key it assigned is trigger().
 class PortalShortcuts : public QObject
 {
     Q_OBJECT
@@ -35,9 +35,6 @@ public:
 
     explicit PortalShortcuts(QDBusConnection bus, QObject *parent = nullptr);
     ~PortalShortcuts() override;
-
-    // The session bus's portal, made on first use.
-    static PortalShortcuts *shared();
 
     // Whether the bus has a portal with the GlobalShortcuts interface (asked once, then kept).
     bool isAvailable();

@@ -342,3 +342,10 @@ bool WaylandClipboard::holdsOwn(QClipboard::Mode mode) const
     sync();
     return m_own[indexOf(mode)] != nullptr;
 }
+
+QList<ClipboardReader::Format> WaylandClipboard::ownContents(QClipboard::Mode mode) const
+{
+    if (!holdsOwn(mode))
+        return {};
+    return m_sources.value(m_own[indexOf(mode)]);
+}

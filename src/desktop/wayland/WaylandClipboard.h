@@ -25,6 +25,7 @@ public:
     bool setsClipboard() const override { return true; }
     void set(QClipboard::Mode mode, const QList<Format> &formats) override;
     bool holdsOwn(QClipboard::Mode mode) const override;
+    QList<Format> ownContents(QClipboard::Mode mode) const override;
 
     // Listener callbacks.
     void offerIntroduced(zwlr_data_control_offer_v1 *offer);

@@ -27,27 +27,29 @@ struct FixedKey
     const char *keysym;
 };
 
-const FixedKey fixedKeys[] = {{xkb(KEY_ENTER), "Return"},
-                              {xkb(KEY_V), "v"},
-                              {xkb(KEY_INSERT), "Insert"},
-                              {xkb(KEY_LEFTCTRL), "Control_L"},
-                              {xkb(KEY_LEFTSHIFT), "Shift_L"}};
+const FixedKey fixedKeys[] = {{xkb(KEY_ENTER), "Return"},       {xkb(KEY_V), "v"},
+                              {xkb(KEY_SPACE), "space"},        {xkb(KEY_INSERT), "Insert"},
+                              {xkb(KEY_LEFTCTRL), "Control_L"}, {xkb(KEY_LEFTSHIFT), "Shift_L"},
+                              {xkb(KEY_LEFTALT), "Alt_L"}};
 
-// The real modifiers' bits in any keymap: Shift, Lock, Control are the first three.
+// The real modifiers' bits in any keymap: Shift, Lock, Control, Mod1 (Alt) are the first four.
 constexpr quint32 shiftMask = 1U << 0;
 constexpr quint32 controlMask = 1U << 2;
+constexpr quint32 altMask = 1U << 3;
 
-// Key codes as X11 clients under XWayland can take them.
-constexpr quint32 firstKeycode = 9;
-constexpr quint32 lastKeycode = 255;
-
-bool isFixed(quint32 keycode)
-{
-    for (const FixedKey &key : fixedKeys)
-        if (key.keycode == keycode)
-            return true;
-    return false;
-}
+// Where characters go: the letter, digit and punctuation rows of a PC keyboard. Chromium (and so
+// every Electron app) acts on a key's position for anything but a Latin letter or digit: a
+// character on Backspace's code deletes, on F3's opens the find bar, on F5's reloads the page.
+// V and Space hold their own characters.
+const int characterPositions[] = {
+    KEY_GRAVE,      KEY_1,     KEY_2,   KEY_3,     KEY_4,         KEY_5,
+    KEY_6,          KEY_7,     KEY_8,   KEY_9,     KEY_0,         KEY_MINUS,
+    KEY_EQUAL,      KEY_Q,     KEY_W,   KEY_E,     KEY_R,         KEY_T,
+    KEY_Y,          KEY_U,     KEY_I,   KEY_O,     KEY_P,         KEY_LEFTBRACE,
+    KEY_RIGHTBRACE, KEY_A,     KEY_S,   KEY_D,     KEY_F,         KEY_G,
+    KEY_H,          KEY_J,     KEY_K,   KEY_L,     KEY_SEMICOLON, KEY_APOSTROPHE,
+    KEY_BACKSLASH,  KEY_Z,     KEY_X,   KEY_C,     KEY_B,         KEY_N,
+    KEY_M,          KEY_COMMA, KEY_DOT, KEY_SLASH, KEY_102ND};
 
 // A key for every character: a one-level key whose keysym is the character's.
 xkb_keysym_t keysymFor(char32_t codePoint)
@@ -81,22 +83,21 @@ WaylandKeyPoster::Keymap WaylandKeyPoster::keymapFor(const std::u32string &chara
     for (const FixedKey &key : fixedKeys)
         addKey(key.keycode, key.keysym);
     keymap.keycodes.insert(U'v', xkb(KEY_V));
-    quint32 next = firstKeycode;
+    keymap.keycodes.insert(U' ', xkb(KEY_SPACE));
+    size_t next = 0;
     for (const char32_t c : characters) {
         if (keymap.keycodes.contains(c))
             continue;
         const xkb_keysym_t keysym = keysymFor(c);
         if (keysym == XKB_KEY_NoSymbol)
             continue;
-        while (next <= lastKeycode && isFixed(next))
-            ++next;
-        if (next > lastKeycode)
+        if (next == std::size(characterPositions))
             break;
+        const quint32 keycode = xkb(characterPositions[next++]);
         char name[64];
         xkb_keysym_get_name(keysym, name, sizeof name);
-        addKey(next, QByteArray(name));
-        keymap.keycodes.insert(c, next);
-        ++next;
+        addKey(keycode, QByteArray(name));
+        keymap.keycodes.insert(c, keycode);
     }
     keymap.text = "xkb_keymap {\n"
                   "  xkb_keycodes \"vesk\" {\n"
@@ -113,11 +114,13 @@ WaylandKeyPoster::Keymap WaylandKeyPoster::keymapFor(const std::u32string &chara
                   "  xkb_compat \"vesk\" {\n"
                   "    interpret Control_L { action = SetMods(modifiers = Control); };\n"
                   "    interpret Shift_L { action = SetMods(modifiers = Shift); };\n"
+                  "    interpret Alt_L { action = SetMods(modifiers = Mod1); };\n"
                   "  };\n"
                   "  xkb_symbols \"vesk\" {\n" +
                   symbols + "    modifier_map Control { <K" +
                   QByteArray::number(xkb(KEY_LEFTCTRL)) + "> };\n    modifier_map Shift { <K" +
-                  QByteArray::number(xkb(KEY_LEFTSHIFT)) +
+                  QByteArray::number(xkb(KEY_LEFTSHIFT)) + "> };\n    modifier_map Mod1 { <K" +
+                  QByteArray::number(xkb(KEY_LEFTALT)) +
                   "> };\n"
                   "  };\n"
                   "};\n";
@@ -225,7 +228,9 @@ void WaylandKeyPoster::beginInsertion(const QString &text)
     // The compositor may have restarted since the last insertion.
     if ((m_failed || !m_keyboard) && !connectKeyboard())
         return;
-    upload(keymapFor(text.toStdU32String()));
+    m_text = text.toStdU32String();
+    m_offset = 0;
+    upload(keymapFor(m_text));
     // Our keyboard starts with no modifier and no lock held, whatever the user's holds.
     setModifiers(0);
     flush();
@@ -238,15 +243,16 @@ int WaylandKeyPoster::postText(QString &text)
         return 0;
     }
     const std::u32string characters = text.toStdU32String();
-    for (size_t i = 0; i < characters.size(); ++i) {
-        const char32_t c = characters[i];
+    for (const char32_t c : characters) {
         if (!m_keymap.keycodes.contains(c) && keysymFor(c) != XKB_KEY_NoSymbol)
-            // A text with more characters than key codes: the next ones get a keymap of their
+            // A text with more characters than positions: the next ones get a keymap of their
             // own, which reaches the client after the keys typed with this one.
-            upload(keymapFor(characters.substr(i)));
+            upload(keymapFor(m_offset < m_text.size() ? m_text.substr(m_offset)
+                                                      : std::u32string(1, c)));
         const auto keycode = m_keymap.keycodes.constFind(c);
         if (keycode != m_keymap.keycodes.constEnd())
             tap(*keycode);
+        ++m_offset;
     }
     text.clear();
     flush();
@@ -273,6 +279,10 @@ void WaylandKeyPoster::postKey(Key key, quint64 flags)
     if (flags & ModifierFlag::shift) {
         held.append(xkb(KEY_LEFTSHIFT));
         mask |= shiftMask;
+    }
+    if (flags & ModifierFlag::option) {
+        held.append(xkb(KEY_LEFTALT));
+        mask |= altMask;
     }
     for (const quint32 modifier : held)
         zwp_virtual_keyboard_v1_key(m_keyboard, timeMs(), modifier - 8,

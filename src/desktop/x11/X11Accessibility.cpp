@@ -1,8 +1,5 @@
 #include "Accessibility.h"
 
-#include "DesktopSession.h"
-#include "PortalKeyPoster.h"
-#include "WaylandSupport.h"
 #include "X11Support.h"
 
 #include <QCoreApplication>
@@ -12,31 +9,15 @@
 
 namespace Accessibility {
 
-Trust check()
+Trust checkX11()
 {
     const auto tr = [](const char *text) {
         return QCoreApplication::translate("Accessibility", text);
     };
-    if (DesktopSession::current().kind == DesktopSession::Kind::wayland) {
-        // Text goes in through the compositor's virtual keyboard.
-        const std::unique_ptr<Wayland::Connection> connection = Wayland::connect();
-        if (connection && connection->virtualKeyboardName)
-            return {true, QString()};
-        // Or through the desktop's portal, which asks the user itself.
-        if (connection && PortalKeyPoster::isOffered(QDBusConnection::sessionBus()))
-            return {true, QString()};
-        if (connection)
-            return {false, tr("This Wayland desktop offers no virtual keyboard, so text cannot "
-                              "be inserted into its windows.")};
-    }
     X11::DisplayPtr display = X11::openDisplay();
-    if (!display) {
-        if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-            return {false, tr("This Wayland session offers no X11 input: the hold-to-talk key and "
-                              "text insertion need an X11 session (or XWayland).")};
+    if (!display)
         return {false, tr("No X server: the hold-to-talk key and text insertion need an X11 "
                           "session.")};
-    }
     Display *dpy = display.get();
     int opcode = 0;
     int event = 0;
@@ -50,7 +31,6 @@ Trust check()
     const bool xtest = XTestQueryExtension(dpy, &event, &error, &testMajor, &testMinor);
     if (xinput && xtest)
         return {true, QString()};
-    // XWayland has both but sees only its own windows' input; without them nothing works.
     if (!xinput)
         return {false, tr("The X server lacks the XInput2 extension, so the hold-to-talk key "
                           "cannot be watched.")};

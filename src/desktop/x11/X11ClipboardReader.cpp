@@ -1,13 +1,9 @@
-#include "ClipboardReader.h"
+#include "X11ClipboardReader.h"
 
-#include "DesktopSession.h"
-#include "Log.h"
-#include "WaylandClipboard.h"
 #include "X11Support.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QMetaObject>
 #include <QPointer>
 #include <QThreadPool>
@@ -168,30 +164,15 @@ QList<ClipboardReader::Format> readSelection(const char *selectionName, QStringL
     return formats;
 }
 
-class X11ClipboardReader : public ClipboardReader
-{
-public:
-    void read(QClipboard::Mode mode, QObject *context, Done done) override
-    {
-        const char *selection = mode == QClipboard::Selection ? "PRIMARY" : "CLIPBOARD";
-        QPointer<QObject> target(context);
-        QThreadPool::globalInstance()->start([selection, target, done = std::move(done)] {
-            QStringList skipped;
-            QList<Format> formats = readSelection(selection, skipped);
-            deliver(target, done, std::move(formats), skipped);
-        });
-    }
-};
-
 } // namespace
 
-std::unique_ptr<ClipboardReader> createClipboardReader()
+void X11ClipboardReader::read(QClipboard::Mode mode, QObject *context, Done done)
 {
-    // Qt's clipboard reaches other Wayland clients only from a focused window.
-    if (DesktopSession::current().kind == DesktopSession::Kind::wayland)
-        return WaylandClipboard::open();
-    // Only where Qt's clipboard is the X server's.
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return nullptr;
-    return std::make_unique<X11ClipboardReader>();
+    const char *selection = mode == QClipboard::Selection ? "PRIMARY" : "CLIPBOARD";
+    QPointer<QObject> target(context);
+    QThreadPool::globalInstance()->start([selection, target, done = std::move(done)] {
+        QStringList skipped;
+        QList<Format> formats = readSelection(selection, skipped);
+        deliver(target, done, std::move(formats), skipped);
+    });
 }

@@ -1,4 +1,4 @@
-#include "WindowPinning.h"
+#include "X11WindowPinning.h"
 
 #include <QGuiApplication>
 #include <QWindow>
@@ -8,9 +8,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace WindowPinning {
-
-void pinToAllWorkspaces(QWindow *window)
+void X11WindowPinning::pinToAllWorkspaces(QWindow *window)
 {
     auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!window || !x11 || !x11->display())
@@ -51,7 +49,7 @@ void pinToAllWorkspaces(QWindow *window)
     XFlush(display);
 }
 
-std::optional<QPoint> serverPosition(QWindow *window)
+std::optional<QPoint> X11WindowPinning::serverPosition(QWindow *window)
 {
     auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!window || !x11 || !x11->display() || !window->handle())
@@ -64,5 +62,3 @@ std::optional<QPoint> serverPosition(QWindow *window)
         return std::nullopt;
     return QPoint(x, y);
 }
-
-} // namespace WindowPinning

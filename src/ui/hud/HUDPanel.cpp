@@ -1,7 +1,6 @@
 #include "HUDPanel.h"
 
 #include "HUDView.h"
-#include "WindowPinning.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -9,9 +8,11 @@
 #include <algorithm>
 #include <cmath>
 
-HUDPanel::HUDPanel(AppState *state, Action onToggle, Action onSubmit, Action onCancel)
+HUDPanel::HUDPanel(AppState *state, WindowPinning &pinning, Action onToggle, Action onSubmit,
+                   Action onCancel)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                           Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint)
+                           Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint),
+      m_pinning(pinning)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -91,7 +92,7 @@ void HUDPanel::moveEvent(QMoveEvent *event)
     if (!isVisible() || pos() == m_origin)
         return;
     // Not a move of ours: the window manager's, or a stale report. The server knows.
-    const QPoint actual = WindowPinning::serverPosition(windowHandle()).value_or(pos());
+    const QPoint actual = m_pinning.serverPosition(windowHandle()).value_or(pos());
     if (actual != m_origin) {
         m_origin = actual;
         if (m_reported != m_origin) {
@@ -103,6 +104,6 @@ void HUDPanel::moveEvent(QMoveEvent *event)
 
 void HUDPanel::showEvent(QShowEvent *event)
 {
-    WindowPinning::pinToAllWorkspaces(windowHandle());
+    m_pinning.pinToAllWorkspaces(windowHandle());
     QWidget::showEvent(event);
 }

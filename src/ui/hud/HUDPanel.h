@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "Config.h"
+#include "WindowPinning.h"
 
 #include <QRect>
 #include <QWidget>
@@ -23,7 +24,9 @@ public:
     static constexpr int narrowWidth = 48;
     static constexpr int recordingWidth = 178;
 
-    HUDPanel(AppState *state, Action onToggle, Action onSubmit, Action onCancel);
+    // The pinning is the platform's and outlives the panel.
+    HUDPanel(AppState *state, WindowPinning &pinning, Action onToggle, Action onSubmit,
+             Action onCancel);
 
     // Places the panel at the stored position, pulled inside the primary screen's available
     // area, or centred 40 px above its bottom when no position is stored. Keeps the size.
@@ -56,6 +59,7 @@ private:
     // Where the panel is, as far as this program moved it or the display server says; Qt's
     // own idea can lag behind a window manager that reparents a new window into a frame and
     // moves the frame only after.
+    WindowPinning &m_pinning;
     QPoint m_origin;
     QPoint m_reported;
     QPoint m_dragOrigin;

@@ -1,4 +1,5 @@
 #include "HUDPanel.h"
+#include "PlatformLoader.h"
 #include "HUDView.h"
 #include "HotkeyKindInfo.h"
 #include "LevelMeter.h"
@@ -27,7 +28,10 @@ class HUDTest : public QObject
     {
         AppState state{Config(), History()};
         int toggles = 0, submits = 0, cancels = 0;
-        HUDPanel panel{&state, [this] { ++toggles; }, [this] { ++submits; }, [this] { ++cancels; }};
+        // The platform's own pinning: EWMH hints on the X server, nothing offscreen.
+        const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
+        HUDPanel panel{&state, platform->windowPinning(), [this] { ++toggles; },
+                       [this] { ++submits; }, [this] { ++cancels; }};
         HUDView *view() const { return panel.view(); }
     };
 

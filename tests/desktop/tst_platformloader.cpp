@@ -1,0 +1,223 @@
+#include "DesktopSession.h"
+#include "NullBackends.h"
+#include "PlatformLoader.h"
+#include "TestSupport.h"
+#include "TextInjector.h"
+
+#include <QtTest>
+
+namespace {
+
+QProcessEnvironment environmentOf(const QStringList &pairs)
+{
+    QProcessEnvironment env;
+    for (const QString &pair : pairs)
+        env.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    return env;
+}
+
+} // namespace
+
+// The one place that picks the desktop's backends: the session it finds, the backend of each
+// kind for what the desktop offers, the override variables, and the Null backends that say why.
+class PlatformLoaderTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::isolateDataDir(); }
+
+    void detect_data()
+    {
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("desktop");
+        using D = DesktopSession::Desktop;
+        QTest::newRow("X11") << QStringList{QStringLiteral("DISPLAY=:0")} << "x11" << int(D::other);
+        // XWayland's DISPLAY reaches only X11 windows: Wayland wins.
+        QTest::newRow("sway with XWayland")
+            << QStringList{QStringLiteral("DISPLAY=:0"),
+                           QStringLiteral("WAYLAND_DISPLAY=wayland-1"),
+                           QStringLiteral("XDG_CURRENT_DESKTOP=sway:wlroots")}
+            << "wayland" << int(D::sway);
+        QTest::newRow("sway socket only")
+            << QStringList{QStringLiteral("WAYLAND_DISPLAY=wayland-1"),
+                           QStringLiteral("SWAYSOCK=/run/sway.sock")}
+            << "wayland" << int(D::sway);
+        QTest::newRow("GNOME session type only")
+            << QStringList{QStringLiteral("XDG_SESSION_TYPE=wayland"),
+                           QStringLiteral("XDG_CURRENT_DESKTOP=ubuntu:GNOME")}
+            << "wayland" << int(D::gnome);
+        QTest::newRow("KDE forced to X11")
+            << QStringList{QStringLiteral("WAYLAND_DISPLAY=wayland-0"),
+                           QStringLiteral("XDG_SESSION_TYPE=wayland"),
+                           QStringLiteral("XDG_CURRENT_DESKTOP=KDE"),
+                           QStringLiteral("VESK_SESSION=X11")}
+            << "x11" << int(D::kde);
+        QTest::newRow("Hyprland forced to Wayland")
+            << QStringList{QStringLiteral("HYPRLAND_INSTANCE_SIGNATURE=abc"),
+                           QStringLiteral("VESK_SESSION=wayland")}
+            << "wayland" << int(D::hyprland);
+        QTest::newRow("nothing") << QStringList{} << "none" << int(D::other);
+    }
+
+    void detect()
+    {
+        QFETCH(QStringList, environment);
+        QFETCH(QString, kind);
+        QFETCH(int, desktop);
+        const DesktopSession::Info info = DesktopSession::detect(environmentOf(environment));
+        QCOMPARE(DesktopSession::kindName(info.kind), kind);
+        QCOMPARE(int(info.desktop), desktop);
+        // The loader answers for the session it was given, not for this process's.
+        QCOMPARE(PlatformLoader(info, {}).isWayland(), kind == QLatin1String("wayland"));
+    }
+
+    // Every backend by session and offers; an override row names its variable's value.
+    void choices_data()
+    {
+        QTest::addColumn<int>("kind");
+        // Offered: k(eyboard, virtual), d(ata control), r(emote desktop portal), s(hortcuts
+        // portal), x (Qt on xcb), c(ompositor answered); the user's input-device choice: i.
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("value");
+        // Key source path, poster, clipboard, pinning, trust.
+        QTest::addColumn<QList<int>>("expected");
+        using K = DesktopSession::Kind;
+        using P = HoldKeyPath::Path;
+        using L = PlatformLoader;
+        const auto row = [](const char *name, K kind, const char *offered, QList<int> expected,
+                            const char *variable = "", const char *value = "") {
+            QTest::newRow(name) << int(kind) << QString::fromLatin1(offered)
+                                << QString::fromLatin1(variable) << QString::fromLatin1(value)
+                                << expected;
+        };
+        row("X11", K::x11, "x",
+            {int(P::x11), int(L::Poster::x11), int(L::Clipboard::x11), int(L::Pinning::x11),
+             int(L::Trust::x11)});
+        row("X11 offscreen", K::x11, "",
+            {int(P::x11), int(L::Poster::x11), int(L::Clipboard::qt), int(L::Pinning::none),
+             int(L::Trust::x11)});
+        row("sway", K::wayland, "ckd",
+            {int(P::compositorBindings), int(L::Poster::wayland), int(L::Clipboard::wayland),
+             int(L::Pinning::none), int(L::Trust::wayland)});
+        row("sway, keyboard devices allowed, app on XWayland", K::wayland, "ckdxi",
+            {int(P::inputDevices), int(L::Poster::wayland), int(L::Clipboard::wayland),
+             int(L::Pinning::x11), int(L::Trust::wayland)});
+        row("KDE", K::wayland, "cdrs",
+            {int(P::portal), int(L::Poster::portal), int(L::Clipboard::wayland),
+             int(L::Pinning::none), int(L::Trust::portal)});
+        row("GNOME: no data control", K::wayland, "crsi",
+            {int(P::portal), int(L::Poster::portal), int(L::Clipboard::qt), int(L::Pinning::none),
+             int(L::Trust::portal)});
+        // Typing would reach XWayland's windows only: not trusted.
+        row("Wayland offering nothing", K::wayland, "c",
+            {int(P::compositorBindings), int(L::Poster::x11), int(L::Clipboard::qt),
+             int(L::Pinning::none), int(L::Trust::wayland)});
+        row("Wayland session, compositor gone", K::wayland, "x",
+            {int(P::compositorBindings), int(L::Poster::x11), int(L::Clipboard::x11),
+             int(L::Pinning::x11), int(L::Trust::x11)});
+        row("no session", K::none, "",
+            {int(P::x11), int(L::Poster::none), int(L::Clipboard::qt), int(L::Pinning::none),
+             int(L::Trust::none)});
+        row("sway, key source forced to the portal", K::wayland, "ckd",
+            {int(P::portal), int(L::Poster::wayland), int(L::Clipboard::wayland),
+             int(L::Pinning::none), int(L::Trust::wayland)},
+            "VESK_KEY_SOURCE", "portal");
+        row("KDE, poster forced to X11", K::wayland, "cdrs",
+            {int(P::portal), int(L::Poster::x11), int(L::Clipboard::wayland), int(L::Pinning::none),
+             int(L::Trust::portal)},
+            "VESK_KEY_POSTER", "x11");
+        row("sway, clipboard forced to Qt's", K::wayland, "ckd",
+            {int(P::compositorBindings), int(L::Poster::wayland), int(L::Clipboard::qt),
+             int(L::Pinning::none), int(L::Trust::wayland)},
+            "VESK_CLIPBOARD", "Qt");
+        row("X11, pinning off", K::x11, "x",
+            {int(P::x11), int(L::Poster::x11), int(L::Clipboard::x11), int(L::Pinning::none),
+             int(L::Trust::x11)},
+            "VESK_WINDOW_PINNING", "none");
+        row("X11, trust forced to none", K::x11, "x",
+            {int(P::x11), int(L::Poster::x11), int(L::Clipboard::x11), int(L::Pinning::x11),
+             int(L::Trust::none)},
+            "VESK_TRUST", "none");
+        row("X11, unknown key source value ignored", K::x11, "x",
+            {int(P::x11), int(L::Poster::x11), int(L::Clipboard::x11), int(L::Pinning::x11),
+             int(L::Trust::x11)},
+            "VESK_KEY_SOURCE", "telepathy");
+    }
+
+    void choices()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, offered);
+        QFETCH(QString, variable);
+        QFETCH(QString, value);
+        QFETCH(QList<int>, expected);
+        PlatformLoader::Offers offers;
+        offers.compositor = offered.contains(u'c');
+        offers.virtualKeyboard = offered.contains(u'k');
+        offers.dataControl = offered.contains(u'd');
+        offers.remoteDesktopPortal = offered.contains(u'r');
+        offers.shortcutsPortal = offered.contains(u's');
+        offers.qtOnXcb = offered.contains(u'x');
+        const auto k = DesktopSession::Kind(kind);
+        const auto forced = [&](const QString &name) {
+            return name == variable ? value.toLower() : QString();
+        };
+        using L = PlatformLoader;
+        const QList<int> got{int(L::chooseKeySource(k, forced(L::keySourceVariable), offers,
+                                                    offered.contains(u'i'))),
+                             int(L::choosePoster(k, forced(L::keyPosterVariable), offers)),
+                             int(L::chooseClipboard(k, forced(L::clipboardVariable), offers)),
+                             int(L::choosePinning(forced(L::pinningVariable), offers)),
+                             int(L::chooseTrust(k, forced(L::trustVariable), offers))};
+        QCOMPARE(got, expected);
+    }
+
+    // Where nothing can act, the user reads why: the poster refuses each insertion with its
+    // reason, the key source says how the key comes instead, the trust says what is missing.
+    void nullBackendsSayWhy_data()
+    {
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no session")
+            << QStringList{}
+            << "No X server: the hold-to-talk key and text insertion need an X11 session.";
+        QTest::newRow("turned off")
+            << QStringList{QStringLiteral("DISPLAY=:0"), QStringLiteral("VESK_KEY_POSTER=none"),
+                           QStringLiteral("VESK_TRUST=none"),
+                           QStringLiteral("VESK_KEY_SOURCE=none")}
+            << "Turned off by %1=none.";
+    }
+
+    void nullBackendsSayWhy()
+    {
+        QFETCH(QStringList, environment);
+        QFETCH(QString, reason);
+        const QProcessEnvironment env = environmentOf(environment);
+        PlatformLoader platform(DesktopSession::detect(env), env);
+
+        const Accessibility::Trust trust = platform.trust();
+        QVERIFY(!trust.trusted);
+        QCOMPARE(trust.reason, reason.arg(PlatformLoader::trustVariable));
+
+        TextInjector injector(platform);
+        QVERIFY(!injector.canPaste());
+        QSignalSpy failed(&injector, &TextInjector::failed);
+        injector.insert(QStringLiteral("Salom"), QStringLiteral("type"), QString());
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), reason.arg(PlatformLoader::keyPosterVariable));
+        QVERIFY(!injector.isBusy());
+
+        if (platform.session().kind == DesktopSession::Kind::x11) {
+            const std::unique_ptr<KeyEventSource> source =
+                platform.keyEventSource(KeyEventSource::Scope::global, false);
+            QVERIFY(!source->install([](const KeyEvent &) {}));
+            QVERIFY(source->problem().contains(QStringLiteral("key bindings")));
+        }
+    }
+};
+
+QTEST_MAIN(PlatformLoaderTest)
+#include "tst_platformloader.moc"
