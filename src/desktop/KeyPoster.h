@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 // Posts synthetic keys into the focused window of the desktop. Calls are quick and never wait
@@ -35,8 +36,15 @@ public:
     // Asked before each insertion: empty when keys can be posted now, else why not, for the
     // user. A poster that needs the desktop's permission asks for it again from here.
     virtual QString unavailableReason() { return QString(); }
+    // Where the desktop is still deciding whether keys may be posted (it may be asking the
+    // user): calls `ready` once it has answered, either way, and returns true. False, without
+    // calling it, when there is nothing to wait for.
+    virtual bool whenReady(std::function<void()> /*ready*/) { return false; }
     // Whether a paste can work: the clipboard can be set for the focused window.
     virtual bool canPaste() const { return true; }
+    // Where posted keys reach the desktop later, calls `done` once all posted so far have (and
+    // returns true); false, without calling it, when they are all there already.
+    virtual bool whenDelivered(std::function<void()> /*done*/) { return false; }
     // Whether every client takes a typed character past U+FFFF whole; where some cut it to 16
     // bits (Chromium on Wayland), such characters are pasted instead.
     virtual bool typesBeyondBmp() const { return true; }

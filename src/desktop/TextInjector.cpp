@@ -102,7 +102,7 @@ void TextInjector::runQueue()
             if (!next.typed) {
                 m_busy = true;
                 pasteText(next.text);
-                return; // continues in pasteDone()
+                return; // continues in resume()
             }
             plan(next);
             m_current = std::move(next);
@@ -113,9 +113,12 @@ void TextInjector::runQueue()
         m_busy = true;
         if (const QString piece = typeUntilPaste(); !piece.isEmpty()) {
             pasteText(piece);
-            return; // the rest of the insertion continues in pasteDone()
+            return; // the rest of the insertion continues in resume()
         }
         m_current.reset();
+        // The next insertion, or the clipboards going back, waits for the keys to arrive.
+        if (m_poster->whenDelivered([this] { resume(); }))
+            return;
         m_busy = false;
     }
     m_clipboard.giveBack();
@@ -192,7 +195,12 @@ void TextInjector::pasteText(const QString &text)
                 break;
             }
             m_poster->endInsertion();
-            QTimer::singleShot(restoreDelayMs, this, &TextInjector::pasteDone);
+            // The clipboard goes back only once the target can have read it.
+            const auto restoreLater = [this] {
+                QTimer::singleShot(restoreDelayMs, this, &TextInjector::resume);
+            };
+            if (!m_poster->whenDelivered(restoreLater))
+                restoreLater();
         });
     };
     if (keys == PasteKeys::shiftInsert)
@@ -201,7 +209,7 @@ void TextInjector::pasteText(const QString &text)
         m_clipboard.borrow(text, pressKeys);
 }
 
-void TextInjector::pasteDone()
+void TextInjector::resume()
 {
     m_busy = false;
     runQueue();

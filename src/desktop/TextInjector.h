@@ -54,6 +54,13 @@ public:
     // Whether a paste can reach the focused window; where it cannot, pastes are typed.
     bool canPaste() const { return m_poster && m_poster->canPaste(); }
 
+    // Calls `ready` once the desktop has said whether keys may be posted, where it is still
+    // deciding (it may be asking the user), and returns true; false when nothing is pending.
+    bool whenReady(std::function<void()> ready)
+    {
+        return m_poster && m_poster->whenReady(std::move(ready));
+    }
+
     static PasteKeys pasteKeysFor(const QStringList &windowClass);
     // The clipboard backend the insertions borrow.
     ClipboardReader &clipboard() { return *m_reader; }
@@ -83,7 +90,7 @@ private:
     QString typeUntilPaste();
     void typeCharacters(const QString &text);
     void pasteText(const QString &text);
-    void pasteDone();
+    void resume();
     void sleepMs(int ms);
 
     std::unique_ptr<KeyPoster> m_poster;

@@ -3,14 +3,19 @@
 Answers through Request objects after the call returns, as the real portal does. Start "asks the
 user" unless SelectDevices brought the restore token handed out last (tokens are single-use: each
 Start hands out a new one); Asked() counts the questions. The keys a started session posts are kept
-in order; Keys() returns them, ForgetKeys() starts afresh. Tests steer the user's answer with Answer(): 0 allows, 1 declines,
--1 leaves the dialog open (no answer).
+in the order they are handled; Keys() returns them, Down() the keys still held, ForgetKeys() starts
+afresh. Like the real portal, which handles each call on a thread of its own, key calls are handled
+after a random delay each, so calls sent without waiting for the previous answer overtake each
+other. Tests steer the user's answer with Answer(): 0 allows, 1 declines, -1 leaves the dialog open
+(no answer); RefuseKey(n) fails the key call after the next n, as when a device goes away.
 '''
 
 import os
+import random
 import sys
 
 import dbus
+from gi.repository import GLib
 
 # The template is loaded from its path, not as a package: its folder holds the shared part.
 # Register, like every D-Bus method in the template's namespace, becomes one of the mock's.
@@ -26,7 +31,7 @@ SESSION_IFACE = 'org.freedesktop.portal.Session'
 MOCK_IFACE = 'org.freedesktop.portal.Mock'
 
 state = {'answer': 0, 'token': None, 'issued': 0, 'asked': 0, 'sessions': {},
-         'keys': []}
+         'keys': [], 'down': set(), 'refuse_after': -2}
 
 
 def load(mock, parameters):
@@ -65,6 +70,12 @@ def Start(self, session, parent, options, sender=None):
         if code < 0:
             return dbus.ObjectPath(path)
     if code != 0:
+        # The portal then closes the session, and says so.
+        def close():
+            self.EmitSignalDetailed(SESSION_IFACE, 'Closed', 'a{sv}',
+                                    [dbus.Dictionary({}, signature='sv')], {'path': str(session)})
+            return False
+        GLib.timeout_add(40, close)
         return respond(self, path, code, {})
     entry['started'] = True
     state['issued'] += 1
@@ -73,21 +84,37 @@ def Start(self, session, parent, options, sender=None):
                                    'restore_token': dbus.String(state['token'])})
 
 
-def notify(session, kind, value, pressed):
-    if not state['sessions'].get(str(session), {}).get('started'):
-        raise dbus.exceptions.DBusException('session not started',
-                                            name='org.freedesktop.DBus.Error.AccessDenied')
-    state['keys'].append(dbus.Struct((kind, dbus.Int32(value), dbus.UInt32(pressed))))
+def notify(session, kind, value, pressed, done, failed):
+    def handle():
+        if not state['sessions'].get(str(session), {}).get('started'):
+            failed(dbus.exceptions.DBusException('session not started',
+                                                 name='org.freedesktop.DBus.Error.AccessDenied'))
+            return False
+        state['refuse_after'] -= 1
+        if state['refuse_after'] == -1:
+            failed(dbus.exceptions.DBusException('device gone',
+                                                 name='org.freedesktop.DBus.Error.Failed'))
+            return False
+        state['keys'].append(dbus.Struct((kind, dbus.Int32(value), dbus.UInt32(pressed))))
+        if pressed:
+            state['down'].add((kind, int(value)))
+        else:
+            state['down'].discard((kind, int(value)))
+        done()
+        return False
+    GLib.timeout_add(random.randint(0, 8), handle)
 
 
-@dbus.service.method(MAIN_IFACE, in_signature='oa{sv}iu', out_signature='')
-def NotifyKeyboardKeysym(self, session, options, keysym, pressed):
-    notify(session, 'keysym', keysym, pressed)
+@dbus.service.method(MAIN_IFACE, in_signature='oa{sv}iu', out_signature='',
+                     async_callbacks=('done', 'failed'))
+def NotifyKeyboardKeysym(self, session, options, keysym, pressed, done=None, failed=None):
+    notify(session, 'keysym', keysym, pressed, done, failed)
 
 
-@dbus.service.method(MAIN_IFACE, in_signature='oa{sv}iu', out_signature='')
-def NotifyKeyboardKeycode(self, session, options, keycode, pressed):
-    notify(session, 'keycode', keycode, pressed)
+@dbus.service.method(MAIN_IFACE, in_signature='oa{sv}iu', out_signature='',
+                     async_callbacks=('done', 'failed'))
+def NotifyKeyboardKeycode(self, session, options, keycode, pressed, done=None, failed=None):
+    notify(session, 'keycode', keycode, pressed, done, failed)
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='i', out_signature='')
@@ -108,6 +135,19 @@ def Keys(self):
 @dbus.service.method(MOCK_IFACE, in_signature='', out_signature='')
 def ForgetKeys(self):
     state['keys'] = []
+    state['down'] = set()
+    state['refuse_after'] = -2
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='a(si)')
+def Down(self):
+    return dbus.Array([dbus.Struct((k, dbus.Int32(v))) for k, v in sorted(state['down'])],
+                      signature='(si)')
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='i', out_signature='')
+def RefuseKey(self, count):
+    state['refuse_after'] = int(count)
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='', out_signature='')

@@ -59,6 +59,24 @@ class PortalInsertTest : public QObject
         return all;
     }
 
+    // The keys the desktop holds down now.
+    QList<std::pair<QString, int>> down()
+    {
+        QList<std::pair<QString, int>> all;
+        const QDBusArgument list = ask(QStringLiteral("Down")).value<QDBusArgument>();
+        list.beginArray();
+        while (!list.atEnd()) {
+            QString kind;
+            int value = 0;
+            list.beginStructure();
+            list >> kind >> value;
+            list.endStructure();
+            all.append({kind, value});
+        }
+        list.endArray();
+        return all;
+    }
+
     QString storedToken()
     {
         QFile file(PortalKeyPoster::stateFile());
@@ -164,12 +182,14 @@ private Q_SLOTS:
         TextInjector injector(std::move(p), std::make_unique<QtClipboardReader>());
         QSignalSpy idle(&injector, &TextInjector::idle);
         injector.insert(sample, method, QStringLiteral("shiftReturn"));
-        QTRY_COMPARE(idle.count(), 1);
-        // Sent without waiting for replies: they reach the portal a moment later.
+        QTRY_COMPARE_WITH_TIMEOUT(idle.count(), 1, 15000);
+        // The portal handles each call on its own: only a call sent after the previous one was
+        // answered keeps its place. Done means every key arrived and none is held.
+        QCOMPARE(down(), (QList<std::pair<QString, int>>{}));
+        const auto sent = keys();
         const qsizetype expected =
             keycodes.isEmpty() ? 2 * qsizetype(sample.toStdU32String().size()) : keycodes.size();
-        QTRY_COMPARE(keys().size(), expected);
-        const auto sent = keys();
+        QCOMPARE(sent.size(), expected);
         if (!keycodes.isEmpty()) {
             QList<int> codes;
             for (const auto &[kind, value, pressed] : sent) {
@@ -193,6 +213,45 @@ private Q_SLOTS:
         QCOMPARE(typed, sample);
     }
 
+    void cutShort_data()
+    {
+        QTest::addColumn<QString>("method");
+        // The key call the desktop refuses (counted from 0), or -1.
+        QTest::addColumn<int>("refused");
+        // Milliseconds after which the app goes away, or -1.
+        QTest::addColumn<int>("quitAfterMs");
+        QTest::newRow("a key refused during a paste") << QStringLiteral("paste") << 1 << -1;
+        QTest::newRow("a key refused while typing") << QStringLiteral("type") << 6 << -1;
+        QTest::newRow("the app quits while typing") << QStringLiteral("type") << -1 << 30;
+    }
+
+    // However an insertion ends, no key stays down (a held Shift or Control would change every
+    // later keystroke on the desktop).
+    void cutShort()
+    {
+        QFETCH(QString, method);
+        QFETCH(int, refused);
+        QFETCH(int, quitAfterMs);
+        auto p = poster();
+        QTRY_COMPARE(p->state(), PortalKeyPoster::State::started);
+        if (refused >= 0)
+            QVERIFY(m_portal.mock(QStringLiteral("RefuseKey"), {refused}));
+        auto injector =
+            std::make_unique<TextInjector>(std::move(p), std::make_unique<QtClipboardReader>());
+        QSignalSpy idle(injector.get(), &TextInjector::idle);
+        injector->insert(sample, method, QStringLiteral("shiftReturn"));
+        if (quitAfterMs >= 0) {
+            QTest::qWait(quitAfterMs);
+            injector.reset();
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(idle.count(), 1, 15000);
+        }
+        QTRY_VERIFY(!keys().isEmpty());
+        QTest::qWait(50);
+        QCOMPARE(down(), (QList<std::pair<QString, int>>{}));
+        QVERIFY(keys().size() < 2 * qsizetype(sample.toStdU32String().size()));
+    }
+
     void failsWithoutPermission_data()
     {
         QTest::addColumn<int>("answer");
@@ -212,8 +271,11 @@ private Q_SLOTS:
         const uint before = asked();
         auto p = poster();
         QTRY_COMPARE(asked(), before + 1);
-        if (answer > 0)
+        if (answer > 0) {
             QTRY_COMPARE(p->state(), PortalKeyPoster::State::failed);
+            // The portal closes the refused session just after.
+            QTest::qWait(100);
+        }
         TextInjector injector(std::move(p), std::make_unique<QtClipboardReader>());
         QSignalSpy failed(&injector, &TextInjector::failed);
         injector.insert(sample, QStringLiteral("type"), QStringLiteral("shiftReturn"));

@@ -8,10 +8,13 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <utility>
 
 namespace Cli {
 
 namespace {
+
+constexpr int permissionWaitMs = 5 * 60 * 1000;
 
 int type(const QStringList &args)
 {
@@ -66,11 +69,36 @@ int type(const QStringList &args)
     }
     TextInjector injectorObject(*platform);
     TextInjector *injector = &injectorObject;
-    // Time to click into the window that should receive the text.
-    QTimer::singleShot(int(delay * 1000), injector, [=] {
+    // The text goes once the delay (time to click into the window that should receive it) is
+    // over and the desktop has allowed typing, which may take a person a while to answer.
+    bool delayOver = false;
+    bool allowed = false;
+    bool inserted = false;
+    const auto insertWhenDue = [&] {
+        if (!delayOver || !allowed || std::exchange(inserted, true))
+            return;
         injector->insert(text, method, newline);
         if (!injector->isBusy())
             QCoreApplication::quit();
+    };
+    QTimer::singleShot(int(delay * 1000), injector, [&] {
+        delayOver = true;
+        insertWhenDue();
+    });
+    // Said only where the desktop is taking its time: it is asking the user.
+    QTimer::singleShot(int(delay * 1000) + 1000, injector, [&] {
+        if (!allowed)
+            err(QStringLiteral("vesk-voice: waiting for the desktop to allow typing into other "
+                               "windows (answer its dialog)"));
+    });
+    allowed = !injector->whenReady([&] {
+        allowed = true;
+        insertWhenDue();
+    });
+    // Not forever: a desktop that never answers ends in its reason.
+    QTimer::singleShot(permissionWaitMs, injector, [&] {
+        allowed = true;
+        insertWhenDue();
     });
     QObject::connect(
         injector, &TextInjector::idle, QCoreApplication::instance(),

@@ -8,6 +8,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -24,6 +25,8 @@ constexpr qint64 stateFileLimit = 64 * 1024;
 constexpr uint keyboardDevice = 1;
 // Permissions persist until the user revokes them.
 constexpr uint persistUntilRevoked = 2;
+// A key call the desktop does not answer by then is taken as lost.
+constexpr int keyCallTimeoutMs = 3000;
 
 bool decodes(const QByteArray &bytes)
 {
@@ -104,6 +107,17 @@ PortalKeyPoster::PortalKeyPoster(QDBusConnection bus, bool canPaste, QObject *pa
 
 PortalKeyPoster::~PortalKeyPoster()
 {
+    // Cut short (the program ends): what went down comes up, after the call still out, which
+    // the portal might otherwise handle after the releases.
+    m_keys.clear();
+    if (m_pending) {
+        disconnect(m_pending, nullptr, this, nullptr);
+        m_pending->waitForFinished();
+    }
+    if (!m_session.isEmpty()) {
+        for (auto it = m_down.crbegin(); it != m_down.crend(); ++it)
+            m_bus.call(keyMessage({it->keysym, it->value, false}), QDBus::Block, keyCallTimeoutMs);
+    }
     PortalRequest::closeSession(m_bus, m_session);
 }
 
@@ -185,8 +199,8 @@ void PortalKeyPoster::unavailable(const QString &detail)
 void PortalKeyPoster::fail(const QString &problem)
 {
     Log::write(QStringLiteral("remote desktop portal: ") + problem);
-    PortalRequest::closeSession(m_bus, m_session);
-    m_session.clear();
+    // The portal closes a refused session itself: its Closed must not overwrite the reason.
+    forgetSession();
     m_problem = problem;
     setState(State::failed);
 }
@@ -197,12 +211,43 @@ void PortalKeyPoster::setState(State state)
         return;
     m_state = state;
     Q_EMIT stateChanged();
+    if (state == State::started || state == State::failed) {
+        for (auto &ready : std::exchange(m_whenReady, {}))
+            ready();
+    }
+}
+
+bool PortalKeyPoster::whenReady(std::function<void()> ready)
+{
+    if (m_state == State::idle)
+        open();
+    if (m_state != State::starting)
+        return false;
+    m_whenReady.append(std::move(ready));
+    return true;
+}
+
+void PortalKeyPoster::forgetSession()
+{
+    if (m_session.isEmpty())
+        return;
+    m_bus.disconnect(PortalRequest::service, m_session, PortalRequest::sessionInterface,
+                     QStringLiteral("Closed"), this, SLOT(onSessionClosed(QVariantMap)));
+    PortalRequest::closeSession(m_bus, m_session);
+    m_session.clear();
 }
 
 void PortalKeyPoster::onSessionClosed(const QVariantMap &)
 {
     Log::write(QStringLiteral("the desktop closed the remote desktop session"));
-    m_session.clear();
+    if (m_state == State::failed)
+        return;
+    forgetSession();
+    // The desktop lets go of the session's keys itself.
+    m_keys.clear();
+    m_down.clear();
+    if (!m_sending)
+        delivered();
     if (m_state != State::started) {
         unavailable(QStringLiteral("Closed"));
         return;
@@ -232,31 +277,100 @@ QString PortalKeyPoster::unavailableReason()
     return tr("Waiting for the desktop to allow typing into other windows.");
 }
 
-void PortalKeyPoster::notify(const QString &method, int value, bool pressed)
+QDBusMessage PortalKeyPoster::keyMessage(const KeyCall &call) const
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        PortalRequest::service, PortalRequest::desktopPath, remoteDesktop, method);
-    call << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariantMap() << qint32(value)
-         << quint32(pressed ? 1 : 0);
-    // Not waited for: messages on one connection arrive in the order sent.
-    m_bus.callWithCallback(call, this, SLOT(onNotifyReply()), SLOT(onNotifyError(QDBusError)));
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        PortalRequest::service, PortalRequest::desktopPath, remoteDesktop,
+        call.keysym ? QStringLiteral("NotifyKeyboardKeysym")
+                    : QStringLiteral("NotifyKeyboardKeycode"));
+    message << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariantMap()
+            << qint32(call.value) << quint32(call.pressed ? 1 : 0);
+    return message;
 }
 
-void PortalKeyPoster::onNotifyReply() {}
-
-void PortalKeyPoster::onNotifyError(const QDBusError &error)
+void PortalKeyPoster::notify(bool keysym, int value, bool pressed)
 {
-    // Once per insertion is enough for the log.
-    if (std::exchange(m_notifyFailed, true))
+    if (m_broken || m_session.isEmpty())
         return;
-    Log::write(QStringLiteral("remote desktop portal refused a key: ") + error.name() +
-               QStringLiteral(": ") + error.message());
+    m_keys.enqueue({keysym, value, pressed});
+    sendNext();
+}
+
+void PortalKeyPoster::sendNext()
+{
+    if (m_sending)
+        return;
+    if (m_keys.isEmpty() || m_session.isEmpty()) {
+        m_keys.clear();
+        delivered();
+        return;
+    }
+    const KeyCall call = m_keys.dequeue();
+    if (call.pressed) {
+        m_down.append(call);
+    } else {
+        KeyCall press = call;
+        press.pressed = true;
+        m_down.removeOne(press);
+    }
+    m_sending = true;
+    auto *watcher =
+        new QDBusPendingCallWatcher(m_bus.asyncCall(keyMessage(call), keyCallTimeoutMs), this);
+    m_pending = watcher;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, call] {
+        watcher->deleteLater();
+        if (m_pending == watcher)
+            m_pending = nullptr;
+        m_sending = false;
+        answered(call, watcher->isError() ? watcher->error() : QDBusError());
+    });
+}
+
+void PortalKeyPoster::answered(const KeyCall &call, const QDBusError &error)
+{
+    if (error.isValid()) {
+        // A press the desktop refused never went down; one that timed out may have.
+        if (call.pressed && error.type() != QDBusError::NoReply &&
+            error.type() != QDBusError::Timeout)
+            m_down.removeOne(call);
+        // Once per insertion is enough for the log.
+        if (!std::exchange(m_notifyFailed, true))
+            Log::write(QStringLiteral("remote desktop portal refused a key: ") + error.name() +
+                       QStringLiteral(": ") + error.message());
+        if (!m_broken) {
+            m_broken = true;
+            releaseAll();
+        }
+    }
+    sendNext();
+}
+
+void PortalKeyPoster::releaseAll()
+{
+    m_keys.clear();
+    for (auto it = m_down.crbegin(); it != m_down.crend(); ++it)
+        m_keys.enqueue({it->keysym, it->value, false});
+}
+
+void PortalKeyPoster::delivered()
+{
+    for (auto &done : std::exchange(m_whenDelivered, {}))
+        done();
+}
+
+bool PortalKeyPoster::whenDelivered(std::function<void()> done)
+{
+    if (!m_sending && m_keys.isEmpty())
+        return false;
+    m_whenDelivered.append(std::move(done));
+    return true;
 }
 
 void PortalKeyPoster::beginInsertion(const QString &)
 {
     // The user's own modifiers are out of reach here: the desktop combines them with ours.
     m_notifyFailed = false;
+    m_broken = false;
 }
 
 int PortalKeyPoster::postText(QString &text)
@@ -266,8 +380,8 @@ int PortalKeyPoster::postText(QString &text)
             const xkb_keysym_t keysym = keysymFor(c);
             if (keysym == XKB_KEY_NoSymbol)
                 continue;
-            notify(QStringLiteral("NotifyKeyboardKeysym"), int(keysym), true);
-            notify(QStringLiteral("NotifyKeyboardKeysym"), int(keysym), false);
+            notify(true, int(keysym), true);
+            notify(true, int(keysym), false);
         }
     }
     text.clear();
@@ -290,13 +404,12 @@ void PortalKeyPoster::postKey(Key key, quint64 flags)
         code = KEY_V;
     else if (key == Key::insert)
         code = KEY_INSERT;
-    const QString method = QStringLiteral("NotifyKeyboardKeycode");
     for (const int modifier : held)
-        notify(method, modifier, true);
-    notify(method, code, true);
-    notify(method, code, false);
+        notify(false, modifier, true);
+    notify(false, code, true);
+    notify(false, code, false);
     for (auto it = held.crbegin(); it != held.crend(); ++it)
-        notify(method, *it, false);
+        notify(false, *it, false);
 }
 
 void PortalKeyPoster::endInsertion() {}
