@@ -175,7 +175,7 @@ PlatformLoader::Offers PlatformLoader::probe(bool remoteDesktop, bool shortcuts)
     offers.qtOnXcb = QGuiApplication::platformName() == QLatin1String("xcb");
     if (!isWayland())
         return offers;
-    if (const std::unique_ptr<Wayland::Connection> connection = Wayland::connect()) {
+    if (const std::shared_ptr<Wayland::Connection> connection = Wayland::shared()) {
         offers.compositor = true;
         offers.virtualKeyboard = connection->virtualKeyboardName != 0;
         offers.dataControl = connection->dataControlName != 0;
@@ -183,8 +183,10 @@ PlatformLoader::Offers PlatformLoader::probe(bool remoteDesktop, bool shortcuts)
     // The bus is asked only where the answer matters.
     if (remoteDesktop && !offers.virtualKeyboard)
         offers.remoteDesktopPortal = PortalKeyPoster::isOffered(QDBusConnection::sessionBus());
+    // A portal that keeps no shortcut is as good as none.
     if (shortcuts)
-        offers.shortcutsPortal = portalShortcuts()->isAvailable();
+        offers.shortcutsPortal =
+            portalShortcuts()->isAvailable() && !portalShortcuts()->keptNothing();
     return offers;
 }
 
@@ -240,6 +242,8 @@ HoldKeyAdvice PlatformLoader::holdKeyAdvice(bool readInputDevices)
         facts.trigger = portal->trigger();
         facts.portalProblem = portal->problem();
     }
+    if (path != HoldKeyPath::Path::portal && m_portalShortcuts && m_portalShortcuts->keptNothing())
+        facts.portalProblem = m_portalShortcuts->problem();
     if (path == HoldKeyPath::Path::inputDevices)
         facts.devices = EvdevKeyEventSource::check();
     return HoldKeyPath::advice(path, facts);

@@ -23,7 +23,8 @@ MAIN_IFACE = 'org.freedesktop.portal.GlobalShortcuts'
 SYSTEM_BUS = False
 MOCK_IFACE = 'org.freedesktop.portal.Mock'
 
-state = {'trigger': 'Ctrl+Alt+Space', 'bound': {}, 'sessions': [], 'deny': False}
+state = {'trigger': 'Ctrl+Alt+Space', 'bound': {}, 'sessions': [], 'deny': False,
+         'keep_nothing': False}
 
 
 def load(mock, parameters):
@@ -52,6 +53,10 @@ def CreateSession(self, options, sender=None):
 def BindShortcuts(self, session, shortcuts, parent, options, sender=None):
     if state['deny']:
         return respond(self, sender_path(sender, options['handle_token']), 1, {})
+    if state['keep_nothing']:
+        # KDE Plasma 5.27 to a program without an application id: success, and an empty list.
+        return respond(self, sender_path(sender, options['handle_token']), 0,
+                       {'shortcuts': dbus.Array([], signature='(sa{sv})')})
     for sid, props in shortcuts:
         state['bound'][str(sid)] = str(props.get('description', ''))
     return respond(self, sender_path(sender, options['handle_token']), 0,
@@ -94,3 +99,8 @@ def ChangeTrigger(self, trigger):
     for session in state['sessions']:
         self.EmitSignal(MAIN_IFACE, 'ShortcutsChanged', 'oa(sa{sv})',
                         [dbus.ObjectPath(session), shortcut_list()])
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='b', out_signature='')
+def KeepNothing(self, keep_nothing):
+    state['keep_nothing'] = bool(keep_nothing)

@@ -1,6 +1,7 @@
 #include "EvdevKeyEventSource.h"
 #include "HotkeyMonitor.h"
 #include "Log.h"
+#include "HoldKeyPath.h"
 #include "PortalMock.h"
 #include "PortalKeyEventSource.h"
 #include "PortalShortcuts.h"
@@ -95,7 +96,28 @@ private Q_SLOTS:
             QCOMPARE(refused.problem(),
                      QStringLiteral("The shortcut was not set up in the desktop's dialog."));
         }
+        // The desktop answers the binding but keeps nothing (KDE Plasma 5.27 to a program
+        // without an application id): the other ways are offered, saying why.
         mock(QStringLiteral("Forget"), {false});
+        mock(QStringLiteral("KeepNothing"), {true});
+        {
+            PortalShortcuts kept(connect());
+            kept.open();
+            QTRY_COMPARE(kept.state(), PortalShortcuts::State::failed);
+            QVERIFY(kept.keptNothing());
+            HoldKeyPath::Facts facts;
+            facts.desktop = DesktopSession::Desktop::kde;
+            facts.portalProblem = kept.problem();
+            const HoldKeyAdvice advice = HoldKeyPath::advice(
+                HoldKeyPath::choose(DesktopSession::Kind::wayland, !kept.keptNothing(), false),
+                facts);
+            QVERIFY(advice.offerInputDevices);
+            QVERIFY2(advice.summary.startsWith(QStringLiteral("The desktop did not keep the "
+                                                              "shortcut.")),
+                     qPrintable(advice.summary));
+            QVERIFY(advice.action.contains(QStringLiteral("vesk-voice toggle")));
+        }
+        mock(QStringLiteral("KeepNothing"), {false});
         const int before = bindCalls();
         auto first = std::make_unique<PortalShortcuts>(connect());
         first->open();

@@ -96,6 +96,9 @@ HoldKeyAdvice advice(Path path, const Facts &facts)
                           "Or let Vesk Voice read the keyboard (needs the input group).");
         break;
     }
+    // The desktop's shortcut was tried and is not there: the way in use now says why.
+    if (path != Path::portal && !facts.portalProblem.isEmpty())
+        a.summary = facts.portalProblem + u' ' + a.summary;
     return a;
 }
 

@@ -32,7 +32,8 @@ QStringList bindingLines(DesktopSession::Desktop desktop);
 struct Facts
 {
     PortalShortcuts::State portal = PortalShortcuts::State::idle;
-    // The key the desktop assigned, and why the portal failed.
+    // The key the desktop assigned, and why the portal failed (also given on the other paths
+    // when the desktop kept no shortcut).
     QString trigger;
     QString portalProblem;
     DesktopSession::Desktop desktop = DesktopSession::Desktop::other;

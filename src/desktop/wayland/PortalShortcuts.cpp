@@ -167,17 +167,25 @@ void PortalShortcuts::bindShortcut()
 
 void PortalShortcuts::takeShortcuts(const QVariant &shortcuts)
 {
-    for (const Shortcut &s : shortcutsFrom(shortcuts)) {
+    const QList<Shortcut> list = shortcutsFrom(shortcuts);
+    for (const Shortcut &s : list) {
         if (s.id != shortcutId)
             continue;
         m_trigger = s.properties.value(QStringLiteral("trigger_description")).toString();
         m_problem.clear();
         Log::write(QStringLiteral("global shortcut bound to ") +
                    (m_trigger.isEmpty() ? QStringLiteral("no key yet") : m_trigger));
+        m_keptNothing = false;
         setState(State::bound);
         Q_EMIT changed();
         return;
     }
+    // KDE Plasma 5.27 answers a program without an application id (one not started from its
+    // desktop file) so: a success that keeps nothing, and no key ever comes.
+    Log::write(QStringLiteral("the global shortcuts portal took the shortcut but kept none (%1 in "
+                              "its answer): the hold key must come another way")
+                   .arg(list.size()));
+    m_keptNothing = true;
     fail(tr("The desktop did not keep the shortcut."));
 }
 

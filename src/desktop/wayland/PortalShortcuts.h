@@ -45,6 +45,9 @@ public:
     // The key the desktop assigned, as it describes it ("Ctrl+Alt+Space"); empty when unknown.
     QString trigger() const { return m_trigger; }
     QString problem() const { return m_problem; }
+    // The desktop answered the binding but kept no shortcut: asking again changes nothing, so
+    // the key has to come another way.
+    bool keptNothing() const { return m_keptNothing; }
 
 Q_SIGNALS:
     void pressed();
@@ -80,4 +83,5 @@ private:
     QString m_session;
     QString m_trigger;
     QString m_problem;
+    bool m_keptNothing = false;
 };

@@ -142,7 +142,7 @@ void writeAll(int fd, const QByteArray &data)
 std::unique_ptr<WaylandClipboard> WaylandClipboard::open()
 {
     std::unique_ptr<WaylandClipboard> clipboard(new WaylandClipboard);
-    clipboard->m_connection = Wayland::connect();
+    clipboard->m_connection = Wayland::shared();
     Wayland::Connection *connection = clipboard->m_connection.get();
     if (!connection)
         return nullptr;

@@ -43,7 +43,7 @@ private:
     bool sync() const;
     static int indexOf(QClipboard::Mode mode);
 
-    std::unique_ptr<Wayland::Connection> m_connection;
+    std::shared_ptr<Wayland::Connection> m_connection;
     zwlr_data_control_manager_v1 *m_manager = nullptr;
     zwlr_data_control_device_v1 *m_device = nullptr;
     std::unique_ptr<QSocketNotifier> m_notifier;

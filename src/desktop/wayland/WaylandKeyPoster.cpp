@@ -149,7 +149,7 @@ bool WaylandKeyPoster::connectKeyboard()
         zwp_virtual_keyboard_v1_destroy(m_keyboard);
         m_keyboard = nullptr;
     }
-    m_connection = Wayland::connect();
+    m_connection = Wayland::shared();
     if (!m_connection)
         return false;
     auto *manager = static_cast<zwp_virtual_keyboard_manager_v1 *>(m_connection->bind(

@@ -53,7 +53,7 @@ private:
     void setModifiers(quint32 mask);
     void flush();
 
-    std::unique_ptr<Wayland::Connection> m_connection;
+    std::shared_ptr<Wayland::Connection> m_connection;
     zwp_virtual_keyboard_v1 *m_keyboard = nullptr;
     Keymap m_keymap;
     // The insertion's characters, and how many of them were typed.

@@ -134,4 +134,18 @@ std::unique_ptr<Connection> connect()
     return connection;
 }
 
+std::shared_ptr<Connection> shared()
+{
+    static std::shared_ptr<Connection> kept;
+    static QByteArray keptFor;
+    const QByteArray name = qgetenv("WAYLAND_DISPLAY");
+    if (kept && (kept->broken() || keptFor != name))
+        kept.reset();
+    if (!kept) {
+        kept = connect();
+        keptFor = name;
+    }
+    return kept;
+}
+
 } // namespace Wayland

@@ -34,6 +34,10 @@ struct Connection
 // Connects to the compositor named by WAYLAND_DISPLAY and lists its globals; null when there is
 // no compositor to reach.
 std::unique_ptr<Connection> connect();
+// The process's one connection, shared by the probes and the backends: a compositor may take
+// seconds to answer a new client (KWin does), so a run connects once. Made anew when broken or
+// when WAYLAND_DISPLAY names another compositor; null when there is none to reach.
+std::shared_ptr<Connection> shared();
 
 // The focused window's application names as sway knows them (a Wayland client's app_id; an X11
 // client's instance and class), asked over its IPC socket (SWAYSOCK); empty elsewhere.
