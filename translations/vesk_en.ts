@@ -819,15 +819,15 @@
         <translation type="unfinished" />
     </message>
     <message>
-        <source>This desktop lets no app set the clipboard for another window, so pasted text is typed instead.</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
         <source>Space between dictations</source>
         <translation type="unfinished" />
     </message>
     <message>
         <source>A dictation into the same window within a minute of the one before starts with a space, so that sentences do not run together.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>This desktop lets no app set the clipboard for another window, so text is typed, and only the characters of your keyboard layout arrive: ʻ, dashes, letters of other alphabets (Cyrillic on a Latin layout), Chinese characters and emoji are left out.</source>
         <translation type="unfinished" />
     </message>
 </context>

@@ -819,16 +819,16 @@
         <translation>Рабочий стол не показывает значки в области уведомлений (в GNOME их добавляет расширение AppIndicator), поэтому плавающая кнопка остаётся на экране.</translation>
     </message>
     <message>
-        <source>This desktop lets no app set the clipboard for another window, so pasted text is typed instead.</source>
-        <translation>Этот рабочий стол не позволяет приложениям заполнять буфер обмена для другого окна, поэтому вставляемый текст вводится посимвольно.</translation>
-    </message>
-    <message>
         <source>Space between dictations</source>
         <translation>Ставить пробел между диктовками</translation>
     </message>
     <message>
         <source>A dictation into the same window within a minute of the one before starts with a space, so that sentences do not run together.</source>
         <translation>Текст, вставленный в то же окно в течение минуты после предыдущего, начинается с пробела, чтобы предложения не сливались.</translation>
+    </message>
+    <message>
+        <source>This desktop lets no app set the clipboard for another window, so text is typed, and only the characters of your keyboard layout arrive: ʻ, dashes, letters of other alphabets (Cyrillic on a Latin layout), Chinese characters and emoji are left out.</source>
+        <translation>Этот рабочий стол не позволяет приложениям заполнять буфер обмена для другого окна, поэтому текст вводится посимвольно, и доходят только символы вашей раскладки: ʻ, тире, буквы других алфавитов (кириллица на латинской раскладке), китайские иероглифы и эмодзи теряются.</translation>
     </message>
 </context>
 <context>

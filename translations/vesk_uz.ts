@@ -819,16 +819,16 @@
         <translation>Ish stolingizda bildirishnomalar maydoni yoʻq (GNOME muhitida uni AppIndicator kengaytmasi qoʻshadi), shuning uchun suzuvchi tugma ekranda qoladi.</translation>
     </message>
     <message>
-        <source>This desktop lets no app set the clipboard for another window, so pasted text is typed instead.</source>
-        <translation>Bu ish stoli hech bir ilovaga boshqa oyna uchun buferni toʻldirishga ruxsat bermaydi, shuning uchun qoʻyiladigan matn harfma-harf teriladi.</translation>
-    </message>
-    <message>
         <source>Space between dictations</source>
         <translation>Ketma-ket matnlar orasiga boʻshliq qoʻyish</translation>
     </message>
     <message>
         <source>A dictation into the same window within a minute of the one before starts with a space, so that sentences do not run together.</source>
         <translation>Bir daqiqa ichida oʻsha oynaga qoʻyilgan keyingi matn boʻshliq bilan boshlanadi, shunda gaplar bir-biriga yopishib qolmaydi.</translation>
+    </message>
+    <message>
+        <source>This desktop lets no app set the clipboard for another window, so text is typed, and only the characters of your keyboard layout arrive: ʻ, dashes, letters of other alphabets (Cyrillic on a Latin layout), Chinese characters and emoji are left out.</source>
+        <translation>Bu ish stoli hech bir ilovaga boshqa oyna uchun buferni toʻldirishga ruxsat bermaydi, shuning uchun matn harfma-harf teriladi va faqat klaviatura tartibingizdagi belgilar yetib boradi: ʻ, tire, boshqa alifbolar harflari (lotin tartibida kirill harflari), xitoycha belgilar va emojilar tushib qoladi.</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include "LocalKeyEventSource.h"
 #include "Log.h"
 #include "NullBackends.h"
+#include "PortalClipboard.h"
 #include "PortalKeyEventSource.h"
 #include "PortalKeyPoster.h"
 #include "PortalShortcuts.h"
@@ -261,6 +262,7 @@ std::unique_ptr<KeyPoster> PlatformLoader::keyPoster()
     case Poster::portal: {
         auto poster =
             std::make_unique<PortalKeyPoster>(QDBusConnection::sessionBus(), offers.dataControl);
+        m_portalPoster = poster.get();
         // Asked for its permission now, so that the first dictation need not wait for the
         // user's answer.
         poster->open();
@@ -281,7 +283,13 @@ std::unique_ptr<KeyPoster> PlatformLoader::keyPoster()
 
 std::unique_ptr<ClipboardReader> PlatformLoader::clipboard()
 {
-    switch (chooseClipboard(m_session.kind, forced(clipboardVariable), probe(false, false))) {
+    const QString wanted = forced(clipboardVariable);
+    const Offers offers = probe(false, false);
+    // Without data control the clipboard goes through the portal session that posts the keys
+    // (where the desktop's portal has a clipboard; it says so when the session starts).
+    if (wanted.isEmpty() && isWayland() && !offers.dataControl && m_portalPoster)
+        return std::make_unique<PortalClipboard>(m_portalPoster);
+    switch (chooseClipboard(m_session.kind, wanted, offers)) {
     case Clipboard::wayland:
         if (auto clipboard = WaylandClipboard::open())
             return clipboard;

@@ -11,10 +11,12 @@
 #include "WindowPinning.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QProcessEnvironment>
 #include <QString>
 #include <memory>
 
+class PortalKeyPoster;
 class PortalShortcuts;
 
 // Every desktop backend of this process (key source, key poster, clipboard reader and owner,
@@ -104,7 +106,8 @@ public:
     // What the settings form and the guide say about that path, as things stand now.
     HoldKeyAdvice holdKeyAdvice(bool readInputDevices);
     std::unique_ptr<KeyPoster> keyPoster();
-    // One reader serves both the clipboard and the primary selection.
+    // One reader serves both the clipboard and the primary selection. Asked for after
+    // keyPoster(), where the poster's portal session may serve the clipboard too.
     std::unique_ptr<ClipboardReader> clipboard();
     // Made once, kept by the loader.
     WindowPinning &windowPinning();
@@ -129,4 +132,6 @@ private:
     QProcessEnvironment m_environment;
     std::unique_ptr<PortalShortcuts> m_portalShortcuts;
     std::unique_ptr<WindowPinning> m_pinning;
+    // The last portal poster made, whose session may serve the clipboard.
+    QPointer<PortalKeyPoster> m_portalPoster;
 };

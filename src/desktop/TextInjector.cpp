@@ -50,8 +50,26 @@ TextInjector::TextInjector(std::unique_ptr<KeyPoster> poster,
     : QObject(parent), m_poster(std::move(poster)), m_reader(std::move(clipboard))
 {}
 
+namespace {
+
+// The poster first: its portal session may serve the clipboard too.
+std::pair<std::unique_ptr<KeyPoster>, std::unique_ptr<ClipboardReader>>
+backendsOf(PlatformLoader &platform)
+{
+    auto poster = platform.keyPoster();
+    return {std::move(poster), platform.clipboard()};
+}
+
+} // namespace
+
 TextInjector::TextInjector(PlatformLoader &platform, QObject *parent)
-    : TextInjector(platform.keyPoster(), platform.clipboard(), parent)
+    : TextInjector(backendsOf(platform), parent)
+{}
+
+TextInjector::TextInjector(
+    std::pair<std::unique_ptr<KeyPoster>, std::unique_ptr<ClipboardReader>> backends,
+    QObject *parent)
+    : TextInjector(std::move(backends.first), std::move(backends.second), parent)
 {}
 
 TextInjector::~TextInjector() = default;

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <memory>
 #include <optional>
+#include <utility>
 
 // Puts a transcript where the text cursor is in the focused window: through the clipboard and a
 // paste key, or by typing it. Insertions run one after another in the order asked for, so a
@@ -73,6 +74,9 @@ Q_SIGNALS:
     void failed(const QString &reason);
 
 private:
+    TextInjector(std::pair<std::unique_ptr<KeyPoster>, std::unique_ptr<ClipboardReader>> backends,
+                 QObject *parent);
+
     struct Insertion
     {
         QString text;

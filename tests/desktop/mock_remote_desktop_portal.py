@@ -8,6 +8,13 @@ afresh. Like the real portal, which handles each call on a thread of its own, ke
 after a random delay each, so calls sent without waiting for the previous answer overtake each
 other. Tests steer the user's answer with Answer(): 0 allows, 1 declines, -1 leaves the dialog open
 (no answer); RefuseKey(n) fails the key call after the next n, as when a device goes away.
+
+The Clipboard portal (org.freedesktop.portal.Clipboard, version 1, as published with
+xdg-desktop-portal 1.18) serves a session that asked for it before Start, unless
+OfferClipboard(false) leaves it out as older portals do. The desktop's clipboard is one: the user
+copies with Copy(type, text); Control+V pressed through a session is the focused client pasting:
+from the user's contents, or, where a session owns the clipboard, through SelectionTransfer,
+SelectionWrite and SelectionWriteDone. Pasted() returns what every paste gave, in order.
 '''
 
 import os
@@ -28,15 +35,22 @@ MAIN_OBJ = '/org/freedesktop/portal/desktop'
 MAIN_IFACE = 'org.freedesktop.portal.RemoteDesktop'
 SYSTEM_BUS = False
 SESSION_IFACE = 'org.freedesktop.portal.Session'
+CLIPBOARD_IFACE = 'org.freedesktop.portal.Clipboard'
+TEXT = 'text/plain;charset=utf-8'
 MOCK_IFACE = 'org.freedesktop.portal.Mock'
 
 state = {'answer': 0, 'token': None, 'issued': 0, 'asked': 0, 'sessions': {},
-         'keys': [], 'down': set(), 'refuse_after': -2}
+         'keys': [], 'down': set(), 'refuse_after': -2,
+         'offer_clipboard': True, 'owner': None, 'clip': {}, 'serial': 0, 'transfers': {},
+         'pasted': []}
 
 
 def load(mock, parameters):
+    mock_object[0] = mock
     mock.AddProperties(MAIN_IFACE, dbus.Dictionary(
         {'version': dbus.UInt32(2), 'AvailableDeviceTypes': dbus.UInt32(7)}, signature='sv'))
+    mock.AddProperties(CLIPBOARD_IFACE, dbus.Dictionary({'version': dbus.UInt32(1)},
+                                                        signature='sv'))
 
 
 @dbus.service.method(MAIN_IFACE, in_signature='a{sv}', out_signature='o', sender_keyword='sender')
@@ -78,10 +92,47 @@ def Start(self, session, parent, options, sender=None):
         GLib.timeout_add(40, close)
         return respond(self, path, code, {})
     entry['started'] = True
+    entry['clipboard'] = entry.get('clipboard_requested', False)
     state['issued'] += 1
     state['token'] = 'token-%d' % state['issued']
     return respond(self, path, 0, {'devices': dbus.UInt32(1),
+                                   'clipboard_enabled': dbus.Boolean(entry['clipboard']),
                                    'restore_token': dbus.String(state['token'])})
+
+
+KEY_LEFTCTRL = 29
+KEY_V = 47
+# The mock object, for signals sent from timers.
+mock_object = [None]
+
+
+def clipboard_session(session):
+    entry = state['sessions'].get(str(session))
+    if not entry or not entry.get('clipboard'):
+        raise dbus.exceptions.DBusException('clipboard not enabled for the session',
+                                            name='org.freedesktop.portal.Error.NotAllowed')
+    return entry
+
+
+def owner_changed(mock, mime_types):
+    for session, entry in state['sessions'].items():
+        if entry.get('clipboard'):
+            mock.EmitSignal(CLIPBOARD_IFACE, 'SelectionOwnerChanged', 'oa{sv}', [
+                dbus.ObjectPath(session), dbus.Dictionary({
+                    'mime_types': dbus.Array(mime_types, signature='s'),
+                    'session_is_owner': dbus.Boolean(session == state['owner'])},
+                    signature='sv')])
+
+
+def paste(mock):
+    '''The focused client reads the clipboard as text.'''
+    if state['owner'] is None:
+        state['pasted'].append(state['clip'].get(TEXT, ''))
+        return
+    state['serial'] += 1
+    state['transfers'][state['serial']] = None
+    mock.EmitSignal(CLIPBOARD_IFACE, 'SelectionTransfer', 'osu',
+                    [dbus.ObjectPath(state['owner']), TEXT, dbus.UInt32(state['serial'])])
 
 
 def notify(session, kind, value, pressed, done, failed):
@@ -96,6 +147,9 @@ def notify(session, kind, value, pressed, done, failed):
                                                  name='org.freedesktop.DBus.Error.Failed'))
             return False
         state['keys'].append(dbus.Struct((kind, dbus.Int32(value), dbus.UInt32(pressed))))
+        if pressed and kind == 'keycode' and int(value) == KEY_V and \
+                ('keycode', KEY_LEFTCTRL) in state['down']:
+            paste(mock_object[0])
         if pressed:
             state['down'].add((kind, int(value)))
         else:
@@ -137,6 +191,7 @@ def ForgetKeys(self):
     state['keys'] = []
     state['down'] = set()
     state['refuse_after'] = -2
+    state['pasted'] = []
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='', out_signature='a(si)')
@@ -157,3 +212,97 @@ def CloseSessions(self):
         self.EmitSignalDetailed(SESSION_IFACE, 'Closed', 'a{sv}',
                                 [dbus.Dictionary({}, signature='sv')], {'path': session})
     state['sessions'].clear()
+
+
+@dbus.service.method(CLIPBOARD_IFACE, in_signature='oa{sv}', out_signature='')
+def RequestClipboard(self, session, options):
+    if not state['offer_clipboard']:
+        raise dbus.exceptions.DBusException('No such interface',
+                                            name='org.freedesktop.DBus.Error.UnknownMethod')
+    entry = state['sessions'][str(session)]
+    if entry['started']:
+        raise dbus.exceptions.DBusException('session already started',
+                                            name='org.freedesktop.portal.Error.Failed')
+    entry['clipboard_requested'] = True
+
+
+@dbus.service.method(CLIPBOARD_IFACE, in_signature='oa{sv}', out_signature='')
+def SetSelection(self, session, options):
+    clipboard_session(session)
+    state['owner'] = str(session)
+    state['clip'] = {}
+    owner_changed(self, [str(t) for t in options.get('mime_types', [])])
+
+
+@dbus.service.method(CLIPBOARD_IFACE, in_signature='ou', out_signature='h')
+def SelectionWrite(self, session, serial):
+    clipboard_session(session)
+    if int(serial) not in state['transfers'] or str(session) != state['owner']:
+        raise dbus.exceptions.DBusException('no such transfer',
+                                            name='org.freedesktop.portal.Error.InvalidArgument')
+    read_end, write_end = os.pipe()
+    received = bytearray()
+
+    def readable(fd, condition):
+        chunk = os.read(fd, 65536)
+        if chunk:
+            received.extend(chunk)
+            return True
+        os.close(fd)
+        state['transfers'][int(serial)] = bytes(received)
+        return False
+    GLib.io_add_watch(read_end, GLib.IO_IN | GLib.IO_HUP, readable)
+    fd = dbus.types.UnixFd(write_end)
+    os.close(write_end)
+    return fd
+
+
+@dbus.service.method(CLIPBOARD_IFACE, in_signature='oub', out_signature='')
+def SelectionWriteDone(self, session, serial, success):
+    clipboard_session(session)
+    serial = int(serial)
+
+    def finish():
+        data = state['transfers'].pop(serial, None)
+        if data is None and success:
+            return True  # the pipe has not been read to its end yet
+        state['pasted'].append(data.decode('utf-8') if success and data is not None else '')
+        return False
+    GLib.timeout_add(5, finish)
+
+
+@dbus.service.method(CLIPBOARD_IFACE, in_signature='os', out_signature='h')
+def SelectionRead(self, session, mime_type):
+    clipboard_session(session)
+    if state['owner'] is not None or str(mime_type) not in state['clip']:
+        raise dbus.exceptions.DBusException('no such format',
+                                            name='org.freedesktop.portal.Error.Failed')
+    read_end, write_end = os.pipe()
+    os.write(write_end, state['clip'][str(mime_type)].encode('utf-8'))
+    os.close(write_end)
+    fd = dbus.types.UnixFd(read_end)
+    os.close(read_end)
+    return fd
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='b', out_signature='')
+def OfferClipboard(self, offer):
+    state['offer_clipboard'] = bool(offer)
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='ss', out_signature='')
+def Copy(self, mime_type, text):
+    '''Another program takes the clipboard (the user copies).'''
+    state['owner'] = None
+    state['clip'] = {str(mime_type): str(text)}
+    owner_changed(self, [str(mime_type)])
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='')
+def Paste(self):
+    paste(self)
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='as')
+def Pasted(self):
+    return dbus.Array(state['pasted'], signature='s')

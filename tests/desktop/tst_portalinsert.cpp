@@ -1,3 +1,4 @@
+#include "PortalClipboard.h"
 #include "PortalKeyPoster.h"
 #include "PortalMock.h"
 #include "TestSupport.h"
@@ -77,6 +78,8 @@ class PortalInsertTest : public QObject
         return all;
     }
 
+    QStringList pasted() { return ask(QStringLiteral("Pasted")).toStringList(); }
+
     QString storedToken()
     {
         QFile file(PortalKeyPoster::stateFile());
@@ -117,6 +120,7 @@ private Q_SLOTS:
         QFile::remove(PortalKeyPoster::stateFile());
         QVERIFY(m_portal.mock(QStringLiteral("Answer"), {0}));
         QVERIFY(m_portal.mock(QStringLiteral("ForgetKeys")));
+        QVERIFY(m_portal.mock(QStringLiteral("OfferClipboard"), {true}));
     }
 
     void asksOnceAndRemembers()
@@ -168,8 +172,6 @@ private Q_SLOTS:
         QTest::newRow("pasted: Control+V by key position")
             << QStringLiteral("paste") << true
             << QList<int>{KEY_LEFTCTRL, KEY_V, -KEY_V, -KEY_LEFTCTRL};
-        QTest::newRow("no clipboard for other windows: typed instead")
-            << QStringLiteral("paste") << false << QList<int>{};
     }
 
     void inserts()
@@ -211,6 +213,42 @@ private Q_SLOTS:
             typed += QString::fromUcs4(&c, 1);
         }
         QCOMPARE(typed, sample);
+    }
+
+    void pastesThroughTheClipboardPortal_data()
+    {
+        QTest::addColumn<bool>("portalHasClipboard");
+        QTest::newRow("clipboard portal") << true;
+        QTest::newRow("no clipboard portal, no data control: typed") << false;
+    }
+
+    // Without data control (GNOME), the clipboard goes through the portal session that posts
+    // the keys: the transcript is pasted exactly and the user's clipboard comes back.
+    void pastesThroughTheClipboardPortal()
+    {
+        QFETCH(bool, portalHasClipboard);
+        QVERIFY(m_portal.mock(QStringLiteral("OfferClipboard"), {portalHasClipboard}));
+        const QString users = QStringLiteral("the user's own — words");
+        QVERIFY(m_portal.mock(QStringLiteral("Copy"),
+                              {QStringLiteral("text/plain;charset=utf-8"), users}));
+        auto p = poster(false);
+        QTRY_COMPARE(p->state(), PortalKeyPoster::State::started);
+        QCOMPARE(p->canPaste(), portalHasClipboard);
+        auto clipboard = std::make_unique<PortalClipboard>(p.get());
+        TextInjector injector(std::move(p), std::move(clipboard));
+        QSignalSpy idle(&injector, &TextInjector::idle);
+        injector.insert(sample, QStringLiteral("paste"), QStringLiteral("shiftReturn"));
+        QTRY_COMPARE_WITH_TIMEOUT(idle.count(), 1, 15000);
+        QCOMPARE(down(), (QList<std::pair<QString, int>>{}));
+        if (!portalHasClipboard) {
+            QCOMPARE(pasted(), QStringList());
+            QCOMPARE(keys().size(), 2 * qsizetype(sample.toStdU32String().size()));
+            return;
+        }
+        QTRY_COMPARE(pasted(), QStringList{sample});
+        // What the user had is what the next paste gives.
+        QVERIFY(m_portal.mock(QStringLiteral("Paste")));
+        QTRY_COMPARE(pasted(), (QStringList{sample, users}));
     }
 
     void cutShort_data()

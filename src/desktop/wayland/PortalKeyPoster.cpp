@@ -145,6 +145,24 @@ void PortalKeyPoster::sessionCreated(uint code, const QVariantMap &results)
     }
     m_bus.connect(PortalRequest::service, m_session, PortalRequest::sessionInterface,
                   QStringLiteral("Closed"), this, SLOT(onSessionClosed(QVariantMap)));
+    // The clipboard is asked for before the start, where the portal has it (1.18 and later);
+    // without it the text can only be pasted where data control sets the clipboard.
+    QDBusMessage request = QDBusMessage::createMethodCall(
+        PortalRequest::service, PortalRequest::desktopPath,
+        QStringLiteral("org.freedesktop.portal.Clipboard"), QStringLiteral("RequestClipboard"));
+    request << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariantMap();
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(request, 5000), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        if (watcher->isError())
+            Log::write(QStringLiteral("no clipboard portal: ") + watcher->error().name());
+        if (m_state == State::starting && !m_session.isEmpty())
+            selectDevices();
+    });
+}
+
+void PortalKeyPoster::selectDevices()
+{
     QVariantMap options;
     options.insert(QStringLiteral("types"), keyboardDevice);
     options.insert(QStringLiteral("persist_mode"), persistUntilRevoked);
@@ -186,6 +204,9 @@ void PortalKeyPoster::started(uint code, const QVariantMap &results)
     // Each token is good for one start: the one used is spent, so the new one replaces it (none
     // comes back where the desktop keeps nothing, and then the next start asks again).
     storeToken(results.value(QStringLiteral("restore_token")).toString());
+    m_clipboardEnabled = results.value(QStringLiteral("clipboard_enabled")).toBool();
+    if (m_clipboardEnabled)
+        Log::write(QStringLiteral("the clipboard portal serves the remote desktop session"));
     m_notifyFailed = false;
     Log::write(QStringLiteral("keyboard input allowed by the desktop"));
     setState(State::started);

@@ -57,7 +57,11 @@ public:
     void endInsertion() override;
     QStringList focusedWindowClass() override;
     QString unavailableReason() override;
-    bool canPaste() const override { return m_canPaste; }
+    bool canPaste() const override { return m_canPaste || m_clipboardEnabled; }
+    // Whether the desktop's Clipboard portal serves this session (asked for before the start).
+    bool clipboardEnabled() const { return m_clipboardEnabled && m_state == State::started; }
+    QString session() const { return m_session; }
+    QDBusConnection bus() const { return m_bus; }
     bool whenDelivered(std::function<void()> done) override;
     bool whenReady(std::function<void()> ready) override;
 
@@ -77,6 +81,7 @@ private:
     };
 
     void sessionCreated(uint code, const QVariantMap &results);
+    void selectDevices();
     void devicesSelected(uint code);
     void started(uint code, const QVariantMap &results);
     void fail(const QString &problem);
@@ -97,6 +102,7 @@ private:
     QDBusConnection m_bus;
     PortalRequest m_requests;
     bool m_canPaste = false;
+    bool m_clipboardEnabled = false;
     State m_state = State::idle;
     QString m_session;
     QString m_problem;

@@ -54,8 +54,10 @@ RecordingSection::RecordingSection(AppState *state, QWidget *parent)
       m_hold(new QSlider(Qt::Horizontal)), m_holdValue(SettingsStyle::valueLabel()),
       m_insertWith(new QComboBox),
       m_pastesTypedNote(SettingsStyle::caption(
-          tr("This desktop lets no app set the clipboard for another window, so pasted text is "
-             "typed instead."))),
+          tr("This desktop lets no app set the clipboard for another window, so text is typed, "
+             "and only the characters of your keyboard layout arrive: ʻ, dashes, letters of other "
+             "alphabets (Cyrillic on a Latin layout), Chinese characters and emoji are left "
+             "out."))),
       m_lineBreak(new QComboBox),
       m_lineBreakNote(SettingsStyle::caption(tr(
           "A plain Return sends the message in a chat. Shift + Return only starts a new line."))),
@@ -163,7 +165,8 @@ void RecordingSection::refresh()
 
     select(m_insertWith, c.insertMethod);
     const bool typing = c.insertMethod == QLatin1String("type");
-    form()->setRowVisible(m_pastesTypedNote, !typing && !state()->pasteAvailable());
+    // Typed text loses the same characters whichever method is chosen.
+    form()->setRowVisible(m_pastesTypedNote, !state()->pasteAvailable());
     form()->setRowVisible(m_lineBreak, typing);
     form()->setRowVisible(m_lineBreakNote, typing);
     select(m_lineBreak, c.newlineMode);
