@@ -2,6 +2,7 @@
 # Sourced by scripts/test; everything it starts is stopped by stop_services.
 
 service_pids=()
+desktop_dirs=()
 
 start_dbus() {
     # A desktop session has a session bus; without one, Qt's D-Bus users make libdbus fork to
@@ -99,9 +100,123 @@ SWAY
     export VESK_TEST_WAYLAND_DISPLAY="$display" VESK_TEST_SWAYSOCK="$sock"
 }
 
+# The real desktops' sessions: each compositor with a private session bus (whose activated
+# services get the session's environment), xdg-desktop-portal and the desktop's own portal
+# backend, as on a user's desktop. The tests read VESK_TEST_<DESKTOP>_DISPLAY and _BUS.
+desktop_bus() {
+    # $1: the folder; the rest: the session's environment.
+    local dir="$1" out
+    shift
+    out="$(env -i "$@" dbus-daemon --session --fork --print-address=1 --print-pid=1)" || return 1
+    desktop_bus_address="$(echo "$out" | sed -n 1p)"
+    service_pids+=("$(echo "$out" | sed -n 2p)")
+}
+
+wait_for_portal() {
+    # $1: the bus; $2: the portal interface that must be there. The bus starts
+    # xdg-desktop-portal itself, with the session's environment.
+    for _ in $(seq 100); do
+        dbus-send --bus="$1" --print-reply --dest=org.freedesktop.portal.Desktop \
+            /org/freedesktop/portal/desktop org.freedesktop.DBus.Properties.Get \
+            string:"$2" string:version >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+start_kde() {
+    local backend=/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde
+    command -v kwin_wayland >/dev/null && [ -x "$backend" ] ||
+        { echo "kwin_wayland or xdg-desktop-portal-kde is not installed" >&2; return 1; }
+    local dir
+    dir="$(mktemp -d /tmp/vesk-kde.XXXXXX)"
+    desktop_dirs+=("$dir")
+    # kwin_wayland carries a file capability that a container may refuse at exec; a copy has none.
+    cp /usr/bin/kwin_wayland "$dir/kwin_wayland"
+    local session=(PATH="$PATH" HOME="$dir" XDG_RUNTIME_DIR="$dir" XDG_CURRENT_DESKTOP=KDE
+        WAYLAND_DISPLAY="$dir/wayland-kde")
+    desktop_bus "$dir" "${session[@]}" || { echo "no session bus for KDE" >&2; return 1; }
+    local bus="$desktop_bus_address"
+    env -i "${session[@]}" DBUS_SESSION_BUS_ADDRESS="$bus" "$dir/kwin_wayland" --virtual \
+        --width 1280 --height 800 --socket wayland-kde --no-lockscreen >"$SERVICES_DIR/kwin.log" 2>&1 &
+    service_pids+=($!)
+    for _ in $(seq 100); do [ -S "$dir/wayland-kde" ] && break; sleep 0.05; done
+    [ -S "$dir/wayland-kde" ] || { echo "kwin_wayland did not start (see $SERVICES_DIR/kwin.log)" >&2; return 1; }
+    # The backend needs Qt's Wayland platform (qtwayland5), or it dies and the portal offers
+    # neither RemoteDesktop nor GlobalShortcuts.
+    env -i "${session[@]}" DBUS_SESSION_BUS_ADDRESS="$bus" QT_QPA_PLATFORM=wayland "$backend" \
+        >"$SERVICES_DIR/portal-kde.log" 2>&1 &
+    service_pids+=($!)
+    wait_for_portal "$bus" org.freedesktop.portal.RemoteDesktop ||
+        { echo "the KDE portal offers no RemoteDesktop (see $SERVICES_DIR/portal-kde.log)" >&2; return 1; }
+    export VESK_TEST_KDE_DISPLAY="$dir/wayland-kde" VESK_TEST_KDE_BUS="$bus"
+}
+
+start_gnome() {
+    command -v gnome-shell >/dev/null && [ -x /usr/libexec/xdg-desktop-portal-gnome ] ||
+        { echo "gnome-shell or xdg-desktop-portal-gnome is not installed" >&2; return 1; }
+    local dir
+    dir="$(mktemp -d /tmp/vesk-gnome.XXXXXX)"
+    desktop_dirs+=("$dir")
+    # Only GNOME's portals: with KDE's backend installed too, GNOME would borrow its
+    # GlobalShortcuts.
+    mkdir -p "$dir/portals"
+    cp /usr/share/xdg-desktop-portal/portals/{gnome,gtk,gnome-shell}.portal "$dir/portals/" 2>/dev/null
+    # gnome-shell 43 has no unsafe-mode flag: an extension of the tests' own turns it on, so
+    # that org.gnome.Shell.Eval can answer the desktop's dialogs as a user's keyboard would.
+    local ext="$dir/.local/share/gnome-shell/extensions/vesk-tests@localhost"
+    mkdir -p "$ext" "$dir/.config/glib-2.0/settings"
+    cat >"$ext/metadata.json" <<JSON
+{"uuid": "vesk-tests@localhost", "name": "Vesk tests", "description": "unsafe mode for the tests",
+ "shell-version": ["43", "44"]}
+JSON
+    cat >"$ext/extension.js" <<JS
+function init() {}
+function enable() { global.context.unsafe_mode = true; }
+function disable() { global.context.unsafe_mode = false; }
+JS
+    cat >"$dir/.config/glib-2.0/settings/keyfile" <<KEYS
+[org/gnome/shell]
+enabled-extensions=['vesk-tests@localhost']
+disable-user-extensions=false
+welcome-dialog-last-shown-version='999'
+KEYS
+    # gnome-shell wants a system bus: a second private bus serves.
+    desktop_bus "$dir" PATH="$PATH" || { echo "no system bus for GNOME" >&2; return 1; }
+    local system_bus="$desktop_bus_address"
+    local session=(PATH="$PATH" HOME="$dir" XDG_RUNTIME_DIR="$dir" XDG_CURRENT_DESKTOP=GNOME
+        WAYLAND_DISPLAY="$dir/wayland-gnome" DBUS_SYSTEM_BUS_ADDRESS="$system_bus"
+        XDG_DESKTOP_PORTAL_DIR="$dir/portals" GSETTINGS_BACKEND=keyfile GDK_BACKEND=wayland)
+    desktop_bus "$dir" "${session[@]}" || { echo "no session bus for GNOME" >&2; return 1; }
+    local bus="$desktop_bus_address"
+    # The machine's own seats under /run/systemd would make it look for a logind session: a
+    # tmpfs hides them, in a mount namespace of its own.
+    env -i "${session[@]}" DBUS_SESSION_BUS_ADDRESS="$bus" unshare --mount --propagation private \
+        sh -c 'mount -t tmpfs tmpfs /run/systemd && exec gnome-shell --headless --wayland --no-x11 \
+        --virtual-monitor 1280x800 --wayland-display "$WAYLAND_DISPLAY"' \
+        >"$SERVICES_DIR/gnome-shell.log" 2>&1 &
+    service_pids+=($!)
+    local ready=""
+    for _ in $(seq 150); do
+        ready="$(DBUS_SESSION_BUS_ADDRESS="$bus" gdbus call --session --dest org.gnome.Shell \
+            --object-path /org/gnome/Shell --method org.gnome.Shell.Eval 'global.context.unsafe_mode' 2>/dev/null)"
+        [ "$ready" = "(true, 'true')" ] && break
+        sleep 0.1
+    done
+    [ "$ready" = "(true, 'true')" ] ||
+        { echo "gnome-shell did not start in unsafe mode (see $SERVICES_DIR/gnome-shell.log)" >&2; return 1; }
+    env -i "${session[@]}" DBUS_SESSION_BUS_ADDRESS="$bus" /usr/libexec/xdg-desktop-portal-gnome \
+        >"$SERVICES_DIR/portal-gnome.log" 2>&1 &
+    service_pids+=($!)
+    wait_for_portal "$bus" org.freedesktop.portal.RemoteDesktop ||
+        { echo "the GNOME portal offers no RemoteDesktop (see $SERVICES_DIR/portal-gnome.log)" >&2; return 1; }
+    export VESK_TEST_GNOME_DISPLAY="$dir/wayland-gnome" VESK_TEST_GNOME_BUS="$bus"
+}
+
 stop_services() {
     pulseaudio --kill >/dev/null 2>&1 || true
     for pid in "${service_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
     [ -z "${sway_dir:-}" ] || rm -rf "$sway_dir"
+    for dir in "${desktop_dirs[@]}"; do rm -rf "$dir"; done
 }

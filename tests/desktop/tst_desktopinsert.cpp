@@ -1,0 +1,268 @@
+#include "PortalShortcuts.h"
+#include "TestSupport.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString mixed = QStringLiteral("Salom, oʻzbek — Привет, готово! 中文 😀 ok");
+
+// What typing by keysym gives on a US layout: the characters the layout lacks (ʻ, —, the
+// Cyrillic words, 中文, 😀) are dropped by the desktop, the rest arrive in order.
+QString onTheLayout(const QString &text)
+{
+    QString kept;
+    for (const QChar c : text)
+        if (c.unicode() < 0x80)
+            kept += c;
+    return kept;
+}
+
+struct Desktop
+{
+    QString name;
+    // The compositor's socket, the session bus, and XDG_CURRENT_DESKTOP.
+    QString display;
+    QString bus;
+    QString current;
+};
+
+} // namespace
+
+// Insertions on real headless desktops that scripts/test starts, each with its own session bus,
+// xdg-desktop-portal and the desktop's portal backend: KDE Plasma (kwin_wayland) and GNOME
+// Shell. A GTK 3 client receives what `vesk-voice type` inserts, as a user would run it; the
+// desktops' dialogs are answered as a user would, by keyboard.
+class DesktopInsertTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QProcess m_client;
+
+    static Desktop desktop(const QString &name)
+    {
+        const QByteArray prefix = "VESK_TEST_" + name.toUpper().toLatin1();
+        return {name, qEnvironmentVariable(prefix + "_DISPLAY"),
+                qEnvironmentVariable(prefix + "_BUS"),
+                name == QLatin1String("kde") ? QStringLiteral("KDE") : QStringLiteral("GNOME")};
+    }
+
+    QString outputFile() const { return m_dir.filePath(QStringLiteral("received.txt")); }
+
+    QString received() const
+    {
+        QFile f(outputFile());
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    QProcessEnvironment environmentOf(const Desktop &d) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        const QFileInfo socket(d.display);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), socket.path());
+        env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket.fileName());
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), d.bus);
+        env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), d.current);
+        env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+        env.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("SWAYSOCK"));
+        env.insert(QStringLiteral("VESK_DATA_DIR"),
+                   m_dir.filePath(d.name + QStringLiteral("-data")));
+        return env;
+    }
+
+    // JavaScript run in GNOME Shell (unsafe mode, which the services' test extension turns on).
+    static QString gnomeEval(const Desktop &d, const QString &script)
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(d.bus, QStringLiteral("gnome-shell"));
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
+            QStringLiteral("org.gnome.Shell"), QStringLiteral("Eval"));
+        call << script;
+        const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
+        const QVariantList answer = reply.arguments();
+        if (answer.size() < 2 || !answer[0].toBool())
+            return QStringLiteral("error: ") + reply.errorMessage() + answer.value(1).toString();
+        return answer[1].toString();
+    }
+
+    // Answers GNOME's "Remote desktop" dialog once it has the focus, as a user would by keyboard:
+    // Tab to "Allow remote interaction", space to turn it on, Tab, Tab to "Share", space.
+    static bool dialogFocused(const Desktop &d)
+    {
+        return gnomeEval(d, QStringLiteral("global.display.focus_window ? "
+                                           "global.display.focus_window.get_wm_class() : ''"))
+            .contains(QLatin1String("portal"));
+    }
+
+    static bool answerGnomeDialog(const Desktop &d)
+    {
+        QDeadlineTimer deadline(20000);
+        while (!dialogFocused(d)) {
+            if (deadline.hasExpired())
+                return false;
+            QTest::qWait(100);
+        }
+        // Key by key, as a person types: the dialog moves its focus between them.
+        QTest::qWait(300);
+        for (const char *key : {"Tab", "space", "Tab", "Tab", "space"}) {
+            const QString press =
+                QStringLiteral("const t = imports.gi.GLib.get_monotonic_time();"
+                               "const Clutter = imports.gi.Clutter;"
+                               "global._veskKeyboard.notify_keyval(t, Clutter.KEY_%1, "
+                               "Clutter.KeyState.PRESSED);"
+                               "global._veskKeyboard.notify_keyval(t + 1000, Clutter.KEY_%1, "
+                               "Clutter.KeyState.RELEASED);")
+                    .arg(QLatin1String(key));
+            if (gnomeEval(d, press).startsWith(QLatin1String("error")))
+                return false;
+            QTest::qWait(150);
+        }
+        return true;
+    }
+
+    void startClient(const Desktop &d)
+    {
+        stopClient();
+        QFile::remove(outputFile());
+        // GNOME starts in the overview, and its headless seat has no keyboard until one is
+        // added (without one no window ever gets the keyboard focus).
+        if (d.name == QLatin1String("gnome"))
+            QCOMPARE(
+                gnomeEval(d, QStringLiteral("Main.overview.hide();"
+                                            "const Clutter = imports.gi.Clutter;"
+                                            "global._veskKeyboard = global._veskKeyboard || "
+                                            "Clutter.get_default_backend().get_default_seat()"
+                                            ".create_virtual_device("
+                                            "Clutter.InputDeviceType.KEYBOARD_DEVICE); 'ready'")),
+                QStringLiteral("\"ready\""));
+        m_client.setProcessEnvironment(environmentOf(d));
+        m_client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_client.start(TestSupport::sourceDir() +
+                           QStringLiteral("/tests/desktop/gtk_textclient.py"),
+                       {outputFile()});
+        QVERIFY(m_client.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += m_client.readAllStandardOutput()).startsWith("ready"),
+                                 20000);
+    }
+
+    void stopClient()
+    {
+        m_client.kill();
+        m_client.waitForFinished();
+    }
+
+    // Runs `vesk-voice type` at once (no delay), answering GNOME's dialog; its time in ms.
+    qint64 type(const Desktop &d, const QString &text, const QString &method)
+    {
+        // The last run's dialog is gone and the client has the focus back.
+        if (d.name == QLatin1String("gnome")) {
+            QDeadlineTimer deadline(10000);
+            while (dialogFocused(d) && !deadline.hasExpired())
+                QTest::qWait(50);
+        }
+        QProcess cli;
+        cli.setProcessEnvironment(environmentOf(d));
+        cli.setProcessChannelMode(QProcess::ForwardedChannels);
+        QElapsedTimer timer;
+        timer.start();
+        cli.start(TestSupport::executable(),
+                  {QStringLiteral("type"), text, QStringLiteral("--method"), method,
+                   QStringLiteral("--delay"), QStringLiteral("0")});
+        if (!cli.waitForStarted())
+            return -1;
+        // GNOME keeps no answer: it asks at every run.
+        if (d.name == QLatin1String("gnome") && !answerGnomeDialog(d))
+            qWarning("GNOME's remote desktop dialog did not come");
+        // It may be over already: the event loop ran while the dialog was answered.
+        if ((cli.state() != QProcess::NotRunning && !cli.waitForFinished(30000)) ||
+            cli.exitStatus() != QProcess::NormalExit || cli.exitCode() != 0) {
+            qWarning("vesk-voice type ended with %d (%s)", cli.exitCode(),
+                     cli.exitStatus() == QProcess::NormalExit ? "exit" : "crash");
+            return -1;
+        }
+        return timer.elapsed();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void cleanup() { stopClient(); }
+
+    // The mixed text, then a plain one typed after it: the second arrives as written only when
+    // the first left no key, Shift or Caps Lock down (a key left down would also repeat).
+    void insertsOnTheRealDesktop_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("KDE, typed: in order, the layout's characters")
+            << "kde"
+            << "type" << onTheLayout(mixed);
+        QTest::newRow("KDE, pasted (data control): exact") << "kde"
+                                                           << "paste" << mixed;
+        QTest::newRow("GNOME 43, typed: in order, the layout's characters")
+            << "gnome"
+            << "type" << onTheLayout(mixed);
+        // Neither data control nor a Clipboard portal (xdg-desktop-portal 1.16): typed.
+        QTest::newRow("GNOME 43, pasted: typed as no clipboard reaches the window")
+            << "gnome"
+            << "paste" << onTheLayout(mixed);
+    }
+
+    void insertsOnTheRealDesktop()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, method);
+        QFETCH(QString, expected);
+        const Desktop d = desktop(name);
+        if (d.display.isEmpty())
+            QSKIP("this desktop's headless session did not start (scripts/test says why)");
+        startClient(d);
+        if (QTest::currentTestFailed())
+            return;
+        const qint64 ms = type(d, mixed, method);
+        QVERIFY2(ms >= 0, "vesk-voice type failed");
+        qInfo("%s: vesk-voice type --method %s --delay 0 took %lld ms", qPrintable(name),
+              qPrintable(method), ms);
+        QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 10000);
+        const QString after = QStringLiteral("Ok, ok");
+        QVERIFY(type(d, after, QStringLiteral("type")) >= 0);
+        QTRY_COMPARE_WITH_TIMEOUT(received(), expected + after, 10000);
+        // Longer than the desktop's key repeat delay: a key left down would have repeated.
+        QTest::qWait(800);
+        QCOMPARE(received(), expected + after);
+    }
+
+    // KDE Plasma 5.27 takes the binding from a program without an application id and keeps
+    // nothing: the app notices, and the other hold-key ways are offered instead.
+    void shortcutsPortalKeepsNothingOnKde()
+    {
+        const Desktop d = desktop(QStringLiteral("kde"));
+        if (d.display.isEmpty())
+            QSKIP("the headless KDE session did not start (scripts/test says why)");
+        PortalShortcuts shortcuts(QDBusConnection::connectToBus(d.bus, QStringLiteral("kde")));
+        QVERIFY(shortcuts.isAvailable());
+        shortcuts.open();
+        QTRY_VERIFY_WITH_TIMEOUT(shortcuts.state() == PortalShortcuts::State::failed ||
+                                     shortcuts.state() == PortalShortcuts::State::bound,
+                                 15000);
+        if (shortcuts.state() == PortalShortcuts::State::bound)
+            QSKIP("this KDE keeps the shortcut: the portal path is the one offered");
+        QVERIFY(shortcuts.keptNothing());
+        QCOMPARE(shortcuts.problem(), QStringLiteral("The desktop did not keep the shortcut."));
+    }
+};
+
+QTEST_GUILESS_MAIN(DesktopInsertTest)
+#include "tst_desktopinsert.moc"
