@@ -1,6 +1,6 @@
 // Shows the main window with sample transcripts, for screenshots:
 //   show_mainwindow [--lang en|uz|ru] [--tab history|settings] [--empty] [--height N|full]
-//                   [--hold-key portal|sway|other|devices] [--no-tray]
+//                   [--hold-key portal|sway|other|devices|kept-nothing] [--no-tray]
 //                   [--no-paste] [--notice]
 // ("full": tall enough for the whole settings form; --hold-key: as a Wayland desktop of that
 // kind shows the form, the devices unreadable; --notice: the line History shows when the
@@ -101,6 +101,12 @@ int main(int argc, char **argv)
         facts.devices.problem = QCoreApplication::translate(
             "EvdevKeyEventSource", "Reading the keyboard needs the input group. Run: sudo usermod "
                                    "-aG input $USER, then log out and back in.");
+        // KDE Plasma 5.27: the shortcuts portal answered and kept nothing.
+        if (kind == QLatin1String("kept-nothing")) {
+            facts.desktop = DesktopSession::Desktop::kde;
+            facts.portalProblem = QCoreApplication::translate(
+                "PortalShortcuts", "The desktop did not keep the shortcut.");
+        }
         const HoldKeyPath::Path path = kind == QLatin1String("portal") ? HoldKeyPath::Path::portal
                                        : kind == QLatin1String("devices")
                                            ? HoldKeyPath::Path::inputDevices
