@@ -7,6 +7,7 @@
 #include "TextInjector.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <utility>
 
@@ -15,6 +16,9 @@ namespace Cli {
 namespace {
 
 constexpr int permissionWaitMs = 5 * 60 * 1000;
+// Longer than a desktop takes to allow without asking; shorter than a person answering.
+constexpr int dialogMs = 500;
+constexpr int focusBackMs = 300;
 
 int type(const QStringList &args)
 {
@@ -74,6 +78,7 @@ int type(const QStringList &args)
     bool delayOver = false;
     bool allowed = false;
     bool inserted = false;
+    QElapsedTimer sinceDelay;
     const auto insertWhenDue = [&] {
         if (!delayOver || !allowed || std::exchange(inserted, true))
             return;
@@ -83,6 +88,7 @@ int type(const QStringList &args)
     };
     QTimer::singleShot(int(delay * 1000), injector, [&] {
         delayOver = true;
+        sinceDelay.start();
         insertWhenDue();
     });
     // Said only where the desktop is taking its time: it is asking the user.
@@ -93,7 +99,12 @@ int type(const QStringList &args)
     });
     allowed = !injector->whenReady([&] {
         allowed = true;
-        insertWhenDue();
+        // A dialog answered after the delay: the focus goes back to the window a moment after
+        // it closes, and keys sent before then are lost.
+        if (delayOver && sinceDelay.isValid() && sinceDelay.elapsed() > dialogMs)
+            QTimer::singleShot(focusBackMs, injector, insertWhenDue);
+        else
+            insertWhenDue();
     });
     // Not forever: a desktop that never answers ends in its reason.
     QTimer::singleShot(permissionWaitMs, injector, [&] {
