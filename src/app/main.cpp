@@ -87,6 +87,9 @@ int main(int argc, char **argv)
     // does, so settings are saved and the control socket is taken down.
     const TerminationGuard quitOnSignals([](int) { QCoreApplication::quit(); });
     QTimer::singleShot(0, &shell, &AppShell::applicationDidFinishLaunching);
+    // Once the tray icon is up: the sounds, where they are on, so that the first one is on time.
+    if (state.config().sounds)
+        QTimer::singleShot(0, &sounds, &SoundPlayer::load);
     // After the launch has emptied the log.
     if (!listening) {
         QTimer::singleShot(0, &app, [listenError] {
