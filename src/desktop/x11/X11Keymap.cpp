@@ -33,7 +33,7 @@ void X11Keymap::read(Display *dpy, const std::function<bool(int)> &ours)
                     continue;
                 if (level == 1) {
                     // Only where Shift alone selects the second level.
-                    const XkbKeyTypePtr type = XkbKeyKeyType(xkb.get(), keycode, group);
+                    const XkbKeyTypeRec *type = XkbKeyKeyType(xkb.get(), keycode, group);
                     bool shiftSelects = false;
                     for (int i = 0; i < type->map_count; ++i) {
                         const XkbKTMapEntryRec &entry = type->map[i];

@@ -37,6 +37,7 @@ void X11ModifierGuard::neutralise(Display *dpy, const Post &post)
     if (held.empty())
         return;
     std::vector<std::pair<int, bool>> releases;
+    releases.reserve(held.size());
     for (const int keycode : held)
         releases.emplace_back(keycode, false);
     post(releases);
