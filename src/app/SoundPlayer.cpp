@@ -2,8 +2,12 @@
 
 #include "Resources.h"
 
-SoundPlayer::SoundPlayer(QObject *parent) : QObject(parent)
+SoundPlayer::SoundPlayer(QObject *parent) : QObject(parent) {}
+
+void SoundPlayer::load()
 {
+    if (!m_effects.isEmpty())
+        return;
     for (const QString &name : Resources::soundNames()) {
         auto *effect = new QSoundEffect(this);
         effect->setSource(Resources::soundUrl(name));
@@ -14,6 +18,7 @@ SoundPlayer::SoundPlayer(QObject *parent) : QObject(parent)
 
 void SoundPlayer::play(const QString &name)
 {
+    load();
     if (QSoundEffect *effect = m_effects.value(name))
         effect->play();
 }

@@ -13,46 +13,14 @@
 #include "QtNoise.h"
 #include "Resources.h"
 #include "SoundPlayer.h"
+#include "TerminationGuard.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-int signalPipe[2] = {-1, -1};
-
-// SIGTERM and SIGINT (a session ending, a service manager) end the app as its Quit item does,
-// so settings are saved and the control socket is taken down.
-void quitOnSignals(QObject *context)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
-        char signal = 0;
-        if (::read(signalPipe[1], &signal, 1) == 1)
-            QCoreApplication::quit();
-    });
-    struct sigaction action
-    {};
-    action.sa_handler = [](int number) {
-        const char byte = char(number);
-        [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
-    };
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -115,8 +83,13 @@ int main(int argc, char **argv)
                            control.listen(claim.socketPath, &listenError);
     // A new launch waits for a quitting app; it need not wait for the app's whole teardown.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &control, &ControlServer::close);
-    quitOnSignals(&app);
+    // SIGTERM and SIGINT (a session ending, a service manager) end the app as its Quit item
+    // does, so settings are saved and the control socket is taken down.
+    const TerminationGuard quitOnSignals([](int) { QCoreApplication::quit(); });
     QTimer::singleShot(0, &shell, &AppShell::applicationDidFinishLaunching);
+    // Once the tray icon is up: the sounds, where they are on, so that the first one is on time.
+    if (state.config().sounds)
+        QTimer::singleShot(0, &sounds, &SoundPlayer::load);
     // After the launch has emptied the log.
     if (!listening) {
         QTimer::singleShot(0, &app, [listenError] {

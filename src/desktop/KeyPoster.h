@@ -7,6 +7,7 @@
 
 // Posts synthetic keys into the focused window of the desktop. Calls are quick and never wait
 // long; where the target needs time, the poster says how long and the caller comes back later.
+// Which backend posts is chosen at run time, by the platform loader.
 class KeyPoster
 {
 public:

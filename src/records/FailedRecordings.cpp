@@ -90,7 +90,7 @@ std::optional<QString> FailedRecordings::keep(const QString &recording, double d
         QStringLiteral("failed-%1-%2-%3ms-%4.wav")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")),
                  QUuid::createUuid().toString(QUuid::Id128).left(8))
-            .arg(qint64(std::max(0.0, duration) * 1000.0 + 0.5))
+            .arg(qRound64(std::max(0.0, duration) * 1000.0))
             .arg(QString::fromLatin1(QUrl::toPercentEncoding(source, {}, ".~")));
     const QString target = m_folder + QLatin1Char('/') + name;
     // The recording is owner-only already, so a rename within one file system keeps it so; from

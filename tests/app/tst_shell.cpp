@@ -76,6 +76,14 @@ public:
     }
 };
 
+// The microphones' submenu as it opens: it lists them then.
+static QMenu *opened(QAction *item)
+{
+    QMenu *menu = item->menu();
+    Q_EMIT menu->aboutToShow();
+    return menu;
+}
+
 // The tray menu and the launch sequence, with the controller's devices faked.
 class ShellTest : public QObject
 {
@@ -332,13 +340,12 @@ private Q_SLOTS:
         rig.shell->applicationDidFinishLaunching();
         QVERIFY(rig.action(
             QStringLiteral("Microphone: USB Yeti — not connected, the system default is used")));
-        rig.action(
-               QStringLiteral("Microphone: USB Yeti — not connected, the system default is used"))
-            ->menu()
+        opened(rig.action(QStringLiteral(
+                   "Microphone: USB Yeti — not connected, the system default is used")))
             ->actions()[1]
             ->trigger();
         QCOMPARE(Config::load().inputDeviceName, QStringLiteral("Mic a"));
-        QMenu *mics = rig.action(QStringLiteral("Microphone: Mic a"))->menu();
+        QMenu *mics = opened(rig.action(QStringLiteral("Microphone: Mic a")));
         QVERIFY(mics);
         QCOMPARE(mics->actions().size(), 2);
         QVERIFY(!mics->actions()[0]->isChecked());
@@ -346,8 +353,7 @@ private Q_SLOTS:
         mics->actions()[0]->trigger(); // System default
         QCOMPARE(rig.state.config().inputDeviceID, QString());
         QCOMPARE(Config::load().inputDeviceID, QString());
-        QVERIFY(rig.action(QStringLiteral("Microphone: System default"))
-                    ->menu()
+        QVERIFY(opened(rig.action(QStringLiteral("Microphone: System default")))
                     ->actions()[0]
                     ->isChecked());
 
@@ -361,8 +367,7 @@ private Q_SLOTS:
 
         // Every rebuild of the menu makes a new submenu; the old ones go with their items.
         for (int i = 0; i < 5; ++i)
-            rig.action(QStringLiteral("Microphone: System default"))
-                ->menu()
+            opened(rig.action(QStringLiteral("Microphone: System default")))
                 ->actions()[0]
                 ->trigger();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -21,7 +21,8 @@ struct Command
     int (*run)(const QStringList &args) = nullptr;
 };
 
-// Each group lives beside the code it drives.
+// Each group has a file of its own in this folder (TranscriptionCommands.cpp and so on); the
+// commands call the libraries the desktop app uses.
 QList<Command> transcriptionCommands();
 QList<Command> audioCommands();
 QList<Command> desktopCommands();

@@ -182,29 +182,35 @@ void StatusItem::addMicrophoneMenu(QMenu *parent, const QString &title)
     item->setMenu(menu);
     connect(item, &QObject::destroyed, menu, &QObject::deleteLater);
 
-    const QString current = state()->config().inputDeviceID;
+    // Listed as the submenu opens: asking for the microphones starts the audio system, which an
+    // idle app does not need.
     auto *group = new QActionGroup(menu);
-    auto add = [&](const QString &title, const QString &id) {
-        QAction *a = menu->addAction(title);
-        a->setCheckable(true);
-        a->setChecked(id == current);
-        a->setData(id);
-        group->addAction(a);
-        connect(a, &QAction::triggered, this, [this, id] { pickMicrophone(id); });
-    };
-    add(tr("System default"), QString());
-    for (const auto &[id, name] : m_controller->recorder().inputs())
-        add(name, id);
+    connect(menu, &QMenu::aboutToShow, this, [this, menu, group] {
+        menu->clear();
+        const QString current = state()->config().inputDeviceID;
+        auto add = [&](const QString &title, const QString &id) {
+            QAction *a = menu->addAction(title);
+            a->setCheckable(true);
+            a->setChecked(id == current);
+            a->setData(id);
+            group->addAction(a);
+            connect(a, &QAction::triggered, this, [this, id] { pickMicrophone(id); });
+        };
+        add(tr("System default"), QString());
+        for (const auto &[id, name] : m_controller->recorder().inputs())
+            add(name, id);
+    });
 }
 
 QString StatusItem::microphoneName() const
 {
     const Config &c = state()->config();
+    if (c.inputDeviceID.isEmpty())
+        return m_controller->recorder().name(QString());
     const auto inputs = m_controller->recorder().inputs();
-    const bool connected = c.inputDeviceID.isEmpty() ||
-                           std::any_of(inputs.begin(), inputs.end(), [&](const auto &input) {
-                               return input.first == c.inputDeviceID;
-                           });
+    const bool connected = std::any_of(inputs.begin(), inputs.end(), [&](const auto &input) {
+        return input.first == c.inputDeviceID;
+    });
     if (connected)
         return m_controller->recorder().name(c.inputDeviceID);
     // Away: named as it was when chosen, and what is recorded instead.

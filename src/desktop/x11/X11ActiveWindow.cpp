@@ -1,8 +1,11 @@
 #include "X11ActiveWindow.h"
 
+#include "X11FocusedWindow.h"
+
 #include <QElapsedTimer>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <algorithm>
 #include <unistd.h>
 
 namespace {
@@ -10,20 +13,9 @@ namespace {
 // One 32-bit item of a window property; nothing when the window has no such property.
 std::optional<unsigned long> cardinal(Display *dpy, Window window, Atom property, Atom type)
 {
-    X11::ErrorTrap trap(dpy);
-    Atom actual = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char *data = nullptr;
-    std::optional<unsigned long> value;
-    if (XGetWindowProperty(dpy, window, property, 0, 1, False, type, &actual, &format, &count,
-                           &after, &data) == Success &&
-        data) {
-        if (actual == type && format == 32 && count == 1)
-            value = *reinterpret_cast<unsigned long *>(data);
-        XFree(data);
-    }
-    return value;
+    const X11::ErrorTrap trap(dpy);
+    const std::vector<unsigned long> items = X11::property32(dpy, window, property, type, 1);
+    return items.size() == 1 ? std::optional(items.front()) : std::nullopt;
 }
 
 } // namespace
@@ -37,18 +29,9 @@ std::unique_ptr<X11ActiveWindow> X11ActiveWindow::open()
     // Only a window manager that names the active window can take us back to it.
     const Atom supported = XInternAtom(dpy, "_NET_SUPPORTED", False);
     const Atom active = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
-    Atom actual = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char *data = nullptr;
-    bool named = false;
-    if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), supported, 0, 4096, False, XA_ATOM, &actual,
-                           &format, &count, &after, &data) == Success &&
-        data) {
-        const auto *atoms = reinterpret_cast<const Atom *>(data);
-        named = std::find(atoms, atoms + count, active) != atoms + count;
-        XFree(data);
-    }
+    const std::vector<unsigned long> atoms =
+        X11::property32(dpy, DefaultRootWindow(dpy), supported, XA_ATOM);
+    const bool named = std::find(atoms.begin(), atoms.end(), active) != atoms.end();
     if (!named)
         return nullptr;
     return std::unique_ptr<X11ActiveWindow>(new X11ActiveWindow(std::move(display)));
@@ -117,13 +100,9 @@ quint64 X11ActiveWindow::previous() const
 
 bool X11ActiveWindow::hasFocus(unsigned long window) const
 {
-    Display *dpy = m_display.get();
-    X11::ErrorTrap trap(dpy);
-    Window focus = None;
-    int revert = 0;
-    XGetInputFocus(dpy, &focus, &revert);
     // The focus often rests on a child of the window the manager activated.
-    return X11::walkUp(dpy, focus, [window](unsigned long at) { return at == window; });
+    return X11::FocusedWindow::walkUp(m_display.get(),
+                                      [window](unsigned long at) { return at == window; });
 }
 
 void X11ActiveWindow::activate(quint64 window, std::function<void(bool)> done)

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <poll.h>
 
+#include "X11Holders.h"
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -113,9 +114,8 @@ private:
             return false;
         // Xlib hands 32-bit items over as longs.
         const int itemSize = format == 32 ? int(sizeof(long)) : format / 8;
+        const X11::Held<unsigned char> held(data);
         out = QByteArray(reinterpret_cast<const char *>(data), qsizetype(count) * itemSize);
-        if (data)
-            XFree(data);
         return true;
     }
 
@@ -145,10 +145,8 @@ QList<ClipboardReader::Format> readSelection(const char *selectionName, QStringL
     const auto *targets = reinterpret_cast<const long *>(targetData.constData());
     const qsizetype count = targetData.size() / qsizetype(sizeof(long));
     for (qsizetype i = 0; i < count; ++i) {
-        char *atomName = XGetAtomName(dpy, Atom(targets[i]));
-        const QString name = QString::fromLatin1(atomName ? atomName : "");
-        if (atomName)
-            XFree(atomName);
+        const X11::Held<char> atomName(XGetAtomName(dpy, Atom(targets[i])));
+        const QString name = QString::fromLatin1(atomName ? atomName.get() : "");
         const bool wanted = name == QLatin1String("UTF8_STRING") ||
                             (name.contains(QLatin1Char('/')) && !notContents.contains(name));
         if (!wanted ||

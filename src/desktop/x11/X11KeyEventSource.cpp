@@ -1,6 +1,7 @@
 #include "X11KeyEventSource.h"
 
 #include <QTimer>
+#include "X11Holders.h"
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <algorithm>
@@ -63,13 +64,11 @@ void X11KeyEventSource::findTestDevices()
 {
     // XTEST devices carry synthetic input; ours is ignored while we post it.
     int count = 0;
-    XIDeviceInfo *devices = XIQueryDevice(m_display.get(), XIAllDevices, &count);
-    for (int i = 0; i < count; ++i) {
-        if (devices[i].name && std::strstr(devices[i].name, "XTEST"))
-            m_testDevices.insert(devices[i].deviceid);
+    const X11::DeviceInfo devices(XIQueryDevice(m_display.get(), XIAllDevices, &count));
+    for (int i = 0; devices && i < count; ++i) {
+        if (devices.get()[i].name && std::strstr(devices.get()[i].name, "XTEST"))
+            m_testDevices.insert(devices.get()[i].deviceid);
     }
-    if (devices)
-        XIFreeDeviceInfo(devices);
 }
 
 void X11KeyEventSource::watchOwnInput()
@@ -100,12 +99,11 @@ KeyTranslator::Role X11KeyEventSource::roleOfKeycode(int keycode)
     // Asked of the server each time, so a changed layout or map counts at once.
     int perKeycode = 0;
     X11::ErrorTrap trap(m_display.get());
-    KeySym *syms =
-        XGetKeyboardMapping(m_display.get(), static_cast<unsigned char>(keycode), 1, &perKeycode);
+    const X11::Held<KeySym> syms(
+        XGetKeyboardMapping(m_display.get(), static_cast<unsigned char>(keycode), 1, &perKeycode));
     if (!syms)
         return KeyTranslator::Role::none;
-    const KeySym first = perKeycode > 0 ? syms[0] : NoSymbol;
-    XFree(syms);
+    const KeySym first = perKeycode > 0 ? syms.get()[0] : NoSymbol;
     return KeyTranslator::roleForKeysym(quint32(first));
 }
 
@@ -125,14 +123,20 @@ void X11KeyEventSource::drain()
             continue;
         }
         XGenericEventCookie *cookie = &event.xcookie;
-        if (event.type != GenericEvent || cookie->extension != m_xiOpcode ||
-            !XGetEventData(m_display.get(), cookie))
+        if (event.type != GenericEvent || cookie->extension != m_xiOpcode)
             continue;
-        const auto *raw = static_cast<const XIRawEvent *>(cookie->data);
-        const int evtype = cookie->evtype;
-        const int detail = raw->detail;
-        const int sourceId = raw->sourceid;
-        XFreeEventData(m_display.get(), cookie);
+        int evtype = 0;
+        int detail = 0;
+        int sourceId = 0;
+        {
+            const X11::EventData data(m_display.get(), cookie);
+            if (!data)
+                continue;
+            const auto *raw = static_cast<const XIRawEvent *>(cookie->data);
+            evtype = cookie->evtype;
+            detail = raw->detail;
+            sourceId = raw->sourceid;
+        }
         // May destroy this source; the loop checks before touching it again.
         handleCookie(evtype, detail, sourceId);
     }

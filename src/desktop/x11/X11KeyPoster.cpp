@@ -2,44 +2,16 @@
 
 #include "KeyEvent.h"
 #include "Log.h"
+#include "X11FocusedWindow.h"
 
-#include <QCoreApplication>
 #include <QLoggingCategory>
-#include <QSet>
 #include <QThread>
-#include <algorithm>
-#include <csignal>
-#include <fcntl.h>
-#include <string_view>
-#include <unistd.h>
-
-#include <X11/XKBlib.h>
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "X11Holders.h"
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcKeyPoster, "vesk.keyposter", QtInfoMsg)
-
-namespace {
-
-// A termination signal while spare key codes are bound: the bindings go back before the process
-// ends as the signal's earlier disposition says.
-int termPipe[2] = {-1, -1};
-struct sigaction previousTerm
-{};
-struct sigaction previousInt
-{};
-X11KeyPoster *watchingPoster = nullptr;
-
-void onTerminate(int signal)
-{
-    const char c = char(signal);
-    [[maybe_unused]] const ssize_t n = write(termPipe[1], &c, 1);
-}
-
-} // namespace
 
 std::unique_ptr<X11KeyPoster> X11KeyPoster::open()
 {
@@ -99,9 +71,7 @@ X11KeyPoster::~X11KeyPoster()
 
 bool X11KeyPoster::holdsBindings() const
 {
-    return std::any_of(m_spares.begin(), m_spares.end(), [](const Spare &s) {
-        return s.slots[0].bound != 0 || s.slots[1].bound != 0;
-    });
+    return m_pool.holdsBindings();
 }
 
 quint32 X11KeyPoster::keysymFor(char32_t c)
@@ -148,190 +118,30 @@ void X11KeyPoster::fake(int keycode, bool down)
     XTestFakeKeyEvent(m_display.get(), unsigned(keycode), down ? True : False, CurrentTime);
 }
 
-int X11KeyPoster::layoutKeycode(quint32 keysym) const
-{
-    const auto it = m_layout.constFind(keysym);
-    if (it != m_layout.constEnd() && !it->shifted)
-        return it->keycode;
-    return XKeysymToKeycode(m_display.get(), KeySym(keysym));
-}
-
 void X11KeyPoster::dropForeignBindings()
 {
     // A layout loaded since (setxkbmap, a desktop's layout switch) may use a key code of ours:
     // what it put there is no longer ours to write over or take back.
     Display *dpy = m_display.get();
-    for (Spare &spare : m_spares) {
-        Slot *slots = spare.slots;
-        if (slots[0].bound == 0 && slots[1].bound == 0)
+    for (const SpareKeyPool::Spare &spare : m_pool.spares()) {
+        if (!spare.holds())
             continue;
         int perKeycode = 0;
-        KeySym *syms =
-            XGetKeyboardMapping(dpy, static_cast<unsigned char>(spare.keycode), 1, &perKeycode);
-        const KeySym want0 = slots[0].bound;
-        const KeySym want1 = slots[1].bound ? slots[1].bound : slots[0].bound;
-        const bool same = syms && perKeycode >= 2 && syms[0] == want0 && syms[1] == want1;
-        if (syms)
-            XFree(syms);
-        if (!same) {
+        const X11::Held<KeySym> syms(
+            XGetKeyboardMapping(dpy, static_cast<unsigned char>(spare.keycode), 1, &perKeycode));
+        const KeySym want0 = spare.slots[0].bound;
+        const KeySym want1 = spare.slots[1].bound ? spare.slots[1].bound : spare.slots[0].bound;
+        if (!syms || perKeycode < 2 || syms.get()[0] != want0 || syms.get()[1] != want1) {
             qCInfo(lcKeyPoster) << "key code" << spare.keycode << "was rebound by someone else";
-            slots[0].bound = 0;
-            slots[1].bound = 0;
+            m_pool.forget(spare.keycode);
         }
     }
 }
 
 void X11KeyPoster::readLayout()
 {
-    Display *dpy = m_display.get();
-    m_layout.clear();
-    m_pasteKeycode = 0;
-    m_pasteGroup = -1;
-    std::vector<Spare> kept;
-    for (const Spare &spare : m_spares) {
-        if (spare.slots[0].bound != 0 || spare.slots[1].bound != 0)
-            kept.push_back(spare);
-    }
-    const auto keptSpare = [&kept](int keycode) {
-        return std::find_if(kept.begin(), kept.end(),
-                            [keycode](const Spare &s) { return s.keycode == keycode; });
-    };
-    m_spares.clear();
-    XkbStateRec state{};
-    XkbGetState(dpy, XkbUseCoreKbd, &state);
-    int minKeycode = 0;
-    int maxKeycode = 0;
-    XDisplayKeycodes(dpy, &minKeycode, &maxKeycode);
-
-    // The layout in use (its group) decides what a key types; first levels win over Shift ones.
-    if (XkbDescPtr xkb = XkbGetMap(dpy, XkbAllClientInfoMask, XkbUseCoreKbd)) {
-        for (int level = 0; level < 2; ++level) {
-            for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
-                if (keptSpare(keycode) != kept.end())
-                    continue;
-                const int groups = XkbKeyNumGroups(xkb, keycode);
-                if (groups == 0)
-                    continue;
-                // A key with fewer groups wraps the active one, as the server does.
-                const int group = state.group % groups;
-                if (level >= XkbKeyGroupWidth(xkb, keycode, group))
-                    continue;
-                if (level == 1) {
-                    // Only where Shift alone selects the second level.
-                    const XkbKeyTypePtr type = XkbKeyKeyType(xkb, keycode, group);
-                    bool shiftSelects = false;
-                    for (int i = 0; i < type->map_count; ++i) {
-                        const XkbKTMapEntryRec &entry = type->map[i];
-                        if (entry.active && entry.mods.mask == ShiftMask && entry.level == 1)
-                            shiftSelects = true;
-                    }
-                    if (!shiftSelects)
-                        continue;
-                }
-                const KeySym sym = XkbKeySymEntry(xkb, keycode, level, group);
-                if (sym != NoSymbol && !m_layout.contains(quint32(sym)))
-                    m_layout.insert(quint32(sym), {keycode, level == 1});
-            }
-        }
-        // The paste key: `v` in the layout in use, else `v` of another layout, typed with that
-        // one locked for the moment. A layout without any (Russian alone) gets `v` on a spare
-        // key code when pasting; the key where `v` sits on a US keyboard is the last resort.
-        if (const auto v = m_layout.constFind(XK_v); v != m_layout.constEnd() && !v->shifted)
-            m_pasteKeycode = v->keycode;
-        for (int keycode = minKeycode; keycode <= maxKeycode && !m_pasteKeycode; ++keycode) {
-            for (int group = 0; group < XkbKeyNumGroups(xkb, keycode); ++group) {
-                if (XkbKeySymEntry(xkb, keycode, 0, group) == XK_v) {
-                    m_pasteKeycode = keycode;
-                    m_pasteGroup = group;
-                    break;
-                }
-            }
-        }
-        m_vPosition = 0;
-        if (XkbGetNames(dpy, XkbKeyNamesMask, xkb) == Success && xkb->names && xkb->names->keys) {
-            for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
-                if (std::string_view(xkb->names->keys[keycode].name, 4) == "AB04")
-                    m_vPosition = keycode;
-            }
-        }
-        XkbFreeKeyboard(xkb, 0, True);
-    }
-
-    int perKeycode = 0;
-    KeySym *map = XGetKeyboardMapping(dpy, static_cast<unsigned char>(minKeycode),
-                                      maxKeycode - minKeycode + 1, &perKeycode);
-    if (map) {
-        for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
-            if (const auto old = keptSpare(keycode); old != kept.end()) {
-                m_spares.push_back(*old);
-                continue;
-            }
-            const KeySym *syms = map + (keycode - minKeycode) * perKeycode;
-            if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; }))
-                m_spares.push_back({keycode, {}});
-        }
-        XFree(map);
-    }
-}
-
-void X11KeyPoster::neutraliseModifiers()
-{
-    Display *dpy = m_display.get();
-    // Locks (Caps Lock, a level lock) and latches change what a key types: off for the
-    // insertion, the locks back at its end.
-    XkbStateRec state{};
-    XkbGetState(dpy, XkbUseCoreKbd, &state);
-    m_lockedMods = state.locked_mods;
-    m_latchedMods = state.latched_mods;
-    if (m_lockedMods)
-        XkbLockModifiers(dpy, XkbUseCoreKbd, m_lockedMods, 0);
-    if (m_latchedMods)
-        XkbLatchModifiers(dpy, XkbUseCoreKbd, m_latchedMods, 0);
-
-    // Modifiers the user still holds would turn the posted keys into shortcuts.
-    char keys[32] = {};
-    XQueryKeymap(dpy, keys);
-    std::vector<int> held;
-    if (XModifierKeymap *mods = XGetModifierMapping(dpy)) {
-        for (int i = 0; i < 8 * mods->max_keypermod; ++i) {
-            const int keycode = mods->modifiermap[i];
-            // The lock modifier's keys only lock; their state was handled above.
-            if (keycode != 0 && i / mods->max_keypermod != LockMapIndex &&
-                (keys[keycode / 8] & (1 << (keycode % 8))) &&
-                std::find(held.begin(), held.end(), keycode) == held.end())
-                held.push_back(keycode);
-        }
-        XFreeModifiermap(mods);
-    }
-    if (held.empty())
-        return;
-    {
-        const OwnKeys own(this);
-        for (int keycode : held)
-            fake(keycode, false);
-    }
-    XSync(dpy, False);
-    // The server ignores the release of a key that our device never pressed (the user's
-    // keyboard holds it): pressed and released through ours, the key is up for everyone.
-    XQueryKeymap(dpy, keys);
-    {
-        const OwnKeys own(this);
-        for (int keycode : held) {
-            if (keys[keycode / 8] & (1 << (keycode % 8))) {
-                fake(keycode, true);
-                fake(keycode, false);
-            }
-        }
-    }
-    XSync(dpy, False);
-}
-
-void X11KeyPoster::restoreModifiers()
-{
-    if (m_lockedMods)
-        XkbLockModifiers(m_display.get(), XkbUseCoreKbd, m_lockedMods, m_lockedMods);
-    m_lockedMods = 0;
-    m_latchedMods = 0;
+    m_keymap.read(m_display.get(), [this](int keycode) { return m_pool.isBound(keycode); });
+    m_pool.setEmpty(m_keymap.emptyKeycodes());
 }
 
 void X11KeyPoster::beginInsertion(const QString &text)
@@ -344,98 +154,44 @@ void X11KeyPoster::beginInsertion(const QString &text)
     m_layoutChanged = false;
     dropForeignBindings();
     readLayout();
-    neutraliseModifiers();
+    m_modifiers.neutralise(m_display.get(), [this](const std::vector<std::pair<int, bool>> &keys) {
+        const OwnKeys own(this);
+        for (const auto &[keycode, down] : keys)
+            fake(keycode, down);
+    });
     bindFor(text);
     XFlush(m_display.get());
 }
 
-bool X11KeyPoster::isRead(const Slot &slot) const
+bool X11KeyPoster::isRead(const SpareKeyPool::Slot &slot) const
 {
-    if (slot.pressSerial <= m_readSerial || slot.pressedAtMs < 0)
-        return true;
-    const bool unanswered = m_pingSerial >= slot.pressSerial && !m_pingAnswerable;
-    const qint64 margin = unanswered ? unansweredMarginMs : pingTimeoutMs;
-    return m_clock.elapsed() - slot.pressedAtMs >= margin;
+    return m_receipt.isRead(slot.pressSerial, slot.pressedAtMs, m_clock.elapsed());
 }
 
 bool X11KeyPoster::allRead() const
 {
-    return std::all_of(m_spares.begin(), m_spares.end(),
-                       [this](const Spare &s) { return isRead(s.slots[0]) && isRead(s.slots[1]); });
+    return m_pool.allRead([this](const SpareKeyPool::Slot &slot) { return isRead(slot); });
 }
 
 void X11KeyPoster::bindFor(const QString &text)
 {
     QList<quint32> needed;
     for (quint32 sym : keysymsNeeded(text)) {
-        if (!m_layout.contains(sym))
+        if (!m_keymap.find(sym))
             needed.append(sym);
     }
-    if (needed.isEmpty() || m_spares.empty())
-        return;
-    // The characters wanted soonest stay or get bound; any other binding may go once read.
-    const qsizetype capacity = qsizetype(m_spares.size() * 2);
-    const QSet<quint32> soon(needed.begin(), needed.begin() + std::min(capacity, needed.size()));
-    QSet<quint32> bound;
-    for (const Spare &spare : m_spares) {
-        for (const Slot &slot : spare.slots)
-            bound.insert(slot.bound);
-    }
-    std::vector<int> changed;
-    auto next = needed.cbegin();
-    const auto nextMissing = [&] {
-        while (next != needed.cend() && bound.contains(*next))
-            ++next;
-        return next != needed.cend() && soon.contains(*next);
-    };
-    // First levels first, free ones before those that hold something: Shift costs two events.
-    for (int pass = 0; pass < 4 && nextMissing(); ++pass) {
-        const int level = pass / 2;
-        const bool takeUsed = pass % 2 == 1;
-        for (Spare &spare : m_spares) {
-            Slot &slot = spare.slots[level];
-            if (!nextMissing())
-                break;
-            // A second level alone would not type: its key needs a first one.
-            if (level == 1 && spare.slots[0].bound == 0)
-                continue;
-            if ((slot.bound != 0) != takeUsed || soon.contains(slot.bound) || !isRead(slot))
-                continue;
-            slot.bound = *next;
-            bound.insert(*next);
-            changed.push_back(spare.keycode);
-        }
-    }
-    applyBindings(changed);
+    applyBindings(
+        m_pool.bind(needed, [this](const SpareKeyPool::Slot &slot) { return isRead(slot); }));
 }
 
 void X11KeyPoster::applyBindings(const std::vector<int> &keycodes)
 {
     if (keycodes.empty())
         return;
-    std::vector<int> sorted = keycodes;
-    std::sort(sorted.begin(), sorted.end());
-    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
-    const auto spareOf = [this](int keycode) -> const Spare & {
-        return *std::find_if(m_spares.begin(), m_spares.end(),
-                             [keycode](const Spare &s) { return s.keycode == keycode; });
-    };
     // One request per run of neighbouring key codes, all before the keys that use them.
-    for (size_t i = 0; i < sorted.size();) {
-        size_t end = i + 1;
-        while (end < sorted.size() && sorted[end] == sorted[end - 1] + 1)
-            ++end;
-        std::vector<KeySym> syms;
-        for (size_t k = i; k < end; ++k) {
-            const Spare &spare = spareOf(sorted[k]);
-            const KeySym first = spare.slots[0].bound;
-            // A first level alone is given for both, or Shift would type its capital.
-            const KeySym second = spare.slots[1].bound ? spare.slots[1].bound : first;
-            syms.push_back(first);
-            syms.push_back(second);
-        }
-        XChangeKeyboardMapping(m_display.get(), sorted[i], 2, syms.data(), int(end - i));
-        i = end;
+    for (SpareKeyPool::Run &run : m_pool.runs(keycodes)) {
+        std::vector<KeySym> syms(run.keysyms.begin(), run.keysyms.end());
+        XChangeKeyboardMapping(m_display.get(), run.first, 2, syms.data(), int(syms.size() / 2));
     }
     XSync(m_display.get(), False);
     watchTermination(holdsBindings());
@@ -443,82 +199,24 @@ void X11KeyPoster::applyBindings(const std::vector<int> &keycodes)
 
 void X11KeyPoster::askForProof()
 {
-    if (m_pressSerial <= m_readSerial || m_pingSerial == m_pressSerial)
-        return;
-    Display *dpy = m_display.get();
-    m_pingSerial = m_pressSerial;
-    m_pingSentAtMs = m_clock.elapsed();
-    m_pingAnswerable = false;
-    const Atom protocols = XInternAtom(dpy, "WM_PROTOCOLS", False);
-    const Atom ping = XInternAtom(dpy, "_NET_WM_PING", False);
-    X11::ErrorTrap trap(dpy);
-    Window window = None;
-    int revert = 0;
-    XGetInputFocus(dpy, &window, &revert);
-    // The keys went to the focused window; the ping goes to its top-level window, which says
-    // whether it answers. Both reach the client on one connection, the ping after the keys.
-    while (window != None && window != PointerRoot) {
-        Atom *atoms = nullptr;
-        int count = 0;
-        if (XGetWMProtocols(dpy, window, &atoms, &count)) {
-            m_pingAnswerable = std::find(atoms, atoms + count, ping) != atoms + count;
-            XFree(atoms);
-            break;
-        }
-        Window root = None;
-        Window parent = None;
-        Window *children = nullptr;
-        unsigned n = 0;
-        if (!XQueryTree(dpy, window, &root, &parent, &children, &n))
-            break;
-        if (children)
-            XFree(children);
-        if (parent == root || parent == None) {
-            window = None;
-            break;
-        }
-        window = parent;
-    }
-    if (!m_pingAnswerable) {
-        qCDebug(lcKeyPoster) << "the focused window does not answer pings";
-        return;
-    }
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = protocols;
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = long(ping);
-    event.xclient.data.l[1] = long(++m_pingId);
-    event.xclient.data.l[2] = long(window);
-    XSendEvent(dpy, window, False, NoEventMask, &event);
-    XFlush(dpy);
-    qCDebug(lcKeyPoster) << "ping" << m_pingId << "to" << window << "after press" << m_pingSerial;
+    m_receipt.ask(m_display.get(), m_clock.elapsed());
 }
 
 void X11KeyPoster::readEvents()
 {
     Display *dpy = m_display.get();
-    const Atom ping = XInternAtom(dpy, "_NET_WM_PING", False);
     while (XPending(dpy)) {
         XEvent event;
         XNextEvent(dpy, &event);
-        if (event.type == ClientMessage) {
-            if (event.xclient.format == 32 && Atom(event.xclient.data.l[0]) == ping &&
-                static_cast<unsigned long>(event.xclient.data.l[1]) == m_pingId) {
-                m_readSerial = std::max(m_readSerial, m_pingSerial);
-                qCDebug(lcKeyPoster)
-                    << "pong" << m_pingId << "after" << m_clock.elapsed() - m_pingSentAtMs << "ms";
-            }
-        } else if (event.type == MappingNotify) {
+        if (m_receipt.takeAnswer(dpy, event, m_clock.elapsed()))
+            continue;
+        if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
             if (event.xmapping.request != MappingKeyboard)
                 continue;
             // Our own changes touch spare key codes only.
             for (int k = 0; k < event.xmapping.count; ++k) {
-                const int keycode = event.xmapping.first_keycode + k;
-                if (std::none_of(m_spares.begin(), m_spares.end(),
-                                 [keycode](const Spare &s) { return s.keycode == keycode; }))
+                if (!m_pool.isSpare(event.xmapping.first_keycode + k))
                     m_layoutChanged = true;
             }
         } else if (m_xkbEvent >= 0 && event.type == m_xkbEvent) {
@@ -544,24 +242,16 @@ void X11KeyPoster::unbindAll()
 {
     m_restoreTimer.stop();
     dropForeignBindings();
-    std::vector<int> keycodes;
-    for (Spare &spare : m_spares) {
-        if (spare.slots[0].bound == 0 && spare.slots[1].bound == 0)
-            continue;
-        spare.slots[0].bound = 0;
-        spare.slots[1].bound = 0;
-        keycodes.push_back(spare.keycode);
-    }
-    applyBindings(keycodes);
+    applyBindings(m_pool.releaseAll());
 }
 
 void X11KeyPoster::tap(int keycode, bool shifted)
 {
     int shift = 0;
     if (shifted) {
-        shift = layoutKeycode(XK_Shift_L);
+        shift = m_keymap.keycodeFor(m_display.get(), XK_Shift_L);
         if (!shift)
-            shift = layoutKeycode(XK_Shift_R);
+            shift = m_keymap.keycodeFor(m_display.get(), XK_Shift_R);
     }
     if (shift)
         fake(shift, true);
@@ -587,51 +277,37 @@ int X11KeyPoster::postText(QString &text)
     while (!text.isEmpty()) {
         const bool pair = text.size() > 1 && text[0].isHighSurrogate() && text[1].isLowSurrogate();
         const char32_t c = pair ? QChar::surrogateToUcs4(text[0], text[1]) : text[0].unicode();
+        const qsizetype length = pair ? 2 : 1;
         const quint32 sym = keysymFor(c);
-        if (sym == 0) {
-            text.remove(0, pair ? 2 : 1);
+        // A keyboard map without a free key code cannot type a character its layout lacks.
+        if (sym == 0 || (!m_keymap.find(sym) && m_pool.isEmpty())) {
+            text.remove(0, length);
             continue;
         }
-        if (const auto it = m_layout.constFind(sym); it != m_layout.constEnd()) {
-            tap(it->keycode, it->shifted);
-            text.remove(0, pair ? 2 : 1);
+        if (const X11Keymap::Place *place = m_keymap.find(sym)) {
+            tap(place->keycode, place->shifted);
+            text.remove(0, length);
             continue;
         }
-        if (m_spares.empty()) {
-            // A keyboard map without a free key code cannot type this character.
-            text.remove(0, pair ? 2 : 1);
-            continue;
-        }
-        Spare *spare = nullptr;
-        int level = 0;
-        const auto find = [&] {
-            for (Spare &s : m_spares) {
-                for (int l = 0; l < 2; ++l) {
-                    if (s.slots[l].bound == sym) {
-                        spare = &s;
-                        level = l;
-                        return true;
-                    }
-                }
-            }
-            return false;
-        };
-        if (!find()) {
+        auto spare = m_pool.find(sym);
+        if (!spare) {
             // The next batch: bound once the keys typed so far on the key codes it takes have
             // been read.
             XFlush(m_display.get());
             bindFor(text);
-            if (!find()) {
+            spare = m_pool.find(sym);
+            if (!spare) {
                 askForProof();
                 wait = 5;
                 break;
             }
         }
-        tap(spare->keycode, level == 1);
-        Slot &slot = spare->slots[level];
-        slot.pressSerial = ++m_pressSerial;
+        const auto [at, level] = *spare;
+        tap(at->keycode, level == 1);
+        SpareKeyPool::Slot &slot = at->slots[level];
+        slot.pressSerial = m_receipt.notePress();
         slot.pressedAtMs = m_clock.elapsed();
-        text.remove(0, pair ? 2 : 1);
+        text.remove(0, length);
     }
     XFlush(m_display.get());
     return text.isEmpty() ? 0 : wait;
@@ -645,22 +321,20 @@ void X11KeyPoster::postKey(Key key, quint64 flags)
     int keycode = 0;
     int group = -1;
     if (key == Key::v) {
-        keycode = m_pasteKeycode;
-        group = m_pasteGroup;
+        keycode = m_keymap.pasteKeycode();
+        group = m_keymap.pasteGroup();
         if (!keycode) {
             bindFor(QStringLiteral("v"));
-            for (Spare &spare : m_spares) {
-                if (spare.slots[0].bound == XK_v) {
-                    keycode = spare.keycode;
-                    spare.slots[0].pressSerial = ++m_pressSerial;
-                    spare.slots[0].pressedAtMs = m_clock.elapsed();
-                }
+            if (const auto spare = m_pool.find(XK_v); spare && spare->second == 0) {
+                keycode = spare->first->keycode;
+                spare->first->slots[0].pressSerial = m_receipt.notePress();
+                spare->first->slots[0].pressedAtMs = m_clock.elapsed();
             }
         }
         if (!keycode)
-            keycode = m_vPosition;
+            keycode = m_keymap.vPosition();
     } else {
-        keycode = layoutKeycode(key == Key::insert ? XK_Insert : XK_Return);
+        keycode = m_keymap.keycodeFor(dpy, key == Key::insert ? XK_Insert : XK_Return);
     }
     if (!keycode) {
         Log::write(QStringLiteral("the keyboard map has no key to press for %1")
@@ -676,16 +350,12 @@ void X11KeyPoster::postKey(Key key, quint64 flags)
                                                 {ModifierFlag::command, XK_Super_L}};
     for (const auto &[flag, modifier] : table) {
         if (flags & flag) {
-            if (const int code = layoutKeycode(quint32(modifier)))
+            if (const int code = m_keymap.keycodeFor(dpy, quint32(modifier)))
                 modifiers.push_back(code);
         }
     }
-    XkbStateRec state{};
-    XkbGetState(dpy, XkbUseCoreKbd, &state);
-    const int lockedGroup = state.locked_group;
-    if (group >= 0 && group != state.group)
-        XkbLockGroup(dpy, XkbUseCoreKbd, unsigned(group));
     {
+        const X11GroupLock locked(dpy, group);
         const OwnKeys own(this);
         for (int code : modifiers)
             fake(code, true);
@@ -694,8 +364,6 @@ void X11KeyPoster::postKey(Key key, quint64 flags)
         for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it)
             fake(*it, false);
     }
-    if (group >= 0 && group != state.group)
-        XkbLockGroup(dpy, XkbUseCoreKbd, unsigned(lockedGroup));
     XFlush(dpy);
 }
 
@@ -704,7 +372,7 @@ void X11KeyPoster::endInsertion()
     if (!m_inInsertion)
         return;
     m_inInsertion = false;
-    restoreModifiers();
+    m_modifiers.restore(m_display.get());
     if (holdsBindings()) {
         askForProof();
         m_restoreTimer.start(restoreDelayMs);
@@ -714,66 +382,25 @@ void X11KeyPoster::endInsertion()
 
 void X11KeyPoster::watchTermination(bool on)
 {
-    if (on == (watchingPoster == this))
+    if (on == (m_termination && m_termination->installed()))
         return;
     if (!on) {
-        sigaction(SIGTERM, &previousTerm, nullptr);
-        sigaction(SIGINT, &previousInt, nullptr);
-        watchingPoster = nullptr;
+        m_termination.reset();
         return;
     }
-    if (watchingPoster)
-        return; // one poster per process in practice; the first one keeps the watch
-    static QSocketNotifier *notifier = nullptr;
-    if (termPipe[0] < 0) {
-        if (pipe2(termPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        notifier =
-            new QSocketNotifier(termPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-        QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
-            char signal = 0;
-            while (read(termPipe[0], &signal, 1) == 1) {
-                if (X11KeyPoster *poster = watchingPoster) {
-                    if (poster->m_inInsertion)
-                        poster->restoreModifiers();
-                    poster->unbindAll();
-                    XSync(poster->m_display.get(), False);
-                }
-                // Then the signal does what it did before.
-                sigaction(SIGTERM, &previousTerm, nullptr);
-                sigaction(SIGINT, &previousInt, nullptr);
-                watchingPoster = nullptr;
-                raise(signal);
-            }
-        });
-    }
-    struct sigaction action
-    {};
-    action.sa_handler = onTerminate;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, &previousTerm);
-    sigaction(SIGINT, &action, &previousInt);
-    watchingPoster = this;
+    // The bindings go back before the process ends as the signal's earlier disposition says.
+    m_termination = std::make_unique<TerminationGuard>([this](int signal) {
+        // Kept past this call, which the guard makes; unbinding no longer ends it.
+        m_spentTermination = std::move(m_termination);
+        if (m_inInsertion)
+            m_modifiers.restore(m_display.get());
+        unbindAll();
+        XSync(m_display.get(), False);
+        m_spentTermination->passOn(signal);
+    });
 }
 
 QStringList X11KeyPoster::focusedWindowClass()
 {
-    Display *dpy = m_display.get();
-    X11::ErrorTrap trap(dpy);
-    Window focus = None;
-    int revert = 0;
-    XGetInputFocus(dpy, &focus, &revert);
-    // The focus often rests on a child of the application's window; its class sits higher up.
-    QStringList names;
-    X11::walkUp(dpy, focus, [&](unsigned long window) {
-        XClassHint hint{};
-        if (!XGetClassHint(dpy, window, &hint))
-            return false;
-        names = {QString::fromLocal8Bit(hint.res_name), QString::fromLocal8Bit(hint.res_class)};
-        XFree(hint.res_name);
-        XFree(hint.res_class);
-        return true;
-    });
-    return names;
+    return X11::FocusedWindow::windowClass(m_display.get());
 }

@@ -1,5 +1,6 @@
 #include "X11Support.h"
 
+#include "X11Holders.h"
 #include <X11/Xlib.h>
 #include <vector>
 
@@ -49,23 +50,25 @@ bool ErrorTrap::failed()
     return errorCount != m_errorsBefore;
 }
 
-bool walkUp(Display *display, unsigned long window, const std::function<bool(unsigned long)> &visit)
+std::vector<unsigned long> property32(Display *display, unsigned long window,
+                                      unsigned long property, unsigned long type, long maxItems)
 {
-    Window at = window;
-    while (at != None && at != PointerRoot) {
-        if (visit(at))
-            return true;
-        Window root = None, parent = None, *children = nullptr;
-        unsigned count = 0;
-        if (!XQueryTree(display, at, &root, &parent, &children, &count))
-            return false;
-        if (children)
-            XFree(children);
-        if (parent == root)
-            return false;
-        at = parent;
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char *data = nullptr;
+    std::vector<unsigned long> items;
+    if (XGetWindowProperty(display, window, property, 0, maxItems, False, type, &actual, &format,
+                           &count, &after, &data) != Success)
+        return items;
+    const Held<unsigned char> held(data);
+    // Xlib hands 32-bit items over as longs.
+    if (data && actual == type && format == 32) {
+        const auto *longs = reinterpret_cast<const unsigned long *>(data);
+        items.assign(longs, longs + count);
     }
-    return false;
+    return items;
 }
 
 namespace OwnInput {

@@ -1,8 +1,8 @@
 #pragma once
 
 // Xlib's own headers stay out of this one: it is included beside Qt headers.
-#include <functional>
 #include <memory>
+#include <vector>
 
 typedef struct _XDisplay Display;
 
@@ -34,10 +34,11 @@ private:
     int m_errorsBefore;
 };
 
-// The window and those it sits in, up to the one just below the root: `visit` is asked of each
-// in turn until it answers true. False when none did, or the tree could not be read.
-bool walkUp(Display *display, unsigned long window,
-            const std::function<bool(unsigned long)> &visit);
+// The 32-bit items of a window property of the type; empty when it has none of that type. At most
+// `maxItems` of them.
+std::vector<unsigned long> property32(Display *display, unsigned long window,
+                                      unsigned long property, unsigned long type,
+                                      long maxItems = 4096);
 
 // Our own synthetic input, which the key sources must not take for the user's. XTEST input carries
 // no sender, and other programs (xdotool, a VNC server, Barrier, an on-screen keyboard) post

@@ -1,5 +1,7 @@
 #include "X11WindowPinning.h"
 
+#include "X11Support.h"
+
 #include <QGuiApplication>
 #include <QWindow>
 
@@ -26,20 +28,8 @@ void X11WindowPinning::pinToAllWorkspaces(QWindow *window)
 
     const Atom wanted[] = {atom("_NET_WM_STATE_STICKY"), atom("_NET_WM_STATE_SKIP_TASKBAR"),
                            atom("_NET_WM_STATE_SKIP_PAGER")};
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char *data = nullptr;
-    std::vector<Atom> states;
-    if (XGetWindowProperty(display, id, atom("_NET_WM_STATE"), 0, 64, False, XA_ATOM, &type,
-                           &format, &count, &after, &data) == Success &&
-        data) {
-        if (type == XA_ATOM && format == 32) {
-            const auto *atoms = reinterpret_cast<const Atom *>(data);
-            states.assign(atoms, atoms + count);
-        }
-        XFree(data);
-    }
+    std::vector<unsigned long> states =
+        X11::property32(display, id, atom("_NET_WM_STATE"), XA_ATOM, 64);
     for (Atom a : wanted) {
         if (std::find(states.begin(), states.end(), a) == states.end())
             states.push_back(a);

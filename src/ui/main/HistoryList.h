@@ -1,19 +1,18 @@
 #pragma once
 
 #include "History.h"
+#include "HistoryRowLayout.h"
+#include "HistoryRowPainter.h"
 
 #include <QListView>
 #include <QPersistentModelIndex>
-#include <QPixmap>
 #include <QPointer>
 #include <QSet>
 #include <QUuid>
 #include <functional>
 
 class HistoryModel;
-class QFrame;
 class QLabel;
-class QToolButton;
 
 // The transcripts on one card, newest first: each row shows its time, length and source above
 // the text, and copy, insert and delete buttons while the pointer is over it (and while a copy is
@@ -44,11 +43,11 @@ public:
     ~HistoryList() override;
 
     HistoryModel *historyModel() const { return m_model; }
-
-    // "Dec 5, 3:20 PM" in a US English locale: month, day, hour and minute, no year or seconds.
-    static QString dateText(const QDateTime &date, const QLocale &locale);
-    // One decimal and "s": 2 s reads 2.0s.
-    static QString durationText(double seconds);
+    // Where the rows' parts are, measured by the painter of the rows.
+    HistoryRowLayout &rowLayout() { return m_layout; }
+    const HistoryRowLayout &rowLayout() const { return m_layout; }
+    // What the row shows besides its entry: hover, keyboard focus, its buttons and theirs.
+    HistoryRowPainter::State rowState(int row) const;
 
     // Where a row's parts are, in viewport coordinates.
     QRect rowRect(int row) const;
@@ -56,6 +55,8 @@ public:
     QRect buttonRect(int row, Button button) const;
     // The row the pointer is over, or -1.
     int hoveredRow() const;
+    // The button at `pos`, which counts only while it shows; -1 for none.
+    int buttonAt(const QPoint &pos) const;
     bool buttonsShown(int row) const;
     bool copied(int row) const;
     // The copy button's symbol now: "doc.on.doc", or "checkmark" just after a copy.
@@ -82,22 +83,7 @@ protected:
     void updateGeometries() override;
 
 private:
-    friend class HistoryDelegate;
-
-    struct Row
-    {
-        QRect inner; // the row itself, within the card
-        QRect card;  // the whole card, of which the row paints its share
-        QRect meta;
-        QRect text;
-    };
-    Row layoutRow(const QRect &itemRect, int row) const;
-    QRect buttonIn(const Row &geometry, Button button) const;
-    int textWidth() const;
-    int rowHeight(int row) const;
-    int extraAbove(int row) const;
-    int extraBelow(int row) const;
-    QFont captionFont() const;
+    HistoryRowLayout::Row layoutRow(int row) const;
     // The row and button at `pos`; a button counts only while it shows.
     int rowAt(const QPoint &pos) const;
     int buttonAt(const QPoint &pos, int row) const;
@@ -108,8 +94,6 @@ private:
     // The current row when the keyboard put the focus there, or -1.
     int keyboardRow() const;
     void updateRow(int row);
-    void paintRow(QPainter *painter, const QRect &itemRect, int row) const;
-    void paintCard(QPainter *painter, const QRect &card) const;
     void refreshLooks();
 
     HistoryModel *m_model;
@@ -128,16 +112,6 @@ private:
     QPersistentModelIndex m_selectorRow;
     QLabel *m_selector;
 
-    // Text heights by entry, for the current text width.
-    mutable QHash<QUuid, int> m_heights;
-    mutable int m_heightsWidth = -1;
-
-    // Looks measured or drawn once: a real tool button lends its size and its style, a real
-    // card its frame.
-    QToolButton *m_probe;
-    QFrame *m_cardProbe;
-    mutable QPixmap m_card;
-    QPixmap m_copyIcon, m_checkIcon, m_insertIcon, m_deleteIcon, m_phoneIcon;
-    QSize m_buttonSize;
-    int m_metaHeight = 0;
+    HistoryRowLayout m_layout;
+    HistoryRowPainter *m_painter;
 };

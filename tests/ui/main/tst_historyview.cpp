@@ -1,5 +1,6 @@
 #include "HistoryList.h"
 #include "HistoryModel.h"
+#include "HistoryRowFormat.h"
 #include "HistoryView.h"
 #include "TestSupport.h"
 
@@ -146,15 +147,17 @@ private Q_SLOTS:
 
     void rowLines()
     {
-        QCOMPARE(HistoryList::durationText(2.0), QStringLiteral("2.0s"));
-        QCOMPARE(HistoryList::durationText(0.04), QStringLiteral("0.0s"));
-        QCOMPARE(HistoryList::durationText(12.26), QStringLiteral("12.3s"));
+        QCOMPARE(HistoryRowFormat::durationText(2.0), QStringLiteral("2.0s"));
+        QCOMPARE(HistoryRowFormat::durationText(0.04), QStringLiteral("0.0s"));
+        QCOMPARE(HistoryRowFormat::durationText(12.26), QStringLiteral("12.3s"));
 
         const QDateTime date(QDate(2024, 12, 5), QTime(15, 20, 42));
-        QString us = HistoryList::dateText(date, QLocale(QLocale::English, QLocale::UnitedStates));
+        QString us =
+            HistoryRowFormat::dateText(date, QLocale(QLocale::English, QLocale::UnitedStates));
         us.replace(QChar(0x202f), QLatin1Char(' '));
         QCOMPARE(us, QStringLiteral("Dec 5, 3:20 PM"));
-        const QString ru = HistoryList::dateText(date, QLocale(QLocale::Russian, QLocale::Russia));
+        const QString ru =
+            HistoryRowFormat::dateText(date, QLocale(QLocale::Russian, QLocale::Russia));
         QVERIFY2(ru.startsWith(QStringLiteral("5 ")) && ru.endsWith(QStringLiteral("15:20")),
                  qPrintable(ru));
         QVERIFY(!ru.contains(QStringLiteral("2024")));

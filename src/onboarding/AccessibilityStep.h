@@ -1,0 +1,15 @@
+#pragma once
+
+#include "StatusPage.h"
+
+class OnboardingView;
+
+class AccessibilityStep : public StatusPage
+{
+    Q_OBJECT
+public:
+    explicit AccessibilityStep(OnboardingView *guide);
+
+protected:
+    void fill(QVBoxLayout *layout) override;
+};
