@@ -1,10 +1,9 @@
 #include "GeminiClient.h"
 
-#include "LiveSession.h"
-
 #include "Config.h"
 #include "DataFiles.h"
 #include "GeminiExchange.h"
+#include "LiveSession.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -29,8 +29,9 @@ GeminiError closeError(QWebSocketProtocol::CloseCode code, const QString &reason
         return GeminiError::http(403, reason);
     case QWebSocketProtocol::CloseCodeWrongDatatype:
     case QWebSocketProtocol::CloseCodeProtocolError:
-    case QWebSocketProtocol::CloseCodeTooMuchData:
         return GeminiError::http(400, reason);
+    case QWebSocketProtocol::CloseCodeTooMuchData:
+        return GeminiError::badResponse(QStringLiteral("a live message was too large"));
     case QWebSocketProtocol::CloseCodeAbnormalDisconnection:
         return GeminiError::transport(QStringLiteral("the live session was cut"));
     default:

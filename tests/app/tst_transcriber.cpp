@@ -302,30 +302,39 @@ private Q_SLOTS:
         QTest::addColumn<int>("behaviour");
         QTest::addColumn<int>("afterChunks");
         QTest::addColumn<double>("limitSeconds");
+        QTest::addColumn<QString>("piece");
         QTest::addColumn<QString>("logged");
         using B = FakeLiveServer::Behaviour;
-        QTest::newRow("refused") << int(B::refuse) << 0 << 600.0
+        const QString word = QStringLiteral("Salom");
+        QTest::newRow("refused") << int(B::refuse) << 0 << 600.0 << word
                                  << QStringLiteral("Gemini returned 403: API key not valid");
-        QTest::newRow("closed") << int(B::close) << 5 << 600.0
+        QTest::newRow("closed") << int(B::close) << 5 << 600.0 << word
                                 << QStringLiteral("Gemini returned 503: Internal error");
-        QTest::newRow("cut") << int(B::cut) << 5 << 600.0 << QStringLiteral("live session failed");
-        QTest::newRow("stalled") << int(B::stall) << 0 << 600.0
+        QTest::newRow("cut") << int(B::cut) << 5 << 600.0 << word
+                             << QStringLiteral("live session failed");
+        QTest::newRow("stalled") << int(B::stall) << 0 << 600.0 << word
                                  << QStringLiteral("no answer within 1 seconds");
-        QTest::newRow("past the limit")
-            << int(B::answer) << 0 << 1.0 << QStringLiteral("passed the live session's 1 s");
+        QTest::newRow("past the limit") << int(B::answer) << 0 << 1.0 << word
+                                        << QStringLiteral("passed the live session's 1 s");
+        // A message past the bound of the answers (lowered to 2000 bytes here).
+        QTest::newRow("oversized message") << int(B::answer) << 0 << 600.0 << QString(3000, u'a')
+                                           << QStringLiteral("a live message was too large");
     }
     void aFailedLiveSessionFallsBackToTheFile()
     {
         QFETCH(int, behaviour);
         QFETCH(int, afterChunks);
         QFETCH(double, limitSeconds);
+        QFETCH(QString, piece);
         QFETCH(QString, logged);
         FakeLiveServer::Script script;
         script.behaviour = FakeLiveServer::Behaviour(behaviour);
         script.afterChunks = afterChunks;
+        script.pieces = {piece};
         m_live->setScript(script);
         LiveSession::Limits limits;
         limits.maxAudioSeconds = limitSeconds;
+        limits.maxMessageBytes = 2000;
         limits.answerTimeoutMs = 500;
         GeminiTranscriber t(limits);
         t.warmUp(live());

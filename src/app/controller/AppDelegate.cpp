@@ -81,14 +81,20 @@ void AppDelegate::startRecording(const QString &source)
     if (m_state->phase() == AppState::Phase::working)
         return;
     const QString deviceID = m_state->config().inputDeviceID;
+    // Ready before the first captured chunk, which a live session takes; a second start while
+    // recording keeps the session of the recording under way.
+    const bool fresh = m_state->phase() != AppState::Phase::recording;
+    if (fresh)
+        m_services.transcriber->warmUp(m_state->config());
     if (const auto failure = m_services.recorder->start(deviceID)) {
+        if (fresh)
+            m_services.transcriber->cancel();
         m_state->setMessage(*failure);
         setPhase(AppState::Phase::failed);
         return;
     }
     Log::write(QStringLiteral("recording started (%1) on %2").arg(source, logName(deviceID)));
     m_state->setSource(source);
-    m_services.transcriber->warmUp(m_state->config());
     setPhase(AppState::Phase::recording);
     m_services.hotkey->setExternalRecording(true);
     play(QStringLiteral("Tink"));

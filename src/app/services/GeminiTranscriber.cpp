@@ -225,13 +225,14 @@ void GeminiTranscriber::warmUp(const Config &snapshot)
                 },
                 Qt::QueuedConnection);
         };
-        m_streaming = true;
         QMetaObject::invokeMethod(
             worker,
             [worker, client, limits = m_liveLimits, interim] {
                 worker->openLive(client, limits, interim);
             },
             Qt::QueuedConnection);
+        // Only now: a chunk posted after this reaches the worker after the session.
+        m_streaming = true;
         return;
     }
     QMetaObject::invokeMethod(

@@ -37,7 +37,7 @@ private:
     // Counts requests, so that an answer that crosses a cancel() is recognised and dropped.
     quint64 m_generation = 0;
     LiveSession::Limits m_liveLimits;
-    // A live session takes the audio: set before the session is asked for, so that no chunk
+    // A live session takes the audio: set once the session is asked for, so that no chunk
     // reaches the worker ahead of it.
     std::atomic<bool> m_streaming{false};
     std::function<void(const QString &)> m_interim;
