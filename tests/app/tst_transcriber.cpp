@@ -162,6 +162,12 @@ private Q_SLOTS:
         GeminiTranscriber t;
         t.warmUp(keyed());
         QTRY_VERIFY2(asked.startsWith("CONNECT vesk-gemini-test:8443 "), asked.constData());
+
+        // A live session (wss) takes the same way.
+        asked.clear();
+        GeminiTranscriber live;
+        live.warmUp(TranscriberTest::live());
+        QTRY_VERIFY2(asked.startsWith("CONNECT vesk-gemini-test:8443 "), asked.constData());
     }
 
     void answersArriveOnTheMainThread()
