@@ -66,8 +66,10 @@ public:
         connect(live, &LiveSession::finished, this,
                 [this, live, batch, file, deliver](const GeminiResult<QString> &result) {
                     live->deleteLater();
-                    if (result.ok())
+                    if (result.ok()) {
+                        Log::write(QStringLiteral("live session: final transcript"));
                         return deliver(result);
+                    }
                     Log::write(QStringLiteral("live session failed (%1): the recording goes to %2")
                                    .arg(result.error().description(), batch.model));
                     runBatch(batch, file, deliver);
@@ -81,6 +83,7 @@ public:
     {
         stop();
         m_live = new LiveSession(client, limits, this);
+        Log::write(QStringLiteral("live session opening for ") + client.model);
         connect(m_live, &LiveSession::interim, this, std::move(interim));
         m_live->open();
     }
