@@ -9,9 +9,14 @@
 //   cold  - a new network session for each request, nothing opened ahead (as the app did before);
 //   warm  - the app's one session, opened while the user speaks.
 // each with the recording sent as WAV and as FLAC, and the warm session with Ogg Vorbis.
+//
+// Then live against batch at 10, 60 and 300 s of speech (--lengths): a live model's session
+// hears the speech as it is spoken (fed at the capture's pace, --pace times faster) and at
+// release only waits for the final text; the batch request sends the whole file at release.
 #include "BenchSupport.h"
 #include "Config.h"
 #include "FakeGeminiServer.h"
+#include "FakeLiveServer.h"
 #include "GeminiClient.h"
 #include "GeminiTranscriber.h"
 #include "GeminiTranscription.h"
@@ -188,6 +193,7 @@ struct Far
     QThread thread;
     QObject *anchor = nullptr; // lives on the thread, for calls onto it
     FakeGeminiServer *server = nullptr;
+    FakeLiveServer *live = nullptr;
     SlowProxy *proxy = nullptr;
 
     Far()
@@ -350,6 +356,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     int rounds = 5;
+    QList<int> lengths{10, 60, 300};
+    double pace = 1;
     int speakMs = 3000; // how long the user speaks before letting go, in the warm modes
     double noise = 33;  // the noise floor's RMS in sample units (33: -60 dBFS)
     const QStringList args = app.arguments();
@@ -360,6 +368,13 @@ int main(int argc, char **argv)
             speakMs = args[i + 1].toInt();
         else if (args[i] == QLatin1String("--noise"))
             noise = args[i + 1].toDouble();
+        else if (args[i] == QLatin1String("--pace"))
+            pace = std::max(0.1, args[i + 1].toDouble());
+        else if (args[i] == QLatin1String("--lengths")) {
+            lengths.clear();
+            for (const QString &n : args[i + 1].split(u',', Qt::SkipEmptyParts))
+                lengths.append(n.toInt());
+        }
     }
 
     QTemporaryDir work;
@@ -386,6 +401,7 @@ int main(int argc, char **argv)
         far.server->setKeepAlive(true);
         far.server->setFallback(
             {200, FakeGeminiServer::generateContentAnswer(QStringLiteral("Salom, hello."))});
+        far.live = new FakeLiveServer(far.server);
         far.proxy = new SlowProxy;
         return far.server->baseUrl();
     });
@@ -487,8 +503,91 @@ int main(int argc, char **argv)
         }
     }
 
+    // Live against batch as the dictation grows: one dictation of each per length.
+    struct Length
+    {
+        int seconds;
+        double live = -1, wav = -1, ogg = -1;
+    };
+    std::vector<Length> byLength;
+    qputenv("VESK_GEMINI_BASE_URL", base.toUtf8());
+    for (int seconds : lengths) {
+        if (failed)
+            break;
+        Length row{seconds};
+        const QString path = work.filePath(QStringLiteral("speech-%1.wav").arg(seconds));
+        if (!writeSpeech(work.path(), path, seconds, noise)) {
+            failed = true;
+            break;
+        }
+        QByteArray pcm;
+        {
+            SF_INFO info{};
+            SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+            if (!f) {
+                failed = true;
+                break;
+            }
+            pcm.resize(qsizetype(info.frames) * 2);
+            sf_readf_short(f, reinterpret_cast<short *>(pcm.data()), info.frames);
+            sf_close(f);
+        }
+        for (const char *kind : {"live", "wav", "ogg"}) {
+            Config c = config;
+            const bool live = QLatin1String(kind) == QLatin1String("live");
+            if (live)
+                c.model = QStringLiteral("gemini-3.5-transcribe-live");
+            else
+                c.audioFormat = QString::fromLatin1(kind);
+            GeminiTranscriber transcriber;
+            const int requestsBefore = far.on([&] { return int(far.server->requests().size()); });
+            transcriber.warmUp(c); // the key went down
+            // The user speaks: 20 ms of capture at a time, at the capture's pace times `pace`.
+            QElapsedTimer speaking;
+            speaking.start();
+            qsizetype fed = 0;
+            while (fed < pcm.size()) {
+                const qsizetype due = std::min(
+                    pcm.size(), qsizetype(double(speaking.elapsed()) * pace * 32) / 640 * 640);
+                for (; fed < due; fed += 640)
+                    transcriber.feed(pcm.mid(fed, 640));
+                waitFor([] { return false; }, 20, 0);
+            }
+            std::optional<QString> text;
+            QString error;
+            bool done = false;
+            QElapsedTimer clock;
+            clock.start(); // the key is let go
+            transcriber.transcribe(c, path, [&](std::optional<QString> t, QString e) {
+                text = std::move(t);
+                error = std::move(e);
+                done = true;
+            });
+            if (!waitFor([&] { return done; }, 120000, 0) || !text) {
+                std::fprintf(stderr, "network: %s at %d s failed: %s\n", kind, seconds,
+                             qPrintable(error.isEmpty() ? QStringLiteral("no answer") : error));
+                failed = true;
+                break;
+            }
+            const double ms = double(clock.nsecsElapsed()) / 1e6;
+            const int requests =
+                far.on([&] { return int(far.server->requests().size()); }) - requestsBefore;
+            if (live && requests != 0) {
+                std::fprintf(stderr, "network: the live dictation at %d s fell back to a request\n",
+                             seconds);
+                failed = true;
+                break;
+            }
+            (live                                          ? row.live
+             : QLatin1String(kind) == QLatin1String("wav") ? row.wav
+                                                           : row.ogg) = ms;
+        }
+        byLength.push_back(row);
+    }
+
     far.on([&] {
         delete far.proxy;
+        delete far.live;
         delete far.server;
         return 0;
     });
@@ -523,8 +622,18 @@ int main(int argc, char **argv)
                 median(before.second) / median(after.second),
                 median(before.first) / median(afterOgg.first),
                 median(before.second) / median(afterOgg.second));
-    std::printf("median of %d rounds; warm modes speak %d ms before release; load average %s "
-                "at the start, %s at the end\n",
-                rounds, speakMs, qPrintable(load), qPrintable(loadAverage()));
+    std::printf("median of %d rounds; warm modes speak %d ms before release\n", rounds, speakMs);
+    if (!byLength.empty()) {
+        std::printf("\n%-30s %12s %12s %12s   (speech fed at %.1fx its pace)\n",
+                    "release to text, ms", "live", "batch WAV", "batch Ogg", pace);
+        for (const Length &row : byLength)
+            std::printf("%-30s %12.0f %12.0f %12.0f\n",
+                        qPrintable(QStringLiteral("%1 s of speech").arg(row.seconds)), row.live,
+                        row.wav, row.ogg);
+        std::printf("goal: live within one round trip + 50 ms (%d ms) at every length\n",
+                    2 * oneWayMs + 50);
+    }
+    std::printf("load average %s at the start, %s at the end\n", qPrintable(load),
+                qPrintable(loadAverage()));
     return 0;
 }

@@ -398,6 +398,10 @@
         <source>Models available: </source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source>%1 (live)</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>GeminiStep</name>

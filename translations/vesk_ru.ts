@@ -398,6 +398,10 @@
         <source>Models available: </source>
         <translation>Доступно моделей: </translation>
     </message>
+    <message>
+        <source>%1 (live)</source>
+        <translation>%1 (в реальном времени)</translation>
+    </message>
 </context>
 <context>
     <name>GeminiStep</name>

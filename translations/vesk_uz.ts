@@ -398,6 +398,10 @@
         <source>Models available: </source>
         <translation>Mavjud modellar: </translation>
     </message>
+    <message>
+        <source>%1 (live)</source>
+        <translation>%1 (jonli)</translation>
+    </message>
 </context>
 <context>
     <name>GeminiStep</name>

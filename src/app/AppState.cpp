@@ -105,6 +105,11 @@ void AppState::setLevel(double level)
     update(m_level, level, [&] { Q_EMIT levelChanged(level); });
 }
 
+void AppState::setInterimText(const QString &text)
+{
+    update(m_interimText, text, [&] { Q_EMIT interimTextChanged(text); });
+}
+
 void AppState::setMessage(const QString &message)
 {
     update(m_message, message, [&] { Q_EMIT messageChanged(message); });

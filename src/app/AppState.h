@@ -33,6 +33,10 @@ public:
     double level() const { return m_level; }
     void setLevel(double level);
 
+    // The words a live session has heard so far in the dictation under way; empty otherwise.
+    QString interimText() const { return m_interimText; }
+    void setInterimText(const QString &text);
+
     // The last error shown to the user; empty when there is none.
     QString message() const { return m_message; }
     void setMessage(const QString &message);
@@ -90,6 +94,7 @@ Q_SIGNALS:
     void changed();
     void phaseChanged(AppState::Phase phase);
     void levelChanged(double level);
+    void interimTextChanged(const QString &text);
     void messageChanged(const QString &message);
     void accessibilityGrantedChanged(bool granted);
     void holdKeyAdviceChanged();
@@ -125,6 +130,7 @@ private:
 
     Phase m_phase = Phase::idle;
     double m_level = 0;
+    QString m_interimText;
     QString m_message;
     bool m_accessibilityGranted = false;
     HoldKeyAdvice m_holdKeyAdvice;

@@ -179,6 +179,9 @@ void AudioCapture::drain()
     if (written != count && m_error.isEmpty())
         m_error = QString::fromUtf8(sf_strerror(m_file.get()));
     m_frames += written > 0 ? written : 0;
+    const std::lock_guard lock(m_sinkMutex);
+    if (m_sink)
+        m_sink(bytes);
 }
 
 AudioCapture::Ended AudioCapture::end(quint64 recording)

@@ -9,7 +9,9 @@
 #include <QObject>
 #include <QPointer>
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 // The kept capture source and the file of the recording under way, for AudioRecorder. It lives
 // on the recorder's "vesk.audio" thread: every member function runs there, except the atomic
@@ -38,6 +40,13 @@ public:
     void rest();
     // Before the thread ends: closes a file still open (it stays on disk) and drops the source.
     void shutdown();
+
+    // Gets every captured chunk of a recording, on this thread; any thread may set it.
+    void setSink(std::function<void(const QByteArray &)> sink)
+    {
+        const std::lock_guard lock(m_sinkMutex);
+        m_sink = std::move(sink);
+    }
 
     void markStopped(quint64 recording) { m_stopped.store(recording); }
     float level() const { return m_level.load(std::memory_order_relaxed); }
@@ -70,6 +79,9 @@ private:
     QByteArray m_carry;
     qint64 m_requestedAtNs = 0;
     bool m_firstFrameSeen = false;
+
+    std::mutex m_sinkMutex;
+    std::function<void(const QByteArray &)> m_sink;
 
     std::atomic<quint64> m_stopped{0};
     std::atomic<float> m_level{-160.0f};

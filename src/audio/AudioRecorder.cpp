@@ -55,6 +55,11 @@ template <typename F> void AudioRecorder::post(F &&work)
     QMetaObject::invokeMethod(m_capture.get(), std::forward<F>(work), Qt::QueuedConnection);
 }
 
+void AudioRecorder::setChunkHandler(std::function<void(const QByteArray &)> handler)
+{
+    m_capture->setSink(std::move(handler));
+}
+
 QList<AudioRecorder::Input> AudioRecorder::inputs()
 {
     QList<Input> list;

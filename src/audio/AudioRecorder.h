@@ -92,6 +92,9 @@ public:
     // Lets the capture source rest (the microphone closes); it is kept for the next start.
     void release();
     bool isRecording() const { return m_isRecording; }
+    // Every captured chunk of PCM (16 kHz mono 16-bit), on the audio thread, as the file gets
+    // it. Takes effect at once; an empty handler stops it, and no call is under way afterwards.
+    void setChunkHandler(std::function<void(const QByteArray &)> handler);
 
     // The level of the latest captured chunk in dBFS (0 is full scale), -160 for silence or when
     // nothing is being captured. Lock-free; read it from the main thread as often as needed.

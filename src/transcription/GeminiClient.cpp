@@ -3,6 +3,7 @@
 #include "Config.h"
 #include "DataFiles.h"
 #include "GeminiExchange.h"
+#include "LiveSession.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -208,7 +209,9 @@ GeminiResult<QByteArray> GeminiClient::readAudio(const QString &path)
 
 bool GeminiClient::usesInteractions(const QString &model)
 {
-    return model.contains(QLatin1String("transcribe"), Qt::CaseSensitive);
+    // A live model answers only on the Live API, never to an interactions request.
+    return model.contains(QLatin1String("transcribe"), Qt::CaseSensitive) &&
+           !LiveSession::isLive(model);
 }
 
 GeminiResult<GeminiRequest> GeminiClient::transcriptionRequest(const QByteArray &audio,

@@ -79,7 +79,8 @@ struct GeminiClient
     static qint64 inlineRequestLimit();
     static void setInlineRequestLimit(qint64 bytes);
 
-    // --- Transcription. Interactions when the model name contains "transcribe" (case-sensitive).
+    // --- Transcription. Interactions when the model name contains "transcribe" (case-sensitive)
+    // and is not a live one.
     // The audio goes inline; with a file URI instead, the request refers to an uploaded file.
     static bool usesInteractions(const QString &model);
     GeminiResult<GeminiRequest> transcriptionRequest(const QByteArray &audio,

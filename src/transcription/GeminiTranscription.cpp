@@ -1,5 +1,6 @@
 #include "GeminiTranscription.h"
 
+#include "LiveSession.h"
 #include "Log.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,9 @@ GeminiTranscription::GeminiTranscription(GeminiClient client, QByteArray wav,
                                          QNetworkAccessManager *network, QObject *parent)
     : QObject(parent), m_client(std::move(client)), m_audio(std::move(wav)), m_network(network)
 {
+    // A file for a live model goes to the batch model of its name (a retry, the command line).
+    if (LiveSession::isLive(m_client.model))
+        m_client.model = LiveSession::batchModel(m_client.model);
     QMetaObject::invokeMethod(this, &GeminiTranscription::begin, Qt::QueuedConnection);
 }
 

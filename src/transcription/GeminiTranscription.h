@@ -11,7 +11,7 @@ class QNetworkAccessManager;
 // One recording to text. The body is built once, so every retry resends the same bytes: WAV,
 // FLAC or Ogg Vorbis as the settings ask, FLAC whenever WAV would pass the inline ceiling, and
 // through the service's resumable file upload when even that would (the uploaded file is deleted
-// afterwards).
+// afterwards). A live model's file goes to the batch model of the same name.
 //
 // Lives on its creator's thread and starts from its event loop; finished() comes exactly once,
 // never from inside the constructor, then settled() once the uploaded file is deleted, and the

@@ -32,7 +32,12 @@ public:
     bool recording = false;
     int releases = 0;
     std::function<void(const QString &)> lateFailure;
+    std::function<void(const QByteArray &)> audio;
 
+    void setAudioHandler(std::function<void(const QByteArray &)> handler) override
+    {
+        audio = std::move(handler);
+    }
     void setLateFailureHandler(std::function<void(const QString &)> handler) override
     {
         lateFailure = std::move(handler);
@@ -144,12 +149,19 @@ public:
     };
     QList<Request> requests;
     int cancels = 0;
+    QList<QByteArray> fed;
+    std::function<void(const QString &)> interim;
 
     void transcribe(const Config &snapshot, const QString &file, Done done) override
     {
         requests.append({snapshot, file, std::move(done)});
     }
     void cancel() override { ++cancels; }
+    void feed(const QByteArray &pcm) override { fed.append(pcm); }
+    void setInterimHandler(std::function<void(const QString &)> handler) override
+    {
+        interim = std::move(handler);
+    }
     void succeed(const QString &text) { requests.last().done(text, QString()); }
     void fail(const QString &description) { requests.last().done(std::nullopt, description); }
 };

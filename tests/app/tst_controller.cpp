@@ -191,7 +191,16 @@ private Q_SLOTS:
         Rig rig([](Config &c) { c.keepAudio = true; });
         const QString file = makeFile(QStringLiteral("vesk-cancel.wav"));
         rig.controller->startRecording(QStringLiteral("mac"));
+        // The capture feeds the request while the user speaks; its words show meanwhile.
+        QVERIFY(rig.recorder->audio);
+        rig.recorder->audio(QByteArray(640, '\x01'));
+        QCOMPARE(rig.transcriber->fed, QList<QByteArray>{QByteArray(640, '\x01')});
+        rig.transcriber->interim(QStringLiteral("Salom"));
+        QCOMPARE(rig.state.interimText(), QStringLiteral("Salom"));
         rig.controller->cancelRecording();
+        // The request side hears of it: a live session sends nothing more.
+        QCOMPARE(rig.transcriber->cancels, 1);
+        QVERIFY(rig.state.interimText().isEmpty());
         QCOMPARE(rig.state.phase(), Phase::idle);
         QCOMPARE(rig.sounds, (QStringList{QStringLiteral("Tink"), QStringLiteral("Funk")}));
         rig.recorder->deliver(Recording{file, 2});

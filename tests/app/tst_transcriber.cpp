@@ -1,13 +1,17 @@
 #include "Config.h"
 #include "FakeGeminiServer.h"
+#include "FakeLiveServer.h"
 #include "GeminiTranscriber.h"
+#include "Log.h"
 #include "TestSupport.h"
+#include "WaveFiles.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+#include <cmath>
 
 // The dictation's request path: worker thread, answers on the main thread, cancel.
 class TranscriberTest : public QObject
@@ -15,8 +19,11 @@ class TranscriberTest : public QObject
     Q_OBJECT
 
     FakeGeminiServer *m_server = nullptr;
+    FakeLiveServer *m_live = nullptr;
     QTemporaryDir m_dir;
     QString m_file;
+    QString m_speech; // 3 s of a spoken-like tone, as the recorder writes it
+    QByteArray m_pcm; // its samples
 
     struct Answer
     {
@@ -43,6 +50,31 @@ class TranscriberTest : public QObject
         return c;
     }
 
+    static Config live()
+    {
+        Config c = keyed();
+        c.model = QStringLiteral("gemini-3.5-transcribe-live");
+        return c;
+    }
+
+    // The recording's audio as the capture hands it over: 20 ms at a time, in real time.
+    static void feedAll(TranscriberPort &t, const QByteArray &pcm, qsizetype from = 0,
+                        qsizetype to = -1)
+    {
+        const qsizetype end = to < 0 ? pcm.size() : to;
+        for (qsizetype at = from; at < end; at += 640) {
+            t.feed(pcm.mid(at, std::min<qsizetype>(640, end - at)));
+            QTest::qWait(2);
+        }
+    }
+
+    QString logText() const
+    {
+        Log::flush();
+        QFile f(Log::fileURL());
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -54,9 +86,24 @@ private Q_SLOTS:
         QFile f(m_file);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(3000, '\x11'));
+        f.close();
+
+        m_live = new FakeLiveServer(m_server, this);
+        m_speech = m_dir.filePath(QStringLiteral("speech.wav"));
+        std::vector<short> samples(3 * 16000);
+        for (size_t i = 0; i < samples.size(); ++i)
+            samples[i] = short(8000 * std::sin(double(i) * 2 * M_PI * 220 / 16000) *
+                               (0.6 + 0.4 * std::sin(double(i) * 2 * M_PI * 3 / 16000)));
+        QVERIFY(WaveFiles::writeMono16k(m_speech, samples));
+        m_pcm = QByteArray(reinterpret_cast<const char *>(samples.data()),
+                           qsizetype(samples.size() * 2));
     }
 
-    void init() { m_server->clear(); }
+    void init()
+    {
+        m_server->clear();
+        m_live->clear();
+    }
 
     // The connection is opened while the user speaks, only when a request can follow, and the
     // dictations after it travel on it.
@@ -114,6 +161,12 @@ private Q_SLOTS:
 
         GeminiTranscriber t;
         t.warmUp(keyed());
+        QTRY_VERIFY2(asked.startsWith("CONNECT vesk-gemini-test:8443 "), asked.constData());
+
+        // A live session (wss) takes the same way.
+        asked.clear();
+        GeminiTranscriber live;
+        live.warmUp(TranscriberTest::live());
         QTRY_VERIFY2(asked.startsWith("CONNECT vesk-gemini-test:8443 "), asked.constData());
     }
 
@@ -181,6 +234,170 @@ private Q_SLOTS:
         QTRY_VERIFY(next.called);
         QCOMPARE(next.text, std::optional<QString>(QStringLiteral("keyin")));
         QVERIFY(!cancelled.called);
+    }
+
+    // The session opens at the start, before any audio; the setup says what the settings say;
+    // the audio streams in 100 ms chunks while the user still speaks; the release ends the
+    // activity and the settled pieces are the transcript. The key travels in the upgrade's header.
+    void liveDictationStreamsAndDeliversTheFinalText_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QStringList>("languages");
+        QTest::addColumn<QStringList>("words");
+        QTest::newRow("smart, detected language")
+            << QStringLiteral("smart") << QStringList() << QStringList();
+        QTest::newRow("verbatim, two languages, known words")
+            << QStringLiteral("verbatim") << QStringList{"uz-UZ", "ru-RU"}
+            << QStringList{"Vesk", "Toshkent"};
+    }
+    void liveDictationStreamsAndDeliversTheFinalText()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QStringList, languages);
+        QFETCH(QStringList, words);
+        Config c = live();
+        c.transcriptionMode = mode;
+        c.languageCodes = languages;
+        c.customVocabulary = words;
+        GeminiTranscriber t;
+        QStringList interims;
+        t.setInterimHandler([&](const QString &text) { interims.append(text); });
+        t.warmUp(c);
+        QTRY_COMPARE(m_live->sessions().size(), 1);
+        feedAll(t, m_pcm, 0, m_pcm.size() / 2);
+        // Half the speech is there while the key is still held.
+        QTRY_VERIFY(m_live->sessions().first().chunkBytes.size() >= 10);
+        QVERIFY(m_live->sessions().first().activityStart);
+        QVERIFY(!m_live->sessions().first().activityEnd);
+        feedAll(t, m_pcm, m_pcm.size() / 2);
+        Answer a;
+        t.transcribe(c, m_speech, recordInto(a));
+        QTRY_VERIFY(a.called);
+        QCOMPARE(a.text, std::optional<QString>(QStringLiteral("Salom, dunyo.")));
+        QVERIFY(a.onMainThread);
+        QVERIFY(!interims.isEmpty());
+        QCOMPARE(interims.first(), QStringLiteral("Salom,"));
+
+        const FakeLiveServer::Session &s = m_live->sessions().first();
+        QVERIFY2(s.problems.isEmpty(), qPrintable(s.problems.join(u'\n')));
+        QVERIFY(s.activityEnd);
+        QCOMPARE(s.path, QByteArray("/ws/google.ai.generativelanguage.v1beta.GenerativeService."
+                                    "BidiGenerateContent"));
+        QCOMPARE(s.headers.value("x-goog-api-key"), QByteArray("k-1"));
+        qsizetype total = 0;
+        for (int i = 0; i < s.chunkBytes.size(); ++i) {
+            total += s.chunkBytes[i];
+            if (i + 1 < s.chunkBytes.size())
+                QCOMPARE(s.chunkBytes[i], 3200);
+        }
+        QCOMPARE(total, m_pcm.size());
+        QCOMPARE(s.setup.value("model").toString(), QStringLiteral("models/") + c.model);
+        const QJsonObject transcription = s.setup.value("inputAudioTranscription").toObject();
+        QCOMPARE(transcription.value("mode").toString(), mode);
+        QCOMPARE(transcription.value("languageCodes").toVariant().toStringList(), languages);
+        QCOMPARE(transcription.value("customVocabulary").toVariant().toStringList(), words);
+        // Nothing went the batch way.
+        QVERIFY(m_server->requests().isEmpty());
+    }
+
+    // Whatever keeps the live session from a final transcript, the whole file goes to the batch
+    // model of the same name (never the live one, never the key in a log line), and the user
+    // gets the text.
+    void aFailedLiveSessionFallsBackToTheFile_data()
+    {
+        QTest::addColumn<int>("behaviour");
+        QTest::addColumn<int>("afterChunks");
+        QTest::addColumn<double>("limitSeconds");
+        QTest::addColumn<QString>("piece");
+        QTest::addColumn<QString>("logged");
+        using B = FakeLiveServer::Behaviour;
+        const QString word = QStringLiteral("Salom");
+        QTest::newRow("refused") << int(B::refuse) << 0 << 600.0 << word
+                                 << QStringLiteral("Gemini returned 403: API key not valid");
+        QTest::newRow("closed") << int(B::close) << 5 << 600.0 << word
+                                << QStringLiteral("Gemini returned 503: Internal error");
+        QTest::newRow("cut") << int(B::cut) << 5 << 600.0 << word
+                             << QStringLiteral("live session failed");
+        QTest::newRow("stalled") << int(B::stall) << 0 << 600.0 << word
+                                 << QStringLiteral("no answer within 1 seconds");
+        QTest::newRow("past the limit") << int(B::answer) << 0 << 1.0 << word
+                                        << QStringLiteral("passed the live session's 1 s");
+        // A message past the bound of the answers (lowered to 2000 bytes here).
+        QTest::newRow("oversized message") << int(B::answer) << 0 << 600.0 << QString(3000, u'a')
+                                           << QStringLiteral("a live message was too large");
+    }
+    void aFailedLiveSessionFallsBackToTheFile()
+    {
+        QFETCH(int, behaviour);
+        QFETCH(int, afterChunks);
+        QFETCH(double, limitSeconds);
+        QFETCH(QString, piece);
+        QFETCH(QString, logged);
+        FakeLiveServer::Script script;
+        script.behaviour = FakeLiveServer::Behaviour(behaviour);
+        script.afterChunks = afterChunks;
+        script.pieces = {piece};
+        m_live->setScript(script);
+        LiveSession::Limits limits;
+        limits.maxAudioSeconds = limitSeconds;
+        limits.maxMessageBytes = 2000;
+        limits.answerTimeoutMs = 500;
+        GeminiTranscriber t(limits);
+        t.warmUp(live());
+        QTRY_COMPARE(m_live->sessions().size(), 1);
+        feedAll(t, m_pcm);
+        m_server->enqueue(200,
+                          FakeGeminiServer::interactionsAnswer(QStringLiteral("from the file")));
+        Answer a;
+        t.transcribe(live(), m_speech, recordInto(a));
+        QTRY_VERIFY_WITH_TIMEOUT(a.called, 10000);
+        QCOMPARE(a.text, std::optional<QString>(QStringLiteral("from the file")));
+        QCOMPARE(m_server->requests().size(), 1);
+        const auto &request = m_server->requests().first();
+        QCOMPARE(request.target, QByteArray("/v1beta/interactions"));
+        QCOMPARE(QJsonDocument::fromJson(request.body)["model"].toString(),
+                 QStringLiteral("gemini-3.5-transcribe"));
+        // The whole recording, not what the session heard.
+        QVERIFY(request.body.contains("\"data\":\"UklGR"));
+        QTRY_VERIFY(logText().contains(logged));
+        QVERIFY(!logText().contains(QStringLiteral("k-1")));
+        QVERIFY(!m_live->sessions().first().path.contains("k-1"));
+    }
+
+    // A cancel while the user speaks closes the session: nothing more reaches it, no request
+    // follows.
+    void cancelClosesTheLiveSession()
+    {
+        GeminiTranscriber t;
+        t.warmUp(live());
+        QTRY_COMPARE(m_live->sessions().size(), 1);
+        feedAll(t, m_pcm, 0, 32000);
+        QTRY_VERIFY(!m_live->sessions().first().chunkBytes.isEmpty());
+        t.cancel();
+        QTRY_VERIFY(m_live->sessions().first().closed);
+        const qsizetype chunks = m_live->sessions().first().chunkBytes.size();
+        feedAll(t, m_pcm, 32000, 64000);
+        QTest::qWait(200);
+        QCOMPARE(m_live->sessions().first().chunkBytes.size(), chunks);
+        QVERIFY(!m_live->sessions().first().activityEnd);
+        QVERIFY(m_server->requests().isEmpty());
+    }
+
+    // A live model goes to the Live API or, without a session (a retry), to its batch model:
+    // never itself to the interactions request.
+    void aLiveModelNeverGoesToTheInteractionsRequest()
+    {
+        QVERIFY(!GeminiClient::usesInteractions(QStringLiteral("gemini-3.5-transcribe-live")));
+        QVERIFY(GeminiClient::usesInteractions(QStringLiteral("gemini-3.5-transcribe")));
+        GeminiTranscriber t;
+        m_server->enqueue(200, FakeGeminiServer::interactionsAnswer(QStringLiteral("retried")));
+        Answer a;
+        t.transcribe(live(), m_speech, recordInto(a));
+        QTRY_VERIFY(a.called);
+        QCOMPARE(a.text, std::optional<QString>(QStringLiteral("retried")));
+        QCOMPARE(QJsonDocument::fromJson(m_server->requests().first().body)["model"].toString(),
+                 QStringLiteral("gemini-3.5-transcribe"));
+        QVERIFY(m_live->sessions().isEmpty());
     }
 
     void destroyingMidRequestIsClean()

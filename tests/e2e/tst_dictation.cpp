@@ -1,5 +1,6 @@
 #include "Config.h"
 #include "FakeGeminiServer.h"
+#include "FakeLiveServer.h"
 #include "GeminiClient.h"
 #include "History.h"
 #include "TestSupport.h"
@@ -25,6 +26,7 @@ class DictationTest : public QObject
 
     QTemporaryDir m_data, m_tmp, m_work;
     FakeGeminiServer *m_server = nullptr;
+    FakeLiveServer *m_live = nullptr;
     QProcess m_app;
     TextClientProcess m_client{TextClientProcess::Kind::tk};
     QString m_speech;
@@ -63,7 +65,7 @@ class DictationTest : public QObject
     }
 
     // Holds the hotkey while the virtual microphone speaks, then lets go.
-    void dictate(bool cancelWithEscape = false)
+    void dictate(bool cancelWithEscape = false, const std::function<void()> &whileHeld = {})
     {
         const qsizetype before = log().count(QStringLiteral("recording started"));
         // Right Ctrl alone: xdotool's keydown would add the left Control key as a modifier.
@@ -75,10 +77,23 @@ class DictationTest : public QObject
                                   qPrintable(log()), 10000);
         QVERIFY(run(QStringLiteral("paplay"),
                     {QStringLiteral("-d"), QStringLiteral("micfeed"), m_speech}));
+        if (whileHeld)
+            whileHeld();
         if (cancelWithEscape) {
             XTestInput::key(XTestInput::keycode("Escape"), true);
             XTestInput::key(XTestInput::keycode("Escape"), false);
         }
+    }
+
+    void restartWith(const std::function<void(Config &)> &change)
+    {
+        m_app.terminate();
+        QVERIFY(m_app.waitForFinished(10000));
+        const QString configFile = m_data.filePath(QStringLiteral("config.json"));
+        Config c = Config::loadFrom(configFile);
+        change(c);
+        c.saveTo(configFile);
+        startApp();
     }
 
     void startApp()
@@ -101,6 +116,7 @@ private Q_SLOTS:
         if (qEnvironmentVariableIsEmpty("PULSE_RUNTIME_PATH") && !TestSupport::strict())
             QSKIP("no private audio server");
         m_server = new FakeGeminiServer(this);
+        m_live = new FakeLiveServer(m_server, this);
 
         // A spoken sentence, as the microphone will hear it.
         m_speech = m_work.filePath(QStringLiteral("speech.wav"));
@@ -304,13 +320,7 @@ private Q_SLOTS:
     // Without a key no request can follow, so a recording opens nothing to the service.
     void noKeyNoConnection()
     {
-        m_app.terminate();
-        QVERIFY(m_app.waitForFinished(10000));
-        const QString configFile = m_data.filePath(QStringLiteral("config.json"));
-        Config c = Config::loadFrom(configFile);
-        c.apiKey.clear();
-        c.saveTo(configFile);
-        startApp();
+        restartWith([](Config &c) { c.apiKey.clear(); });
         m_server->clear();
         const qsizetype opened = m_server->connections().size();
         QVERIFY(run(TestSupport::executable(), {QStringLiteral("start")}));
@@ -323,6 +333,60 @@ private Q_SLOTS:
                                   qPrintable(log()), 30000);
         QCOMPARE(m_server->connections().size(), opened);
         QVERIFY(m_server->requests().isEmpty());
+    }
+
+    // A live model: the audio streams while the key is held, and at release the final text
+    // lands in the field and in the history under the live model, with no request after it.
+    void liveDictation()
+    {
+        const QString model = QStringLiteral("gemini-3.5-transcribe-live");
+        restartWith([&](Config &c) {
+            c.apiKey = QStringLiteral("e2e-key");
+            c.model = model;
+        });
+        m_server->clear();
+        m_live->clear();
+        FakeLiveServer::Script script;
+        script.pieces = {QStringLiteral("Live words "), QStringLiteral("while speaking.")};
+        m_live->setScript(script);
+        const QString before = received();
+        qsizetype heldChunks = 0;
+        dictate(false, [&] {
+            if (!m_live->sessions().isEmpty())
+                heldChunks = m_live->sessions().first().chunkBytes.size();
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(received(), before + QStringLiteral("Live words while speaking."),
+                                  30000);
+        QCOMPARE(m_live->sessions().size(), 1);
+        const FakeLiveServer::Session &session = m_live->sessions().first();
+        QVERIFY2(session.problems.isEmpty(), qPrintable(session.problems.join(u'\n')));
+        // The speech lasts about three seconds: most of it was there before the key came up.
+        QVERIFY2(heldChunks >= 15, qPrintable(QString::number(heldChunks)));
+        QVERIFY(session.activityEnd);
+        QCOMPARE(session.headers.value("x-goog-api-key"), QByteArray("e2e-key"));
+        QVERIFY(!session.path.contains("e2e-key"));
+        QCOMPARE(session.setup.value(QStringLiteral("inputAudioTranscription"))
+                     .toObject()
+                     .value(QStringLiteral("languageCodes"))
+                     .toVariant()
+                     .toStringList(),
+                 (QStringList{QStringLiteral("uz-UZ"), QStringLiteral("en-US")}));
+        QVERIFY(m_server->requests().isEmpty());
+
+        const History history = History::loadFrom(m_data.filePath(QStringLiteral("history.json")));
+        QCOMPARE(history.entries.first().text, QStringLiteral("Live words while speaking."));
+        QCOMPARE(history.entries.first().model, model);
+        // The worker's lines and the controller's come from two threads: the opening in any order.
+        const QString text = log();
+        QVERIFY(text.contains(QStringLiteral("live session opening for ") + model));
+        qsizetype at = 0;
+        for (const char *line : {"recording started (mac)", "live session: final transcript",
+                                 "transcript: Live words while speaking."}) {
+            at = text.indexOf(QLatin1String(line), at);
+            QVERIFY2(at >= 0, line);
+        }
+        QVERIFY(!log().contains(QStringLiteral("e2e-key")));
+        QTRY_VERIFY(recordings().isEmpty());
     }
 };
 

@@ -104,6 +104,13 @@ void FakeGeminiServer::onConnection()
 
 void FakeGeminiServer::onData(QTcpSocket *socket)
 {
+    if (m_upgrade && m_buffers.value(socket).isEmpty() && socket->peek(8).startsWith("GET /ws/")) {
+        disconnect(socket, nullptr, this, nullptr);
+        m_buffers.remove(socket);
+        m_connectionOf.remove(socket);
+        m_upgrade(socket);
+        return;
+    }
     QByteArray &buffer = m_buffers[socket];
     buffer += socket->readAll();
     // A kept-alive connection may carry several requests.

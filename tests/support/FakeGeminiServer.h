@@ -10,6 +10,7 @@
 #include <QTcpServer>
 #include <QUrl>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -83,6 +84,12 @@ public:
     // Receives the bytes of an upload but never answers.
     void setHangUploads(bool on) { m_hangUploads = on; }
     void clear();
+    // A WebSocket upgrade ("GET /ws/...") is handed to this untouched, for a Live API fake on the
+    // same port.
+    void setUpgradeHandler(std::function<void(QTcpSocket *)> handler)
+    {
+        m_upgrade = std::move(handler);
+    }
     // Runs the event loop until `count` requests arrived or the time is up.
     bool waitForRequests(int count, int timeoutMs = 10000);
 
@@ -116,4 +123,5 @@ private:
     QHash<QString, File> m_pendingUploads; // by upload id
     QStringList m_deleted;
     int m_nextId = 0;
+    std::function<void(QTcpSocket *)> m_upgrade;
 };

@@ -115,13 +115,19 @@ private Q_SLOTS:
                  QByteArray("/v1beta/models/gemini-3.7-flash:generateContent"));
         QVERIFY(m_server.requests().last().body.contains(audio.toBase64()));
 
-        c.model = QStringLiteral("gemini-live-transcribe");
-        m_server.clear();
-        m_server.enqueue(200, FakeGeminiServer::interactionsAnswer(QStringLiteral("Привет")));
-        r = run({QStringLiteral("transcribe"), file}, c, m_server.baseUrl());
-        QCOMPARE(r.code, 0);
-        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Привет\n"));
-        QCOMPARE(m_server.requests().first().target, QByteArray("/v1beta/interactions"));
+        // A transcribe model takes the interactions request; a live one, there with its batch name.
+        for (const QString &model : {QStringLiteral("gemini-3.5-transcribe"),
+                                     QStringLiteral("gemini-3.5-transcribe-live")}) {
+            c.model = model;
+            m_server.clear();
+            m_server.enqueue(200, FakeGeminiServer::interactionsAnswer(QStringLiteral("Привет")));
+            r = run({QStringLiteral("transcribe"), file}, c, m_server.baseUrl());
+            QCOMPARE(r.code, 0);
+            QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Привет\n"));
+            QCOMPARE(m_server.requests().first().target, QByteArray("/v1beta/interactions"));
+            QCOMPARE(QJsonDocument::fromJson(m_server.requests().first().body)["model"].toString(),
+                     QStringLiteral("gemini-3.5-transcribe"));
+        }
 
         // The chosen audio format applies here as in a dictation.
         c.model = Config().model;

@@ -32,6 +32,15 @@ AppDelegate::AppDelegate(AppState *state, Services services, QObject *parent)
             self->insertionFailed(description);
     });
     m_state->setPasteAvailable(m_services.inserter->canPaste());
+    // The captured audio reaches a live session while the user speaks.
+    TranscriberPort *transcriber = m_services.transcriber.get();
+    m_services.recorder->setAudioHandler(
+        [transcriber](const QByteArray &pcm) { transcriber->feed(pcm); });
+    m_services.transcriber->setInterimHandler([self](const QString &text) {
+        if (self && self->m_state->phase() != AppState::Phase::idle &&
+            self->m_state->phase() != AppState::Phase::failed)
+            self->m_state->setInterimText(text);
+    });
 }
 
 void AppDelegate::startFailedLate(const QString &description)
@@ -42,6 +51,7 @@ void AppDelegate::startFailedLate(const QString &description)
         return;
     stopLevelUpdates();
     m_services.hotkey->setExternalRecording(false);
+    m_services.transcriber->cancel();
     m_state->setMessage(description);
     setPhase(AppState::Phase::failed);
 }
@@ -60,7 +70,9 @@ void AppDelegate::insertionFailed(const QString &description)
 
 AppDelegate::~AppDelegate()
 {
-    if (m_job)
+    // The recorder outlives the transcriber it feeds.
+    m_services.recorder->setAudioHandler({});
+    if (m_job || m_state->phase() == AppState::Phase::recording)
         m_services.transcriber->cancel();
 }
 
@@ -69,14 +81,20 @@ void AppDelegate::startRecording(const QString &source)
     if (m_state->phase() == AppState::Phase::working)
         return;
     const QString deviceID = m_state->config().inputDeviceID;
+    // Ready before the first captured chunk, which a live session takes; a second start while
+    // recording keeps the session of the recording under way.
+    const bool fresh = m_state->phase() != AppState::Phase::recording;
+    if (fresh)
+        m_services.transcriber->warmUp(m_state->config());
     if (const auto failure = m_services.recorder->start(deviceID)) {
+        if (fresh)
+            m_services.transcriber->cancel();
         m_state->setMessage(*failure);
         setPhase(AppState::Phase::failed);
         return;
     }
     Log::write(QStringLiteral("recording started (%1) on %2").arg(source, logName(deviceID)));
     m_state->setSource(source);
-    m_services.transcriber->warmUp(m_state->config());
     setPhase(AppState::Phase::recording);
     m_services.hotkey->setExternalRecording(true);
     play(QStringLiteral("Tink"));
@@ -156,6 +174,7 @@ void AppDelegate::finished(const std::optional<Recording> &recording)
 {
     if (!recording) {
         Log::write(QStringLiteral("nothing recorded"));
+        m_services.transcriber->cancel();
         setPhase(AppState::Phase::idle);
         return;
     }
@@ -167,6 +186,7 @@ void AppDelegate::finished(const std::optional<Recording> &recording)
         transcribe(recording->url, recording->duration, m_state->source());
     } else {
         QFile::remove(recording->url);
+        m_services.transcriber->cancel();
         setPhase(AppState::Phase::idle);
     }
 }
@@ -177,6 +197,8 @@ void AppDelegate::cancelRecording()
         return;
     stopLevelUpdates();
     m_services.hotkey->setExternalRecording(false);
+    // A live session hears no more, and sends nothing more.
+    m_services.transcriber->cancel();
     // Whatever keepAudio says: a cancelled recording was not meant to be kept.
     m_services.recorder->stop([](const std::optional<Recording> &recording) {
         if (recording)
@@ -334,6 +356,10 @@ void AppDelegate::cleanUp(const Job &job, bool transcribed)
 
 void AppDelegate::setPhase(AppState::Phase phase)
 {
+    // The words in flux belong to the dictation being recorded or transcribed.
+    if (phase == AppState::Phase::idle || phase == AppState::Phase::failed ||
+        (phase == AppState::Phase::recording && m_state->phase() != phase))
+        m_state->setInterimText(QString());
     m_state->setPhase(phase);
     Q_EMIT phaseApplied(phase);
 }

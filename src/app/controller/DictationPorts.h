@@ -3,6 +3,7 @@
 #include "Config.h"
 #include "HotkeyKind.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -37,6 +38,12 @@ public:
     // A recorder that opens the device in the background reports a start that failed after
     // start() returned through this, on the main thread, with the description the user sees.
     virtual void setLateFailureHandler(std::function<void(const QString &)> handler)
+    {
+        Q_UNUSED(handler);
+    }
+    // Each chunk of the recording (16 kHz mono 16-bit PCM) as it is captured, on the capture
+    // thread, while the file is written as well. Takes effect at once; an empty one stops it.
+    virtual void setAudioHandler(std::function<void(const QByteArray &pcm)> handler)
     {
         Q_UNUSED(handler);
     }
@@ -102,8 +109,17 @@ public:
     virtual ~TranscriberPort() = default;
     // Runs off the main thread; `done` is called once on the main thread unless cancelled first.
     virtual void transcribe(const Config &snapshot, const QString &file, Done done) = 0;
-    // A recording has started: a request may follow, so the way to the service can be readied.
+    // A recording has started: a request may follow, so the way to the service can be readied
+    // (for a live model, its session opens and takes the audio from feed()).
     virtual void warmUp(const Config &snapshot) { Q_UNUSED(snapshot); }
+    // The recording's audio as it is captured; from any thread.
+    virtual void feed(const QByteArray &pcm) { Q_UNUSED(pcm); }
+    // The words heard so far, while a live session runs; on the main thread.
+    virtual void setInterimHandler(std::function<void(const QString &text)> handler)
+    {
+        Q_UNUSED(handler);
+    }
+    // Gives up the request, or the live session of the recording under way.
     virtual void cancel() = 0;
 };
 

@@ -23,6 +23,10 @@ public:
     QList<std::pair<QString, QString>> inputs() const override;
     void release() override;
     void setLateFailureHandler(std::function<void(const QString &)> handler) override;
+    void setAudioHandler(std::function<void(const QByteArray &)> handler) override
+    {
+        m_recorder.setChunkHandler(std::move(handler));
+    }
 
     AudioRecorder &recorder() { return m_recorder; }
 

@@ -2,6 +2,7 @@
 
 #include "GeminiClient.h"
 #include "GeminiTranscription.h"
+#include "Log.h"
 
 #include <QMetaObject>
 #include <QNetworkAccessManager>
@@ -37,12 +38,64 @@ public:
 class GeminiTranscriber::Worker : public QObject
 {
 public:
-    void run(const GeminiClient &client, const QString &file,
-             std::function<void(GeminiResult<QString>)> deliver)
+    using Deliver = std::function<void(GeminiResult<QString>)>;
+
+    void run(const GeminiClient &client, const QString &file, Deliver deliver)
+    {
+        stopJob();
+        LiveSession *live = m_live;
+        m_live = nullptr;
+        if (client.apiKey.isEmpty()) {
+            delete live;
+            return deliver(GeminiError::noApiKey());
+        }
+        if (!LiveSession::isLive(client.model)) {
+            delete live;
+            return runBatch(client, file, std::move(deliver));
+        }
+        GeminiClient batch = client;
+        batch.model = LiveSession::batchModel(client.model);
+        if (!live || live->model() != client.model) {
+            // A retry of a kept recording, say: no session heard it.
+            delete live;
+            Log::write(QStringLiteral("no live session for this recording: sent to ") +
+                       batch.model);
+            return runBatch(batch, file, std::move(deliver));
+        }
+        m_finishing = live;
+        connect(live, &LiveSession::finished, this,
+                [this, live, batch, file, deliver](const GeminiResult<QString> &result) {
+                    live->deleteLater();
+                    if (result.ok()) {
+                        Log::write(QStringLiteral("live session: final transcript"));
+                        return deliver(result);
+                    }
+                    Log::write(QStringLiteral("live session failed (%1): the recording goes to %2")
+                                   .arg(result.error().description(), batch.model));
+                    runBatch(batch, file, deliver);
+                });
+        live->finish();
+    }
+
+    // The session of the recording that starts; audio is held until the service is ready.
+    void openLive(const GeminiClient &client, const LiveSession::Limits &limits,
+                  std::function<void(const QString &)> interim)
     {
         stop();
-        if (client.apiKey.isEmpty())
-            return deliver(GeminiError::noApiKey());
+        m_live = new LiveSession(client, limits, this);
+        Log::write(QStringLiteral("live session opening for ") + client.model);
+        connect(m_live, &LiveSession::interim, this, std::move(interim));
+        m_live->open();
+    }
+
+    void feed(const QByteArray &pcm)
+    {
+        if (m_live)
+            m_live->addAudio(pcm);
+    }
+
+    void runBatch(const GeminiClient &client, const QString &file, Deliver deliver)
+    {
         const GeminiResult<QByteArray> audio = GeminiClient::readAudio(file);
         if (!audio.ok())
             return deliver(audio.error());
@@ -71,11 +124,23 @@ public:
         }
     }
 
-    void stop()
+    void stopJob()
     {
         if (m_job)
             m_job->cancel();
         m_job = nullptr;
+    }
+
+    // Gives up the request and any live session: nothing more is sent on it.
+    void stop()
+    {
+        stopJob();
+        for (LiveSession *live : {m_live.data(), m_finishing.data()}) {
+            if (live)
+                live->close();
+        }
+        m_live = nullptr;
+        m_finishing = nullptr;
     }
 
 private:
@@ -90,9 +155,16 @@ private:
 
     QNetworkAccessManager *m_network = nullptr;
     QPointer<GeminiTranscription> m_job;
+    QPointer<LiveSession> m_live;      // takes the audio of the recording under way
+    QPointer<LiveSession> m_finishing; // waits for its final transcript
 };
 
-GeminiTranscriber::GeminiTranscriber(QObject *parent) : QObject(parent)
+GeminiTranscriber::GeminiTranscriber(QObject *parent)
+    : GeminiTranscriber(LiveSession::Limits(), parent)
+{}
+
+GeminiTranscriber::GeminiTranscriber(LiveSession::Limits liveLimits, QObject *parent)
+    : QObject(parent), m_liveLimits(liveLimits)
 {
     m_thread.setObjectName(QStringLiteral("vesk.transcribe"));
     m_worker = new Worker;
@@ -113,6 +185,7 @@ GeminiTranscriber::~GeminiTranscriber()
 
 void GeminiTranscriber::transcribe(const Config &snapshot, const QString &file, Done done)
 {
+    m_streaming = false;
     const quint64 generation = ++m_generation;
     const GeminiClient client = GeminiClient::from(snapshot);
     QPointer<GeminiTranscriber> self(this);
@@ -142,12 +215,50 @@ void GeminiTranscriber::warmUp(const Config &snapshot)
     if (snapshot.resolvedApiKey().isEmpty())
         return;
     Worker *worker = m_worker;
+    if (LiveSession::isLive(snapshot.model)) {
+        const GeminiClient client = GeminiClient::from(snapshot);
+        const quint64 generation = m_generation;
+        QPointer<GeminiTranscriber> self(this);
+        auto interim = [self, generation](const QString &text) {
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, generation, text] {
+                    if (self && self->m_generation == generation && self->m_interim)
+                        self->m_interim(text);
+                },
+                Qt::QueuedConnection);
+        };
+        QMetaObject::invokeMethod(
+            worker,
+            [worker, client, limits = m_liveLimits, interim] {
+                worker->openLive(client, limits, interim);
+            },
+            Qt::QueuedConnection);
+        // Only now: a chunk posted after this reaches the worker after the session.
+        m_streaming = true;
+        return;
+    }
     QMetaObject::invokeMethod(
         worker, [worker] { worker->warmUp(); }, Qt::QueuedConnection);
 }
 
+void GeminiTranscriber::feed(const QByteArray &pcm)
+{
+    if (!m_streaming.load())
+        return;
+    Worker *worker = m_worker;
+    QMetaObject::invokeMethod(
+        worker, [worker, pcm] { worker->feed(pcm); }, Qt::QueuedConnection);
+}
+
+void GeminiTranscriber::setInterimHandler(std::function<void(const QString &)> handler)
+{
+    m_interim = std::move(handler);
+}
+
 void GeminiTranscriber::cancel()
 {
+    m_streaming = false;
     ++m_generation;
     Worker *worker = m_worker;
     QMetaObject::invokeMethod(

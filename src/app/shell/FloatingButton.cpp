@@ -10,6 +10,8 @@ FloatingButton::FloatingButton(AppDelegate *controller, WindowPinning &pinning, 
     m_saveTimer.setInterval(300);
     connect(&m_saveTimer, &QTimer::timeout, this, [this] { state()->saveConfig(); });
     connect(m_controller, &AppDelegate::phaseApplied, this, &FloatingButton::applyWidth);
+    // The first words of a live session widen the capsule; it stays so until the key comes up.
+    connect(state(), &AppState::interimTextChanged, this, &FloatingButton::applyWidth);
 }
 
 FloatingButton::~FloatingButton()
@@ -56,5 +58,5 @@ void FloatingButton::flush()
 void FloatingButton::applyWidth()
 {
     if (m_hud)
-        m_hud->applyWidth(state()->phase());
+        m_hud->applyWidth(state()->phase(), !state()->interimText().isEmpty());
 }

@@ -87,6 +87,13 @@ void StatusItem::show()
     // the panel): Qt docks the icon as soon as a tray appears.
     m_tray = std::make_unique<QSystemTrayIcon>();
     m_tray->setToolTip(QStringLiteral("Vesk Voice"));
+    // While a live session hears the user, the tooltip shows the newest of its words.
+    connect(state(), &AppState::interimTextChanged, m_tray.get(), [this](const QString &text) {
+        const QString words = text.simplified();
+        const QString shown = words.size() > 80 ? QStringLiteral("…") + words.right(80) : words;
+        m_tray->setToolTip(shown.isEmpty() ? QStringLiteral("Vesk Voice")
+                                           : QStringLiteral("Vesk Voice: ") + shown);
+    });
     m_tray->setContextMenu(m_menu.get());
     // A left click opens the menu too, as a right one does (a desktop's own tray may do so
     // itself; then no click reaches here).

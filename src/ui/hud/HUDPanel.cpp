@@ -59,14 +59,16 @@ void HUDPanel::restorePosition(const Config &config)
     m_reported = m_origin;
 }
 
-int HUDPanel::targetWidth(AppState::Phase phase)
+int HUDPanel::targetWidth(AppState::Phase phase, bool words)
 {
-    return phase == AppState::Phase::recording ? recordingWidth : narrowWidth;
+    if (phase != AppState::Phase::recording)
+        return narrowWidth;
+    return words ? liveWidth : recordingWidth;
 }
 
-bool HUDPanel::applyWidth(AppState::Phase phase)
+bool HUDPanel::applyWidth(AppState::Phase phase, bool words)
 {
-    const int target = targetWidth(phase);
+    const int target = targetWidth(phase, words);
     if (std::abs(width() - target) <= 0.5)
         return false;
     const double midX = m_origin.x() + width() / 2.0;

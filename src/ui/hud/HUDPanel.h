@@ -23,6 +23,8 @@ public:
     static constexpr int height = 44;
     static constexpr int narrowWidth = 48;
     static constexpr int recordingWidth = 178;
+    // Recording with the words of a live session beside the meter.
+    static constexpr int liveWidth = 340;
 
     // The pinning is the platform's and outlives the panel.
     HUDPanel(AppState *state, WindowPinning &pinning, Action onToggle, Action onSubmit,
@@ -37,8 +39,8 @@ public:
 
     // Widens the panel for a recording and narrows it after, about its centre. Returns whether
     // the size changed (a width within half a pixel of the target is left alone).
-    bool applyWidth(AppState::Phase phase);
-    static int targetWidth(AppState::Phase phase);
+    bool applyWidth(AppState::Phase phase, bool words = false);
+    static int targetWidth(AppState::Phase phase, bool words = false);
 
     HUDView *view() const { return m_view; }
     // The top-left corner on the screen.

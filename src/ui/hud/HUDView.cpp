@@ -58,6 +58,50 @@ private:
     QTimer m_timer;
 };
 
+// One line of the words heard so far; as it grows past its room, the start gives way, so the
+// newest words stay in sight. It takes no focus and no clicks (a press on it drags the capsule).
+class InterimLine : public QWidget
+{
+public:
+    explicit InterimLine(QWidget *parent) : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        QFont f = font();
+        f.setPixelSize(12);
+        setFont(f);
+        setFixedHeight(QFontMetrics(f).height());
+        setMinimumWidth(2);
+    }
+
+    void setText(const QString &text)
+    {
+        // One line: line breaks of the transcript are spaces here.
+        QString line = text.simplified();
+        if (line == m_text)
+            return;
+        m_text = line;
+        update();
+    }
+    const QString &text() const { return m_text; }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        if (m_text.isEmpty())
+            return;
+        QPainter p(this);
+        p.setPen(QColor::fromRgbF(1, 1, 1, 0.9f));
+        const QString shown = fontMetrics().elidedText(m_text, Qt::ElideLeft, width());
+        // Left to right whatever the script: the newest words are always at the right end.
+        p.drawText(rect(), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, shown);
+    }
+
+private:
+    QString m_text;
+};
+
 namespace {
 
 const QColor red(255, 59, 48);
@@ -127,7 +171,8 @@ HUDView::HUDView(AppState *state, Action onToggle, Action onSubmit, Action onCan
     row->addWidget(new RedDot(m_row), 0, Qt::AlignVCenter);
     m_meter = new LevelMeter(m_row);
     row->addWidget(m_meter, 0, Qt::AlignVCenter);
-    row->addItem(new QSpacerItem(2, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    m_words = new InterimLine(m_row);
+    row->addWidget(m_words, 1, Qt::AlignVCenter);
     m_send = new RoundButton(QStringLiteral("arrow.up"), Qt::white, withOpacity(green, 0.85),
                              tr("Send it (or let the keys go)"), std::move(onSubmit), m_row);
     m_cancel = new RoundButton(QStringLiteral("xmark"), white(0.8), white(0.14), tr("Cancel (Esc)"),
@@ -157,6 +202,16 @@ HUDView::HUDView(AppState *state, Action onToggle, Action onSubmit, Action onCan
 QWidget *HUDView::spinner() const
 {
     return m_spinner;
+}
+
+QWidget *HUDView::interimLine() const
+{
+    return m_words;
+}
+
+QString HUDView::shownInterimText() const
+{
+    return m_words->text();
 }
 
 double HUDView::fillOpacity(AppState::Phase phase, bool hovering)
@@ -194,6 +249,7 @@ void HUDView::refresh()
         break;
     }
     m_meter->setLevel(m_state->level());
+    m_words->setText(m_state->interimText());
     if (phase != m_shownPhase) {
         m_shownPhase = phase;
         easeFillTo(fillOpacity(phase, m_hovering));

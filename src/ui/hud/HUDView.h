@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <functional>
 
+class InterimLine;
 class LevelMeter;
 class RoundButton;
 class SymbolButton;
@@ -35,6 +36,9 @@ public:
     QWidget *spinner() const;
     QWidget *recordingRow() const { return m_row; }
     LevelMeter *levelMeter() const { return m_meter; }
+    // The words a live session has heard so far, beside the level meter.
+    QWidget *interimLine() const;
+    QString shownInterimText() const;
     RoundButton *sendButton() const { return m_send; }
     RoundButton *cancelButton() const { return m_cancel; }
 
@@ -75,6 +79,7 @@ private:
     Spinner *m_spinner = nullptr;
     QWidget *m_row = nullptr;
     LevelMeter *m_meter = nullptr;
+    InterimLine *m_words = nullptr;
     RoundButton *m_send = nullptr;
     RoundButton *m_cancel = nullptr;
 

@@ -3,6 +3,7 @@
 #include "AppState.h"
 #include "GeminiClient.h"
 #include "ListBinding.h"
+#include "LiveSession.h"
 #include "SpokenLanguagesField.h"
 
 #include <QComboBox>
@@ -150,7 +151,8 @@ void GeminiSection::refresh()
 
     m_knownWords->refresh();
     m_languages->refresh();
-    form()->setRowVisible(m_thinking, !c.model.contains(QLatin1String("transcribe")));
+    form()->setRowVisible(m_thinking, !c.model.contains(QLatin1String("transcribe")) &&
+                                          !LiveSession::isLive(c.model));
     select(m_thinking, c.thinkingLevel);
 
     if (m_prompt->toPlainText() != c.prompt) {
@@ -191,8 +193,10 @@ void GeminiSection::modelsArrived(const QStringList &names)
     {
         const QSignalBlocker block(m_modelPicker);
         m_modelPicker->clear();
+        // A live model writes while the user speaks; the word tells it from the batch ones.
         for (const QString &name : kept)
-            m_modelPicker->addItem(name, name);
+            m_modelPicker->addItem(LiveSession::isLive(name) ? tr("%1 (live)").arg(name) : name,
+                                   name);
     }
     // The picker must show a real choice; the change stays unsaved until "Save".
     if (!kept.isEmpty() && !kept.contains(config().model))

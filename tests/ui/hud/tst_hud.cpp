@@ -265,6 +265,48 @@ private Q_SLOTS:
         XTestInput::moveTo(0, 0);
     }
 
+    // A live session's words sit in one line beside the meter, in the widened capsule, without
+    // taking the focus; a long text gives way at its start, so its end is what shows.
+    void interimWordsBesideTheMeter()
+    {
+        Rig rig;
+        rig.state.setPhase(AppState::Phase::recording);
+        rig.panel.applyWidth(AppState::Phase::recording);
+        rig.panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
+        const QString dir = TestSupport::binaryDir() + QStringLiteral("/tests/ui/hud");
+        const std::pair<const char *, QString> languages[] = {
+            {"en", QStringLiteral("So this is what I am saying while the key is still held down")},
+            {"uz",
+             QStringLiteral("Salom, bugun men oʻzbek tilida gapiryapman va soʻzlar koʻrinadi")},
+            {"ru",
+             QStringLiteral("Привет, это живая диктовка, и слова видны прямо во время речи")}};
+        for (const auto &[language, words] : languages) {
+            rig.state.setInterimText(words);
+            rig.state.setLevel(0.6);
+            QVERIFY(rig.panel.applyWidth(AppState::Phase::recording, true) ||
+                    rig.panel.width() == HUDPanel::liveWidth);
+            QTest::qWait(250);
+            QCOMPARE(rig.panel.width(), HUDPanel::liveWidth);
+            QCOMPARE(rig.view()->shownInterimText(), words);
+            const QRect line = rig.view()->interimLine()->geometry();
+            QVERIFY(line.left() >= rig.view()->levelMeter()->geometry().right());
+            QVERIFY(line.right() < rig.view()->sendButton()->geometry().left());
+            QVERIFY(line.width() > 120);
+            QVERIFY(!rig.panel.isActiveWindow());
+            const QPixmap shot = rig.panel.grab();
+            QImage picture(shot.size() + QSize(24, 24), QImage::Format_ARGB32);
+            picture.fill(QColor(120, 130, 140));
+            QPainter(&picture).drawPixmap(12, 12, shot);
+            QVERIFY(picture.save(dir +
+                                 QStringLiteral("/hud-live-%1.png").arg(QLatin1String(language))));
+        }
+        // Back to the plain recording look once the words are gone.
+        rig.state.setInterimText(QString());
+        QVERIFY(rig.panel.applyWidth(AppState::Phase::recording, false));
+        QCOMPARE(rig.panel.width(), HUDPanel::recordingWidth);
+    }
+
     // Pictures of the four looks, for a person to look at.
     void screenshots()
     {

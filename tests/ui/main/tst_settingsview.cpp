@@ -438,17 +438,24 @@ private Q_SLOTS:
         m_server->enqueue(
             200, FakeGeminiServer::modelsAnswer(
                      {QStringLiteral("gemini-2.5-pro"), QStringLiteral("imagen-3"),
-                      QStringLiteral("gemini-embedding-001"), QStringLiteral("gemini-2.5-flash")}));
+                      QStringLiteral("gemini-embedding-001"), QStringLiteral("gemini-2.5-flash"),
+                      QStringLiteral("gemini-3.5-transcribe-live")}));
         auto *load = rig.find<QPushButton>("loadModels");
         QCOMPARE(load->text(), QStringLiteral("Load"));
         QTest::mouseClick(load, Qt::LeftButton);
         QCOMPARE(rig.view->status(), QStringLiteral("Loading models..."));
         QVERIFY(!load->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(rig.view->status(), QStringLiteral("Models available: 2"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->status(), QStringLiteral("Models available: 3"), 10000);
         QCOMPARE(m_server->requests().size(), 1);
         QCOMPARE(m_server->requests()[0].headers.value("x-goog-api-key"), QByteArray("k"));
 
-        QCOMPARE(rig.view->gemini()->models(), (QStringList{"gemini-2.5-flash", "gemini-2.5-pro"}));
+        const QStringList listed{"gemini-2.5-flash", "gemini-2.5-pro",
+                                 "gemini-3.5-transcribe-live"};
+        QCOMPARE(rig.view->gemini()->models(), listed);
+        // A live model says so in the list; its choice is the plain name.
+        QCOMPARE(rig.find<QComboBox>("modelPicker")->itemText(2),
+                 QStringLiteral("gemini-3.5-transcribe-live (live)"));
+        QCOMPARE(rig.find<QComboBox>("modelPicker")->itemData(2).toString(), listed[2]);
         QVERIFY(rig.shown("modelPicker"));
         QVERIFY(!rig.shown("model"));
         QCOMPARE(load->text(), QStringLiteral("Reload"));
@@ -468,7 +475,7 @@ private Q_SLOTS:
         QCOMPARE(rig.view->status(),
                  GeminiError::http(403, QStringLiteral("API key not valid")).description());
         QVERIFY(rig.view->status().contains(QStringLiteral("API key not valid")));
-        QCOMPARE(rig.view->gemini()->models(), (QStringList{"gemini-2.5-flash", "gemini-2.5-pro"}));
+        QCOMPARE(rig.view->gemini()->models(), listed);
         QCOMPARE(rig.config().model, QStringLiteral("gemini-2.5-pro"));
         QVERIFY(rig.find<QLabel>("status")->isVisibleTo(rig.view.get()));
 
