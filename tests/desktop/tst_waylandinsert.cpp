@@ -6,6 +6,7 @@
 #include "WaylandSupport.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <linux/input-event-codes.h>
+#include <unistd.h>
 
 // Insertions into real Wayland clients (a Qt text field, a GTK 3 text view, a text area on a local
 // page in Chromium and in Firefox, foot) under the headless sway session that scripts/test
@@ -316,6 +318,88 @@ private Q_SLOTS:
         QCOMPARE(clipboardOf(type), data);
         // Another copy ends the command's clipboard server.
         copy("next", QStringLiteral("text/plain"));
+    }
+
+    // The command's clipboard server ends with the session it serves (a logout), instead of
+    // staying behind with a dead connection. A second headless sway of its own, ended here.
+    void clipboardServerEndsWithTheSession()
+    {
+        QTemporaryDir dir(QStringLiteral("/tmp/vesk-sway2.XXXXXX"));
+        QVERIFY(dir.isValid());
+        QFile config(dir.filePath(QStringLiteral("config")));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("output HEADLESS-1 resolution 640x480\n");
+        config.close();
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
+        env.insert(QStringLiteral("HOME"), dir.path());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+        env.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
+        env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
+        env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
+        QStringList command{QStringLiteral("sway"), QStringLiteral("--config"), config.fileName()};
+        // sway refuses root, as the test services' own session does.
+        if (::geteuid() == 0)
+            command =
+                QStringList{QStringLiteral("unshare"), QStringLiteral("--user"),
+                            QStringLiteral("--map-user=1000"), QStringLiteral("--map-group=1000")} +
+                command;
+        QProcess sway;
+        sway.setProcessEnvironment(env);
+        sway.setProcessChannelMode(QProcess::MergedChannels);
+        sway.setStandardOutputFile(QProcess::nullDevice());
+        sway.start(command.takeFirst(), command);
+        QVERIFY(sway.waitForStarted());
+        auto socket = [&dir] {
+            const QStringList found =
+                QDir(dir.path()).entryList({QStringLiteral("wayland-*")}, QDir::System);
+            for (const QString &name : found)
+                if (!name.endsWith(QLatin1String(".lock")))
+                    return dir.filePath(name);
+            return QString();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!socket().isEmpty(), 10000);
+        const QString display = socket();
+
+        QProcessEnvironment session = QProcessEnvironment::systemEnvironment();
+        session.remove(QStringLiteral("VESK_SESSION"));
+        session.insert(QStringLiteral("WAYLAND_DISPLAY"), display);
+        QProcess copy;
+        copy.setProcessEnvironment(session);
+        copy.start(QStringLiteral("wl-copy"), {QStringLiteral("KEEPME")});
+        QVERIFY(copy.waitForFinished(10000));
+        QProcess cli;
+        cli.setProcessEnvironment(session);
+        cli.start(TestSupport::executable(),
+                  {QStringLiteral("type"), QStringLiteral("Salom"), QStringLiteral("--method"),
+                   QStringLiteral("paste"), QStringLiteral("--delay"), QStringLiteral("0")});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+
+        // The server is the one process whose command is serve-clipboard on this display.
+        auto servers = [&display] {
+            QList<int> pids;
+            const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+            for (const QString &entry : entries) {
+                bool number = false;
+                const int pid = entry.toInt(&number);
+                if (!number)
+                    continue;
+                QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+                QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+                if (!cmdline.open(QIODevice::ReadOnly) || !environ.open(QIODevice::ReadOnly))
+                    continue;
+                if (cmdline.readAll().split('\0').contains("serve-clipboard") &&
+                    environ.readAll().split('\0').contains("WAYLAND_DISPLAY=" +
+                                                           display.toLocal8Bit()))
+                    pids.append(pid);
+            }
+            return pids;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(servers().size(), 1, 5000);
+        sway.terminate();
+        QVERIFY(sway.waitForFinished(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(servers().isEmpty(), 5000);
     }
 };
 

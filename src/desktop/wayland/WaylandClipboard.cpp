@@ -339,8 +339,8 @@ void WaylandClipboard::set(QClipboard::Mode mode, const QList<Format> &formats)
 
 bool WaylandClipboard::holdsOwn(QClipboard::Mode mode) const
 {
-    sync();
-    return m_own[indexOf(mode)] != nullptr;
+    // Nothing is held over a connection the compositor has closed (the session ended).
+    return sync() && m_own[indexOf(mode)] != nullptr;
 }
 
 QList<ClipboardReader::Format> WaylandClipboard::ownContents(QClipboard::Mode mode) const
