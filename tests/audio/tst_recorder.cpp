@@ -48,28 +48,11 @@ std::vector<short> readMono(const QString &path, SF_INFO &info)
     return samples;
 }
 
-struct Run
-{
-    int code = -1;
-    QString out, err;
-    qint64 ms = 0;
-};
+using TestSupport::Run;
 
 Run run(const QStringList &args, const QProcessEnvironment &env)
 {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    QElapsedTimer clock;
-    clock.start();
-    p.start(TestSupport::executable(), args);
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError()), clock.elapsed()};
+    return TestSupport::runApp(args, env);
 }
 
 } // namespace
