@@ -24,33 +24,16 @@ class LaunchTest : public QObject
     QString m_data;
     std::unique_ptr<QProcess> m_app;
 
-    struct Result
-    {
-        int code = -1;
-        QString out, err;
-    };
+    using Result = TestSupport::Run;
 
     static QProcessEnvironment environment(const QString &dataFolder)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VESK_DATA_DIR"), dataFolder);
-        env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), QStringLiteral("http://127.0.0.1:9"));
-        env.remove(QStringLiteral("GEMINI_API_KEY"));
-        return env;
+        return TestSupport::appEnvironment(dataFolder);
     }
 
     static Result run(const QStringList &args, const QProcessEnvironment &env)
     {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(TestSupport::executable(), args);
-        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit) {
-            p.kill();
-            p.waitForFinished();
-            return {};
-        }
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return TestSupport::runApp(args, env, 60000);
     }
 
     Result command(const QString &name, const QString &dataFolder = QString())
@@ -60,8 +43,7 @@ class LaunchTest : public QObject
 
     static QString readLog(const QString &dataFolder)
     {
-        QFile f(dataFolder + QStringLiteral("/vesk.log"));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        return QString::fromUtf8(TestSupport::readFile(dataFolder + QStringLiteral("/vesk.log")));
     }
     QString log() const { return readLog(m_data); }
 

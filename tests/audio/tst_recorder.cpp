@@ -36,40 +36,11 @@ std::vector<short> toneAndSilence(const QList<double> &seconds)
     return samples;
 }
 
-std::vector<short> readMono(const QString &path, SF_INFO &info)
-{
-    info = SF_INFO{};
-    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (!f)
-        return {};
-    std::vector<short> samples(size_t(info.frames) * size_t(info.channels));
-    sf_readf_short(f, samples.data(), info.frames);
-    sf_close(f);
-    return samples;
-}
-
-struct Run
-{
-    int code = -1;
-    QString out, err;
-    qint64 ms = 0;
-};
+using TestSupport::Run;
 
 Run run(const QStringList &args, const QProcessEnvironment &env)
 {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    QElapsedTimer clock;
-    clock.start();
-    p.start(TestSupport::executable(), args);
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError()), clock.elapsed()};
+    return TestSupport::runApp(args, env);
 }
 
 } // namespace
@@ -202,7 +173,7 @@ private Q_SLOTS:
         QVERIFY2(name.match(file.fileName()).hasMatch(), qPrintable(file.fileName()));
         QCOMPARE(TestSupport::unixMode(file.filePath()), 0600);
         SF_INFO info;
-        const std::vector<short> samples = readMono(file.filePath(), info);
+        const std::vector<short> samples = WaveFiles::read<short>(file.filePath(), info);
         QCOMPARE(info.samplerate, 16000);
         QCOMPARE(info.channels, 1);
         QCOMPARE(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
@@ -325,7 +296,7 @@ private Q_SLOTS:
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out.trimmed(), AudioTrimmer::trimmedPath(input));
         SF_INFO info;
-        QVERIFY(!readMono(r.out.trimmed(), info).empty());
+        QVERIFY(!WaveFiles::read<short>(r.out.trimmed(), info).empty());
         QCOMPARE(info.frames, sf_count_t(2.5 * 16000));
 
         const QString target = m_files.filePath(QStringLiteral("one second.wav"));
@@ -335,7 +306,7 @@ private Q_SLOTS:
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.startsWith(QStringLiteral("recorded ")), qPrintable(r.out));
         QVERIFY(r.out.trimmed().endsWith(target));
-        QVERIFY(!readMono(target, info).empty());
+        QVERIFY(!WaveFiles::read<short>(target, info).empty());
         QCOMPARE(info.samplerate, 16000);
         QCOMPARE(info.channels, 1);
         QVERIFY2(info.frames > 12000 && info.frames < 20000,

@@ -22,21 +22,6 @@ namespace {
 constexpr int rate = 16000;
 constexpr int window = 320; // 20 ms at 16 kHz
 
-template <typename T> std::vector<T> readSound(const QString &path, SF_INFO &info)
-{
-    info = SF_INFO{};
-    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (!f)
-        return {};
-    std::vector<T> frames(size_t(info.frames) * size_t(info.channels));
-    if constexpr (std::is_same_v<T, short>)
-        sf_readf_short(f, frames.data(), info.frames);
-    else
-        sf_readf_float(f, frames.data(), info.frames);
-    sf_close(f);
-    return frames;
-}
-
 // Positive counts are frames of sound (about -17 dBFS), negative ones frames of quiet (about
 // -79 dBFS). Both are noise, so that a frame kept from the wrong place never looks right.
 std::vector<short> mono(const QList<int> &layout)
@@ -179,7 +164,7 @@ private Q_SLOTS:
             expected.insert(expected.end(), samples.begin() + kept[i],
                             samples.begin() + kept[i + 1]);
         SF_INFO info;
-        const std::vector<short> output = readSound<short>(expectedPath, info);
+        const std::vector<short> output = WaveFiles::read<short>(expectedPath, info);
         QCOMPARE(info.samplerate, rate);
         QCOMPARE(info.channels, 1);
         QCOMPARE(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
@@ -278,7 +263,7 @@ private Q_SLOTS:
         QCOMPARE(result.outcome, Outcome::trimmed);
         QCOMPARE(result.path, file(QStringLiteral("stereo.trimmed.wav")));
         SF_INFO info;
-        const std::vector<float> output = readSound<float>(result.path, info);
+        const std::vector<float> output = WaveFiles::read<float>(result.path, info);
         QCOMPARE(info.samplerate, second);
         QCOMPARE(info.channels, 2);
         QCOMPARE(info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);

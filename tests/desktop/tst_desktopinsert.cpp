@@ -1,10 +1,10 @@
 #include "PortalShortcuts.h"
 #include "TestSupport.h"
+#include "TextClients.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -45,7 +45,7 @@ class DesktopInsertTest : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QProcess m_client;
+    std::unique_ptr<TextClientProcess> m_client;
 
     static Desktop desktop(const QString &name)
     {
@@ -53,14 +53,6 @@ class DesktopInsertTest : public QObject
         return {name, qEnvironmentVariable(prefix + "_DISPLAY"),
                 qEnvironmentVariable(prefix + "_BUS"),
                 name == QLatin1String("kde") ? QStringLiteral("KDE") : QStringLiteral("GNOME")};
-    }
-
-    QString outputFile() const { return m_dir.filePath(QStringLiteral("received.txt")); }
-
-    QString received() const
-    {
-        QFile f(outputFile());
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
     QProcessEnvironment environmentOf(const Desktop &d) const
@@ -132,8 +124,7 @@ class DesktopInsertTest : public QObject
 
     void startClient(const Desktop &d)
     {
-        stopClient();
-        QFile::remove(outputFile());
+        m_client.reset();
         // GNOME starts in the overview, and its headless seat has no keyboard until one is
         // added (without one no window ever gets the keyboard focus).
         if (d.name == QLatin1String("gnome"))
@@ -145,21 +136,9 @@ class DesktopInsertTest : public QObject
                                             ".create_virtual_device("
                                             "Clutter.InputDeviceType.KEYBOARD_DEVICE); 'ready'")),
                 QStringLiteral("\"ready\""));
-        m_client.setProcessEnvironment(environmentOf(d));
-        m_client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_client.start(TestSupport::sourceDir() +
-                           QStringLiteral("/tests/desktop/gtk_textclient.py"),
-                       {outputFile()});
-        QVERIFY(m_client.waitForStarted());
-        QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += m_client.readAllStandardOutput()).startsWith("ready"),
-                                 20000);
-    }
-
-    void stopClient()
-    {
-        m_client.kill();
-        m_client.waitForFinished();
+        m_client =
+            std::make_unique<TextClientProcess>(TextClientProcess::Kind::gtk, environmentOf(d));
+        QVERIFY(m_client->start());
     }
 
     // Runs `vesk-voice type` at once (no delay), answering GNOME's dialog; its time in ms.
@@ -197,7 +176,7 @@ class DesktopInsertTest : public QObject
 private Q_SLOTS:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
 
-    void cleanup() { stopClient(); }
+    void cleanup() { m_client.reset(); }
 
     // The mixed text, then a plain one typed after it: the second arrives as written only when
     // the first left no key, Shift or Caps Lock down (a key left down would also repeat).
@@ -235,13 +214,13 @@ private Q_SLOTS:
         QVERIFY2(ms >= 0, "vesk-voice type failed");
         qInfo("%s: vesk-voice type --method %s --delay 0 took %lld ms", qPrintable(name),
               qPrintable(method), ms);
-        QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_client->received(), expected, 10000);
         const QString after = QStringLiteral("Ok, ok");
         QVERIFY(type(d, after, QStringLiteral("type")) >= 0);
-        QTRY_COMPARE_WITH_TIMEOUT(received(), expected + after, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_client->received(), expected + after, 10000);
         // Longer than the desktop's key repeat delay: a key left down would have repeated.
         QTest::qWait(800);
-        QCOMPARE(received(), expected + after);
+        QCOMPARE(m_client->received(), expected + after);
     }
 
     // KDE Plasma 5.27 takes the binding from a program without an application id and keeps

@@ -1,6 +1,7 @@
 #include "DesktopSession.h"
 #include "KeyPoster.h"
 #include "TestSupport.h"
+#include "TextClients.h"
 #include "TextInjector.h"
 #include "WaylandKeyboard.h"
 #include "WaylandSupport.h"
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <linux/input-event-codes.h>
@@ -23,8 +23,6 @@ class WaylandInsertTest : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QProcess m_client;
     std::unique_ptr<PlatformLoader> m_platform;
     std::unique_ptr<TextInjector> m_injector;
     const QString m_mixed = QStringLiteral("Salom, oʻzbek — Привет, готово! 中文 😀 ok");
@@ -35,14 +33,6 @@ class WaylandInsertTest : public QObject
     // More distinct characters than the printable rows of a keyboard have places for.
     const QString m_distinct = QStringLiteral("абвгдеёжзийклмнопрстуфхцчшщъыьэюяʻ—«»№;:!?,.()"
                                               "ÀÉÎÕÜßñç中文日本語漢");
-
-    QString outputFile() const { return m_dir.filePath(QStringLiteral("received.txt")); }
-
-    QString received() const
-    {
-        QFile f(outputFile());
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
 
     static QByteArray clipboardTypes()
     {
@@ -68,47 +58,11 @@ class WaylandInsertTest : public QObject
         QTRY_COMPARE(clipboardOf(type), data);
     }
 
-    void stopClient()
-    {
-        // The browser script ends its browser on a polite request.
-        m_client.terminate();
-        if (!m_client.waitForFinished(5000)) {
-            m_client.kill();
-            m_client.waitForFinished();
-        }
-    }
-
-    // Starts a text client (Qt, GTK, Chromium or Firefox on Wayland) and waits until its field
-    // has the focus.
-    void startClient(const QString &kind)
-    {
-        stopClient();
-        QFile::remove(outputFile());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-        env.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
-        m_client.setProcessEnvironment(env);
-        m_client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        const QString scripts = TestSupport::sourceDir() + QStringLiteral("/tests/desktop/");
-        if (kind == QLatin1String("gtk"))
-            m_client.start(scripts + QStringLiteral("gtk_textclient.py"), {outputFile()});
-        else if (kind == QLatin1String("qt"))
-            m_client.start(TestSupport::binaryDir() +
-                               QStringLiteral("/tests/desktop/vesk_textclient"),
-                           {outputFile()});
-        else
-            m_client.start(scripts + QStringLiteral("browser_textclient.py"), {outputFile(), kind});
-        QVERIFY(m_client.waitForStarted());
-        QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += m_client.readAllStandardOutput()).startsWith("ready"),
-                                 60000);
-    }
-
     // Empties the client's field as a user would: Control+A, Backspace. A field still empty is
     // left alone, as nothing would show when those keys had been read.
-    void clearField(WaylandKeyboard &keyboard)
+    static void clearField(const TextClientProcess &client, WaylandKeyboard &keyboard)
     {
-        if (received().isEmpty())
+        if (client.received().isEmpty())
             return;
         for (const auto &[code, down] : {std::pair{KEY_LEFTCTRL, true},
                                          {KEY_A, true},
@@ -117,15 +71,11 @@ class WaylandInsertTest : public QObject
                                          {KEY_BACKSPACE, true},
                                          {KEY_BACKSPACE, false}})
             keyboard.key(code, down);
-        QTRY_COMPARE_WITH_TIMEOUT(received(), QString(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(client.received(), QString(), 10000);
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        TestSupport::isolateDataDir();
-        QVERIFY(m_dir.isValid());
-    }
+    void initTestCase() { TestSupport::isolateDataDir(); }
 
     void init()
     {
@@ -142,41 +92,37 @@ private Q_SLOTS:
         m_injector = std::make_unique<TextInjector>(*m_platform);
     }
 
-    void cleanup()
-    {
-        m_injector.reset();
-        stopClient();
-    }
+    void cleanup() { m_injector.reset(); }
 
     // Each client takes three texts, typed and pasted, exactly; the user's clipboard (a format
     // that is not text) is back after each.
     void insertionArrivesExactlyAndTheClipboardComesBack_data()
     {
-        QTest::addColumn<QString>("client");
-        for (const char *client : {"qt", "gtk", "chromium", "firefox"})
-            QTest::newRow(client) << QString::fromLatin1(client);
+        QTest::addColumn<TextClientProcess::Kind>("kind");
+        QTest::newRow("qt") << TextClientProcess::Kind::qt;
+        QTest::newRow("gtk") << TextClientProcess::Kind::gtk;
+        QTest::newRow("chromium") << TextClientProcess::Kind::chromium;
+        QTest::newRow("firefox") << TextClientProcess::Kind::firefox;
     }
 
     void insertionArrivesExactlyAndTheClipboardComesBack()
     {
-        QFETCH(QString, client);
-        if (client != QLatin1String("qt") && client != QLatin1String("gtk") &&
-            QStandardPaths::findExecutable(
-                client == QLatin1String("firefox") ? QStringLiteral("firefox-esr") : client)
-                .isEmpty())
+        QFETCH(TextClientProcess::Kind, kind);
+        if (!TextClientProcess::installed(kind))
             QSKIP("the browser is not installed (scripts/setup installs it)");
         const QByteArray html = QByteArrayLiteral("<b>the user's own</b>");
         copy(html, QStringLiteral("text/html"));
         const QByteArray types = clipboardTypes();
-        startClient(client);
+        TextClientProcess client(kind, TextClientProcess::onWayland());
+        QVERIFY(client.start());
         WaylandKeyboard keyboard;
         QVERIFY(keyboard.open());
         for (const QString &text : {m_mixed, m_sentence, m_distinct}) {
             for (const char *method : {"type", "paste"}) {
-                clearField(keyboard);
+                clearField(client, keyboard);
                 m_injector->insert(text, QString::fromLatin1(method),
                                    QStringLiteral("shiftReturn"));
-                QTRY_COMPARE_WITH_TIMEOUT(received(), text, 20000);
+                QTRY_COMPARE_WITH_TIMEOUT(client.received(), text, 20000);
                 QTRY_VERIFY_WITH_TIMEOUT(!m_injector->isBusy(), 10000);
                 QCOMPARE(clipboardTypes(), types);
                 QCOMPARE(clipboardOf(QStringLiteral("text/html")), html);
@@ -184,63 +130,47 @@ private Q_SLOTS:
         }
     }
 
+    // Also the name of the focused window, which picks the paste keys (a terminal's name means
+    // Control+Shift+V).
     void heldKeysAndLongTexts_data()
     {
-        QTest::addColumn<QString>("client");
+        QTest::addColumn<TextClientProcess::Kind>("kind");
         QTest::addColumn<QString>("method");
         QTest::addColumn<QString>("text");
         // A key the user still holds (an evdev code; 0 for none).
         QTest::addColumn<int>("held");
-        QTest::newRow("qt type lines")
-            << "qt"
-            << "type" << QStringLiteral("Первая строка\nsecond line ✓") << 0;
-        QTest::newRow("qt paste, Alt held") << "qt"
-                                            << "paste" << m_mixed << KEY_LEFTALT;
+        QTest::newRow("qt type lines") << TextClientProcess::Kind::qt << "type"
+                                       << QStringLiteral("Первая строка\nsecond line ✓") << 0;
+        QTest::newRow("qt paste, Alt held")
+            << TextClientProcess::Kind::qt << "paste" << m_mixed << KEY_LEFTALT;
         // Many batches of keymaps.
         QString many;
         for (char32_t c = 0x4e00; c < 0x4e00 + 300; ++c)
             many += QString::fromUcs4(&c, 1);
-        QTest::newRow("gtk type 300 ideographs") << "gtk"
-                                                 << "type" << many << 0;
+        QTest::newRow("gtk type 300 ideographs")
+            << TextClientProcess::Kind::gtk << "type" << many << 0;
     }
 
     void heldKeysAndLongTexts()
     {
-        QFETCH(QString, client);
+        QFETCH(TextClientProcess::Kind, kind);
         QFETCH(QString, method);
         QFETCH(QString, text);
         QFETCH(int, held);
-        startClient(client);
+        TextClientProcess client(kind, TextClientProcess::onWayland());
+        QVERIFY(client.start());
+        const std::unique_ptr<KeyPoster> poster = m_platform->keyPoster();
+        QTRY_COMPARE(poster->focusedWindowClass(), QStringList{client.instance()});
         WaylandKeyboard keyboard;
         if (held) {
             QVERIFY(keyboard.open());
             keyboard.key(held, true);
         }
         m_injector->insert(text, method, QStringLiteral("shiftReturn"));
-        QTRY_COMPARE_WITH_TIMEOUT(received(), text, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(client.received(), text, 20000);
         if (held)
             keyboard.key(held, false);
         QTRY_VERIFY_WITH_TIMEOUT(!m_injector->isBusy(), 10000);
-    }
-
-    // What picks the paste keys: a terminal's name means Control+Shift+V.
-    void focusedWindowIsNamed_data()
-    {
-        QTest::addColumn<QString>("client");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("qt") << "qt"
-                            << "vesk_textclient";
-        QTest::newRow("gtk") << "gtk"
-                             << "gtk_textclient.py";
-    }
-
-    void focusedWindowIsNamed()
-    {
-        QFETCH(QString, client);
-        QFETCH(QString, name);
-        startClient(client);
-        const std::unique_ptr<KeyPoster> poster = m_platform->keyPoster();
-        QTRY_COMPARE(poster->focusedWindowClass(), QStringList{name});
     }
 
     // A line break typed into foot in each mode, and a character past U+FFFF pasted with the
@@ -260,25 +190,13 @@ private Q_SLOTS:
     {
         QFETCH(QString, mode);
         QFETCH(QByteArray, expected);
-        if (QStandardPaths::findExecutable(QStringLiteral("foot")).isEmpty())
+        if (!TextClientProcess::installed(TextClientProcess::Kind::foot))
             QSKIP("foot is not installed (scripts/setup installs it)");
-        const QString out = m_dir.filePath(QStringLiteral("foot.txt"));
-        QFile::remove(out);
-        stopClient();
-        m_client.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-        // Raw input: every byte reaches the file as the terminal sends it.
-        m_client.start(QStringLiteral("foot"),
-                       {QStringLiteral("sh"), QStringLiteral("-c"),
-                        QStringLiteral("stty raw -echo; exec cat > \"$0\""), out});
-        QVERIFY(m_client.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out), 20000);
-        QTRY_COMPARE(Wayland::swayFocusedWindowClass(), QStringList{QStringLiteral("foot")});
+        TextClientProcess foot(TextClientProcess::Kind::foot);
+        QVERIFY(foot.start());
+        QTRY_COMPARE(Wayland::swayFocusedWindowClass(), QStringList{foot.instance()});
         m_injector->insert(QStringLiteral("Привет\nok 😀"), QStringLiteral("type"), mode);
-        const auto bytes = [&out] {
-            QFile f(out);
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(bytes(), expected, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(foot.received().toUtf8(), expected, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!m_injector->isBusy(), 10000);
     }
 
@@ -303,7 +221,8 @@ private Q_SLOTS:
         QFETCH(QString, type);
         QFETCH(QByteArray, data);
         copy(data, type);
-        startClient(QStringLiteral("qt"));
+        TextClientProcess client(TextClientProcess::Kind::qt, TextClientProcess::onWayland());
+        QVERIFY(client.start());
         QProcess cli;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("VESK_SESSION"));
@@ -314,7 +233,7 @@ private Q_SLOTS:
                    QStringLiteral("paste"), QStringLiteral("--delay"), QStringLiteral("0")});
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(received(), m_mixed, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(client.received(), m_mixed, 10000);
         QCOMPARE(clipboardOf(type), data);
         // Another copy ends the command's clipboard server.
         copy("next", QStringLiteral("text/plain"));

@@ -1,5 +1,6 @@
 #include "KeyPoster.h"
 #include "TestSupport.h"
+#include "TextClients.h"
 #include "TextInjector.h"
 #include "XTestInput.h"
 
@@ -20,17 +21,11 @@ class X11InsertTest : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QProcess m_client;
+    std::unique_ptr<TextClientProcess> m_client;
     const std::unique_ptr<PlatformLoader> m_platform = PlatformLoader::load();
     std::unique_ptr<TextInjector> m_injector;
 
-    QString outputFile() const { return m_dir.filePath(QStringLiteral("received.txt")); }
-
-    QString received() const
-    {
-        QFile f(outputFile());
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
+    QString received() const { return m_client->received(); }
 
     QByteArray clipboardOf(const char *selection, const char *type = "UTF8_STRING")
     {
@@ -56,11 +51,6 @@ class X11InsertTest : public QObject
         QTRY_COMPARE(clipboardOf(selection, type), data);
     }
 
-    void waitForFocus(const QString &instance)
-    {
-        QTRY_COMPARE_WITH_TIMEOUT(XTestInput::focusedClass(), instance, 10000);
-    }
-
     void insert(const QString &text, const char *method, const char *newline = "shiftReturn")
     {
         m_injector->insert(text, QString::fromLatin1(method), QString::fromLatin1(newline));
@@ -77,19 +67,10 @@ class X11InsertTest : public QObject
         QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {QString::fromLatin1(layout)}), 0);
     }
 
-    // Starts a text client (command and arguments) and waits until its field has the focus.
-    void startClient(const QString &program, const QStringList &args, const QString &instance)
+    void startClient(TextClientProcess::Kind kind)
     {
-        m_client.kill();
-        m_client.waitForFinished();
-        QFile::remove(outputFile());
-        m_client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_client.start(program, args);
-        QVERIFY(m_client.waitForStarted());
-        QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += m_client.readAllStandardOutput()).startsWith("ready"),
-                                 30000);
-        waitForFocus(instance);
+        m_client = std::make_unique<TextClientProcess>(kind);
+        QVERIFY(m_client->start());
     }
 
 private Q_SLOTS:
@@ -105,8 +86,7 @@ private Q_SLOTS:
         m_injector = std::make_unique<TextInjector>(*m_platform);
         if (typesForAParent())
             return;
-        startClient(TestSupport::binaryDir() + QStringLiteral("/tests/desktop/vesk_textclient"),
-                    {outputFile()}, QStringLiteral("vesk_textclient"));
+        startClient(TextClientProcess::Kind::qt);
     }
 
     void cleanup()
@@ -117,8 +97,7 @@ private Q_SLOTS:
             XTestInput::key(XTestInput::keycode("Caps_Lock"), false);
         }
         QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("us")});
-        m_client.kill();
-        m_client.waitForFinished();
+        m_client.reset();
     }
 
     void typedTextArrivesExactly_data()
@@ -274,11 +253,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, tk);
         if (tk)
-            startClient(
-                QStringLiteral("/usr/bin/python3"),
-                {TestSupport::sourceDir() + QStringLiteral("/tests/desktop/tk_textclient.py"),
-                 outputFile()},
-                QStringLiteral("vesk_tkclient"));
+            startClient(TextClientProcess::Kind::tk);
         // Two busy loops keep both cores loaded, so the client reads its keys late.
         struct BusyLoops
         {
@@ -408,35 +383,21 @@ private Q_SLOTS:
         insert(QStringLiteral("\n \n"), "type");
         QVERIFY(!m_injector->isBusy());
         QTest::qWait(300);
-        QVERIFY(!QFile::exists(outputFile()));
+        QVERIFY(!QFile::exists(m_client->outputFile()));
         QCOMPARE(clipboardOf("clipboard"), QByteArray("untouched"));
     }
 
     void xtermReceivesPastedText()
     {
-        const QString out = m_dir.filePath(QStringLiteral("xterm.txt"));
-        QProcess xterm;
-        // Raw input: every pasted byte reaches the file at once, without a line end.
-        xterm.start(QStringLiteral("xterm"),
-                    {QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
-                     QStringLiteral("stty -icanon -echo; exec cat > \"$0\""), out});
-        QVERIFY(xterm.waitForStarted());
-        waitForFocus(QStringLiteral("xterm"));
-        QTRY_VERIFY(QFile::exists(out));
+        TextClientProcess xterm(TextClientProcess::Kind::xterm);
+        QVERIFY(xterm.start());
         copyElsewhere("primary", "selected");
         copyElsewhere("clipboard", "copied");
         insert(QStringLiteral("echo terminal"), "paste");
-        QTRY_COMPARE_WITH_TIMEOUT(
-            [&] {
-                QFile f(out);
-                return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-            }(),
-            QByteArray("echo terminal"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(xterm.received(), QStringLiteral("echo terminal"), 5000);
         waitIdle();
         QCOMPARE(clipboardOf("primary"), QByteArray("selected"));
         QCOMPARE(clipboardOf("clipboard"), QByteArray("copied"));
-        xterm.kill();
-        xterm.waitForFinished();
     }
 };
 

@@ -22,40 +22,15 @@ class NothingLostTest : public QObject
     QString m_data, m_speech;
     QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
 
-    struct Result
-    {
-        bool ok = false;
-        QByteArray out, err;
-    };
-
     // Waits in the event loop, so that the fake server keeps answering meanwhile.
-    Result run(const QString &program, const QStringList &args) const
+    TestSupport::Run run(const QString &program, const QStringList &args) const
     {
-        QProcess p;
-        p.setProcessEnvironment(m_env);
-        QEventLoop loop;
-        connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
-        connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-        p.start(program, args);
-        if (p.state() != QProcess::NotRunning)
-            loop.exec();
-        const bool ok = p.state() == QProcess::NotRunning &&
-                        p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-        if (p.state() != QProcess::NotRunning) {
-            p.kill();
-            p.waitForFinished();
-        }
-        return {ok, p.readAllStandardOutput(), p.readAllStandardError()};
+        return TestSupport::run(program, args, m_env);
     }
-    bool command(const QString &name) const { return run(TestSupport::executable(), {name}).ok; }
+    bool command(const QString &name) const { return run(TestSupport::executable(), {name}).ok(); }
 
     QString file(const QString &name) const { return m_data + QLatin1Char('/') + name; }
-    QByteArray bytes(const QString &name) const
-    {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray bytes(const QString &name) const { return TestSupport::readFile(file(name)); }
     QString log() const { return QString::fromUtf8(bytes(QStringLiteral("vesk.log"))); }
     QStringList kept() const
     {
@@ -106,7 +81,7 @@ class NothingLostTest : public QObject
         QTest::qWait(500);
         QVERIFY(run(QStringLiteral("paplay"),
                     {QStringLiteral("-d"), QStringLiteral("micfeed"), m_speech})
-                    .ok);
+                    .ok());
         QVERIFY(command(QStringLiteral("stop")));
         QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() > before, 30000);
     }
@@ -121,10 +96,9 @@ private Q_SLOTS:
         m_speech = m_work.filePath(QStringLiteral("speech.wav"));
         QVERIFY(run(QStringLiteral("espeak-ng"),
                     {QStringLiteral("-w"), m_speech, QStringLiteral("Nothing is lost.")})
-                    .ok);
-        m_env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), m_server->baseUrl());
+                    .ok());
+        m_env = TestSupport::appEnvironment(m_data, m_server->baseUrl(), m_env);
         m_env.insert(QStringLiteral("TMPDIR"), m_work.path());
-        m_env.remove(QStringLiteral("GEMINI_API_KEY"));
     }
 
     void cleanup()
@@ -223,10 +197,11 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(disk + QStringLiteral("/data")));
         small.fill();
         m_env.insert(QStringLiteral("VESK_DATA_DIR"), disk + QStringLiteral("/data"));
-        const Result prompt = run(TestSupport::executable(), {QStringLiteral("prompt")});
-        QVERIFY(prompt.ok);
-        QVERIFY(QString::fromUtf8(prompt.out).startsWith(Config::defaultPrompt));
-        QVERIFY2(prompt.err.contains("No space left on device"), prompt.err.constData());
+        const TestSupport::Run prompt = run(TestSupport::executable(), {QStringLiteral("prompt")});
+        QVERIFY(prompt.ok());
+        QVERIFY(prompt.out.startsWith(Config::defaultPrompt));
+        QVERIFY2(prompt.err.contains(QLatin1String("No space left on device")),
+                 qPrintable(prompt.err));
         QVERIFY(!QFileInfo::exists(disk + QStringLiteral("/data/config.json")));
     }
 

@@ -1,6 +1,7 @@
 #include "Config.h"
 #include "FakeGeminiServer.h"
 #include "TestSupport.h"
+#include "TextClients.h"
 #include "WaylandKeyboard.h"
 
 #include <QFile>
@@ -19,29 +20,19 @@ class SwayBindingsTest : public QObject
 
     QTemporaryDir m_data, m_tmp, m_work;
     FakeGeminiServer *m_server = nullptr;
-    QProcess m_app, m_client;
-    QString m_received;
+    QProcess m_app;
+    std::unique_ptr<TextClientProcess> m_client;
     QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
 
     QString log() const
     {
-        QFile f(m_data.filePath(QStringLiteral("vesk.log")));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
-
-    QString received() const
-    {
-        QFile f(m_received);
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        return QString::fromUtf8(
+            TestSupport::readFile(m_data.filePath(QStringLiteral("vesk.log"))));
     }
 
     bool run(const QString &program, const QStringList &args) const
     {
-        QProcess p;
-        p.setProcessEnvironment(m_env);
-        p.start(program, args);
-        return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit &&
-               p.exitCode() == 0;
+        return TestSupport::run(program, args, m_env).ok();
     }
 
     // A sway command, as a user's config line would be.
@@ -70,22 +61,12 @@ private Q_SLOTS:
         c.languageCodes = {QStringLiteral("uz-UZ"), QStringLiteral("ru-RU")};
         c.saveTo(m_data.filePath(QStringLiteral("config.json")));
 
-        m_received = m_work.filePath(QStringLiteral("received.txt"));
-        QProcessEnvironment clientEnv = m_env;
-        clientEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-        m_client.setProcessEnvironment(clientEnv);
-        m_client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_client.start(TestSupport::binaryDir() + QStringLiteral("/tests/desktop/vesk_textclient"),
-                       {m_received});
-        QVERIFY(m_client.waitForStarted());
-        QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += m_client.readAllStandardOutput()).startsWith("ready"),
-                                 15000);
+        m_client = std::make_unique<TextClientProcess>(TextClientProcess::Kind::qt,
+                                                       TextClientProcess::onWayland(m_env));
+        QVERIFY(m_client->start());
 
-        m_env.insert(QStringLiteral("VESK_DATA_DIR"), m_data.path());
-        m_env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), m_server->baseUrl());
+        m_env = TestSupport::appEnvironment(m_data.path(), m_server->baseUrl(), m_env);
         m_env.insert(QStringLiteral("TMPDIR"), m_tmp.path());
-        m_env.remove(QStringLiteral("GEMINI_API_KEY"));
         // The app's own windows stay on the X server, out of the way of the text client's
         // focus; the insertion goes through sway.
         QProcessEnvironment appEnv = m_env;
@@ -102,13 +83,12 @@ private Q_SLOTS:
     {
         sway(QStringLiteral("unbindsym --no-repeat Control_R"));
         sway(QStringLiteral("unbindsym --release Control_R"));
-        for (QProcess *p : {&m_app, &m_client}) {
-            if (p->state() != QProcess::NotRunning) {
-                p->terminate();
-                if (!p->waitForFinished(5000))
-                    p->kill();
-                p->waitForFinished(2000);
-            }
+        m_client.reset();
+        if (m_app.state() != QProcess::NotRunning) {
+            m_app.terminate();
+            if (!m_app.waitForFinished(5000))
+                m_app.kill();
+            m_app.waitForFinished(2000);
         }
     }
 
@@ -138,7 +118,7 @@ private Q_SLOTS:
         QVERIFY(run(QStringLiteral("paplay"),
                     {QStringLiteral("-d"), QStringLiteral("micfeed"), speech}));
         keyboard.key(KEY_RIGHTCTRL, false);
-        QTRY_COMPARE_WITH_TIMEOUT(received(), transcript, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_client->received(), transcript, 30000);
         QCOMPARE(m_server->requests().size(), 1);
         QVERIFY2(log().contains(QStringLiteral("control: start")), qPrintable(log()));
         QVERIFY2(log().contains(QStringLiteral("control: stop")), qPrintable(log()));

@@ -23,38 +23,18 @@ class CliFilesTest : public QObject
     QTemporaryDir m_dir;
     FakeGeminiServer m_server;
 
-    struct Run
-    {
-        int code = -1;
-        QByteArray out, err;
-    };
+    using Run = TestSupport::Run;
 
     QString data() const { return m_dir.path() + QStringLiteral("/data"); }
     QString work() const { return m_dir.path() + QStringLiteral("/work"); }
 
-    void prepare(QProcess &p)
+    QProcessEnvironment environment() const
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VESK_DATA_DIR"), data());
-        env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), m_server.baseUrl());
-        env.remove(QStringLiteral("GEMINI_API_KEY"));
-        p.setProcessEnvironment(env);
+        return TestSupport::appEnvironment(data(), m_server.baseUrl());
     }
 
-    Run run(const QStringList &args)
-    {
-        QProcess p;
-        prepare(p);
-        QSignalSpy finished(&p, &QProcess::finished);
-        p.start(TestSupport::executable(), args);
-        // A FIFO used to hang the reader for good: a bounded wait turns that into a failure.
-        if (!finished.wait(30000)) {
-            p.kill();
-            p.waitForFinished();
-            return {};
-        }
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-    }
+    // A FIFO used to hang the reader for good: the bounded wait turns that into a failure.
+    Run run(const QStringList &args) { return TestSupport::runApp(args, environment()); }
 
     void configure(bool trim)
     {
@@ -78,15 +58,9 @@ class CliFilesTest : public QObject
 
     static void writeFile(const QString &path, const QByteArray &bytes)
     {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        TestSupport::writeFile(path, bytes);
     }
-    static QByteArray readFile(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    static QByteArray readFile(const QString &path) { return TestSupport::readFile(path); }
     QStringList workFiles() const
     {
         return QDir(work()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
@@ -172,13 +146,13 @@ private Q_SLOTS:
 
         const Run r = run({QStringLiteral("models")});
         QCOMPARE(r.code, 1);
-        const QList<QByteArray> lines = r.err.trimmed().split('\n');
+        const QStringList lines = r.err.trimmed().split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), 2);
-        QVERIFY2(lines.first().startsWith("vesk-voice: The settings in " + path +
-                                          " could not be read ("),
-                 lines.first());
-        QVERIFY2(lines.first().contains(reason.toUtf8()), lines.first());
-        QVERIFY(lines.last().startsWith("No API key"));
+        QVERIFY2(lines.first().startsWith(QStringLiteral("vesk-voice: The settings in ") + config +
+                                          QStringLiteral(" could not be read (")),
+                 qPrintable(lines.first()));
+        QVERIFY2(lines.first().contains(reason), qPrintable(lines.first()));
+        QVERIFY(lines.last().startsWith(QLatin1String("No API key")));
         // Nothing was written in its place, nor through it.
         QVERIFY(!QFileInfo::exists(outside));
         QCOMPARE(QDir(data())
@@ -196,7 +170,7 @@ private Q_SLOTS:
         for (const QString &command : {QStringLiteral("transcribe"), QStringLiteral("trim")}) {
             const Run r = run({command, fifo});
             QCOMPARE(r.code, 1);
-            QVERIFY2(r.err.contains("not a regular file"), r.err);
+            QVERIFY2(r.err.contains(QLatin1String("not a regular file")), qPrintable(r.err));
         }
         QVERIFY(m_server.requests().isEmpty());
     }
@@ -227,7 +201,7 @@ private Q_SLOTS:
              {QStringLiteral("a.trimmed-2.wav"), QStringLiteral("a.trimmed-3.wav")}) {
             const Run t = run({QStringLiteral("trim"), recording});
             QCOMPARE(t.code, 0);
-            QCOMPARE(QString::fromUtf8(t.out.trimmed()), work() + QLatin1Char('/') + expected);
+            QCOMPARE(t.out.trimmed(), work() + QLatin1Char('/') + expected);
             QCOMPARE(QFileInfo(work() + QLatin1Char('/') + expected).size(), 44 + 36000 * 2);
         }
         QCOMPARE(readFile(mine), QByteArray("my own file"));
@@ -247,7 +221,7 @@ private Q_SLOTS:
         const QString recording = pausedRecording();
         m_server.setFallback({200, {}, true});
         QProcess p;
-        prepare(p);
+        p.setProcessEnvironment(environment());
         p.start(TestSupport::executable(), {QStringLiteral("transcribe"), recording});
         // The request is out: the trimmed copy exists and the command waits on the network.
         QVERIFY(m_server.waitForRequests(1, 30000));

@@ -2,6 +2,8 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -45,9 +47,64 @@ int unixMode(const QString &path)
     return int(info.st_mode & 07777);
 }
 
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
 QString executable()
 {
     return binaryDir() + QStringLiteral("/vesk-voice");
+}
+
+QProcessEnvironment appEnvironment(const QString &dataDir, const QString &baseUrl,
+                                   QProcessEnvironment env)
+{
+    env.insert(QStringLiteral("VESK_DATA_DIR"), dataDir);
+    env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), baseUrl);
+    env.remove(QStringLiteral("GEMINI_API_KEY"));
+    return env;
+}
+
+Run run(const QString &program, const QStringList &args, const QProcessEnvironment &env,
+        int timeoutMs)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    QEventLoop loop;
+    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    clock.start();
+    p.start(program, args);
+    if (p.state() != QProcess::NotRunning)
+        loop.exec();
+    Run result;
+    result.ms = clock.elapsed();
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished();
+    } else if (p.exitStatus() == QProcess::NormalExit && p.error() != QProcess::FailedToStart) {
+        result.ended = true;
+        result.code = p.exitCode();
+    }
+    result.out = QString::fromUtf8(p.readAllStandardOutput());
+    result.err = QString::fromUtf8(p.readAllStandardError());
+    return result;
+}
+
+Run runApp(const QStringList &args, const QProcessEnvironment &env, int timeoutMs)
+{
+    return run(executable(), args, env, timeoutMs);
 }
 
 QByteArray runServing(const QString &program, const QStringList &args)

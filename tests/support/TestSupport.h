@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QtTest>
 
@@ -16,8 +17,35 @@ QString binaryDir();
 QString sourceDir();
 // The permission bits of a file, as chmod writes them (0600).
 int unixMode(const QString &path);
+// A file's bytes (none when it cannot be read), and a file written whole.
+QByteArray readFile(const QString &path);
+void writeFile(const QString &path, const QByteArray &bytes);
 // The built vesk-voice executable.
 QString executable();
+// This environment for the app: its data folder, the Gemini API at `baseUrl` (a fake server's, or
+// a closed port), and no key of the user's.
+QProcessEnvironment
+appEnvironment(const QString &dataDir,
+               const QString &baseUrl = QStringLiteral("http://127.0.0.1:9"),
+               QProcessEnvironment env = QProcessEnvironment::systemEnvironment());
+
+// How a program run to its end went: `ended` when it exited by itself in time (not killed, not
+// crashed).
+struct Run
+{
+    bool ended = false;
+    int code = -1;
+    QString out, err;
+    qint64 ms = 0;
+    bool ok() const { return ended && code == 0; }
+};
+// Runs a program to its end (or kills it after `timeoutMs`) while this process's event loop keeps
+// going, so that a fake server in this process still answers it.
+Run run(const QString &program, const QStringList &args, const QProcessEnvironment &env,
+        int timeoutMs = 30000);
+// The same for the built vesk-voice executable.
+Run runApp(const QStringList &args, const QProcessEnvironment &env, int timeoutMs = 30000);
+
 // Runs a tool to its end (10 s at most) while this process's event loop keeps going, so that a
 // clipboard this process owns is still served; the tool's standard output.
 QByteArray runServing(const QString &program, const QStringList &args);

@@ -7,7 +7,8 @@
 #include <vector>
 
 // Writes interleaved frames to a WAVE file through libsndfile, as the tests and benchmarks make
-// their recordings. Header-only: the benchmarks use it without the test support library.
+// their recordings, and reads sound files back. Header-only: the benchmarks use it without the test
+// support library.
 namespace WaveFiles {
 
 template <typename T>
@@ -28,6 +29,23 @@ bool write(const QString &path, const std::vector<T> &frames, int rate, int chan
     else
         written = sf_writef_float(f, frames.data(), n);
     return sf_close(f) == 0 && written == n;
+}
+
+// All frames of a sound file, interleaved; none when it cannot be read. `info` says what it is.
+template <typename T> std::vector<T> read(const QString &path, SF_INFO &info)
+{
+    static_assert(std::is_same_v<T, short> || std::is_same_v<T, float>);
+    info = SF_INFO{};
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!f)
+        return {};
+    std::vector<T> frames(size_t(info.frames) * size_t(info.channels));
+    if constexpr (std::is_same_v<T, short>)
+        sf_readf_short(f, frames.data(), info.frames);
+    else
+        sf_readf_float(f, frames.data(), info.frames);
+    sf_close(f);
+    return frames;
 }
 
 // 16 kHz mono 16-bit, the format of the app's own recordings.

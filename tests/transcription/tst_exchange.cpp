@@ -80,16 +80,9 @@ class ExchangeTest : public QObject
         QTemporaryFile f;
         if (!f.open() || f.write(bytes) != bytes.size() || !f.flush())
             return {};
-        SF_INFO info{};
-        SNDFILE *in = sf_open(QFile::encodeName(f.fileName()).constData(), SFM_READ, &info);
-        std::vector<short> samples;
-        if (in && info.samplerate == 16000 && info.channels == 1) {
-            samples.resize(size_t(info.frames));
-            sf_readf_short(in, samples.data(), info.frames);
-        }
-        if (in)
-            sf_close(in);
-        return samples;
+        SF_INFO info;
+        const std::vector<short> samples = WaveFiles::read<short>(f.fileName(), info);
+        return info.samplerate == 16000 && info.channels == 1 ? samples : std::vector<short>();
     }
 
 private Q_SLOTS:
