@@ -1,6 +1,6 @@
-#include "KeyPoster.h"
+#include "desktop/KeyPoster.h"
 #include "TestSupport.h"
-#include "TextInjector.h"
+#include "desktop/TextInjector.h"
 #include "XTestInput.h"
 
 #include <QClipboard>
