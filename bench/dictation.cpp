@@ -5,7 +5,7 @@
 // Needs an X server with a tray (trayer), a window manager and a PulseAudio server whose default
 // source hears the sink "micfeed"; bench/run starts all of them.
 #include "BenchSupport.h"
-#include "Config.h"
+#include "records/Config.h"
 #include "FakeGeminiServer.h"
 #include "WaveFiles.h"
 

@@ -1,8 +1,8 @@
 // The history pane with a full history (1000 transcripts): the time to build and show it, and
 // to filter it as a search is typed, next to a plain QListWidget holding the same texts.
 #include "BenchSupport.h"
-#include "AppState.h"
-#include "HistoryView.h"
+#include "state/AppState.h"
+#include "ui/main/HistoryView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -14,12 +14,12 @@
 // hears the speech as it is spoken (fed at the capture's pace, --pace times faster) and at
 // release only waits for the final text; the batch request sends the whole file at release.
 #include "BenchSupport.h"
-#include "Config.h"
+#include "records/Config.h"
 #include "FakeGeminiServer.h"
 #include "FakeLiveServer.h"
-#include "GeminiClient.h"
-#include "GeminiTranscriber.h"
-#include "GeminiTranscription.h"
+#include "transcription/GeminiClient.h"
+#include "app/services/GeminiTranscriber.h"
+#include "transcription/GeminiTranscription.h"
 #include "WaveFiles.h"
 
 #include <QCoreApplication>

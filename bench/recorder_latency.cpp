@@ -4,7 +4,7 @@
 //
 //   recorder_latency [ROUNDS]     (default: 5; each round uses a new recorder)
 
-#include "AudioRecorder.h"
+#include "audio/AudioRecorder.h"
 #include "BenchSupport.h"
 
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 //   request_body [SECONDS...]     (default: 60 600)
 
 #include "BenchSupport.h"
-#include "GeminiClient.h"
+#include "transcription/GeminiClient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 //   trim [SECONDS]     (default: 600)
 
 #include "BenchSupport.h"
-#include "AudioTrimmer.h"
+#include "audio/AudioTrimmer.h"
 #include "WaveFiles.h"
 
 #include <QCoreApplication>

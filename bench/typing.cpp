@@ -5,8 +5,8 @@
 //
 // Needs an X server with a window manager that gives new windows the focus; bench/run starts one.
 #include "BenchSupport.h"
-#include "KeyPoster.h"
-#include "TextInjector.h"
+#include "desktop/KeyPoster.h"
+#include "desktop/TextInjector.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -3,8 +3,8 @@
 // the text (more distinct characters than one keymap's printable rows hold) arrives exactly, and
 // how long it takes, idle and with both cores busy.
 #include "BenchSupport.h"
-#include "PlatformLoader.h"
-#include "TextInjector.h"
+#include "desktop/PlatformLoader.h"
+#include "desktop/TextInjector.h"
 
 #include <QElapsedTimer>
 #include <QFile>

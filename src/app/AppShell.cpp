@@ -1,9 +1,9 @@
-#include "AppShell.h"
+#include "app/AppShell.h"
 
-#include "AppLanguage.h"
-#include "Autostart.h"
-#include "ControllerActions.h"
-#include "Log.h"
+#include "language/AppLanguage.h"
+#include "app/Autostart.h"
+#include "app/shell/ControllerActions.h"
+#include "records/Log.h"
 
 #include <QApplication>
 

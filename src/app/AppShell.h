@@ -1,10 +1,10 @@
 #pragma once
 
-#include "AppDelegate.h"
-#include "AppWindows.h"
-#include "FloatingButton.h"
-#include "PermissionWatch.h"
-#include "StatusItem.h"
+#include "app/controller/AppDelegate.h"
+#include "app/shell/AppWindows.h"
+#include "app/shell/FloatingButton.h"
+#include "app/shell/PermissionWatch.h"
+#include "app/shell/StatusItem.h"
 
 #include <QObject>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "Autostart.h"
+#include "app/Autostart.h"
 
-#include "DataFiles.h"
+#include "records/DataFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

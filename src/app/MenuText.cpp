@@ -1,5 +1,5 @@
-#include "MenuText.h"
-#include "PlainText.h"
+#include "app/MenuText.h"
+#include "records/PlainText.h"
 
 #include <QCoreApplication>
 

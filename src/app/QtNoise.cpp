@@ -1,4 +1,4 @@
-#include "QtNoise.h"
+#include "app/QtNoise.h"
 
 #include <QString>
 #include <QtGlobal>

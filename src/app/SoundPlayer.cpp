@@ -1,4 +1,4 @@
-#include "SoundPlayer.h"
+#include "app/SoundPlayer.h"
 
 #include "Resources.h"
 

@@ -1,6 +1,6 @@
-#include "SystemSettings.h"
+#include "app/SystemSettings.h"
 
-#include "DesktopSession.h"
+#include "desktop/DesktopSession.h"
 
 #include <QProcess>
 #include <QStandardPaths>

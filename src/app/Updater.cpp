@@ -1,4 +1,4 @@
-#include "Updater.h"
+#include "app/Updater.h"
 
 #include <QCoreApplication>
 #include <QNetworkReply>

@@ -1,6 +1,6 @@
-#include "AudioCapture.h"
+#include "audio/AudioCapture.h"
 
-#include "ServerDefaultSource.h"
+#include "audio/ServerDefaultSource.h"
 
 #include <QCoreApplication>
 #include <QMediaDevices>

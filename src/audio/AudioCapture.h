@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AudioRecorder.h"
-#include "SoundFile.h"
+#include "audio/AudioRecorder.h"
+#include "audio/SoundFile.h"
 
 #include <QAudioDevice>
 #include <QAudioSource>

@@ -1,7 +1,7 @@
-#include "AudioRecorder.h"
+#include "audio/AudioRecorder.h"
 
-#include "AudioCapture.h"
-#include "Log.h"
+#include "audio/AudioCapture.h"
+#include "records/Log.h"
 
 #include <QCoreApplication>
 #include <QDir>

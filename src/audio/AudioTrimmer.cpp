@@ -1,7 +1,7 @@
-#include "AudioTrimmer.h"
+#include "audio/AudioTrimmer.h"
 
-#include "Log.h"
-#include "SoundFile.h"
+#include "records/Log.h"
+#include "audio/SoundFile.h"
 
 #include <QDir>
 #include <QElapsedTimer>

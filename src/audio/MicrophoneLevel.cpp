@@ -1,6 +1,6 @@
-#include "MicrophoneLevel.h"
+#include "audio/MicrophoneLevel.h"
 
-#include "AudioCapture.h"
+#include "audio/AudioCapture.h"
 
 MicrophoneLevel::MicrophoneLevel(const QString &deviceID, QObject *parent) : QObject(parent)
 {

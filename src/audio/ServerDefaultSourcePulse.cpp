@@ -1,4 +1,4 @@
-#include "ServerDefaultSource.h"
+#include "audio/ServerDefaultSource.h"
 
 #include <QElapsedTimer>
 #include <memory>

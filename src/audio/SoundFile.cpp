@@ -1,4 +1,4 @@
-#include "SoundFile.h"
+#include "audio/SoundFile.h"
 
 #include <QFile>
 #include <cerrno>

@@ -1,7 +1,7 @@
-#include "ClipboardHandover.h"
+#include "desktop/ClipboardHandover.h"
 
-#include "ClipboardKeeper.h"
-#include "Log.h"
+#include "desktop/ClipboardKeeper.h"
+#include "records/Log.h"
 
 #include <QCoreApplication>
 #include <QDataStream>

@@ -1,6 +1,6 @@
-#include "ClipboardKeeper.h"
+#include "desktop/ClipboardKeeper.h"
 
-#include "Log.h"
+#include "records/Log.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

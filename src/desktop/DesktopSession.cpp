@@ -1,4 +1,4 @@
-#include "DesktopSession.h"
+#include "desktop/DesktopSession.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
-#include "HotkeyKindInfo.h"
+#include "desktop/HotkeyKindInfo.h"
 
-#include "KeyEvent.h"
+#include "desktop/KeyEvent.h"
 
 #include <QCoreApplication>
 

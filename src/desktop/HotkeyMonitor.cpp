@@ -1,7 +1,7 @@
-#include "HotkeyMonitor.h"
+#include "desktop/HotkeyMonitor.h"
 
-#include "HotkeyKindInfo.h"
-#include "Log.h"
+#include "desktop/HotkeyKindInfo.h"
+#include "records/Log.h"
 
 #include <QPointer>
 #include <algorithm>

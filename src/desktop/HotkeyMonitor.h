@@ -1,7 +1,7 @@
 #pragma once
 
-#include "HotkeyKind.h"
-#include "KeyEventSource.h"
+#include "records/HotkeyKind.h"
+#include "desktop/KeyEventSource.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KeyEvent.h"
+#include "desktop/KeyEvent.h"
 
 #include <QString>
 #include <functional>

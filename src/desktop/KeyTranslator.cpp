@@ -1,4 +1,4 @@
-#include "KeyTranslator.h"
+#include "desktop/KeyTranslator.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "LocalKeyEventSource.h"
+#include "desktop/LocalKeyEventSource.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "KeyEventSource.h"
-#include "KeyTranslator.h"
+#include "desktop/KeyEventSource.h"
+#include "desktop/KeyTranslator.h"
 
 #include <QObject>
 

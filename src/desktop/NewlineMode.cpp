@@ -1,4 +1,4 @@
-#include "NewlineMode.h"
+#include "desktop/NewlineMode.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
-#include "NullBackends.h"
+#include "desktop/NullBackends.h"
 
-#include "Log.h"
+#include "records/Log.h"
 
 #include <utility>
 

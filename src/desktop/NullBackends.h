@@ -1,8 +1,8 @@
 #pragma once
 
-#include "KeyEventSource.h"
-#include "KeyPoster.h"
-#include "WindowPinning.h"
+#include "desktop/KeyEventSource.h"
+#include "desktop/KeyPoster.h"
+#include "desktop/WindowPinning.h"
 
 #include <QString>
 

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "Accessibility.h"
-#include "ActiveWindow.h"
-#include "ClipboardReader.h"
-#include "DesktopSession.h"
-#include "HoldKeyAdvice.h"
-#include "HoldKeyPath.h"
-#include "KeyEventSource.h"
-#include "KeyPoster.h"
-#include "WindowPinning.h"
+#include "desktop/Accessibility.h"
+#include "desktop/ActiveWindow.h"
+#include "desktop/ClipboardReader.h"
+#include "desktop/DesktopSession.h"
+#include "records/HoldKeyAdvice.h"
+#include "desktop/HoldKeyPath.h"
+#include "desktop/KeyEventSource.h"
+#include "desktop/KeyPoster.h"
+#include "desktop/WindowPinning.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,7 +1,7 @@
-#include "TextInjector.h"
+#include "desktop/TextInjector.h"
 
-#include "KeyEvent.h"
-#include "Log.h"
+#include "desktop/KeyEvent.h"
+#include "records/Log.h"
 
 #include <QRegularExpression>
 #include <QThread>

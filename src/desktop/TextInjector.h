@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ClipboardKeeper.h"
-#include "KeyPoster.h"
-#include "NewlineMode.h"
-#include "PlatformLoader.h"
-#include "TypingPlan.h"
+#include "desktop/ClipboardKeeper.h"
+#include "desktop/KeyPoster.h"
+#include "desktop/NewlineMode.h"
+#include "desktop/PlatformLoader.h"
+#include "desktop/TypingPlan.h"
 
 #include <QObject>
 #include <QQueue>

@@ -1,6 +1,6 @@
-#include "TypingPlan.h"
+#include "desktop/TypingPlan.h"
 
-#include "KeyEvent.h"
+#include "desktop/KeyEvent.h"
 
 #include <QTextBoundaryFinder>
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NewlineMode.h"
+#include "desktop/NewlineMode.h"
 
 #include <QList>
 #include <QString>

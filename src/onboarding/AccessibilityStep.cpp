@@ -1,8 +1,8 @@
-#include "AccessibilityStep.h"
+#include "onboarding/AccessibilityStep.h"
 
-#include "AppState.h"
-#include "OnboardingView.h"
-#include "OnboardingWidgets.h"
+#include "state/AppState.h"
+#include "onboarding/OnboardingView.h"
+#include "onboarding/OnboardingWidgets.h"
 
 #include <QFontDatabase>
 #include <QLabel>

@@ -1,11 +1,11 @@
-#include "GeminiStep.h"
+#include "onboarding/GeminiStep.h"
 
-#include "AppState.h"
-#include "GeminiClient.h"
-#include "GeminiExchange.h"
-#include "OnboardingSteps.h"
-#include "OnboardingView.h"
-#include "OnboardingWidgets.h"
+#include "state/AppState.h"
+#include "transcription/GeminiClient.h"
+#include "transcription/GeminiExchange.h"
+#include "onboarding/OnboardingSteps.h"
+#include "onboarding/OnboardingView.h"
+#include "onboarding/OnboardingWidgets.h"
 #include "Symbols.h"
 
 #include <QHBoxLayout>

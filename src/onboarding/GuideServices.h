@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HotkeyKind.h"
+#include "records/HotkeyKind.h"
 
 #include <QObject>
 #include <QString>

@@ -1,10 +1,10 @@
-#include "LanguagesStep.h"
+#include "onboarding/LanguagesStep.h"
 
-#include "AppState.h"
-#include "OnboardingSteps.h"
-#include "OnboardingView.h"
-#include "OnboardingWidgets.h"
-#include "SpokenLanguage.h"
+#include "state/AppState.h"
+#include "onboarding/OnboardingSteps.h"
+#include "onboarding/OnboardingView.h"
+#include "onboarding/OnboardingWidgets.h"
+#include "transcription/SpokenLanguage.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

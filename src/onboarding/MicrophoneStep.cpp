@@ -1,8 +1,8 @@
-#include "MicrophoneStep.h"
+#include "onboarding/MicrophoneStep.h"
 
-#include "AppState.h"
-#include "OnboardingView.h"
-#include "OnboardingWidgets.h"
+#include "state/AppState.h"
+#include "onboarding/OnboardingView.h"
+#include "onboarding/OnboardingWidgets.h"
 
 #include <QLabel>
 #include <QProgressBar>

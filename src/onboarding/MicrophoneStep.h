@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StatusPage.h"
+#include "onboarding/StatusPage.h"
 #include <QPointer>
 #include <QProgressBar>
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "OnboardingSteps.h"
+#include "onboarding/OnboardingSteps.h"
 
-#include "AppState.h"
+#include "state/AppState.h"
 
 #include <QVBoxLayout>
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "AccessibilityStep.h"
-#include "GeminiStep.h"
-#include "LanguagesStep.h"
-#include "MicrophoneStep.h"
-#include "OnboardingView.h"
-#include "TryItStep.h"
+#include "onboarding/AccessibilityStep.h"
+#include "onboarding/GeminiStep.h"
+#include "onboarding/LanguagesStep.h"
+#include "onboarding/MicrophoneStep.h"
+#include "onboarding/OnboardingView.h"
+#include "onboarding/TryItStep.h"
 
 #include <functional>
 

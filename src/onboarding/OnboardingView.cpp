@@ -1,8 +1,8 @@
-#include "OnboardingView.h"
+#include "onboarding/OnboardingView.h"
 
-#include "AppState.h"
-#include "OnboardingSteps.h"
-#include "OnboardingWidgets.h"
+#include "state/AppState.h"
+#include "onboarding/OnboardingSteps.h"
+#include "onboarding/OnboardingWidgets.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

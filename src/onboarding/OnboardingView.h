@@ -1,14 +1,14 @@
 #pragma once
 
-#include "Config.h"
-#include "GuideServices.h"
+#include "records/Config.h"
+#include "onboarding/GuideServices.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
 #include <functional>
 
-#include "AppState.h"
+#include "state/AppState.h"
 class ProgressDots;
 class QPushButton;
 class QVBoxLayout;

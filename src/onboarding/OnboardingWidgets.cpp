@@ -1,4 +1,4 @@
-#include "OnboardingWidgets.h"
+#include "onboarding/OnboardingWidgets.h"
 
 #include "Symbols.h"
 

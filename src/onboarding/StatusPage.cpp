@@ -1,6 +1,6 @@
-#include "StatusPage.h"
+#include "onboarding/StatusPage.h"
 
-#include "OnboardingSteps.h"
+#include "onboarding/OnboardingSteps.h"
 
 #include <QPushButton>
 #include <QVBoxLayout>

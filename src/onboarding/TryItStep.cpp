@@ -1,9 +1,9 @@
-#include "TryItStep.h"
+#include "onboarding/TryItStep.h"
 
-#include "AppState.h"
-#include "OnboardingSteps.h"
-#include "OnboardingView.h"
-#include "OnboardingWidgets.h"
+#include "state/AppState.h"
+#include "onboarding/OnboardingSteps.h"
+#include "onboarding/OnboardingView.h"
+#include "onboarding/OnboardingWidgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
-#include "Config.h"
+#include "records/Config.h"
 
-#include "DataFiles.h"
+#include "records/DataFiles.h"
 
 #include <QDir>
 #include <QFile>

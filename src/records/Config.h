@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DataFiles.h"
-#include "HotkeyKind.h"
+#include "records/DataFiles.h"
+#include "records/HotkeyKind.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "DataFiles.h"
+#include "records/DataFiles.h"
 
-#include "Log.h"
+#include "records/Log.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,8 +1,8 @@
-#include "FailedRecordings.h"
+#include "records/FailedRecordings.h"
 
-#include "Config.h"
-#include "DataFiles.h"
-#include "Log.h"
+#include "records/Config.h"
+#include "records/DataFiles.h"
+#include "records/Log.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "History.h"
+#include "records/History.h"
 
-#include "Config.h"
-#include "DataFiles.h"
+#include "records/Config.h"
+#include "records/DataFiles.h"
 
 #include <QDir>
 #include <QFile>

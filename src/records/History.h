@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DataFiles.h"
+#include "records/DataFiles.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "HotkeyKind.h"
+#include "records/HotkeyKind.h"
 
 QString rawValue(HotkeyKind kind)
 {

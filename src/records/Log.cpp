@@ -1,8 +1,8 @@
-#include "Log.h"
+#include "records/Log.h"
 
-#include "Config.h"
-#include "DataFiles.h"
-#include "PlainText.h"
+#include "records/Config.h"
+#include "records/DataFiles.h"
+#include "records/PlainText.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "TerminationGuard.h"
+#include "records/TerminationGuard.h"
 
 #include <algorithm>
 #include <atomic>

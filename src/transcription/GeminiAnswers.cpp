@@ -1,6 +1,6 @@
-#include "GeminiClient.h"
+#include "transcription/GeminiClient.h"
 
-#include "PlainText.h"
+#include "records/PlainText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,4 +1,4 @@
-#include "GeminiClient.h"
+#include "transcription/GeminiClient.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,9 +1,9 @@
-#include "GeminiClient.h"
+#include "transcription/GeminiClient.h"
 
-#include "Config.h"
-#include "DataFiles.h"
-#include "GeminiExchange.h"
-#include "LiveSession.h"
+#include "records/Config.h"
+#include "records/DataFiles.h"
+#include "transcription/GeminiExchange.h"
+#include "transcription/LiveSession.h"
 
 #include <QFile>
 #include <QJsonArray>

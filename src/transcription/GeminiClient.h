@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GeminiError.h"
+#include "transcription/GeminiError.h"
 
 #include <QByteArray>
 #include <QJsonObject>

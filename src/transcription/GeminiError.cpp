@@ -1,6 +1,6 @@
-#include "GeminiError.h"
+#include "transcription/GeminiError.h"
 
-#include "PlainText.h"
+#include "records/PlainText.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
-#include "GeminiExchange.h"
+#include "transcription/GeminiExchange.h"
 
-#include "GeminiClient.h"
+#include "transcription/GeminiClient.h"
 
 #include <QCoreApplication>
 #include <QIODevice>

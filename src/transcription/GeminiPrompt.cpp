@@ -1,6 +1,6 @@
-#include "GeminiClient.h"
+#include "transcription/GeminiClient.h"
 
-#include "SpokenLanguage.h"
+#include "transcription/SpokenLanguage.h"
 
 namespace {
 

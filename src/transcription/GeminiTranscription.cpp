@@ -1,7 +1,7 @@
-#include "GeminiTranscription.h"
+#include "transcription/GeminiTranscription.h"
 
-#include "LiveSession.h"
-#include "Log.h"
+#include "transcription/LiveSession.h"
+#include "records/Log.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "GeminiClient.h"
-#include "GeminiExchange.h"
+#include "transcription/GeminiClient.h"
+#include "transcription/GeminiExchange.h"
 
 #include <QObject>
 #include <QPointer>

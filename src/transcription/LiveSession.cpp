@@ -1,4 +1,4 @@
-#include "LiveSession.h"
+#include "transcription/LiveSession.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "GeminiClient.h"
+#include "transcription/GeminiClient.h"
 
 #include <QByteArray>
 #include <QJsonObject>

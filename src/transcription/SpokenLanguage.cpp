@@ -1,4 +1,4 @@
-#include "SpokenLanguage.h"
+#include "transcription/SpokenLanguage.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DictationPorts.h"
-#include "Log.h"
+#include "app/controller/DictationPorts.h"
+#include "records/Log.h"
 
 #include <QFile>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "AppDelegate.h"
+#include "app/controller/AppDelegate.h"
 #include "ControllerFakes.h"
-#include "Log.h"
+#include "records/Log.h"
 #include "TestSupport.h"
 
 #include <QClipboard>

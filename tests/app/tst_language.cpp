@@ -1,5 +1,5 @@
-#include "AppLanguage.h"
-#include "AppLanguagePicker.h"
+#include "language/AppLanguage.h"
+#include "language/AppLanguagePicker.h"
 #include "TestSupport.h"
 
 #include <QAbstractItemView>

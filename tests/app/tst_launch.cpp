@@ -1,5 +1,5 @@
-#include "Config.h"
-#include "ControlChannel.h"
+#include "records/Config.h"
+#include "app/control/ControlChannel.h"
 #include "TestSupport.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "MenuText.h"
-#include "Updater.h"
+#include "app/MenuText.h"
+#include "app/Updater.h"
 
 #include <QtTest>
 

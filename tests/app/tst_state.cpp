@@ -1,4 +1,4 @@
-#include "AppState.h"
+#include "state/AppState.h"
 #include "ControllerFakes.h"
 #include "TestSupport.h"
 

@@ -1,8 +1,8 @@
-#include "Config.h"
+#include "records/Config.h"
 #include "FakeGeminiServer.h"
 #include "FakeLiveServer.h"
-#include "GeminiTranscriber.h"
-#include "Log.h"
+#include "app/services/GeminiTranscriber.h"
+#include "records/Log.h"
 #include "TestSupport.h"
 #include "WaveFiles.h"
 

@@ -1,4 +1,4 @@
-#include "AppLanguage.h"
+#include "language/AppLanguage.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
-#include "AppShell.h"
+#include "app/AppShell.h"
 #include "ControllerFakes.h"
-#include "HUDPanel.h"
-#include "Log.h"
+#include "ui/hud/HUDPanel.h"
+#include "records/Log.h"
 #include "TestSupport.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "AudioRecorder.h"
-#include "MicrophoneLevel.h"
-#include "AudioTrimmer.h"
+#include "audio/AudioRecorder.h"
+#include "audio/MicrophoneLevel.h"
+#include "audio/AudioTrimmer.h"
 #include "TestSupport.h"
 #include "WaveFiles.h"
 

@@ -1,5 +1,5 @@
-#include "AudioTrimmer.h"
-#include "Log.h"
+#include "audio/AudioTrimmer.h"
+#include "records/Log.h"
 #include "TestSupport.h"
 #include "WaveFiles.h"
 

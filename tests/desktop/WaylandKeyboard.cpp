@@ -1,6 +1,6 @@
 #include "WaylandKeyboard.h"
 
-#include "WaylandSupport.h"
+#include "desktop/wayland/WaylandSupport.h"
 
 #include <QByteArray>
 #include <cstdlib>

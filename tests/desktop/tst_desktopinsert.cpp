@@ -1,4 +1,4 @@
-#include "PortalShortcuts.h"
+#include "desktop/wayland/PortalShortcuts.h"
 #include "TestSupport.h"
 #include "TextClients.h"
 

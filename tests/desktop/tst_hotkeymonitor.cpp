@@ -1,7 +1,7 @@
-#include "HotkeyKindInfo.h"
-#include "HotkeyMonitor.h"
-#include "KeyTranslator.h"
-#include "Log.h"
+#include "desktop/HotkeyKindInfo.h"
+#include "desktop/HotkeyMonitor.h"
+#include "desktop/KeyTranslator.h"
+#include "records/Log.h"
 #include "TestSupport.h"
 
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "DesktopSession.h"
-#include "NullBackends.h"
-#include "PlatformLoader.h"
+#include "desktop/DesktopSession.h"
+#include "desktop/NullBackends.h"
+#include "desktop/PlatformLoader.h"
 #include "TestSupport.h"
-#include "TextInjector.h"
+#include "desktop/TextInjector.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
-#include "PortalClipboard.h"
-#include "PortalKeyPoster.h"
+#include "desktop/wayland/PortalClipboard.h"
+#include "desktop/wayland/PortalKeyPoster.h"
 #include "PortalMock.h"
 #include "TestSupport.h"
-#include "TextInjector.h"
+#include "desktop/TextInjector.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>

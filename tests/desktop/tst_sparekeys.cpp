@@ -1,5 +1,5 @@
-#include "ReadReceipt.h"
-#include "SpareKeyPool.h"
+#include "desktop/x11/ReadReceipt.h"
+#include "desktop/x11/SpareKeyPool.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
-#include "KeyEvent.h"
+#include "desktop/KeyEvent.h"
 #include "TestSupport.h"
-#include "TextInjector.h"
-#include "TypingPlan.h"
+#include "desktop/TextInjector.h"
+#include "desktop/TypingPlan.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

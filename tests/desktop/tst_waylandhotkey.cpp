@@ -1,10 +1,10 @@
-#include "EvdevKeyEventSource.h"
-#include "HotkeyMonitor.h"
-#include "Log.h"
-#include "HoldKeyPath.h"
+#include "desktop/wayland/EvdevKeyEventSource.h"
+#include "desktop/HotkeyMonitor.h"
+#include "records/Log.h"
+#include "desktop/HoldKeyPath.h"
 #include "PortalMock.h"
-#include "PortalKeyEventSource.h"
-#include "PortalShortcuts.h"
+#include "desktop/wayland/PortalKeyEventSource.h"
+#include "desktop/wayland/PortalShortcuts.h"
 #include "TestSupport.h"
 
 #include <QDBusConnection>

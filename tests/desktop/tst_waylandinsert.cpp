@@ -1,10 +1,10 @@
-#include "DesktopSession.h"
-#include "KeyPoster.h"
+#include "desktop/DesktopSession.h"
+#include "desktop/KeyPoster.h"
 #include "TestSupport.h"
 #include "TextClients.h"
-#include "TextInjector.h"
+#include "desktop/TextInjector.h"
 #include "WaylandKeyboard.h"
-#include "WaylandSupport.h"
+#include "desktop/wayland/WaylandSupport.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "HotkeyMonitor.h"
-#include "KeyPoster.h"
-#include "PlatformLoader.h"
+#include "desktop/HotkeyMonitor.h"
+#include "desktop/KeyPoster.h"
+#include "desktop/PlatformLoader.h"
 #include "TestSupport.h"
 #include "TextClients.h"
-#include "TextInjector.h"
+#include "desktop/TextInjector.h"
 #include "XTestInput.h"
 
 #include <QProcess>

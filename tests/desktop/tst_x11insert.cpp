@@ -1,7 +1,7 @@
-#include "KeyPoster.h"
+#include "desktop/KeyPoster.h"
 #include "TestSupport.h"
 #include "TextClients.h"
-#include "TextInjector.h"
+#include "desktop/TextInjector.h"
 #include "XTestInput.h"
 
 #include <QClipboard>

@@ -1,6 +1,6 @@
-#include "Config.h"
+#include "records/Config.h"
 #include "FakeGeminiServer.h"
-#include "History.h"
+#include "records/History.h"
 #include "TestSupport.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // libFuzzer target for the settings and history readers: every input goes through both decoders;
 // whatever decodes must come back unchanged from its own encoding.
-#include "Config.h"
-#include "History.h"
+#include "records/Config.h"
+#include "records/History.h"
 
 #include <QByteArray>
 #include <cstdint>

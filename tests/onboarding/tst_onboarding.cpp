@@ -1,10 +1,10 @@
-#include "AppState.h"
-#include "HotkeyKindInfo.h"
+#include "state/AppState.h"
+#include "desktop/HotkeyKindInfo.h"
 #include "FakeGeminiServer.h"
-#include "OnboardingSteps.h"
-#include "HoldKeyPath.h"
-#include "OnboardingView.h"
-#include "OnboardingWidgets.h"
+#include "onboarding/OnboardingSteps.h"
+#include "desktop/HoldKeyPath.h"
+#include "onboarding/OnboardingView.h"
+#include "onboarding/OnboardingWidgets.h"
 #include "TestSupport.h"
 
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "Config.h"
+#include "records/Config.h"
 #include "TestSupport.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "FailedRecordings.h"
-#include "Log.h"
+#include "records/FailedRecordings.h"
+#include "records/Log.h"
 #include "TestSupport.h"
 
 #include <QDir>

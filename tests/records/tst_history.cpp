@@ -1,4 +1,4 @@
-#include "History.h"
+#include "records/History.h"
 #include "TestSupport.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "Log.h"
+#include "records/Log.h"
 #include "TestSupport.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "FakeGeminiServer.h"
-#include "GeminiClient.h"
+#include "transcription/GeminiClient.h"
 
-#include "PlainText.h"
+#include "records/PlainText.h"
 
 #include <QtTest>
 #include <algorithm>

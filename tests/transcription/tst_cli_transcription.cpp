@@ -1,6 +1,6 @@
-#include "Config.h"
+#include "records/Config.h"
 #include "FakeGeminiServer.h"
-#include "GeminiClient.h"
+#include "transcription/GeminiClient.h"
 #include "TestSupport.h"
 #include "WaveFiles.h"
 

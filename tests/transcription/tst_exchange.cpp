@@ -1,7 +1,7 @@
 #include "FakeGeminiServer.h"
-#include "GeminiClient.h"
-#include "GeminiExchange.h"
-#include "GeminiTranscription.h"
+#include "transcription/GeminiClient.h"
+#include "transcription/GeminiExchange.h"
+#include "transcription/GeminiTranscription.h"
 #include "WaveFiles.h"
 
 #include <QJsonArray>

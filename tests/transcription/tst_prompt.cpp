@@ -1,6 +1,6 @@
-#include "Config.h"
-#include "GeminiClient.h"
-#include "SpokenLanguage.h"
+#include "records/Config.h"
+#include "transcription/GeminiClient.h"
+#include "transcription/SpokenLanguage.h"
 
 #include <QtTest>
 

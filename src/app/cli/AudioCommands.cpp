@@ -1,8 +1,8 @@
-#include "CommandLine.h"
+#include "app/cli/CommandLine.h"
 
-#include "AudioRecorder.h"
-#include "AudioTrimmer.h"
-#include "Config.h"
+#include "audio/AudioRecorder.h"
+#include "audio/AudioTrimmer.h"
+#include "records/Config.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "CommandLine.h"
+#include "app/cli/CommandLine.h"
 
-#include "Log.h"
+#include "records/Log.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
-#include "CommandLine.h"
+#include "app/cli/CommandLine.h"
 
-#include "Config.h"
-#include "ControlChannel.h"
+#include "records/Config.h"
+#include "app/control/ControlChannel.h"
 
 #include <QFileInfo>
 

@@ -1,10 +1,10 @@
-#include "CommandLine.h"
+#include "app/cli/CommandLine.h"
 
-#include "Accessibility.h"
-#include "ClipboardHandover.h"
-#include "NewlineMode.h"
-#include "PlatformLoader.h"
-#include "TextInjector.h"
+#include "desktop/Accessibility.h"
+#include "desktop/ClipboardHandover.h"
+#include "desktop/NewlineMode.h"
+#include "desktop/PlatformLoader.h"
+#include "desktop/TextInjector.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,12 +1,12 @@
-#include "AudioTrimmer.h"
-#include "CommandLine.h"
+#include "audio/AudioTrimmer.h"
+#include "app/cli/CommandLine.h"
 
-#include "Config.h"
-#include "GeminiClient.h"
-#include "GeminiTranscription.h"
-#include "Log.h"
-#include "PlainText.h"
-#include "TerminationGuard.h"
+#include "records/Config.h"
+#include "transcription/GeminiClient.h"
+#include "transcription/GeminiTranscription.h"
+#include "records/Log.h"
+#include "records/PlainText.h"
+#include "records/TerminationGuard.h"
 
 #include <QFile>
 #include <QEventLoop>

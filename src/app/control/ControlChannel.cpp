@@ -1,6 +1,6 @@
-#include "ControlChannel.h"
+#include "app/control/ControlChannel.h"
 
-#include "DataFiles.h"
+#include "records/DataFiles.h"
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>

@@ -1,7 +1,7 @@
-#include "AppDelegate.h"
+#include "app/controller/AppDelegate.h"
 
-#include "Log.h"
-#include "PlainText.h"
+#include "records/Log.h"
+#include "records/PlainText.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AppState.h"
-#include "DictationPorts.h"
-#include "FailedRecordings.h"
+#include "state/AppState.h"
+#include "app/controller/DictationPorts.h"
+#include "records/FailedRecordings.h"
 
 #include <QObject>
 #include <QPointer>

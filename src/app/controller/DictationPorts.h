@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Config.h"
-#include "HotkeyKind.h"
+#include "records/Config.h"
+#include "records/HotkeyKind.h"
 
 #include <QByteArray>
 #include <QList>

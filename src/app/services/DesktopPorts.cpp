@@ -1,6 +1,6 @@
-#include "DesktopPorts.h"
+#include "app/services/DesktopPorts.h"
 
-#include "AudioTrimmer.h"
+#include "audio/AudioTrimmer.h"
 
 #include <cmath>
 

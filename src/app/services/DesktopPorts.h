@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ActiveWindow.h"
-#include "AudioRecorder.h"
-#include "DictationPorts.h"
-#include "HotkeyMonitor.h"
-#include "PlatformLoader.h"
-#include "TextInjector.h"
+#include "desktop/ActiveWindow.h"
+#include "audio/AudioRecorder.h"
+#include "app/controller/DictationPorts.h"
+#include "desktop/HotkeyMonitor.h"
+#include "desktop/PlatformLoader.h"
+#include "desktop/TextInjector.h"
 
 #include <QPointer>
 

@@ -1,6 +1,6 @@
-#include "FileManager.h"
+#include "app/services/FileManager.h"
 
-#include "Log.h"
+#include "records/Log.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

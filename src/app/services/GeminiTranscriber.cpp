@@ -1,8 +1,8 @@
-#include "GeminiTranscriber.h"
+#include "app/services/GeminiTranscriber.h"
 
-#include "GeminiClient.h"
-#include "GeminiTranscription.h"
-#include "Log.h"
+#include "transcription/GeminiClient.h"
+#include "transcription/GeminiTranscription.h"
+#include "records/Log.h"
 
 #include <QMetaObject>
 #include <QNetworkAccessManager>

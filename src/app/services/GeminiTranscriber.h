@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DictationPorts.h"
-#include "LiveSession.h"
+#include "app/controller/DictationPorts.h"
+#include "transcription/LiveSession.h"
 
 #include <QObject>
 #include <QPointer>

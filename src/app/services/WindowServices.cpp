@@ -1,10 +1,10 @@
-#include "WindowServices.h"
+#include "app/services/WindowServices.h"
 
-#include "AppDelegate.h"
-#include "FileManager.h"
-#include "MicrophoneLevel.h"
-#include "HotkeyKindInfo.h"
-#include "SystemSettings.h"
+#include "app/controller/AppDelegate.h"
+#include "app/services/FileManager.h"
+#include "audio/MicrophoneLevel.h"
+#include "desktop/HotkeyKindInfo.h"
+#include "app/SystemSettings.h"
 
 #include <QDesktopServices>
 #include <QTimer>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DictationPorts.h"
-#include "GuideServices.h"
-#include "SettingsServices.h"
+#include "app/controller/DictationPorts.h"
+#include "onboarding/GuideServices.h"
+#include "ui/main/SettingsServices.h"
 
 // The desktop behind the windows' requests: the recorder's microphones, the file manager, the
 // browser and the desktop's settings pages.

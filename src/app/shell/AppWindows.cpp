@@ -1,7 +1,7 @@
-#include "AppWindows.h"
+#include "app/shell/AppWindows.h"
 
-#include "HistoryView.h"
-#include "WindowServices.h"
+#include "ui/main/HistoryView.h"
+#include "app/services/WindowServices.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AppDelegate.h"
-#include "MainView.h"
-#include "OnboardingView.h"
+#include "app/controller/AppDelegate.h"
+#include "ui/main/MainView.h"
+#include "onboarding/OnboardingView.h"
 
 #include <QObject>
 #include <QPointer>

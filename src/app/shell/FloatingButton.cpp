@@ -1,7 +1,7 @@
-#include "FloatingButton.h"
+#include "app/shell/FloatingButton.h"
 
-#include "ControllerActions.h"
-#include "HUDPanel.h"
+#include "app/shell/ControllerActions.h"
+#include "ui/hud/HUDPanel.h"
 
 FloatingButton::FloatingButton(AppDelegate *controller, WindowPinning &pinning, QObject *parent)
     : QObject(parent), m_controller(controller), m_pinning(pinning)

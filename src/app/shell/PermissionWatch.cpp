@@ -1,6 +1,6 @@
-#include "PermissionWatch.h"
+#include "app/shell/PermissionWatch.h"
 
-#include "Log.h"
+#include "records/Log.h"
 
 PermissionWatch::PermissionWatch(AppDelegate *controller, PlatformLoader &platform,
                                  TrustCheck trustCheck, QObject *parent)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AppDelegate.h"
-#include "PlatformLoader.h"
+#include "app/controller/AppDelegate.h"
+#include "desktop/PlatformLoader.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,8 +1,8 @@
-#include "StatusItem.h"
+#include "app/shell/StatusItem.h"
 
-#include "HotkeyKindInfo.h"
-#include "Log.h"
-#include "MenuText.h"
+#include "desktop/HotkeyKindInfo.h"
+#include "records/Log.h"
+#include "app/MenuText.h"
 #include "Symbols.h"
 
 #include <QActionGroup>

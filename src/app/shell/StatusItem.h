@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AppDelegate.h"
-#include "Updater.h"
+#include "app/controller/AppDelegate.h"
+#include "app/Updater.h"
 
 #include <QMenu>
 #include <QObject>

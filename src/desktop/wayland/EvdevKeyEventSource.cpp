@@ -1,6 +1,6 @@
-#include "EvdevKeyEventSource.h"
+#include "desktop/wayland/EvdevKeyEventSource.h"
 
-#include "Log.h"
+#include "records/Log.h"
 
 #include <QCoreApplication>
 #include <QDir>

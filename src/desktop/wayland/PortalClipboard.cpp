@@ -1,8 +1,8 @@
-#include "PortalClipboard.h"
+#include "desktop/wayland/PortalClipboard.h"
 
-#include "Log.h"
-#include "PortalKeyPoster.h"
-#include "PortalRequest.h"
+#include "records/Log.h"
+#include "desktop/wayland/PortalKeyPoster.h"
+#include "desktop/wayland/PortalRequest.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>

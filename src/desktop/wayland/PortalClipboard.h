@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClipboardReader.h"
+#include "desktop/ClipboardReader.h"
 
 #include <QDBusMessage>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "PortalKeyEventSource.h"
+#include "desktop/wayland/PortalKeyEventSource.h"
 
-#include "PortalShortcuts.h"
+#include "desktop/wayland/PortalShortcuts.h"
 
 PortalKeyEventSource::PortalKeyEventSource(PortalShortcuts *portal) : m_portal(portal) {}
 

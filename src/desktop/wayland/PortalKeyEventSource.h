@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KeyEventSource.h"
+#include "desktop/KeyEventSource.h"
 
 #include <QMetaObject>
 

@@ -1,9 +1,9 @@
-#include "PortalKeyPoster.h"
+#include "desktop/wayland/PortalKeyPoster.h"
 
-#include "Config.h"
-#include "DataFiles.h"
-#include "KeyEvent.h"
-#include "Log.h"
+#include "records/Config.h"
+#include "records/DataFiles.h"
+#include "desktop/KeyEvent.h"
+#include "records/Log.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>

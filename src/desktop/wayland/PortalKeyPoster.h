@@ -1,7 +1,7 @@
 #pragma once
 
-#include "KeyPoster.h"
-#include "PortalRequest.h"
+#include "desktop/KeyPoster.h"
+#include "desktop/wayland/PortalRequest.h"
 
 #include <QDBusConnection>
 #include <QDBusError>

@@ -1,6 +1,6 @@
-#include "PortalRequest.h"
+#include "desktop/wayland/PortalRequest.h"
 
-#include "Log.h"
+#include "records/Log.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

@@ -1,6 +1,6 @@
-#include "PortalShortcuts.h"
+#include "desktop/wayland/PortalShortcuts.h"
 
-#include "Log.h"
+#include "records/Log.h"
 
 #include <QDBusArgument>
 #include <QDBusMessage>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PortalRequest.h"
+#include "desktop/wayland/PortalRequest.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

@@ -1,6 +1,6 @@
-#include "WaylandClipboard.h"
+#include "desktop/wayland/WaylandClipboard.h"
 
-#include "Log.h"
+#include "records/Log.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ClipboardReader.h"
-#include "WaylandSupport.h"
+#include "desktop/ClipboardReader.h"
+#include "desktop/wayland/WaylandSupport.h"
 
 #include <QHash>
 #include <QSocketNotifier>

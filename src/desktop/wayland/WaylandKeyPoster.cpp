@@ -1,7 +1,7 @@
-#include "WaylandKeyPoster.h"
+#include "desktop/wayland/WaylandKeyPoster.h"
 
-#include "KeyEvent.h"
-#include "Log.h"
+#include "desktop/KeyEvent.h"
+#include "records/Log.h"
 
 #include <QElapsedTimer>
 #include <fcntl.h>

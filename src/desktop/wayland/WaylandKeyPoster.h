@@ -1,7 +1,7 @@
 #pragma once
 
-#include "KeyPoster.h"
-#include "WaylandSupport.h"
+#include "desktop/KeyPoster.h"
+#include "desktop/wayland/WaylandSupport.h"
 
 #include <QByteArray>
 #include <QHash>

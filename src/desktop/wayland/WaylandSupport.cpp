@@ -1,6 +1,6 @@
-#include "WaylandSupport.h"
+#include "desktop/wayland/WaylandSupport.h"
 
-#include "Log.h"
+#include "records/Log.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

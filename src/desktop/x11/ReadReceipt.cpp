@@ -1,7 +1,7 @@
-#include "ReadReceipt.h"
+#include "desktop/x11/ReadReceipt.h"
 
-#include "X11FocusedWindow.h"
-#include "X11Support.h"
+#include "desktop/x11/X11FocusedWindow.h"
+#include "desktop/x11/X11Support.h"
 
 #include <QLoggingCategory>
 #include <X11/Xlib.h>

@@ -1,4 +1,4 @@
-#include "SpareKeyPool.h"
+#include "desktop/x11/SpareKeyPool.h"
 
 #include <QSet>
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "Accessibility.h"
+#include "desktop/Accessibility.h"
 
-#include "X11Support.h"
+#include "desktop/x11/X11Support.h"
 
 #include <QCoreApplication>
 #include <X11/Xlib.h>

@@ -1,6 +1,6 @@
-#include "X11ActiveWindow.h"
+#include "desktop/x11/X11ActiveWindow.h"
 
-#include "X11FocusedWindow.h"
+#include "desktop/x11/X11FocusedWindow.h"
 
 #include <QElapsedTimer>
 #include <X11/Xatom.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ActiveWindow.h"
-#include "X11Support.h"
+#include "desktop/ActiveWindow.h"
+#include "desktop/x11/X11Support.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

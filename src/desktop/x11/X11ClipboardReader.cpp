@@ -1,6 +1,6 @@
-#include "X11ClipboardReader.h"
+#include "desktop/x11/X11ClipboardReader.h"
 
-#include "X11Support.h"
+#include "desktop/x11/X11Support.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <poll.h>
 
-#include "X11Holders.h"
+#include "desktop/x11/X11Holders.h"
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 

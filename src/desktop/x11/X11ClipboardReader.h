@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ClipboardReader.h"
+#include "desktop/ClipboardReader.h"
 
 // Reads the X server's selections on a connection of its own, off the interface's thread; Qt's
 // clipboard (on xcb) owns them.

@@ -1,9 +1,9 @@
-#include "X11FocusedWindow.h"
+#include "desktop/x11/X11FocusedWindow.h"
 
-#include "X11Support.h"
+#include "desktop/x11/X11Support.h"
 
 #include <algorithm>
-#include "X11Holders.h"
+#include "desktop/x11/X11Holders.h"
 
 namespace X11::FocusedWindow {
 

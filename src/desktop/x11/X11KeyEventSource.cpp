@@ -1,7 +1,7 @@
-#include "X11KeyEventSource.h"
+#include "desktop/x11/X11KeyEventSource.h"
 
 #include <QTimer>
-#include "X11Holders.h"
+#include "desktop/x11/X11Holders.h"
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <algorithm>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "KeyEventSource.h"
-#include "KeyTranslator.h"
-#include "X11Support.h"
+#include "desktop/KeyEventSource.h"
+#include "desktop/KeyTranslator.h"
+#include "desktop/x11/X11Support.h"
 
 #include <QSet>
 #include <QSocketNotifier>

@@ -1,12 +1,12 @@
-#include "X11KeyPoster.h"
+#include "desktop/x11/X11KeyPoster.h"
 
-#include "KeyEvent.h"
-#include "Log.h"
-#include "X11FocusedWindow.h"
+#include "desktop/KeyEvent.h"
+#include "records/Log.h"
+#include "desktop/x11/X11FocusedWindow.h"
 
 #include <QLoggingCategory>
 #include <QThread>
-#include "X11Holders.h"
+#include "desktop/x11/X11Holders.h"
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <algorithm>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "KeyPoster.h"
-#include "ReadReceipt.h"
-#include "SpareKeyPool.h"
-#include "TerminationGuard.h"
-#include "X11Keymap.h"
-#include "X11ModifierGuard.h"
-#include "X11Support.h"
+#include "desktop/KeyPoster.h"
+#include "desktop/x11/ReadReceipt.h"
+#include "desktop/x11/SpareKeyPool.h"
+#include "records/TerminationGuard.h"
+#include "desktop/x11/X11Keymap.h"
+#include "desktop/x11/X11ModifierGuard.h"
+#include "desktop/x11/X11Support.h"
 
 #include <QElapsedTimer>
 #include <QSocketNotifier>

@@ -1,6 +1,6 @@
-#include "X11Keymap.h"
+#include "desktop/x11/X11Keymap.h"
 
-#include "X11Holders.h"
+#include "desktop/x11/X11Holders.h"
 #include <X11/keysym.h>
 #include <algorithm>
 #include <string_view>

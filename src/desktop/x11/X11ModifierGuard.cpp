@@ -1,7 +1,7 @@
-#include "X11ModifierGuard.h"
+#include "desktop/x11/X11ModifierGuard.h"
 
 #include <algorithm>
-#include "X11Holders.h"
+#include "desktop/x11/X11Holders.h"
 
 namespace {
 

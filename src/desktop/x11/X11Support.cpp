@@ -1,6 +1,6 @@
-#include "X11Support.h"
+#include "desktop/x11/X11Support.h"
 
-#include "X11Holders.h"
+#include "desktop/x11/X11Holders.h"
 #include <X11/Xlib.h>
 #include <vector>
 

@@ -1,6 +1,6 @@
-#include "X11WindowPinning.h"
+#include "desktop/x11/X11WindowPinning.h"
 
-#include "X11Support.h"
+#include "desktop/x11/X11Support.h"
 
 #include <QGuiApplication>
 #include <QWindow>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WindowPinning.h"
+#include "desktop/WindowPinning.h"
 
 // The window manager's EWMH hints, on Qt's own X11 connection (Qt must run on xcb).
 class X11WindowPinning : public WindowPinning

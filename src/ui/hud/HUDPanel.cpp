@@ -1,6 +1,6 @@
-#include "HUDPanel.h"
+#include "ui/hud/HUDPanel.h"
 
-#include "HUDView.h"
+#include "ui/hud/HUDView.h"
 
 #include <QGuiApplication>
 #include <QScreen>

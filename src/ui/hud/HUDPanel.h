@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AppState.h"
-#include "Config.h"
-#include "WindowPinning.h"
+#include "state/AppState.h"
+#include "records/Config.h"
+#include "desktop/WindowPinning.h"
 
 #include <QRect>
 #include <QWidget>

@@ -1,8 +1,8 @@
-#include "HUDView.h"
+#include "ui/hud/HUDView.h"
 
-#include "HotkeyKindInfo.h"
-#include "LevelMeter.h"
-#include "RoundButton.h"
+#include "desktop/HotkeyKindInfo.h"
+#include "ui/hud/LevelMeter.h"
+#include "ui/hud/RoundButton.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "LevelMeter.h"
+#include "ui/hud/LevelMeter.h"
 
 #include <QPainter>
 #include <algorithm>

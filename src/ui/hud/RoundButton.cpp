@@ -1,4 +1,4 @@
-#include "RoundButton.h"
+#include "ui/hud/RoundButton.h"
 
 #include "Symbols.h"
 

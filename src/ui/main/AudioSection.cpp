@@ -1,6 +1,6 @@
-#include "AudioSection.h"
+#include "ui/main/AudioSection.h"
 
-#include "AppState.h"
+#include "state/AppState.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SettingsServices.h"
-#include "SettingsStyle.h"
+#include "ui/main/SettingsServices.h"
+#include "ui/main/SettingsStyle.h"
 
 class QCheckBox;
 class QHBoxLayout;

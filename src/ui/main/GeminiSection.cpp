@@ -1,10 +1,10 @@
-#include "GeminiSection.h"
+#include "ui/main/GeminiSection.h"
 
-#include "AppState.h"
-#include "GeminiClient.h"
-#include "ListBinding.h"
-#include "LiveSession.h"
-#include "SpokenLanguagesField.h"
+#include "state/AppState.h"
+#include "transcription/GeminiClient.h"
+#include "ui/main/ListBinding.h"
+#include "transcription/LiveSession.h"
+#include "ui/main/SpokenLanguagesField.h"
 
 #include <QComboBox>
 #include <QFontDatabase>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SettingsStyle.h"
+#include "ui/main/SettingsStyle.h"
 
 #include <QStringList>
 

@@ -1,8 +1,8 @@
-#include "HistoryList.h"
+#include "ui/main/HistoryList.h"
 
-#include "HistoryModel.h"
-#include "HistoryRowFormat.h"
-#include "SettingsStyle.h"
+#include "ui/main/HistoryModel.h"
+#include "ui/main/HistoryRowFormat.h"
+#include "ui/main/SettingsStyle.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>

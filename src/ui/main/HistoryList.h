@@ -1,8 +1,8 @@
 #pragma once
 
-#include "History.h"
-#include "HistoryRowLayout.h"
-#include "HistoryRowPainter.h"
+#include "records/History.h"
+#include "ui/main/HistoryRowLayout.h"
+#include "ui/main/HistoryRowPainter.h"
 
 #include <QListView>
 #include <QPersistentModelIndex>

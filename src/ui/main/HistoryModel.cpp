@@ -1,4 +1,4 @@
-#include "HistoryModel.h"
+#include "ui/main/HistoryModel.h"
 
 #include <QSet>
 

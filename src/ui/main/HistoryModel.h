@@ -1,6 +1,6 @@
 #pragma once
 
-#include "History.h"
+#include "records/History.h"
 
 #include <QAbstractListModel>
 

@@ -1,4 +1,4 @@
-#include "HistoryRowFormat.h"
+#include "ui/main/HistoryRowFormat.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HistoryList.h"
+#include "ui/main/HistoryList.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "HistoryRowLayout.h"
+#include "ui/main/HistoryRowLayout.h"
 
 #include <QFontMetrics>
 

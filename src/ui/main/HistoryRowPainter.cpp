@@ -1,10 +1,10 @@
-#include "HistoryRowPainter.h"
+#include "ui/main/HistoryRowPainter.h"
 
-#include "HistoryList.h"
-#include "HistoryModel.h"
-#include "HistoryRowFormat.h"
-#include "HistoryRowLayout.h"
-#include "SettingsStyle.h"
+#include "ui/main/HistoryList.h"
+#include "ui/main/HistoryModel.h"
+#include "ui/main/HistoryRowFormat.h"
+#include "ui/main/HistoryRowLayout.h"
+#include "ui/main/SettingsStyle.h"
 #include "Symbols.h"
 
 #include <QFrame>

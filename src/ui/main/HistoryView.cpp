@@ -1,10 +1,10 @@
-#include "HistoryView.h"
+#include "ui/main/HistoryView.h"
 
-#include "AppState.h"
-#include "HistoryList.h"
-#include "HistoryModel.h"
-#include "HotkeyKindInfo.h"
-#include "SettingsStyle.h"
+#include "state/AppState.h"
+#include "ui/main/HistoryList.h"
+#include "ui/main/HistoryModel.h"
+#include "desktop/HotkeyKindInfo.h"
+#include "ui/main/SettingsStyle.h"
 #include "Symbols.h"
 
 #include <QEvent>

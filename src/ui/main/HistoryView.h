@@ -1,13 +1,13 @@
 #pragma once
 
-#include "History.h"
+#include "records/History.h"
 
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 
-#include "AppState.h"
+#include "state/AppState.h"
 class HistoryList;
 class HistoryModel;
 class QLabel;

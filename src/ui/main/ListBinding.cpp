@@ -1,4 +1,4 @@
-#include "ListBinding.h"
+#include "ui/main/ListBinding.h"
 
 namespace ListBinding {
 

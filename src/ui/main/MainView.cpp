@@ -1,9 +1,9 @@
-#include "MainView.h"
+#include "ui/main/MainView.h"
 
-#include "AppState.h"
-#include "HistoryView.h"
-#include "SettingsStyle.h"
-#include "SettingsView.h"
+#include "state/AppState.h"
+#include "ui/main/HistoryView.h"
+#include "ui/main/SettingsStyle.h"
+#include "ui/main/SettingsView.h"
 #include "Symbols.h"
 
 #include <QEvent>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "Config.h"
-#include "SettingsServices.h"
+#include "records/Config.h"
+#include "ui/main/SettingsServices.h"
 
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 
-#include "AppState.h"
+#include "state/AppState.h"
 class HistoryView;
 class QListWidget;
 class QStackedWidget;

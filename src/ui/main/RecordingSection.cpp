@@ -1,8 +1,8 @@
-#include "RecordingSection.h"
+#include "ui/main/RecordingSection.h"
 
-#include "AppState.h"
-#include "HotkeyKindInfo.h"
-#include "NewlineMode.h"
+#include "state/AppState.h"
+#include "desktop/HotkeyKindInfo.h"
+#include "desktop/NewlineMode.h"
 
 #include <QCheckBox>
 #include <QComboBox>

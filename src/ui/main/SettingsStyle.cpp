@@ -1,6 +1,6 @@
-#include "SettingsStyle.h"
+#include "ui/main/SettingsStyle.h"
 
-#include "AppState.h"
+#include "state/AppState.h"
 
 #include <QFormLayout>
 #include <QFrame>

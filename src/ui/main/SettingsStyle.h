@@ -1,13 +1,13 @@
 #pragma once
 
-#include "Config.h"
+#include "records/Config.h"
 
 #include <QLabel>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 
-#include "AppState.h"
+#include "state/AppState.h"
 class QFormLayout;
 
 namespace SettingsStyle {

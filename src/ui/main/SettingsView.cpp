@@ -1,12 +1,12 @@
-#include "SettingsView.h"
+#include "ui/main/SettingsView.h"
 
-#include "AppLanguagePicker.h"
-#include "AppState.h"
-#include "AudioSection.h"
-#include "GeminiSection.h"
-#include "RecordingSection.h"
-#include "SettingsStyle.h"
-#include "WheelGuard.h"
+#include "language/AppLanguagePicker.h"
+#include "state/AppState.h"
+#include "ui/main/AudioSection.h"
+#include "ui/main/GeminiSection.h"
+#include "ui/main/RecordingSection.h"
+#include "ui/main/SettingsStyle.h"
+#include "ui/main/WheelGuard.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

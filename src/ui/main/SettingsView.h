@@ -1,13 +1,13 @@
 #pragma once
 
-#include "Config.h"
-#include "SettingsServices.h"
+#include "records/Config.h"
+#include "ui/main/SettingsServices.h"
 
 #include <QPointer>
 #include <QScrollArea>
 #include <functional>
 
-#include "AppState.h"
+#include "state/AppState.h"
 class AudioSection;
 class GeminiSection;
 class QLabel;

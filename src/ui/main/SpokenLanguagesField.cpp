@@ -1,6 +1,6 @@
-#include "SpokenLanguagesField.h"
+#include "ui/main/SpokenLanguagesField.h"
 
-#include "SpokenLanguage.h"
+#include "transcription/SpokenLanguage.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

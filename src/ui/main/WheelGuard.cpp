@@ -1,4 +1,4 @@
-#include "WheelGuard.h"
+#include "ui/main/WheelGuard.h"
 
 #include <QAbstractSlider>
 #include <QComboBox>

@@ -7,10 +7,10 @@
 // desktop gives no way back to the app the user was in)
 // Prints the window id once the window is on screen, then runs until it is closed.
 
-#include "HistoryView.h"
-#include "HoldKeyPath.h"
-#include "MainView.h"
-#include "SettingsView.h"
+#include "ui/main/HistoryView.h"
+#include "desktop/HoldKeyPath.h"
+#include "ui/main/MainView.h"
+#include "ui/main/SettingsView.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
-#include "HistoryList.h"
-#include "HistoryModel.h"
-#include "HistoryRowFormat.h"
-#include "HistoryView.h"
+#include "ui/main/HistoryList.h"
+#include "ui/main/HistoryModel.h"
+#include "ui/main/HistoryRowFormat.h"
+#include "ui/main/HistoryView.h"
 #include "TestSupport.h"
 
 #include <QClipboard>

@@ -1,6 +1,6 @@
-#include "AppLanguagePicker.h"
+#include "language/AppLanguagePicker.h"
 
-#include "AppLanguage.h"
+#include "language/AppLanguage.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Config.h"
-#include "History.h"
-#include "HoldKeyAdvice.h"
+#include "records/Config.h"
+#include "records/History.h"
+#include "records/HoldKeyAdvice.h"
 
 #include <QObject>
 

@@ -1,4 +1,4 @@
-#include "HoldKeyPath.h"
+#include "desktop/HoldKeyPath.h"
 
 #include <QCoreApplication>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "DesktopSession.h"
-#include "EvdevKeyEventSource.h"
-#include "HoldKeyAdvice.h"
-#include "PortalShortcuts.h"
+#include "desktop/DesktopSession.h"
+#include "desktop/wayland/EvdevKeyEventSource.h"
+#include "records/HoldKeyAdvice.h"
+#include "desktop/wayland/PortalShortcuts.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "AppLanguage.h"
+#include "language/AppLanguage.h"
 
-#include "Log.h"
+#include "records/Log.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

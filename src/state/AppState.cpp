@@ -1,6 +1,6 @@
-#include "AppState.h"
+#include "state/AppState.h"
 
-#include "Log.h"
+#include "records/Log.h"
 
 #include <QFileInfo>
 
