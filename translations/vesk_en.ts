@@ -402,6 +402,10 @@
         <source>%1 (live)</source>
         <translation type="unfinished" />
     </message>
+    <message>
+        <source>A live model: the words appear beside the floating button while you speak. Past 10 minutes, or when the connection drops, the recording goes the usual way and the dictation is only slower.</source>
+        <translation type="unfinished" />
+    </message>
 </context>
 <context>
     <name>GeminiStep</name>

@@ -402,6 +402,10 @@
         <source>%1 (live)</source>
         <translation>%1 (в реальном времени)</translation>
     </message>
+    <message>
+        <source>A live model: the words appear beside the floating button while you speak. Past 10 minutes, or when the connection drops, the recording goes the usual way and the dictation is only slower.</source>
+        <translation>Модель в реальном времени: слова появляются рядом с плавающей кнопкой, пока вы говорите. Если диктовка длится дольше 10 минут или связь обрывается, запись отправляется обычным способом — диктовка лишь немного медленнее.</translation>
+    </message>
 </context>
 <context>
     <name>GeminiStep</name>

@@ -402,6 +402,10 @@
         <source>%1 (live)</source>
         <translation>%1 (jonli)</translation>
     </message>
+    <message>
+        <source>A live model: the words appear beside the floating button while you speak. Past 10 minutes, or when the connection drops, the recording goes the usual way and the dictation is only slower.</source>
+        <translation>Jonli model: gapirayotganingizda soʻzlar suzuvchi tugma yonida paydo boʻladi. 10 daqiqadan oshsa yoki aloqa uzilsa, yozuv odatiy yoʻl bilan yuboriladi, faqat ovoz bilan yozish biroz sekinroq boʻladi.</translation>
+    </message>
 </context>
 <context>
     <name>GeminiStep</name>

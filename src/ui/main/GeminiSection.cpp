@@ -38,6 +38,10 @@ void setTextKeepingCursor(QLineEdit *field, const QString &text)
 GeminiSection::GeminiSection(AppState *state, QWidget *parent)
     : SettingsSection(tr("Gemini"), state, parent), m_apiKey(new QLineEdit),
       m_modelField(new QLineEdit), m_modelPicker(new QComboBox), m_load(new QPushButton),
+      m_liveNote(SettingsStyle::caption(
+          tr("A live model: the words appear beside the floating button while you speak. Past 10 "
+             "minutes, or when the connection drops, the recording goes the usual way and the "
+             "dictation is only slower."))),
       m_transcription(new QComboBox), m_transcriptionNote(SettingsStyle::caption(QString())),
       m_knownWords(new ListField([this] { return config().customVocabulary; },
                                  [this](const QStringList &words) {
@@ -72,6 +76,8 @@ GeminiSection::GeminiSection(AppState *state, QWidget *parent)
     modelRow->addWidget(m_modelPicker, 1);
     modelRow->addWidget(m_load);
     form()->addRow(tr("Model"), modelRow);
+    m_liveNote->setObjectName(QStringLiteral("liveNote"));
+    form()->addRow(QString(), m_liveNote);
 
     m_transcription->setObjectName(QStringLiteral("transcription"));
     m_transcription->addItem(tr("smart (tidied up)"), QStringLiteral("smart"));
@@ -143,6 +149,7 @@ void GeminiSection::refresh()
     m_load->setText(listed ? tr("Reload") : tr("Load"));
     m_load->setEnabled(!m_busy && !c.resolvedApiKey().isEmpty());
 
+    form()->setRowVisible(m_liveNote, LiveSession::isLive(c.model));
     select(m_transcription, c.transcriptionMode);
     m_transcriptionNote->setText(
         c.transcriptionMode == QLatin1String("smart")

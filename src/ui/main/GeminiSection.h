@@ -43,6 +43,7 @@ private:
     QLineEdit *m_modelField;
     QComboBox *m_modelPicker;
     QPushButton *m_load;
+    QLabel *m_liveNote;
     QComboBox *m_transcription;
     QLabel *m_transcriptionNote;
     ListField *m_knownWords;

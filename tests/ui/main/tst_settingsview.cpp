@@ -465,8 +465,13 @@ private Q_SLOTS:
         QCOMPARE(rig.find<QComboBox>("modelPicker")->currentText(),
                  QStringLiteral("gemini-2.5-flash"));
         QCOMPARE(Config::load().model, QStringLiteral("gemini-old"));
+        // Only a live model says what live dictation is.
+        QVERIFY(!rig.shown("liveNote"));
+        pick(rig.find<QComboBox>("modelPicker"), 2);
+        QVERIFY(rig.shown("liveNote"));
         pick(rig.find<QComboBox>("modelPicker"), 1);
         QCOMPARE(rig.config().model, QStringLiteral("gemini-2.5-pro"));
+        QVERIFY(!rig.shown("liveNote"));
 
         // A failed reload keeps the list and the model.
         m_server->enqueue(403, FakeGeminiServer::errorAnswer(QStringLiteral("API key not valid")));
