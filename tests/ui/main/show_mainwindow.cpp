@@ -37,6 +37,8 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("no-paste"),
                       QStringLiteral("a desktop where no app sets another's clipboard")});
     parser.addOption({QStringLiteral("notice"), QStringLiteral("the no-way-back notice")});
+    parser.addOption(
+        {QStringLiteral("model"), QStringLiteral("the chosen model"), QStringLiteral("name")});
     parser.process(app);
 
     const QString code = parser.value(QStringLiteral("lang"));
@@ -59,6 +61,8 @@ int main(int argc, char **argv)
     config.inputDeviceName = QStringLiteral("USB Headset");
     config.languageCodes = {QStringLiteral("uz-UZ"), QStringLiteral("ru-RU"),
                             QStringLiteral("en-US")};
+    if (parser.isSet(QStringLiteral("model")))
+        config.model = parser.value(QStringLiteral("model"));
     History history;
     if (!parser.isSet(QStringLiteral("empty"))) {
         const QDateTime now(QDate(2025, 3, 14), QTime(16, 45));
