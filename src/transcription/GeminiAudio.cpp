@@ -1,17 +1,12 @@
 #include "GeminiClient.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <optional>
 #include <sndfile.h>
 #include <vector>
 
 namespace {
-
-// The service's ceiling for a whole request with inline data.
-constexpr qint64 serviceInlineLimit = 100LL * 1000 * 1000;
-std::atomic<qint64> inlineLimit{serviceInlineLimit};
 
 // A byte array as a seekable file for libsndfile, read or written in memory.
 struct Memory
@@ -109,16 +104,6 @@ GeminiResult<QByteArray> encode(const QByteArray &wav, int format, const char *n
 }
 
 } // namespace
-
-qint64 GeminiClient::inlineRequestLimit()
-{
-    return inlineLimit.load();
-}
-
-void GeminiClient::setInlineRequestLimit(qint64 bytes)
-{
-    inlineLimit = bytes > 0 ? bytes : serviceInlineLimit;
-}
 
 GeminiResult<QByteArray> GeminiClient::toFlac(const QByteArray &wav)
 {

@@ -74,10 +74,6 @@ struct GeminiClient
     static inline const QString oggType = QStringLiteral("audio/ogg");
     // The recording as Ogg Vorbis at a speech bitrate: a seventh of the WAV, not sample-exact.
     static GeminiResult<QByteArray> toOgg(const QByteArray &wav);
-    // What a request may weigh at most with the audio inline; larger audio goes through the
-    // service's file upload. The setter is for tests, which cannot afford 100 MB recordings.
-    static qint64 inlineRequestLimit();
-    static void setInlineRequestLimit(qint64 bytes);
 
     // --- Transcription. Interactions when the model name contains "transcribe" (case-sensitive)
     // and is not a live one.

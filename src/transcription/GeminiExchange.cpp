@@ -8,14 +8,11 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <limits>
 #include <utility>
 
 namespace {
-
-std::atomic<double> waitScale{1.0};
 
 bool worthRetrying(int status)
 {
@@ -171,11 +168,6 @@ GeminiExchange::~GeminiExchange()
         disconnect(m_reply, nullptr, this, nullptr);
         m_reply->abort();
     }
-}
-
-void GeminiExchange::setWaitScale(double factor)
-{
-    waitScale = factor;
 }
 
 void GeminiExchange::cancel()
@@ -334,7 +326,7 @@ void GeminiExchange::onReplyFinished()
     const int waitMs = m_settings.waitsMs.at(m_attempt - 1);
     Q_EMIT retrying(m_attempt, waitMs);
     if (!m_done)
-        m_wait.start(int(waitMs * waitScale.load()));
+        m_wait.start(waitMs);
 }
 
 void GeminiExchange::finish(const GeminiResult<QByteArray> &result)

@@ -65,9 +65,6 @@ public:
     // exchange's thread.
     void cancel();
 
-    // Multiplies every wait (tests only: the schedule is kept, the time is not spent).
-    static void setWaitScale(double factor);
-
 Q_SIGNALS:
     // An attempt (counted from 1) failed in a way worth retrying; the next one follows waitMs
     // later.

@@ -11,8 +11,10 @@
 #include <utility>
 
 GeminiTranscription::GeminiTranscription(GeminiClient client, QByteArray wav,
-                                         QNetworkAccessManager *network, QObject *parent)
-    : QObject(parent), m_client(std::move(client)), m_audio(std::move(wav)), m_network(network)
+                                         QNetworkAccessManager *network, QObject *parent,
+                                         GeminiTranscriptionLimits limits)
+    : QObject(parent), m_client(std::move(client)), m_limits(limits), m_audio(std::move(wav)),
+      m_network(network)
 {
     // A file for a live model goes to the batch model of its name (a retry, the command line).
     if (LiveSession::isLive(m_client.model))
@@ -54,7 +56,7 @@ void GeminiTranscription::begin()
         return;
     if (m_client.apiKey.isEmpty())
         return finish(GeminiError::noApiKey());
-    const qint64 limit = GeminiClient::inlineRequestLimit();
+    const qint64 limit = m_limits.inlineRequestBytes;
     const auto reencode = [this](GeminiResult<QByteArray> (*encoder)(const QByteArray &),
                                  const QString &mimeType) {
         if (const GeminiResult<QByteArray> encoded = encoder(m_audio); encoded.ok()) {

@@ -53,14 +53,26 @@ class ExchangeTest : public QObject
         });
     }
 
+    // The schedule's length at a hundredth of its waits; a test of the waits themselves sets
+    // the real ones.
     GeminiExchange::Settings settings() const
     {
+        QList<int> quick;
+        for (const int ms : GeminiExchange::transcriptionWaitsMs())
+            quick.append(ms / 100);
         return {"POST",
                 QUrl(m_server->baseUrl() + QStringLiteral("/v1beta/interactions")),
                 QStringLiteral("k"),
                 "{}",
                 120,
-                GeminiExchange::transcriptionWaitsMs()};
+                quick};
+    }
+
+    GeminiExchange::Settings realWaits() const
+    {
+        GeminiExchange::Settings s = settings();
+        s.waitsMs = GeminiExchange::transcriptionWaitsMs();
+        return s;
     }
 
     // The audio of a request body to either endpoint, inline or as an uploaded file.
@@ -128,7 +140,6 @@ private Q_SLOTS:
         m_server->clear();
         m_server->setFallback({404, "{}"});
         m_waits.clear();
-        GeminiExchange::setWaitScale(0.01);
     }
 
     void requestOnTheWire_data()
@@ -219,11 +230,10 @@ private Q_SLOTS:
     void overloadIsRetriedOnSchedule()
     {
         // The real waits: the service must get the pause it is owed.
-        GeminiExchange::setWaitScale(1.0);
         for (int i = 0; i < 3; ++i)
             m_server->enqueue(503, FakeGeminiServer::errorAnswer(QStringLiteral("busy")));
         m_server->enqueue(200, "fourth");
-        const auto result = exchange(settings());
+        const auto result = exchange(realWaits());
         QVERIFY(result.ok());
         QCOMPARE(result.value(), QByteArray("fourth"));
         QCOMPARE(m_waits, (QList<int>{400, 1200, 3000}));
@@ -435,11 +445,10 @@ private Q_SLOTS:
 
     void cancelStopsTheWaitAndTheRequest()
     {
-        GeminiExchange::setWaitScale(1.0);
         m_server->enqueue(503, "busy");
         m_server->enqueue(200, "never asked for");
         auto result = runToEnd<QByteArray>([&](QObject *, auto done) {
-            auto *e = new GeminiExchange(settings());
+            auto *e = new GeminiExchange(realWaits());
             connect(e, &GeminiExchange::retrying, e, &GeminiExchange::cancel, Qt::QueuedConnection);
             connect(e, &GeminiExchange::finished, done);
         });
@@ -524,9 +533,9 @@ private Q_SLOTS:
 
         GeminiClient c = client(model);
         c.audioFormat = format;
+        GeminiTranscriptionLimits limits;
         if (!limit.isEmpty())
-            GeminiClient::setInlineRequestLimit(c.inlineRequestSize(m_encoded[limit].size()) - 1);
-        const auto restore = qScopeGuard([] { GeminiClient::setInlineRequestLimit(0); });
+            limits.inlineRequestBytes = c.inlineRequestSize(m_encoded[limit].size()) - 1;
         const bool interactions = GeminiClient::usesInteractions(model);
         m_server->enqueue(200, interactions
                                    ? FakeGeminiServer::interactionsAnswer(QStringLiteral("ok"))
@@ -534,8 +543,8 @@ private Q_SLOTS:
 
         QNetworkAccessManager network;
         const auto text = runToEnd<QString>([&](QObject *context, auto done) {
-            auto *t =
-                new GeminiTranscription(c, m_encoded[GeminiClient::wavType], &network, context);
+            auto *t = new GeminiTranscription(c, m_encoded[GeminiClient::wavType], &network,
+                                              context, limits);
             connect(t, &GeminiTranscription::finished, context, done);
         });
         QVERIFY2(text.ok(), text.ok() ? "" : qPrintable(text.error().description()));
@@ -585,10 +594,8 @@ private Q_SLOTS:
     {
         m_server->setHangUploads(true);
         const auto answering = qScopeGuard([this] { m_server->setHangUploads(false); });
-        GeminiClient::setInlineRequestLimit(1);
-        const auto restore = qScopeGuard([] { GeminiClient::setInlineRequestLimit(0); });
         QNetworkAccessManager network;
-        auto *t = new GeminiTranscription(client(), m_audio, &network);
+        auto *t = new GeminiTranscription(client(), m_audio, &network, nullptr, {1});
         std::optional<GeminiResult<QString>> result;
         connect(t, &GeminiTranscription::finished, this,
                 [&](const GeminiResult<QString> &r) { result = r; });
