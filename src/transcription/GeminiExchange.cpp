@@ -1,6 +1,6 @@
 #include "GeminiExchange.h"
 
-#include "GeminiClient.h"
+#include "GeminiAnswers.h"
 
 #include <QCoreApplication>
 #include <QIODevice>
@@ -83,7 +83,7 @@ QString httpMessage(const QNetworkReply *reply, int status, const QByteArray &bo
             reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         return reason.isEmpty() ? QCoreApplication::translate("GeminiError", "no message") : reason;
     }
-    return GeminiClient::errorMessage(body);
+    return GeminiAnswers::errorMessage(body);
 }
 
 // Whether JSON text stops inside a string or an unclosed object or array. Only the nesting is

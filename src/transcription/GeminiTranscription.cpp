@@ -1,5 +1,7 @@
 #include "GeminiTranscription.h"
 
+#include "GeminiAnswers.h"
+#include "GeminiEndpoints.h"
 #include "LiveSession.h"
 #include "Log.h"
 
@@ -57,45 +59,49 @@ void GeminiTranscription::begin()
     if (m_client.apiKey.isEmpty())
         return finish(GeminiError::noApiKey());
     const qint64 limit = m_limits.inlineRequestBytes;
-    const auto reencode = [this](GeminiResult<QByteArray> (*encoder)(const QByteArray &),
+    const auto reencode = [this](AudioEncoder::Encoded (*encoder)(const QByteArray &),
                                  const QString &mimeType) {
-        if (const GeminiResult<QByteArray> encoded = encoder(m_audio); encoded.ok()) {
-            m_audio = encoded.value();
+        if (AudioEncoder::Encoded encoded = encoder(m_audio); encoded.ok()) {
+            m_audio = std::move(encoded.bytes);
             m_mimeType = mimeType;
         }
     };
     const bool ogg = m_client.audioFormat == QLatin1String("ogg");
     if (ogg)
-        reencode(&GeminiClient::toOgg, GeminiClient::oggType);
+        reencode(&AudioEncoder::toOgg, AudioEncoder::oggType);
     // FLAC when asked, when WAV would pass the ceiling, or when Ogg could not be made; a FLAC that
     // cannot be made leaves the WAV. Ogg is the smallest, so it stays whatever its size.
-    if (m_mimeType == GeminiClient::wavType &&
+    if (m_mimeType == AudioEncoder::wavType &&
         (ogg || m_client.audioFormat == QLatin1String("flac") ||
-         m_client.inlineRequestSize(m_audio.size()) > limit))
-        reencode(&GeminiClient::toFlac, GeminiClient::flacType);
-    if (m_client.inlineRequestSize(m_audio.size()) > limit) {
+         GeminiRequests::inlineRequestSize(m_client, m_audio.size()) > limit))
+        reencode(&AudioEncoder::toFlac, AudioEncoder::flacType);
+    if (GeminiRequests::inlineRequestSize(m_client, m_audio.size()) > limit) {
         // A request that could not be made afterwards is refused before anything is uploaded.
-        if (const auto probe = m_client.transcriptionRequest({}, m_mimeType); !probe.ok())
+        if (const auto probe = GeminiRequests::transcriptionRequest(m_client, {}, m_mimeType);
+            !probe.ok())
             return finish(probe.error());
-        const GeminiResult<QUrl> start = GeminiClient::uploadStartAddress();
+        const GeminiResult<QUrl> start = GeminiEndpoints::uploadStartAddress();
         if (!start.ok())
             return finish(start.error());
         return startUpload(start.value());
     }
 
-    const GeminiResult<GeminiRequest> request = m_client.transcriptionRequest(m_audio, m_mimeType);
+    const GeminiResult<GeminiRequest> request =
+        GeminiRequests::transcriptionRequest(m_client, m_audio, m_mimeType);
     if (!request.ok())
         return finish(request.error());
     m_audio.clear(); // the request holds its own encoding of it
-    const bool interactions = request.value().kind == GeminiRequest::Kind::interactions;
-    GeminiExchange *e =
-        exchange({"POST", request.value().address, m_client.apiKey, request.value().body});
-    connect(e, &GeminiExchange::finished, this,
-            [this, interactions](const GeminiResult<QByteArray> &answer) {
+    sendRequest(request.value());
+}
+
+void GeminiTranscription::sendRequest(const GeminiRequest &request)
+{
+    const GeminiRequest::Kind kind = request.kind;
+    connect(exchange({"POST", request.address, m_client.apiKey, request.body}),
+            &GeminiExchange::finished, this, [this, kind](const GeminiResult<QByteArray> &answer) {
                 if (!answer.ok())
                     return finish(answer.error());
-                finish(interactions ? GeminiClient::interactionText(answer.value())
-                                    : GeminiClient::generatedText(answer.value()));
+                finish(GeminiAnswers::transcript(kind, answer.value()));
             });
 }
 
@@ -151,19 +157,11 @@ void GeminiTranscription::transcribeFile(const QByteArray &answer)
         return finish(GeminiError::badResponse(
             QCoreApplication::translate("GeminiError", "the uploaded file was not named")));
     m_audio.clear();
-    const GeminiResult<GeminiRequest> request = m_client.uploadedFileRequest(uri, m_mimeType);
+    const GeminiResult<GeminiRequest> request =
+        GeminiRequests::uploadedFileRequest(m_client, uri, m_mimeType);
     if (!request.ok())
         return finish(request.error());
-    const bool interactions = request.value().kind == GeminiRequest::Kind::interactions;
-    GeminiExchange *e =
-        exchange({"POST", request.value().address, m_client.apiKey, request.value().body});
-    connect(e, &GeminiExchange::finished, this,
-            [this, interactions](const GeminiResult<QByteArray> &result) {
-                if (!result.ok())
-                    return finish(result.error());
-                finish(interactions ? GeminiClient::interactionText(result.value())
-                                    : GeminiClient::generatedText(result.value()));
-            });
+    sendRequest(request.value());
 }
 
 // The service would keep the recording for two days; it is removed as soon as it is of no use.
@@ -174,7 +172,7 @@ void GeminiTranscription::deleteUploaded()
     if (m_uploadedName.isEmpty() || !m_network)
         return;
     const QString name = std::exchange(m_uploadedName, QString());
-    const GeminiResult<QUrl> url = GeminiClient::fileAddress(name);
+    const GeminiResult<QUrl> url = GeminiEndpoints::fileAddress(name);
     if (!url.ok())
         return;
     m_deleting = new GeminiExchange(

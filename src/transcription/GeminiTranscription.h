@@ -42,6 +42,7 @@ Q_SIGNALS:
 
 private:
     void begin();
+    void sendRequest(const GeminiRequest &request);
     void startUpload(const QUrl &uploadStart);
     void sendBytes(const QByteArray &uploadUrl);
     void transcribeFile(const QByteArray &answer);
@@ -53,7 +54,7 @@ private:
     GeminiClient m_client;
     GeminiTranscriptionLimits m_limits;
     QByteArray m_audio; // WAV, or the FLAC or Ogg made from it
-    QString m_mimeType = GeminiClient::wavType;
+    QString m_mimeType = AudioEncoder::wavType;
     QPointer<QNetworkAccessManager> m_network;
     QPointer<GeminiExchange> m_current;
     QString m_uploadedName; // "files/...", once the service holds the audio

@@ -1,6 +1,8 @@
+#include "AudioEncoder.h"
 #include "FakeGeminiServer.h"
 #include "GeminiClient.h"
 #include "GeminiExchange.h"
+#include "GeminiRequests.h"
 #include "GeminiTranscription.h"
 #include "WaveFiles.h"
 
@@ -38,7 +40,8 @@ class ExchangeTest : public QObject
     GeminiResult<QString> transcribe(const GeminiClient &c)
     {
         return runToEnd<QString>([&](QObject *context, GeminiClient::TextCallback done) {
-            GeminiClient::send(c.transcriptionRequest(m_audio), c.apiKey, context, std::move(done));
+            GeminiClient::send(GeminiRequests::transcriptionRequest(c, m_audio), c.apiKey, context,
+                               std::move(done));
         });
     }
 
@@ -121,12 +124,12 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("r.wav"));
         QVERIFY(WaveFiles::writeMono16k(path, m_voice));
-        const QByteArray wav = GeminiClient::readAudio(path).value();
-        m_encoded = {{GeminiClient::wavType, wav},
-                     {GeminiClient::flacType, GeminiClient::toFlac(wav).value()},
-                     {GeminiClient::oggType, GeminiClient::toOgg(wav).value()}};
-        const qsizetype flac = m_encoded[GeminiClient::flacType].size();
-        const qsizetype ogg = m_encoded[GeminiClient::oggType].size();
+        const QByteArray wav = GeminiRequests::readAudio(path).value();
+        m_encoded = {{AudioEncoder::wavType, wav},
+                     {AudioEncoder::flacType, AudioEncoder::toFlac(wav).bytes},
+                     {AudioEncoder::oggType, AudioEncoder::toOgg(wav).bytes}};
+        const qsizetype flac = m_encoded[AudioEncoder::flacType].size();
+        const qsizetype ogg = m_encoded[AudioEncoder::oggType].size();
         QVERIFY2(flac < wav.size() * 3 / 4 && ogg < wav.size() / 4,
                  qPrintable(QStringLiteral("%1 %2").arg(flac).arg(ogg)));
     }
@@ -214,16 +217,18 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(audio);
             f.close();
-            const auto read = GeminiClient::readAudio(path);
+            const auto read = GeminiRequests::readAudio(path);
             QVERIFY(read.ok());
             QCOMPARE(read.value(), audio);
             // Absent (a body that is no JSON) is not the empty text of no audio.
             for (const QString &model : {QStringLiteral("m"), QStringLiteral("m-transcribe")})
-                QCOMPARE(audioPart(client(model).transcriptionRequest(audio).value().body)
-                             .value(QStringLiteral("data")),
-                         QJsonValue(QString::fromLatin1(audio.toBase64())));
+                QCOMPARE(
+                    audioPart(
+                        GeminiRequests::transcriptionRequest(client(model), audio).value().body)
+                        .value(QStringLiteral("data")),
+                    QJsonValue(QString::fromLatin1(audio.toBase64())));
         }
-        const auto missing = GeminiClient::readAudio(dir.filePath(QStringLiteral("none.wav")));
+        const auto missing = GeminiRequests::readAudio(dir.filePath(QStringLiteral("none.wav")));
         QCOMPARE(missing.error().kind(), GeminiError::Kind::fileRead);
     }
 
@@ -472,7 +477,7 @@ private Q_SLOTS:
         bool called = false;
         auto *context = new QObject;
         GeminiClient c = client();
-        GeminiClient::send(c.transcriptionRequest(m_audio), c.apiKey, context,
+        GeminiClient::send(GeminiRequests::transcriptionRequest(c, m_audio), c.apiKey, context,
                            [&](const GeminiResult<QString> &) { called = true; });
         QVERIFY(m_server->waitForRequests(1));
         delete context;
@@ -512,8 +517,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("uploaded");
         const QString flash = QStringLiteral("gemini-3.7-flash");
         const QString transcribe = QStringLiteral("gemini-3.7-flash-transcribe");
-        const QString wav = GeminiClient::wavType, flac = GeminiClient::flacType,
-                      ogg = GeminiClient::oggType;
+        const QString wav = AudioEncoder::wavType, flac = AudioEncoder::flacType,
+                      ogg = AudioEncoder::oggType;
         QTest::newRow("wav") << "wav" << QString() << flash << wav << false;
         QTest::newRow("flac as asked") << "flac" << QString() << transcribe << flac << false;
         QTest::newRow("ogg as asked") << "ogg" << QString() << flash << ogg << false;
@@ -535,7 +540,8 @@ private Q_SLOTS:
         c.audioFormat = format;
         GeminiTranscriptionLimits limits;
         if (!limit.isEmpty())
-            limits.inlineRequestBytes = c.inlineRequestSize(m_encoded[limit].size()) - 1;
+            limits.inlineRequestBytes =
+                GeminiRequests::inlineRequestSize(c, m_encoded[limit].size()) - 1;
         const bool interactions = GeminiClient::usesInteractions(model);
         m_server->enqueue(200, interactions
                                    ? FakeGeminiServer::interactionsAnswer(QStringLiteral("ok"))
@@ -543,7 +549,7 @@ private Q_SLOTS:
 
         QNetworkAccessManager network;
         const auto text = runToEnd<QString>([&](QObject *context, auto done) {
-            auto *t = new GeminiTranscription(c, m_encoded[GeminiClient::wavType], &network,
+            auto *t = new GeminiTranscription(c, m_encoded[AudioEncoder::wavType], &network,
                                               context, limits);
             connect(t, &GeminiTranscription::finished, context, done);
         });
@@ -576,7 +582,7 @@ private Q_SLOTS:
         // Ogg streams carry a random serial number: the same size, not the same bytes.
         QCOMPARE(sent.size(), m_encoded[sentAs].size());
         const std::vector<short> decoded = samplesOf(sent);
-        if (sentAs != GeminiClient::oggType) {
+        if (sentAs != AudioEncoder::oggType) {
             QCOMPARE(decoded, m_voice);
             return;
         }

@@ -3,6 +3,7 @@
 
 #include "Config.h"
 #include "GeminiClient.h"
+#include "GeminiRequests.h"
 #include "GeminiTranscription.h"
 #include "Log.h"
 #include "PlainText.h"
@@ -110,7 +111,7 @@ int transcribe(const QStringList &args)
     // The key is checked before the file is read, as in a dictation.
     if (client.apiKey.isEmpty()) {
         result = GeminiError::noApiKey();
-    } else if (const auto audio = GeminiClient::readAudio(sent); !audio.ok()) {
+    } else if (const auto audio = GeminiRequests::readAudio(sent); !audio.ok()) {
         result = audio.error();
     } else {
         // The dictation's own job: the chosen audio format, and the file upload past the inline
