@@ -2,14 +2,11 @@
 
 #include "GeminiAnswers.h"
 #include "GeminiEndpoints.h"
+#include "GeminiUpload.h"
 #include "LiveSession.h"
-#include "Log.h"
 
 #include <QCoreApplication>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkAccessManager>
-#include <QUuid>
 #include <utility>
 
 GeminiTranscription::GeminiTranscription(GeminiClient client, QByteArray wav,
@@ -107,20 +104,8 @@ void GeminiTranscription::sendRequest(const GeminiRequest &request)
 
 void GeminiTranscription::startUpload(const QUrl &uploadStart)
 {
-    const QJsonObject metadata{
-        {QStringLiteral("file"),
-         QJsonObject{
-             {QStringLiteral("display_name"),
-              QStringLiteral("dictation-") + QUuid::createUuid().toString(QUuid::WithoutBraces)}}}};
-    GeminiExchange::Settings settings{"POST", uploadStart, m_client.apiKey,
-                                      QJsonDocument(metadata).toJson(QJsonDocument::Compact)};
-    settings.headers = {{"X-Goog-Upload-Protocol", "resumable"},
-                        {"X-Goog-Upload-Command", "start"},
-                        {"X-Goog-Upload-Header-Content-Length", QByteArray::number(m_audio.size())},
-                        {"X-Goog-Upload-Header-Content-Type", m_mimeType.toLatin1()}};
-    settings.answerHeader = "X-Goog-Upload-URL";
-    connect(exchange(std::move(settings)), &GeminiExchange::finished, this,
-            [this](const GeminiResult<QByteArray> &answer) {
+    connect(exchange(GeminiUpload::start(uploadStart, m_client.apiKey, m_audio.size(), m_mimeType)),
+            &GeminiExchange::finished, this, [this](const GeminiResult<QByteArray> &answer) {
                 if (!answer.ok())
                     return finish(answer.error());
                 sendBytes(answer.value());
@@ -129,17 +114,11 @@ void GeminiTranscription::startUpload(const QUrl &uploadStart)
 
 void GeminiTranscription::sendBytes(const QByteArray &uploadUrl)
 {
-    const QUrl url(QString::fromUtf8(uploadUrl), QUrl::StrictMode);
-    if (!url.isValid() ||
-        (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
-        return finish(GeminiError::badResponse(QCoreApplication::translate(
-            "GeminiError", "the upload was not given a usable address")));
-    // The upload address carries its own authorisation; the key stays with the service's host.
-    GeminiExchange::Settings settings{"POST", url, QString(), m_audio};
-    settings.contentType = m_mimeType.toLatin1();
-    settings.headers = {{"X-Goog-Upload-Command", "upload, finalize"},
-                        {"X-Goog-Upload-Offset", "0"}};
-    connect(exchange(std::move(settings)), &GeminiExchange::finished, this,
+    const GeminiResult<GeminiExchange::Settings> settings =
+        GeminiUpload::bytes(uploadUrl, m_audio, m_mimeType);
+    if (!settings.ok())
+        return finish(settings.error());
+    connect(exchange(settings.value()), &GeminiExchange::finished, this,
             [this](const GeminiResult<QByteArray> &answer) {
                 if (!answer.ok())
                     return finish(answer.error());
@@ -149,42 +128,26 @@ void GeminiTranscription::sendBytes(const QByteArray &uploadUrl)
 
 void GeminiTranscription::transcribeFile(const QByteArray &answer)
 {
-    const QJsonObject file =
-        QJsonDocument::fromJson(answer).object().value(QLatin1String("file")).toObject();
-    const QString uri = file.value(QLatin1String("uri")).toString();
-    m_uploadedName = file.value(QLatin1String("name")).toString();
-    if (uri.isEmpty())
+    const GeminiUpload::File file = GeminiUpload::uploadedFile(answer);
+    m_uploadedName = file.name;
+    if (file.uri.isEmpty())
         return finish(GeminiError::badResponse(
             QCoreApplication::translate("GeminiError", "the uploaded file was not named")));
     m_audio.clear();
     const GeminiResult<GeminiRequest> request =
-        GeminiRequests::uploadedFileRequest(m_client, uri, m_mimeType);
+        GeminiRequests::uploadedFileRequest(m_client, file.uri, m_mimeType);
     if (!request.ok())
         return finish(request.error());
     sendRequest(request.value());
 }
 
 // The service would keep the recording for two days; it is removed as soon as it is of no use.
-// The delete outlives this object (it belongs to the session), and its outcome changes nothing
-// but a log line.
 void GeminiTranscription::deleteUploaded()
 {
     if (m_uploadedName.isEmpty() || !m_network)
         return;
-    const QString name = std::exchange(m_uploadedName, QString());
-    const GeminiResult<QUrl> url = GeminiEndpoints::fileAddress(name);
-    if (!url.ok())
-        return;
-    m_deleting = new GeminiExchange(
-        GeminiExchange::Settings{
-            "DELETE", url.value(), m_client.apiKey, {}, 60, {}, {}, {}, {}, m_network.data()},
-        m_network.data());
-    connect(m_deleting, &GeminiExchange::finished, m_network,
-            [name](const GeminiResult<QByteArray> &result) {
-                if (!result.ok())
-                    Log::write(QStringLiteral("could not delete the uploaded recording %1: %2")
-                                   .arg(name, result.error().description()));
-            });
+    m_deleting = GeminiUpload::remove(std::exchange(m_uploadedName, QString()), m_client.apiKey,
+                                      m_network.data());
 }
 
 void GeminiTranscription::settleAndGo()
