@@ -13,11 +13,13 @@
 // Then live against batch at 10, 60 and 300 s of speech (--lengths): a live model's session
 // hears the speech as it is spoken (fed at the capture's pace, --pace times faster) and at
 // release only waits for the final text; the batch request sends the whole file at release.
+#include "audio/AudioEncoder.h"
 #include "BenchSupport.h"
 #include "records/Config.h"
 #include "FakeGeminiServer.h"
 #include "FakeLiveServer.h"
 #include "transcription/GeminiClient.h"
+#include "transcription/GeminiRequests.h"
 #include "app/services/GeminiTranscriber.h"
 #include "transcription/GeminiTranscription.h"
 #include "WaveFiles.h"
@@ -410,9 +412,9 @@ int main(int argc, char **argv)
     qunsetenv("no_proxy");
     qunsetenv("NO_PROXY");
 
-    const QByteArray wav = GeminiClient::readAudio(wavPath).value();
+    const QByteArray wav = GeminiRequests::readAudio(wavPath).value();
     // The encoders on their own, as they run after release: the best of five.
-    const auto encodeMs = [&](GeminiResult<QByteArray> (*encoder)(const QByteArray &)) {
+    const auto encodeMs = [&](AudioEncoder::Encoded (*encoder)(const QByteArray &)) {
         std::vector<double> times;
         for (int i = 0; i < 5; ++i) {
             QElapsedTimer clock;
@@ -423,10 +425,10 @@ int main(int argc, char **argv)
         }
         return *std::min_element(times.begin(), times.end());
     };
-    const QByteArray flac = GeminiClient::toFlac(wav).value();
-    const QByteArray ogg = GeminiClient::toOgg(wav).value();
-    const double flacMs = encodeMs(&GeminiClient::toFlac);
-    const double oggMs = encodeMs(&GeminiClient::toOgg);
+    const QByteArray flac = AudioEncoder::toFlac(wav).bytes;
+    const QByteArray ogg = AudioEncoder::toOgg(wav).bytes;
+    const double flacMs = encodeMs(&AudioEncoder::toFlac);
+    const double oggMs = encodeMs(&AudioEncoder::toOgg);
 
     Config config;
     config.apiKey = QStringLiteral("bench-key");
@@ -474,7 +476,7 @@ int main(int argc, char **argv)
                 } else {
                     // The request path as it was: the recording read, then each exchange on a
                     // network session of its own.
-                    const GeminiResult<QByteArray> audio = GeminiClient::readAudio(wavPath);
+                    const GeminiResult<QByteArray> audio = GeminiRequests::readAudio(wavPath);
                     auto *job =
                         new GeminiTranscription(GeminiClient::from(config), audio.value(), nullptr);
                     QObject::connect(job, &GeminiTranscription::finished, job,
@@ -606,9 +608,9 @@ int main(int argc, char **argv)
                 100.0 * double(flac.size()) / double(wav.size()), flacMs, qlonglong(ogg.size()),
                 100.0 * double(ogg.size()) / double(wav.size()), oggMs);
     std::printf("request bodies: WAV %lld bytes, FLAC %lld, Ogg Vorbis %lld\n",
-                qlonglong(client.inlineRequestSize(wav.size())),
-                qlonglong(client.inlineRequestSize(flac.size())),
-                qlonglong(client.inlineRequestSize(ogg.size())));
+                qlonglong(GeminiRequests::inlineRequestSize(client, wav.size())),
+                qlonglong(GeminiRequests::inlineRequestSize(client, flac.size())),
+                qlonglong(GeminiRequests::inlineRequestSize(client, ogg.size())));
     std::printf("%-30s %12s %12s %16s\n", "release to text", "1st ms", "2nd ms", "connections/2");
     for (const Mode &mode : modes)
         std::printf("%-30s %12.0f %12.0f %16.1f\n", mode.name, median(mode.first),

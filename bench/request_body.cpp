@@ -5,6 +5,7 @@
 
 #include "BenchSupport.h"
 #include "transcription/GeminiClient.h"
+#include "transcription/GeminiRequests.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -86,12 +87,14 @@ int main(int argc, char **argv)
         qsizetype bodySize = 0;
         // Reading the file is part of what a dictation does before the request exists.
         const double request = medianMs([&] {
-            const auto built = client.transcriptionRequest(GeminiClient::readAudio(path).value());
+            const auto built = GeminiRequests::transcriptionRequest(
+                client, GeminiRequests::readAudio(path).value());
             bodySize = built.value().body.size();
         });
         // The same without the file read: the encoding and the body alone.
-        const double build =
-            medianMs([&] { bodySize = client.transcriptionRequest(audio).value().body.size(); });
+        const double build = medianMs([&] {
+            bodySize = GeminiRequests::transcriptionRequest(client, audio).value().body.size();
+        });
         const double base64 = medianMs([&] {
             QProcess p;
             p.setStandardOutputFile(QProcess::nullDevice());

@@ -1,4 +1,4 @@
-#include "transcription/GeminiClient.h"
+#include "transcription/GeminiAnswers.h"
 
 #include "records/PlainText.h"
 
@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -92,7 +93,7 @@ std::optional<QString> cutMessage(const QByteArray &body)
 
 } // namespace
 
-QString GeminiClient::errorMessage(const QByteArray &body)
+QString GeminiAnswers::errorMessage(const QByteArray &body)
 {
     QJsonParseError parse{};
     const QJsonDocument doc = QJsonDocument::fromJson(body, &parse);
@@ -112,7 +113,7 @@ QString GeminiClient::errorMessage(const QByteArray &body)
     return QStringLiteral("unknown error");
 }
 
-GeminiResult<QString> GeminiClient::generatedText(const QByteArray &body)
+GeminiResult<QString> GeminiAnswers::generatedText(const QByteArray &body)
 {
     const GeminiResult<QJsonObject> answer = answerObject(body);
     if (!answer.ok())
@@ -144,7 +145,7 @@ GeminiResult<QString> GeminiClient::generatedText(const QByteArray &body)
     return GeminiError::emptyResponse();
 }
 
-GeminiResult<QString> GeminiClient::interactionText(const QByteArray &body)
+GeminiResult<QString> GeminiAnswers::interactionText(const QByteArray &body)
 {
     const GeminiResult<QJsonObject> answer = answerObject(body);
     if (!answer.ok())
@@ -159,7 +160,12 @@ GeminiResult<QString> GeminiClient::interactionText(const QByteArray &body)
     return text;
 }
 
-GeminiResult<QStringList> GeminiClient::modelNames(const QByteArray &body)
+GeminiResult<QString> GeminiAnswers::transcript(GeminiRequest::Kind kind, const QByteArray &body)
+{
+    return kind == GeminiRequest::Kind::interactions ? interactionText(body) : generatedText(body);
+}
+
+GeminiResult<QStringList> GeminiAnswers::modelNames(const QByteArray &body)
 {
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
@@ -182,24 +188,4 @@ GeminiResult<QStringList> GeminiClient::modelNames(const QByteArray &body)
     }
     std::stable_sort(names.begin(), names.end(), codePointLess);
     return names;
-}
-
-std::optional<QString> GeminiClient::pickModel(const QStringList &models, const QString &current)
-{
-    if (models.contains(current))
-        return current;
-    static const QStringList notPlainFlash = {QStringLiteral("lite"),      QStringLiteral("image"),
-                                              QStringLiteral("tts"),       QStringLiteral("live"),
-                                              QStringLiteral("embedding"), QStringLiteral("audio")};
-    for (const QString &name : models) {
-        if (name.contains(QLatin1String("flash")) &&
-            std::none_of(notPlainFlash.begin(), notPlainFlash.end(),
-                         [&](const QString &word) { return name.contains(word); }))
-            return name;
-    }
-    for (const QString &name : models) {
-        if (name.contains(QLatin1String("gemini")))
-            return name;
-    }
-    return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transcription/GeminiError.h"
+#include "transcription/GeminiRequests.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -14,22 +15,9 @@ struct Config;
 class GeminiExchange;
 class QObject;
 
-// A transcription request ready to send. Building one encodes the whole recording, so callers
-// with a large file build it off the main thread.
-struct GeminiRequest
-{
-    enum class Kind
-    {
-        generateContent,
-        interactions
-    };
-    Kind kind = Kind::generateContent;
-    QUrl address;
-    QByteArray body; // compact JSON
-};
-
 // The settings one request is made with: built afresh from the configuration for each request,
-// never changed, so it may be handed between threads freely.
+// never changed, so it may be handed between threads freely. The addresses are in
+// GeminiEndpoints, the bodies in GeminiRequests, the reading of answers in GeminiAnswers.
 //
 // The asynchronous operations return a GeminiExchange (for cancel()) and call done exactly once,
 // on context's thread (queued when that is another thread); a context that is destroyed first
@@ -55,46 +43,9 @@ struct GeminiClient
     // The language sentence for the codes; empty when none of them is known.
     static QString languageRules(const QStringList &codes);
 
-    // --- Addresses. The base is "https://generativelanguage.googleapis.com", or
-    // VESK_GEMINI_BASE_URL when that is set (read each time a request is built).
-    static QString baseAddress();
-    static GeminiResult<QUrl> generateContentAddress(const QString &model);
-    static GeminiResult<QUrl> interactionsAddress();
-    static GeminiResult<QUrl> modelsAddress();
-
-    // The whole recording, for a request body; a file that cannot be read whole is a fileRead
-    // error.
-    static GeminiResult<QByteArray> readAudio(const QString &path);
-
-    // --- Audio as it is sent.
-    static inline const QString wavType = QStringLiteral("audio/wav");
-    static inline const QString flacType = QStringLiteral("audio/flac");
-    // The same samples as the WAV recording, losslessly compressed (16-bit FLAC).
-    static GeminiResult<QByteArray> toFlac(const QByteArray &wav);
-    static inline const QString oggType = QStringLiteral("audio/ogg");
-    // The recording as Ogg Vorbis at a speech bitrate: a seventh of the WAV, not sample-exact.
-    static GeminiResult<QByteArray> toOgg(const QByteArray &wav);
-    // What a request may weigh at most with the audio inline; larger audio goes through the
-    // service's file upload. The setter is for tests, which cannot afford 100 MB recordings.
-    static qint64 inlineRequestLimit();
-    static void setInlineRequestLimit(qint64 bytes);
-
     // --- Transcription. Interactions when the model name contains "transcribe" (case-sensitive)
     // and is not a live one.
-    // The audio goes inline; with a file URI instead, the request refers to an uploaded file.
     static bool usesInteractions(const QString &model);
-    GeminiResult<GeminiRequest> transcriptionRequest(const QByteArray &audio,
-                                                     const QString &mimeType = wavType) const;
-    GeminiResult<GeminiRequest> generateContentRequest(const QByteArray &audio,
-                                                       const QString &mimeType = wavType) const;
-    GeminiResult<GeminiRequest> interactionsRequest(const QByteArray &audio,
-                                                    const QString &mimeType = wavType) const;
-    GeminiResult<GeminiRequest> uploadedFileRequest(const QString &fileUri,
-                                                    const QString &mimeType) const;
-    // The size of the inline request for audio of this many bytes, without building it.
-    qint64 inlineRequestSize(qint64 audioBytes) const;
-    static GeminiResult<QUrl> uploadStartAddress();
-    static GeminiResult<QUrl> fileAddress(const QString &name); // name as "files/..."
 
     using TextCallback = std::function<void(const GeminiResult<QString> &)>;
     using BytesCallback = std::function<void(const GeminiResult<QByteArray> &)>;
@@ -118,11 +69,4 @@ struct GeminiClient
     GeminiResult<QStringList> listModelsAndWait() const;
     // The current model when listed, else the first plain flash model, else the first gemini one.
     static std::optional<QString> pickModel(const QStringList &models, const QString &current);
-
-    // --- Reading answers.
-    // The service's "error.message", else the body as text, else "unknown error".
-    static QString errorMessage(const QByteArray &body);
-    static GeminiResult<QString> generatedText(const QByteArray &body);
-    static GeminiResult<QString> interactionText(const QByteArray &body);
-    static GeminiResult<QStringList> modelNames(const QByteArray &body);
 };

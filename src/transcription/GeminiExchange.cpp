@@ -1,6 +1,6 @@
 #include "transcription/GeminiExchange.h"
 
-#include "transcription/GeminiClient.h"
+#include "transcription/GeminiAnswers.h"
 
 #include <QCoreApplication>
 #include <QIODevice>
@@ -8,14 +8,11 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <limits>
 #include <utility>
 
 namespace {
-
-std::atomic<double> waitScale{1.0};
 
 bool worthRetrying(int status)
 {
@@ -86,7 +83,7 @@ QString httpMessage(const QNetworkReply *reply, int status, const QByteArray &bo
             reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         return reason.isEmpty() ? QCoreApplication::translate("GeminiError", "no message") : reason;
     }
-    return GeminiClient::errorMessage(body);
+    return GeminiAnswers::errorMessage(body);
 }
 
 // Whether JSON text stops inside a string or an unclosed object or array. Only the nesting is
@@ -171,11 +168,6 @@ GeminiExchange::~GeminiExchange()
         disconnect(m_reply, nullptr, this, nullptr);
         m_reply->abort();
     }
-}
-
-void GeminiExchange::setWaitScale(double factor)
-{
-    waitScale = factor;
 }
 
 void GeminiExchange::cancel()
@@ -334,7 +326,7 @@ void GeminiExchange::onReplyFinished()
     const int waitMs = m_settings.waitsMs.at(m_attempt - 1);
     Q_EMIT retrying(m_attempt, waitMs);
     if (!m_done)
-        m_wait.start(int(waitMs * waitScale.load()));
+        m_wait.start(waitMs);
 }
 
 void GeminiExchange::finish(const GeminiResult<QByteArray> &result)

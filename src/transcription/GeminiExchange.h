@@ -10,6 +10,7 @@
 #include <QString>
 #include <QTimer>
 #include <QUrl>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -65,9 +66,6 @@ public:
     // exchange's thread.
     void cancel();
 
-    // Multiplies every wait (tests only: the schedule is kept, the time is not spent).
-    static void setWaitScale(double factor);
-
 Q_SIGNALS:
     // An attempt (counted from 1) failed in a way worth retrying; the next one follows waitMs
     // later.
@@ -113,4 +111,27 @@ template <typename T, typename Start> GeminiResult<T> runToEnd(Start start)
     if (!result)
         loop.exec();
     return *result;
+}
+
+// The one way an operation's outcome reaches its caller: the exchange's result, read by read, goes
+// to done on context's thread (queued when that is another thread). A context destroyed first
+// cancels the exchange (it is the exchange's parent when both live on one thread), and done is not
+// called then.
+template <typename T, typename Read>
+GeminiExchange *deliver(GeminiExchange *exchange, QObject *context,
+                        std::function<void(const GeminiResult<T> &)> done, Read read)
+{
+    QObject *receiver = context ? context : exchange;
+    if (context && context->thread() == exchange->thread())
+        exchange->setParent(context);
+    else if (context)
+        QObject::connect(context, &QObject::destroyed, exchange, &GeminiExchange::cancel);
+    QObject::connect(exchange, &GeminiExchange::finished, receiver,
+                     [done = std::move(done), read](const GeminiResult<QByteArray> &result) {
+                         if (result.ok())
+                             done(read(result.value()));
+                         else
+                             done(result.error());
+                     });
+    return exchange;
 }

@@ -1,18 +1,19 @@
 #include "transcription/GeminiTranscription.h"
 
+#include "transcription/GeminiAnswers.h"
+#include "transcription/GeminiEndpoints.h"
+#include "transcription/GeminiUpload.h"
 #include "transcription/LiveSession.h"
-#include "records/Log.h"
 
 #include <QCoreApplication>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkAccessManager>
-#include <QUuid>
 #include <utility>
 
 GeminiTranscription::GeminiTranscription(GeminiClient client, QByteArray wav,
-                                         QNetworkAccessManager *network, QObject *parent)
-    : QObject(parent), m_client(std::move(client)), m_audio(std::move(wav)), m_network(network)
+                                         QNetworkAccessManager *network, QObject *parent,
+                                         GeminiTranscriptionLimits limits)
+    : QObject(parent), m_client(std::move(client)), m_limits(limits), m_audio(std::move(wav)),
+      m_network(network)
 {
     // A file for a live model goes to the batch model of its name (a retry, the command line).
     if (LiveSession::isLive(m_client.model))
@@ -54,65 +55,57 @@ void GeminiTranscription::begin()
         return;
     if (m_client.apiKey.isEmpty())
         return finish(GeminiError::noApiKey());
-    const qint64 limit = GeminiClient::inlineRequestLimit();
-    const auto reencode = [this](GeminiResult<QByteArray> (*encoder)(const QByteArray &),
+    const qint64 limit = m_limits.inlineRequestBytes;
+    const auto reencode = [this](AudioEncoder::Encoded (*encoder)(const QByteArray &),
                                  const QString &mimeType) {
-        if (const GeminiResult<QByteArray> encoded = encoder(m_audio); encoded.ok()) {
-            m_audio = encoded.value();
+        if (AudioEncoder::Encoded encoded = encoder(m_audio); encoded.ok()) {
+            m_audio = std::move(encoded.bytes);
             m_mimeType = mimeType;
         }
     };
     const bool ogg = m_client.audioFormat == QLatin1String("ogg");
     if (ogg)
-        reencode(&GeminiClient::toOgg, GeminiClient::oggType);
+        reencode(&AudioEncoder::toOgg, AudioEncoder::oggType);
     // FLAC when asked, when WAV would pass the ceiling, or when Ogg could not be made; a FLAC that
     // cannot be made leaves the WAV. Ogg is the smallest, so it stays whatever its size.
-    if (m_mimeType == GeminiClient::wavType &&
+    if (m_mimeType == AudioEncoder::wavType &&
         (ogg || m_client.audioFormat == QLatin1String("flac") ||
-         m_client.inlineRequestSize(m_audio.size()) > limit))
-        reencode(&GeminiClient::toFlac, GeminiClient::flacType);
-    if (m_client.inlineRequestSize(m_audio.size()) > limit) {
+         GeminiRequests::inlineRequestSize(m_client, m_audio.size()) > limit))
+        reencode(&AudioEncoder::toFlac, AudioEncoder::flacType);
+    if (GeminiRequests::inlineRequestSize(m_client, m_audio.size()) > limit) {
         // A request that could not be made afterwards is refused before anything is uploaded.
-        if (const auto probe = m_client.transcriptionRequest({}, m_mimeType); !probe.ok())
+        if (const auto probe = GeminiRequests::transcriptionRequest(m_client, {}, m_mimeType);
+            !probe.ok())
             return finish(probe.error());
-        const GeminiResult<QUrl> start = GeminiClient::uploadStartAddress();
+        const GeminiResult<QUrl> start = GeminiEndpoints::uploadStartAddress();
         if (!start.ok())
             return finish(start.error());
         return startUpload(start.value());
     }
 
-    const GeminiResult<GeminiRequest> request = m_client.transcriptionRequest(m_audio, m_mimeType);
+    const GeminiResult<GeminiRequest> request =
+        GeminiRequests::transcriptionRequest(m_client, m_audio, m_mimeType);
     if (!request.ok())
         return finish(request.error());
     m_audio.clear(); // the request holds its own encoding of it
-    const bool interactions = request.value().kind == GeminiRequest::Kind::interactions;
-    GeminiExchange *e =
-        exchange({"POST", request.value().address, m_client.apiKey, request.value().body});
-    connect(e, &GeminiExchange::finished, this,
-            [this, interactions](const GeminiResult<QByteArray> &answer) {
+    sendRequest(request.value());
+}
+
+void GeminiTranscription::sendRequest(const GeminiRequest &request)
+{
+    const GeminiRequest::Kind kind = request.kind;
+    connect(exchange({"POST", request.address, m_client.apiKey, request.body}),
+            &GeminiExchange::finished, this, [this, kind](const GeminiResult<QByteArray> &answer) {
                 if (!answer.ok())
                     return finish(answer.error());
-                finish(interactions ? GeminiClient::interactionText(answer.value())
-                                    : GeminiClient::generatedText(answer.value()));
+                finish(GeminiAnswers::transcript(kind, answer.value()));
             });
 }
 
 void GeminiTranscription::startUpload(const QUrl &uploadStart)
 {
-    const QJsonObject metadata{
-        {QStringLiteral("file"),
-         QJsonObject{
-             {QStringLiteral("display_name"),
-              QStringLiteral("dictation-") + QUuid::createUuid().toString(QUuid::WithoutBraces)}}}};
-    GeminiExchange::Settings settings{"POST", uploadStart, m_client.apiKey,
-                                      QJsonDocument(metadata).toJson(QJsonDocument::Compact)};
-    settings.headers = {{"X-Goog-Upload-Protocol", "resumable"},
-                        {"X-Goog-Upload-Command", "start"},
-                        {"X-Goog-Upload-Header-Content-Length", QByteArray::number(m_audio.size())},
-                        {"X-Goog-Upload-Header-Content-Type", m_mimeType.toLatin1()}};
-    settings.answerHeader = "X-Goog-Upload-URL";
-    connect(exchange(std::move(settings)), &GeminiExchange::finished, this,
-            [this](const GeminiResult<QByteArray> &answer) {
+    connect(exchange(GeminiUpload::start(uploadStart, m_client.apiKey, m_audio.size(), m_mimeType)),
+            &GeminiExchange::finished, this, [this](const GeminiResult<QByteArray> &answer) {
                 if (!answer.ok())
                     return finish(answer.error());
                 sendBytes(answer.value());
@@ -121,17 +114,11 @@ void GeminiTranscription::startUpload(const QUrl &uploadStart)
 
 void GeminiTranscription::sendBytes(const QByteArray &uploadUrl)
 {
-    const QUrl url(QString::fromUtf8(uploadUrl), QUrl::StrictMode);
-    if (!url.isValid() ||
-        (url.scheme() != QLatin1String("https") && url.scheme() != QLatin1String("http")))
-        return finish(GeminiError::badResponse(QCoreApplication::translate(
-            "GeminiError", "the upload was not given a usable address")));
-    // The upload address carries its own authorisation; the key stays with the service's host.
-    GeminiExchange::Settings settings{"POST", url, QString(), m_audio};
-    settings.contentType = m_mimeType.toLatin1();
-    settings.headers = {{"X-Goog-Upload-Command", "upload, finalize"},
-                        {"X-Goog-Upload-Offset", "0"}};
-    connect(exchange(std::move(settings)), &GeminiExchange::finished, this,
+    const GeminiResult<GeminiExchange::Settings> settings =
+        GeminiUpload::bytes(uploadUrl, m_audio, m_mimeType);
+    if (!settings.ok())
+        return finish(settings.error());
+    connect(exchange(settings.value()), &GeminiExchange::finished, this,
             [this](const GeminiResult<QByteArray> &answer) {
                 if (!answer.ok())
                     return finish(answer.error());
@@ -141,50 +128,26 @@ void GeminiTranscription::sendBytes(const QByteArray &uploadUrl)
 
 void GeminiTranscription::transcribeFile(const QByteArray &answer)
 {
-    const QJsonObject file =
-        QJsonDocument::fromJson(answer).object().value(QLatin1String("file")).toObject();
-    const QString uri = file.value(QLatin1String("uri")).toString();
-    m_uploadedName = file.value(QLatin1String("name")).toString();
-    if (uri.isEmpty())
+    const GeminiUpload::File file = GeminiUpload::uploadedFile(answer);
+    m_uploadedName = file.name;
+    if (file.uri.isEmpty())
         return finish(GeminiError::badResponse(
             QCoreApplication::translate("GeminiError", "the uploaded file was not named")));
     m_audio.clear();
-    const GeminiResult<GeminiRequest> request = m_client.uploadedFileRequest(uri, m_mimeType);
+    const GeminiResult<GeminiRequest> request =
+        GeminiRequests::uploadedFileRequest(m_client, file.uri, m_mimeType);
     if (!request.ok())
         return finish(request.error());
-    const bool interactions = request.value().kind == GeminiRequest::Kind::interactions;
-    GeminiExchange *e =
-        exchange({"POST", request.value().address, m_client.apiKey, request.value().body});
-    connect(e, &GeminiExchange::finished, this,
-            [this, interactions](const GeminiResult<QByteArray> &result) {
-                if (!result.ok())
-                    return finish(result.error());
-                finish(interactions ? GeminiClient::interactionText(result.value())
-                                    : GeminiClient::generatedText(result.value()));
-            });
+    sendRequest(request.value());
 }
 
 // The service would keep the recording for two days; it is removed as soon as it is of no use.
-// The delete outlives this object (it belongs to the session), and its outcome changes nothing
-// but a log line.
 void GeminiTranscription::deleteUploaded()
 {
     if (m_uploadedName.isEmpty() || !m_network)
         return;
-    const QString name = std::exchange(m_uploadedName, QString());
-    const GeminiResult<QUrl> url = GeminiClient::fileAddress(name);
-    if (!url.ok())
-        return;
-    m_deleting = new GeminiExchange(
-        GeminiExchange::Settings{
-            "DELETE", url.value(), m_client.apiKey, {}, 60, {}, {}, {}, {}, m_network.data()},
-        m_network.data());
-    connect(m_deleting, &GeminiExchange::finished, m_network,
-            [name](const GeminiResult<QByteArray> &result) {
-                if (!result.ok())
-                    Log::write(QStringLiteral("could not delete the uploaded recording %1: %2")
-                                   .arg(name, result.error().description()));
-            });
+    m_deleting = GeminiUpload::remove(std::exchange(m_uploadedName, QString()), m_client.apiKey,
+                                      m_network.data());
 }
 
 void GeminiTranscription::settleAndGo()

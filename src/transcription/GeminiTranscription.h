@@ -8,6 +8,14 @@
 
 class QNetworkAccessManager;
 
+// What one transcription may send inline at most: the service's ceiling for a whole request.
+// Larger audio goes through the file upload. Tests lower it, as they cannot afford 100 MB
+// recordings.
+struct GeminiTranscriptionLimits
+{
+    qint64 inlineRequestBytes = 100LL * 1000 * 1000;
+};
+
 // One recording to text. The body is built once, so every retry resends the same bytes: WAV,
 // FLAC or Ogg Vorbis as the settings ask, FLAC whenever WAV would pass the inline ceiling, and
 // through the service's resumable file upload when even that would (the uploaded file is deleted
@@ -22,7 +30,7 @@ class GeminiTranscription : public QObject
     Q_OBJECT
 public:
     GeminiTranscription(GeminiClient client, QByteArray wav, QNetworkAccessManager *network,
-                        QObject *parent = nullptr);
+                        QObject *parent = nullptr, GeminiTranscriptionLimits limits = {});
     void cancel();
 
 Q_SIGNALS:
@@ -34,6 +42,7 @@ Q_SIGNALS:
 
 private:
     void begin();
+    void sendRequest(const GeminiRequest &request);
     void startUpload(const QUrl &uploadStart);
     void sendBytes(const QByteArray &uploadUrl);
     void transcribeFile(const QByteArray &answer);
@@ -43,8 +52,9 @@ private:
     void finish(const GeminiResult<QString> &result);
 
     GeminiClient m_client;
+    GeminiTranscriptionLimits m_limits;
     QByteArray m_audio; // WAV, or the FLAC or Ogg made from it
-    QString m_mimeType = GeminiClient::wavType;
+    QString m_mimeType = AudioEncoder::wavType;
     QPointer<QNetworkAccessManager> m_network;
     QPointer<GeminiExchange> m_current;
     QString m_uploadedName; // "files/...", once the service holds the audio

@@ -1,5 +1,7 @@
 #include "transcription/LiveSession.h"
 
+#include "transcription/GeminiEndpoints.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkProxyFactory>
@@ -79,23 +81,6 @@ QString LiveSession::batchModel(const QString &liveModel)
     return model;
 }
 
-GeminiResult<QUrl> LiveSession::address()
-{
-    const QString base = GeminiClient::baseAddress();
-    QUrl url(base +
-             QStringLiteral(
-                 "/ws/google.ai.generativelanguage.v1beta.GenerativeService.BidiGenerateContent"));
-    if (url.scheme() == QLatin1String("https"))
-        url.setScheme(QStringLiteral("wss"));
-    else if (url.scheme() == QLatin1String("http"))
-        url.setScheme(QStringLiteral("ws"));
-    else
-        return GeminiError::invalidAddress(base);
-    if (!url.isValid() || url.host().isEmpty())
-        return GeminiError::invalidAddress(base);
-    return url;
-}
-
 QJsonObject LiveSession::setupMessage() const
 {
     QJsonObject transcription{{QStringLiteral("mode"), m_client.transcriptionMode.isEmpty()
@@ -119,7 +104,7 @@ QJsonObject LiveSession::setupMessage() const
 
 void LiveSession::open()
 {
-    const GeminiResult<QUrl> url = address();
+    const GeminiResult<QUrl> url = GeminiEndpoints::liveAddress();
     if (!url.ok())
         return fail(url.error());
     if (m_client.apiKey.isEmpty())

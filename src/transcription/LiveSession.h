@@ -48,8 +48,6 @@ public:
     static bool isLive(const QString &model);
     // The batch model that stands in for a live one: the same name without "live".
     static QString batchModel(const QString &liveModel);
-    // The endpoint under the base address, http becoming ws and https wss.
-    static GeminiResult<QUrl> address();
     // The first message: model, text output, manual activity, the transcription settings.
     QJsonObject setupMessage() const;
 

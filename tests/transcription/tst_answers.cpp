@@ -1,5 +1,7 @@
 #include "FakeGeminiServer.h"
+#include "transcription/GeminiAnswers.h"
 #include "transcription/GeminiClient.h"
+#include "transcription/GeminiEndpoints.h"
 
 #include "records/PlainText.h"
 
@@ -35,7 +37,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, body);
         QFETCH(QString, message);
-        QCOMPARE(GeminiClient::errorMessage(body), message);
+        QCOMPARE(GeminiAnswers::errorMessage(body), message);
     }
 
     void errorTexts()
@@ -52,62 +54,62 @@ private Q_SLOTS:
 
     void generatedText()
     {
-        auto text = GeminiClient::generatedText(R"({"candidates": [{"content": {"parts": [
+        auto text = GeminiAnswers::generatedText(R"({"candidates": [{"content": {"parts": [
             {"text": "thinking...", "thought": true}, {"text": "  Salom\n"}, {"text": " dunyo \n"}]}}]})");
         QVERIFY(text.ok());
         QCOMPARE(text.value(), QStringLiteral("Salom\n dunyo"));
 
         // Nothing in a transcript may act on a terminal or reorder what is shown.
-        text = GeminiClient::generatedText(FakeGeminiServer::generateContentAnswer(QStringLiteral(
+        text = GeminiAnswers::generatedText(FakeGeminiServer::generateContentAnswer(QStringLiteral(
             "\x1b[31mqizil\x1b[0m\u202e \x07yo\u2066z\u2069\x9b\r\n\tikki\x7f\x00")));
         QCOMPARE(text.value(), QStringLiteral("[31mqizil[0m yoz\n\tikki"));
-        QCOMPARE(GeminiClient::generatedText(
+        QCOMPARE(GeminiAnswers::generatedText(
                      FakeGeminiServer::generateContentAnswer(QStringLiteral("\x1b\u202e\r")))
                      .error(),
                  GeminiError::emptyResponse());
 
-        auto stopped = GeminiClient::generatedText(R"({"candidates": [{"content": {"parts": [
+        auto stopped = GeminiAnswers::generatedText(R"({"candidates": [{"content": {"parts": [
             {"text": "x", "thought": true}]}, "finishReason": "MAX_TOKENS"}]})");
         QVERIFY(!stopped.ok());
         QCOMPARE(stopped.error(),
                  GeminiError::badResponse(QStringLiteral("finishReason MAX_TOKENS")));
 
-        auto empty = GeminiClient::generatedText(R"({"candidates": [{"content": {"parts": [
+        auto empty = GeminiAnswers::generatedText(R"({"candidates": [{"content": {"parts": [
             {"text": "  "}]}, "finishReason": "STOP"}]})");
         QCOMPARE(empty.error(), GeminiError::emptyResponse());
 
         auto blocked =
-            GeminiClient::generatedText(R"({"promptFeedback": {"blockReason": "SAFETY"}})");
+            GeminiAnswers::generatedText(R"({"promptFeedback": {"blockReason": "SAFETY"}})");
         QCOMPARE(blocked.error(), GeminiError::badResponse(QStringLiteral("blocked (SAFETY)")));
-        QCOMPARE(GeminiClient::generatedText(R"({"candidates": []})").error(),
+        QCOMPARE(GeminiAnswers::generatedText(R"({"candidates": []})").error(),
                  GeminiError::emptyResponse());
-        QCOMPARE(GeminiClient::generatedText("[1]").error(),
+        QCOMPARE(GeminiAnswers::generatedText("[1]").error(),
                  GeminiError::badResponse(QStringLiteral("not an object")));
-        QCOMPARE(GeminiClient::generatedText("not json").error().kind(),
+        QCOMPARE(GeminiAnswers::generatedText("not json").error().kind(),
                  GeminiError::Kind::invalidJson);
     }
 
     void interactionText()
     {
-        auto text = GeminiClient::interactionText(R"({"steps": [
+        auto text = GeminiAnswers::interactionText(R"({"steps": [
             {"content": [{"type": "text", "text": " Hel"}]}, {"content": [{"text": "lo "}, {"x": 1}]}]})");
         QVERIFY(text.ok());
         QCOMPARE(text.value(), QStringLiteral("Hello"));
-        QCOMPARE(GeminiClient::interactionText(R"({"steps": "no"})").error(),
+        QCOMPARE(GeminiAnswers::interactionText(R"({"steps": "no"})").error(),
                  GeminiError::emptyResponse());
     }
 
     void modelNamesAndPick()
     {
-        auto names = GeminiClient::modelNames(R"({"models": [{"name": "models/gemini-b"},
+        auto names = GeminiAnswers::modelNames(R"({"models": [{"name": "models/gemini-b"},
             {"name": "gemini-a"}, {"displayName": "nameless"}, {"name": "models/Zeta"}]})");
         QVERIFY(names.ok());
         QCOMPARE(names.value(), (QStringList{QStringLiteral("Zeta"), QStringLiteral("gemini-a"),
                                              QStringLiteral("gemini-b")}));
-        QCOMPARE(GeminiClient::modelNames(R"({"models": []})").value(), QStringList());
+        QCOMPARE(GeminiAnswers::modelNames(R"({"models": []})").value(), QStringList());
         const GeminiError noModels = GeminiError::badResponse(QStringLiteral("no models field"));
-        QCOMPARE(GeminiClient::modelNames(R"({"models": [1]})").error(), noModels);
-        QCOMPARE(GeminiClient::modelNames(R"({"other": []})").error(), noModels);
+        QCOMPARE(GeminiAnswers::modelNames(R"({"models": [1]})").error(), noModels);
+        QCOMPARE(GeminiAnswers::modelNames(R"({"other": []})").error(), noModels);
 
         const QStringList listed = {
             QStringLiteral("gemini-2-flash-lite"), QStringLiteral("gemini-3-flash"),
@@ -183,17 +185,17 @@ private Q_SLOTS:
                 }
             }
             for (const auto &text :
-                 {GeminiClient::generatedText(input), GeminiClient::interactionText(input)}) {
+                 {GeminiAnswers::generatedText(input), GeminiAnswers::interactionText(input)}) {
                 if (text.ok())
                     QVERIFY2(inert(text.value(), true) && !text.value().isEmpty(), input.toHex());
                 else
                     QVERIFY2(inert(text.error().description(), false), input.toHex());
             }
-            if (const auto names = GeminiClient::modelNames(input); names.ok()) {
+            if (const auto names = GeminiAnswers::modelNames(input); names.ok()) {
                 for (const QString &name : names.value())
                     QVERIFY2(inert(name, false) && !name.isEmpty(), input.toHex());
             }
-            const GeminiError error = GeminiError::http(400, GeminiClient::errorMessage(input));
+            const GeminiError error = GeminiError::http(400, GeminiAnswers::errorMessage(input));
             QVERIFY2(inert(error.description(), false) && error.message().size() <= 301,
                      input.toHex());
         }
@@ -206,10 +208,10 @@ private Q_SLOTS:
         QVERIFY(!GeminiClient::usesInteractions(QStringLiteral("gemini-Transcribe")));
         QVERIFY(!GeminiClient::usesInteractions(QStringLiteral("gemini-3.7-flash")));
         for (const char *bad : {"", "a/b", "a?b", "a#b", "a b", "a\nb"})
-            QVERIFY2(!GeminiClient::generateContentAddress(QString::fromLatin1(bad)).ok(), bad);
+            QVERIFY2(!GeminiEndpoints::generateContentAddress(QString::fromLatin1(bad)).ok(), bad);
         qputenv("VESK_GEMINI_BASE_URL", "http://127.0.0.1:1");
         const auto address =
-            GeminiClient::generateContentAddress(QStringLiteral("gemini-3.7-flash"));
+            GeminiEndpoints::generateContentAddress(QStringLiteral("gemini-3.7-flash"));
         QVERIFY(address.ok());
         QCOMPARE(
             address.value().toString(),

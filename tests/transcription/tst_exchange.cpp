@@ -1,6 +1,8 @@
+#include "audio/AudioEncoder.h"
 #include "FakeGeminiServer.h"
 #include "transcription/GeminiClient.h"
 #include "transcription/GeminiExchange.h"
+#include "transcription/GeminiRequests.h"
 #include "transcription/GeminiTranscription.h"
 #include "WaveFiles.h"
 
@@ -38,7 +40,8 @@ class ExchangeTest : public QObject
     GeminiResult<QString> transcribe(const GeminiClient &c)
     {
         return runToEnd<QString>([&](QObject *context, GeminiClient::TextCallback done) {
-            GeminiClient::send(c.transcriptionRequest(m_audio), c.apiKey, context, std::move(done));
+            GeminiClient::send(GeminiRequests::transcriptionRequest(c, m_audio), c.apiKey, context,
+                               std::move(done));
         });
     }
 
@@ -53,14 +56,26 @@ class ExchangeTest : public QObject
         });
     }
 
+    // The schedule's length at a hundredth of its waits; a test of the waits themselves sets
+    // the real ones.
     GeminiExchange::Settings settings() const
     {
+        QList<int> quick;
+        for (const int ms : GeminiExchange::transcriptionWaitsMs())
+            quick.append(ms / 100);
         return {"POST",
                 QUrl(m_server->baseUrl() + QStringLiteral("/v1beta/interactions")),
                 QStringLiteral("k"),
                 "{}",
                 120,
-                GeminiExchange::transcriptionWaitsMs()};
+                quick};
+    }
+
+    GeminiExchange::Settings realWaits() const
+    {
+        GeminiExchange::Settings s = settings();
+        s.waitsMs = GeminiExchange::transcriptionWaitsMs();
+        return s;
     }
 
     // The audio of a request body to either endpoint, inline or as an uploaded file.
@@ -102,12 +117,12 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("r.wav"));
         QVERIFY(WaveFiles::writeMono16k(path, m_voice));
-        const QByteArray wav = GeminiClient::readAudio(path).value();
-        m_encoded = {{GeminiClient::wavType, wav},
-                     {GeminiClient::flacType, GeminiClient::toFlac(wav).value()},
-                     {GeminiClient::oggType, GeminiClient::toOgg(wav).value()}};
-        const qsizetype flac = m_encoded[GeminiClient::flacType].size();
-        const qsizetype ogg = m_encoded[GeminiClient::oggType].size();
+        const QByteArray wav = GeminiRequests::readAudio(path).value();
+        m_encoded = {{AudioEncoder::wavType, wav},
+                     {AudioEncoder::flacType, AudioEncoder::toFlac(wav).bytes},
+                     {AudioEncoder::oggType, AudioEncoder::toOgg(wav).bytes}};
+        const qsizetype flac = m_encoded[AudioEncoder::flacType].size();
+        const qsizetype ogg = m_encoded[AudioEncoder::oggType].size();
         QVERIFY2(flac < wav.size() * 3 / 4 && ogg < wav.size() / 4,
                  qPrintable(QStringLiteral("%1 %2").arg(flac).arg(ogg)));
     }
@@ -121,7 +136,6 @@ private Q_SLOTS:
         m_server->clear();
         m_server->setFallback({404, "{}"});
         m_waits.clear();
-        GeminiExchange::setWaitScale(0.01);
     }
 
     void requestOnTheWire_data()
@@ -196,27 +210,28 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(audio);
             f.close();
-            const auto read = GeminiClient::readAudio(path);
+            const auto read = GeminiRequests::readAudio(path);
             QVERIFY(read.ok());
             QCOMPARE(read.value(), audio);
             // Absent (a body that is no JSON) is not the empty text of no audio.
             for (const QString &model : {QStringLiteral("m"), QStringLiteral("m-transcribe")})
-                QCOMPARE(audioPart(client(model).transcriptionRequest(audio).value().body)
-                             .value(QStringLiteral("data")),
-                         QJsonValue(QString::fromLatin1(audio.toBase64())));
+                QCOMPARE(
+                    audioPart(
+                        GeminiRequests::transcriptionRequest(client(model), audio).value().body)
+                        .value(QStringLiteral("data")),
+                    QJsonValue(QString::fromLatin1(audio.toBase64())));
         }
-        const auto missing = GeminiClient::readAudio(dir.filePath(QStringLiteral("none.wav")));
+        const auto missing = GeminiRequests::readAudio(dir.filePath(QStringLiteral("none.wav")));
         QCOMPARE(missing.error().kind(), GeminiError::Kind::fileRead);
     }
 
     void overloadIsRetriedOnSchedule()
     {
         // The real waits: the service must get the pause it is owed.
-        GeminiExchange::setWaitScale(1.0);
         for (int i = 0; i < 3; ++i)
             m_server->enqueue(503, FakeGeminiServer::errorAnswer(QStringLiteral("busy")));
         m_server->enqueue(200, "fourth");
-        const auto result = exchange(settings());
+        const auto result = exchange(realWaits());
         QVERIFY(result.ok());
         QCOMPARE(result.value(), QByteArray("fourth"));
         QCOMPARE(m_waits, (QList<int>{400, 1200, 3000}));
@@ -428,11 +443,10 @@ private Q_SLOTS:
 
     void cancelStopsTheWaitAndTheRequest()
     {
-        GeminiExchange::setWaitScale(1.0);
         m_server->enqueue(503, "busy");
         m_server->enqueue(200, "never asked for");
         auto result = runToEnd<QByteArray>([&](QObject *, auto done) {
-            auto *e = new GeminiExchange(settings());
+            auto *e = new GeminiExchange(realWaits());
             connect(e, &GeminiExchange::retrying, e, &GeminiExchange::cancel, Qt::QueuedConnection);
             connect(e, &GeminiExchange::finished, done);
         });
@@ -456,7 +470,7 @@ private Q_SLOTS:
         bool called = false;
         auto *context = new QObject;
         GeminiClient c = client();
-        GeminiClient::send(c.transcriptionRequest(m_audio), c.apiKey, context,
+        GeminiClient::send(GeminiRequests::transcriptionRequest(c, m_audio), c.apiKey, context,
                            [&](const GeminiResult<QString> &) { called = true; });
         QVERIFY(m_server->waitForRequests(1));
         delete context;
@@ -496,8 +510,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("uploaded");
         const QString flash = QStringLiteral("gemini-3.7-flash");
         const QString transcribe = QStringLiteral("gemini-3.7-flash-transcribe");
-        const QString wav = GeminiClient::wavType, flac = GeminiClient::flacType,
-                      ogg = GeminiClient::oggType;
+        const QString wav = AudioEncoder::wavType, flac = AudioEncoder::flacType,
+                      ogg = AudioEncoder::oggType;
         QTest::newRow("wav") << "wav" << QString() << flash << wav << false;
         QTest::newRow("flac as asked") << "flac" << QString() << transcribe << flac << false;
         QTest::newRow("ogg as asked") << "ogg" << QString() << flash << ogg << false;
@@ -517,9 +531,10 @@ private Q_SLOTS:
 
         GeminiClient c = client(model);
         c.audioFormat = format;
+        GeminiTranscriptionLimits limits;
         if (!limit.isEmpty())
-            GeminiClient::setInlineRequestLimit(c.inlineRequestSize(m_encoded[limit].size()) - 1);
-        const auto restore = qScopeGuard([] { GeminiClient::setInlineRequestLimit(0); });
+            limits.inlineRequestBytes =
+                GeminiRequests::inlineRequestSize(c, m_encoded[limit].size()) - 1;
         const bool interactions = GeminiClient::usesInteractions(model);
         m_server->enqueue(200, interactions
                                    ? FakeGeminiServer::interactionsAnswer(QStringLiteral("ok"))
@@ -527,8 +542,8 @@ private Q_SLOTS:
 
         QNetworkAccessManager network;
         const auto text = runToEnd<QString>([&](QObject *context, auto done) {
-            auto *t =
-                new GeminiTranscription(c, m_encoded[GeminiClient::wavType], &network, context);
+            auto *t = new GeminiTranscription(c, m_encoded[AudioEncoder::wavType], &network,
+                                              context, limits);
             connect(t, &GeminiTranscription::finished, context, done);
         });
         QVERIFY2(text.ok(), text.ok() ? "" : qPrintable(text.error().description()));
@@ -560,7 +575,7 @@ private Q_SLOTS:
         // Ogg streams carry a random serial number: the same size, not the same bytes.
         QCOMPARE(sent.size(), m_encoded[sentAs].size());
         const std::vector<short> decoded = samplesOf(sent);
-        if (sentAs != GeminiClient::oggType) {
+        if (sentAs != AudioEncoder::oggType) {
             QCOMPARE(decoded, m_voice);
             return;
         }
@@ -578,10 +593,8 @@ private Q_SLOTS:
     {
         m_server->setHangUploads(true);
         const auto answering = qScopeGuard([this] { m_server->setHangUploads(false); });
-        GeminiClient::setInlineRequestLimit(1);
-        const auto restore = qScopeGuard([] { GeminiClient::setInlineRequestLimit(0); });
         QNetworkAccessManager network;
-        auto *t = new GeminiTranscription(client(), m_audio, &network);
+        auto *t = new GeminiTranscription(client(), m_audio, &network, nullptr, {1});
         std::optional<GeminiResult<QString>> result;
         connect(t, &GeminiTranscription::finished, this,
                 [&](const GeminiResult<QString> &r) { result = r; });

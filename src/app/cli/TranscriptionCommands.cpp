@@ -3,6 +3,7 @@
 
 #include "records/Config.h"
 #include "transcription/GeminiClient.h"
+#include "transcription/GeminiRequests.h"
 #include "transcription/GeminiTranscription.h"
 #include "records/Log.h"
 #include "records/PlainText.h"
@@ -110,7 +111,7 @@ int transcribe(const QStringList &args)
     // The key is checked before the file is read, as in a dictation.
     if (client.apiKey.isEmpty()) {
         result = GeminiError::noApiKey();
-    } else if (const auto audio = GeminiClient::readAudio(sent); !audio.ok()) {
+    } else if (const auto audio = GeminiRequests::readAudio(sent); !audio.ok()) {
         result = audio.error();
     } else {
         // The dictation's own job: the chosen audio format, and the file upload past the inline

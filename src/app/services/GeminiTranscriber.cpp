@@ -1,6 +1,8 @@
 #include "app/services/GeminiTranscriber.h"
 
 #include "transcription/GeminiClient.h"
+#include "transcription/GeminiEndpoints.h"
+#include "transcription/GeminiRequests.h"
 #include "transcription/GeminiTranscription.h"
 #include "records/Log.h"
 
@@ -96,7 +98,7 @@ public:
 
     void runBatch(const GeminiClient &client, const QString &file, Deliver deliver)
     {
-        const GeminiResult<QByteArray> audio = GeminiClient::readAudio(file);
+        const GeminiResult<QByteArray> audio = GeminiRequests::readAudio(file);
         if (!audio.ok())
             return deliver(audio.error());
         m_job = new GeminiTranscription(client, audio.value(), network(), this);
@@ -110,7 +112,7 @@ public:
     // itself waits for the recording.
     void warmUp()
     {
-        const QUrl base(GeminiClient::baseAddress());
+        const QUrl base(GeminiEndpoints::baseAddress());
         if (!base.isValid() || base.host().isEmpty())
             return;
         if (base.scheme() == QLatin1String("https")) {

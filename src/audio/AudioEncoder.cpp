@@ -1,17 +1,12 @@
-#include "transcription/GeminiClient.h"
+#include "audio/AudioEncoder.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <optional>
 #include <sndfile.h>
 #include <vector>
 
 namespace {
-
-// The service's ceiling for a whole request with inline data.
-constexpr qint64 serviceInlineLimit = 100LL * 1000 * 1000;
-std::atomic<qint64> inlineLimit{serviceInlineLimit};
 
 // A byte array as a seekable file for libsndfile, read or written in memory.
 struct Memory
@@ -59,21 +54,23 @@ sf_count_t memoryTell(void *user)
 
 SF_VIRTUAL_IO memoryIo{memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
 
-GeminiError encodingFailure(const char *format, const QString &why)
+AudioEncoder::Encoded failure(const char *format, const QString &why)
 {
-    return GeminiError::fileRead(QStringLiteral("(%1)").arg(QLatin1String(format)), why);
+    return {{},
+            QStringLiteral("%1: %2").arg(QLatin1String(format),
+                                         why.isEmpty() ? QStringLiteral("unknown error") : why)};
 }
 
 // The WAV recording re-encoded in memory; quality (0 to 1) is the encoder's VBR quality, when the
 // format has one.
-GeminiResult<QByteArray> encode(const QByteArray &wav, int format, const char *name,
-                                std::optional<double> quality)
+AudioEncoder::Encoded encode(const QByteArray &wav, int format, const char *name,
+                             std::optional<double> quality)
 {
     Memory in{wav, 0};
     SF_INFO info{};
     SNDFILE *source = sf_open_virtual(&memoryIo, SFM_READ, &info, &in);
     if (!source)
-        return encodingFailure(name, QString::fromUtf8(sf_strerror(nullptr)));
+        return failure(name, QString::fromUtf8(sf_strerror(nullptr)));
 
     Memory out;
     out.bytes.reserve(wav.size() / 2);
@@ -85,7 +82,7 @@ GeminiResult<QByteArray> encode(const QByteArray &wav, int format, const char *n
     if (!sink) {
         const QString why = QString::fromUtf8(sf_strerror(nullptr));
         sf_close(source);
-        return encodingFailure(name, why);
+        return failure(name, why);
     }
     bool ok = true;
     if (quality) {
@@ -104,30 +101,20 @@ GeminiResult<QByteArray> encode(const QByteArray &wav, int format, const char *n
     sf_close(source);
     sf_close(sink);
     if (!ok)
-        return encodingFailure(name, why);
-    return out.bytes;
+        return failure(name, why);
+    return {out.bytes, {}};
 }
 
 } // namespace
 
-qint64 GeminiClient::inlineRequestLimit()
-{
-    return inlineLimit.load();
-}
-
-void GeminiClient::setInlineRequestLimit(qint64 bytes)
-{
-    inlineLimit = bytes > 0 ? bytes : serviceInlineLimit;
-}
-
-GeminiResult<QByteArray> GeminiClient::toFlac(const QByteArray &wav)
+AudioEncoder::Encoded AudioEncoder::toFlac(const QByteArray &wav)
 {
     // libsndfile's default compression level: the strongest takes 1.3% more off speech with a
     // noise floor for twice the encoding time, which comes out even at 10 Mbit/s.
     return encode(wav, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, "FLAC", std::nullopt);
 }
 
-GeminiResult<QByteArray> GeminiClient::toOgg(const QByteArray &wav)
+AudioEncoder::Encoded AudioEncoder::toOgg(const QByteArray &wav)
 {
     // Vorbis quality 0.2 is about 36 kbit/s for 16 kHz speech: twice what the service keeps of
     // audio (16 kbit/s), a seventh of the WAV. The lowest quality (26 kbit/s) saves another
