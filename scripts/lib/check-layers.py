@@ -1,11 +1,11 @@
-#!/ usr / bin / env python3
+#!/usr/bin/env python3
 """The layers of src/: a file includes headers of its own part or of a part below it, never above,
 and the platform folders of the desktop library are its own. Run by the test suite."""
 import pathlib
 import re
 import sys
 
-#Lower numbers sit lower; parts of one level do not include each other.
+# Lower numbers sit lower; parts of one level do not include each other.
 LEVELS = {
     "records": 0,
     "state": 1, "language": 1,
