@@ -65,22 +65,14 @@ void readStringList(const QJsonObject &o, const char *key, QStringList &field)
     field = list;
 }
 
-QJsonArray toArray(const QStringList &list)
-{
-    QJsonArray array;
-    for (const QString &s : list)
-        array.append(s);
-    return array;
-}
-
 QJsonObject encodeObject(const Config &c)
 {
     QJsonObject o;
     o.insert(QStringLiteral("apiKey"), c.apiKey);
     o.insert(QStringLiteral("model"), c.model);
     o.insert(QStringLiteral("transcriptionMode"), c.transcriptionMode);
-    o.insert(QStringLiteral("languageCodes"), toArray(c.languageCodes));
-    o.insert(QStringLiteral("customVocabulary"), toArray(c.customVocabulary));
+    o.insert(QStringLiteral("languageCodes"), QJsonArray::fromStringList(c.languageCodes));
+    o.insert(QStringLiteral("customVocabulary"), QJsonArray::fromStringList(c.customVocabulary));
     o.insert(QStringLiteral("prompt"), c.prompt);
     o.insert(QStringLiteral("thinkingLevel"), c.thinkingLevel);
     o.insert(QStringLiteral("insertMethod"), c.insertMethod);

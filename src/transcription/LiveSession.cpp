@@ -10,14 +10,6 @@
 
 namespace {
 
-QJsonArray toArray(const QStringList &list)
-{
-    QJsonArray array;
-    for (const QString &s : list)
-        array.append(s);
-    return array;
-}
-
 bool hasControlCharacters(const QString &text)
 {
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20; });
@@ -87,10 +79,11 @@ QJsonObject LiveSession::setupMessage() const
                                                            ? QStringLiteral("smart")
                                                            : m_client.transcriptionMode}};
     if (!m_client.languageCodes.isEmpty())
-        transcription.insert(QStringLiteral("languageCodes"), toArray(m_client.languageCodes));
+        transcription.insert(QStringLiteral("languageCodes"),
+                             QJsonArray::fromStringList(m_client.languageCodes));
     if (!m_client.customVocabulary.isEmpty())
         transcription.insert(QStringLiteral("customVocabulary"),
-                             toArray(m_client.customVocabulary.mid(0, 1000)));
+                             QJsonArray::fromStringList(m_client.customVocabulary.mid(0, 1000)));
     const QJsonObject setup{
         {QStringLiteral("model"), QStringLiteral("models/") + m_client.model},
         {QStringLiteral("generationConfig"),
