@@ -124,6 +124,19 @@ wait_for_portal() {
     return 1
 }
 
+# A desktop's portal backend on its session bus (NAME, the bus, then the command, which may begin
+# with VAR=value words), in the caller's session environment; ready once the portal offers
+# RemoteDesktop.
+start_portal_backend() {
+    local name="$1" bus="$2"
+    shift 2
+    local log="$SERVICES_DIR/portal-${name,,}.log"
+    env -i "${session[@]}" DBUS_SESSION_BUS_ADDRESS="$bus" "$@" >"$log" 2>&1 &
+    service_pids+=($!)
+    wait_for_portal "$bus" org.freedesktop.portal.RemoteDesktop ||
+        { echo "the $name portal offers no RemoteDesktop (see $log)" >&2; return 1; }
+}
+
 start_kde() {
     local backend=/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde
     command -v kwin_wayland >/dev/null && [ -x "$backend" ] ||
@@ -144,11 +157,7 @@ start_kde() {
     [ -S "$dir/wayland-kde" ] || { echo "kwin_wayland did not start (see $SERVICES_DIR/kwin.log)" >&2; return 1; }
     # The backend needs Qt's Wayland platform (qtwayland5), or it dies and the portal offers
     # neither RemoteDesktop nor GlobalShortcuts.
-    env -i "${session[@]}" DBUS_SESSION_BUS_ADDRESS="$bus" QT_QPA_PLATFORM=wayland "$backend" \
-        >"$SERVICES_DIR/portal-kde.log" 2>&1 &
-    service_pids+=($!)
-    wait_for_portal "$bus" org.freedesktop.portal.RemoteDesktop ||
-        { echo "the KDE portal offers no RemoteDesktop (see $SERVICES_DIR/portal-kde.log)" >&2; return 1; }
+    start_portal_backend KDE "$bus" QT_QPA_PLATFORM=wayland "$backend" || return 1
     export VESK_TEST_KDE_DISPLAY="$dir/wayland-kde" VESK_TEST_KDE_BUS="$bus"
 }
 
@@ -205,11 +214,7 @@ KEYS
     done
     [ "$ready" = "(true, 'true')" ] ||
         { echo "gnome-shell did not start in unsafe mode (see $SERVICES_DIR/gnome-shell.log)" >&2; return 1; }
-    env -i "${session[@]}" DBUS_SESSION_BUS_ADDRESS="$bus" /usr/libexec/xdg-desktop-portal-gnome \
-        >"$SERVICES_DIR/portal-gnome.log" 2>&1 &
-    service_pids+=($!)
-    wait_for_portal "$bus" org.freedesktop.portal.RemoteDesktop ||
-        { echo "the GNOME portal offers no RemoteDesktop (see $SERVICES_DIR/portal-gnome.log)" >&2; return 1; }
+    start_portal_backend GNOME "$bus" /usr/libexec/xdg-desktop-portal-gnome || return 1
     export VESK_TEST_GNOME_DISPLAY="$dir/wayland-gnome" VESK_TEST_GNOME_BUS="$bus"
 }
 
