@@ -245,8 +245,13 @@ void GeminiExchange::sendAttempt()
     } else {
         m_reply = m_network->sendCustomRequest(request, m_settings.method);
     }
-    // Small steps, so that a huge answer is never buffered whole before it is looked at.
-    m_reply->setReadBufferSize(64 * 1024);
+    // Small steps, so that a huge answer is never buffered whole before it is looked at. A body
+    // that Qt may not buffer makes it start the request on its next turn of the event loop, and a
+    // size set before then never reaches its HTTP thread (which then reads all it is sent): the
+    // size is set once more after that turn, before any answer can arrive.
+    m_reply->setReadBufferSize(readStep);
+    QMetaObject::invokeMethod(
+        m_reply, [reply = m_reply] { reply->setReadBufferSize(readStep); }, Qt::QueuedConnection);
     connect(m_reply, &QNetworkReply::readyRead, this, [this] { readFrom(m_reply); });
     connect(m_reply, &QNetworkReply::finished, this, &GeminiExchange::onReplyFinished);
     m_deadline.start(

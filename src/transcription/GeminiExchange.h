@@ -55,6 +55,8 @@ public:
     // error answer only the beginning is kept, since only its message is used.
     static constexpr qint64 maxAnswerBytes = 4 * 1024 * 1024;
     static constexpr qint64 maxErrorAnswerBytes = 64 * 1024;
+    // How much of an answer Qt holds for this object at a time.
+    static constexpr qint64 readStep = 64 * 1024;
 
     explicit GeminiExchange(Settings settings, QObject *parent = nullptr);
     // An exchange that sends nothing and reports the error.

@@ -294,7 +294,8 @@ private Q_SLOTS:
         QVERIFY2(huge.err.size() < 1000, QByteArray::number(huge.err.size()));
         QVERIFY2(log().size() < 1000, QByteArray::number(log().size()));
         QVERIFY(smallKb > 0);
-        QVERIFY2(hugeKb - smallKb < 16 * 1024,
+        // A 20 MB answer: Qt too must hold only small steps of it, not the whole.
+        QVERIFY2(hugeKb - smallKb < 4 * 1024,
                  QByteArray::number(qlonglong(hugeKb - smallKb)) + " kB more");
     }
 
