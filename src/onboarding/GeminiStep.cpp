@@ -92,14 +92,18 @@ void GeminiStep::check()
     // The resolved key: the stored one, or the environment's when none is stored.
     const GeminiClient client = GeminiClient::from(m_guide->state()->config());
     QPointer<GeminiStep> self(this);
-    m_exchange = client.listModels(this, [self](const GeminiResult<QStringList> &models) {
+    m_exchange = client.listModels(this, [self](const GeminiClient::Listing &models) {
         if (!self)
             return;
         self->m_busy = false;
         if (models.ok()) {
             AppState *state = self->m_guide->state();
-            if (const auto picked = GeminiClient::pickModel(models.value(), state->config().model))
-                Steps::editConfig(state, [&](Config &c) { c.model = *picked; });
+            const GeminiAnswers::ModelListing &listing = models.value();
+            if (const auto picked = GeminiClient::pickModel(listing.names, state->config().model))
+                Steps::editConfig(state, [&](Config &c) {
+                    c.model = *picked;
+                    c.liveModels = listing.streamingOnly;
+                });
             self->m_guide->setKeyVerified(true);
             self->m_guide->setKeyChecked(true);
         } else {

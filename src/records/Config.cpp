@@ -100,6 +100,8 @@ QJsonObject encodeObject(const Config &c)
         o.insert(QStringLiteral("readInputDevices"), true);
     if (!c.spaceBetweenDictations)
         o.insert(QStringLiteral("spaceBetweenDictations"), false);
+    if (!c.liveModels.isEmpty())
+        o.insert(QStringLiteral("liveModels"), QJsonArray::fromStringList(c.liveModels));
     return o;
 }
 
@@ -149,6 +151,7 @@ std::optional<Config> Config::decode(const QByteArray &json, QString *why)
     readBool(o, "launchAtLogin", c.launchAtLogin);
     readBool(o, "readInputDevices", c.readInputDevices);
     readBool(o, "spaceBetweenDictations", c.spaceBetweenDictations);
+    readStringList(o, "liveModels", c.liveModels);
     return c;
 }
 

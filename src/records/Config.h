@@ -43,6 +43,9 @@ struct Config
     bool sounds = true;
     bool keepAudio = false;
     QString audioFormat = QStringLiteral("wav"); // "wav", "flac" or "ogg"
+    // The streaming-only models (the Live API's method without generateContent) of the listing
+    // the model was picked from: used live, although their names do not say so.
+    QStringList liveModels;
     bool onboardingDone = false;
     // Start with the desktop session (an XDG autostart entry written by the shell).
     bool launchAtLogin = false;

@@ -1,6 +1,7 @@
 #include "transcription/GeminiAnswers.h"
 
 #include "records/PlainText.h"
+#include "transcription/LiveSession.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -165,7 +166,7 @@ GeminiResult<QString> GeminiAnswers::transcript(GeminiRequest::Kind kind, const 
     return kind == GeminiRequest::Kind::interactions ? interactionText(body) : generatedText(body);
 }
 
-GeminiResult<QStringList> GeminiAnswers::modelNames(const QByteArray &body)
+GeminiResult<GeminiAnswers::ModelListing> GeminiAnswers::modelListing(const QByteArray &body)
 {
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
@@ -176,16 +177,40 @@ GeminiResult<QStringList> GeminiAnswers::modelNames(const QByteArray &body)
     if (!doc.isObject() || !models)
         return GeminiError::badResponse(QStringLiteral("no models field"));
 
-    QStringList names;
+    ModelListing listing;
     for (const QJsonObject &model : *models) {
         // Printed by the command line and shown in menus: no control characters either.
-        if (const QJsonValue name = model.value(QLatin1String("name")); name.isString())
-            if (const QString clean = PlainText::withoutControls(name.toString())
-                                          .remove(QStringLiteral("models/"))
-                                          .simplified();
-                !clean.isEmpty())
-                names.append(clean);
+        const QJsonValue name = model.value(QLatin1String("name"));
+        if (!name.isString())
+            continue;
+        const QString clean = PlainText::withoutControls(name.toString())
+                                  .remove(QStringLiteral("models/"))
+                                  .simplified();
+        if (clean.isEmpty())
+            continue;
+        listing.names.append(clean);
+        const QJsonArray methods =
+            model.value(QLatin1String("supportedGenerationMethods")).toArray();
+        const bool streamsOnly = methods.contains(QStringLiteral("bidiGenerateContent")) &&
+                                 !methods.contains(QStringLiteral("generateContent"));
+        if (streamsOnly)
+            listing.streamingOnly.append(clean);
     }
-    std::stable_sort(names.begin(), names.end(), codePointLess);
-    return names;
+    std::stable_sort(listing.names.begin(), listing.names.end(), codePointLess);
+    std::stable_sort(listing.streamingOnly.begin(), listing.streamingOnly.end(), codePointLess);
+    listing.streamingOnly.removeDuplicates();
+    return listing;
+}
+
+bool GeminiAnswers::ModelListing::live(const QString &name) const
+{
+    return LiveSession::isLive(name) || streamingOnly.contains(name);
+}
+
+GeminiResult<QStringList> GeminiAnswers::modelNames(const QByteArray &body)
+{
+    const GeminiResult<ModelListing> listing = modelListing(body);
+    if (!listing.ok())
+        return listing.error();
+    return listing.value().names;
 }

@@ -16,7 +16,18 @@ GeminiResult<QString> generatedText(const QByteArray &body);
 GeminiResult<QString> interactionText(const QByteArray &body);
 // The transcript of the answer to a request of this kind.
 GeminiResult<QString> transcript(GeminiRequest::Kind kind, const QByteArray &body);
-// Models without "models/", sorted.
+struct ModelListing
+{
+    QStringList names; // without "models/", sorted
+    // Those of names whose entries offer the Live API's bidiGenerateContent without
+    // generateContent, so that only a live session can use them.
+    QStringList streamingOnly;
+    // A live model: its name says so, or it streams only.
+    bool live(const QString &name) const;
+    bool operator==(const ModelListing &) const = default;
+};
+GeminiResult<ModelListing> modelListing(const QByteArray &body);
+// modelListing()'s names.
 GeminiResult<QStringList> modelNames(const QByteArray &body);
 
 } // namespace GeminiAnswers

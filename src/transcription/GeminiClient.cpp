@@ -29,7 +29,9 @@ GeminiClient GeminiClient::from(const Config &config)
                         config.transcriptionMode,
                         config.languageCodes,
                         config.customVocabulary,
-                        config.audioFormat};
+                        config.audioFormat,
+                        LiveSession::isLive(config.model) ||
+                            config.liveModels.contains(config.model)};
 }
 
 bool GeminiClient::usesInteractions(const QString &model)
@@ -91,7 +93,7 @@ GeminiExchange *GeminiClient::post(const QUrl &to, const QString &apiKey,
     return deliver<QByteArray>(exchange, context, std::move(done), &asIs);
 }
 
-GeminiExchange *GeminiClient::listModels(QObject *context, NamesCallback done) const
+GeminiExchange *GeminiClient::listModels(QObject *context, ListingCallback done) const
 {
     GeminiExchange *exchange = nullptr;
     const GeminiResult<QUrl> url = GeminiEndpoints::modelsAddress();
@@ -102,13 +104,17 @@ GeminiExchange *GeminiClient::listModels(QObject *context, NamesCallback done) c
     else
         exchange = new GeminiExchange(
             GeminiExchange::Settings{"GET", url.value(), apiKey, {}, listingTimeoutSeconds, {}});
-    return deliver<QStringList>(exchange, context, std::move(done), &GeminiAnswers::modelNames);
+    return deliver<GeminiAnswers::ModelListing>(exchange, context, std::move(done),
+                                                &GeminiAnswers::modelListing);
 }
 
 GeminiResult<QStringList> GeminiClient::listModelsAndWait() const
 {
-    return runToEnd<QStringList>(
-        [this](QObject *context, NamesCallback done) { listModels(context, std::move(done)); });
+    const auto listing = runToEnd<GeminiAnswers::ModelListing>(
+        [this](QObject *context, ListingCallback done) { listModels(context, std::move(done)); });
+    if (!listing.ok())
+        return listing.error();
+    return listing.value().names;
 }
 
 std::optional<QString> GeminiClient::pickModel(const QStringList &models, const QString &current)

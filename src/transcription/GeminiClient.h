@@ -1,5 +1,6 @@
 #pragma once
 
+#include "transcription/GeminiAnswers.h"
 #include "transcription/GeminiError.h"
 #include "transcription/GeminiRequests.h"
 
@@ -32,6 +33,8 @@ struct GeminiClient
     QStringList languageCodes;
     QStringList customVocabulary;
     QString audioFormat = QStringLiteral("wav"); // "wav", "flac" or "ogg"
+    // The model streams over the Live API: its name says so, or the last listing did.
+    bool live = false;
 
     bool operator==(const GeminiClient &) const = default;
 
@@ -49,7 +52,8 @@ struct GeminiClient
 
     using TextCallback = std::function<void(const GeminiResult<QString> &)>;
     using BytesCallback = std::function<void(const GeminiResult<QByteArray> &)>;
-    using NamesCallback = std::function<void(const GeminiResult<QStringList> &)>;
+    using Listing = GeminiResult<GeminiAnswers::ModelListing>;
+    using ListingCallback = std::function<void(const Listing &)>;
 
     GeminiExchange *viaGenerateContent(const QByteArray &audio, QObject *context,
                                        TextCallback done) const;
@@ -65,7 +69,7 @@ struct GeminiClient
                                 QObject *context, BytesCallback done);
 
     // --- Models the key can reach, without "models/", sorted; one attempt of 60 s.
-    GeminiExchange *listModels(QObject *context, NamesCallback done) const;
+    GeminiExchange *listModels(QObject *context, ListingCallback done) const;
     GeminiResult<QStringList> listModelsAndWait() const;
     // The current model when listed, else the first plain flash model, else the first gemini one.
     static std::optional<QString> pickModel(const QStringList &models, const QString &current);

@@ -16,8 +16,10 @@ GeminiTranscription::GeminiTranscription(GeminiClient client, QByteArray wav,
       m_network(network)
 {
     // A file for a live model goes to the batch model of its name (a retry, the command line).
-    if (LiveSession::isLive(m_client.model))
+    if (m_client.live) {
         m_client.model = LiveSession::batchModel(m_client.model);
+        m_client.live = false;
+    }
     QMetaObject::invokeMethod(this, &GeminiTranscription::begin, Qt::QueuedConnection);
 }
 

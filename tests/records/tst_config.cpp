@@ -112,6 +112,7 @@ private Q_SLOTS:
         c.spaceBetweenDictations = false;
         c.inputDeviceName = QStringLiteral("USB Mic");
         c.audioFormat = QStringLiteral("ogg");
+        c.liveModels = {QStringLiteral("gemini-native-audio")};
         const QByteArray bytes = c.encode();
         QCOMPARE(Config::decode(bytes), std::optional<Config>(c));
         const QList<QByteArray> lines = bytes.split('\n');

@@ -283,11 +283,17 @@ QByteArray FakeGeminiServer::interactionsAnswer(const QString &text)
         .toJson(QJsonDocument::Compact);
 }
 
-QByteArray FakeGeminiServer::modelsAnswer(const QStringList &names)
+QByteArray FakeGeminiServer::modelsAnswer(const QStringList &names,
+                                          const QStringList &streamingOnly)
 {
     QJsonArray models;
     for (const QString &name : names)
-        models.append(QJsonObject{{QStringLiteral("name"), QStringLiteral("models/") + name}});
+        models.append(QJsonObject{
+            {QStringLiteral("name"), QStringLiteral("models/") + name},
+            {QStringLiteral("supportedGenerationMethods"),
+             streamingOnly.contains(name)
+                 ? QJsonArray{QStringLiteral("bidiGenerateContent"), QStringLiteral("countTokens")}
+                 : QJsonArray{QStringLiteral("generateContent"), QStringLiteral("countTokens")}}});
     return QJsonDocument(QJsonObject{{QStringLiteral("models"), models}})
         .toJson(QJsonDocument::Compact);
 }

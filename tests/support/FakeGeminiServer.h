@@ -95,7 +95,8 @@ public:
 
     static QByteArray generateContentAnswer(const QString &text);
     static QByteArray interactionsAnswer(const QString &text);
-    static QByteArray modelsAnswer(const QStringList &names);
+    // Each entry offers generateContent, or only the Live API's method when named in streamingOnly.
+    static QByteArray modelsAnswer(const QStringList &names, const QStringList &streamingOnly = {});
     static QByteArray errorAnswer(const QString &message);
 
 Q_SIGNALS:

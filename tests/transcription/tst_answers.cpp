@@ -3,6 +3,7 @@
 #include "transcription/GeminiClient.h"
 #include "transcription/GeminiEndpoints.h"
 
+#include "records/Config.h"
 #include "records/PlainText.h"
 
 #include <QtTest>
@@ -125,6 +126,40 @@ private Q_SLOTS:
         QCOMPARE(GeminiClient::pickModel({QStringLiteral("palm")}, QStringLiteral("gone")),
                  std::nullopt);
         QCOMPARE(GeminiClient::pickModel({}, QStringLiteral("gone")), std::nullopt);
+    }
+
+    // A model is live by its name, or by a listing entry that offers only the Live API's method;
+    // the choice remembers the latter, as the names do not tell.
+    void liveModelsFromTheListing()
+    {
+        const auto listing = GeminiAnswers::modelListing(R"({"models": [
+            {"name": "models/gemini-native-audio",
+             "supportedGenerationMethods": ["countTokens", "bidiGenerateContent"]},
+            {"name": "models/gemini-both", "supportedGenerationMethods":
+             ["generateContent", "bidiGenerateContent"]},
+            {"name": "models/gemini-3.5-transcribe-live"},
+            {"name": "models/gemini-odd", "supportedGenerationMethods": "bidiGenerateContent"},
+            {"name": "models/gemini-flash", "supportedGenerationMethods": ["generateContent"]}]})");
+        QVERIFY(listing.ok());
+        QCOMPARE(listing.value().streamingOnly, QStringList{QStringLiteral("gemini-native-audio")});
+        QStringList live;
+        for (const QString &name : listing.value().names)
+            if (listing.value().live(name))
+                live.append(name);
+        QCOMPARE(live, (QStringList{QStringLiteral("gemini-3.5-transcribe-live"),
+                                    QStringLiteral("gemini-native-audio")}));
+        QCOMPARE(GeminiAnswers::modelListing(R"({"other": []})").error(),
+                 GeminiError::badResponse(QStringLiteral("no models field")));
+
+        Config c;
+        c.liveModels = listing.value().streamingOnly;
+        for (const auto &[model, isLive] : {std::pair{"gemini-native-audio", true},
+                                            {"gemini-3.5-transcribe-live", true},
+                                            {"gemini-both", false},
+                                            {"gemini-flash", false}}) {
+            c.model = QString::fromLatin1(model);
+            QVERIFY2(GeminiClient::from(c).live == isLive, model);
+        }
     }
 
     // A seeded mutation run over the readers: every input must give a result or an error, with no

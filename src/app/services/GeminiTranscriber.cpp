@@ -51,12 +51,13 @@ public:
             delete live;
             return deliver(GeminiError::noApiKey());
         }
-        if (!LiveSession::isLive(client.model)) {
+        if (!client.live) {
             delete live;
             return runBatch(client, file, std::move(deliver));
         }
         GeminiClient batch = client;
         batch.model = LiveSession::batchModel(client.model);
+        batch.live = false;
         if (!live || live->model() != client.model) {
             // A retry of a kept recording, say: no session heard it.
             delete live;
@@ -217,8 +218,7 @@ void GeminiTranscriber::warmUp(const Config &snapshot)
     if (snapshot.resolvedApiKey().isEmpty())
         return;
     Worker *worker = m_worker;
-    if (LiveSession::isLive(snapshot.model)) {
-        const GeminiClient client = GeminiClient::from(snapshot);
+    if (const GeminiClient client = GeminiClient::from(snapshot); client.live) {
         const quint64 generation = m_generation;
         QPointer<GeminiTranscriber> self(this);
         auto interim = [self, generation](const QString &text) {

@@ -3,7 +3,6 @@
 #include "state/AppState.h"
 #include "transcription/GeminiClient.h"
 #include "ui/main/ListBinding.h"
-#include "transcription/LiveSession.h"
 #include "ui/main/SpokenLanguagesField.h"
 
 #include <QComboBox>
@@ -65,7 +64,7 @@ GeminiSection::GeminiSection(AppState *state, QWidget *parent)
     m_modelPicker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     connect(m_modelPicker, &QComboBox::activated, this, [this](int index) {
         const QString name = m_modelPicker->itemData(index).toString();
-        edit([&](Config &c) { c.model = name; });
+        edit([&](Config &c) { choose(c, name); });
     });
     m_load->setObjectName(QStringLiteral("loadModels"));
     m_load->setAutoDefault(false);
@@ -149,7 +148,8 @@ void GeminiSection::refresh()
     m_load->setText(listed ? tr("Reload") : tr("Load"));
     m_load->setEnabled(!m_busy && !c.resolvedApiKey().isEmpty());
 
-    form()->setRowVisible(m_liveNote, LiveSession::isLive(c.model));
+    const bool live = GeminiClient::from(c).live;
+    form()->setRowVisible(m_liveNote, live);
     select(m_transcription, c.transcriptionMode);
     m_transcriptionNote->setText(
         c.transcriptionMode == QLatin1String("smart")
@@ -158,8 +158,7 @@ void GeminiSection::refresh()
 
     m_knownWords->refresh();
     m_languages->refresh();
-    form()->setRowVisible(m_thinking, !c.model.contains(QLatin1String("transcribe")) &&
-                                          !LiveSession::isLive(c.model));
+    form()->setRowVisible(m_thinking, !c.model.contains(QLatin1String("transcribe")) && !live);
     select(m_thinking, c.thinkingLevel);
 
     if (m_prompt->toPlainText() != c.prompt) {
@@ -178,7 +177,7 @@ void GeminiSection::loadModels()
     m_busy = true;
     Q_EMIT statusChanged(tr("Loading models..."));
     refresh();
-    client.listModels(this, [this](const GeminiResult<QStringList> &result) {
+    client.listModels(this, [this](const GeminiClient::Listing &result) {
         m_busy = false;
         if (result.ok()) {
             modelsArrived(result.value());
@@ -189,10 +188,18 @@ void GeminiSection::loadModels()
     });
 }
 
-void GeminiSection::modelsArrived(const QStringList &names)
+void GeminiSection::choose(Config &c, const QString &model) const
 {
+    c.model = model;
+    c.liveModels = m_streamingOnly;
+}
+
+void GeminiSection::modelsArrived(const GeminiAnswers::ModelListing &listing)
+{
+    // Their names do not give them away: they are remembered with the choice.
+    m_streamingOnly = listing.streamingOnly;
     QStringList kept;
-    for (const QString &name : names) {
+    for (const QString &name : listing.names) {
         if (name.contains(QLatin1String("gemini")) && !name.contains(QLatin1String("embedding")))
             kept.append(name);
     }
@@ -202,12 +209,11 @@ void GeminiSection::modelsArrived(const QStringList &names)
         m_modelPicker->clear();
         // A live model writes while the user speaks; the word tells it from the batch ones.
         for (const QString &name : kept)
-            m_modelPicker->addItem(LiveSession::isLive(name) ? tr("%1 (live)").arg(name) : name,
-                                   name);
+            m_modelPicker->addItem(listing.live(name) ? tr("%1 (live)").arg(name) : name, name);
     }
     // The picker must show a real choice; the change stays unsaved until "Save".
     if (!kept.isEmpty() && !kept.contains(config().model))
-        edit([&](Config &c) { c.model = kept.first(); });
+        edit([&](Config &c) { choose(c, kept.first()); });
     Q_EMIT statusChanged(tr("Models available: ") + QString::number(kept.size()));
     refresh();
     Q_EMIT modelsLoaded();

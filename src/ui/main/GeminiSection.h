@@ -1,9 +1,11 @@
 #pragma once
 
+#include "transcription/GeminiAnswers.h"
 #include "ui/main/SettingsStyle.h"
 
 #include <QStringList>
 
+struct Config;
 class ListField;
 class SpokenLanguagesField;
 class QComboBox;
@@ -34,9 +36,12 @@ protected:
     void refresh() override;
 
 private:
-    void modelsArrived(const QStringList &names);
+    void modelsArrived(const GeminiAnswers::ModelListing &listing);
+    // Sets the model, with what the listing said of the streaming-only ones.
+    void choose(Config &c, const QString &model) const;
 
     QStringList m_models;
+    QStringList m_streamingOnly;
     bool m_busy = false;
 
     QLineEdit *m_apiKey;

@@ -439,23 +439,27 @@ private Q_SLOTS:
             200, FakeGeminiServer::modelsAnswer(
                      {QStringLiteral("gemini-2.5-pro"), QStringLiteral("imagen-3"),
                       QStringLiteral("gemini-embedding-001"), QStringLiteral("gemini-2.5-flash"),
-                      QStringLiteral("gemini-3.5-transcribe-live")}));
+                      QStringLiteral("gemini-3.5-transcribe-live"),
+                      QStringLiteral("gemini-native-audio")},
+                     {QStringLiteral("gemini-native-audio")}));
         auto *load = rig.find<QPushButton>("loadModels");
         QCOMPARE(load->text(), QStringLiteral("Load"));
         QTest::mouseClick(load, Qt::LeftButton);
         QCOMPARE(rig.view->status(), QStringLiteral("Loading models..."));
         QVERIFY(!load->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(rig.view->status(), QStringLiteral("Models available: 3"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->status(), QStringLiteral("Models available: 4"), 10000);
         QCOMPARE(m_server->requests().size(), 1);
         QCOMPARE(m_server->requests()[0].headers.value("x-goog-api-key"), QByteArray("k"));
 
-        const QStringList listed{"gemini-2.5-flash", "gemini-2.5-pro",
-                                 "gemini-3.5-transcribe-live"};
+        const QStringList listed{"gemini-2.5-flash", "gemini-2.5-pro", "gemini-3.5-transcribe-live",
+                                 "gemini-native-audio"};
         QCOMPARE(rig.view->gemini()->models(), listed);
-        // A live model says so in the list; its choice is the plain name.
-        QCOMPARE(rig.find<QComboBox>("modelPicker")->itemText(2),
-                 QStringLiteral("gemini-3.5-transcribe-live (live)"));
-        QCOMPARE(rig.find<QComboBox>("modelPicker")->itemData(2).toString(), listed[2]);
+        // A live model, by its name or by its listing entry, says so in the list; its choice is
+        // the plain name.
+        for (const int row : {2, 3}) {
+            QCOMPARE(rig.find<QComboBox>("modelPicker")->itemText(row), listed[row] + " (live)");
+            QCOMPARE(rig.find<QComboBox>("modelPicker")->itemData(row).toString(), listed[row]);
+        }
         QVERIFY(rig.shown("modelPicker"));
         QVERIFY(!rig.shown("model"));
         QCOMPARE(load->text(), QStringLiteral("Reload"));
@@ -469,6 +473,10 @@ private Q_SLOTS:
         QVERIFY(!rig.shown("liveNote"));
         pick(rig.find<QComboBox>("modelPicker"), 2);
         QVERIFY(rig.shown("liveNote"));
+        // The name does not tell: the choice keeps what the listing said.
+        pick(rig.find<QComboBox>("modelPicker"), 3);
+        QVERIFY(rig.shown("liveNote"));
+        QCOMPARE(rig.config().liveModels, QStringList{QStringLiteral("gemini-native-audio")});
         pick(rig.find<QComboBox>("modelPicker"), 1);
         QCOMPARE(rig.config().model, QStringLiteral("gemini-2.5-pro"));
         QVERIFY(!rig.shown("liveNote"));
