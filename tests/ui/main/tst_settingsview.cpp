@@ -193,7 +193,7 @@ private Q_SLOTS:
 
     void choicesStoreTheirValues()
     {
-        Rig rig;
+        Rig rig([](Config &c) { c.newlineMode = QStringLiteral("return"); });
         auto *mode = rig.find<QComboBox>("transcription");
         auto *note = rig.find<QLabel>("transcriptionNote");
         QCOMPARE(note->text(), QStringLiteral("Drops filler words, resolves spoken corrections, "
@@ -229,15 +229,7 @@ private Q_SLOTS:
         QTest::keyClicks(prompt, QStringLiteral(" More."));
         QVERIFY(rig.config().prompt.endsWith(QStringLiteral(" More.")));
 
-        // Nothing reached the file or the controller.
-        QVERIFY(rig.saved.isEmpty());
-        QCOMPARE(Config::load().transcriptionMode, QStringLiteral("smart"));
-        QCOMPARE(Config::load().hudVisible, true);
-    }
-
-    void lineBreakOnlyForTyping()
-    {
-        Rig rig([](Config &c) { c.newlineMode = QStringLiteral("return"); });
+        // The line break is chosen only for typing.
         QVERIFY(!rig.shown("lineBreak"));
         QVERIFY(!rig.shown("lineBreakNote"));
         pick(rig.find<QComboBox>("insertWith"), 1);
@@ -252,6 +244,11 @@ private Q_SLOTS:
         QCOMPARE(rig.config().insertMethod, QStringLiteral("paste"));
         QVERIFY(!rig.shown("lineBreak"));
         QVERIFY(!rig.shown("lineBreakNote"));
+
+        // Nothing reached the file or the controller.
+        QVERIFY(rig.saved.isEmpty());
+        QCOMPARE(Config::load().transcriptionMode, QStringLiteral("smart"));
+        QCOMPARE(Config::load().hudVisible, true);
     }
 
     // On Wayland the form says how the hold key comes and offers the keyboard devices where the
