@@ -7,6 +7,16 @@
 #include <QFile>
 #include <QStandardPaths>
 
+namespace {
+
+// Each kind's X11 instance name, in the order of the kinds.
+const char *const instances[] = {
+    "vesk_textclient", "vesk_tkclient", "gtk_textclient.py", "chromium", "firefox-esr",
+    "xterm",           "foot"};
+static_assert(std::size(instances) == size_t(TextClientProcess::Kind::foot) + 1);
+
+} // namespace
+
 TextClientProcess::TextClientProcess(Kind kind, const QProcessEnvironment &env)
     : m_kind(kind), m_env(env)
 {
@@ -28,39 +38,14 @@ QProcessEnvironment TextClientProcess::onWayland(QProcessEnvironment env)
 
 bool TextClientProcess::installed(Kind kind)
 {
-    switch (kind) {
-    case Kind::chromium:
-        return !QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty();
-    case Kind::firefox:
-        return !QStandardPaths::findExecutable(QStringLiteral("firefox-esr")).isEmpty();
-    case Kind::xterm:
-        return !QStandardPaths::findExecutable(QStringLiteral("xterm")).isEmpty();
-    case Kind::foot:
-        return !QStandardPaths::findExecutable(QStringLiteral("foot")).isEmpty();
-    default:
-        return true;
-    }
+    // The browsers and the terminals are programs of their instance's name.
+    return kind < Kind::chromium ||
+           !QStandardPaths::findExecutable(QString::fromLatin1(instances[int(kind)])).isEmpty();
 }
 
 QString TextClientProcess::instance() const
 {
-    switch (m_kind) {
-    case Kind::qt:
-        return QStringLiteral("vesk_textclient");
-    case Kind::tk:
-        return QStringLiteral("vesk_tkclient");
-    case Kind::gtk:
-        return QStringLiteral("gtk_textclient.py");
-    case Kind::chromium:
-        return QStringLiteral("chromium");
-    case Kind::firefox:
-        return QStringLiteral("firefox-esr");
-    case Kind::xterm:
-        return QStringLiteral("xterm");
-    case Kind::foot:
-        return QStringLiteral("foot");
-    }
-    return {};
+    return QString::fromLatin1(instances[int(m_kind)]);
 }
 
 QString TextClientProcess::outputFile() const
@@ -118,22 +103,18 @@ bool TextClientProcess::start()
     if (!m_process.waitForStarted())
         return false;
     const QDeadlineTimer deadline(60000);
-    if (m_kind == Kind::xterm || m_kind == Kind::foot) {
-        while (!QFile::exists(output) && !deadline.hasExpired() &&
-               m_process.state() == QProcess::Running)
+    // A terminal is there once its shell has opened the file; the other clients say "ready".
+    const bool terminal = m_kind == Kind::xterm || m_kind == Kind::foot;
+    QByteArray said;
+    const auto ready = [&] { return terminal ? QFile::exists(output) : said.startsWith("ready"); };
+    while (!ready() && !deadline.hasExpired() && m_process.state() == QProcess::Running) {
+        if (terminal)
             QTest::qWait(50);
-        if (!QFile::exists(output))
-            return false;
-    } else {
-        QByteArray said;
-        while (!said.startsWith("ready") && !deadline.hasExpired() &&
-               m_process.state() == QProcess::Running) {
-            m_process.waitForReadyRead(100);
+        else if (m_process.waitForReadyRead(100))
             said += m_process.readAllStandardOutput();
-        }
-        if (!said.startsWith("ready"))
-            return false;
     }
+    if (!ready())
+        return false;
     if (!onX11())
         return true;
     while (XTestInput::focusedClass() != instance() && !deadline.hasExpired())

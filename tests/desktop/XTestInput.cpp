@@ -50,10 +50,10 @@ bool keysymOnKeyboard(const char *keysymName)
 
 void key(int keycode, bool down)
 {
-    if (!display())
-        return;
-    XTestFakeKeyEvent(display(), unsigned(keycode), down ? True : False, CurrentTime);
-    XSync(display(), False);
+    if (Display *dpy = display()) {
+        XTestFakeKeyEvent(dpy, unsigned(keycode), down ? True : False, CurrentTime);
+        XSync(dpy, False);
+    }
 }
 
 bool keyOnCoreKeyboard(int keycode, bool down)
@@ -101,12 +101,11 @@ QString keysymAt(int keycode)
 
 void bindKeycode(int keycode, const char *keysymName)
 {
-    Display *dpy = display();
-    if (!dpy)
-        return;
-    KeySym syms[2] = {XStringToKeysym(keysymName), XStringToKeysym(keysymName)};
-    XChangeKeyboardMapping(dpy, keycode, 2, syms, 1);
-    XSync(dpy, False);
+    if (Display *dpy = display()) {
+        KeySym syms[2] = {XStringToKeysym(keysymName), XStringToKeysym(keysymName)};
+        XChangeKeyboardMapping(dpy, keycode, 2, syms, 1);
+        XSync(dpy, False);
+    }
 }
 
 bool capsLockOn()
@@ -117,29 +116,26 @@ bool capsLockOn()
            (state.locked_mods & LockMask);
 }
 
-void click(int button)
+void click(int number)
 {
-    if (!display())
-        return;
-    XTestFakeButtonEvent(display(), unsigned(button), True, CurrentTime);
-    XTestFakeButtonEvent(display(), unsigned(button), False, CurrentTime);
-    XSync(display(), False);
+    button(number, true);
+    button(number, false);
 }
 
 void button(int button, bool down)
 {
-    if (!display())
-        return;
-    XTestFakeButtonEvent(display(), unsigned(button), down ? True : False, CurrentTime);
-    XSync(display(), False);
+    if (Display *dpy = display()) {
+        XTestFakeButtonEvent(dpy, unsigned(button), down ? True : False, CurrentTime);
+        XSync(dpy, False);
+    }
 }
 
 void moveTo(int x, int y)
 {
-    if (!display())
-        return;
-    XTestFakeMotionEvent(display(), -1, x, y, CurrentTime);
-    XSync(display(), False);
+    if (Display *dpy = display()) {
+        XTestFakeMotionEvent(dpy, -1, x, y, CurrentTime);
+        XSync(dpy, False);
+    }
 }
 
 QStringList property(unsigned long window, const char *name)

@@ -33,31 +33,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("desktop");
         using D = DesktopSession::Desktop;
-        QTest::newRow("X11") << QStringList{QStringLiteral("DISPLAY=:0")} << "x11" << int(D::other);
+        QTest::newRow("X11") << QStringList{"DISPLAY=:0"} << "x11" << int(D::other);
         // XWayland's DISPLAY reaches only X11 windows: Wayland wins.
         QTest::newRow("sway with XWayland")
-            << QStringList{QStringLiteral("DISPLAY=:0"),
-                           QStringLiteral("WAYLAND_DISPLAY=wayland-1"),
-                           QStringLiteral("XDG_CURRENT_DESKTOP=sway:wlroots")}
+            << QStringList{"DISPLAY=:0", "WAYLAND_DISPLAY=wayland-1",
+                           "XDG_CURRENT_DESKTOP=sway:wlroots"}
             << "wayland" << int(D::sway);
         QTest::newRow("sway socket only")
-            << QStringList{QStringLiteral("WAYLAND_DISPLAY=wayland-1"),
-                           QStringLiteral("SWAYSOCK=/run/sway.sock")}
-            << "wayland" << int(D::sway);
+            << QStringList{"WAYLAND_DISPLAY=wayland-1", "SWAYSOCK=/run/sway.sock"} << "wayland"
+            << int(D::sway);
         QTest::newRow("GNOME session type only")
-            << QStringList{QStringLiteral("XDG_SESSION_TYPE=wayland"),
-                           QStringLiteral("XDG_CURRENT_DESKTOP=ubuntu:GNOME")}
+            << QStringList{"XDG_SESSION_TYPE=wayland", "XDG_CURRENT_DESKTOP=ubuntu:GNOME"}
             << "wayland" << int(D::gnome);
         QTest::newRow("KDE forced to X11")
-            << QStringList{QStringLiteral("WAYLAND_DISPLAY=wayland-0"),
-                           QStringLiteral("XDG_SESSION_TYPE=wayland"),
-                           QStringLiteral("XDG_CURRENT_DESKTOP=KDE"),
-                           QStringLiteral("VESK_SESSION=X11")}
+            << QStringList{"WAYLAND_DISPLAY=wayland-0", "XDG_SESSION_TYPE=wayland",
+                           "XDG_CURRENT_DESKTOP=KDE", "VESK_SESSION=X11"}
             << "x11" << int(D::kde);
         QTest::newRow("Hyprland forced to Wayland")
-            << QStringList{QStringLiteral("HYPRLAND_INSTANCE_SIGNATURE=abc"),
-                           QStringLiteral("VESK_SESSION=wayland")}
-            << "wayland" << int(D::hyprland);
+            << QStringList{"HYPRLAND_INSTANCE_SIGNATURE=abc", "VESK_SESSION=wayland"} << "wayland"
+            << int(D::hyprland);
         QTest::newRow("nothing") << QStringList{} << "none" << int(D::other);
     }
 
@@ -87,64 +81,45 @@ private Q_SLOTS:
         using K = DesktopSession::Kind;
         using P = HoldKeyPath::Path;
         using L = PlatformLoader;
-        const auto row = [](const char *name, K kind, const char *offered, QList<int> expected,
-                            const char *variable = "", const char *value = "") {
-            QTest::newRow(name) << int(kind) << QString::fromLatin1(offered)
-                                << QString::fromLatin1(variable) << QString::fromLatin1(value)
-                                << expected;
-        };
-        row("X11", K::x11, "x",
-            {int(P::x11), int(L::Poster::x11), int(L::Clipboard::x11), int(L::Pinning::x11),
-             int(L::Trust::x11)});
-        row("X11 offscreen", K::x11, "",
-            {int(P::x11), int(L::Poster::x11), int(L::Clipboard::qt), int(L::Pinning::none),
-             int(L::Trust::x11)});
-        row("sway", K::wayland, "ckd",
-            {int(P::compositorBindings), int(L::Poster::wayland), int(L::Clipboard::wayland),
-             int(L::Pinning::none), int(L::Trust::wayland)});
-        row("sway, keyboard devices allowed, app on XWayland", K::wayland, "ckdxi",
-            {int(P::inputDevices), int(L::Poster::wayland), int(L::Clipboard::wayland),
-             int(L::Pinning::x11), int(L::Trust::wayland)});
-        row("KDE", K::wayland, "cdrs",
-            {int(P::portal), int(L::Poster::portal), int(L::Clipboard::wayland),
-             int(L::Pinning::none), int(L::Trust::portal)});
-        row("GNOME: no data control", K::wayland, "crsi",
-            {int(P::portal), int(L::Poster::portal), int(L::Clipboard::qt), int(L::Pinning::none),
-             int(L::Trust::portal)});
+        using Po = L::Poster;
+        using C = L::Clipboard;
+        using Pi = L::Pinning;
+        using T = L::Trust;
+        const auto row =
+            [](const char *name, K kind, const char *offered, P path, Po poster, C clipboard,
+               Pi pinning, T trust, const char *variable = "", const char *value = "") {
+                QTest::newRow(name)
+                    << int(kind) << QString::fromLatin1(offered) << QString::fromLatin1(variable)
+                    << QString::fromLatin1(value)
+                    << QList<int>{int(path), int(poster), int(clipboard), int(pinning), int(trust)};
+            };
+        row("X11", K::x11, "x", P::x11, Po::x11, C::x11, Pi::x11, T::x11);
+        row("X11 offscreen", K::x11, "", P::x11, Po::x11, C::qt, Pi::none, T::x11);
+        row("sway", K::wayland, "ckd", P::compositorBindings, Po::wayland, C::wayland, Pi::none,
+            T::wayland);
+        row("sway, keyboard devices allowed, app on XWayland", K::wayland, "ckdxi", P::inputDevices,
+            Po::wayland, C::wayland, Pi::x11, T::wayland);
+        row("KDE", K::wayland, "cdrs", P::portal, Po::portal, C::wayland, Pi::none, T::portal);
+        row("GNOME: no data control", K::wayland, "crsi", P::portal, Po::portal, C::qt, Pi::none,
+            T::portal);
         // Typing would reach XWayland's windows only: not trusted.
-        row("Wayland offering nothing", K::wayland, "c",
-            {int(P::compositorBindings), int(L::Poster::x11), int(L::Clipboard::qt),
-             int(L::Pinning::none), int(L::Trust::wayland)});
-        row("Wayland session, compositor gone", K::wayland, "x",
-            {int(P::compositorBindings), int(L::Poster::x11), int(L::Clipboard::x11),
-             int(L::Pinning::x11), int(L::Trust::x11)});
-        row("no session", K::none, "",
-            {int(P::x11), int(L::Poster::none), int(L::Clipboard::qt), int(L::Pinning::none),
-             int(L::Trust::none)});
-        row("sway, key source forced to the portal", K::wayland, "ckd",
-            {int(P::portal), int(L::Poster::wayland), int(L::Clipboard::wayland),
-             int(L::Pinning::none), int(L::Trust::wayland)},
-            "VESK_KEY_SOURCE", "portal");
-        row("KDE, poster forced to X11", K::wayland, "cdrs",
-            {int(P::portal), int(L::Poster::x11), int(L::Clipboard::wayland), int(L::Pinning::none),
-             int(L::Trust::portal)},
-            "VESK_KEY_POSTER", "x11");
-        row("sway, clipboard forced to Qt's", K::wayland, "ckd",
-            {int(P::compositorBindings), int(L::Poster::wayland), int(L::Clipboard::qt),
-             int(L::Pinning::none), int(L::Trust::wayland)},
-            "VESK_CLIPBOARD", "Qt");
-        row("X11, pinning off", K::x11, "x",
-            {int(P::x11), int(L::Poster::x11), int(L::Clipboard::x11), int(L::Pinning::none),
-             int(L::Trust::x11)},
+        row("Wayland offering nothing", K::wayland, "c", P::compositorBindings, Po::x11, C::qt,
+            Pi::none, T::wayland);
+        row("Wayland session, compositor gone", K::wayland, "x", P::compositorBindings, Po::x11,
+            C::x11, Pi::x11, T::x11);
+        row("no session", K::none, "", P::x11, Po::none, C::qt, Pi::none, T::none);
+        row("sway, key source forced to the portal", K::wayland, "ckd", P::portal, Po::wayland,
+            C::wayland, Pi::none, T::wayland, "VESK_KEY_SOURCE", "portal");
+        row("KDE, poster forced to X11", K::wayland, "cdrs", P::portal, Po::x11, C::wayland,
+            Pi::none, T::portal, "VESK_KEY_POSTER", "x11");
+        row("sway, clipboard forced to Qt's", K::wayland, "ckd", P::compositorBindings, Po::wayland,
+            C::qt, Pi::none, T::wayland, "VESK_CLIPBOARD", "Qt");
+        row("X11, pinning off", K::x11, "x", P::x11, Po::x11, C::x11, Pi::none, T::x11,
             "VESK_WINDOW_PINNING", "none");
-        row("X11, trust forced to none", K::x11, "x",
-            {int(P::x11), int(L::Poster::x11), int(L::Clipboard::x11), int(L::Pinning::x11),
-             int(L::Trust::none)},
+        row("X11, trust forced to none", K::x11, "x", P::x11, Po::x11, C::x11, Pi::x11, T::none,
             "VESK_TRUST", "none");
-        row("X11, unknown key source value ignored", K::x11, "x",
-            {int(P::x11), int(L::Poster::x11), int(L::Clipboard::x11), int(L::Pinning::x11),
-             int(L::Trust::x11)},
-            "VESK_KEY_SOURCE", "telepathy");
+        row("X11, unknown key source value ignored", K::x11, "x", P::x11, Po::x11, C::x11, Pi::x11,
+            T::x11, "VESK_KEY_SOURCE", "telepathy");
     }
 
     void choices()
@@ -184,11 +159,9 @@ private Q_SLOTS:
         QTest::newRow("no session")
             << QStringList{}
             << "No X server: the hold-to-talk key and text insertion need an X11 session.";
-        QTest::newRow("turned off")
-            << QStringList{QStringLiteral("DISPLAY=:0"), QStringLiteral("VESK_KEY_POSTER=none"),
-                           QStringLiteral("VESK_TRUST=none"),
-                           QStringLiteral("VESK_KEY_SOURCE=none")}
-            << "Turned off by %1=none.";
+        QTest::newRow("turned off") << QStringList{"DISPLAY=:0", "VESK_KEY_POSTER=none",
+                                                   "VESK_TRUST=none", "VESK_KEY_SOURCE=none"}
+                                    << "Turned off by %1=none.";
     }
 
     void nullBackendsSayWhy()

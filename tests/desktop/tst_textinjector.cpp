@@ -98,9 +98,9 @@ private Q_SLOTS:
         const QString family = QStringLiteral("👨‍👩‍👧");
         const QString text = QString(15, QLatin1Char('a')) + family + QStringLiteral("bc");
         const QStringList q = TypingPlan::chunked(text, 16);
-        QCOMPARE(q, (QStringList{QString(15, QLatin1Char('a')) + family, QStringLiteral("bc")}));
+        QCOMPARE(q, (QStringList{QString(15, QLatin1Char('a')) + family, "bc"}));
         QCOMPARE(TypingPlan::chunked(QStringLiteral("e\u0301e\u0301"), 1),
-                 (QStringList{QStringLiteral("e\u0301"), QStringLiteral("e\u0301")}));
+                 (QStringList{"e\u0301", "e\u0301"}));
     }
 
     void planOfLineBreaks_data()
@@ -190,16 +190,6 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("the user's"));
     }
 
-    void whiteSpaceAloneInsertsNothing()
-    {
-        m_injector->insert(QStringLiteral(" \n\t\r\n "), QStringLiteral("type"),
-                           QStringLiteral("return"));
-        m_injector->insert(QStringLiteral("\n  \n"), QStringLiteral("paste"),
-                           QStringLiteral("return"));
-        QVERIFY(!m_injector->isBusy());
-        QVERIFY(m_log.isEmpty());
-    }
-
     void pasteKeysFollowTheWindow_data()
     {
         QTest::addColumn<QStringList>("windowClass");
@@ -259,9 +249,16 @@ private Q_SLOTS:
         QCOMPARE(back->data(QStringLiteral("application/x-custom")), QByteArray("\x00\x01\x02", 3));
     }
 
+    // White space alone inserts nothing; insertions in a row end with the user's clipboard.
     void twoInsertionsInARowEndWithTheUsersClipboard()
     {
         QGuiApplication::clipboard()->setText(QStringLiteral("mine"));
+        m_injector->insert(QStringLiteral(" \n\t\r\n "), QStringLiteral("type"),
+                           QStringLiteral("return"));
+        m_injector->insert(QStringLiteral("\n  \n"), QStringLiteral("paste"),
+                           QStringLiteral("return"));
+        QVERIFY(!m_injector->isBusy());
+        QVERIFY(m_log.isEmpty());
         m_injector->insert(QStringLiteral("first"), QStringLiteral("paste"), QString());
         QTest::qWait(20);
         m_injector->insert(QStringLiteral("second"), QStringLiteral("paste"), QString());

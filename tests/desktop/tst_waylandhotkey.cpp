@@ -52,9 +52,9 @@ class WaylandHotkeyTest : public QObject
             return scope == KeyEventSource::Scope::global ? make() : nullptr;
         });
         m->setTrustCheck([] { return true; });
-        m->onStart = [this] { m_calls << QStringLiteral("start"); };
-        m->onStop = [this] { m_calls << QStringLiteral("stop"); };
-        m->onCancel = [this] { m_calls << QStringLiteral("cancel"); };
+        m->onStart = [this] { m_calls << "start"; };
+        m->onStop = [this] { m_calls << "stop"; };
+        m->onCancel = [this] { m_calls << "cancel"; };
         m->setKind(kind);
         m->setHoldThreshold(threshold);
         m->start();
@@ -142,8 +142,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<double>("threshold");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("held past the threshold")
-            << 0.0 << QStringList{QStringLiteral("start"), QStringLiteral("stop")};
+        QTest::newRow("held past the threshold") << 0.0 << QStringList{"start", "stop"};
         QTest::newRow("released before it") << 60.0 << QStringList{};
     }
 
@@ -162,7 +161,7 @@ private Q_SLOTS:
         // A repeated activation while held is still the same hold.
         mock(QStringLiteral("Press"), {PortalShortcuts::shortcutId});
         if (!expected.isEmpty())
-            QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+            QTRY_COMPARE(m_calls, QStringList{"start"});
         mock(QStringLiteral("Release"), {PortalShortcuts::shortcutId});
         QTRY_VERIFY(!m->heldKind().has_value());
         QCOMPARE(m_calls, expected);
@@ -175,7 +174,7 @@ private Q_SLOTS:
         // Written one after the other, each once the one before has been read.
         QTest::addColumn<QList<QByteArray>>("writes");
         QTest::addColumn<QStringList>("expected");
-        const QStringList startStop{QStringLiteral("start"), QStringLiteral("stop")};
+        const QStringList startStop{"start", "stop"};
         const QByteArray press = key(KEY_RIGHTCTRL, 1);
         const QByteArray release = key(KEY_RIGHTCTRL, 0);
         QTest::newRow("Right Ctrl held past the threshold")
@@ -188,7 +187,7 @@ private Q_SLOTS:
             << startStop;
         QTest::newRow("Escape cancels")
             << HotkeyKind::fn << 0.0 << QList<QByteArray>{press, key(KEY_ESC, 1), release}
-            << QStringList{QStringLiteral("start"), QStringLiteral("cancel")};
+            << QStringList{"start", "cancel"};
         QTest::newRow("left Ctrl is not the fn key")
             << HotkeyKind::fn << 0.0
             << QList<QByteArray>{key(KEY_LEFTCTRL, 1), key(KEY_LEFTCTRL, 0)} << QStringList{};

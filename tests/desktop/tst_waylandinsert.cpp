@@ -260,9 +260,7 @@ private Q_SLOTS:
         // sway refuses root, as the test services' own session does.
         if (::geteuid() == 0)
             command =
-                QStringList{QStringLiteral("unshare"), QStringLiteral("--user"),
-                            QStringLiteral("--map-user=1000"), QStringLiteral("--map-group=1000")} +
-                command;
+                QStringList{"unshare", "--user", "--map-user=1000", "--map-group=1000"} + command;
         QProcess sway;
         sway.setProcessEnvironment(env);
         sway.setProcessChannelMode(QProcess::MergedChannels);

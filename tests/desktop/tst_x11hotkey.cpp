@@ -45,9 +45,9 @@ private Q_SLOTS:
             return m_platform->keyEventSource(scope, false);
         });
         m_monitor->setTrustCheck([this] { return m_platform->trust().trusted; });
-        m_monitor->onStart = [this] { m_calls.append(QStringLiteral("start")); };
-        m_monitor->onStop = [this] { m_calls.append(QStringLiteral("stop")); };
-        m_monitor->onCancel = [this] { m_calls.append(QStringLiteral("cancel")); };
+        m_monitor->onStart = [this] { m_calls << "start"; };
+        m_monitor->onStop = [this] { m_calls << "stop"; };
+        m_monitor->onCancel = [this] { m_calls << "cancel"; };
         m_monitor->setHoldThreshold(0.1);
     }
 
@@ -110,8 +110,8 @@ private Q_SLOTS:
         }
         for (const QByteArray &key : hold)
             press(key.constData());
-        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
-        const QStringList ended{QStringLiteral("start"), end};
+        QTRY_COMPARE(m_calls, QStringList{"start"});
+        const QStringList ended{"start", end};
         if (during == "click") {
             XTestInput::click(1);
             QTRY_COMPARE(m_calls, ended);
@@ -138,8 +138,7 @@ private Q_SLOTS:
         // Two layouts switched with the Menu key, as a desktop sets them up.
         QTest::newRow("ISO_Next_Group")
             << QByteArray("ISO_Next_Group")
-            << QStringList{QStringLiteral("-layout"), QStringLiteral("us,ru"),
-                           QStringLiteral("-option"), QStringLiteral("grp:menu_toggle")};
+            << QStringList{"-layout", "us,ru", "-option", "grp:menu_toggle"};
     }
 
     void lockKeysDuringADictationDoNotCancel()
@@ -151,7 +150,7 @@ private Q_SLOTS:
         QVERIFY(XTestInput::keycode(key.constData()) != 0);
         startMonitor(HotkeyKind::fn);
         press("Control_R");
-        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+        QTRY_COMPARE(m_calls, QStringList{"start"});
         // Twice, so that a lock is left as it was.
         for (int i = 0; i < 2; ++i) {
             press(key.constData());
@@ -159,7 +158,7 @@ private Q_SLOTS:
         }
         QTest::qWait(200);
         release("Control_R");
-        QTRY_COMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
+        QTRY_COMPARE(m_calls, (QStringList{"start", "stop"}));
     }
 
     // The app's own typing goes out through the same XTEST device as xdotool, a VNC server or
@@ -200,9 +199,9 @@ private Q_SLOTS:
             release(heldDuringInsertion.constData());
         QTRY_COMPARE_WITH_TIMEOUT(client.received(), QStringLiteral("ok"), 10000);
         press(holdKey.constData());
-        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+        QTRY_COMPARE(m_calls, QStringList{"start"});
         release(holdKey.constData());
-        QTRY_COMPARE(m_calls, (QStringList{QStringLiteral("start"), QStringLiteral("stop")}));
+        QTRY_COMPARE(m_calls, (QStringList{"start", "stop"}));
         // Nothing the app posted counted: its typed keys would have cancelled a hold.
         QTRY_VERIFY_WITH_TIMEOUT(!injector.isBusy(), 10000);
         QCOMPARE(m_calls.size(), 2);
@@ -218,7 +217,7 @@ private Q_SLOTS:
         QTest::qWait(300);
         QVERIFY(m_calls.isEmpty());
         press("Control_R");
-        QTRY_COMPARE(m_calls, QStringList{QStringLiteral("start")});
+        QTRY_COMPARE(m_calls, QStringList{"start"});
     }
 };
 

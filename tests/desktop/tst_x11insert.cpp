@@ -67,6 +67,12 @@ class X11InsertTest : public QObject
         QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {QString::fromLatin1(layout)}), 0);
     }
 
+    static void toggleCapsLock()
+    {
+        for (bool down : {true, false})
+            XTestInput::key(XTestInput::keycode("Caps_Lock"), down);
+    }
+
     void startClient(TextClientProcess::Kind kind)
     {
         m_client = std::make_unique<TextClientProcess>(kind);
@@ -92,39 +98,10 @@ private Q_SLOTS:
     void cleanup()
     {
         m_injector.reset();
-        if (XTestInput::capsLockOn()) {
-            XTestInput::key(XTestInput::keycode("Caps_Lock"), true);
-            XTestInput::key(XTestInput::keycode("Caps_Lock"), false);
-        }
+        if (XTestInput::capsLockOn())
+            toggleCapsLock();
         QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("us")});
         m_client.reset();
-    }
-
-    void typedTextArrivesExactly_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("mixed scripts") << QStringLiteral("Salom, oʻzbek — Привет 中文 😀")
-                                       << QStringLiteral("Salom, oʻzbek — Привет 中文 😀");
-        QTest::newRow("40 characters")
-            << QStringLiteral("The quick brown fox jumps over 13 dogs!?")
-            << QStringLiteral("The quick brown fox jumps over 13 dogs!?");
-        // More distinct characters than one binding round holds, several times over.
-        QString many;
-        for (char32_t c = 0x0410; c < 0x0450; ++c)
-            many += QString::fromUcs4(&c, 1);
-        for (char32_t c = 0x4E00; c < 0x4E40; ++c)
-            many += QString::fromUcs4(&c, 1);
-        QTest::newRow("many distinct characters") << many << many;
-        QTest::newRow("shiftReturn") << QStringLiteral("a\r\nb") << QStringLiteral("a\nb");
-    }
-
-    void typedTextArrivesExactly()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        insert(text, "type");
-        QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 10000);
     }
 
     void bindingsGoBackWhenTheProcessIsTerminated()
@@ -189,39 +166,54 @@ private Q_SLOTS:
         QTRY_COMPARE(received(), QStringLiteral("abc Привет"));
     }
 
-    void layoutsAndLocks_data()
+    // Typed or pasted exactly, whatever the layout and the locks; a line break as Shift+Return.
+    void insertionArrivesExactly_data()
     {
         QTest::addColumn<QByteArray>("layout");
         QTest::addColumn<bool>("capsLock");
         QTest::addColumn<QByteArray>("method");
         QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *name, const char *layout, bool capsLock, const char *method,
+                            const QString &text, const QString &expected = QString()) {
+            QTest::newRow(name) << QByteArray(layout) << capsLock << QByteArray(method) << text
+                                << (expected.isNull() ? text : expected);
+        };
+        row("mixed scripts", "us", false, "type", QStringLiteral("Salom, oʻzbek — Привет 中文 😀"));
+        row("40 characters", "us", false, "type",
+            QStringLiteral("The quick brown fox jumps over 13 dogs!?"));
+        // More distinct characters than one binding round holds, several times over.
+        QString many;
+        for (char32_t c = 0x0410; c < 0x0450; ++c)
+            many += QString::fromUcs4(&c, 1);
+        for (char32_t c = 0x4E00; c < 0x4E40; ++c)
+            many += QString::fromUcs4(&c, 1);
+        row("many distinct characters", "us", false, "type", many);
+        row("shiftReturn", "us", false, "type", QStringLiteral("a\r\nb"), QStringLiteral("a\nb"));
         // Russian has no Latin letters (and no `v` to paste with); German swaps Y and Z and has
         // no Cyrillic.
         const QString mixed = QStringLiteral("Привет, мир! Zeit yes ʻ€ 123");
-        QTest::newRow("ru type") << QByteArray("ru") << false << QByteArray("type") << mixed;
-        QTest::newRow("ru paste") << QByteArray("ru") << false << QByteArray("paste") << mixed;
-        QTest::newRow("de type") << QByteArray("de") << false << QByteArray("type")
-                                 << QStringLiteral("Привет Zeit yes");
-        QTest::newRow("Caps Lock type")
-            << QByteArray("us") << true << QByteArray("type") << QStringLiteral("Hello Привет");
-        QTest::newRow("Caps Lock paste")
-            << QByteArray("us") << true << QByteArray("paste") << QStringLiteral("Hello paste");
+        row("ru type", "ru", false, "type", mixed);
+        row("ru paste", "ru", false, "paste", mixed);
+        row("de type", "de", false, "type", QStringLiteral("Привет Zeit yes"));
+        row("Caps Lock type", "us", true, "type", QStringLiteral("Hello Привет"));
+        row("Caps Lock paste", "us", true, "paste", QStringLiteral("Hello paste"));
     }
 
-    void layoutsAndLocks()
+    void insertionArrivesExactly()
     {
         QFETCH(QByteArray, layout);
         QFETCH(bool, capsLock);
         QFETCH(QByteArray, method);
         QFETCH(QString, text);
+        QFETCH(QString, expected);
         setLayout(layout.constData());
         if (capsLock) {
-            XTestInput::key(XTestInput::keycode("Caps_Lock"), true);
-            XTestInput::key(XTestInput::keycode("Caps_Lock"), false);
+            toggleCapsLock();
             QVERIFY(XTestInput::capsLockOn());
         }
         insert(text, method.constData());
-        QTRY_COMPARE_WITH_TIMEOUT(received(), text, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 10000);
         waitIdle();
         QCOMPARE(XTestInput::capsLockOn(), capsLock);
     }
@@ -255,33 +247,23 @@ private Q_SLOTS:
         if (tk)
             startClient(TextClientProcess::Kind::tk);
         // Two busy loops keep both cores loaded, so the client reads its keys late.
-        struct BusyLoops
-        {
-            QProcess loops[2];
-            BusyLoops()
-            {
-                for (QProcess &loop : loops)
-                    loop.start(QStringLiteral("sh"),
-                               {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+        QProcess loops[2];
+        for (QProcess &loop : loops)
+            loop.start(QStringLiteral("sh"),
+                       {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+        const auto stop = qScopeGuard([&loops] {
+            for (QProcess &loop : loops) {
+                loop.kill();
+                loop.waitForFinished();
             }
-            ~BusyLoops()
-            {
-                for (QProcess &loop : loops) {
-                    loop.kill();
-                    loop.waitForFinished();
-                }
-            }
-        } busy;
+        });
         const QString text = QStringLiteral("Salom, doʻstim! Bugun gʻalaba bizniki. Привет, как "
                                             "дела? Ещё чуть-чуть: éèüß € 100. Hello, the quick "
                                             "brown fox — yes ok!");
         QCOMPARE(text.size(), 120);
         for (int i = 0; i < 8; ++i)
             insert(text, "type");
-        QString expected;
-        for (int i = 0; i < 8; ++i)
-            expected += text;
-        QTRY_COMPARE_WITH_TIMEOUT(received(), expected, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(received(), text.repeated(8), 60000);
     }
 
     // The user's text or image is back after a paste: the app's own, and the command line's
@@ -353,9 +335,17 @@ private Q_SLOTS:
         QCOMPARE(clipboardOf("clipboard"), QByteArray("kept text"));
     }
 
+    // White space alone inserts nothing and leaves the clipboard; two pastes in a row end with
+    // the user's text.
     void twoPastesInARowEndWithTheUsersText()
     {
         copyElsewhere("clipboard", "mine");
+        insert(QStringLiteral(" \r\n\t "), "paste");
+        insert(QStringLiteral("\n \n"), "type");
+        QVERIFY(!m_injector->isBusy());
+        QTest::qWait(300);
+        QVERIFY(!QFile::exists(m_client->outputFile()));
+        QCOMPARE(clipboardOf("clipboard"), QByteArray("mine"));
         insert(QStringLiteral("first "), "paste");
         QTest::qWait(100);
         insert(QStringLiteral("second"), "paste");
@@ -374,17 +364,6 @@ private Q_SLOTS:
         waitIdle();
         QTest::qWait(100);
         QCOMPARE(clipboardOf("clipboard"), QByteArray("newer"));
-    }
-
-    void whiteSpaceInsertsNothing()
-    {
-        copyElsewhere("clipboard", "untouched");
-        insert(QStringLiteral(" \r\n\t "), "paste");
-        insert(QStringLiteral("\n \n"), "type");
-        QVERIFY(!m_injector->isBusy());
-        QTest::qWait(300);
-        QVERIFY(!QFile::exists(m_client->outputFile()));
-        QCOMPARE(clipboardOf("clipboard"), QByteArray("untouched"));
     }
 
     void xtermReceivesPastedText()

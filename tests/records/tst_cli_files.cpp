@@ -14,6 +14,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using TestSupport::readFile;
+using TestSupport::writeFile;
+
 // The command line with the files a user may have lying around: what it creates is owner-only,
 // what it cannot read it says so, and what it did not make it never replaces or deletes.
 class CliFilesTest : public QObject
@@ -56,11 +59,6 @@ class CliFilesTest : public QObject
         return file;
     }
 
-    static void writeFile(const QString &path, const QByteArray &bytes)
-    {
-        TestSupport::writeFile(path, bytes);
-    }
-    static QByteArray readFile(const QString &path) { return TestSupport::readFile(path); }
     QStringList workFiles() const
     {
         return QDir(work()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
@@ -194,8 +192,7 @@ private Q_SLOTS:
                                            .toLatin1());
         QCOMPARE(sent.size(), 44 + 36000 * 2); // the pause was cut
         QCOMPARE(readFile(mine), QByteArray("my own file"));
-        QCOMPARE(workFiles(),
-                 (QStringList{QStringLiteral("a.trimmed.wav"), QStringLiteral("a.wav")}));
+        QCOMPARE(workFiles(), (QStringList{"a.trimmed.wav", "a.wav"}));
 
         for (const QString &expected :
              {QStringLiteral("a.trimmed-2.wav"), QStringLiteral("a.trimmed-3.wav")}) {
@@ -229,7 +226,7 @@ private Q_SLOTS:
         ::kill(pid_t(p.processId()), signal);
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitStatus(), QProcess::CrashExit);
-        QCOMPARE(workFiles(), QStringList{QStringLiteral("a.wav")});
+        QCOMPARE(workFiles(), QStringList{"a.wav"});
         m_server.setFallback({404, {}, false});
     }
 };

@@ -36,7 +36,16 @@ class HUDTest : public QObject
     };
 
     static QRect frame(const HUDPanel &panel) { return {panel.screenPosition(), panel.size()}; }
-    static QRect visible() { return QGuiApplication::primaryScreen()->availableGeometry(); }
+    // A picture of the panel on a grey desktop, for a person to look at.
+    static bool save(HUDPanel &panel, const QString &name)
+    {
+        const QPixmap shot = panel.grab();
+        QImage picture(shot.size() + QSize(24, 24), QImage::Format_ARGB32);
+        picture.fill(QColor(120, 130, 140));
+        QPainter(&picture).drawPixmap(12, 12, shot);
+        return picture.save(TestSupport::binaryDir() +
+                            QStringLiteral("/tests/ui/hud/hud-%1.png").arg(name));
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -274,7 +283,6 @@ private Q_SLOTS:
         rig.panel.applyWidth(AppState::Phase::recording);
         rig.panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
-        const QString dir = TestSupport::binaryDir() + QStringLiteral("/tests/ui/hud");
         const std::pair<const char *, QString> languages[] = {
             {"en", QStringLiteral("So this is what I am saying while the key is still held down")},
             {"uz",
@@ -294,12 +302,7 @@ private Q_SLOTS:
             QVERIFY(line.right() < rig.view()->sendButton()->geometry().left());
             QVERIFY(line.width() > 120);
             QVERIFY(!rig.panel.isActiveWindow());
-            const QPixmap shot = rig.panel.grab();
-            QImage picture(shot.size() + QSize(24, 24), QImage::Format_ARGB32);
-            picture.fill(QColor(120, 130, 140));
-            QPainter(&picture).drawPixmap(12, 12, shot);
-            QVERIFY(picture.save(dir +
-                                 QStringLiteral("/hud-live-%1.png").arg(QLatin1String(language))));
+            QVERIFY(save(rig.panel, QStringLiteral("live-%1").arg(QLatin1String(language))));
         }
         // Back to the plain recording look once the words are gone.
         rig.state.setInterimText(QString());
@@ -312,7 +315,6 @@ private Q_SLOTS:
     {
         Rig rig;
         rig.state.setAccessibilityGranted(true);
-        const QString dir = TestSupport::binaryDir() + QStringLiteral("/tests/ui/hud");
         const std::pair<AppState::Phase, const char *> looks[] = {
             {AppState::Phase::idle, "idle"},
             {AppState::Phase::recording, "recording"},
@@ -325,11 +327,7 @@ private Q_SLOTS:
             rig.panel.show();
             QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
             QTest::qWait(250); // the animations settle
-            const QPixmap shot = rig.panel.grab();
-            QImage picture(shot.size() + QSize(24, 24), QImage::Format_ARGB32);
-            picture.fill(QColor(120, 130, 140));
-            QPainter(&picture).drawPixmap(12, 12, shot);
-            QVERIFY(picture.save(dir + QStringLiteral("/hud-%1.png").arg(QLatin1String(name))));
+            QVERIFY(save(rig.panel, QString::fromLatin1(name)));
         }
     }
 };
