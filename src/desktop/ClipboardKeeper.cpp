@@ -30,6 +30,11 @@ bool ClipboardKeeper::ownsDirectly() const
     return m_reader.setsClipboard();
 }
 
+bool ClipboardKeeper::whenAskedFor(QObject *context, std::function<void()> done)
+{
+    return m_borrowed && m_reader.whenAskedFor(m_mode, context, std::move(done));
+}
+
 bool ClipboardKeeper::stillOurs() const
 {
     if (ownsDirectly())

@@ -30,6 +30,8 @@ public:
     // remembered the transcript stays.
     void giveBack();
     bool isBorrowed() const { return m_borrowed; }
+    // The reader's whenAskedFor() for this clipboard, while it holds the transcript.
+    bool whenAskedFor(QObject *context, std::function<void()> done);
 
     // Mime data of the formats read, or null when there are none.
     static std::unique_ptr<QMimeData> mimeDataOf(const QList<ClipboardReader::Format> &formats);

@@ -48,6 +48,18 @@ public:
         return false;
     }
 
+    // Where the reader sees other programs ask for what it set (Wayland): calls done once a
+    // program asks for the contents it holds on `mode` after this call, or once they are no
+    // longer its own, unless context is gone by then; on the main thread, at most once. A later
+    // call replaces an earlier one's done. False, and done is never called, where it cannot see.
+    virtual bool whenAskedFor(QClipboard::Mode mode, QObject *context, std::function<void()> done)
+    {
+        Q_UNUSED(mode);
+        Q_UNUSED(context);
+        Q_UNUSED(done);
+        return false;
+    }
+
     // What this process itself offers on the clipboard right now; empty when someone else (or
     // nobody) owns it. By default Qt's clipboard.
     virtual QList<Format> ownContents(QClipboard::Mode mode) const;

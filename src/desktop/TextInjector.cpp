@@ -200,6 +200,14 @@ void TextInjector::pasteText(const QString &text)
         m_selection.giveBack();
     const auto pressKeys = [this, keys] {
         QTimer::singleShot(pasteKeyDelayMs, this, [this, keys] {
+            // A busy target may ask for the clipboard long after the key: where the clipboard
+            // shows that, the user's contents wait for it.
+            const quint64 paste = ++m_paste.id;
+            m_paste = {paste};
+            const auto asked = [this, paste] { pasteAskedFor(paste); };
+            m_paste.watched = keys == PasteKeys::shiftInsert
+                                  ? m_selection.whenAskedFor(this, asked)
+                                  : m_clipboard.whenAskedFor(this, asked);
             m_poster->beginInsertion(QString());
             switch (keys) {
             case PasteKeys::controlV:
@@ -214,8 +222,8 @@ void TextInjector::pasteText(const QString &text)
             }
             m_poster->endInsertion();
             // The clipboard goes back only once the target can have read it.
-            const auto restoreLater = [this] {
-                QTimer::singleShot(restoreDelayMs, this, &TextInjector::resume);
+            const auto restoreLater = [this, paste] {
+                QTimer::singleShot(restoreDelayMs, this, [this, paste] { pasteSettled(paste); });
             };
             if (!m_poster->whenDelivered(restoreLater))
                 restoreLater();
@@ -225,6 +233,37 @@ void TextInjector::pasteText(const QString &text)
         m_clipboard.borrow(text, [this, text, pressKeys] { m_selection.borrow(text, pressKeys); });
     else
         m_clipboard.borrow(text, pressKeys);
+}
+
+void TextInjector::pasteSettled(quint64 paste)
+{
+    if (paste != m_paste.id || m_paste.over)
+        return;
+    m_paste.settled = true;
+    if (!m_paste.watched || m_paste.asked) {
+        m_paste.over = true;
+        return resume();
+    }
+    QTimer::singleShot(lateReadMs - restoreDelayMs, this, [this, paste] {
+        if (paste != m_paste.id || m_paste.over)
+            return;
+        Log::write(QStringLiteral("the focused window did not ask for the pasted text within %1 s; "
+                                  "the clipboard goes back")
+                       .arg(lateReadMs / 1000));
+        m_paste.over = true;
+        resume();
+    });
+}
+
+void TextInjector::pasteAskedFor(quint64 paste)
+{
+    if (paste != m_paste.id || m_paste.over)
+        return;
+    m_paste.asked = true;
+    if (m_paste.settled) {
+        m_paste.over = true;
+        resume();
+    }
 }
 
 void TextInjector::resume()

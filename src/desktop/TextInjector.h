@@ -36,6 +36,9 @@ public:
 
     static constexpr int pasteKeyDelayMs = 50;
     static constexpr int restoreDelayMs = 400;
+    // Where the clipboard shows when the target asks for it, how long after the paste key a busy
+    // target may take before the user's clipboard goes back all the same.
+    static constexpr int lateReadMs = 5000;
 
     // The clipboard reader serves both clipboards.
     TextInjector(std::unique_ptr<KeyPoster> poster, std::unique_ptr<ClipboardReader> clipboard,
@@ -94,6 +97,10 @@ private:
     QString typeUntilPaste();
     void typeCharacters(const QString &text);
     void pasteText(const QString &text);
+    // The paste's keys have had their time to arrive / the target asked for the clipboard: the
+    // user's clipboard goes back once both are true, or lateReadMs after the keys.
+    void pasteSettled(quint64 paste);
+    void pasteAskedFor(quint64 paste);
     void resume();
     void sleepMs(int ms);
 
@@ -105,4 +112,13 @@ private:
     std::optional<Insertion> m_current;
     bool m_busy = false;
     bool m_toldTyping = false;
+    struct PasteWait
+    {
+        quint64 id = 0;
+        bool watched = false; // the clipboard says when it is asked for
+        bool asked = false;
+        bool settled = false;
+        bool over = false;
+    };
+    PasteWait m_paste;
 };

@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 # A GTK 3 window with one text view, for the Wayland insertion tests: like vesk_textclient, it
 # writes what the view holds to the file named on its command line after each change and prints
-# "ready" once the view has the keyboard focus.
+# "ready" once the view has the keyboard focus. With VESK_TEST_PASTE_AFTER_MS set, it asks for the
+# clipboard that long after a paste key, as a busy program does.
 import os
 import sys
 
 import gi
 
 gi.require_version("Gtk", "3.0")
-from gi.repository import GLib, Gtk  # noqa: E402
+gi.require_version("Gdk", "3.0")
+from gi.repository import Gdk, GLib, Gtk  # noqa: E402
 
 output = sys.argv[1]
 window = Gtk.Window(title="vesk gtk client")
@@ -33,6 +35,19 @@ def ready():
     return True
 
 
+def paste_late(text_view):
+    text_view.stop_emission_by_name("paste-clipboard")
+    clipboard = text_view.get_clipboard(Gdk.SELECTION_CLIPBOARD)
+
+    def ask():
+        clipboard.request_text(lambda _c, text: text and buffer.insert_at_cursor(text))
+        return False
+
+    GLib.timeout_add(int(os.environ["VESK_TEST_PASTE_AFTER_MS"]), ask)
+
+
+if os.environ.get("VESK_TEST_PASTE_AFTER_MS"):
+    view.connect("paste-clipboard", paste_late)
 buffer.connect("changed", save)
 window.connect("destroy", Gtk.main_quit)
 window.show_all()

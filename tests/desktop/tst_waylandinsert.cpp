@@ -130,6 +130,22 @@ private Q_SLOTS:
         }
     }
 
+    // A busy program asks for the clipboard well after the paste key: it must still get the
+    // transcript, and the user's clipboard comes back after it has.
+    void aLateReaderGetsTheTranscript()
+    {
+        const QByteArray html = QByteArrayLiteral("<b>the user's own</b>");
+        copy(html, QStringLiteral("text/html"));
+        QProcessEnvironment env = TextClientProcess::onWayland();
+        env.insert(QStringLiteral("VESK_TEST_PASTE_AFTER_MS"), QStringLiteral("1500"));
+        TextClientProcess client(TextClientProcess::Kind::gtk, env);
+        QVERIFY(client.start());
+        m_injector->insert(m_mixed, QStringLiteral("paste"), QStringLiteral("shiftReturn"));
+        QTRY_COMPARE_WITH_TIMEOUT(client.received(), m_mixed, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_injector->isBusy(), 10000);
+        QCOMPARE(clipboardOf(QStringLiteral("text/html")), html);
+    }
+
     // Also the name of the focused window, which picks the paste keys (a terminal's name means
     // Control+Shift+V).
     void heldKeysAndLongTexts_data()

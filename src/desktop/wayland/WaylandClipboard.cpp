@@ -6,11 +6,13 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QThreadPool>
+#include <QTimer>
 #include <csignal>
 #include <pthread.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#include <utility>
 #include <wayland-client.h>
 
 #include "wlr-data-control-unstable-v1-client-protocol.h"
@@ -258,13 +260,40 @@ void WaylandClipboard::sendRequested(zwlr_data_control_source_v1 *source, const 
         writeAll(fd, data);
         ::close(fd);
     });
+    for (int which : {0, 1})
+        if (m_own[which] == source)
+            tellAsked(which);
+}
+
+void WaylandClipboard::tellAsked(int which)
+{
+    Watch watch = std::exchange(m_askedFor[which], {});
+    if (!watch.done)
+        return;
+    // Not from inside the compositor's callback: done may set the clipboard anew.
+    QTimer::singleShot(0, watch.context, [context = watch.context, done = watch.done] {
+        if (context)
+            done();
+    });
+}
+
+bool WaylandClipboard::whenAskedFor(QClipboard::Mode mode, QObject *context,
+                                    std::function<void()> done)
+{
+    if (!m_device || !context)
+        return false;
+    m_askedFor[indexOf(mode)] = {context, std::move(done)};
+    return true;
 }
 
 void WaylandClipboard::cancelled(zwlr_data_control_source_v1 *source)
 {
-    for (zwlr_data_control_source_v1 *&own : m_own)
-        if (own == source)
-            own = nullptr;
+    // Someone else took the clipboard: nobody will ask us for these contents any more.
+    for (int which : {0, 1})
+        if (m_own[which] == source) {
+            m_own[which] = nullptr;
+            tellAsked(which);
+        }
     m_sources.remove(source);
     zwlr_data_control_source_v1_destroy(source);
 }

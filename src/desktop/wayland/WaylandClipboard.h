@@ -4,7 +4,9 @@
 #include "desktop/wayland/WaylandSupport.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QSocketNotifier>
+#include <functional>
 
 struct zwlr_data_control_manager_v1;
 struct zwlr_data_control_device_v1;
@@ -26,6 +28,7 @@ public:
     void set(QClipboard::Mode mode, const QList<Format> &formats) override;
     bool holdsOwn(QClipboard::Mode mode) const override;
     QList<Format> ownContents(QClipboard::Mode mode) const override;
+    bool whenAskedFor(QClipboard::Mode mode, QObject *context, std::function<void()> done) override;
 
     // Listener callbacks.
     void offerIntroduced(zwlr_data_control_offer_v1 *offer);
@@ -53,4 +56,12 @@ private:
     zwlr_data_control_offer_v1 *m_current[2] = {nullptr, nullptr};
     zwlr_data_control_source_v1 *m_own[2] = {nullptr, nullptr};
     QHash<zwlr_data_control_source_v1 *, QList<Format>> m_sources;
+    // Who waits for a program to ask for our own contents on each, and is told once.
+    struct Watch
+    {
+        QPointer<QObject> context;
+        std::function<void()> done;
+    };
+    Watch m_askedFor[2];
+    void tellAsked(int which);
 };
