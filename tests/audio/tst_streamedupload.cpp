@@ -56,18 +56,6 @@ QByteArray contents(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Frames of an encoding, decoded.
-std::vector<short> decoded(const QByteArray &bytes, const QString &folder)
-{
-    const QString path = folder + QStringLiteral("/decoded");
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
-        return {};
-    f.close();
-    SF_INFO info;
-    return WaveFiles::read<short>(path, info);
-}
-
 } // namespace
 
 // A dictation from the key going down to the text, with the real transcriber and trimmer: what
@@ -181,7 +169,7 @@ private Q_SLOTS:
             SF_INFO info;
             const std::vector<short> expected =
                 WaveFiles::read<short>(trimmedCopy.value_or(copy), info);
-            QCOMPARE(decoded(bytes, m_dir.path()).size(), expected.size());
+            QCOMPARE(WaveFiles::decode(bytes, m_dir.path(), info).size(), expected.size());
         }
         const QStringList lines = logMessages();
         const auto said = std::find_if(lines.begin(), lines.end(), [](const QString &line) {

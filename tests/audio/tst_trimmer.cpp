@@ -24,20 +24,27 @@ namespace {
 constexpr int rate = 16000;
 constexpr int window = 320; // 20 ms at 16 kHz
 
-// Positive counts are frames of sound (about -17 dBFS), negative ones frames of quiet (about
-// -79 dBFS). Both are noise, so that a frame kept from the wrong place never looks right.
-std::vector<short> mono(const QList<int> &layout)
+// Noise in pieces of (length, amplitude).
+std::vector<short> pieces(const QList<QPair<int, int>> &lengthAndAmplitude, quint32 seed)
 {
     std::vector<short> samples;
-    quint32 seed = 7;
-    for (int piece : layout) {
-        const int amplitude = piece > 0 ? 8000 : 6;
-        for (int i = 0; i < std::abs(piece); ++i) {
+    for (const auto &[length, amplitude] : lengthAndAmplitude) {
+        for (int i = 0; i < length; ++i) {
             seed = seed * 1664525u + 1013904223u;
             samples.push_back(short(int(seed >> 16) % (2 * amplitude + 1) - amplitude));
         }
     }
     return samples;
+}
+
+// Positive counts are frames of sound (about -17 dBFS), negative ones frames of quiet (about
+// -79 dBFS). Both are noise, so that a frame kept from the wrong place never looks right.
+std::vector<short> mono(const QList<int> &layout)
+{
+    QList<QPair<int, int>> lengthAndAmplitude;
+    for (int piece : layout)
+        lengthAndAmplitude.append({std::abs(piece), piece > 0 ? 8000 : 6});
+    return pieces(lengthAndAmplitude, 7);
 }
 
 QByteArray contents(const QString &path)
@@ -89,19 +96,6 @@ std::vector<short> streamed(const std::vector<short> &samples, double keep, int 
         qsizetype(samples.size()) != stream.framesIn())
         return {-1}; // its counts disagree with what it handed on
     return kept;
-}
-
-// Noise in pieces as mono() makes them, each of its own amplitude.
-std::vector<short> pieces(const QList<QPair<int, int>> &lengthAndAmplitude, quint32 seed)
-{
-    std::vector<short> samples;
-    for (const auto &[length, amplitude] : lengthAndAmplitude) {
-        for (int i = 0; i < length; ++i) {
-            seed = seed * 1664525u + 1013904223u;
-            samples.push_back(short(int(seed >> 16) % (2 * amplitude + 1) - amplitude));
-        }
-    }
-    return samples;
 }
 
 } // namespace
