@@ -540,8 +540,8 @@ int main(int argc, char **argv)
             sf_readf_short(f, reinterpret_cast<short *>(pcm.data()), info.frames);
             sf_close(f);
         }
-        for (const QString kind : {QStringLiteral("live"), QStringLiteral("wav"),
-                                   QStringLiteral("ogg"), QStringLiteral("ogg-while-spoken")}) {
+        for (const QString &kind : {QStringLiteral("live"), QStringLiteral("wav"),
+                                    QStringLiteral("ogg"), QStringLiteral("ogg-while-spoken")}) {
             Config c = config;
             const bool live = kind == QLatin1String("live");
             const bool whileSpoken = kind == QLatin1String("ogg-while-spoken");
