@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 #include <sndfile.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -61,11 +62,50 @@ AudioEncoder::Encoded failure(const char *format, const QString &why)
                                          why.isEmpty() ? QStringLiteral("unknown error") : why)};
 }
 
-// The WAV recording re-encoded in memory; quality (0 to 1) is the encoder's VBR quality, when the
-// format has one.
-AudioEncoder::Encoded encode(const QByteArray &wav, int format, const char *name,
-                             std::optional<double> quality)
+// How each form is written: libsndfile's format, its name for errors, and the encoder's VBR
+// quality (0 to 1) when the format has one.
+struct Form
 {
+    int format;
+    const char *name;
+    std::optional<double> quality;
+};
+
+// libsndfile's default compression level: the strongest takes 1.3% more off speech with a noise
+// floor for twice the encoding time, which comes out even at 10 Mbit/s.
+const Form flacForm{SF_FORMAT_FLAC | SF_FORMAT_PCM_16, "FLAC", std::nullopt};
+// Vorbis quality 0.2 is about 36 kbit/s for 16 kHz speech: twice what the service keeps of audio
+// (16 kbit/s), a seventh of the WAV. The lowest quality (26 kbit/s) saves another 40 ms at
+// 10 Mbit/s on 30 s but leaves the speech band 4 dB noisier.
+const Form oggForm{SF_FORMAT_OGG | SF_FORMAT_VORBIS, "Ogg Vorbis", 0.2};
+
+// Opens an encoding into `out`; null with `why` set when it cannot be made.
+SNDFILE *openSink(Memory &out, const Form &form, int rate, int channels, QString &why)
+{
+    SF_INFO outInfo{};
+    outInfo.samplerate = rate;
+    outInfo.channels = channels;
+    outInfo.format = form.format;
+    SNDFILE *sink = sf_open_virtual(&memoryIo, SFM_WRITE, &outInfo, &out);
+    if (!sink) {
+        why = QString::fromUtf8(sf_strerror(nullptr));
+        return nullptr;
+    }
+    if (form.quality) {
+        double q = *form.quality;
+        if (sf_command(sink, SFC_SET_VBR_ENCODING_QUALITY, &q, sizeof q) != SF_TRUE) {
+            why = QString::fromUtf8(sf_strerror(sink));
+            sf_close(sink);
+            return nullptr;
+        }
+    }
+    return sink;
+}
+
+// The WAV recording re-encoded in memory.
+AudioEncoder::Encoded encode(const QByteArray &wav, const Form &form)
+{
+    const char *name = form.name;
     Memory in{wav, 0};
     SF_INFO info{};
     SNDFILE *source = sf_open_virtual(&memoryIo, SFM_READ, &info, &in);
@@ -74,21 +114,13 @@ AudioEncoder::Encoded encode(const QByteArray &wav, int format, const char *name
 
     Memory out;
     out.bytes.reserve(wav.size() / 2);
-    SF_INFO outInfo{};
-    outInfo.samplerate = info.samplerate;
-    outInfo.channels = info.channels;
-    outInfo.format = format;
-    SNDFILE *sink = sf_open_virtual(&memoryIo, SFM_WRITE, &outInfo, &out);
+    QString opening;
+    SNDFILE *sink = openSink(out, form, info.samplerate, info.channels, opening);
     if (!sink) {
-        const QString why = QString::fromUtf8(sf_strerror(nullptr));
         sf_close(source);
-        return failure(name, why);
+        return failure(name, opening);
     }
     bool ok = true;
-    if (quality) {
-        double q = *quality;
-        ok = sf_command(sink, SFC_SET_VBR_ENCODING_QUALITY, &q, sizeof q) == SF_TRUE;
-    }
     // Samples go through as 16-bit integers: the recording is 16-bit PCM.
     std::vector<short> frames(size_t(4096) * size_t(std::max(info.channels, 1)));
     while (ok) {
@@ -109,15 +141,71 @@ AudioEncoder::Encoded encode(const QByteArray &wav, int format, const char *name
 
 AudioEncoder::Encoded AudioEncoder::toFlac(const QByteArray &wav)
 {
-    // libsndfile's default compression level: the strongest takes 1.3% more off speech with a
-    // noise floor for twice the encoding time, which comes out even at 10 Mbit/s.
-    return encode(wav, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, "FLAC", std::nullopt);
+    return encode(wav, flacForm);
 }
 
 AudioEncoder::Encoded AudioEncoder::toOgg(const QByteArray &wav)
 {
-    // Vorbis quality 0.2 is about 36 kbit/s for 16 kHz speech: twice what the service keeps of
-    // audio (16 kbit/s), a seventh of the WAV. The lowest quality (26 kbit/s) saves another
-    // 40 ms at 10 Mbit/s on 30 s but leaves the speech band 4 dB noisier.
-    return encode(wav, SF_FORMAT_OGG | SF_FORMAT_VORBIS, "Ogg Vorbis", 0.2);
+    return encode(wav, oggForm);
+}
+
+QString AudioEncoder::mimeType(Format format)
+{
+    return format == Format::flac ? flacType : oggType;
+}
+
+struct AudioEncoder::Stream::State
+{
+    Memory out;
+    SNDFILE *sink = nullptr;
+    QString error;
+    bool finished = false;
+};
+
+AudioEncoder::Stream::Stream(Format format, int rate)
+    : m_format(format), m_state(std::make_unique<State>())
+{
+    // Minutes of speech before the buffer first grows.
+    m_state->out.bytes.reserve(format == Format::flac ? 4 << 20 : 1 << 20);
+    QString why;
+    m_state->sink =
+        openSink(m_state->out, format == Format::flac ? flacForm : oggForm, rate, 1, why);
+    if (!m_state->sink)
+        m_state->error = why.isEmpty() ? QStringLiteral("unknown error") : why;
+}
+
+AudioEncoder::Stream::~Stream()
+{
+    if (m_state->sink)
+        sf_close(m_state->sink);
+}
+
+bool AudioEncoder::Stream::write(const short *frames, qsizetype count)
+{
+    if (!m_state->error.isEmpty() || m_state->finished)
+        return false;
+    if (count <= 0)
+        return true;
+    if (sf_writef_short(m_state->sink, frames, count) != count) {
+        m_state->error = QString::fromUtf8(sf_strerror(m_state->sink));
+        return false;
+    }
+    return true;
+}
+
+AudioEncoder::Encoded AudioEncoder::Stream::finish()
+{
+    const char *name = m_format == Format::flac ? flacForm.name : oggForm.name;
+    if (m_state->finished)
+        return failure(name, QStringLiteral("already finished"));
+    m_state->finished = true;
+    if (m_state->sink) {
+        // Closing writes what the encoder still holds, and FLAC's header with the final length.
+        const int closed = sf_close(std::exchange(m_state->sink, nullptr));
+        if (closed != 0 && m_state->error.isEmpty())
+            m_state->error = QString::fromUtf8(sf_error_number(closed));
+    }
+    if (!m_state->error.isEmpty())
+        return failure(name, m_state->error);
+    return {std::move(m_state->out.bytes), {}};
 }

@@ -83,6 +83,13 @@ template <> struct Samples<double>
     static float level(double s) { return float(s); }
 };
 
+// A window's level from the single-precision sum of its squares over n frames.
+float levelOf(float sum, long long n)
+{
+    const float rms = std::sqrt(sum / float(n));
+    return rms > 0.0f ? 20.0f * std::log10(rms) : silenceDb;
+}
+
 // One level per window of `window` frames over `count` frames, `sample(k)` being frame k's
 // first-channel value: the sum of squares in single precision, in frame order.
 template <typename Sample>
@@ -93,10 +100,7 @@ std::vector<float> levelsOf(long long count, int window, const Sample &sample)
     if (count <= 0)
         return levels;
     levels.reserve(size_t(count / window) + 1);
-    const auto level = [](float sum, long long n) {
-        const float rms = std::sqrt(sum / float(n));
-        return rms > 0.0f ? 20.0f * std::log10(rms) : silenceDb;
-    };
+    const auto level = levelOf;
     // Eight windows side by side: each sum still adds its own samples in order, so every level
     // is exactly the one-window-at-a-time value, but the eight additions do not wait on each
     // other.
@@ -130,15 +134,31 @@ double clampedKeep(double keepSeconds)
     return (std::isnan(keepSeconds) || keepSeconds < 0) ? 0.0 : keepSeconds;
 }
 
+// What a cut pause keeps of its silence: `head` frames of its start and `tail` of its end.
+struct KeptSilence
+{
+    long long head;
+    long long tail;
+};
+
+KeptSilence keptSilenceOf(double keepSeconds, int rate)
+{
+    const double silence = std::floor(clampedKeep(keepSeconds) * rate);
+    const long long keptSilence =
+        silence >= double(largestSilence) ? largestSilence : static_cast<long long>(silence);
+    return {keptSilence / 2, keptSilence - keptSilence / 2};
+}
+
+int windowFrames(int rate)
+{
+    return std::max(1, static_cast<int>(rate * 0.02));
+}
+
 std::vector<Segment> keptSegments(const std::vector<float> &levels, long long frames, int window,
                                   double keepSeconds, int rate)
 {
     const long long minPause = minimumPauseWindows(keepSeconds);
-    const double silence = std::floor(clampedKeep(keepSeconds) * rate);
-    const long long keptSilence =
-        silence >= double(largestSilence) ? largestSilence : static_cast<long long>(silence);
-    const long long head = keptSilence / 2;
-    const long long tail = keptSilence - head;
+    const auto [head, tail] = keptSilenceOf(keepSeconds, rate);
 
     std::vector<Segment> segments;
     long long cursor = 0;
@@ -221,7 +241,7 @@ Result trimAs(SoundFile &input, const SF_INFO &info, const QString &inputPath, d
     // Measured in place on the interleaved frames, with the float view of each first-channel
     // sample made on the fly.
     const T *all = samples.get();
-    const int window = std::max(1, static_cast<int>(info.samplerate * 0.02));
+    const int window = windowFrames(info.samplerate);
     const std::vector<float> levels = levelsOf(frames, window, [all, channels](long long k) {
         return Samples<T>::level(all[size_t(k) * channels]);
     });
@@ -330,6 +350,95 @@ Result trim(const QString &inputPath, double keepSeconds)
     default:
         return trimAs<float>(input, info, inputPath, keepSeconds, clock);
     }
+}
+
+Stream::Stream(double keepSeconds, int rate)
+    : m_window(windowFrames(rate)), m_minPause(minimumPauseWindows(keepSeconds))
+{
+    const KeptSilence kept = keptSilenceOf(keepSeconds, rate);
+    m_head = kept.head;
+    m_tail = kept.tail;
+}
+
+void Stream::add(const short *frames, qsizetype count, std::vector<short> &kept)
+{
+    for (qsizetype i = 0; i < count; ++i) {
+        const short s = frames[i];
+        m_held.push_back(s);
+        ++m_in;
+        // The file trimmer's float view and order of addition, so every level is the same.
+        const float v = float(s) * (1.0f / 32768.0f);
+        m_sum += v * v;
+        if (++m_count == m_window)
+            closeWindow(kept);
+    }
+}
+
+void Stream::finish(std::vector<short> &kept)
+{
+    if (m_count > 0)
+        closeWindow(kept);
+    endRun(m_in, kept);
+    keepUpTo(m_in, kept);
+}
+
+void Stream::closeWindow(std::vector<short> &kept)
+{
+    const float level = levelOf(m_sum, m_count);
+    const long long end = m_in;
+    const long long start = end - m_count;
+    m_sum = 0.0f;
+    m_count = 0;
+    if (level >= quietBelowDb) {
+        endRun(start, kept);
+        keepUpTo(end, kept);
+        return;
+    }
+    if (m_runWindows == 0)
+        m_runStart = start;
+    ++m_runWindows;
+    if (m_runWindows >= m_minPause) {
+        // The run is cut however long it lasts: its head stays, and what lies further from its
+        // end than the tail does not.
+        keepUpTo(std::min(m_runStart + m_head, end), kept);
+        dropUpTo(end - m_tail);
+    }
+}
+
+void Stream::endRun(long long runEnd, std::vector<short> &kept)
+{
+    if (m_runWindows >= m_minPause) {
+        keepUpTo(std::min(m_runStart + m_head, runEnd), kept);
+        dropUpTo(std::max(m_runStart + m_head, runEnd - m_tail));
+    }
+    m_runWindows = 0;
+}
+
+void Stream::keepUpTo(long long frame, std::vector<short> &kept)
+{
+    frame = std::min(frame, m_in);
+    if (frame <= m_decided)
+        return;
+    const auto from = m_held.begin() + (m_decided - m_heldFrom);
+    kept.insert(kept.end(), from, from + (frame - m_decided));
+    m_kept += frame - m_decided;
+    m_decided = frame;
+    release();
+}
+
+void Stream::dropUpTo(long long frame)
+{
+    frame = std::min(frame, m_in);
+    if (frame <= m_decided)
+        return;
+    m_decided = frame;
+    release();
+}
+
+void Stream::release()
+{
+    m_held.erase(m_held.begin(), m_held.begin() + (m_decided - m_heldFrom));
+    m_heldFrom = m_decided;
 }
 
 std::optional<QString> trimSilence(const QString &inputPath, double keepSeconds)

@@ -4,7 +4,8 @@
 #include <optional>
 #include <vector>
 
-// Cuts long pauses out of a finished recording before it is uploaded. Stateless; any thread.
+// Cuts long pauses out of a recording before it is uploaded: a finished file (stateless, any
+// thread) or, with Stream, the audio as it is captured.
 namespace AudioTrimmer {
 
 // Windows at or above this level are sound; below it they are quiet.
@@ -43,5 +44,44 @@ long long minimumPauseWindows(double keepSeconds);
 
 // vesk-X.wav -> vesk-X.trimmed.wav in the same folder.
 QString trimmedPath(const QString &inputPath);
+
+// trim()'s cut of a 16-bit mono recording made as the audio arrives: the same frames stay, each
+// handed on as soon as it is known to stay. Only the current quiet run is held back: up to the
+// minimum pause, then just the silence its end keeps. (The same frames as trim() at every rate
+// whose 20 ms window is a whole number of frames.) One thread at a time.
+class Stream
+{
+public:
+    Stream(double keepSeconds, int rate);
+    // Takes the next frames; appends to `kept` the ones known by now to stay.
+    void add(const short *frames, qsizetype count, std::vector<short> &kept);
+    // After the last frames: appends the rest that stays.
+    void finish(std::vector<short> &kept);
+    long long framesIn() const { return m_in; }
+    // trim() cut everything when this is 0 for a recording that is not empty: it then sends the
+    // recording untrimmed.
+    long long framesKept() const { return m_kept; }
+
+private:
+    void closeWindow(std::vector<short> &kept);
+    void endRun(long long runEnd, std::vector<short> &kept);
+    void keepUpTo(long long frame, std::vector<short> &kept);
+    void dropUpTo(long long frame);
+    void release();
+
+    int m_window;
+    long long m_minPause;
+    long long m_head = 0;
+    long long m_tail = 0;
+    float m_sum = 0.0f; // of the window under way
+    int m_count = 0;
+    long long m_runStart = 0;
+    long long m_runWindows = 0; // of the quiet run under way
+    long long m_in = 0;
+    long long m_kept = 0;
+    long long m_decided = 0;   // every frame before it is kept or dropped
+    std::vector<short> m_held; // the frames from m_heldFrom on
+    long long m_heldFrom = 0;
+};
 
 } // namespace AudioTrimmer

@@ -23,6 +23,15 @@ GeminiTranscription::GeminiTranscription(GeminiClient client, QByteArray wav,
     QMetaObject::invokeMethod(this, &GeminiTranscription::begin, Qt::QueuedConnection);
 }
 
+GeminiTranscription::GeminiTranscription(GeminiClient client, AudioEncoder::Encoded encoded,
+                                         AudioEncoder::Format format,
+                                         QNetworkAccessManager *network, QObject *parent,
+                                         GeminiTranscriptionLimits limits)
+    : GeminiTranscription(std::move(client), std::move(encoded.bytes), network, parent, limits)
+{
+    m_mimeType = AudioEncoder::mimeType(format);
+}
+
 void GeminiTranscription::cancel()
 {
     if (m_done)
@@ -66,7 +75,8 @@ void GeminiTranscription::begin()
         }
     };
     const bool ogg = m_client.audioFormat == QLatin1String("ogg");
-    if (ogg)
+    // Audio handed over encoded is WAV no longer, so only its size is looked at.
+    if (ogg && m_mimeType == AudioEncoder::wavType)
         reencode(&AudioEncoder::toOgg, AudioEncoder::oggType);
     // FLAC when asked, when WAV would pass the ceiling, or when Ogg could not be made; a FLAC that
     // cannot be made leaves the WAV. Ogg is the smallest, so it stays whatever its size.

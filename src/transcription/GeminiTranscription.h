@@ -31,6 +31,11 @@ class GeminiTranscription : public QObject
 public:
     GeminiTranscription(GeminiClient client, QByteArray wav, QNetworkAccessManager *network,
                         QObject *parent = nullptr, GeminiTranscriptionLimits limits = {});
+    // Audio already encoded as the settings ask (FLAC or Ogg Vorbis made while the user spoke):
+    // sent as it is, inline or uploaded by the same rule.
+    GeminiTranscription(GeminiClient client, AudioEncoder::Encoded encoded,
+                        AudioEncoder::Format format, QNetworkAccessManager *network,
+                        QObject *parent = nullptr, GeminiTranscriptionLimits limits = {});
     void cancel();
 
 Q_SIGNALS:

@@ -17,25 +17,34 @@
 
 using AudioTrimmer::Outcome;
 
+Q_DECLARE_METATYPE(std::vector<short>)
+
 namespace {
 
 constexpr int rate = 16000;
 constexpr int window = 320; // 20 ms at 16 kHz
 
-// Positive counts are frames of sound (about -17 dBFS), negative ones frames of quiet (about
-// -79 dBFS). Both are noise, so that a frame kept from the wrong place never looks right.
-std::vector<short> mono(const QList<int> &layout)
+// Noise in pieces of (length, amplitude).
+std::vector<short> pieces(const QList<QPair<int, int>> &lengthAndAmplitude, quint32 seed)
 {
     std::vector<short> samples;
-    quint32 seed = 7;
-    for (int piece : layout) {
-        const int amplitude = piece > 0 ? 8000 : 6;
-        for (int i = 0; i < std::abs(piece); ++i) {
+    for (const auto &[length, amplitude] : lengthAndAmplitude) {
+        for (int i = 0; i < length; ++i) {
             seed = seed * 1664525u + 1013904223u;
             samples.push_back(short(int(seed >> 16) % (2 * amplitude + 1) - amplitude));
         }
     }
     return samples;
+}
+
+// Positive counts are frames of sound (about -17 dBFS), negative ones frames of quiet (about
+// -79 dBFS). Both are noise, so that a frame kept from the wrong place never looks right.
+std::vector<short> mono(const QList<int> &layout)
+{
+    QList<QPair<int, int>> lengthAndAmplitude;
+    for (int piece : layout)
+        lengthAndAmplitude.append({std::abs(piece), piece > 0 ? 8000 : 6});
+    return pieces(lengthAndAmplitude, 7);
 }
 
 QByteArray contents(const QString &path)
@@ -69,6 +78,25 @@ float constantLevel(float x, int count)
 }
 
 const QString readFailed = QStringLiteral("could not read the audio, sending it untrimmed");
+
+// The frames the streaming trimmer keeps of `samples`, handed to it in chunks of random sizes.
+std::vector<short> streamed(const std::vector<short> &samples, double keep, int sampleRate,
+                            quint32 seed)
+{
+    QRandomGenerator random(seed);
+    AudioTrimmer::Stream stream(keep, sampleRate);
+    std::vector<short> kept;
+    for (size_t at = 0; at < samples.size();) {
+        const size_t n = std::min(samples.size() - at, size_t(random.bounded(1, 2000)));
+        stream.add(samples.data() + at, qsizetype(n), kept);
+        at += n;
+    }
+    stream.finish(kept);
+    if (qsizetype(kept.size()) != stream.framesKept() ||
+        qsizetype(samples.size()) != stream.framesIn())
+        return {-1}; // its counts disagree with what it handed on
+    return kept;
+}
 
 } // namespace
 
@@ -181,6 +209,105 @@ private Q_SLOTS:
         QVERIFY(m.captured(1).toLongLong() <= tookMs);
         const qint64 shorter = 100 - qint64(expected.size()) * 100 / qint64(samples.size());
         QCOMPARE(m.captured(2).toLongLong(), shorter);
+    }
+
+    // The trimming made as the audio arrives keeps exactly the frames the file trimmer keeps,
+    // however the audio is cut into chunks.
+    void theStreamKeepsWhatTheFileTrimKeeps_data()
+    {
+        QTest::addColumn<double>("keep");
+        QTest::addColumn<int>("sampleRate");
+        QTest::addColumn<std::vector<short>>("samples");
+
+        const auto row = [](const char *name, double keep, const std::vector<short> &samples) {
+            QTest::newRow(name) << keep << rate << samples;
+        };
+        row("no pause", 0.25, mono({48000}));
+        row("pause at the start", 0.25, mono({-32000, 32000}));
+        row("pause at the end", 0.25, mono({32000, -32000}));
+        row("pauses at both ends, keep 0.5", 0.5, mono({-32000, 32000, -32000}));
+        row("keep 0", 0.0, mono({32000, -32000, 32000}));
+        row("silence only, keep 0: all cut", 0.0, mono({-32000}));
+        row("silence only, keep 0.5", 0.5, mono({-32000}));
+        row("pause into a short last window", 0.5, mono({32000, -32100}));
+        row("odd kept silence", 0.5 + 1.0 / 8192, mono({32000, -32000, 32000}));
+        row("one frame", 0.25, mono({1}));
+        row("empty", 0.25, {});
+        for (const double keep : {0.0, 0.25, 0.5, 2.0}) {
+            const int windows = int(AudioTrimmer::minimumPauseWindows(keep));
+            for (const int quiet : {windows - 1, windows, windows + 1})
+                QTest::addRow("keep %g, %d quiet windows against a minimum of %d", keep, quiet,
+                              windows)
+                    << keep << rate << mono({32000, -quiet * window, 32000});
+        }
+        // Noise whose windows fall on either side of -45 dBFS (about 184 in samples), pauses of
+        // every length, keeps of every size, including a minimum pause that ends on the
+        // recording's last, short window.
+        QRandomGenerator random(11);
+        for (int i = 0; i < 24; ++i) {
+            QList<QPair<int, int>> layout;
+            for (int p = int(random.bounded(1, 12)); p > 0; --p)
+                layout.append({int(random.bounded(1, 40000)),
+                               int(random.bounded(4)) == 0 ? 8000 : int(random.bounded(150, 400))});
+            const double keeps[] = {0.0, 0.05, 0.1, 0.25, 0.5, 1.0, 3.0};
+            QTest::addRow("random %d", i)
+                << keeps[random.bounded(7)] << rate << pieces(layout, random.generate());
+        }
+        // The app's own sounds (44.1 kHz, 882-frame windows) with pauses of digital silence
+        // between them.
+        std::vector<short> sounds;
+        const QString folder =
+            qEnvironmentVariable("VESK_SOURCE_DIR") + QStringLiteral("/resources/sounds/");
+        int pause = 10000;
+        for (const char *name : {"Tink", "Pop", "Funk", "Basso"}) {
+            SF_INFO info;
+            const std::vector<short> sound =
+                WaveFiles::read<short>(folder + QLatin1String(name) + QStringLiteral(".wav"), info);
+            QVERIFY2(!sound.empty() && info.channels == 1 && info.samplerate == 44100, name);
+            sounds.insert(sounds.end(), sound.begin(), sound.end());
+            sounds.insert(sounds.end(), size_t(pause), short(0));
+            pause *= 3;
+        }
+        for (const double keep : {0.0, 0.25, 1.0})
+            QTest::addRow("the app's sounds, keep %g", keep) << keep << 44100 << sounds;
+    }
+
+    void theStreamKeepsWhatTheFileTrimKeeps()
+    {
+        QFETCH(double, keep);
+        QFETCH(int, sampleRate);
+        QFETCH(std::vector<short>, samples);
+        QTemporaryDir dir;
+        const QString input = dir.filePath(QStringLiteral("vesk-stream.wav"));
+        QVERIFY(WaveFiles::write(input, samples, sampleRate, 1, SF_FORMAT_PCM_16));
+        const AudioTrimmer::Result result = AudioTrimmer::trim(input, keep);
+        std::vector<short> byFile;
+        if (result.outcome == Outcome::trimmed) {
+            SF_INFO info;
+            byFile = WaveFiles::read<short>(result.path, info);
+            QVERIFY(byFile.size() < samples.size());
+        } else {
+            QCOMPARE(result.outcome, samples.empty() ? Outcome::unreadable : Outcome::nothingToCut);
+            byFile = samples;
+        }
+        for (const quint32 seed : {1u, 2u}) {
+            const std::vector<short> byStream = streamed(samples, keep, sampleRate, seed);
+            // Where nothing would be left, the file trimmer sends the recording whole: the
+            // stream keeps nothing and its caller sends the file.
+            if (byStream.empty() && !samples.empty()) {
+                QCOMPARE(result.outcome, Outcome::nothingToCut);
+                std::vector<float> first(samples.size());
+                for (size_t i = 0; i < samples.size(); ++i)
+                    first[i] = samples[i] / 32768.0f;
+                const int w = std::max(1, int(sampleRate * 0.02));
+                for (const float level :
+                     AudioTrimmer::windowLevels(first.data(), int(first.size()), w))
+                    QVERIFY(level < AudioTrimmer::quietBelowDb);
+                continue;
+            }
+            QCOMPARE(byStream.size(), byFile.size());
+            QVERIFY(byStream == byFile);
+        }
     }
 
     // Each level is the single-precision sum of its window's squares in frame order, whatever

@@ -48,6 +48,20 @@ template <typename T> std::vector<T> read(const QString &path, SF_INFO &info)
     return frames;
 }
 
+// The frames of a sound file held in memory (an encoding the app made), read through a file in
+// `folder`; none when it cannot be read.
+inline std::vector<short> decode(const QByteArray &bytes, const QString &folder, SF_INFO &info)
+{
+    const QString path = folder + QStringLiteral("/decoded");
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return {};
+    f.close();
+    std::vector<short> frames = read<short>(path, info);
+    QFile::remove(path);
+    return frames;
+}
+
 // 16 kHz mono 16-bit, the format of the app's own recordings.
 inline bool writeMono16k(const QString &path, const std::vector<short> &samples)
 {

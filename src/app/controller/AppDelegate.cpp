@@ -213,8 +213,10 @@ void AppDelegate::transcribe(const QString &url, double duration, const QString 
 {
     setPhase(AppState::Phase::working);
     Job job{m_nextJobId++, m_state->config(), Recording{url, duration}, source, url, {}, false};
-    // Trimming runs here, on the main thread, before the request leaves it.
-    if (job.snapshot.trimSilence && m_services.trim) {
+    // Trimming runs here, on the main thread, before the request leaves it, unless it was done
+    // while the user spoke.
+    if (job.snapshot.trimSilence && m_services.trim &&
+        !m_services.transcriber->encodesWhileRecording(job.snapshot)) {
         if (const auto trimmed = m_services.trim(url, job.snapshot.keepSilenceSeconds))
             job.upload = *trimmed;
     }

@@ -114,6 +114,14 @@ public:
     virtual void warmUp(const Config &snapshot) { Q_UNUSED(snapshot); }
     // The recording's audio as it is captured; from any thread.
     virtual void feed(const QByteArray &pcm) { Q_UNUSED(pcm); }
+    // Whether the audio fed since warmUp() was trimmed and encoded as these settings ask while
+    // the user spoke: then transcribe() of that recording sends it (and trims the file itself
+    // should it be unusable), so the recording is passed untrimmed. On the main thread.
+    virtual bool encodesWhileRecording(const Config &snapshot) const
+    {
+        Q_UNUSED(snapshot);
+        return false;
+    }
     // The words heard so far, while a live session runs; on the main thread.
     virtual void setInterimHandler(std::function<void(const QString &text)> handler)
     {

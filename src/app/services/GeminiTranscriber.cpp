@@ -1,11 +1,16 @@
 #include "app/services/GeminiTranscriber.h"
 
+#include "audio/AudioCapture.h"
+#include "audio/AudioTrimmer.h"
+#include "audio/SoundFile.h"
 #include "transcription/GeminiClient.h"
 #include "transcription/GeminiEndpoints.h"
 #include "transcription/GeminiRequests.h"
 #include "transcription/GeminiTranscription.h"
 #include "records/Log.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QMetaObject>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
@@ -39,20 +44,62 @@ public:
 // the one opened while the user spoke.
 class GeminiTranscriber::Worker : public QObject
 {
+    // The trimming and encoding of the recording under way.
+    struct Encoder
+    {
+        explicit Encoder(const GeminiTranscriber::Encoding &s)
+            : settings(s), encoder(s.format, AudioCapture::sampleRate)
+        {
+            if (s.trim)
+                trimmer.emplace(s.keepSeconds, AudioCapture::sampleRate);
+        }
+        void add(const QByteArray &pcm)
+        {
+            const auto *frames = reinterpret_cast<const short *>(pcm.constData());
+            const qsizetype count = pcm.size() / 2;
+            framesIn += count;
+            if (!trimmer) {
+                encoder.write(frames, count);
+                return;
+            }
+            kept.clear();
+            trimmer->add(frames, count, kept);
+            encoder.write(kept.data(), qsizetype(kept.size()));
+        }
+        AudioEncoder::Encoded finish()
+        {
+            if (trimmer) {
+                kept.clear();
+                trimmer->finish(kept);
+                encoder.write(kept.data(), qsizetype(kept.size()));
+            }
+            return encoder.finish();
+        }
+
+        GeminiTranscriber::Encoding settings;
+        AudioEncoder::Stream encoder;
+        std::optional<AudioTrimmer::Stream> trimmer;
+        std::vector<short> kept;
+        long long framesIn = 0;
+    };
+
 public:
     using Deliver = std::function<void(GeminiResult<QString>)>;
 
-    void run(const GeminiClient &client, const QString &file, Deliver deliver)
+    void run(const GeminiClient &client, const QString &file, Deliver deliver, bool encoded)
     {
         stopJob();
         LiveSession *live = m_live;
         m_live = nullptr;
+        std::unique_ptr<Encoder> encoding = std::move(m_encoding);
         if (client.apiKey.isEmpty()) {
             delete live;
             return deliver(GeminiError::noApiKey());
         }
         if (!client.live) {
             delete live;
+            if (encoded && encoding)
+                return runEncoded(client, file, std::move(encoding), std::move(deliver));
             return runBatch(client, file, std::move(deliver));
         }
         GeminiClient batch = client;
@@ -97,6 +144,72 @@ public:
             m_live->addAudio(pcm);
     }
 
+    // The recording that starts is trimmed and encoded from its first chunk on, or not at all.
+    void openEncoding(const std::optional<GeminiTranscriber::Encoding> &settings)
+    {
+        m_encoding = settings ? std::make_unique<Encoder>(*settings) : nullptr;
+    }
+
+    void encode(const QByteArray &pcm)
+    {
+        if (m_encoding)
+            m_encoding->add(pcm);
+    }
+
+    // Sends what was encoded while the user spoke, once its last chunk is: unless it failed or
+    // is not the file's audio, then the file as before.
+    void runEncoded(const GeminiClient &client, const QString &file,
+                    std::unique_ptr<Encoder> encoding, Deliver deliver)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        AudioEncoder::Encoded encoded = encoding->finish();
+        QString unusable = encoded.error;
+        if (unusable.isEmpty()) {
+            // A capture error leaves the file short of what was heard; a file of another
+            // recording has another length.
+            SF_INFO info{};
+            const SoundFile recording = SoundFiles::openForReading(file, info);
+            if (!recording || info.frames != encoding->framesIn || info.channels != 1 ||
+                info.samplerate != AudioCapture::sampleRate)
+                unusable = QStringLiteral("the recording holds %1 frames, %2 were encoded")
+                               .arg(recording ? qlonglong(info.frames) : -1)
+                               .arg(encoding->framesIn);
+            else if (encoding->trimmer && encoding->trimmer->framesKept() == 0)
+                unusable = QStringLiteral("the trimming left nothing");
+        }
+        if (!unusable.isEmpty()) {
+            Log::write(QStringLiteral("audio encoded while recording not sent (%1): the file "
+                                      "goes instead")
+                           .arg(unusable));
+            return runFile(client, file, encoding->settings, std::move(deliver));
+        }
+        Log::write(QStringLiteral("audio encoded while recording: %1 bytes, finished in %2 ms")
+                       .arg(encoded.bytes.size())
+                       .arg(clock.elapsed()));
+        m_job = new GeminiTranscription(client, std::move(encoded), encoding->settings.format,
+                                        network(), this);
+        connect(m_job, &GeminiTranscription::finished, this,
+                [deliver = std::move(deliver)](const GeminiResult<QString> &result) {
+                    deliver(result);
+                });
+    }
+
+    // The untrimmed recording, trimmed here as the controller would have.
+    void runFile(const GeminiClient &client, const QString &file,
+                 const GeminiTranscriber::Encoding &settings, Deliver deliver)
+    {
+        if (!settings.trim)
+            return runBatch(client, file, std::move(deliver));
+        const std::optional<QString> trimmed =
+            AudioTrimmer::trimSilence(file, settings.keepSeconds);
+        if (!trimmed)
+            return runBatch(client, file, std::move(deliver));
+        // Read whole, the copy is of no more use: the recording is what a retry takes.
+        runBatch(client, *trimmed, std::move(deliver));
+        QFile::remove(*trimmed);
+    }
+
     void runBatch(const GeminiClient &client, const QString &file, Deliver deliver)
     {
         const GeminiResult<QByteArray> audio = GeminiRequests::readAudio(file);
@@ -138,6 +251,7 @@ public:
     void stop()
     {
         stopJob();
+        m_encoding.reset();
         for (LiveSession *live : {m_live.data(), m_finishing.data()}) {
             if (live)
                 live->close();
@@ -160,6 +274,7 @@ private:
     QPointer<GeminiTranscription> m_job;
     QPointer<LiveSession> m_live;      // takes the audio of the recording under way
     QPointer<LiveSession> m_finishing; // waits for its final transcript
+    std::unique_ptr<Encoder> m_encoding;
 };
 
 GeminiTranscriber::GeminiTranscriber(QObject *parent)
@@ -186,9 +301,31 @@ GeminiTranscriber::~GeminiTranscriber()
     m_thread.wait();
 }
 
+std::optional<GeminiTranscriber::Encoding> GeminiTranscriber::encodingFor(const Config &snapshot)
+{
+    if (LiveSession::isLive(snapshot.model) || snapshot.keepAudio)
+        return std::nullopt;
+    if (snapshot.audioFormat == QLatin1String("ogg"))
+        return Encoding{AudioEncoder::Format::ogg, snapshot.trimSilence,
+                        snapshot.keepSilenceSeconds};
+    if (snapshot.audioFormat == QLatin1String("flac"))
+        return Encoding{AudioEncoder::Format::flac, snapshot.trimSilence,
+                        snapshot.keepSilenceSeconds};
+    return std::nullopt;
+}
+
+bool GeminiTranscriber::encodesWhileRecording(const Config &snapshot) const
+{
+    // Settings changed while the user spoke: the file is trimmed and encoded as they now say.
+    return m_encoding && m_encoding == encodingFor(snapshot);
+}
+
 void GeminiTranscriber::transcribe(const Config &snapshot, const QString &file, Done done)
 {
     m_streaming = false;
+    const bool encoded = encodesWhileRecording(snapshot);
+    m_encodes = false;
+    m_encoding.reset();
     const quint64 generation = ++m_generation;
     const GeminiClient client = GeminiClient::from(snapshot);
     QPointer<GeminiTranscriber> self(this);
@@ -208,12 +345,15 @@ void GeminiTranscriber::transcribe(const Config &snapshot, const QString &file, 
     };
     Worker *worker = m_worker;
     QMetaObject::invokeMethod(
-        worker, [worker, client, file, deliver] { worker->run(client, file, deliver); },
+        worker,
+        [worker, client, file, deliver, encoded] { worker->run(client, file, deliver, encoded); },
         Qt::QueuedConnection);
 }
 
 void GeminiTranscriber::warmUp(const Config &snapshot)
 {
+    m_encodes = false;
+    m_encoding.reset();
     // No key, no request to come: nothing is opened.
     if (snapshot.resolvedApiKey().isEmpty())
         return;
@@ -242,15 +382,23 @@ void GeminiTranscriber::warmUp(const Config &snapshot)
     }
     QMetaObject::invokeMethod(
         worker, [worker] { worker->warmUp(); }, Qt::QueuedConnection);
+    m_encoding = encodingFor(snapshot);
+    QMetaObject::invokeMethod(
+        worker, [worker, encoding = m_encoding] { worker->openEncoding(encoding); },
+        Qt::QueuedConnection);
+    // Only now, as for a live session: every chunk reaches the worker after the encoder.
+    m_encodes = m_encoding.has_value();
 }
 
 void GeminiTranscriber::feed(const QByteArray &pcm)
 {
-    if (!m_streaming.load())
-        return;
     Worker *worker = m_worker;
-    QMetaObject::invokeMethod(
-        worker, [worker, pcm] { worker->feed(pcm); }, Qt::QueuedConnection);
+    if (m_streaming.load())
+        QMetaObject::invokeMethod(
+            worker, [worker, pcm] { worker->feed(pcm); }, Qt::QueuedConnection);
+    else if (m_encodes.load())
+        QMetaObject::invokeMethod(
+            worker, [worker, pcm] { worker->encode(pcm); }, Qt::QueuedConnection);
 }
 
 void GeminiTranscriber::setInterimHandler(std::function<void(const QString &)> handler)
@@ -261,6 +409,8 @@ void GeminiTranscriber::setInterimHandler(std::function<void(const QString &)> h
 void GeminiTranscriber::cancel()
 {
     m_streaming = false;
+    m_encodes = false;
+    m_encoding.reset();
     ++m_generation;
     Worker *worker = m_worker;
     QMetaObject::invokeMethod(

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "app/controller/DictationPorts.h"
+#include "audio/AudioEncoder.h"
 #include "transcription/LiveSession.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QThread>
 #include <atomic>
+#include <optional>
 
 // The dictation's request to Gemini on a worker thread of its own ("vesk.transcribe"): the key
 // check, reading the whole file and building the Base64 body never hold up the main thread, and
@@ -16,6 +18,11 @@
 // transcribe() it ends the activity and delivers the final transcript. When that session is
 // refused, fails, stalls, is cut or passes its limits, the file goes to the batch model of the
 // same name instead (logged), so the dictation is only slower.
+//
+// A batch model's recording in FLAC or Ogg Vorbis is trimmed and encoded on the worker as it is
+// captured, so that at transcribe() only its last moments are left to encode. The file stays what
+// counts: when the encoding failed, or holds other than the file's frames, the file is trimmed
+// and encoded as before (logged).
 class GeminiTranscriber : public QObject, public TranscriberPort
 {
     Q_OBJECT
@@ -27,8 +34,21 @@ public:
     void transcribe(const Config &snapshot, const QString &file, Done done) override;
     void warmUp(const Config &snapshot) override;
     void feed(const QByteArray &pcm) override;
+    bool encodesWhileRecording(const Config &snapshot) const override;
     void setInterimHandler(std::function<void(const QString &)> handler) override;
     void cancel() override;
+
+    // How the audio of a batch model's recording is trimmed and encoded while the user speaks.
+    struct Encoding
+    {
+        AudioEncoder::Format format;
+        bool trim;
+        double keepSeconds;
+        bool operator==(const Encoding &) const = default;
+    };
+    // Nothing where the audio is not encoded ahead: a live model, WAV, or kept files (whose
+    // trimmed copy stays on disk beside the recording).
+    static std::optional<Encoding> encodingFor(const Config &snapshot);
 
 private:
     class Worker;
@@ -40,5 +60,9 @@ private:
     // A live session takes the audio: set once the session is asked for, so that no chunk
     // reaches the worker ahead of it.
     std::atomic<bool> m_streaming{false};
+    // The encoding of the recording under way, from warmUp() on; the flag lets its chunks reach
+    // the worker.
+    std::optional<Encoding> m_encoding;
+    std::atomic<bool> m_encodes{false};
     std::function<void(const QString &)> m_interim;
 };

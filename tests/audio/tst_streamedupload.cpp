@@ -1,0 +1,187 @@
+#include "app/controller/AppDelegate.h"
+#include "app/services/GeminiTranscriber.h"
+#include "audio/AudioEncoder.h"
+#include "audio/AudioTrimmer.h"
+#include "ControllerFakes.h"
+#include "FakeGeminiServer.h"
+#include "TestSupport.h"
+#include "WaveFiles.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+#include <cmath>
+
+namespace {
+
+// Two spoken-like stretches, each followed by a pause long enough to be cut.
+std::vector<short> speech()
+{
+    std::vector<short> samples;
+    quint32 seed = 5;
+    for (const auto &[seconds, loud] :
+         {std::pair{1.0, true}, {1.5, false}, {1.2, true}, {0.9, false}}) {
+        for (int i = 0; i < int(seconds * 16000); ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            const double tone = 7000 * std::sin(double(i) * 2 * M_PI * 230 / 16000);
+            samples.push_back(short(loud ? tone : int(seed >> 16) % 13 - 6));
+        }
+    }
+    return samples;
+}
+
+// The audio part of a generate-content request: its MIME type and bytes.
+std::pair<QString, QByteArray> inlineAudio(const QByteArray &body)
+{
+    const QJsonArray parts = QJsonDocument::fromJson(body)
+                                 .object()[QStringLiteral("contents")]
+                                 .toArray()
+                                 .at(0)[QStringLiteral("parts")]
+                                 .toArray();
+    for (const QJsonValue &part : parts) {
+        const QJsonObject data = part[QStringLiteral("inline_data")].toObject();
+        if (!data.isEmpty())
+            return {data[QStringLiteral("mime_type")].toString(),
+                    QByteArray::fromBase64(data[QStringLiteral("data")].toString().toLatin1())};
+    }
+    return {};
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+// A dictation from the key going down to the text, with the real transcriber and trimmer: what
+// the upload carries when the audio was trimmed and encoded while the user spoke, and when the
+// file had to be used instead.
+class StreamedUploadTest : public QObject
+{
+    Q_OBJECT
+
+    FakeGeminiServer *m_server = nullptr;
+    QTemporaryDir m_dir;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        TestSupport::isolateDataDir();
+        qunsetenv("GEMINI_API_KEY");
+        m_server = new FakeGeminiServer(this);
+        m_server->setFallback({200, FakeGeminiServer::generateContentAnswer(QStringLiteral("ok"))});
+        qputenv("VESK_GEMINI_BASE_URL", m_server->baseUrl().toUtf8());
+    }
+
+    void theUploadCarriesTheEncodingMadeWhileSpeaking_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<bool>("trim");
+        QTest::addColumn<QString>("formatAtRelease"); // the setting when the key comes up
+        QTest::addColumn<int>("missingFrames");       // of the file, against what was heard
+        QTest::addColumn<QString>("logLine");         // how the audio went; empty: no such line
+
+        const QString streamed = QStringLiteral("audio encoded while recording: ");
+        QTest::newRow("Ogg, trimmed") << "ogg" << true << "ogg" << 0 << streamed;
+        QTest::newRow("FLAC, trimmed") << "flac" << true << "flac" << 0 << streamed;
+        QTest::newRow("FLAC, untrimmed") << "flac" << false << "flac" << 0 << streamed;
+        QTest::newRow("the file lost audio: the file is sent")
+            << "flac" << true << "flac" << 4000
+            << QStringLiteral("audio encoded while recording not sent (the recording holds "
+                              "69600 frames, 73600 were encoded): the file goes instead");
+        QTest::newRow("the format changed while speaking: the file is sent")
+            << "ogg" << true << "flac" << 0 << QString();
+    }
+
+    void theUploadCarriesTheEncodingMadeWhileSpeaking()
+    {
+        QFETCH(QString, format);
+        QFETCH(bool, trim);
+        QFETCH(QString, formatAtRelease);
+        QFETCH(int, missingFrames);
+        QFETCH(QString, logLine);
+        m_server->clear();
+        Log::reset();
+
+        AppState state{Config(), History()};
+        Config config = state.config();
+        config.apiKey = QStringLiteral("k-1");
+        config.audioFormat = format;
+        config.trimSilence = trim;
+        config.keepSilenceSeconds = 0.25;
+        state.setConfig(config);
+        auto *recorder = new FakeRecorder;
+        auto *inserter = new FakeInserter;
+        AppDelegate::Services services;
+        services.recorder.reset(recorder);
+        services.hotkey.reset(new FakeHotkey);
+        services.inserter.reset(inserter);
+        services.transcriber = std::make_unique<GeminiTranscriber>();
+        services.trim = &AudioTrimmer::trimSilence;
+        AppDelegate controller(&state, std::move(services));
+
+        controller.startRecording(QStringLiteral("key"));
+        QVERIFY(recorder->recording);
+        // The capture thread hands over 20 ms at a time while the file is written.
+        const std::vector<short> heard = speech();
+        QThread *capture = QThread::create([&] {
+            for (size_t at = 0; at < heard.size(); at += 320) {
+                const size_t n = std::min<size_t>(320, heard.size() - at);
+                recorder->audio(QByteArray(reinterpret_cast<const char *>(heard.data() + at),
+                                           qsizetype(n * 2)));
+            }
+        });
+        capture->start();
+        QVERIFY(capture->wait(10000));
+        delete capture;
+        const std::vector<short> written(heard.begin(), heard.end() - missingFrames);
+        const QString file =
+            m_dir.filePath(QStringLiteral("vesk-%1.wav").arg(QTest::currentDataTag()));
+        QVERIFY(WaveFiles::writeMono16k(file, written));
+        // What the file gives when trimmed and encoded after release, as before.
+        const QString copy = m_dir.filePath(QStringLiteral("copy.wav"));
+        QFile::remove(copy);
+        QVERIFY(QFile::copy(file, copy));
+        const std::optional<QString> trimmedCopy =
+            trim ? AudioTrimmer::trimSilence(copy, 0.25) : std::nullopt;
+        QVERIFY(!trim || trimmedCopy);
+        const QByteArray sentBefore = contents(trimmedCopy.value_or(copy));
+
+        config.audioFormat = formatAtRelease;
+        state.setConfig(config);
+        controller.finishRecording();
+        recorder->deliver(Recording{file, double(written.size()) / 16000});
+        QTRY_COMPARE_WITH_TIMEOUT(inserter->calls.size(), 1, 15000);
+        QCOMPARE(inserter->calls.first().text, QStringLiteral("ok"));
+
+        QCOMPARE(m_server->requests().size(), 1);
+        const auto [mimeType, bytes] = inlineAudio(m_server->requests().first().body);
+        if (formatAtRelease == QLatin1String("flac")) {
+            QCOMPARE(mimeType, AudioEncoder::flacType);
+            QVERIFY(bytes == AudioEncoder::toFlac(sentBefore).bytes);
+        } else {
+            QCOMPARE(mimeType, AudioEncoder::oggType);
+            SF_INFO info;
+            const std::vector<short> expected =
+                WaveFiles::read<short>(trimmedCopy.value_or(copy), info);
+            QCOMPARE(WaveFiles::decode(bytes, m_dir.path(), info).size(), expected.size());
+        }
+        const QStringList lines = logMessages();
+        const auto said = std::find_if(lines.begin(), lines.end(), [](const QString &line) {
+            return line.startsWith(QLatin1String("audio encoded while recording"));
+        });
+        const QString log = lines.join(QLatin1Char('\n'));
+        if (logLine.isEmpty())
+            QVERIFY2(said == lines.end(), qPrintable(log));
+        else
+            QVERIFY2(said != lines.end() && said->startsWith(logLine), qPrintable(log));
+    }
+};
+
+QTEST_MAIN(StreamedUploadTest)
+#include "tst_streamedupload.moc"
