@@ -303,7 +303,7 @@ GeminiTranscriber::~GeminiTranscriber()
 
 std::optional<GeminiTranscriber::Encoding> GeminiTranscriber::encodingFor(const Config &snapshot)
 {
-    if (LiveSession::isLive(snapshot.model) || snapshot.keepAudio)
+    if (GeminiClient::from(snapshot).live || snapshot.keepAudio)
         return std::nullopt;
     if (snapshot.audioFormat == QLatin1String("ogg"))
         return Encoding{AudioEncoder::Format::ogg, snapshot.trimSilence,
