@@ -531,10 +531,7 @@ private Q_SLOTS:
         QVERIFY(rig.inserter->calls.isEmpty());
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("the user's own"));
 
-        History h;
-        h.add(HistoryEntry::make(QStringLiteral("copied text"), 1, QStringLiteral("m"),
-                                 QStringLiteral("mac")));
-        rig.state.setHistory(h);
+        rig.state.setHistory(historyOf({QStringLiteral("copied text")}));
         rig.controller->insertLast();
         QCOMPARE(rig.inserter->calls.size(), 1);
         QCOMPARE(rig.inserter->calls.first().text, QStringLiteral("copied text"));
