@@ -59,10 +59,8 @@ class ControllerTest : public QObject
 
     QString makeFile(const QString &name)
     {
-        const QString path = m_files.path() + QLatin1Char('/') + name;
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(QByteArray(100, 'x'));
+        const QString path = m_files.filePath(name);
+        TestSupport::writeFile(path, QByteArray(100, 'x'));
         return path;
     }
 
