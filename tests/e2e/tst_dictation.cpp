@@ -140,9 +140,8 @@ private Q_SLOTS:
     void cleanupTestCase()
     {
         // The app's log outlives the run, for reading a failure.
-        QFile kept(TestSupport::binaryDir() + QStringLiteral("/tests/e2e/vesk-e2e.log"));
-        if (kept.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            kept.write(log().toUtf8());
+        TestSupport::writeFile(TestSupport::binaryDir() + QStringLiteral("/tests/e2e/vesk-e2e.log"),
+                               log().toUtf8());
         TestSupport::stop(m_app, 5000);
     }
 
