@@ -44,8 +44,6 @@ private Q_SLOTS:
     {
         QCOMPARE(GeminiError::http(429, QStringLiteral("slow down")).description(),
                  QStringLiteral("Gemini returned 429: slow down"));
-        QCOMPARE(GeminiError::noApiKey().description(),
-                 QStringLiteral("No API key. Add it in Settings, or set GEMINI_API_KEY."));
         QCOMPARE(GeminiError::emptyResponse().description(),
                  QStringLiteral("Gemini returned no text."));
         const QString shown = GeminiError::http(400, QString(5000, u'y')).description();
