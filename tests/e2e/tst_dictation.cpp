@@ -5,6 +5,7 @@
 #include "records/History.h"
 #include "TestSupport.h"
 #include "TextClients.h"
+#include "WaveFiles.h"
 #include "XTestInput.h"
 
 #include <QDir>
@@ -14,7 +15,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <sndfile.h>
 
 // A whole dictation with every real part: the app under the X server, the hotkey pressed through
 // XTest, speech on the virtual microphone, the fake Gemini server, and a Tk text field that
@@ -168,16 +168,12 @@ private Q_SLOTS:
             parts[1][QStringLiteral("inline_data")][QStringLiteral("data")].toString().toLatin1());
         const QString sent = m_work.filePath(QStringLiteral("sent.wav"));
         TestSupport::writeFile(sent, wav);
-        SF_INFO info{};
-        SNDFILE *file = sf_open(sent.toLocal8Bit().constData(), SFM_READ, &info);
-        QVERIFY(file);
+        SF_INFO info;
+        const std::vector<short> samples = WaveFiles::read<short>(sent, info);
         QCOMPARE(info.samplerate, 16000);
         QCOMPARE(info.channels, 1);
         QCOMPARE(info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
         QVERIFY(info.frames > 16000 / 2);
-        std::vector<short> samples(size_t(info.frames));
-        sf_readf_short(file, samples.data(), info.frames);
-        sf_close(file);
         int loud = 0;
         for (short s : samples)
             loud += std::abs(int(s)) > 1000;
