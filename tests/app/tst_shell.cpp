@@ -35,7 +35,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QProcess>
 #include <QPushButton>
 #include <QToolButton>
 #include <QTemporaryDir>

@@ -1,7 +1,6 @@
 #include "language/AppLanguage.h"
 #include "TestSupport.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QProcess>

@@ -5,7 +5,6 @@
 #include "TestSupport.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QProcess>
 #include <QScreen>
 #include <QSystemTrayIcon>

@@ -4,7 +4,6 @@
 #include "TextClients.h"
 #include "WaylandKeyboard.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
