@@ -32,7 +32,7 @@ class NothingLostTest : public QObject
     QString file(const QString &name) const { return m_data + QLatin1Char('/') + name; }
     QByteArray bytes(const QString &name) const { return TestSupport::readFile(file(name)); }
     QString log() const { return TestSupport::appLog(m_data); }
-    History history() const { return History::loadFrom(file(QStringLiteral("history.json"))); }
+    History savedHistory() const { return History::loadFrom(file(QStringLiteral("history.json"))); }
     QStringList kept() const
     {
         return QDir(file(QStringLiteral("recordings")))
@@ -157,9 +157,9 @@ private Q_SLOTS:
         free();
         m_server->enqueue(200, FakeGeminiServer::generateContentAnswer("Space again."));
         dictate();
-        QTRY_COMPARE(history().entries.size(), 6);
-        QCOMPARE(history().entries.first().text, QStringLiteral("Space again."));
-        QCOMPARE(history().entries.last().text, QStringLiteral("Birinchi yozuv."));
+        QTRY_COMPARE(savedHistory().entries.size(), 6);
+        QCOMPARE(savedHistory().entries.first().text, QStringLiteral("Space again."));
+        QCOMPARE(savedHistory().entries.last().text, QStringLiteral("Birinchi yozuv."));
         QTRY_VERIFY(log().contains(QStringLiteral("saved %1 again").arg(file("history.json"))));
         QCOMPARE(log().count(QStringLiteral("could not save %1 (No space left on device)")
                                  .arg(file(QStringLiteral("history.json")))),
@@ -174,7 +174,7 @@ private Q_SLOTS:
         stopApp();
         free();
         startApp();
-        QCOMPARE(history().entries.size(), 6);
+        QCOMPARE(savedHistory().entries.size(), 6);
         QCOMPARE(Config::loadFrom(file(QStringLiteral("config.json"))).apiKey,
                  QStringLiteral("kept-key"));
         QVERIFY(QDir(m_data).entryList({QStringLiteral("*.unreadable-*")}).isEmpty());
@@ -232,8 +232,8 @@ private Q_SLOTS:
         QVERIFY(log().contains(QStringLiteral("1 recording(s) wait for a retry")));
         m_server->enqueue(200, FakeGeminiServer::generateContentAnswer("Sent again."));
         QVERIFY(command(QStringLiteral("retry")));
-        QTRY_COMPARE_WITH_TIMEOUT(history().entries.value(0).text, QStringLiteral("Sent again."),
-                                  30000);
+        QTRY_COMPARE_WITH_TIMEOUT(savedHistory().entries.value(0).text,
+                                  QStringLiteral("Sent again."), 30000);
         QTRY_VERIFY(kept().isEmpty());
         // What was retried is the recording that was cut off.
         QCOMPARE(m_server->requests().size(), 2);
