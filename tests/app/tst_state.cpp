@@ -54,8 +54,9 @@ private Q_SLOTS:
         QCOMPARE(saved.customVocabulary, QStringList{QStringLiteral("Toshkent")});
         QCOMPARE(saved.hotkey, HotkeyKind::rightCommand);
         QCOMPARE(state.config(), saved);
-        QVERIFY(logMessages().contains(QStringLiteral(
-            "config.json was changed outside Vesk Voice while it ran; those changes are kept")));
+        const QString told = QStringLiteral(
+            "config.json was changed outside Vesk Voice while it ran; those changes are kept");
+        QVERIFY(logMessages().contains(told));
 
         // Our own write is not taken for someone else's next time.
         mine = state.config();
@@ -63,10 +64,7 @@ private Q_SLOTS:
         state.setConfig(mine);
         QVERIFY(state.saveConfig());
         QCOMPARE(Config::load().model, QStringLiteral("gemini-mine"));
-        QCOMPARE(logMessages().count(QStringLiteral(
-                     "config.json was changed outside Vesk Voice while it ran; those changes are "
-                     "kept")),
-                 1);
+        QCOMPARE(logMessages().count(told), 1);
     }
 
     // Entry by entry: a transcript fixed, deleted or added in the file stays so beside the app's
