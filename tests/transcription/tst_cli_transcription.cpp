@@ -35,12 +35,22 @@ class CliTranscriptionTest : public QObject
             const QString &base = QStringLiteral("http://127.0.0.1:9"),
             const QStringList &wrapper = {})
     {
-        config.saveTo(m_dir.filePath(QStringLiteral("config.json")));
-        const QStringList line = wrapper + QStringList{TestSupport::executable()} + args;
-        // Nothing listens at the default address: no request may leave the machine.
-        const TestSupport::Run r = TestSupport::run(
-            line.first(), line.mid(1), TestSupport::appEnvironment(m_dir.path(), base), 60000);
-        return {r.code, r.out.toUtf8(), r.err.toUtf8()};
+        config.saveTo(m_dir.path() + QStringLiteral("/config.json"));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VESK_DATA_DIR"), m_dir.path());
+        env.remove(QStringLiteral("GEMINI_API_KEY"));
+        env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), base);
+        p.setProcessEnvironment(env);
+        QSignalSpy finished(&p, &QProcess::finished);
+        if (wrapper.isEmpty())
+            p.start(TestSupport::executable(), args);
+        else
+            p.start(wrapper.first(),
+                    wrapper.mid(1) + QStringList{TestSupport::executable()} + args);
+        if (!finished.wait(60000))
+            return {};
+        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
     }
 
     // A key, and the recording sent as it is.
