@@ -40,6 +40,7 @@ class CliTranscriptionTest : public QObject
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("VESK_DATA_DIR"), m_dir.path());
         env.remove(QStringLiteral("GEMINI_API_KEY"));
+        // Nothing listens here: no request may leave the machine.
         env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), base);
         p.setProcessEnvironment(env);
         QSignalSpy finished(&p, &QProcess::finished);
@@ -51,24 +52,6 @@ class CliTranscriptionTest : public QObject
         if (!finished.wait(60000))
             return {};
         return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-    }
-
-    // A key, and the recording sent as it is.
-    static Config keyed()
-    {
-        Config c;
-        c.apiKey = QStringLiteral("cli-key");
-        c.trimSilence = false;
-        return c;
-    }
-
-    // A square wave of `frames` at 16 kHz, loud enough to be kept by the trimming.
-    static std::vector<short> squareWave(size_t frames)
-    {
-        std::vector<short> samples(frames);
-        for (size_t i = 0; i < frames; ++i)
-            samples[i] = short((i % 40 < 20) ? 8000 : -8000);
-        return samples;
     }
 
 private Q_SLOTS:
@@ -84,8 +67,11 @@ private Q_SLOTS:
 
     void failuresExitOneWithTheDescription()
     {
-        const QString file = m_dir.filePath(QStringLiteral("a.wav"));
-        TestSupport::writeFile(file, "RIFF");
+        const QString file = m_dir.path() + QStringLiteral("/a.wav");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("RIFF");
+        f.close();
         Run r = run({QStringLiteral("transcribe"), file}, Config());
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err.trimmed(),
@@ -107,8 +93,16 @@ private Q_SLOTS:
 
     void transcribeSendsTheFileToTheConfiguredEndpoint()
     {
-        const QString file = speechFile();
-        Config c = keyed();
+        const QString file = m_dir.path() + QStringLiteral("/speech.wav");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        const QByteArray audio = QByteArray("RIFF....WAVEfmt ").repeated(40);
+        f.write(audio);
+        f.close();
+
+        Config c;
+        c.apiKey = QStringLiteral("cli-key");
+        c.trimSilence = false;
         m_server.clear();
         m_server.enqueue(503, "busy");
         m_server.enqueue(200,
@@ -119,7 +113,7 @@ private Q_SLOTS:
         QCOMPARE(m_server.requests().size(), 2);
         QCOMPARE(m_server.requests().last().target,
                  QByteArray("/v1beta/models/gemini-3.7-flash:generateContent"));
-        QVERIFY(m_server.requests().last().body.contains(TestSupport::readFile(file).toBase64()));
+        QVERIFY(m_server.requests().last().body.contains(audio.toBase64()));
 
         // A transcribe model takes the interactions request; a live one, there with its batch name.
         for (const QString &model : {QStringLiteral("gemini-3.5-transcribe"),
@@ -141,7 +135,10 @@ private Q_SLOTS:
         m_server.clear();
         m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("ok")));
         const QString tone = m_dir.path() + QStringLiteral("/tone.wav");
-        QVERIFY(WaveFiles::writeMono16k(tone, squareWave(16000)));
+        std::vector<short> samples(16000);
+        for (size_t i = 0; i < samples.size(); ++i)
+            samples[i] = short((i % 40 < 20) ? 8000 : -8000);
+        QVERIFY(WaveFiles::writeMono16k(tone, samples));
         r = run({QStringLiteral("transcribe"), tone}, c, m_server.baseUrl());
         QCOMPARE(r.code, 0);
         QVERIFY(m_server.requests().last().body.contains("\"audio/ogg\""));
@@ -164,10 +161,9 @@ private Q_SLOTS:
     void transcribeTrimsFirst()
     {
         const QString file = m_dir.path() + QStringLiteral("/pause.wav");
-        const std::vector<short> tone = squareWave(16000);
-        std::vector<short> samples = tone; // 1 s tone, 2 s silence, 1 s tone
-        samples.resize(48000);
-        samples.insert(samples.end(), tone.begin(), tone.end());
+        std::vector<short> samples(16000 * 4, 0); // 1 s tone, 2 s silence, 1 s tone
+        for (int i = 0; i < 16000; ++i)
+            samples[size_t(i)] = samples[size_t(48000 + i)] = short((i % 40 < 20) ? 8000 : -8000);
         QVERIFY(WaveFiles::writeMono16k(file, samples));
         const QString trimmed = m_dir.path() + QStringLiteral("/pause.trimmed.wav");
 
@@ -210,7 +206,8 @@ private Q_SLOTS:
 
     QByteArray log() const
     {
-        return TestSupport::readFile(m_dir.filePath(QStringLiteral("vesk.log")));
+        QFile file(m_dir.path() + QStringLiteral("/vesk.log"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     // Nothing but line feeds and tabs below 0x20, no C1 controls, no bidirectional overrides.
@@ -226,14 +223,18 @@ private Q_SLOTS:
 
     QString speechFile()
     {
-        const QString file = m_dir.filePath(QStringLiteral("speech.wav"));
-        TestSupport::writeFile(file, QByteArray("RIFF....WAVEfmt ").repeated(40));
+        const QString file = m_dir.path() + QStringLiteral("/speech.wav");
+        QFile f(file);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(QByteArray("RIFF....WAVEfmt ").repeated(40));
         return file;
     }
 
     void serviceTextCannotDriveTheTerminal()
     {
-        const Config c = keyed();
+        Config c;
+        c.apiKey = QStringLiteral("cli-key");
+        c.trimSilence = false;
         m_server.clear();
         m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral(
                                   "Salom\x1b]0;title\x07 \x1b[2Jdunyo\u202e!\u0085\r\n")));
@@ -327,10 +328,12 @@ private Q_SLOTS:
     {
         QFETCH(FakeGeminiServer::Answer, answer);
         QFETCH(QByteArray, err);
+        Config c;
+        c.apiKey = QStringLiteral("cli-key");
+        c.trimSilence = false;
         m_server.clear();
         m_server.setFallback(answer);
-        const Run r =
-            run({QStringLiteral("transcribe"), speechFile()}, keyed(), m_server.baseUrl());
+        const Run r = run({QStringLiteral("transcribe"), speechFile()}, c, m_server.baseUrl());
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.startsWith(err) && r.err.count('\n') == 1 && r.err.endsWith('\n'),
                  r.err.constData());
@@ -363,15 +366,21 @@ private Q_SLOTS:
             }
             QVERIFY(WaveFiles::writeMono16k(file, noise));
         }
+        Config c;
+        c.apiKey = QStringLiteral("cli-key");
+        c.trimSilence = false;
         m_server.clear();
         if (signal == 0)
             m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("uzun")));
         else
             m_server.enqueue({200, {}, true});
 
-        keyed().saveTo(m_dir.filePath(QStringLiteral("config.json")));
+        c.saveTo(m_dir.filePath(QStringLiteral("config.json")));
         QProcess p;
-        p.setProcessEnvironment(TestSupport::appEnvironment(m_dir.path(), m_server.baseUrl()));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VESK_DATA_DIR"), m_dir.path());
+        env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), m_server.baseUrl());
+        p.setProcessEnvironment(env);
         p.start(TestSupport::executable(), {QStringLiteral("transcribe"), file});
         // Upload start, the bytes, the request naming the file.
         QVERIFY(m_server.waitForRequests(3, 60000));
