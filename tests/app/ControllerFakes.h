@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/controller/DictationPorts.h"
+#include "records/History.h"
 #include "records/Log.h"
 
 #include <QFile>
@@ -20,6 +21,15 @@ inline QStringList logMessages()
          QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         lines.append(line.mid(13));
     return lines;
+}
+
+// A history of these transcripts, the last one newest.
+inline History historyOf(const QStringList &texts)
+{
+    History h;
+    for (const QString &text : texts)
+        h.add(HistoryEntry::make(text, 1, QStringLiteral("m"), QStringLiteral("mac")));
+    return h;
 }
 
 class FakeRecorder : public RecorderPort

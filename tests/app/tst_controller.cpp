@@ -59,10 +59,8 @@ class ControllerTest : public QObject
 
     QString makeFile(const QString &name)
     {
-        const QString path = m_files.path() + QLatin1Char('/') + name;
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(QByteArray(100, 'x'));
+        const QString path = m_files.filePath(name);
+        TestSupport::writeFile(path, QByteArray(100, 'x'));
         return path;
     }
 
@@ -531,10 +529,7 @@ private Q_SLOTS:
         QVERIFY(rig.inserter->calls.isEmpty());
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("the user's own"));
 
-        History h;
-        h.add(HistoryEntry::make(QStringLiteral("copied text"), 1, QStringLiteral("m"),
-                                 QStringLiteral("mac")));
-        rig.state.setHistory(h);
+        rig.state.setHistory(historyOf({QStringLiteral("copied text")}));
         rig.controller->insertLast();
         QCOMPARE(rig.inserter->calls.size(), 1);
         QCOMPARE(rig.inserter->calls.first().text, QStringLiteral("copied text"));

@@ -198,11 +198,8 @@ private Q_SLOTS:
         // else.
         QTemporaryDir dir;
         const QString program = dir.filePath(QStringLiteral("my app's; touch pwned"));
-        QFile script(program);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\necho started > \"$(dirname \"$0\")/marker\"\n");
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        TestSupport::writeFile(program, "#!/bin/sh\necho started > \"$(dirname \"$0\")/marker\"\n");
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
         const QStringList command = AppLanguage::restartCommand(program);
         QCOMPARE(command.last(), program);

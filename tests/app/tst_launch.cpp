@@ -26,26 +26,16 @@ class LaunchTest : public QObject
 
     using Result = TestSupport::Run;
 
-    static QProcessEnvironment environment(const QString &dataFolder)
-    {
-        return TestSupport::appEnvironment(dataFolder);
-    }
-
     static Result run(const QStringList &args, const QProcessEnvironment &env)
     {
         return TestSupport::runApp(args, env, 60000);
     }
-
     Result command(const QString &name, const QString &dataFolder = QString())
     {
-        return run({name}, environment(dataFolder.isEmpty() ? m_data : dataFolder));
+        return run({name}, TestSupport::appEnvironment(dataFolder.isEmpty() ? m_data : dataFolder));
     }
-
-    static QString readLog(const QString &dataFolder)
-    {
-        return QString::fromUtf8(TestSupport::readFile(dataFolder + QStringLiteral("/vesk.log")));
-    }
-    QString log() const { return readLog(m_data); }
+    QString log() const { return TestSupport::appLog(m_data); }
+    bool appRunning() const { return m_app && m_app->state() == QProcess::Running; }
 
     static void writeConfig(const QString &dataFolder)
     {
@@ -61,7 +51,7 @@ class LaunchTest : public QObject
 
     static std::unique_ptr<QProcess> launch(const QString &dataFolder)
     {
-        return launch(environment(dataFolder));
+        return launch(TestSupport::appEnvironment(dataFolder));
     }
 
     static std::unique_ptr<QProcess> launch(const QProcessEnvironment &env)
@@ -78,16 +68,12 @@ class LaunchTest : public QObject
         if (socket.isEmpty())
             socket = ControlChannel::socketPath(dataFolder);
         return QFileInfo::exists(socket) &&
-               readLog(dataFolder).contains(QStringLiteral("accessibility granted="));
+               TestSupport::appLog(dataFolder).contains(QStringLiteral("accessibility granted="));
     }
 
     static int runTool(const QString &program, const QStringList &args)
     {
-        QProcess p;
-        p.start(program, args);
-        if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit)
-            return -1;
-        return p.exitCode();
+        return TestSupport::run(program, args, QProcessEnvironment::systemEnvironment()).code;
     }
 
     // A second local user, made once where this runs as root; otherwise why there is none.
@@ -107,22 +93,13 @@ class LaunchTest : public QObject
         return {};
     }
 
-    static void stop(QProcess *app)
-    {
-        if (app->state() == QProcess::NotRunning)
-            return;
-        app->terminate();
-        if (!app->waitForFinished(15000))
-            app->kill();
-        app->waitForFinished(5000);
-    }
+    static void stop(QProcess *app) { TestSupport::stop(*app); }
 
     static QString xdotool(const QStringList &args)
     {
-        QProcess p;
-        p.start(QStringLiteral("xdotool"), args);
-        p.waitForFinished(10000);
-        return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        return TestSupport::run(QStringLiteral("xdotool"), args,
+                                QProcessEnvironment::systemEnvironment(), 10000)
+            .out.trimmed();
     }
 
     // The app's main window when it is mapped (the tray icon shares its name, not its size),
@@ -167,12 +144,9 @@ private Q_SLOTS:
         old.customVocabulary = {QStringLiteral("Zarafshon")};
         old.saveTo(legacy + QStringLiteral("/config.json"));
         const QByteArray history = R"({"entries":[]})";
-        QFile h(legacy + QStringLiteral("/history.json"));
-        QVERIFY(h.open(QIODevice::WriteOnly));
-        h.write(history);
-        h.close();
+        TestSupport::writeFile(legacy + QStringLiteral("/history.json"), history);
 
-        QProcessEnvironment env = environment(QString());
+        QProcessEnvironment env = TestSupport::appEnvironment(QString());
         for (const char *name : {"VESK_DATA_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
             env.remove(QString::fromLatin1(name));
         env.insert(QStringLiteral("HOME"), home);
@@ -183,9 +157,7 @@ private Q_SLOTS:
         const QString data = home + QStringLiteral("/.local/share/Vesk Voice");
         QCOMPARE(Config::loadFrom(data + QStringLiteral("/config.json")).apiKey,
                  QStringLiteral("legacy-key"));
-        QFile copied(data + QStringLiteral("/history.json"));
-        QVERIFY(copied.open(QIODevice::ReadOnly));
-        QCOMPARE(copied.readAll(), history);
+        QCOMPARE(TestSupport::readFile(data + QStringLiteral("/history.json")), history);
     }
 
     void commandWithoutAppSaysSoInOneLine()
@@ -204,8 +176,7 @@ private Q_SLOTS:
     void secondLaunchBringsTheFirstForward()
     {
         VESK_REQUIRE_DISPLAY();
-        if (qEnvironmentVariableIsEmpty("PULSE_RUNTIME_PATH") && !TestSupport::strict())
-            QSKIP("no private audio server");
+        VESK_REQUIRE_AUDIO();
         writeConfig(m_data);
         m_app = launch(m_data);
         QVERIFY(m_app->waitForStarted());
@@ -219,7 +190,7 @@ private Q_SLOTS:
         // With an API key and the guide done, no window opens at launch.
         QVERIFY(mainWindow().isEmpty());
         for (int round = 0; round < 2; ++round) {
-            const Result second = run({}, environment(m_data));
+            const Result second = run({}, TestSupport::appEnvironment(m_data));
             QCOMPARE(second.code, 0);
             QCOMPARE(m_app->state(), QProcess::Running);
             QTRY_VERIFY_WITH_TIMEOUT(!mainWindow().isEmpty(), 20000);
@@ -248,19 +219,20 @@ private Q_SLOTS:
                                         QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                         QFile::ExeOther);
         QProcess app;
-        QProcessEnvironment env = environment(data);
+        QProcessEnvironment env = TestSupport::appEnvironment(data);
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
         app.setProcessEnvironment(env);
         app.setChildProcessModifier([] { ::umask(0); });
         app.start(TestSupport::executable(), {});
         const auto stopping = qScopeGuard([&] { stop(&app); });
-        QTRY_VERIFY2_WITH_TIMEOUT(ready(data), qPrintable(readLog(data)), 60000);
+        QTRY_VERIFY2_WITH_TIMEOUT(ready(data), qPrintable(TestSupport::appLog(data)), 60000);
         QTRY_VERIFY(
             QFileInfo::exists(configHome + QStringLiteral("/autostart/vesk-voice.desktop")));
         QCOMPARE(TestSupport::unixMode(data), 0700);
-        QVERIFY2(readLog(data).contains(QStringLiteral("made the data folder owner-only (it was "
-                                                       "755)")),
-                 qPrintable(readLog(data)));
+        QVERIFY2(TestSupport::appLog(data).contains(
+                     QStringLiteral("made the data folder owner-only (it was "
+                                    "755)")),
+                 qPrintable(TestSupport::appLog(data)));
         QCOMPARE(TestSupport::unixMode(configHome + QStringLiteral("/autostart")) & 022, 0);
         QCOMPARE(
             TestSupport::unixMode(configHome + QStringLiteral("/autostart/vesk-voice.desktop")),
@@ -270,7 +242,7 @@ private Q_SLOTS:
 
     void commandsActAsTheFloatingButton()
     {
-        if (!m_app || m_app->state() != QProcess::Running)
+        if (!appRunning())
             QSKIP("needs the app of the previous case");
         const struct
         {
@@ -317,7 +289,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, request);
         QFETCH(QByteArray, reply);
-        if (!m_app || m_app->state() != QProcess::Running)
+        if (!appRunning())
             QSKIP("needs the app of the previous case");
         QLocalSocket socket;
         socket.connectToServer(ControlChannel::socketPath(m_data));
@@ -344,7 +316,7 @@ private Q_SLOTS:
     void commandsGetThroughIdleConnections()
     {
         QFETCH(int, idle);
-        if (!m_app || m_app->state() != QProcess::Running)
+        if (!appRunning())
             QSKIP("needs the app of the previous case");
         const QString socket = ControlChannel::socketPath(m_data);
         std::vector<std::unique_ptr<QLocalSocket>> held;
@@ -363,7 +335,7 @@ private Q_SLOTS:
     // the first data folder's app keeps running beside them.
     void simultaneousLaunchesLeaveOneApp()
     {
-        if (!m_app || m_app->state() != QProcess::Running)
+        if (!appRunning())
             QSKIP("needs the app of the previous case");
         const QString other = m_tmp.filePath(QStringLiteral("other"));
         writeConfig(other);
@@ -385,7 +357,7 @@ private Q_SLOTS:
     // A crashed app leaves its socket file behind; the next launch replaces it.
     void crashedAppIsReplaced()
     {
-        if (!m_app || m_app->state() != QProcess::Running)
+        if (!appRunning())
             QSKIP("needs the app of the previous case");
         m_app->kill();
         QVERIFY(m_app->waitForFinished(10000));
@@ -448,8 +420,7 @@ private Q_SLOTS:
         QFETCH(QString, squat);
         QFETCH(bool, deep);
         VESK_REQUIRE_DISPLAY();
-        if (qEnvironmentVariableIsEmpty("PULSE_RUNTIME_PATH") && !TestSupport::strict())
-            QSKIP("no private audio server");
+        VESK_REQUIRE_AUDIO();
         QString why;
         const QString other = otherUser(&why);
         if (other.isEmpty())
@@ -474,20 +445,21 @@ private Q_SLOTS:
             data += QLatin1Char('/') + QString(120, QLatin1Char('d'));
         writeConfig(data);
         const QString socket = QDir(data).canonicalPath() + QStringLiteral("/run/control");
-        QProcessEnvironment env = environment(data);
+        QProcessEnvironment env = TestSupport::appEnvironment(data);
         env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         env.insert(QStringLiteral("TMPDIR"), shared.path());
 
         auto app = launch(env);
         const auto stopApp = qScopeGuard([&] { stop(app.get()); });
-        QTRY_VERIFY2_WITH_TIMEOUT(ready(data, socket), qPrintable(readLog(data)), 60000);
+        QTRY_VERIFY2_WITH_TIMEOUT(ready(data, socket), qPrintable(TestSupport::appLog(data)),
+                                  60000);
         QCOMPARE(TestSupport::unixMode(QFileInfo(socket).path()), 0700);
         QCOMPARE(TestSupport::unixMode(socket) & 077, 0);
         // A second launch hands over and leaves; the commands reach the app.
         const Result second = run({}, env);
         QCOMPARE(second.code, 0);
         QCOMPARE(app->state(), QProcess::Running);
-        QCOMPARE(readLog(data).count(QStringLiteral("launched, bundle=")), 1);
+        QCOMPARE(TestSupport::appLog(data).count(QStringLiteral("launched, bundle=")), 1);
         const Result stopped = run({QStringLiteral("stop")}, env);
         QVERIFY2(stopped.code == 0 && stopped.err.isEmpty(), qPrintable(stopped.err));
         // What the other user made is left as it was, and never written through.

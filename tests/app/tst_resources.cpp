@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QPainter>
 #include <QtTest>
 
 // The bundled symbols, sounds and app icon are really in the program and usable.

@@ -35,7 +35,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QProcess>
 #include <QPushButton>
 #include <QToolButton>
 #include <QTemporaryDir>
@@ -184,9 +183,7 @@ class ShellTest : public QObject
     // Launched with one transcript in the history, its main window open there.
     static MainView *historyWithOne(Rig &rig, const QString &text)
     {
-        History h;
-        h.add(HistoryEntry::make(text, 1, QStringLiteral("m"), QStringLiteral("mac")));
-        rig.state.setHistory(h);
+        rig.state.setHistory(historyOf({text}));
         rig.shell->applicationDidFinishLaunching();
         rig.shell->openMainWindow(MainView::Tab::history);
         return rig.shell->mainWindow();
@@ -220,7 +217,7 @@ private Q_SLOTS:
                               "Vesk Voice window...", "Setup guide...", "Hide floating button",
                               "--", MenuText::versionLabel(), "Check for updates...", "Open log",
                               "Quit Vesk Voice"}));
-        QVERIFY(!rig.action(QStringLiteral("Hold Right Ctrl to talk"))->isEnabled());
+        QVERIFY(!rig.action("Hold Right Ctrl to talk")->isEnabled());
 
         // The hotkey callbacks reach the controller.
         rig.hotkey->onStart();
@@ -244,16 +241,11 @@ private Q_SLOTS:
         QCOMPARE(titles.mid(1, 2), MenuText::wrapped(longMessage, 60));
         QCOMPARE(titles[3], QStringLiteral("--"));
 
-        History h;
-        h.add(HistoryEntry::make(QString(48, QLatin1Char('x')), 1, QStringLiteral("m"),
-                                 QStringLiteral("mac")));
-        rig.state.setHistory(h);
+        rig.state.setHistory(historyOf({QString(48, u'x')}));
         rig.shell->refreshStatusItem();
         QVERIFY(rig.action(QStringLiteral("Copy last: ") + QString(48, QLatin1Char('x'))));
-        QVERIFY(rig.action(QStringLiteral("Insert last again")));
-        h.add(HistoryEntry::make(QString(49, QLatin1Char('y')), 1, QStringLiteral("m"),
-                                 QStringLiteral("mac")));
-        rig.state.setHistory(h);
+        QVERIFY(rig.action("Insert last again"));
+        rig.state.setHistory(historyOf({QString(48, u'x'), QString(49, u'y')}));
         rig.shell->refreshStatusItem();
         QVERIFY(rig.action(QStringLiteral("Copy last: ") + QString(48, QLatin1Char('y')) +
                            QStringLiteral("...")));
@@ -266,10 +258,7 @@ private Q_SLOTS:
         VESK_REQUIRE_DISPLAY();
         qunsetenv("GEMINI_API_KEY");
         Rig rig([](Config &c) { c.apiKey.clear(); });
-        History h;
-        h.add(HistoryEntry::make(QStringLiteral("dictated earlier"), 1, QStringLiteral("m"),
-                                 QStringLiteral("mac")));
-        rig.state.setHistory(h);
+        rig.state.setHistory(historyOf({QStringLiteral("dictated earlier")}));
         rig.shell->applicationDidFinishLaunching();
         // Docked in the tray, at the top right.
         QTRY_VERIFY_WITH_TIMEOUT(rig.shell->tray()->geometry().x() > 0, 10000);
@@ -318,17 +307,17 @@ private Q_SLOTS:
         rig.shell->applicationDidFinishLaunching();
         const QString file = recording();
         rig.controller->transcribe(file, 2, QStringLiteral("mac"));
-        QVERIFY(rig.action(QStringLiteral("Cancel transcription")));
-        QVERIFY(!rig.action(QStringLiteral("Retry last recording")));
-        rig.action(QStringLiteral("Cancel transcription"))->trigger();
+        QVERIFY(rig.action("Cancel transcription"));
+        QVERIFY(!rig.action("Retry last recording"));
+        rig.action("Cancel transcription")->trigger();
         QCOMPARE(rig.transcriber->cancels, 1);
-        QVERIFY(!rig.action(QStringLiteral("Cancel transcription")));
-        QVERIFY(rig.action(QStringLiteral("Retry last recording")));
+        QVERIFY(!rig.action("Cancel transcription"));
+        QVERIFY(rig.action("Retry last recording"));
 
-        rig.action(QStringLiteral("Retry last recording"))->trigger();
+        rig.action("Retry last recording")->trigger();
         QCOMPARE(rig.transcriber->requests.size(), 2);
         rig.transcriber->succeed(QStringLiteral("done"));
-        QVERIFY(!rig.action(QStringLiteral("Retry last recording")));
+        QVERIFY(!rig.action("Retry last recording"));
     }
 
     void microphoneAndFloatingButtonItems()
@@ -338,14 +327,12 @@ private Q_SLOTS:
             c.inputDeviceName = QStringLiteral("USB Yeti");
         });
         rig.shell->applicationDidFinishLaunching();
-        QVERIFY(rig.action(
-            QStringLiteral("Microphone: USB Yeti — not connected, the system default is used")));
-        opened(rig.action(QStringLiteral(
-                   "Microphone: USB Yeti — not connected, the system default is used")))
-            ->actions()[1]
-            ->trigger();
+        QAction *away =
+            rig.action("Microphone: USB Yeti — not connected, the system default is used");
+        QVERIFY(away);
+        opened(away)->actions()[1]->trigger();
         QCOMPARE(Config::load().inputDeviceName, QStringLiteral("Mic a"));
-        QMenu *mics = opened(rig.action(QStringLiteral("Microphone: Mic a")));
+        QMenu *mics = opened(rig.action("Microphone: Mic a"));
         QVERIFY(mics);
         QCOMPARE(mics->actions().size(), 2);
         QVERIFY(!mics->actions()[0]->isChecked());
@@ -353,23 +340,17 @@ private Q_SLOTS:
         mics->actions()[0]->trigger(); // System default
         QCOMPARE(rig.state.config().inputDeviceID, QString());
         QCOMPARE(Config::load().inputDeviceID, QString());
-        QVERIFY(opened(rig.action(QStringLiteral("Microphone: System default")))
-                    ->actions()[0]
-                    ->isChecked());
+        QVERIFY(opened(rig.action("Microphone: System default"))->actions()[0]->isChecked());
 
         const bool visible = rig.state.config().hudVisible;
-        rig.action(visible ? QStringLiteral("Hide floating button")
-                           : QStringLiteral("Show floating button"))
-            ->trigger();
+        rig.action(visible ? "Hide floating button" : "Show floating button")->trigger();
         QCOMPARE(rig.state.config().hudVisible, !visible);
         QCOMPARE(Config::load().hudVisible, !visible);
         QCOMPARE(rig.shell->hud()->isVisible(), !visible);
 
         // Every rebuild of the menu makes a new submenu; the old ones go with their items.
         for (int i = 0; i < 5; ++i)
-            opened(rig.action(QStringLiteral("Microphone: System default")))
-                ->actions()[0]
-                ->trigger();
+            opened(rig.action("Microphone: System default"))->actions()[0]->trigger();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(rig.shell->menu()->findChildren<QMenu *>().size(), 1);
         QCOMPARE(rig.shell->menu()->findChildren<QActionGroup *>().size(), 1);
@@ -404,10 +385,8 @@ private Q_SLOTS:
                 c.inputDeviceName = QStringLiteral("USB Headset");
             });
             rig.shell->applicationDidFinishLaunching();
-            History h;
-            h.add(HistoryEntry::make(QStringLiteral("Ertaga soat uchda uchrashamiz, don't forget"),
-                                     2, QStringLiteral("m"), QStringLiteral("mac")));
-            rig.state.setHistory(h);
+            rig.state.setHistory(
+                historyOf({QStringLiteral("Ertaga soat uchda uchrashamiz, don't forget")}));
             for (const char *name : {"idle", "failed"}) {
                 if (QLatin1String(name) == QLatin1String("failed")) {
                     rig.state.setMessage(QStringLiteral("Gemini returned 503: The model is "
@@ -497,14 +476,10 @@ private Q_SLOTS:
     // Settings that could not be read are said in the log and in the menu until they are saved.
     void unreadableSettingsAreSaid()
     {
-        QFile file(Config::fileURL());
-        const QByteArray saved = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        file.close();
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(R"({"apiKey":"k",})");
-        file.close();
+        const QByteArray saved = TestSupport::readFile(Config::fileURL());
+        TestSupport::writeFile(Config::fileURL(), R"({"apiKey":"k",})");
         Rig rig(std::make_unique<AppState>());
-        file.remove();
+        QFile::remove(Config::fileURL());
         QCOMPARE(rig.state.readProblems().size(), 1);
         const QString problem = rig.state.readProblems().first();
         QVERIFY(problem.contains(Config::fileURL()));
@@ -518,12 +493,10 @@ private Q_SLOTS:
         QVERIFY(rig.state.readProblems().isEmpty());
         QVERIFY(!rig.titles().contains(MenuText::wrapped(problem, 60).first()));
         // What other cases left in the settings file stays for them.
-        if (saved.isEmpty()) {
-            file.remove();
-        } else {
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(saved);
-        }
+        if (saved.isEmpty())
+            QFile::remove(Config::fileURL());
+        else
+            TestSupport::writeFile(Config::fileURL(), saved);
     }
 
     // Without a key the settings open at launch and say what is missing; with one, nothing opens.
@@ -556,7 +529,7 @@ private Q_SLOTS:
         VESK_REQUIRE_DISPLAY();
         Rig rig;
         rig.shell->applicationDidFinishLaunching();
-        QAction *item = rig.action(QStringLiteral("Vesk Voice window..."));
+        QAction *item = rig.action("Vesk Voice window...");
         QVERIFY(item);
         QCOMPARE(item->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
         item->trigger();
@@ -591,7 +564,7 @@ private Q_SLOTS:
         window->history()->setQuery(QStringLiteral("kept"));
         window->close();
         QVERIFY(!window->isVisible());
-        rig.action(QStringLiteral("Vesk Voice window..."))->trigger();
+        rig.action("Vesk Voice window...")->trigger();
         QCOMPARE(rig.shell->mainWindow(), window);
         QVERIFY(window->isVisible());
         QCOMPARE(window->tab(), MainView::Tab::settings);
@@ -601,7 +574,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(window));
         window->showMinimized();
         QTRY_VERIFY(window->isMinimized());
-        rig.action(QStringLiteral("Vesk Voice window..."))->trigger();
+        rig.action("Vesk Voice window...")->trigger();
         QTRY_VERIFY(!window->isMinimized());
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QTRY_VERIFY(window->isActiveWindow());
@@ -614,10 +587,7 @@ private Q_SLOTS:
         const QString path = Autostart::entryPath();
         QCOMPARE(path, m_configHome.path() + QStringLiteral("/autostart/vesk-voice.desktop"));
         QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile handMade(path);
-        QVERIFY(handMade.open(QIODevice::WriteOnly));
-        handMade.write("[Desktop Entry]\nExec=vesk-voice\n");
-        handMade.close();
+        TestSupport::writeFile(path, "[Desktop Entry]\nExec=vesk-voice\n");
 
         Rig rig;
         rig.shell->applicationDidFinishLaunching();
@@ -626,15 +596,12 @@ private Q_SLOTS:
         c.launchAtLogin = true;
         rig.shell->save(c);
         QVERIFY(Config::load().launchAtLogin);
-        QFile written(path);
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        const QByteArray text = written.readAll();
+        const QByteArray text = TestSupport::readFile(path);
         QVERIFY(text.startsWith("[Desktop Entry]\n"));
         QVERIFY(text.contains("\nType=Application\n"));
         QVERIFY2(
             text.contains("\nExec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\"\n"),
             text.constData());
-        written.close();
 
         c.launchAtLogin = false;
         rig.shell->save(c);
@@ -893,7 +860,7 @@ private Q_SLOTS:
 
         // The menu item brings the same guide forward.
         OnboardingView *guide = rig.shell->onboardingWindow();
-        rig.action(QStringLiteral("Setup guide..."))->trigger();
+        rig.action("Setup guide...")->trigger();
         QCOMPARE(rig.shell->onboardingWindow(), guide);
 
         // Finishing forgets it and clears the message; the next request builds a new one.
@@ -902,7 +869,7 @@ private Q_SLOTS:
         QVERIFY(!rig.shell->onboardingWindow());
         QVERIFY(rig.state.message().isEmpty());
         QVERIFY(Config::load().onboardingDone);
-        rig.action(QStringLiteral("Setup guide..."))->trigger();
+        rig.action("Setup guide...")->trigger();
         QVERIFY(rig.shell->onboardingWindow());
         QVERIFY(rig.shell->onboardingWindow() != guide);
     }
@@ -947,7 +914,7 @@ private Q_SLOTS:
             QStringLiteral("The settings could not be saved (No space left on device). The next "
                            "change tries again."),
             60);
-        rig.action(QStringLiteral("Hide floating button"))->trigger();
+        rig.action("Hide floating button")->trigger();
         QVERIFY(!rig.state.config().hudVisible);
         QVERIFY(!QFileInfo::exists(Config::fileURL()));
         QCOMPARE(QDir(data).entryList(QDir::Files | QDir::Hidden),
@@ -955,7 +922,7 @@ private Q_SLOTS:
         QCOMPARE(rig.titles().mid(1, told.size()), told);
 
         QFile::remove(data + QStringLiteral("/fill"));
-        rig.action(QStringLiteral("Show floating button"))->trigger();
+        rig.action("Show floating button")->trigger();
         QVERIFY(Config::load().hudVisible);
         QVERIFY(!rig.titles().contains(told.first()));
         QVERIFY(logMessages().contains(QStringLiteral("saved %1 again").arg(Config::fileURL())));
@@ -972,7 +939,7 @@ private Q_SLOTS:
         rig.controller->transcribe(file, 2, QStringLiteral("mac"));
         connect(qApp, &QCoreApplication::aboutToQuit, rig.shell.get(),
                 &AppShell::applicationWillTerminate);
-        QTimer::singleShot(0, rig.action(QStringLiteral("Quit Vesk Voice")), &QAction::trigger);
+        QTimer::singleShot(0, rig.action("Quit Vesk Voice"), &QAction::trigger);
         QCoreApplication::exec();
         QCOMPARE(rig.transcriber->cancels, 1);
         QVERIFY(logMessages().contains(QStringLiteral("quit during the transcription")));

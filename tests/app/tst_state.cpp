@@ -13,12 +13,6 @@ class StateTest : public QObject
 {
     Q_OBJECT
 
-    static void write(const QString &path, const QByteArray &bytes)
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
     static QStringList setAside(const QString &name)
     {
         return QDir(Config::directory()).entryList({name + QStringLiteral(".unreadable-*")});
@@ -49,7 +43,7 @@ private Q_SLOTS:
         edited.customVocabulary = {QStringLiteral("Toshkent")};
         // Another program writes the file anew (an editor's save, a sync tool).
         QFile::remove(Config::fileURL());
-        write(Config::fileURL(), edited.encode());
+        TestSupport::writeFile(Config::fileURL(), edited.encode());
 
         Config mine = state.config();
         mine.hotkey = HotkeyKind::rightCommand;
@@ -60,8 +54,9 @@ private Q_SLOTS:
         QCOMPARE(saved.customVocabulary, QStringList{QStringLiteral("Toshkent")});
         QCOMPARE(saved.hotkey, HotkeyKind::rightCommand);
         QCOMPARE(state.config(), saved);
-        QVERIFY(logMessages().contains(QStringLiteral(
-            "config.json was changed outside Vesk Voice while it ran; those changes are kept")));
+        const QString told = QStringLiteral(
+            "config.json was changed outside Vesk Voice while it ran; those changes are kept");
+        QVERIFY(logMessages().contains(told));
 
         // Our own write is not taken for someone else's next time.
         mine = state.config();
@@ -69,10 +64,7 @@ private Q_SLOTS:
         state.setConfig(mine);
         QVERIFY(state.saveConfig());
         QCOMPARE(Config::load().model, QStringLiteral("gemini-mine"));
-        QCOMPARE(logMessages().count(QStringLiteral(
-                     "config.json was changed outside Vesk Voice while it ran; those changes are "
-                     "kept")),
-                 1);
+        QCOMPARE(logMessages().count(told), 1);
     }
 
     // Entry by entry: a transcript fixed, deleted or added in the file stays so beside the app's
@@ -91,7 +83,7 @@ private Q_SLOTS:
         file.entries[1].text = QStringLiteral("c, fixed by hand");
         file.entries.removeAt(3); // a
         file.entries.prepend(entry("added elsewhere", 5));
-        write(History::fileURL(), file.encode());
+        TestSupport::writeFile(History::fileURL(), file.encode());
 
         History mine = state.history();
         mine.remove(mine.entries[2]); // b
@@ -123,10 +115,10 @@ private Q_SLOTS:
         // Copies of earlier runs with the names this second and the next would take.
         const QDateTime now = QDateTime::currentDateTime();
         for (const QDateTime &when : {now, now.addSecs(1)})
-            write(Config::fileURL() + QStringLiteral(".unreadable-") +
-                      when.toString(QStringLiteral("yyyyMMdd-HHmmss")),
-                  "earlier copy");
-        write(Config::fileURL(), content);
+            TestSupport::writeFile(Config::fileURL() + QStringLiteral(".unreadable-") +
+                                       when.toString(QStringLiteral("yyyyMMdd-HHmmss")),
+                                   "earlier copy");
+        TestSupport::writeFile(Config::fileURL(), content);
         Config mine = state.config();
         mine.sounds = false;
         state.setConfig(mine);
@@ -135,14 +127,13 @@ private Q_SLOTS:
         const QStringList aside = setAside(QStringLiteral("config.json"));
         QCOMPARE(aside.size(), keptAside ? 3 : 2);
         for (const QString &name : aside) {
-            QFile f(Config::directory() + QLatin1Char('/') + name);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            const QByteArray held = f.readAll();
+            const QByteArray held =
+                TestSupport::readFile(Config::directory() + QLatin1Char('/') + name);
             QVERIFY2(held == "earlier copy" || (keptAside && held == content), name.toUtf8());
         }
 
         // Read at start, an empty file is no problem to report; it gives the defaults.
-        write(Config::fileURL(), QByteArray());
+        TestSupport::writeFile(Config::fileURL(), QByteArray());
         QString problem;
         QCOMPARE(Config::load(&problem), Config());
         QVERIFY(problem.isEmpty());

@@ -71,8 +71,7 @@ class TranscriberTest : public QObject
     QString logText() const
     {
         Log::flush();
-        QFile f(Log::fileURL());
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        return QString::fromUtf8(TestSupport::readFile(Log::fileURL()));
     }
 
 private Q_SLOTS:
@@ -83,10 +82,7 @@ private Q_SLOTS:
         m_server = new FakeGeminiServer(this);
         qputenv("VESK_GEMINI_BASE_URL", m_server->baseUrl().toUtf8());
         m_file = m_dir.filePath(QStringLiteral("r.wav"));
-        QFile f(m_file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(3000, '\x11'));
-        f.close();
+        TestSupport::writeFile(m_file, QByteArray(3000, '\x11'));
 
         m_live = new FakeLiveServer(m_server, this);
         m_speech = m_dir.filePath(QStringLiteral("speech.wav"));
@@ -145,10 +141,7 @@ private Q_SLOTS:
         });
         // A name only the proxy resolves; were it looked up here, it would still be loopback.
         const QString aliases = m_dir.filePath(QStringLiteral("hosts"));
-        QFile f(aliases);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("vesk-gemini-test localhost\n");
-        f.close();
+        TestSupport::writeFile(aliases, "vesk-gemini-test localhost\n");
         const QByteArray base = qgetenv("VESK_GEMINI_BASE_URL");
         const auto restore = qScopeGuard([base] {
             qputenv("VESK_GEMINI_BASE_URL", base);

@@ -1,7 +1,6 @@
 #include "language/AppLanguage.h"
 #include "TestSupport.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QProcess>
@@ -98,12 +97,13 @@ private Q_SLOTS:
     // apart from a placeholder or a key name ("Oʻng Ctrl ni").
     void wordingFollowsGlossary()
     {
-        QFile glossary(TestSupport::sourceDir() + QStringLiteral("/translations/GLOSSARY.md"));
-        QVERIFY(glossary.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString glossary = QString::fromUtf8(TestSupport::readFile(
+            TestSupport::sourceDir() + QStringLiteral("/translations/GLOSSARY.md")));
+        QVERIFY(!glossary.isEmpty());
         QHash<QString, QList<std::pair<QString, QRegularExpression>>> avoid; // language -> terms
         static const QRegularExpression term(QStringLiteral("`([^`]+)`"));
         bool inTable = false;
-        for (const QString &line : QString::fromUtf8(glossary.readAll()).split(QLatin1Char('\n'))) {
+        for (const QString &line : glossary.split(QLatin1Char('\n'))) {
             if (line.startsWith(QLatin1String("## ")))
                 inTable = line == QLatin1String("## Words to avoid");
             const QStringList cells = line.split(QLatin1Char('|'));

@@ -5,7 +5,6 @@
 #include "TestSupport.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QProcess>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -44,9 +43,7 @@ private Q_SLOTS:
         // No tray: the floating button is the way in, though the setting hides it.
         QVERIFY(shell.hud()->isVisible());
         Log::flush();
-        QFile log(Log::fileURL());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(log.readAll().contains("no system tray yet"));
+        QVERIFY(TestSupport::readFile(Log::fileURL()).contains("no system tray yet"));
 
         QProcess trayer;
         trayer.start(QStringLiteral("trayer"),

@@ -5,6 +5,7 @@
 #include "records/History.h"
 #include "TestSupport.h"
 #include "TextClients.h"
+#include "WaveFiles.h"
 #include "XTestInput.h"
 
 #include <QDir>
@@ -14,7 +15,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <sndfile.h>
 
 // A whole dictation with every real part: the app under the X server, the hotkey pressed through
 // XTest, speech on the virtual microphone, the fake Gemini server, and a Tk text field that
@@ -36,25 +36,21 @@ class DictationTest : public QObject
     // Waits in the event loop, not in waitForFinished(): the fake server lives on this thread
     // and must accept and answer while a helper program runs, or it would see a connection
     // opened during the recording only after the key was let go.
-    bool run(const QString &program, const QStringList &args, int timeoutMs = 30000) const
+    bool run(const QString &program, const QStringList &args) const
     {
-        QProcess p;
-        p.setProcessEnvironment(m_env);
-        QEventLoop loop;
-        connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
-        connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-        p.start(program, args);
-        if (p.state() != QProcess::NotRunning)
-            loop.exec();
-        return p.state() == QProcess::NotRunning && p.exitStatus() == QProcess::NormalExit &&
-               p.exitCode() == 0;
+        return TestSupport::run(program, args, m_env).ok();
     }
-
-    QString log() const
+    bool command(const char *name) const
     {
-        QFile f(m_data.filePath(QStringLiteral("vesk.log")));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+        return run(TestSupport::executable(), {QLatin1String(name)});
+    }
+    bool speak() const { return TestSupport::playToMicrophone(m_speech, m_env); }
+    QString log() const { return TestSupport::appLog(m_data.path()); }
+    QString path(const char *name) const { return m_data.filePath(QLatin1String(name)); }
+    History history() const { return History::loadFrom(path("history.json")); }
+    QStringList failed() const
+    {
+        return QDir(path("recordings")).entryList({QStringLiteral("failed-*.wav")}, QDir::Files);
     }
 
     QString received() const { return m_client.received(); }
@@ -75,8 +71,7 @@ class DictationTest : public QObject
         const auto release = qScopeGuard([hotkey] { XTestInput::key(hotkey, false); });
         QTRY_VERIFY2_WITH_TIMEOUT(log().count(QStringLiteral("recording started")) > before,
                                   qPrintable(log()), 10000);
-        QVERIFY(run(QStringLiteral("paplay"),
-                    {QStringLiteral("-d"), QStringLiteral("micfeed"), m_speech}));
+        QVERIFY(speak());
         if (whileHeld)
             whileHeld();
         if (cancelWithEscape) {
@@ -89,17 +84,16 @@ class DictationTest : public QObject
     {
         m_app.terminate();
         QVERIFY(m_app.waitForFinished(10000));
-        const QString configFile = m_data.filePath(QStringLiteral("config.json"));
-        Config c = Config::loadFrom(configFile);
+        Config c = Config::loadFrom(path("config.json"));
         change(c);
-        c.saveTo(configFile);
+        c.saveTo(path("config.json"));
         startApp();
     }
 
     void startApp()
     {
         // A restart must not pass on the last run's lines.
-        QFile::remove(m_data.filePath(QStringLiteral("vesk.log")));
+        QFile::remove(path("vesk.log"));
         m_app.start(TestSupport::executable(), {});
         QVERIFY(m_app.waitForStarted());
         // A press before the app watches the keyboard would only be seen as a key already down.
@@ -113,16 +107,14 @@ private Q_SLOTS:
     void initTestCase()
     {
         VESK_REQUIRE_DISPLAY();
-        if (qEnvironmentVariableIsEmpty("PULSE_RUNTIME_PATH") && !TestSupport::strict())
-            QSKIP("no private audio server");
+        VESK_REQUIRE_AUDIO();
         m_server = new FakeGeminiServer(this);
         m_live = new FakeLiveServer(m_server, this);
 
         // A spoken sentence, as the microphone will hear it.
         m_speech = m_work.filePath(QStringLiteral("speech.wav"));
-        QVERIFY(run(QStringLiteral("espeak-ng"),
-                    {QStringLiteral("-w"), m_speech,
-                     QStringLiteral("Salom dunyo. This is a short dictation test.")}));
+        QVERIFY(TestSupport::speak(m_speech,
+                                   QStringLiteral("Salom dunyo. This is a short dictation test.")));
 
         Config c;
         c.apiKey = QStringLiteral("e2e-key");
@@ -134,14 +126,12 @@ private Q_SLOTS:
         // The floating button where the test's pointer will find it.
         c.hudX = 600;
         c.hudY = 600;
-        c.saveTo(m_data.filePath(QStringLiteral("config.json")));
+        c.saveTo(path("config.json"));
 
         QVERIFY(m_client.start());
 
-        m_env.insert(QStringLiteral("VESK_DATA_DIR"), m_data.path());
-        m_env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), m_server->baseUrl());
+        m_env = TestSupport::appEnvironment(m_data.path(), m_server->baseUrl());
         m_env.insert(QStringLiteral("TMPDIR"), m_tmp.path());
-        m_env.remove(QStringLiteral("GEMINI_API_KEY"));
         m_app.setProcessEnvironment(m_env);
         m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         startApp();
@@ -150,15 +140,9 @@ private Q_SLOTS:
     void cleanupTestCase()
     {
         // The app's log outlives the run, for reading a failure.
-        QFile kept(TestSupport::binaryDir() + QStringLiteral("/tests/e2e/vesk-e2e.log"));
-        if (kept.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            kept.write(log().toUtf8());
-        if (m_app.state() != QProcess::NotRunning) {
-            m_app.terminate();
-            if (!m_app.waitForFinished(5000))
-                m_app.kill();
-            m_app.waitForFinished(2000);
-        }
+        TestSupport::writeFile(TestSupport::binaryDir() + QStringLiteral("/tests/e2e/vesk-e2e.log"),
+                               log().toUtf8());
+        TestSupport::stop(m_app, 5000);
     }
 
     void holdSpeakRelease()
@@ -176,34 +160,26 @@ private Q_SLOTS:
             QJsonDocument::fromJson(
                 request.body)[QStringLiteral("contents")][0][QStringLiteral("parts")]
                 .toArray();
-        const Config config = Config::loadFrom(m_data.filePath(QStringLiteral("config.json")));
         QCOMPARE(parts[0][QStringLiteral("text")].toString(),
-                 GeminiClient::from(config).fullPrompt());
+                 GeminiClient::from(Config::loadFrom(path("config.json"))).fullPrompt());
 
         // What was sent is a real 16 kHz mono 16-bit recording with speech in it.
         const QByteArray wav = QByteArray::fromBase64(
             parts[1][QStringLiteral("inline_data")][QStringLiteral("data")].toString().toLatin1());
         const QString sent = m_work.filePath(QStringLiteral("sent.wav"));
-        QFile out(sent);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(wav);
-        out.close();
-        SF_INFO info{};
-        SNDFILE *file = sf_open(sent.toLocal8Bit().constData(), SFM_READ, &info);
-        QVERIFY(file);
+        TestSupport::writeFile(sent, wav);
+        SF_INFO info;
+        const std::vector<short> samples = WaveFiles::read<short>(sent, info);
         QCOMPARE(info.samplerate, 16000);
         QCOMPARE(info.channels, 1);
         QCOMPARE(info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
         QVERIFY(info.frames > 16000 / 2);
-        std::vector<short> samples(size_t(info.frames));
-        sf_readf_short(file, samples.data(), info.frames);
-        sf_close(file);
         int loud = 0;
         for (short s : samples)
             loud += std::abs(int(s)) > 1000;
         QVERIFY2(loud > 1000, "the recording holds no speech");
 
-        const History history = History::loadFrom(m_data.filePath(QStringLiteral("history.json")));
+        const History history = this->history();
         QCOMPARE(history.entries.size(), 1);
         QCOMPARE(history.entries.first().text,
                  QStringLiteral("Salom dunyo. This is a short dictation test."));
@@ -241,12 +217,8 @@ private Q_SLOTS:
                                  30000);
         // It waits for a retry in the data folder, owner-only, not in the temporary folder.
         QTRY_VERIFY(recordings().isEmpty());
-        const QStringList kept = QDir(m_data.filePath(QStringLiteral("recordings")))
-                                     .entryList({QStringLiteral("failed-*.wav")}, QDir::Files);
-        QCOMPARE(kept.size(), 1);
-        QCOMPARE(
-            TestSupport::unixMode(m_data.filePath(QStringLiteral("recordings/")) + kept.first()),
-            0600);
+        QCOMPARE(failed().size(), 1);
+        QCOMPARE(TestSupport::unixMode(path("recordings/") + failed().first()), 0600);
         QCOMPARE(received(), QStringLiteral("Salom dunyo. This is a short dictation test."));
     }
 
@@ -264,8 +236,7 @@ private Q_SLOTS:
         XTestInput::click(1);
         QTRY_VERIFY2_WITH_TIMEOUT(log().count(QStringLiteral("recording started")) > started,
                                   qPrintable(log()), 10000);
-        QVERIFY(run(QStringLiteral("paplay"),
-                    {QStringLiteral("-d"), QStringLiteral("micfeed"), m_speech}));
+        QVERIFY(speak());
         // The send button: the row's right padding 9, cancel 26, spacing 7, then send's centre.
         XTestInput::moveTo(535 + 178 - 9 - 26 - 7 - 13, 622);
         XTestInput::click(1);
@@ -274,10 +245,7 @@ private Q_SLOTS:
         QCOMPARE(m_server->requests().size(), 1);
         QTRY_VERIFY(recordings().isEmpty());
         // The rejected recording still waits for its retry: a later success is not it.
-        QCOMPARE(QDir(m_data.filePath(QStringLiteral("recordings")))
-                     .entryList({QStringLiteral("failed-*.wav")}, QDir::Files)
-                     .size(),
-                 1);
+        QCOMPARE(failed().size(), 1);
     }
 
     // What a desktop shortcut bound to the commands does: start, speak, stop, and the text lands
@@ -295,15 +263,14 @@ private Q_SLOTS:
             m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(text));
             const QString before = received();
             const qsizetype started = log().count(QStringLiteral("recording started (mac)"));
-            QVERIFY(run(TestSupport::executable(), {QStringLiteral("start")}));
+            QVERIFY(command("start"));
             QTRY_VERIFY2_WITH_TIMEOUT(log().count(QStringLiteral("recording started (mac)")) >
                                           started,
                                       qPrintable(log()), 10000);
-            QVERIFY(run(QStringLiteral("paplay"),
-                        {QStringLiteral("-d"), QStringLiteral("micfeed"), m_speech}));
+            QVERIFY(speak());
             if (firstReleaseMs < 0)
                 firstReleaseMs = m_server->elapsedMs();
-            QVERIFY(run(TestSupport::executable(), {QStringLiteral("stop")}));
+            QVERIFY(command("stop"));
             QTRY_COMPARE_WITH_TIMEOUT(received(), before + u' ' + text, 30000);
         }
         const auto &requests = m_server->requests();
@@ -312,7 +279,7 @@ private Q_SLOTS:
         // Nothing at all was opened once the key was let go.
         QVERIFY2(m_server->connections().last() < firstReleaseMs,
                  "a connection was opened after the key was released");
-        const History history = History::loadFrom(m_data.filePath(QStringLiteral("history.json")));
+        const History history = this->history();
         QCOMPARE(history.entries.first().source, QStringLiteral("mac"));
         QTRY_VERIFY(recordings().isEmpty());
     }
@@ -323,12 +290,11 @@ private Q_SLOTS:
         restartWith([](Config &c) { c.apiKey.clear(); });
         m_server->clear();
         const qsizetype opened = m_server->connections().size();
-        QVERIFY(run(TestSupport::executable(), {QStringLiteral("start")}));
+        QVERIFY(command("start"));
         QTRY_VERIFY2_WITH_TIMEOUT(log().contains(QStringLiteral("recording started (mac)")),
                                   qPrintable(log()), 10000);
-        QVERIFY(run(QStringLiteral("paplay"),
-                    {QStringLiteral("-d"), QStringLiteral("micfeed"), m_speech}));
-        QVERIFY(run(TestSupport::executable(), {QStringLiteral("stop")}));
+        QVERIFY(speak());
+        QVERIFY(command("stop"));
         QTRY_VERIFY2_WITH_TIMEOUT(log().contains(QStringLiteral("transcription failed")),
                                   qPrintable(log()), 30000);
         QCOMPARE(m_server->connections().size(), opened);
@@ -373,7 +339,7 @@ private Q_SLOTS:
                  (QStringList{QStringLiteral("uz-UZ"), QStringLiteral("en-US")}));
         QVERIFY(m_server->requests().isEmpty());
 
-        const History history = History::loadFrom(m_data.filePath(QStringLiteral("history.json")));
+        const History history = this->history();
         QCOMPARE(history.entries.first().text, QStringLiteral("Live words while speaking."));
         QCOMPARE(history.entries.first().model, model);
         // The worker's lines and the controller's come from two threads: the opening in any order.

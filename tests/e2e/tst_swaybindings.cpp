@@ -4,7 +4,6 @@
 #include "TextClients.h"
 #include "WaylandKeyboard.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -24,11 +23,7 @@ class SwayBindingsTest : public QObject
     std::unique_ptr<TextClientProcess> m_client;
     QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
 
-    QString log() const
-    {
-        return QString::fromUtf8(
-            TestSupport::readFile(m_data.filePath(QStringLiteral("vesk.log"))));
-    }
+    QString log() const { return TestSupport::appLog(m_data.path()); }
 
     bool run(const QString &program, const QStringList &args) const
     {
@@ -45,8 +40,7 @@ private Q_SLOTS:
         if (display.isEmpty())
             QSKIP("no headless sway session (scripts/test starts one; see sway.log in its "
                   "services folder)");
-        if (qEnvironmentVariableIsEmpty("PULSE_RUNTIME_PATH") && !TestSupport::strict())
-            QSKIP("no private audio server");
+        VESK_REQUIRE_AUDIO();
         m_env.insert(QStringLiteral("WAYLAND_DISPLAY"), QString::fromLocal8Bit(display));
         m_env.insert(QStringLiteral("SWAYSOCK"), qEnvironmentVariable("VESK_TEST_SWAYSOCK"));
         qputenv("WAYLAND_DISPLAY", display);
@@ -84,12 +78,7 @@ private Q_SLOTS:
         sway(QStringLiteral("unbindsym --no-repeat Control_R"));
         sway(QStringLiteral("unbindsym --release Control_R"));
         m_client.reset();
-        if (m_app.state() != QProcess::NotRunning) {
-            m_app.terminate();
-            if (!m_app.waitForFinished(5000))
-                m_app.kill();
-            m_app.waitForFinished(2000);
-        }
+        TestSupport::stop(m_app, 5000);
     }
 
     void rightControlHeldThroughSwayBindings()
@@ -97,8 +86,7 @@ private Q_SLOTS:
         const QString transcript = QStringLiteral("Salom, oʻzbek — Привет, готово! 中文 😀 ok");
         m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(transcript));
         const QString speech = m_work.filePath(QStringLiteral("speech.wav"));
-        QVERIFY(run(QStringLiteral("espeak-ng"),
-                    {QStringLiteral("-w"), speech, QStringLiteral("Salom. Privet. Hello.")}));
+        QVERIFY(TestSupport::speak(speech, QStringLiteral("Salom. Privet. Hello.")));
 
         // The README's lines, with this run's folders: sway runs bound commands in its own
         // environment.
@@ -115,8 +103,7 @@ private Q_SLOTS:
         keyboard.key(KEY_RIGHTCTRL, true);
         QTRY_VERIFY2_WITH_TIMEOUT(log().contains(QStringLiteral("recording started")),
                                   qPrintable(log()), 10000);
-        QVERIFY(run(QStringLiteral("paplay"),
-                    {QStringLiteral("-d"), QStringLiteral("micfeed"), speech}));
+        QVERIFY(TestSupport::playToMicrophone(speech, m_env));
         keyboard.key(KEY_RIGHTCTRL, false);
         QTRY_COMPARE_WITH_TIMEOUT(m_client->received(), transcript, 30000);
         QCOMPARE(m_server->requests().size(), 1);

@@ -130,7 +130,6 @@ void FakeGeminiServer::onData(QTcpSocket *socket)
                 continue;
             const QByteArray name = lines[i].left(colon).trimmed().toLower();
             request.headers.insert(name, lines[i].mid(colon + 1).trimmed());
-            request.headerNames.append(name);
         }
         const qsizetype length = request.headers.value("content-length", "0").toLongLong();
         if (buffer.size() < headerEnd + 4 + length)

@@ -44,7 +44,6 @@ public:
         QByteArray method;
         QByteArray target;                     // path and query as sent
         QHash<QByteArray, QByteArray> headers; // names in lower case
-        QList<QByteArray> headerNames;         // in the order sent, lower case
         QByteArray body;
         qint64 receivedMs = 0; // since the server started
         int connection = 0;    // which accepted connection carried it, counted from 1

@@ -12,7 +12,6 @@ FakeLiveServer::FakeLiveServer(FakeGeminiServer *http, QObject *parent)
     : QObject(parent), m_server(new QWebSocketServer(QStringLiteral("fake-live"),
                                                      QWebSocketServer::NonSecureMode, this))
 {
-    m_clock.start();
     connect(m_server, &QWebSocketServer::newConnection, this, &FakeLiveServer::onConnection);
     http->setUpgradeHandler([this](QTcpSocket *socket) { m_server->handleConnection(socket); });
 }
@@ -115,7 +114,6 @@ void FakeLiveServer::onMessage(int index, QWebSocket *socket, const QByteArray &
         if (!session.activityStart || session.activityEnd)
             return problem(index, socket, QStringLiteral("activityEnd out of turn"));
         session.activityEnd = true;
-        session.activityEndMs = m_clock.elapsed();
         if (script.behaviour != Behaviour::answer)
             return;
         for (const QString &piece : script.pieces)
@@ -144,7 +142,6 @@ void FakeLiveServer::onMessage(int index, QWebSocket *socket, const QByteArray &
     if (!decoded || decoded.decoded.isEmpty() || decoded.decoded.size() % 2)
         return problem(index, socket, QStringLiteral("audio data that is not 16-bit Base64 PCM"));
     session.chunkBytes.append(int(decoded.decoded.size()));
-    session.chunkMs.append(m_clock.elapsed());
     const int chunks = int(session.chunkBytes.size());
     if (script.behaviour == Behaviour::close && chunks >= script.afterChunks) {
         socket->close(QWebSocketProtocol::CloseCode(1011),

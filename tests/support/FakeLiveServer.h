@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QJsonObject>
 #include <QList>
@@ -44,10 +43,8 @@ public:
         QHash<QByteArray, QByteArray> headers; // names in lower case
         QJsonObject setup;
         QList<int> chunkBytes; // decoded PCM bytes of each audio chunk
-        QList<qint64> chunkMs; // when each came, ms since the server started
         bool activityStart = false;
         bool activityEnd = false;
-        qint64 activityEndMs = -1;
         QStringList problems; // what broke the documented shapes
         bool closed = false;
     };
@@ -57,7 +54,6 @@ public:
 
     void setScript(const Script &script) { m_script = script; }
     const QList<Session> &sessions() const { return m_sessions; }
-    qint64 elapsedMs() const { return m_clock.elapsed(); }
     void clear();
 
 private:
@@ -67,7 +63,6 @@ private:
     static void sendJson(QWebSocket *socket, const QJsonObject &message);
 
     QWebSocketServer *m_server = nullptr;
-    QElapsedTimer m_clock;
     Script m_script;
     QList<Session> m_sessions;
     QHash<int, Script> m_scripts;

@@ -65,6 +65,21 @@ QString executable()
     return binaryDir() + QStringLiteral("/vesk-voice");
 }
 
+QString appLog(const QString &dataDir)
+{
+    return QString::fromUtf8(readFile(dataDir + QStringLiteral("/vesk.log")));
+}
+
+void stop(QProcess &app, int timeoutMs)
+{
+    if (app.state() == QProcess::NotRunning)
+        return;
+    app.terminate();
+    if (!app.waitForFinished(timeoutMs))
+        app.kill();
+    app.waitForFinished(5000);
+}
+
 QProcessEnvironment appEnvironment(const QString &dataDir, const QString &baseUrl,
                                    QProcessEnvironment env)
 {
@@ -105,6 +120,20 @@ Run run(const QString &program, const QStringList &args, const QProcessEnvironme
 Run runApp(const QStringList &args, const QProcessEnvironment &env, int timeoutMs)
 {
     return run(executable(), args, env, timeoutMs);
+}
+
+bool speak(const QString &path, const QString &text)
+{
+    return run(QStringLiteral("espeak-ng"), {QStringLiteral("-w"), path, text},
+               QProcessEnvironment::systemEnvironment())
+        .ok();
+}
+
+bool playToMicrophone(const QString &path, const QProcessEnvironment &env)
+{
+    return run(QStringLiteral("paplay"), {QStringLiteral("-d"), QStringLiteral("micfeed"), path},
+               env)
+        .ok();
 }
 
 QByteArray runServing(const QString &program, const QStringList &args)

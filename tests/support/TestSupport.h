@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QtTest>
@@ -22,6 +23,10 @@ QByteArray readFile(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
 // The built vesk-voice executable.
 QString executable();
+// The app's log in its data folder (empty when there is none).
+QString appLog(const QString &dataDir);
+// Asks a started program to quit, and kills it when it does not within `timeoutMs`.
+void stop(QProcess &app, int timeoutMs = 15000);
 // This environment for the app: its data folder, the Gemini API at `baseUrl` (a fake server's, or
 // a closed port), and no key of the user's.
 QProcessEnvironment
@@ -45,6 +50,12 @@ Run run(const QString &program, const QStringList &args, const QProcessEnvironme
         int timeoutMs = 30000);
 // The same for the built vesk-voice executable.
 Run runApp(const QStringList &args, const QProcessEnvironment &env, int timeoutMs = 30000);
+
+// A sentence spoken into a WAV file by espeak-ng, and a file played into the virtual microphone
+// (scripts/test's "micfeed"), both in the event loop.
+bool speak(const QString &path, const QString &text);
+bool playToMicrophone(const QString &path,
+                      const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
 
 // Runs a tool to its end (10 s at most) while this process's event loop keeps going, so that a
 // clipboard this process owns is still served; the tool's standard output.
@@ -79,4 +90,11 @@ private:
                 QFAIL("no X server (DISPLAY is not set)");                                         \
             QSKIP("no X server (DISPLAY is not set)");                                             \
         }                                                                                          \
+    } while (false)
+
+// The tests that speak into the virtual microphone need scripts/test's private audio server.
+#define VESK_REQUIRE_AUDIO()                                                                       \
+    do {                                                                                           \
+        if (qEnvironmentVariableIsEmpty("PULSE_RUNTIME_PATH") && !TestSupport::strict())           \
+            QSKIP("no private audio server");                                                      \
     } while (false)

@@ -1,5 +1,6 @@
 #include "audio/AudioEncoder.h"
 #include "FakeGeminiServer.h"
+#include "TestSupport.h"
 #include "transcription/GeminiClient.h"
 #include "transcription/GeminiExchange.h"
 #include "transcription/GeminiRequests.h"
@@ -10,7 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QtTest>
@@ -206,10 +206,7 @@ private Q_SLOTS:
             for (int i = 0; i < length; ++i)
                 audio.append(char(0xfb - 37 * i));
             const QString path = dir.filePath(QString::number(length));
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(audio);
-            f.close();
+            TestSupport::writeFile(path, audio);
             const auto read = GeminiRequests::readAudio(path);
             QVERIFY(read.ok());
             QCOMPARE(read.value(), audio);
