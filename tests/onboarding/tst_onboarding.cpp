@@ -254,16 +254,20 @@ private Q_SLOTS:
         QCOMPARE(m_server->requests().last().headers.value("x-goog-api-key"),
                  QByteArray("bad-key"));
 
-        // Success: the key is stored trimmed, the model picked, Next enabled.
+        // Success: the key is stored trimmed, the model picked (with what the listing says of
+        // the streaming-only ones), Next enabled.
         m_server->enqueue(200,
-                          FakeGeminiServer::modelsAnswer(
-                              {QStringLiteral("gemini-pro"), QStringLiteral("gemini-2.5-flash")}));
+                          FakeGeminiServer::modelsAnswer({QStringLiteral("gemini-pro"),
+                                                          QStringLiteral("gemini-2.5-flash"),
+                                                          QStringLiteral("gemini-native-audio")},
+                                                         {QStringLiteral("gemini-native-audio")}));
         page->keyField()->clear();
         QTest::keyClicks(page->keyField(), QStringLiteral(" good-key "));
         page->checkButton()->click();
         QTRY_VERIFY(h.view->keyChecked());
         QCOMPARE(h.state.config().apiKey, QStringLiteral("good-key"));
         QCOMPARE(h.state.config().model, QStringLiteral("gemini-2.5-flash"));
+        QCOMPARE(h.state.config().liveModels, QStringList{QStringLiteral("gemini-native-audio")});
         QVERIFY(h.pageShows(QStringLiteral("The key works. Model: gemini-2.5-flash")));
         QVERIFY(h.view->nextButton()->isEnabled());
 
