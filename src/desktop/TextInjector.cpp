@@ -260,14 +260,19 @@ void TextInjector::pasteAskedFor(quint64 paste)
     if (paste != m_paste.id || m_paste.over)
         return;
     m_paste.asked = true;
-    if (m_paste.settled) {
-        m_paste.over = true;
-        resume();
-    }
+    // A target may try several forms one after another: it is given the same time as the keys.
+    if (m_paste.settled)
+        QTimer::singleShot(restoreDelayMs, this, [this, paste] {
+            if (paste != m_paste.id || m_paste.over)
+                return;
+            m_paste.over = true;
+            resume();
+        });
 }
 
 void TextInjector::resume()
 {
+
     m_busy = false;
     runQueue();
 }

@@ -312,6 +312,22 @@ private Q_SLOTS:
         copyElsewhere("clipboard", "next");
     }
 
+    // A busy program asks for the clipboard well after the paste key: it still gets the
+    // transcript, and the user's clipboard comes back after it has.
+    void aLateReaderGetsTheTranscript()
+    {
+        copyElsewhere("clipboard", "the user's own");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VESK_TEST_PASTE_AFTER_MS"), QStringLiteral("1500"));
+        m_client = std::make_unique<TextClientProcess>(TextClientProcess::Kind::gtk, env);
+        QVERIFY(m_client->start());
+        const QString text = QStringLiteral("Salom, привет, late");
+        insert(text, "paste");
+        QTRY_COMPARE_WITH_TIMEOUT(received(), text, 10000);
+        waitIdle();
+        QCOMPARE(clipboardOf("clipboard"), QByteArray("the user's own"));
+    }
+
     void hungClipboardOwnerHoldsUpNothing()
     {
         XTestInput::HungClipboardOwner owner("kept text");

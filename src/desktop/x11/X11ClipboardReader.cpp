@@ -1,5 +1,6 @@
 #include "desktop/x11/X11ClipboardReader.h"
 
+#include "desktop/x11/X11SelectionWatch.h"
 #include "desktop/x11/X11Support.h"
 
 #include <QCoreApplication>
@@ -173,4 +174,18 @@ void X11ClipboardReader::read(QClipboard::Mode mode, QObject *context, Done done
         QList<Format> formats = readSelection(selection, skipped);
         deliver(target, done, std::move(formats), skipped);
     });
+}
+
+X11ClipboardReader::X11ClipboardReader() : m_watch(X11SelectionWatch::create()) {}
+
+X11ClipboardReader::~X11ClipboardReader() = default;
+
+bool X11ClipboardReader::whenAskedFor(QClipboard::Mode mode, QObject *context,
+                                      std::function<void()> done)
+{
+    // Only while Qt's clipboard holds the transcript: it answers every request itself.
+    if (!m_watch || !context)
+        return false;
+    m_watch->whenAskedFor(mode, context, std::move(done));
+    return true;
 }
