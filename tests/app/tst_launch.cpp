@@ -7,10 +7,14 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <chrono>
+#include <csignal>
 #include <memory>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -309,15 +313,28 @@ private Q_SLOTS:
     void commandsGetThroughIdleConnections_data()
     {
         QTest::addColumn<int>("idle");
-        QTest::newRow("eight") << 8;
-        QTest::newRow("more than are kept") << ControlServer::maxClients + 6;
+        // The app takes no connection while the idle ones are made, and for a while after.
+        QTest::addColumn<bool>("busy");
+        QTest::newRow("eight") << 8 << false;
+        QTest::newRow("more than are kept") << ControlServer::maxClients + 6 << false;
+        // As many as its queue holds (the listen backlog and one): the command waits for a
+        // place instead of failing.
+        QTest::newRow("queue full") << ControlServer::maxClients + 1 << true;
     }
 
     void commandsGetThroughIdleConnections()
     {
         QFETCH(int, idle);
+        QFETCH(bool, busy);
         if (!appRunning())
             QSKIP("needs the app of the previous case");
+        const pid_t pid = pid_t(m_app->processId());
+        if (busy)
+            ::kill(pid, SIGSTOP);
+        const auto goOn = qScopeGuard([&] {
+            if (busy)
+                ::kill(pid, SIGCONT);
+        });
         const QString socket = ControlChannel::socketPath(m_data);
         std::vector<std::unique_ptr<QLocalSocket>> held;
         for (int i = 0; i < idle; ++i) {
@@ -325,8 +342,16 @@ private Q_SLOTS:
             held.back()->connectToServer(socket);
             QVERIFY(held.back()->waitForConnected(5000));
         }
+        std::thread wakeUp;
+        if (busy)
+            wakeUp = std::thread([pid] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                ::kill(pid, SIGCONT);
+            });
         // Sent at once, well inside the idle ones' time-out.
         const ControlChannel::Reply reply = ControlChannel::send(socket, QStringLiteral("stop"));
+        if (wakeUp.joinable())
+            wakeUp.join();
         QVERIFY2(reply.status == ControlChannel::Reply::Status::answered,
                  qPrintable(reply.message));
     }

@@ -171,18 +171,29 @@ Reply send(const QString &socketPath, const QString &command, int timeoutMs)
     int error = 0;
     const std::optional<sockaddr_un> address = addressOf(socketPath, folder, &error);
     Fd socket{address ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0) : -1};
-    if (address && socket.fd < 0)
+    const QDeadlineTimer deadline(timeoutMs);
+    if (address && socket.fd < 0) {
         error = errno;
-    else if (address &&
-             ::connect(socket.fd, reinterpret_cast<const sockaddr *>(&*address), sizeof(*address)))
-        error = errno;
+    } else if (address) {
+        // A full backlog (the app has not yet taken the connections before this one) answers
+        // EAGAIN: the connection is tried again until the time-out.
+        while (::connect(socket.fd, reinterpret_cast<const sockaddr *>(&*address),
+                         sizeof(*address)) != 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno != EAGAIN || deadline.hasExpired()) {
+                error = errno;
+                break;
+            }
+            ::usleep(10 * 1000);
+        }
+    }
     // A missing socket (or folder), or one left by an app that is gone.
     if (error == ENOENT || error == ECONNREFUSED)
         return {Reply::Status::noServer, {}};
     if (error != 0)
         return {Reply::Status::failed, systemError(error)};
 
-    const QDeadlineTimer deadline(timeoutMs);
     auto wait = [&](short events) {
         pollfd p{socket.fd, events, 0};
         int ready = 0;
