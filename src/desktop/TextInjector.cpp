@@ -240,18 +240,14 @@ void TextInjector::pasteSettled(quint64 paste)
     if (paste != m_paste.id || m_paste.over)
         return;
     m_paste.settled = true;
-    if (!m_paste.watched || m_paste.asked) {
-        m_paste.over = true;
-        return resume();
-    }
+    if (!m_paste.watched || m_paste.asked)
+        return finishPaste(paste);
     QTimer::singleShot(lateReadMs - restoreDelayMs, this, [this, paste] {
-        if (paste != m_paste.id || m_paste.over)
-            return;
-        Log::write(QStringLiteral("the focused window did not ask for the pasted text within %1 s; "
-                                  "the clipboard goes back")
-                       .arg(lateReadMs / 1000));
-        m_paste.over = true;
-        resume();
+        if (paste == m_paste.id && !m_paste.over)
+            Log::write(QStringLiteral("the focused window did not ask for the pasted text within "
+                                      "%1 s; the clipboard goes back")
+                           .arg(lateReadMs / 1000));
+        finishPaste(paste);
     });
 }
 
@@ -262,17 +258,19 @@ void TextInjector::pasteAskedFor(quint64 paste)
     m_paste.asked = true;
     // A target may try several forms one after another: it is given the same time as the keys.
     if (m_paste.settled)
-        QTimer::singleShot(restoreDelayMs, this, [this, paste] {
-            if (paste != m_paste.id || m_paste.over)
-                return;
-            m_paste.over = true;
-            resume();
-        });
+        QTimer::singleShot(restoreDelayMs, this, [this, paste] { finishPaste(paste); });
+}
+
+void TextInjector::finishPaste(quint64 paste)
+{
+    if (paste != m_paste.id || m_paste.over)
+        return;
+    m_paste.over = true;
+    resume();
 }
 
 void TextInjector::resume()
 {
-
     m_busy = false;
     runQueue();
 }

@@ -101,6 +101,8 @@ private:
     // user's clipboard goes back once both are true, or lateReadMs after the keys.
     void pasteSettled(quint64 paste);
     void pasteAskedFor(quint64 paste);
+    // Gives the clipboard back and goes on, once per paste.
+    void finishPaste(quint64 paste);
     void resume();
     void sleepMs(int ms);
 
