@@ -7,8 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
@@ -265,11 +264,34 @@ bool InstanceLock::tryLock(QString *problem)
     return false;
 }
 
+// One connection: it waits for its own request line only, and is let go after the time-out.
+class ControlServer::Client : public QObject
+{
+public:
+    Client(int fd, QObject *parent) : QObject(parent), fd(fd), notifier(fd, QSocketNotifier::Read)
+    {
+        QTimer::singleShot(ControlChannel::timeoutMs, this, [this] { deleteLater(); });
+    }
+    ~Client() override
+    {
+        notifier.setEnabled(false);
+        ::close(fd);
+    }
+
+    const int fd;
+    QSocketNotifier notifier;
+    QByteArray received;
+};
+
 ControlServer::ControlServer(Handler handler, QObject *parent)
     : QObject(parent), m_handler(std::move(handler))
 {}
 
-ControlServer::~ControlServer() = default;
+ControlServer::~ControlServer()
+{
+    close();
+    qDeleteAll(std::exchange(m_clients, {}));
+}
 
 bool ControlServer::listen(const QString &path, QString *error)
 {
@@ -297,64 +319,72 @@ bool ControlServer::listen(const QString &path, QString *error)
             *error = QStringLiteral("%1: %2").arg(path, ControlChannel::systemError(failure));
         return false;
     }
-    m_server = std::make_unique<QLocalServer>();
-    connect(m_server.get(), &QLocalServer::newConnection, this, &ControlServer::accept);
-    // It takes the socket over, and removes the file when it closes.
-    m_server->listen(std::exchange(socket.fd, -1));
+    m_boundPath = QByteArray(address->sun_path);
+    m_listener = std::exchange(socket.fd, -1);
     m_folder = std::exchange(folder.fd, -1);
+    m_acceptor = std::make_unique<QSocketNotifier>(m_listener, QSocketNotifier::Read);
+    connect(m_acceptor.get(), &QSocketNotifier::activated, this, &ControlServer::accept);
     return true;
 }
 
 void ControlServer::close()
 {
-    if (m_server)
-        m_server->close();
-    m_server.reset();
+    m_acceptor.reset();
+    if (m_listener >= 0) {
+        ::close(std::exchange(m_listener, -1));
+        // Through the folder's descriptor when the path is long, so before that closes.
+        ::unlink(m_boundPath.constData());
+    }
     if (m_folder >= 0)
         ::close(std::exchange(m_folder, -1));
 }
 
 bool ControlServer::isListening() const
 {
-    return m_server && m_server->isListening();
+    return m_listener >= 0;
 }
 
 void ControlServer::accept()
 {
-    while (m_server && m_server->hasPendingConnections()) {
-        QLocalSocket *socket = m_server->nextPendingConnection();
-        // The socket lives no longer than the server, nor than its time-out.
-        socket->setParent(this);
-        if (m_clients.size() >= maxClients) {
-            QLocalSocket *oldest = m_clients.takeFirst();
-            disconnect(oldest, nullptr, this, nullptr);
-            oldest->abort();
-            oldest->deleteLater();
-        }
-        m_clients.append(socket);
-        socket->setReadBufferSize(ControlChannel::maxLineLength + 1);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readFrom(socket); });
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QObject::destroyed, this, [this, socket] { m_clients.removeOne(socket); });
-        QTimer::singleShot(ControlChannel::timeoutMs, socket, [socket] { socket->abort(); });
-        readFrom(socket);
+    for (;;) {
+        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0)
+            return; // EAGAIN: no more waiting; anything else: the next activation tries again
+        if (m_clients.size() >= maxClients)
+            delete m_clients.takeFirst();
+        auto *client = new Client(fd, this);
+        m_clients.append(client);
+        connect(&client->notifier, &QSocketNotifier::activated, this,
+                [this, client] { readFrom(client); });
+        connect(client, &QObject::destroyed, this, [this, client] { m_clients.removeOne(client); });
     }
 }
 
-void ControlServer::readFrom(QLocalSocket *socket)
+void ControlServer::readFrom(Client *client)
 {
-    if (socket->canReadLine()) {
-        const QByteArray line = socket->readLine(ControlChannel::maxLineLength + 1);
-        answer(socket, line);
-    } else if (socket->bytesAvailable() > ControlChannel::maxLineLength) {
-        answer(socket, QByteArray());
+    char buffer[ControlChannel::maxLineLength + 1];
+    const qsizetype room = qsizetype(sizeof buffer) - client->received.size();
+    const ssize_t n = ::read(client->fd, buffer, size_t(room));
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return;
+    if (n <= 0) {
+        // Gone before its request ended: nothing to answer.
+        client->notifier.setEnabled(false);
+        client->deleteLater();
+        return;
     }
+    client->received.append(buffer, n);
+    const qsizetype end = client->received.indexOf('\n');
+    if (end >= 0)
+        answer(client, client->received.left(end + 1));
+    else if (client->received.size() > ControlChannel::maxLineLength)
+        answer(client, QByteArray());
 }
 
-void ControlServer::answer(QLocalSocket *socket, const QByteArray &line)
+void ControlServer::answer(Client *client, const QByteArray &line)
 {
     // One request per connection: whatever follows is not read.
-    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+    client->notifier.setEnabled(false);
     QByteArray reply;
     if (!line.endsWith('\n')) {
         reply = "error request too long";
@@ -367,8 +397,11 @@ void ControlServer::answer(QLocalSocket *socket, const QByteArray &line)
         else
             reply = "ok";
     }
-    socket->write(reply + '\n');
-    socket->disconnectFromServer();
+    reply += '\n';
+    // A fresh socket's buffer takes a short line whole; a peer that went away gets nothing.
+    [[maybe_unused]] const ssize_t written =
+        ::send(client->fd, reply.constData(), size_t(reply.size()), MSG_NOSIGNAL);
+    client->deleteLater();
 }
 
 LaunchClaim claimInstance(const QString &dataFolder, int waitMs)

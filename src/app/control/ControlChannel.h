@@ -8,8 +8,7 @@
 #include <memory>
 #include <optional>
 
-class QLocalServer;
-class QLocalSocket;
+class QSocketNotifier;
 
 // The local socket through which a second launch, or a command such as `vesk-voice toggle`,
 // reaches the running app. One request line, one reply line:
@@ -105,14 +104,19 @@ public:
     static constexpr int maxClients = 64;
 
 private:
+    class Client;
     void accept();
-    void readFrom(QLocalSocket *socket);
-    void answer(QLocalSocket *socket, const QByteArray &line);
+    void readFrom(Client *client);
+    void answer(Client *client, const QByteArray &line);
 
     Handler m_handler;
-    std::unique_ptr<QLocalServer> m_server;
-    int m_folder = -1;               // the socket's folder, while a long path is bound through it
-    QList<QLocalSocket *> m_clients; // oldest first
+    // A plain socket and notifier rather than QLocalServer: the idle app then maps no network
+    // library at all.
+    int m_listener = -1;
+    std::unique_ptr<QSocketNotifier> m_acceptor;
+    QByteArray m_boundPath;    // removed again at close
+    int m_folder = -1;         // the socket's folder, while a long path is bound through it
+    QList<Client *> m_clients; // oldest first
 };
 
 // What a launch of the desktop app found: it is the one running copy for its data folder (and

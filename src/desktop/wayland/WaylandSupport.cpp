@@ -5,9 +5,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocalSocket>
+#include <QFile>
+#include <QScopeGuard>
 #include <QtEndian>
+#include <cerrno>
 #include <cstring>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <wayland-client.h>
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
@@ -59,23 +65,40 @@ QStringList swayFocusedWindowClass()
     const QString path = qEnvironmentVariable("SWAYSOCK");
     if (path.isEmpty())
         return {};
-    QLocalSocket socket;
-    socket.connectToServer(path);
-    if (!socket.waitForConnected(200))
+    // A plain socket: the idle app maps no network library for this one question.
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (size_t(name.size()) >= sizeof address.sun_path)
+        return {};
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return {};
+    const auto closeSocket = qScopeGuard([fd] { ::close(fd); });
+    const timeval wait{0, 500000};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
         return {};
     // The i3 IPC framing: magic, payload length, message type (4: the tree), payload.
     constexpr quint32 getTree = 4;
     QByteArray request("i3-ipc");
     const quint32 header[2] = {qToLittleEndian(quint32(0)), qToLittleEndian(getTree)};
     request.append(reinterpret_cast<const char *>(header), sizeof header);
-    socket.write(request);
+    if (::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL) != request.size())
+        return {};
     QByteArray reply;
     constexpr qsizetype headerSize = 6 + 8;
     qsizetype expected = -1;
     while (expected < 0 || reply.size() < expected) {
-        if (!socket.waitForReadyRead(500))
+        char buffer[16384];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
             return {};
-        reply += socket.readAll();
+        reply.append(buffer, n);
         if (expected < 0 && reply.size() >= headerSize) {
             quint32 length = 0;
             std::memcpy(&length, reply.constData() + 6, sizeof length);
