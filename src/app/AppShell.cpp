@@ -8,20 +8,30 @@
 #include <QApplication>
 
 AppShell::AppShell(AppDelegate *controller, PlatformLoader &platform, TrustCheck trustCheck,
-                   QObject *parent)
+                   OnDemand &parts, QObject *parent)
     : QObject(parent), m_controller(controller), m_status(controller),
       m_permissions(controller, platform, std::move(trustCheck)),
-      m_windows(controller, platform.isWayland(), [this](const Config &config) { save(config); }),
-      m_floating(controller, platform.windowPinning())
+      m_floating(controller, platform.windowPinning()), m_parts(parts),
+      m_wayland(platform.isWayland())
 {
     connect(&m_status, &StatusItem::windowRequested, this, &AppShell::showMainWindow);
     connect(&m_status, &StatusItem::guideRequested, this, &AppShell::openOnboarding);
     connect(&m_status, &StatusItem::floatingButtonToggled, this, &AppShell::toggleHUD);
     connect(&m_status, &StatusItem::trayAppeared, this, &AppShell::applyConfig);
+    connect(&m_status, &StatusItem::updatesRequested, this,
+            [this] { m_parts.get().checkForUpdates(); });
     connect(m_controller, &AppDelegate::windowRequested, this, &AppShell::showMainWindow);
 }
 
 AppShell::~AppShell() = default;
+
+WindowsPort &AppShell::windows()
+{
+    if (!m_windows)
+        m_windows = m_parts.get().windows(m_controller, m_wayland,
+                                          [this](const Config &config) { save(config); });
+    return *m_windows;
+}
 
 void AppShell::applicationDidFinishLaunching()
 {
@@ -46,7 +56,7 @@ void AppShell::applicationDidFinishLaunching()
 
     // Back after a restart for a new interface language: the window it was chosen in.
     if (AppLanguage::takeReopenWindow() == QLatin1String("settings"))
-        openMainWindow(MainView::Tab::settings);
+        openMainWindow(WindowsPort::Tab::settings);
 
     if (!state()->config().onboardingDone) {
         m_permissions.checkAccessibility(false);
@@ -60,7 +70,7 @@ void AppShell::applicationDidFinishLaunching()
     m_permissions.checkAccessibility(true);
     if (state()->config().resolvedApiKey().isEmpty()) {
         state()->setMessage(tr("Add your Gemini API key in Settings."));
-        openMainWindow(MainView::Tab::settings);
+        openMainWindow(WindowsPort::Tab::settings);
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/controller/AppDelegate.h"
-#include "app/shell/AppWindows.h"
+#include "app/parts/OnDemand.h"
 #include "app/shell/FloatingButton.h"
 #include "app/shell/PermissionWatch.h"
 #include "app/shell/StatusItem.h"
@@ -21,11 +21,14 @@ public:
     using Trust = PermissionWatch::Trust;
     using TrustCheck = PermissionWatch::TrustCheck;
 
-    // The platform is the desktop's backends; it outlives the shell.
+    // The platform is the desktop's backends, and the parts the windows and the update check
+    // come from; both outlive the shell.
     AppShell(AppDelegate *controller, PlatformLoader &platform, TrustCheck trustCheck,
-             QObject *parent = nullptr);
+             OnDemand &parts, QObject *parent = nullptr);
     ~AppShell() override;
 
+    // The tray icon the launch put up early; the tray takes it over.
+    void adoptTrayIcon(std::unique_ptr<QSystemTrayIcon> icon) { m_status.adopt(std::move(icon)); }
     void applicationDidFinishLaunching();
     void applicationWillTerminate();
 
@@ -35,31 +38,35 @@ public:
     // The save action of the settings views: store, write and apply a whole configuration.
     void save(const Config &config);
 
-    void openMainWindow(MainView::Tab tab) { m_windows.openMainWindow(tab); }
+    void openMainWindow(WindowsPort::Tab tab) { windows().openMainWindow(tab); }
     // The main window brought forward (shown, un-minimised, raised, active), as the menu's item
     // and the `show` command do.
-    void showMainWindow() { m_windows.openMainWindow(MainView::Tab::history); }
-    void openOnboarding() { m_windows.openOnboarding(); }
-    void insert(const QString &text) { m_windows.insert(text); }
+    void showMainWindow() { openMainWindow(WindowsPort::Tab::history); }
+    void openOnboarding() { windows().openOnboarding(); }
+    void insert(const QString &text) { windows().insert(text); }
     void toggleHUD();
 
     // The menu as last built (for the tray and for tests).
     QMenu *menu() const { return m_status.menu(); }
     HUDPanel *hud() const { return m_floating.panel(); }
-    MainView *mainWindow() const { return m_windows.mainWindow(); }
-    OnboardingView *onboardingWindow() const { return m_windows.onboardingWindow(); }
+    // The windows, once one was asked for.
+    WindowsPort *windowsIfMade() const { return m_windows.get(); }
     bool isWaitingForPermission() const { return m_permissions.isWaiting(); }
     QSystemTrayIcon *tray() const { return m_status.tray(); }
 
 private:
     void applyLaunchAtLogin();
+    // Made at the first window: an idle app needs none of their parts.
+    WindowsPort &windows();
     AppState *state() const { return m_controller->state(); }
 
     AppDelegate *m_controller;
     StatusItem m_status;
     PermissionWatch m_permissions;
-    AppWindows m_windows;
     FloatingButton m_floating;
+    OnDemand &m_parts;
+    bool m_wayland;
+    std::unique_ptr<WindowsPort> m_windows;
     // The start-at-login setting as last applied; nothing before the first apply.
     std::optional<bool> m_launchAtLogin;
 };

@@ -2,17 +2,16 @@
 #include "app/controller/AppDelegate.h"
 #include "language/AppLanguage.h"
 #include "app/AppShell.h"
+#include "app/shell/StatusItem.h"
 #include "state/AppState.h"
-#include "app/cli/CommandLine.h"
 #include "records/Config.h"
 #include "app/control/ControlChannel.h"
+#include "app/parts/LazyPorts.h"
 #include "app/services/DesktopPorts.h"
 #include "desktop/DesktopSession.h"
-#include "app/services/GeminiTranscriber.h"
 #include "records/Log.h"
 #include "app/QtNoise.h"
 #include "Resources.h"
-#include "app/SoundPlayer.h"
 #include "records/TerminationGuard.h"
 
 #include <QApplication>
@@ -32,8 +31,17 @@ int main(int argc, char **argv)
     // wrote a default configuration first would keep the older folder from ever being taken over.
     Config::hudVisibleByDefault = DesktopSession::current().kind != DesktopSession::Kind::wayland;
     Config::migrateLegacyFiles(Config::legacyDirectory(), Config::directory());
-    if (const auto code = Cli::run(argc, argv))
-        return *code;
+    // A command (any argument) runs from the on-demand parts, which hold the command line.
+    if (argc > 1) {
+        OnDemand parts;
+        return parts.get().runCommand(argc, argv);
+    }
+    // A broken installation is told now, not at the first dictation.
+    QString missing;
+    if (OnDemand::modulePath(&missing).isEmpty()) {
+        std::fprintf(stderr, "vesk-voice: %s\n", qUtf8Printable(missing));
+        return 1;
+    }
 
     // One app per data folder: a second launch shows the first one's main window and leaves.
     LaunchClaim claim = claimInstance(Config::directory(), 15000);
@@ -53,25 +61,37 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Vesk Voice"));
     QApplication::setApplicationVersion(QStringLiteral(VESK_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("vesk-voice"));
-    QApplication::setWindowIcon(Resources::appIcon());
     AppLanguage::installTranslator(&app);
 
     AppState state;
-    SoundPlayer sounds;
+    // The tray icon first, so that the app is seen at once, and its dock request sent now (the
+    // event loop would send it only after the rest of the launch).
+    std::unique_ptr<QSystemTrayIcon> icon = StatusItem::showEarly(&state);
+    PlatformLoader::sendWindowRequests();
+    // For the windows, none of which shows before this.
+    QApplication::setWindowIcon(Resources::appIcon());
+    // The recorder, the requests, the sounds and the windows: loaded at their first use.
+    OnDemand parts;
     const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
     AppDelegate::Services services;
-    services.recorder = std::make_unique<MicrophoneRecorder>();
+    services.recorder = std::make_unique<LazyRecorder>(parts);
     services.hotkey = std::make_unique<GlobalHotkey>(*platform);
     services.inserter = std::make_unique<DesktopInserter>(*platform);
-    services.transcriber = std::make_unique<GeminiTranscriber>();
+    services.transcriber = std::make_unique<LazyTranscriber>(parts);
     services.focus = std::make_unique<DesktopFocus>(*platform);
-    services.trim = trimRecording;
-    services.play = [&sounds](const QString &name) { sounds.play(name); };
+    services.trim = [&parts](const QString &file, double keepSeconds) {
+        return parts.get().trim(file, keepSeconds);
+    };
+    services.play = [&parts](const QString &name) { parts.get().playSound(name); };
     AppDelegate controller(&state, std::move(services));
-    AppShell shell(&controller, *platform, [&platform] {
-        const Accessibility::Trust trust = platform->trust();
-        return AppShell::Trust{trust.trusted, trust.reason};
-    });
+    AppShell shell(
+        &controller, *platform,
+        [&platform] {
+            const Accessibility::Trust trust = platform->trust();
+            return AppShell::Trust{trust.trusted, trust.reason};
+        },
+        parts);
+    shell.adoptTrayIcon(std::move(icon));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &shell,
                      &AppShell::applicationWillTerminate);
 
@@ -87,9 +107,6 @@ int main(int argc, char **argv)
     // does, so settings are saved and the control socket is taken down.
     const TerminationGuard quitOnSignals([](int) { QCoreApplication::quit(); });
     QTimer::singleShot(0, &shell, &AppShell::applicationDidFinishLaunching);
-    // Once the tray icon is up: the sounds, where they are on, so that the first one is on time.
-    if (state.config().sounds)
-        QTimer::singleShot(0, &sounds, &SoundPlayer::load);
     // After the launch has emptied the log.
     if (!listening) {
         QTimer::singleShot(0, &app, [listenError] {

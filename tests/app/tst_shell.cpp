@@ -1,6 +1,8 @@
 #include "language/AppLanguage.h"
 #include "language/AppLanguagePicker.h"
 #include "app/AppShell.h"
+#include "app/parts/ModuleParts.h"
+#include "app/shell/AppWindows.h"
 #include "ui/main/SettingsView.h"
 #include "app/Autostart.h"
 #include "ControllerFakes.h"
@@ -101,6 +103,8 @@ class ShellTest : public QObject
         std::unique_ptr<AppDelegate> controller;
         // The real desktop's typing and windows instead of the fakes.
         bool realDesktop = false;
+        // The windows and the update check, linked in rather than loaded.
+        OnDemand parts{std::make_unique<ModuleParts>()};
         std::unique_ptr<AppShell> shell;
 
         static std::unique_ptr<AppState> stateWith(const std::function<void(Config &)> &change)
@@ -133,9 +137,20 @@ class ShellTest : public QObject
             s.transcriber.reset(transcriber);
             s.play = [](const QString &) {};
             controller = std::make_unique<AppDelegate>(&state, std::move(s));
-            shell = std::make_unique<AppShell>(controller.get(), *platform, [this] {
-                return AppShell::Trust{trusted, trusted ? QString() : QStringLiteral("no XTEST")};
-            });
+            shell = std::make_unique<AppShell>(
+                controller.get(), *platform,
+                [this] {
+                    return AppShell::Trust{trusted,
+                                           trusted ? QString() : QStringLiteral("no XTEST")};
+                },
+                parts);
+        }
+
+        AppWindows *windows() const { return static_cast<AppWindows *>(shell->windowsIfMade()); }
+        MainView *mainWindow() const { return windows() ? windows()->mainWindow() : nullptr; }
+        OnboardingView *onboardingWindow() const
+        {
+            return windows() ? windows()->onboardingWindow() : nullptr;
         }
 
         QStringList titles() const
@@ -185,8 +200,8 @@ class ShellTest : public QObject
     {
         rig.state.setHistory(historyOf({text}));
         rig.shell->applicationDidFinishLaunching();
-        rig.shell->openMainWindow(MainView::Tab::history);
-        return rig.shell->mainWindow();
+        rig.shell->openMainWindow(WindowsPort::Tab::history);
+        return rig.mainWindow();
     }
 
 private Q_SLOTS:
@@ -277,7 +292,7 @@ private Q_SLOTS:
         closeMenu();
 
         // "Delete all" in History, clicked; the menu then offers nothing of the deleted text.
-        MainView *window = rig.shell->mainWindow();
+        MainView *window = rig.mainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         window->setTab(MainView::Tab::history);
         clickOn(window->history()->clearButton());
@@ -404,7 +419,7 @@ private Q_SLOTS:
                 menu->hide();
             }
             // The question, grabbed once it is up, then answered "Cancel".
-            rig.shell->openMainWindow(MainView::Tab::settings);
+            rig.shell->openMainWindow(WindowsPort::Tab::settings);
             Config c = rig.state.config();
             c.apiKey = QStringLiteral("edited");
             rig.state.setConfig(c);
@@ -417,7 +432,7 @@ private Q_SLOTS:
                     dir + QStringLiteral("/restart-question-%1.png").arg(QLatin1String(language))));
                 box->reject();
             });
-            QVERIFY(!rig.shell->mainWindow()->settings()->readyToRestart());
+            QVERIFY(!rig.mainWindow()->settings()->readyToRestart());
         }
     }
 
@@ -518,10 +533,10 @@ private Q_SLOTS:
         rig.shell->applicationDidFinishLaunching();
         QCOMPARE(rig.state.message(),
                  withKey ? QString() : QStringLiteral("Add your Gemini API key in Settings."));
-        QCOMPARE(!rig.shell->mainWindow(), withKey);
+        QCOMPARE(!rig.mainWindow(), withKey);
         if (!withKey)
-            QCOMPARE(rig.shell->mainWindow()->tab(), MainView::Tab::settings);
-        QVERIFY(!rig.shell->onboardingWindow());
+            QCOMPARE(rig.mainWindow()->tab(), MainView::Tab::settings);
+        QVERIFY(!rig.onboardingWindow());
     }
 
     void mainWindowRules()
@@ -533,7 +548,7 @@ private Q_SLOTS:
         QVERIFY(item);
         QCOMPARE(item->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
         item->trigger();
-        MainView *window = rig.shell->mainWindow();
+        MainView *window = rig.mainWindow();
         QVERIFY(window);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QCOMPARE(window->windowTitle(), QStringLiteral("Vesk Voice"));
@@ -545,8 +560,8 @@ private Q_SLOTS:
                  qPrintable(QString::number(sidebar->width())));
 
         // An existing window keeps its tab whatever is asked for.
-        rig.shell->openMainWindow(MainView::Tab::settings);
-        QCOMPARE(rig.shell->mainWindow(), window);
+        rig.shell->openMainWindow(WindowsPort::Tab::settings);
+        QCOMPARE(rig.mainWindow(), window);
         QCOMPARE(window->tab(), MainView::Tab::history);
 
         // One tab is always chosen in the sidebar.
@@ -565,7 +580,7 @@ private Q_SLOTS:
         window->close();
         QVERIFY(!window->isVisible());
         rig.action("Vesk Voice window...")->trigger();
-        QCOMPARE(rig.shell->mainWindow(), window);
+        QCOMPARE(rig.mainWindow(), window);
         QVERIFY(window->isVisible());
         QCOMPARE(window->tab(), MainView::Tab::settings);
         QCOMPARE(window->history()->query(), QStringLiteral("kept"));
@@ -741,7 +756,7 @@ private Q_SLOTS:
             },
             true);
         rig.shell->applicationDidFinishLaunching();
-        OnboardingView *guide = rig.shell->onboardingWindow();
+        OnboardingView *guide = rig.onboardingWindow();
         QVERIFY(QTest::qWaitForWindowExposed(guide));
         for (int i = 0; i < 4; ++i)
             guide->move(+1);
@@ -793,8 +808,8 @@ private Q_SLOTS:
             Rig rig;
             rig.state.config().save();
             rig.shell->applicationDidFinishLaunching();
-            rig.shell->openMainWindow(MainView::Tab::settings);
-            MainView *window = rig.shell->mainWindow();
+            rig.shell->openMainWindow(WindowsPort::Tab::settings);
+            MainView *window = rig.mainWindow();
             QTRY_VERIFY(window->isActiveWindow());
             auto *key = window->findChild<QLineEdit *>(QStringLiteral("apiKey"));
             clickOn(key);
@@ -831,9 +846,9 @@ private Q_SLOTS:
         // The next start (the restart's) shows the settings again, once.
         Rig next;
         next.shell->applicationDidFinishLaunching();
-        QCOMPARE(next.shell->mainWindow() != nullptr, saving);
+        QCOMPARE(next.mainWindow() != nullptr, saving);
         if (saving)
-            QCOMPARE(next.shell->mainWindow()->tab(), MainView::Tab::settings);
+            QCOMPARE(next.mainWindow()->tab(), MainView::Tab::settings);
         QVERIFY(AppLanguage::takeReopenWindow().isEmpty());
     }
 
@@ -846,9 +861,9 @@ private Q_SLOTS:
         qunsetenv("GEMINI_API_KEY");
         rig.trusted = false;
         rig.shell->applicationDidFinishLaunching();
-        QVERIFY(rig.shell->onboardingWindow());
-        QCOMPARE(rig.shell->onboardingWindow()->windowTitle(), QStringLiteral("Vesk Voice"));
-        QVERIFY(!rig.shell->mainWindow());
+        QVERIFY(rig.onboardingWindow());
+        QCOMPARE(rig.onboardingWindow()->windowTitle(), QStringLiteral("Vesk Voice"));
+        QVERIFY(!rig.mainWindow());
         // No microphone request, no key message; the wait for permission has started.
         const QStringList log = logMessages();
         QVERIFY(!log.join(QLatin1Char('\n')).contains(QStringLiteral("microphone permission")));
@@ -856,22 +871,22 @@ private Q_SLOTS:
         QVERIFY(rig.state.message() != QStringLiteral("Add your Gemini API key in Settings."));
         QVERIFY(rig.shell->isWaitingForPermission());
         // The X11 keyboard page, which waits for the permission.
-        QVERIFY(!rig.shell->onboardingWindow()->services().waylandSession());
+        QVERIFY(!rig.onboardingWindow()->services().waylandSession());
 
         // The menu item brings the same guide forward.
-        OnboardingView *guide = rig.shell->onboardingWindow();
+        OnboardingView *guide = rig.onboardingWindow();
         rig.action("Setup guide...")->trigger();
-        QCOMPARE(rig.shell->onboardingWindow(), guide);
+        QCOMPARE(rig.onboardingWindow(), guide);
 
         // Finishing forgets it and clears the message; the next request builds a new one.
         rig.state.setMessage(QStringLiteral("something"));
         guide->finish();
-        QVERIFY(!rig.shell->onboardingWindow());
+        QVERIFY(!rig.onboardingWindow());
         QVERIFY(rig.state.message().isEmpty());
         QVERIFY(Config::load().onboardingDone);
         rig.action("Setup guide...")->trigger();
-        QVERIFY(rig.shell->onboardingWindow());
-        QVERIFY(rig.shell->onboardingWindow() != guide);
+        QVERIFY(rig.onboardingWindow());
+        QVERIFY(rig.onboardingWindow() != guide);
     }
 
     void savingAppliesTheHotkey()

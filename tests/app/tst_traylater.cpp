@@ -1,4 +1,5 @@
 #include "app/AppShell.h"
+#include "app/parts/ModuleParts.h"
 #include "ControllerFakes.h"
 #include "ui/hud/HUDPanel.h"
 #include "records/Log.h"
@@ -35,7 +36,13 @@ private Q_SLOTS:
         s.play = [](const QString &) {};
         AppDelegate controller(&state, std::move(s));
         const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
-        AppShell shell(&controller, *platform, [] { return AppShell::Trust{true, QString()}; });
+        OnDemand parts{std::make_unique<ModuleParts>()};
+        AppShell shell(
+            &controller, *platform,
+            [] {
+                return AppShell::Trust{true, QString()};
+            },
+            parts);
 
         QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
         shell.applicationDidFinishLaunching();

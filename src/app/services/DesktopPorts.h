@@ -1,7 +1,6 @@
 #pragma once
 
 #include "desktop/ActiveWindow.h"
-#include "audio/AudioRecorder.h"
 #include "app/controller/DictationPorts.h"
 #include "desktop/HotkeyMonitor.h"
 #include "desktop/PlatformLoader.h"
@@ -9,33 +8,7 @@
 
 #include <QPointer>
 
-// The controller's ports on the real recorder, hotkey monitor and text injector.
-
-class MicrophoneRecorder : public RecorderPort
-{
-public:
-    MicrophoneRecorder();
-    std::optional<QString> start(const QString &deviceID) override;
-    void stop(std::function<void(std::optional<Recording>)> completion) override;
-    bool isRecording() const override;
-    std::optional<float> levelDb() const override;
-    QString name(const QString &deviceID) const override;
-    QList<std::pair<QString, QString>> inputs() const override;
-    void release() override;
-    void setLateFailureHandler(std::function<void(const QString &)> handler) override;
-    void setAudioHandler(std::function<void(const QByteArray &)> handler) override
-    {
-        m_recorder.setChunkHandler(std::move(handler));
-    }
-
-    AudioRecorder &recorder() { return m_recorder; }
-
-private:
-    AudioRecorder m_recorder;
-    std::function<void(const QString &)> m_lateFailure;
-    // Counts starts, so that the failure of an earlier one is not taken for the current one.
-    quint64 m_starts = 0;
-};
+// The controller's ports on the real hotkey monitor, text injector and window focus.
 
 class GlobalHotkey : public HotkeyPort
 {
@@ -88,6 +61,3 @@ public:
 private:
     std::unique_ptr<ActiveWindow> m_windows;
 };
-
-// Trims the recording the way the dictation does: the copy's path, or nothing to send the file.
-std::optional<QString> trimRecording(const QString &file, double keepSeconds);

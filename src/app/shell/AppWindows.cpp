@@ -37,6 +37,11 @@ void present(QWidget *window, bool centre)
 
 } // namespace
 
+void AppWindows::openMainWindow(Tab tab)
+{
+    openMainWindow(tab == Tab::settings ? MainView::Tab::settings : MainView::Tab::history);
+}
+
 void AppWindows::openMainWindow(MainView::Tab tab)
 {
     if (m_mainWindow) {

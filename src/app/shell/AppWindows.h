@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/controller/AppDelegate.h"
+#include "app/parts/OnDemand.h"
 #include "ui/main/MainView.h"
 #include "onboarding/OnboardingView.h"
 
@@ -11,7 +12,7 @@
 
 // The main window (made on first request and kept; the tab only applies to a new window) and
 // the first-run guide (until its end forgets it), and the insert action of History.
-class AppWindows : public QObject
+class AppWindows : public QObject, public WindowsPort
 {
     Q_OBJECT
 public:
@@ -20,10 +21,11 @@ public:
     AppWindows(AppDelegate *controller, bool wayland, Save save, QObject *parent = nullptr);
     ~AppWindows() override;
 
+    void openMainWindow(Tab tab) override;
     void openMainWindow(MainView::Tab tab);
-    void openOnboarding();
+    void openOnboarding() override;
     // The insert action of the main window: the text at the cursor of the app the user was in.
-    void insert(const QString &text);
+    void insert(const QString &text) override;
 
     MainView *mainWindow() const { return m_mainWindow.get(); }
     OnboardingView *onboardingWindow() const { return m_onboardingWindow; }

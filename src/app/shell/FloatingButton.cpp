@@ -21,18 +21,22 @@ FloatingButton::~FloatingButton()
 
 void FloatingButton::setUp(bool visible)
 {
-    m_hud =
-        new HUDPanel(state(), m_pinning, whileAlive(m_controller, &AppDelegate::toggleRecording),
-                     whileAlive(m_controller, &AppDelegate::finishRecording),
-                     whileAlive(m_controller, &AppDelegate::cancelRecording));
-    m_hud->restorePosition(state()->config());
-    if (visible)
-        m_hud->show();
-    connect(m_hud, &HUDPanel::moved, this, &FloatingButton::moved);
+    m_setUp = true;
+    setVisible(visible);
 }
 
 void FloatingButton::setVisible(bool visible)
 {
+    // Made when first shown: a hidden panel would only hold its window, fonts and pixmaps.
+    if (visible && !m_hud && m_setUp) {
+        m_hud = new HUDPanel(state(), m_pinning,
+                             whileAlive(m_controller, &AppDelegate::toggleRecording),
+                             whileAlive(m_controller, &AppDelegate::finishRecording),
+                             whileAlive(m_controller, &AppDelegate::cancelRecording));
+        m_hud->restorePosition(state()->config());
+        connect(m_hud, &HUDPanel::moved, this, &FloatingButton::moved);
+        applyWidth();
+    }
     if (m_hud)
         m_hud->setVisible(visible);
 }

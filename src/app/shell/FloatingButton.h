@@ -19,14 +19,16 @@ public:
     FloatingButton(AppDelegate *controller, WindowPinning &pinning, QObject *parent = nullptr);
     ~FloatingButton() override;
 
-    // Makes the panel and places it; it shows when `visible`.
+    // From now on the panel may show; it shows when `visible`.
     void setUp(bool visible);
+    // The panel is made, and placed, the first time it shows.
     void setVisible(bool visible);
     // The width the current phase asks for, about the same centre.
     void applyWidth();
     // A place not yet written goes to the file now (at quit).
     void flush();
 
+    // Nothing until it first showed.
     HUDPanel *panel() const { return m_hud; }
 
 private:
@@ -36,5 +38,6 @@ private:
     AppDelegate *m_controller;
     WindowPinning &m_pinning;
     HUDPanel *m_hud = nullptr;
+    bool m_setUp = false;
     QTimer m_saveTimer;
 };

@@ -10,9 +10,7 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QPalette>
-#include <QPushButton>
 #include <QUrl>
 #include <algorithm>
 
@@ -66,26 +64,32 @@ StatusItem::StatusItem(AppDelegate *controller, QObject *parent)
         connect(s, signal, this, &StatusItem::refresh);
     // The microphones come and go without a word: listed afresh each time the menu opens.
     connect(m_menu.get(), &QMenu::aboutToShow, this, &StatusItem::refresh);
-    connect(&m_updater, &Updater::checked, this, [](const Updater::Result &result) {
-        QMessageBox box(QMessageBox::Information, QStringLiteral("Vesk Voice"),
-                        Updater::describe(result));
-        QPushButton *download = nullptr;
-        if (result.kind == Updater::Result::Kind::available && result.item->download.isValid())
-            download = box.addButton(tr("Download"), QMessageBox::AcceptRole);
-        box.addButton(QMessageBox::Close);
-        box.exec();
-        if (download && box.clickedButton() == static_cast<QAbstractButton *>(download))
-            QDesktopServices::openUrl(result.item->download);
-    });
 }
 
 StatusItem::~StatusItem() = default;
+
+std::unique_ptr<QSystemTrayIcon> StatusItem::showEarly(const AppState *state)
+{
+    auto icon = std::make_unique<QSystemTrayIcon>(iconFor(state));
+    icon->setToolTip(QStringLiteral("Vesk Voice"));
+    icon->show();
+    return icon;
+}
+
+QIcon StatusItem::iconFor(const AppState *state)
+{
+    const AppState::Phase phase = state->phase();
+    QColor color = MenuText::tint(phase);
+    if (!color.isValid())
+        color = QApplication::palette().color(QPalette::WindowText);
+    return Symbols::icon(MenuText::symbol(phase, state->accessibilityGranted()), color);
+}
 
 void StatusItem::show()
 {
     // Made even when no tray is there yet (a session's autostart often wins the race against
     // the panel): Qt docks the icon as soon as a tray appears.
-    m_tray = std::make_unique<QSystemTrayIcon>();
+    m_tray = m_early ? std::move(m_early) : std::make_unique<QSystemTrayIcon>();
     m_tray->setToolTip(QStringLiteral("Vesk Voice"));
     // While a live session hears the user, the tooltip shows the newest of its words.
     connect(state(), &AppState::interimTextChanged, m_tray.get(), [this](const QString &text) {
@@ -115,14 +119,8 @@ void StatusItem::show()
 
 void StatusItem::refresh()
 {
-    const AppState::Phase phase = state()->phase();
-    if (m_tray) {
-        QColor color = MenuText::tint(phase);
-        if (!color.isValid())
-            color = QApplication::palette().color(QPalette::WindowText);
-        m_tray->setIcon(
-            Symbols::icon(MenuText::symbol(phase, state()->accessibilityGranted()), color));
-    }
+    if (m_tray)
+        m_tray->setIcon(iconFor(state()));
     m_menu->clear();
     build(m_menu.get());
 }
@@ -239,7 +237,7 @@ void StatusItem::pickMicrophone(const QString &deviceID)
 
 void StatusItem::checkForUpdates()
 {
-    m_updater.check();
+    Q_EMIT updatesRequested();
 }
 
 void StatusItem::openLog()

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/controller/AppDelegate.h"
-#include "app/Updater.h"
 
 #include <QMenu>
 #include <QObject>
@@ -19,6 +18,10 @@ public:
     explicit StatusItem(AppDelegate *controller, QObject *parent = nullptr);
     ~StatusItem() override;
 
+    // The icon for the state as it is, in the tray at once: the launch puts it up before
+    // anything else, so that the app is seen as soon as it can be. show() takes it over.
+    static std::unique_ptr<QSystemTrayIcon> showEarly(const AppState *state);
+    void adopt(std::unique_ptr<QSystemTrayIcon> icon) { m_early = std::move(icon); }
     // Puts the icon in the tray, or waits for a tray to appear.
     void show();
     // The icon for the phase, and a fresh menu.
@@ -39,18 +42,20 @@ Q_SIGNALS:
     void guideRequested();
     void floatingButtonToggled();
     void trayAppeared();
+    void updatesRequested();
 
 private:
     void build(QMenu *menu);
     void addMicrophoneMenu(QMenu *parent, const QString &title);
     // The chosen microphone as the menu names it.
     QString microphoneName() const;
+    static QIcon iconFor(const AppState *state);
     AppState *state() const { return m_controller->state(); }
 
     AppDelegate *m_controller;
-    Updater m_updater;
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_tray;
+    std::unique_ptr<QSystemTrayIcon> m_early;
     // Polls for a tray while there is none.
     QTimer m_trayWatch;
     bool m_trayAvailable = true;
