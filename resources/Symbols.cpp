@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QSvgRenderer>
@@ -61,6 +62,51 @@ void renderShape(QSvgRenderer *r, QImage &image)
         r->render(&p, over, elementTarget(r, over, target));
     }
 }
+
+// Draws a symbol at the size asked for, when it is asked for: a tray or a button needs one or
+// two sizes, and rendering all of them ahead took milliseconds of every launch.
+class SymbolEngine : public QIconEngine
+{
+public:
+    SymbolEngine(QString name, QColor color) : m_name(std::move(name)), m_color(color) {}
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        const QPixmap pm = scaledPixmap(rect.size(), mode, state, dpr);
+        if (!pm.isNull())
+            painter->drawPixmap(rect.topLeft(), pm);
+    }
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+    QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override
+    {
+        const QPixmap normal =
+            Symbols::pixmap(m_name, m_color, qMin(size.width(), size.height()), scale);
+        if (mode == QIcon::Normal || mode == QIcon::Active || normal.isNull())
+            return normal;
+        // Disabled and selected looks come from the application's style, as for any icon.
+        return QIcon(normal).pixmap(normal.deviceIndependentSize().toSize(), scale, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        return {{16, 16}, {22, 22}, {24, 24}, {32, 32}, {48, 48}, {64, 64}};
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = qMin(size.width(), size.height());
+        return {side, side};
+    }
+    QIconEngine *clone() const override { return new SymbolEngine(m_name, m_color); }
+    QString key() const override { return QStringLiteral("vesk-symbol"); }
+
+private:
+    QString m_name;
+    QColor m_color;
+};
 
 } // namespace
 
@@ -138,10 +184,7 @@ QIcon icon(const QString &name, const QColor &color)
 {
     if (!exists(name))
         return {};
-    QIcon result;
-    for (int size : {16, 22, 24, 32, 48, 64})
-        result.addPixmap(pixmap(name, color, size));
-    return result;
+    return QIcon(new SymbolEngine(name, color));
 }
 
 } // namespace Symbols

@@ -24,7 +24,8 @@ QString path(const QString &name);
 QPixmap pixmap(const QString &name, const QColor &color, int size, qreal devicePixelRatio = 1);
 // Draws the symbol in `color` fitted into `rect`, sharp at the painter's device pixel ratio.
 void paint(QPainter *painter, const QString &name, const QRectF &rect, const QColor &color);
-// An icon with the usual sizes (16 to 64), e.g. for the tray; null for an unknown name.
+// An icon drawn at whatever size is asked for (it lists the usual ones, 16 to 64), e.g. for the
+// tray; null for an unknown name.
 QIcon icon(const QString &name, const QColor &color);
 
 } // namespace Symbols

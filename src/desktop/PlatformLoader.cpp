@@ -15,6 +15,7 @@
 #include "desktop/x11/X11ClipboardReader.h"
 #include "desktop/x11/X11KeyEventSource.h"
 #include "desktop/x11/X11KeyPoster.h"
+#include "desktop/x11/X11Support.h"
 #include "desktop/x11/X11WindowPinning.h"
 
 #include <QCoreApplication>
@@ -158,6 +159,13 @@ PlatformLoader::PlatformLoader(DesktopSession::Info session, QProcessEnvironment
 {}
 
 PlatformLoader::~PlatformLoader() = default;
+
+void PlatformLoader::sendWindowRequests()
+{
+    if (auto *x11 =
+            qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
+        X11::flush(x11->connection());
+}
 
 std::unique_ptr<PlatformLoader> PlatformLoader::load()
 {

@@ -94,6 +94,9 @@ public:
     ~PlatformLoader() override;
     // This process's session and environment.
     static std::unique_ptr<PlatformLoader> load();
+    // Sends what this program's windows have asked of the X server so far, without waiting for
+    // the event loop (the tray icon's dock request at launch). Nothing elsewhere.
+    static void sendWindowRequests();
 
     const DesktopSession::Info &session() const { return m_session; }
     bool isWayland() const { return m_session.kind == DesktopSession::Kind::wayland; }

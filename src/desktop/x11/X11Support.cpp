@@ -3,6 +3,7 @@
 #include "desktop/x11/X11Holders.h"
 #include <X11/Xlib.h>
 #include <vector>
+#include <xcb/xcb.h>
 
 namespace X11 {
 
@@ -29,6 +30,11 @@ void DisplayCloser::operator()(Display *display) const
 DisplayPtr openDisplay()
 {
     return DisplayPtr(XOpenDisplay(nullptr));
+}
+
+void flush(xcb_connection_t *connection)
+{
+    xcb_flush(connection);
 }
 
 ErrorTrap::ErrorTrap(Display *display) : m_display(display), m_errorsBefore(errorCount)

@@ -5,6 +5,7 @@
 #include <vector>
 
 typedef struct _XDisplay Display;
+struct xcb_connection_t;
 
 namespace X11 {
 
@@ -16,6 +17,9 @@ using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
 // A connection of our own to the X server named by DISPLAY; null when there is none.
 DisplayPtr openDisplay();
+
+// Sends the requests the connection holds, without waiting for an answer.
+void flush(xcb_connection_t *connection);
 
 // Catches the X errors of the requests made while it lives, instead of Xlib's default of ending
 // the process. Waits for the server's answers when it ends.
