@@ -1,27 +1,14 @@
 #pragma once
 
 #include "app/controller/DictationPorts.h"
+#include "LogMessages.h"
 #include "records/History.h"
-#include "records/Log.h"
 
 #include <QFile>
 #include <QStringList>
 #include <QTimer>
 
 // Fakes at the platform boundary: they record what the controller asked for.
-
-// The log's messages so far, without their time stamps.
-inline QStringList logMessages()
-{
-    Log::flush();
-    QFile f(Log::fileURL());
-    f.open(QIODevice::ReadOnly);
-    QStringList lines;
-    for (const QString &line :
-         QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        lines.append(line.mid(13));
-    return lines;
-}
 
 // A history of these transcripts, the last one newest.
 inline History historyOf(const QStringList &texts)

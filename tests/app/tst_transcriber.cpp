@@ -2,7 +2,7 @@
 #include "FakeGeminiServer.h"
 #include "FakeLiveServer.h"
 #include "app/services/GeminiTranscriber.h"
-#include "records/Log.h"
+#include "LogMessages.h"
 #include "TestSupport.h"
 #include "WaveFiles.h"
 
@@ -66,12 +66,6 @@ class TranscriberTest : public QObject
             t.feed(pcm.mid(at, std::min<qsizetype>(640, end - at)));
             QTest::qWait(2);
         }
-    }
-
-    QString logText() const
-    {
-        Log::flush();
-        return QString::fromUtf8(TestSupport::readFile(Log::fileURL()));
     }
 
 private Q_SLOTS:

@@ -1,5 +1,5 @@
 #include "audio/AudioTrimmer.h"
-#include "records/Log.h"
+#include "LogMessages.h"
 #include "TestSupport.h"
 #include "WaveFiles.h"
 
@@ -51,20 +51,6 @@ QByteArray contents(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-QStringList logMessages()
-{
-    Log::flush();
-    QFile f(Log::fileURL());
-    QStringList lines;
-    if (f.open(QIODevice::ReadOnly)) {
-        for (const QString &line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
-            if (!line.isEmpty())
-                lines.append(line.mid(13)); // after "HH:MM:SS.mmm "
-        }
-    }
-    return lines;
 }
 
 // The single-precision level of a window holding `count` copies of `x`, computed as documented.

@@ -1,7 +1,7 @@
 #include "desktop/HotkeyKindInfo.h"
 #include "desktop/HotkeyMonitor.h"
 #include "desktop/KeyTranslator.h"
-#include "records/Log.h"
+#include "LogMessages.h"
 #include "TestSupport.h"
 
 #include <QFile>
@@ -51,19 +51,6 @@ KeyEvent keyDown(int keyCode)
 }
 
 const KeyEvent click{KeyEvent::Type::leftMouseDown, 0, VirtualKey::other};
-
-QStringList logMessages()
-{
-    Log::flush();
-    QFile f(Log::fileURL());
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines;
-    for (const QString &line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n')))
-        if (!line.isEmpty())
-            lines.append(line.mid(13));
-    return lines;
-}
 
 } // namespace
 
