@@ -15,7 +15,7 @@ inline History historyOf(const QStringList &texts)
 {
     History h;
     for (const QString &text : texts)
-        h.add(HistoryEntry::make(text, 1, QStringLiteral("m"), QStringLiteral("mac")));
+        h.add(HistoryEntry::make(text, 1, u"m"_s, u"mac"_s));
     return h;
 }
 
@@ -71,13 +71,9 @@ public:
     std::optional<float> levelDb() const override { return level; }
     QString name(const QString &deviceID) const override
     {
-        return deviceID.isEmpty() ? QStringLiteral("System default")
-                                  : QStringLiteral("Mic ") + deviceID;
+        return deviceID.isEmpty() ? u"System default"_s : u"Mic "_s + deviceID;
     }
-    QList<std::pair<QString, QString>> inputs() const override
-    {
-        return {{QStringLiteral("a"), QStringLiteral("Mic a")}};
-    }
+    QList<std::pair<QString, QString>> inputs() const override { return {{u"a"_s, u"Mic a"_s}}; }
     void release() override { ++releases; }
 };
 

@@ -9,6 +9,8 @@
 #include <sndfile.h>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Speech-like noise: loud stretches and quiet ones, so the encoders see both.
@@ -26,7 +28,7 @@ std::vector<short> noise(int frames, quint32 seed)
 QByteArray wavOf(const std::vector<short> &samples)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("in.wav"));
+    const QString path = dir.filePath(u"in.wav"_s);
     if (!WaveFiles::writeMono16k(path, samples))
         return {};
     QFile f(path);
@@ -110,8 +112,7 @@ private Q_SLOTS:
             }
             QVERIFY2(byStreamError <= 1.5 * wholeError + double(edge) &&
                          byStreamError <= 0.5 * signal + double(edge),
-                     qPrintable(QStringLiteral("errors %1 and %2, signal %3 at %4")
-                                    .arg(byStreamError)
+                     qPrintable(u"errors %1 and %2, signal %3 at %4"_s.arg(byStreamError)
                                     .arg(wholeError)
                                     .arg(signal)
                                     .arg(from)));
