@@ -4,9 +4,7 @@
 #include "TestSupport.h"
 
 #include <QClipboard>
-#include <QDir>
 #include <QGuiApplication>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using Phase = AppState::Phase;

@@ -7,11 +7,7 @@
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMenu>
-#include <QProcess>
 #include <QPushButton>
-#include <QSettings>
-#include <QTranslator>
-#include <QTemporaryDir>
 #include <QtTest>
 
 // The interface-language override in the application's own settings, and the restart.

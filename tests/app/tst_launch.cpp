@@ -2,13 +2,8 @@
 #include "app/control/ControlChannel.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QProcess>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <chrono>
 #include <csignal>

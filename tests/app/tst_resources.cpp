@@ -1,7 +1,6 @@
 #include "Resources.h"
 #include "Symbols.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QtTest>

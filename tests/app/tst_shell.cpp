@@ -22,9 +22,6 @@
 #include <QActionGroup>
 #include <QClipboard>
 #include <QMessageBox>
-#include <QSettings>
-#include <QLibraryInfo>
-#include <QTranslator>
 #include <QApplication>
 #include <QComboBox>
 #include <QAbstractItemView>
@@ -37,8 +34,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QtTest>
 
 // A file manager on the session bus, as Nautilus or Dolphin offer it.

@@ -2,8 +2,6 @@
 #include "ControllerFakes.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QtTest>
 
 // The settings and the history as the app saves them while it runs: what someone else changed in

@@ -8,8 +8,6 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 #include <cmath>
 

@@ -1,13 +1,6 @@
 #include "language/AppLanguage.h"
 #include "TestSupport.h"
 
-#include <QFile>
-#include <QHash>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QTranslator>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 // Every text the code marks for translation has a finished Uzbek and Russian translation with the

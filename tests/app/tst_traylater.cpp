@@ -5,7 +5,6 @@
 #include "TestSupport.h"
 
 #include <QApplication>
-#include <QProcess>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QtTest>

@@ -1,9 +1,6 @@
 #include "audio/AudioEncoder.h"
 #include "WaveFiles.h"
 
-#include <QFile>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <cstring>
 #include <sndfile.h>

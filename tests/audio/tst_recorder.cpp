@@ -4,13 +4,6 @@
 #include "TestSupport.h"
 #include "WaveFiles.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 #include <cmath>
 #include <sndfile.h>

@@ -7,11 +7,6 @@
 #include "TestSupport.h"
 #include "WaveFiles.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 #include <cmath>
 

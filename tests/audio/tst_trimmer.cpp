@@ -3,12 +3,6 @@
 #include "TestSupport.h"
 #include "WaveFiles.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QRandomGenerator>
 #include <QtTest>
 #include <cmath>
 #include <cstring>

@@ -4,10 +4,6 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {

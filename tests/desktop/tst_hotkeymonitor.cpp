@@ -4,7 +4,6 @@
 #include "LogMessages.h"
 #include "TestSupport.h"
 
-#include <QFile>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(KeyEvent)

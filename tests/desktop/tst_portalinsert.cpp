@@ -6,11 +6,6 @@
 
 #include <QDBusArgument>
 #include <QDBusMessage>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtTest>
 #include <linux/input-event-codes.h>
 #include <xkbcommon/xkbcommon.h>

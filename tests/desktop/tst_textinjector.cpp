@@ -6,7 +6,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
-#include <QMimeData>
 #include <QtTest>
 
 namespace {

@@ -6,12 +6,7 @@
 #include "WaylandKeyboard.h"
 #include "desktop/wayland/WaylandSupport.h"
 
-#include <QBuffer>
-#include <QDir>
-#include <QFile>
 #include <QImage>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <linux/input-event-codes.h>
 #include <unistd.h>

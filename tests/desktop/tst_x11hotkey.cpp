@@ -6,7 +6,6 @@
 #include "desktop/TextInjector.h"
 #include "XTestInput.h"
 
-#include <QProcess>
 #include <QtTest>
 
 // The hotkey monitor with the platform's source (X11's, on this session) in the loop, driven by

@@ -5,12 +5,8 @@
 #include "XTestInput.h"
 
 #include <QClipboard>
-#include <QBuffer>
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <cstdio>
 

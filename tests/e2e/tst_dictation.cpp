@@ -8,12 +8,6 @@
 #include "WaveFiles.h"
 #include "XTestInput.h"
 
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 // A whole dictation with every real part: the app under the X server, the hotkey pressed through

@@ -3,9 +3,6 @@
 #include "records/History.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>

@@ -4,8 +4,6 @@
 #include "TextClients.h"
 #include "WaylandKeyboard.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <linux/input-event-codes.h>
 

@@ -15,7 +15,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QApplication>
-#include <QTranslator>
 #include <QtTest>
 
 // The first-run guide driven through its real widgets.

@@ -3,11 +3,6 @@
 #include "TestSupport.h"
 #include "WaveFiles.h"
 
-#include <QDir>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>

@@ -1,11 +1,6 @@
 #include "records/Config.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>

@@ -2,9 +2,6 @@
 #include "LogMessages.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class FailedRecordingsTest : public QObject

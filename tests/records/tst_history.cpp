@@ -1,12 +1,6 @@
 #include "records/History.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {

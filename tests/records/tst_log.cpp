@@ -1,10 +1,6 @@
 #include "records/Log.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QRegularExpression>
-#include <QThread>
 #include <QtTest>
 
 namespace {

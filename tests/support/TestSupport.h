@@ -1,8 +1,5 @@
 #pragma once
 
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
 #include <QtTest>
 
 // The tests write their strings as u"..."_s and "..."_ba.

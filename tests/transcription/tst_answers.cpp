@@ -5,7 +5,6 @@
 #include "transcription/GeminiEndpoints.h"
 #include "transcription/SpokenLanguage.h"
 
-#include "records/Config.h"
 #include "records/PlainText.h"
 
 #include <QtTest>

@@ -7,12 +7,7 @@
 #include "transcription/GeminiTranscription.h"
 #include "WaveFiles.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkAccessManager>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QtTest>
 #include <cmath>
 

@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QtTest>
 
 // The settings form with real widgets and real input: the conditional rows, the slider grids,
