@@ -4,11 +4,6 @@
 #include "TestSupport.h"
 #include "WaveFiles.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 #include <utility>
@@ -21,36 +16,50 @@ class CliTranscriptionTest : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-
-    struct Run
-    {
-        int code = -1;
-        QByteArray out, err;
-    };
-
     FakeGeminiServer m_server;
+    const QByteArray m_speech = "RIFF....WAVEfmt "_ba.repeated(40);
 
-    // The server answers from this process, so the wait keeps its event loop running.
+    using Run = TestSupport::Run;
+
+    // The command with this configuration, run by `wrapper` if there is one. By default nothing
+    // listens at the service's address: no request may leave the machine.
     Run run(const QStringList &args, const Config &config,
-            const QString &base = u"http://127.0.0.1:9"_s, const QStringList &wrapper = {})
+            const QString &base = u"http://127.0.0.1:9"_s, QStringList wrapper = {})
     {
-        config.saveTo(m_dir.path() + u"/config.json"_s);
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"VESK_DATA_DIR"_s, m_dir.path());
-        env.remove(u"GEMINI_API_KEY"_s);
-        // Nothing listens here: no request may leave the machine.
-        env.insert(u"VESK_GEMINI_BASE_URL"_s, base);
-        p.setProcessEnvironment(env);
-        QSignalSpy finished(&p, &QProcess::finished);
-        if (wrapper.isEmpty())
-            p.start(TestSupport::executable(), args);
-        else
-            p.start(wrapper.first(),
-                    wrapper.mid(1) + QStringList{TestSupport::executable()} + args);
-        if (!finished.wait(60000))
-            return {};
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        config.saveTo(m_dir.filePath(u"config.json"_s));
+        wrapper.append(TestSupport::executable());
+        const QString program = wrapper.takeFirst();
+        return TestSupport::run(program, wrapper + args,
+                                TestSupport::appEnvironment(m_dir.path(), base), 60000);
+    }
+
+    // A key, and the recording sent as it is.
+    static Config keyed()
+    {
+        Config c;
+        c.apiKey = u"cli-key"_s;
+        c.trimSilence = false;
+        return c;
+    }
+
+    QString speechFile()
+    {
+        const QString file = m_dir.filePath(u"speech.wav"_s);
+        TestSupport::writeFile(file, m_speech);
+        return file;
+    }
+
+    QString log() const { return TestSupport::appLog(m_dir.path()); }
+
+    // Nothing but line feeds and tabs below 0x20, no C1 controls, no bidirectional overrides.
+    static bool inert(const QString &text)
+    {
+        for (const QChar c : text) {
+            if ((c.category() == QChar::Other_Control && c != u'\n' && c != u'\t') ||
+                (c.unicode() >= 0x202a && c.unicode() <= 0x202e))
+                return false;
+        }
+        return true;
     }
 
 private Q_SLOTS:
@@ -61,55 +70,42 @@ private Q_SLOTS:
         c.customVocabulary = {u"Oʻzbekiston"_s};
         const Run r = run({u"prompt"_s}, c);
         QCOMPARE(r.code, 0);
-        QCOMPARE(QString::fromUtf8(r.out), GeminiClient::from(c).fullPrompt());
+        QCOMPARE(r.out, GeminiClient::from(c).fullPrompt());
     }
 
     void failuresExitOneWithTheDescription()
     {
-        const QString file = m_dir.path() + u"/a.wav"_s;
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("RIFF");
-        f.close();
-        Run r = run({u"transcribe"_s, file}, Config());
+        Run r = run({u"transcribe"_s, speechFile()}, Config());
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err.trimmed(), "No API key. Add it in Settings, or set GEMINI_API_KEY."_ba);
+        QCOMPARE(r.err.trimmed(), u"No API key. Add it in Settings, or set GEMINI_API_KEY."_s);
         QVERIFY(r.out.isEmpty());
 
         r = run({u"models"_s}, Config());
         QCOMPARE(r.code, 1);
-        QVERIFY(r.err.startsWith("No API key."));
+        QVERIFY(r.err.startsWith(u"No API key."_s));
 
         Config keyed;
         keyed.apiKey = u"secret-key"_s;
         r = run({u"transcribe"_s, m_dir.path() + u"/missing.wav"_s}, keyed);
         QCOMPARE(r.code, 1);
         QVERIFY(!r.err.isEmpty());
-        QVERIFY(!r.err.contains("secret-key"));
+        QVERIFY(!r.err.contains(u"secret-key"_s));
     }
 
     void transcribeSendsTheFileToTheConfiguredEndpoint()
     {
-        const QString file = m_dir.path() + u"/speech.wav"_s;
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        const QByteArray audio = "RIFF....WAVEfmt "_ba.repeated(40);
-        f.write(audio);
-        f.close();
-
-        Config c;
-        c.apiKey = u"cli-key"_s;
-        c.trimSilence = false;
+        const QString file = speechFile();
+        Config c = keyed();
         m_server.clear();
         m_server.enqueue(503, "busy");
         m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(u"Salom, dunyo"_s));
         Run r = run({u"transcribe"_s, file}, c, m_server.baseUrl());
         QCOMPARE(r.code, 0);
-        QCOMPARE(QString::fromUtf8(r.out), u"Salom, dunyo\n"_s);
+        QCOMPARE(r.out, u"Salom, dunyo\n"_s);
         QCOMPARE(m_server.requests().size(), 2);
         QCOMPARE(m_server.requests().last().target,
                  "/v1beta/models/gemini-3.7-flash:generateContent"_ba);
-        QVERIFY(m_server.requests().last().body.contains(audio.toBase64()));
+        QVERIFY(m_server.requests().last().body.contains(m_speech.toBase64()));
 
         // A transcribe model takes the interactions request; a live one, there with its batch name.
         for (const QString &model : {u"gemini-3.5-transcribe"_s, u"gemini-3.5-transcribe-live"_s}) {
@@ -118,7 +114,7 @@ private Q_SLOTS:
             m_server.enqueue(200, FakeGeminiServer::interactionsAnswer(u"Привет"_s));
             r = run({u"transcribe"_s, file}, c, m_server.baseUrl());
             QCOMPARE(r.code, 0);
-            QCOMPARE(QString::fromUtf8(r.out), u"Привет\n"_s);
+            QCOMPARE(r.out, u"Привет\n"_s);
             QCOMPARE(m_server.requests().first().target, "/v1beta/interactions"_ba);
             QCOMPARE(QJsonDocument::fromJson(m_server.requests().first().body)["model"].toString(),
                      u"gemini-3.5-transcribe"_s);
@@ -146,7 +142,7 @@ private Q_SLOTS:
         r = run({u"transcribe"_s, file}, c, m_server.baseUrl());
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err,
-                 "Gemini returned 401: API key not valid.  Please pass a valid API key.\n"_ba);
+                 u"Gemini returned 401: API key not valid.  Please pass a valid API key.\n"_s);
         QVERIFY(r.out.isEmpty());
     }
 
@@ -161,8 +157,8 @@ private Q_SLOTS:
         QVERIFY(WaveFiles::writeMono16k(file, samples));
         const QString trimmed = m_dir.path() + u"/pause.trimmed.wav"_s;
 
-        Config c;
-        c.apiKey = u"cli-key"_s;
+        Config c = keyed();
+        c.trimSilence = true;
         c.keepSilenceSeconds = 0.25;
         for (const bool keep : {false, true}) {
             c.keepAudio = keep;
@@ -186,76 +182,45 @@ private Q_SLOTS:
 
     void modelsMarksThePick()
     {
-        Config c;
-        c.apiKey = u"cli-key"_s;
+        Config c = keyed();
         c.model = u"gone-model"_s;
         m_server.clear();
         m_server.enqueue(200,
                          FakeGeminiServer::modelsAnswer({u"gemini-pro"_s, u"gemini-2.5-flash"_s}));
         const Run r = run({u"models"_s}, c, m_server.baseUrl());
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, "gemini-2.5-flash\tpicked\ngemini-pro\n"_ba);
-    }
-
-    QByteArray log() const
-    {
-        QFile file(m_dir.path() + u"/vesk.log"_s);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    // Nothing but line feeds and tabs below 0x20, no C1 controls, no bidirectional overrides.
-    static bool inert(const QByteArray &bytes)
-    {
-        for (const QChar c : QString::fromUtf8(bytes)) {
-            if ((c.category() == QChar::Other_Control && c != u'\n' && c != u'\t') ||
-                (c.unicode() >= 0x202a && c.unicode() <= 0x202e))
-                return false;
-        }
-        return true;
-    }
-
-    QString speechFile()
-    {
-        const QString file = m_dir.path() + u"/speech.wav"_s;
-        QFile f(file);
-        if (f.open(QIODevice::WriteOnly))
-            f.write("RIFF....WAVEfmt "_ba.repeated(40));
-        return file;
+        QCOMPARE(r.out, u"gemini-2.5-flash\tpicked\ngemini-pro\n"_s);
     }
 
     void serviceTextCannotDriveTheTerminal()
     {
-        Config c;
-        c.apiKey = u"cli-key"_s;
-        c.trimSilence = false;
+        const Config c = keyed();
         m_server.clear();
         m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(
                                   u"Salom\x1b]0;title\x07 \x1b[2Jdunyo\u202e!\u0085\r\n"_s));
         Run r = run({u"transcribe"_s, speechFile()}, c, m_server.baseUrl());
         QCOMPARE(r.code, 0);
-        QCOMPARE(QString::fromUtf8(r.out), u"Salom]0;title [2Jdunyo!\n"_s);
-        QVERIFY(log().contains("transcript: Salom]0;title [2Jdunyo!\n"));
+        QCOMPARE(r.out, u"Salom]0;title [2Jdunyo!\n"_s);
+        QVERIFY(log().contains(u"transcript: Salom]0;title [2Jdunyo!\n"_s));
 
         m_server.clear();
         m_server.enqueue(400, FakeGeminiServer::errorAnswer(u"bad\x1b[31m key\u202e\x9b"_s));
         r = run({u"transcribe"_s, speechFile()}, c, m_server.baseUrl());
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, "Gemini returned 400: bad\\x1b[31m key\\u202e\\x9b\n"_ba);
-        QVERIFY(log().contains("bad\\x1b[31m key\\u202e\\x9b"));
+        QCOMPARE(r.err, u"Gemini returned 400: bad\\x1b[31m key\\u202e\\x9b\n"_s);
+        QVERIFY(log().contains(u"bad\\x1b[31m key\\u202e\\x9b"_s));
         QVERIFY(inert(log()));
 
         m_server.clear();
         m_server.enqueue(200, FakeGeminiServer::modelsAnswer({u"gemini\x1b[8m-flash"_s}));
         r = run({u"models"_s}, c, m_server.baseUrl());
-        QCOMPARE(r.out, "gemini[8m-flash\tpicked\n"_ba);
+        QCOMPARE(r.out, u"gemini[8m-flash\tpicked\n"_s);
     }
 
     // What is read, kept, printed and logged of a huge error answer stays small.
     void aHugeErrorAnswerStaysSmall()
     {
-        Config c;
-        c.apiKey = u"cli-key"_s;
-        c.trimSilence = false;
+        const Config c = keyed();
         // The program's peak memory, measured from its own start (a child's count would begin
         // with this process's, answer and all). The address sanitizer's quarantine would keep
         // every freed byte resident and hide what is really held.
@@ -279,7 +244,7 @@ private Q_SLOTS:
         qputenv("ASAN_OPTIONS", sanitizer);
         QCOMPARE(small.code, 1);
         QCOMPARE(huge.code, 1);
-        QVERIFY(huge.err.startsWith("Gemini returned 400: big xxx"));
+        QVERIFY(huge.err.startsWith(u"Gemini returned 400: big xxx"_s));
         QVERIFY2(huge.err.size() < 1000, QByteArray::number(huge.err.size()));
         QVERIFY2(log().size() < 1000, QByteArray::number(log().size()));
         QVERIFY(smallKb > 0);
@@ -293,39 +258,35 @@ private Q_SLOTS:
     void standardErrorHoldsOnlyOurWords_data()
     {
         QTest::addColumn<FakeGeminiServer::Answer>("answer");
-        QTest::addColumn<QByteArray>("err"); // how its one line begins
+        QTest::addColumn<QString>("err"); // how its one line begins
         const QList<std::pair<QByteArray, QByteArray>> gzip{{"Content-Encoding", "gzip"}};
         FakeGeminiServer::Answer broken{500, "not gzip at all"};
         broken.headers = gzip;
         QTest::newRow("compressed 500 that does not decompress")
-            << broken << "Gemini returned 500: Scripted\n"_ba;
+            << broken << u"Gemini returned 500: Scripted\n"_s;
         // Read only in part: the rest is cut off.
         FakeGeminiServer::Answer large{
             500, qCompress(FakeGeminiServer::errorAnswer(QString(200000, u'x'))).mid(4)};
         large.headers = {{"Content-Encoding", "deflate"}};
-        QTest::newRow("large compressed 500") << large << "Gemini returned 500: xxxx"_ba;
+        QTest::newRow("large compressed 500") << large << u"Gemini returned 500: xxxx"_s;
         FakeGeminiServer::Answer cut{200, FakeGeminiServer::generateContentAnswer(u"Salom"_s)};
         cut.chunked = true;
         cut.cutAfter = 20;
         QTest::newRow("200 cut short")
             << cut
-            << QByteArray("Could not reach Gemini: the connection was closed before the whole "
-                          "answer came\n");
+            << u"Could not reach Gemini: the connection was closed before the whole answer came\n"_s;
     }
 
     void standardErrorHoldsOnlyOurWords()
     {
         QFETCH(FakeGeminiServer::Answer, answer);
-        QFETCH(QByteArray, err);
-        Config c;
-        c.apiKey = u"cli-key"_s;
-        c.trimSilence = false;
+        QFETCH(QString, err);
         m_server.clear();
         m_server.setFallback(answer);
-        const Run r = run({u"transcribe"_s, speechFile()}, c, m_server.baseUrl());
+        const Run r = run({u"transcribe"_s, speechFile()}, keyed(), m_server.baseUrl());
         QCOMPARE(r.code, 1);
-        QVERIFY2(r.err.startsWith(err) && r.err.count('\n') == 1 && r.err.endsWith('\n'),
-                 r.err.constData());
+        QVERIFY2(r.err.startsWith(err) && r.err.count(u'\n') == 1 && r.err.endsWith(u'\n'),
+                 qPrintable(r.err));
         QCOMPARE(m_server.requests().size(), 4);
     }
 
@@ -355,21 +316,15 @@ private Q_SLOTS:
             }
             QVERIFY(WaveFiles::writeMono16k(file, noise));
         }
-        Config c;
-        c.apiKey = u"cli-key"_s;
-        c.trimSilence = false;
         m_server.clear();
         if (signal == 0)
             m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(u"uzun"_s));
         else
             m_server.enqueue({200, {}, true});
 
-        c.saveTo(m_dir.filePath(u"config.json"_s));
+        keyed().saveTo(m_dir.filePath(u"config.json"_s));
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"VESK_DATA_DIR"_s, m_dir.path());
-        env.insert(u"VESK_GEMINI_BASE_URL"_s, m_server.baseUrl());
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(TestSupport::appEnvironment(m_dir.path(), m_server.baseUrl()));
         p.start(TestSupport::executable(), {u"transcribe"_s, file});
         // Upload start, the bytes, the request naming the file.
         QVERIFY(m_server.waitForRequests(3, 60000));
@@ -400,7 +355,7 @@ private Q_SLOTS:
         QCOMPARE(run({u"--bogus"_s}, Config()).code, 2);
         const Run help = run({u"--help"_s}, Config());
         QCOMPARE(help.code, 0);
-        QVERIFY(help.out.contains("transcribe FILE"));
+        QVERIFY(help.out.contains(u"transcribe FILE"_s));
     }
 };
 
