@@ -94,8 +94,6 @@ class ShellTest : public QObject
         bool trusted = true;
         const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
         std::unique_ptr<AppDelegate> controller;
-        // The real desktop's typing and windows instead of the fakes.
-        bool realDesktop = false;
         std::unique_ptr<AppShell> shell;
 
         static std::unique_ptr<AppState> stateWith(const std::function<void(Config &)> &change)
@@ -112,20 +110,18 @@ class ShellTest : public QObject
             : Rig(stateWith(change), real)
         {}
         explicit Rig(std::unique_ptr<AppState> given, bool real = false)
-            : ownState(std::move(given)), realDesktop(real)
+            : ownState(std::move(given))
         {
             AppDelegate::Services s;
             s.recorder.reset(recorder);
             s.hotkey.reset(hotkey);
-            if (realDesktop) {
-                delete inserter;
+            s.transcriber.reset(transcriber);
+            s.inserter.reset(inserter);
+            if (real) { // the real desktop's typing and windows instead of the fakes
                 inserter = nullptr;
                 s.inserter = std::make_unique<RealInserter>(*platform);
                 s.focus = std::make_unique<DesktopFocus>(*platform);
-            } else {
-                s.inserter.reset(inserter);
             }
-            s.transcriber.reset(transcriber);
             s.play = [](const QString &) {};
             controller = std::make_unique<AppDelegate>(&state, std::move(s));
             shell = std::make_unique<AppShell>(controller.get(), *platform, [this] {
@@ -161,19 +157,6 @@ class ShellTest : public QObject
             file.write(QByteArray(100, 'a'));
         return file.fileName();
     }
-
-    // The user's hands, through XTEST.
-    static void press(const char *key)
-    {
-        XTestInput::key(XTestInput::keycode(key), true);
-        XTestInput::key(XTestInput::keycode(key), false);
-    }
-    static void clickAt(const QPoint &at)
-    {
-        XTestInput::moveTo(at.x(), at.y());
-        XTestInput::click(1);
-    }
-    static void clickOn(QWidget *w) { clickAt(w->mapToGlobal(w->rect().center())); }
 
     // Launched with one transcript in the history, its main window open there.
     static MainView *historyWithOne(Rig &rig, const QString &text)
@@ -258,11 +241,11 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(rig.shell->tray()->geometry().x() > 0, 10000);
         QMenu *menu = rig.shell->menu();
         const auto clickTray = [&] {
-            clickAt(rig.shell->tray()->geometry().center());
+            XTestInput::clickAt(rig.shell->tray()->geometry().center());
             QTRY_VERIFY(menu->isVisible());
         };
         const auto closeMenu = [&] {
-            press("Escape");
+            XTestInput::tap("Escape");
             QTRY_VERIFY(!menu->isVisible());
         };
         clickTray();
@@ -274,13 +257,13 @@ private Q_SLOTS:
         MainView *window = rig.shell->mainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         window->setTab(MainView::Tab::history);
-        clickOn(window->history()->clearButton());
+        XTestInput::clickOn(window->history()->clearButton());
         QTRY_VERIFY(window->history()->confirmation() &&
                     window->history()->confirmation()->isVisible());
         auto *deleteAll =
             window->history()->confirmation()->findChild<QPushButton *>(u"deleteAll"_s);
         QVERIFY(QTest::qWaitForWindowExposed(deleteAll->window()));
-        clickOn(deleteAll);
+        XTestInput::clickOn(deleteAll);
         QTRY_VERIFY(rig.state.history().entries.isEmpty());
         clickTray();
         for (const QString &title : rig.titles())
@@ -289,7 +272,7 @@ private Q_SLOTS:
         // Ctrl+O, shown beside the window item, brings the closed window back.
         window->close();
         XTestInput::key(XTestInput::keycode("Control_L"), true);
-        press("o");
+        XTestInput::tap("o");
         XTestInput::key(XTestInput::keycode("Control_L"), false);
         QTRY_VERIFY(window->isVisible());
         QTRY_VERIFY(!menu->isVisible());
@@ -740,10 +723,10 @@ private Q_SLOTS:
         QTRY_VERIFY(guide->isActiveWindow() && page->sampleBox()->hasFocus());
 
         QComboBox *picker = page->hotkeyPicker();
-        clickOn(picker);
+        XTestInput::clickOn(picker);
         QTRY_VERIFY(picker->view()->isVisible());
         for (const char *key : {"Down", "Return"})
-            press(key);
+            XTestInput::tap(key);
         QTRY_COMPARE(rig.state.hotkeyInEffect(), HotkeyKind::rightCommand);
         QTRY_VERIFY(page->sampleBox()->hasFocus());
 
@@ -786,10 +769,10 @@ private Q_SLOTS:
             MainView *window = rig.shell->mainWindow();
             QTRY_VERIFY(window->isActiveWindow());
             auto *key = window->findChild<QLineEdit *>(u"apiKey"_s);
-            clickOn(key);
+            XTestInput::clickOn(key);
             QTRY_VERIFY(key->hasFocus());
-            press("End");
-            press("x");
+            XTestInput::tap("End");
+            XTestInput::tap("x");
             QTRY_COMPARE(rig.state.config().apiKey, u"kx"_s);
 
             auto *language = window->findChild<AppLanguagePicker *>(u"interfaceLanguage"_s);
@@ -799,15 +782,15 @@ private Q_SLOTS:
                 if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
                     box && box->isActiveWindow()) {
                     answerer.stop();
-                    press(answer.constData());
+                    XTestInput::tap(answer.constData());
                 }
             });
             answerer.start(50);
-            clickOn(language->comboBox());
+            XTestInput::clickOn(language->comboBox());
             QTRY_VERIFY(language->comboBox()->view()->isVisible());
             // System, Oʻzbekcha, English, Русский.
             for (const char *k : {"Down", "Down", "Down", "Return"})
-                press(k);
+                XTestInput::tap(k);
             QTRY_VERIFY(!answerer.isActive());
             QTRY_COMPARE(restarts, saving ? 1 : 0);
             QCOMPARE(Config::load().apiKey, saving ? u"kx"_s : u"k"_s);

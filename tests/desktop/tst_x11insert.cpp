@@ -34,10 +34,7 @@ class X11InsertTest : public QObject
                        const char *type = "UTF8_STRING")
     {
         const QString file = m_dir.filePath(u"copy.bin"_s);
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(data);
-        f.close();
+        TestSupport::writeFile(file, data);
         QVERIFY(QProcess::startDetached(u"xclip"_s,
                                         {u"-selection"_s, QString::fromLatin1(selection), u"-t"_s,
                                          QString::fromLatin1(type), u"-i"_s, file}));
@@ -58,12 +55,6 @@ class X11InsertTest : public QObject
     static void setLayout(const char *layout)
     {
         QCOMPARE(QProcess::execute(u"setxkbmap"_s, {QString::fromLatin1(layout)}), 0);
-    }
-
-    static void toggleCapsLock()
-    {
-        for (bool down : {true, false})
-            XTestInput::key(XTestInput::keycode("Caps_Lock"), down);
     }
 
     void startClient(TextClientProcess::Kind kind)
@@ -92,7 +83,7 @@ private Q_SLOTS:
     {
         m_injector.reset();
         if (XTestInput::capsLockOn())
-            toggleCapsLock();
+            XTestInput::tap("Caps_Lock");
         QProcess::execute(u"setxkbmap"_s, {u"us"_s});
         m_client.reset();
     }
@@ -200,7 +191,7 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         setLayout(layout.constData());
         if (capsLock) {
-            toggleCapsLock();
+            XTestInput::tap("Caps_Lock");
             QVERIFY(XTestInput::capsLockOn());
         }
         insert(text, method.constData());

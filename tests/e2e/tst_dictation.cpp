@@ -68,10 +68,8 @@ class DictationTest : public QObject
         QVERIFY(speak());
         if (whileHeld)
             whileHeld();
-        if (cancelWithEscape) {
-            XTestInput::key(XTestInput::keycode("Escape"), true);
-            XTestInput::key(XTestInput::keycode("Escape"), false);
-        }
+        if (cancelWithEscape)
+            XTestInput::tap("Escape");
     }
 
     void restartWith(const std::function<void(Config &)> &change)
