@@ -1,12 +1,11 @@
 #include "audio/AudioEncoder.h"
+#include "TestSupport.h"
 #include "WaveFiles.h"
 
 #include <QtTest>
 #include <cstring>
 #include <sndfile.h>
 #include <vector>
-
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -26,10 +25,7 @@ QByteArray wavOf(const std::vector<short> &samples)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"in.wav"_s);
-    if (!WaveFiles::writeMono16k(path, samples))
-        return {};
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return WaveFiles::writeMono16k(path, samples) ? TestSupport::readFile(path) : QByteArray();
 }
 
 } // namespace

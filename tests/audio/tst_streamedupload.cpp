@@ -42,12 +42,6 @@ std::pair<QString, QByteArray> inlineAudio(const QByteArray &body)
     return {};
 }
 
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace
 
 // A dictation from the key going down to the text, with the real transcriber and trimmer: what
@@ -141,7 +135,7 @@ private Q_SLOTS:
         const std::optional<QString> trimmedCopy =
             trim ? AudioTrimmer::trimSilence(copy, 0.25) : std::nullopt;
         QVERIFY(!trim || trimmedCopy);
-        const QByteArray sentBefore = contents(trimmedCopy.value_or(copy));
+        const QByteArray sentBefore = TestSupport::readFile(trimmedCopy.value_or(copy));
 
         config.audioFormat = formatAtRelease;
         state.setConfig(config);

@@ -41,12 +41,6 @@ std::vector<short> mono(const QList<int> &layout)
     return pieces(lengthAndAmplitude, 7);
 }
 
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : "<missing>"_ba;
-}
-
 // The single-precision level of a window holding `count` copies of `x`, computed as documented.
 float constantLevel(float x, int count)
 {
@@ -147,7 +141,7 @@ private Q_SLOTS:
             QVERIFY(QFile::resize(input, 44 + present * 2));
             samples.resize(size_t(present));
         }
-        const QByteArray before = contents(input);
+        const QByteArray before = TestSupport::readFile(input);
         const QString expectedPath = dir.filePath(u"vesk-1234.trimmed.wav"_s);
 
         Log::reset();
@@ -155,7 +149,7 @@ private Q_SLOTS:
         clock.start();
         const AudioTrimmer::Result result = AudioTrimmer::trim(input, keep);
         const qint64 tookMs = clock.elapsed();
-        QCOMPARE(contents(input), before);
+        QCOMPARE(TestSupport::readFile(input), before);
 
         if (kept.isEmpty()) {
             QCOMPARE(result.outcome, Outcome::nothingToCut);
@@ -384,7 +378,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("reason");   // empty: any
         const QString valid = file(u"valid.wav"_s);
         QVERIFY(WaveFiles::write(valid, mono({32000, -32000, 32000}), rate, 1, SF_FORMAT_PCM_16));
-        const QByteArray wav = contents(valid);
+        const QByteArray wav = TestSupport::readFile(valid);
         QTest::newRow("missing file") << QByteArray() << QString();
         QTest::newRow("not audio")
             << "RIFF but no WAVE at all, just some text here."_ba << QString();
@@ -401,11 +395,8 @@ private Q_SLOTS:
         QFETCH(QString, reason);
         const QString input = file(u"broken.wav"_s);
         QFile::remove(input);
-        if (!bytes.isEmpty()) {
-            QFile f(input);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(bytes);
-        }
+        if (!bytes.isEmpty())
+            TestSupport::writeFile(input, bytes);
         Log::reset();
         const AudioTrimmer::Result result = AudioTrimmer::trim(input, 0);
         QCOMPARE(result.outcome, Outcome::unreadable);
@@ -418,7 +409,7 @@ private Q_SLOTS:
         QCOMPARE(logMessages(), QStringList({readFailed}));
         QCOMPARE(QFile::exists(input), !bytes.isEmpty());
         if (!bytes.isEmpty())
-            QCOMPARE(contents(input), bytes);
+            QCOMPARE(TestSupport::readFile(input), bytes);
         QVERIFY(!QFile::exists(file(u"broken.trimmed.wav"_s)));
     }
 
@@ -429,7 +420,7 @@ private Q_SLOTS:
         const QString name = QString(240, u'v');
         const QString input = dir.filePath(name + u".wav"_s);
         QVERIFY(WaveFiles::write(input, mono({32000, -32000, 32000}), rate, 1, SF_FORMAT_PCM_16));
-        const QByteArray before = contents(input);
+        const QByteArray before = TestSupport::readFile(input);
         Log::reset();
         const AudioTrimmer::Result result = AudioTrimmer::trim(input, 0.5);
         QCOMPARE(result.outcome, Outcome::writeFailed);
@@ -439,7 +430,7 @@ private Q_SLOTS:
         QVERIFY(!result.error.isEmpty());
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList{name + u".wav"_s});
-        QCOMPARE(contents(input), before);
+        QCOMPARE(TestSupport::readFile(input), before);
     }
 };
 
