@@ -91,8 +91,6 @@ class LaunchTest : public QObject
         return {};
     }
 
-    static void stop(QProcess *app) { TestSupport::stop(*app); }
-
     static QString xdotool(const QStringList &args)
     {
         return TestSupport::run(u"xdotool"_s, args, QProcessEnvironment::systemEnvironment(), 10000)
@@ -126,7 +124,7 @@ private Q_SLOTS:
     void cleanupTestCase()
     {
         if (m_app)
-            stop(m_app.get());
+            TestSupport::stop(*m_app);
     }
 
     // A command run before the app's first start takes over the older folder, as the app would.
@@ -219,7 +217,7 @@ private Q_SLOTS:
         app.setProcessEnvironment(env);
         app.setChildProcessModifier([] { ::umask(0); });
         app.start(TestSupport::executable(), {});
-        const auto stopping = qScopeGuard([&] { stop(&app); });
+        const auto stopping = qScopeGuard([&] { TestSupport::stop(app); });
         QTRY_VERIFY2_WITH_TIMEOUT(ready(data), qPrintable(TestSupport::appLog(data)), 60000);
         QTRY_VERIFY(QFileInfo::exists(configHome + u"/autostart/vesk-voice.desktop"_s));
         QCOMPARE(TestSupport::unixMode(data), 0700);
@@ -361,7 +359,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(ready(other), 60000);
         QCOMPARE(kept->state(), QProcess::Running);
         QCOMPARE(command(u"stop"_s, other).code, 0);
-        stop(kept);
+        TestSupport::stop(*kept);
         QCOMPARE(m_app->state(), QProcess::Running);
     }
 
@@ -382,7 +380,7 @@ private Q_SLOTS:
         QCOMPARE(command(u"show"_s).code, 0);
         QTRY_VERIFY_WITH_TIMEOUT(!mainWindow().isEmpty(), 20000);
         // A quitting app lets go of its socket at once.
-        stop(m_app.get());
+        TestSupport::stop(*m_app);
         QVERIFY(!QFileInfo::exists(socket));
     }
 
@@ -456,7 +454,7 @@ private Q_SLOTS:
         env.insert(u"TMPDIR"_s, shared.path());
 
         auto app = launch(env);
-        const auto stopApp = qScopeGuard([&] { stop(app.get()); });
+        const auto stopApp = qScopeGuard([&] { TestSupport::stop(*app); });
         QTRY_VERIFY2_WITH_TIMEOUT(ready(data, socket), qPrintable(TestSupport::appLog(data)),
                                   60000);
         QCOMPARE(TestSupport::unixMode(QFileInfo(socket).path()), 0700);
@@ -471,7 +469,7 @@ private Q_SLOTS:
         // What the other user made is left as it was, and never written through.
         QVERIFY(QFileInfo(taken).isSymLink() == (squat == "link"_L1));
 
-        stop(app.get());
+        TestSupport::stop(*app);
         QVERIFY(!QFileInfo::exists(socket));
         QCOMPARE(run({u"stop"_s}, env).code, 1);
     }

@@ -63,6 +63,8 @@ class CliTranscriptionTest : public QObject
     }
 
 private Q_SLOTS:
+    void init() { m_server.clear(); }
+
     void promptIsPrintedExactly()
     {
         Config c;
@@ -96,7 +98,6 @@ private Q_SLOTS:
     {
         const QString file = speechFile();
         Config c = keyed();
-        m_server.clear();
         m_server.enqueue(503, "busy");
         m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(u"Salom, dunyo"_s));
         Run r = run({u"transcribe"_s, file}, c, m_server.baseUrl());
@@ -123,7 +124,6 @@ private Q_SLOTS:
         // The chosen audio format applies here as in a dictation.
         c.model = Config().model;
         c.audioFormat = u"ogg"_s;
-        m_server.clear();
         m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(u"ok"_s));
         const QString tone = m_dir.path() + u"/tone.wav"_s;
         std::vector<short> samples(16000);
@@ -135,7 +135,6 @@ private Q_SLOTS:
         QVERIFY(m_server.requests().last().body.contains("\"audio/ogg\""));
         c.audioFormat = Config().audioFormat;
 
-        m_server.clear();
         // The service's message as it wrote it, inner blanks and all.
         m_server.enqueue(401, FakeGeminiServer::errorAnswer(
                                   u"API key not valid.  Please pass a valid API key."_s));
@@ -184,7 +183,6 @@ private Q_SLOTS:
     {
         Config c = keyed();
         c.model = u"gone-model"_s;
-        m_server.clear();
         m_server.enqueue(200,
                          FakeGeminiServer::modelsAnswer({u"gemini-pro"_s, u"gemini-2.5-flash"_s}));
         const Run r = run({u"models"_s}, c, m_server.baseUrl());
@@ -195,7 +193,6 @@ private Q_SLOTS:
     void serviceTextCannotDriveTheTerminal()
     {
         const Config c = keyed();
-        m_server.clear();
         m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(
                                   u"Salom\x1b]0;title\x07 \x1b[2Jdunyo\u202e!\u0085\r\n"_s));
         Run r = run({u"transcribe"_s, speechFile()}, c, m_server.baseUrl());
@@ -203,7 +200,6 @@ private Q_SLOTS:
         QCOMPARE(r.out, u"Salom]0;title [2Jdunyo!\n"_s);
         QVERIFY(log().contains(u"transcript: Salom]0;title [2Jdunyo!\n"_s));
 
-        m_server.clear();
         m_server.enqueue(400, FakeGeminiServer::errorAnswer(u"bad\x1b[31m key\u202e\x9b"_s));
         r = run({u"transcribe"_s, speechFile()}, c, m_server.baseUrl());
         QCOMPARE(r.code, 1);
@@ -211,7 +207,6 @@ private Q_SLOTS:
         QVERIFY(log().contains(u"bad\\x1b[31m key\\u202e\\x9b"_s));
         QVERIFY(inert(log()));
 
-        m_server.clear();
         m_server.enqueue(200, FakeGeminiServer::modelsAnswer({u"gemini\x1b[8m-flash"_s}));
         r = run({u"models"_s}, c, m_server.baseUrl());
         QCOMPARE(r.out, u"gemini[8m-flash\tpicked\n"_s);
@@ -281,7 +276,6 @@ private Q_SLOTS:
     {
         QFETCH(FakeGeminiServer::Answer, answer);
         QFETCH(QString, err);
-        m_server.clear();
         m_server.setFallback(answer);
         const Run r = run({u"transcribe"_s, speechFile()}, keyed(), m_server.baseUrl());
         QCOMPARE(r.code, 1);
@@ -316,7 +310,6 @@ private Q_SLOTS:
             }
             QVERIFY(WaveFiles::writeMono16k(file, noise));
         }
-        m_server.clear();
         if (signal == 0)
             m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(u"uzun"_s));
         else

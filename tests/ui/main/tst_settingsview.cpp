@@ -201,25 +201,20 @@ private Q_SLOTS:
         QCOMPARE(rig.config().transcriptionMode, u"verbatim"_s);
         QCOMPARE(note->text(), u"Writes down exactly what was said."_s);
 
-        auto *thinking = rig.find<QComboBox>("thinking");
-        pick(thinking, 1);
-        QCOMPARE(rig.config().thinkingLevel, u"low"_s);
-        pick(thinking, 2);
-        QCOMPARE(rig.config().thinkingLevel, u"high"_s);
-        pick(thinking, 0);
-        QCOMPARE(rig.config().thinkingLevel, QString());
+        for (const auto &[index, level] : {std::pair{1, "low"}, {2, "high"}, {0, ""}}) {
+            pick(rig.find<QComboBox>("thinking"), index);
+            QCOMPARE(rig.config().thinkingLevel, QLatin1String(level));
+        }
 
         auto *hotkey = rig.find<QComboBox>("hotkey");
         pick(hotkey, 3);
         QCOMPARE(rig.config().hotkey, HotkeyKind::rightCommand);
         QCOMPARE(hotkey->currentText(), u"Right Super"_s);
 
-        tick(rig.find<QCheckBox>("showFloatingButton"));
-        QCOMPARE(rig.config().hudVisible, false);
-        tick(rig.find<QCheckBox>("playSounds"));
-        QCOMPARE(rig.config().sounds, false);
-        tick(rig.find<QCheckBox>("spaceBetweenDictations"));
-        QCOMPARE(rig.config().spaceBetweenDictations, false);
+        for (const char *box : {"showFloatingButton", "playSounds", "spaceBetweenDictations"})
+            tick(rig.find<QCheckBox>(box));
+        QVERIFY(!rig.config().hudVisible && !rig.config().sounds);
+        QVERIFY(!rig.config().spaceBetweenDictations);
 
         // The prompt editor writes as the user types.
         auto *prompt = rig.find<QPlainTextEdit>("prompt");
