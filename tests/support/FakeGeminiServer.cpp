@@ -1,6 +1,6 @@
 #include "FakeGeminiServer.h"
 
-#include <QEventLoop>
+#include <QtCore/qtestsupport_core.h>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -72,19 +72,7 @@ void FakeGeminiServer::clear()
 
 bool FakeGeminiServer::waitForRequests(int count, int timeoutMs)
 {
-    if (m_requests.size() >= count)
-        return true;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(this, &FakeGeminiServer::requestReceived, &loop, [&] {
-        if (m_requests.size() >= count)
-            loop.quit();
-    });
-    timer.start(timeoutMs);
-    loop.exec();
-    return m_requests.size() >= count;
+    return QTest::qWaitFor([&] { return m_requests.size() >= count; }, timeoutMs);
 }
 
 void FakeGeminiServer::onConnection()

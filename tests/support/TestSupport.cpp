@@ -1,12 +1,5 @@
 #include "TestSupport.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QProcess>
-#include <QTemporaryDir>
-
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -94,15 +87,10 @@ Run run(const QString &program, const QStringList &args, const QProcessEnvironme
 {
     QProcess p;
     p.setProcessEnvironment(env);
-    QEventLoop loop;
-    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     QElapsedTimer clock;
     clock.start();
     p.start(program, args);
-    if (p.state() != QProcess::NotRunning)
-        loop.exec();
+    (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, timeoutMs);
     Run result;
     result.ms = clock.elapsed();
     if (p.state() != QProcess::NotRunning) {
@@ -139,9 +127,7 @@ QByteArray runServing(const QString &program, const QStringList &args)
     p.start(program, args);
     if (!p.waitForStarted())
         return "<not started>";
-    QDeadlineTimer deadline(10000);
-    while (p.state() != QProcess::NotRunning && !deadline.hasExpired())
-        QTest::qWait(10);
+    (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000);
     return p.readAllStandardOutput();
 }
 
