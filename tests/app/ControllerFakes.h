@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/controller/DictationPorts.h"
+#include "LogMessages.h"
 #include "records/History.h"
-#include "records/Log.h"
 
 #include <QFile>
 #include <QStringList>
@@ -10,25 +10,12 @@
 
 // Fakes at the platform boundary: they record what the controller asked for.
 
-// The log's messages so far, without their time stamps.
-inline QStringList logMessages()
-{
-    Log::flush();
-    QFile f(Log::fileURL());
-    f.open(QIODevice::ReadOnly);
-    QStringList lines;
-    for (const QString &line :
-         QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        lines.append(line.mid(13));
-    return lines;
-}
-
 // A history of these transcripts, the last one newest.
 inline History historyOf(const QStringList &texts)
 {
     History h;
     for (const QString &text : texts)
-        h.add(HistoryEntry::make(text, 1, QStringLiteral("m"), QStringLiteral("mac")));
+        h.add(HistoryEntry::make(text, 1, u"m"_s, u"mac"_s));
     return h;
 }
 
@@ -84,13 +71,9 @@ public:
     std::optional<float> levelDb() const override { return level; }
     QString name(const QString &deviceID) const override
     {
-        return deviceID.isEmpty() ? QStringLiteral("System default")
-                                  : QStringLiteral("Mic ") + deviceID;
+        return deviceID.isEmpty() ? u"System default"_s : u"Mic "_s + deviceID;
     }
-    QList<std::pair<QString, QString>> inputs() const override
-    {
-        return {{QStringLiteral("a"), QStringLiteral("Mic a")}};
-    }
+    QList<std::pair<QString, QString>> inputs() const override { return {{u"a"_s, u"Mic a"_s}}; }
     void release() override { ++releases; }
 };
 

@@ -4,9 +4,7 @@
 #include "TestSupport.h"
 
 #include <QClipboard>
-#include <QDir>
 #include <QGuiApplication>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using Phase = AppState::Phase;
@@ -65,11 +63,10 @@ class ControllerTest : public QObject
     }
 
     // Runs a dictation up to the moment the recording goes to transcription.
-    QString recordAndFinish(Rig &rig, double duration,
-                            const QString &name = QStringLiteral("vesk-a.wav"))
+    QString recordAndFinish(Rig &rig, double duration, const QString &name = u"vesk-a.wav"_s)
     {
         const QString file = makeFile(name);
-        rig.controller->startRecording(QStringLiteral("mac"));
+        rig.controller->startRecording(u"mac"_s);
         rig.controller->finishRecording();
         rig.recorder->deliver(Recording{file, duration});
         QCoreApplication::processEvents();
@@ -86,21 +83,21 @@ private Q_SLOTS:
 
     void startAndLevels()
     {
-        Rig rig([](Config &c) { c.inputDeviceID = QStringLiteral("usb"); });
+        Rig rig([](Config &c) { c.inputDeviceID = u"usb"_s; });
         rig.recorder->level = -25;
-        rig.controller->startRecording(QStringLiteral("mac"));
+        rig.controller->startRecording(u"mac"_s);
         QCOMPARE(rig.state.phase(), Phase::recording);
-        QCOMPARE(rig.recorder->startedWith, QStringList{QStringLiteral("usb")});
+        QCOMPARE(rig.recorder->startedWith, QStringList{u"usb"_s});
         QVERIFY(rig.hotkey->external);
-        QCOMPARE(rig.sounds, QStringList{QStringLiteral("Tink")});
+        QCOMPARE(rig.sounds, QStringList{u"Tink"_s});
         QTRY_COMPARE(rig.state.level(), 0.5);
         // In English, and saying what a microphone that is away stands for.
-        QCOMPARE(logMessages(), QStringList{QStringLiteral(
-                                    "recording started (mac) on usb (not connected: the system "
-                                    "default)")});
+        QCOMPARE(logMessages(),
+                 QStringList{u"recording started (mac) on usb (not connected: the system "
+                             "default)"_s});
 
         // A second start while recording restarts the sound and the log line only.
-        rig.controller->startRecording(QStringLiteral("mac"));
+        rig.controller->startRecording(u"mac"_s);
         QCOMPARE(rig.sounds.size(), 2);
         QCOMPARE(rig.state.phase(), Phase::recording);
 
@@ -112,8 +109,8 @@ private Q_SLOTS:
     void refusedStart()
     {
         Rig rig;
-        rig.recorder->failure = QStringLiteral("The chosen microphone is not available.");
-        rig.controller->startRecording(QStringLiteral("mac"));
+        rig.recorder->failure = u"The chosen microphone is not available."_s;
+        rig.controller->startRecording(u"mac"_s);
         QCOMPARE(rig.state.phase(), Phase::failed);
         QCOMPARE(rig.state.message(), *rig.recorder->failure);
         QVERIFY(rig.sounds.isEmpty());
@@ -123,12 +120,12 @@ private Q_SLOTS:
     void startFailingInTheBackground()
     {
         Rig rig;
-        rig.controller->startRecording(QStringLiteral("mac"));
+        rig.controller->startRecording(u"mac"_s);
         QCOMPARE(rig.state.phase(), Phase::recording);
         QVERIFY(rig.recorder->lateFailure);
-        rig.recorder->lateFailure(QStringLiteral("Could not start the microphone. busy"));
+        rig.recorder->lateFailure(u"Could not start the microphone. busy"_s);
         QCOMPARE(rig.state.phase(), Phase::failed);
-        QCOMPARE(rig.state.message(), QStringLiteral("Could not start the microphone. busy"));
+        QCOMPARE(rig.state.message(), u"Could not start the microphone. busy"_s);
         QVERIFY(!rig.hotkey->external);
         QCOMPARE(rig.state.level(), 0.0);
 
@@ -136,7 +133,7 @@ private Q_SLOTS:
         rig.controller->toggleRecording();
         rig.controller->finishRecording();
         QCOMPARE(rig.state.phase(), Phase::working);
-        rig.recorder->lateFailure(QStringLiteral("stale"));
+        rig.recorder->lateFailure(u"stale"_s);
         QCOMPARE(rig.state.phase(), Phase::working);
     }
 
@@ -152,14 +149,14 @@ private Q_SLOTS:
     void nothingRecorded()
     {
         Rig rig;
-        rig.controller->startRecording(QStringLiteral("mac"));
+        rig.controller->startRecording(u"mac"_s);
         rig.controller->finishRecording();
         QCOMPARE(rig.state.phase(), Phase::working);
         QVERIFY(!rig.hotkey->external);
         rig.recorder->deliver(std::nullopt);
         QTRY_COMPARE(rig.state.phase(), Phase::idle);
-        QVERIFY(logMessages().contains(QStringLiteral("nothing recorded")));
-        QCOMPARE(rig.sounds, QStringList{QStringLiteral("Tink")});
+        QVERIFY(logMessages().contains(u"nothing recorded"_s));
+        QCOMPARE(rig.sounds, QStringList{u"Tink"_s});
     }
 
     void shortRecordingBoundary()
@@ -168,42 +165,42 @@ private Q_SLOTS:
         const QString shortFile = recordAndFinish(rig, 0.399);
         QCOMPARE(rig.state.phase(), Phase::idle);
         QVERIFY(!QFile::exists(shortFile));
-        QCOMPARE(rig.sounds, QStringList{QStringLiteral("Tink")});
+        QCOMPARE(rig.sounds, QStringList{u"Tink"_s});
         QVERIFY(rig.transcriber->requests.isEmpty());
-        QVERIFY(logMessages().contains(QStringLiteral("recorded 0.40s -> vesk-a.wav")));
+        QVERIFY(logMessages().contains(u"recorded 0.40s -> vesk-a.wav"_s));
 
-        recordAndFinish(rig, 0.400, QStringLiteral("vesk-b.wav"));
+        recordAndFinish(rig, 0.400, u"vesk-b.wav"_s);
         QCOMPARE(rig.state.phase(), Phase::working);
-        QCOMPARE(rig.sounds.last(), QStringLiteral("Pop"));
+        QCOMPARE(rig.sounds.last(), u"Pop"_s);
         QCOMPARE(rig.transcriber->requests.size(), 1);
         // Sent from where a retry finds it.
         QCOMPARE(rig.transcriber->requests.first().file, FailedRecordings().newest()->path);
 
         Rig zero([](Config &c) { c.minRecordingMs = 0; });
-        recordAndFinish(zero, 0.01, QStringLiteral("vesk-c.wav"));
+        recordAndFinish(zero, 0.01, u"vesk-c.wav"_s);
         QCOMPARE(zero.transcriber->requests.size(), 1);
     }
 
     void cancelDeletesEvenWhenKeepingAudio()
     {
         Rig rig([](Config &c) { c.keepAudio = true; });
-        const QString file = makeFile(QStringLiteral("vesk-cancel.wav"));
-        rig.controller->startRecording(QStringLiteral("mac"));
+        const QString file = makeFile(u"vesk-cancel.wav"_s);
+        rig.controller->startRecording(u"mac"_s);
         // The capture feeds the request while the user speaks; its words show meanwhile.
         QVERIFY(rig.recorder->audio);
         rig.recorder->audio(QByteArray(640, '\x01'));
         QCOMPARE(rig.transcriber->fed, QList<QByteArray>{QByteArray(640, '\x01')});
-        rig.transcriber->interim(QStringLiteral("Salom"));
-        QCOMPARE(rig.state.interimText(), QStringLiteral("Salom"));
+        rig.transcriber->interim(u"Salom"_s);
+        QCOMPARE(rig.state.interimText(), u"Salom"_s);
         rig.controller->cancelRecording();
         // The request side hears of it: a live session sends nothing more.
         QCOMPARE(rig.transcriber->cancels, 1);
         QVERIFY(rig.state.interimText().isEmpty());
         QCOMPARE(rig.state.phase(), Phase::idle);
-        QCOMPARE(rig.sounds, (QStringList{QStringLiteral("Tink"), QStringLiteral("Funk")}));
+        QCOMPARE(rig.sounds, (QStringList{u"Tink"_s, u"Funk"_s}));
         rig.recorder->deliver(Recording{file, 2});
         QTRY_VERIFY(!QFile::exists(file));
-        QVERIFY(logMessages().contains(QStringLiteral("recording cancelled")));
+        QVERIFY(logMessages().contains(u"recording cancelled"_s));
         // Cancel outside recording does nothing.
         rig.controller->cancelRecording();
         QCOMPARE(rig.sounds.size(), 2);
@@ -223,16 +220,16 @@ private Q_SLOTS:
         QFETCH(bool, keepAudio);
         QFETCH(bool, trimSilence);
         Rig rig([&](Config &c) {
-            c.insertMethod = QStringLiteral("type");
-            c.newlineMode = QStringLiteral("space");
-            c.model = QStringLiteral("gemini-x");
+            c.insertMethod = u"type"_s;
+            c.newlineMode = u"space"_s;
+            c.model = u"gemini-x"_s;
             c.keepAudio = keepAudio;
             c.trimSilence = trimSilence;
         });
-        rig.state.setMessage(QStringLiteral("old error"));
-        const QString trimmed = makeFile(QStringLiteral("vesk-s.trimmed.wav"));
+        rig.state.setMessage(u"old error"_s);
+        const QString trimmed = makeFile(u"vesk-s.trimmed.wav"_s);
         rig.trimResult = trimmed;
-        const QString file = recordAndFinish(rig, 1.5, QStringLiteral("vesk-s.wav"));
+        const QString file = recordAndFinish(rig, 1.5, u"vesk-s.wav"_s);
         QCOMPARE(rig.trimmedFiles, trimSilence ? QStringList{file} : QStringList());
         // While it is sent, the recording already waits where a retry after a crash finds it;
         // one kept on purpose stays where it is as well.
@@ -241,24 +238,24 @@ private Q_SLOTS:
         QCOMPARE(QFile::exists(file), keepAudio);
         QCOMPARE(rig.transcriber->requests.first().file, trimSilence ? trimmed : waiting->path);
 
-        rig.transcriber->succeed(QStringLiteral("Salom dunyo"));
+        rig.transcriber->succeed(u"Salom dunyo"_s);
         QCOMPARE(rig.state.phase(), Phase::idle);
         QCOMPARE(rig.state.message(), QString());
-        QCOMPARE(rig.state.lastTranscript(), QStringLiteral("Salom dunyo"));
+        QCOMPARE(rig.state.lastTranscript(), u"Salom dunyo"_s);
         const HistoryEntry e = rig.state.history().entries.first();
         QCOMPARE(e.duration, 1.5);
-        QCOMPARE(e.model, QStringLiteral("gemini-x"));
-        QCOMPARE(e.source, QStringLiteral("mac"));
-        QCOMPARE(History::load().entries.first().text, QStringLiteral("Salom dunyo"));
+        QCOMPARE(e.model, u"gemini-x"_s);
+        QCOMPARE(e.source, u"mac"_s);
+        QCOMPARE(History::load().entries.first().text, u"Salom dunyo"_s);
         QCOMPARE(rig.inserter->calls.size(), 1);
-        QCOMPARE(rig.inserter->calls.first().method, QStringLiteral("type"));
-        QCOMPARE(rig.inserter->calls.first().newline, QStringLiteral("space"));
+        QCOMPARE(rig.inserter->calls.first().method, u"type"_s);
+        QCOMPARE(rig.inserter->calls.first().newline, u"space"_s);
         QCOMPARE(QFile::exists(file), keepAudio);
         if (trimSilence)
             QCOMPARE(QFile::exists(trimmed), keepAudio);
         QVERIFY(!rig.controller->canRetry());
         QVERIFY(!QFile::exists(waiting->path));
-        QVERIFY(logMessages().contains(QStringLiteral("transcript: Salom dunyo")));
+        QVERIFY(logMessages().contains(u"transcript: Salom dunyo"_s));
         QFile::remove(file);
         QFile::remove(trimmed);
     }
@@ -266,18 +263,18 @@ private Q_SLOTS:
     void refusedInsertionSaysWhyAndKeepsTheTranscript()
     {
         Rig rig;
-        rig.inserter->refusal = QStringLiteral("Waiting for the desktop to allow typing.");
+        rig.inserter->refusal = u"Waiting for the desktop to allow typing."_s;
         recordAndFinish(rig, 1.5);
-        rig.transcriber->succeed(QStringLiteral("Salom dunyo"));
+        rig.transcriber->succeed(u"Salom dunyo"_s);
         QCOMPARE(rig.state.phase(), Phase::failed);
         QCOMPARE(rig.state.message(), rig.inserter->refusal);
-        QCOMPARE(rig.sounds.last(), QStringLiteral("Basso"));
-        QCOMPARE(History::load().entries.first().text, QStringLiteral("Salom dunyo"));
+        QCOMPARE(rig.sounds.last(), u"Basso"_s);
+        QCOMPARE(History::load().entries.first().text, u"Salom dunyo"_s);
 
         // A dictation under way keeps its own state when an earlier insertion fails late.
         rig.controller->toggleRecording();
         QCOMPARE(rig.state.phase(), Phase::recording);
-        rig.inserter->failure(QStringLiteral("late"));
+        rig.inserter->failure(u"late"_s);
         QCOMPARE(rig.state.phase(), Phase::recording);
         rig.controller->cancelRecording();
     }
@@ -285,13 +282,13 @@ private Q_SLOTS:
     void failureKeepsTheRecordingForARetry()
     {
         Rig rig;
-        const QString trimmed = makeFile(QStringLiteral("vesk-f.trimmed.wav"));
+        const QString trimmed = makeFile(u"vesk-f.trimmed.wav"_s);
         rig.trimResult = trimmed;
-        const QString file = recordAndFinish(rig, 1.25, QStringLiteral("vesk-f.wav"));
-        rig.transcriber->fail(QStringLiteral("Gemini returned 503: overloaded"));
+        const QString file = recordAndFinish(rig, 1.25, u"vesk-f.wav"_s);
+        rig.transcriber->fail(u"Gemini returned 503: overloaded"_s);
         QCOMPARE(rig.state.phase(), Phase::failed);
-        QCOMPARE(rig.state.message(), QStringLiteral("Gemini returned 503: overloaded"));
-        QCOMPARE(rig.sounds.last(), QStringLiteral("Basso"));
+        QCOMPARE(rig.state.message(), u"Gemini returned 503: overloaded"_s);
+        QCOMPARE(rig.sounds.last(), u"Basso"_s);
         QVERIFY(rig.state.history().entries.isEmpty());
         QVERIFY(rig.inserter->calls.isEmpty());
         // The recording moved into the data folder, owner-only; the trimmed copy is gone.
@@ -301,8 +298,7 @@ private Q_SLOTS:
         QVERIFY(kept.has_value());
         QCOMPARE(TestSupport::unixMode(kept->path), 0600);
         QVERIFY(rig.controller->canRetry());
-        QVERIFY(logMessages().contains(
-            QStringLiteral("transcription failed: Gemini returned 503: overloaded")));
+        QVERIFY(logMessages().contains(u"transcription failed: Gemini returned 503: overloaded"_s));
 
         // A restart still offers the retry, with the same duration and source.
         Rig later;
@@ -312,12 +308,12 @@ private Q_SLOTS:
         QCOMPARE(later.state.phase(), Phase::working);
         QCOMPARE(later.transcriber->requests.last().file, kept->path);
         // Failing again keeps the one copy; no second is made.
-        later.transcriber->fail(QStringLiteral("offline"));
+        later.transcriber->fail(u"offline"_s);
         QCOMPARE(QDir(FailedRecordings().folder()).entryList(QDir::Files).size(), 1);
         later.controller->retryLastRecording();
-        later.transcriber->succeed(QStringLiteral("second time"));
+        later.transcriber->succeed(u"second time"_s);
         QCOMPARE(later.state.history().entries.first().duration, 1.25);
-        QCOMPARE(later.state.history().entries.first().source, QStringLiteral("mac"));
+        QCOMPARE(later.state.history().entries.first().source, u"mac"_s);
         QVERIFY(!QFile::exists(kept->path));
         QVERIFY(!later.controller->canRetry());
     }
@@ -327,20 +323,20 @@ private Q_SLOTS:
     void failedRecordingsWaitAndKeptOnesStay()
     {
         Rig rig;
-        recordAndFinish(rig, 1, QStringLiteral("vesk-x.wav"));
-        rig.transcriber->fail(QStringLiteral("offline"));
-        recordAndFinish(rig, 1, QStringLiteral("vesk-y.wav"));
-        rig.transcriber->succeed(QStringLiteral("fine"));
+        recordAndFinish(rig, 1, u"vesk-x.wav"_s);
+        rig.transcriber->fail(u"offline"_s);
+        recordAndFinish(rig, 1, u"vesk-y.wav"_s);
+        rig.transcriber->succeed(u"fine"_s);
         QVERIFY(rig.controller->canRetry());
 
         rig.configure([](Config &c) { c.keepAudio = true; });
-        const QString kept = recordAndFinish(rig, 2, QStringLiteral("vesk-k2.wav"));
-        rig.transcriber->fail(QStringLiteral("offline"));
+        const QString kept = recordAndFinish(rig, 2, u"vesk-k2.wav"_s);
+        rig.transcriber->fail(u"offline"_s);
         QVERIFY(QFile::exists(kept));
         const auto newest = FailedRecordings().newest();
         QCOMPARE(newest->duration, 2.0);
         rig.controller->retryLastRecording();
-        rig.transcriber->succeed(QStringLiteral("ok"));
+        rig.transcriber->succeed(u"ok"_s);
         QVERIFY(QFile::exists(kept));
         QVERIFY(!QFile::exists(newest->path));
         QVERIFY(rig.controller->canRetry()); // the first failure still waits
@@ -359,9 +355,9 @@ private Q_SLOTS:
     {
         QFETCH(bool, quit);
         Rig rig;
-        const QString trimmed = makeFile(QStringLiteral("vesk-h.trimmed.wav"));
+        const QString trimmed = makeFile(u"vesk-h.trimmed.wav"_s);
         rig.trimResult = trimmed;
-        const QString file = recordAndFinish(rig, 1, QStringLiteral("vesk-h.wav"));
+        const QString file = recordAndFinish(rig, 1, u"vesk-h.wav"_s);
         QVERIFY(rig.controller->canCancelTranscription());
         if (quit)
             rig.controller->shutDown();
@@ -375,11 +371,10 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(trimmed));
         const auto kept = FailedRecordings().newest();
         QVERIFY(kept);
-        QVERIFY(
-            logMessages().contains(QStringLiteral("recording kept for a retry: ") + kept->path));
-        QVERIFY(logMessages().contains(quit ? QStringLiteral("quit during the transcription")
-                                            : QStringLiteral("transcription cancelled")));
-        rig.transcriber->succeed(QStringLiteral("late"));
+        QVERIFY(logMessages().contains(u"recording kept for a retry: "_s + kept->path));
+        QVERIFY(logMessages().contains(quit ? u"quit during the transcription"_s
+                                            : u"transcription cancelled"_s));
+        rig.transcriber->succeed(u"late"_s);
         QVERIFY(rig.state.history().entries.isEmpty());
         QVERIFY(rig.inserter->calls.isEmpty());
         Rig later;
@@ -392,7 +387,7 @@ private Q_SLOTS:
         Rig rig;
         recordAndFinish(rig, 1);
         const int sounds = rig.sounds.size();
-        rig.controller->startRecording(QStringLiteral("mac"));
+        rig.controller->startRecording(u"mac"_s);
         rig.controller->toggleRecording();
         rig.controller->finishRecording();
         rig.controller->cancelRecording();
@@ -411,11 +406,11 @@ private Q_SLOTS:
         rig.recorder->deliver(std::nullopt);
         QTRY_COMPARE(rig.state.phase(), Phase::idle);
 
-        rig.state.setMessage(QStringLiteral("boom"));
+        rig.state.setMessage(u"boom"_s);
         rig.controller->setPhase(Phase::failed);
         // A hotkey start keeps the message; a toggle clears it.
-        rig.controller->startRecording(QStringLiteral("mac"));
-        QCOMPARE(rig.state.message(), QStringLiteral("boom"));
+        rig.controller->startRecording(u"mac"_s);
+        QCOMPARE(rig.state.message(), u"boom"_s);
         rig.controller->cancelRecording();
         rig.controller->setPhase(Phase::failed);
         rig.controller->toggleRecording();
@@ -428,13 +423,12 @@ private Q_SLOTS:
         Rig rig;
         History full;
         for (int i = 0; i < 1000; ++i)
-            full.entries.append(HistoryEntry::make(QString::number(i), 1, QStringLiteral("m"),
-                                                   QStringLiteral("mac")));
+            full.entries.append(HistoryEntry::make(QString::number(i), 1, u"m"_s, u"mac"_s));
         rig.state.setHistory(full);
         recordAndFinish(rig, 1);
-        rig.transcriber->succeed(QStringLiteral("1001st"));
+        rig.transcriber->succeed(u"1001st"_s);
         QCOMPARE(rig.state.history().entries.size(), 1000);
-        QCOMPARE(rig.state.history().entries.last().text, QStringLiteral("998"));
+        QCOMPARE(rig.state.history().entries.last().text, u"998"_s);
         QCOMPARE(History::load().entries.size(), 1000);
     }
 
@@ -442,8 +436,8 @@ private Q_SLOTS:
     {
         Rig rig([](Config &c) { c.sounds = false; });
         recordAndFinish(rig, 1);
-        rig.transcriber->fail(QStringLiteral("x"));
-        rig.controller->startRecording(QStringLiteral("mac"));
+        rig.transcriber->fail(u"x"_s);
+        rig.controller->startRecording(u"mac"_s);
         rig.controller->cancelRecording();
         QVERIFY(rig.sounds.isEmpty());
     }
@@ -476,14 +470,14 @@ private Q_SLOTS:
         Rig rig([&](Config &c) { c.spaceBetweenDictations = setting; });
         rig.focus->active = 7;
         recordAndFinish(rig, 1);
-        rig.transcriber->succeed(QStringLiteral("First."));
+        rig.transcriber->succeed(u"First."_s);
         rig.focus->active = secondWindow;
         rig.nowMs += afterMs;
         rig.controller->insert(second);
         QCOMPARE(rig.inserter->calls.size(), 2);
         QVERIFY(!rig.inserter->calls[0].spaceBefore);
         QCOMPARE(rig.inserter->calls[1].spaceBefore, spaced);
-        QCOMPARE(rig.state.history().entries.first().text, QStringLiteral("First."));
+        QCOMPARE(rig.state.history().entries.first().text, u"First."_s);
     }
 
     // The control socket's commands, from each phase: what the floating button would do, "start"
@@ -512,30 +506,30 @@ private Q_SLOTS:
         QFETCH(int, phase);
         Rig rig;
         if (recordingFirst)
-            rig.controller->startRecording(QStringLiteral("mac"));
+            rig.controller->startRecording(u"mac"_s);
         QSignalSpy shown(rig.controller.get(), &AppDelegate::windowRequested);
         QCOMPARE(rig.controller->perform(command), known);
         QCOMPARE(int(rig.state.phase()), phase);
-        QCOMPARE(shown.size(), command == QLatin1String("show") ? 1 : 0);
+        QCOMPARE(shown.size(), command == "show"_L1 ? 1 : 0);
     }
 
     void insertAndCopyLast()
     {
         // With no transcript, neither touches the front app or the user's clipboard.
         Rig rig;
-        QGuiApplication::clipboard()->setText(QStringLiteral("the user's own"));
+        QGuiApplication::clipboard()->setText(u"the user's own"_s);
         rig.controller->insertLast();
         rig.controller->copyLast();
         QVERIFY(rig.inserter->calls.isEmpty());
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("the user's own"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"the user's own"_s);
 
-        rig.state.setHistory(historyOf({QStringLiteral("copied text")}));
+        rig.state.setHistory(historyOf({u"copied text"_s}));
         rig.controller->insertLast();
         QCOMPARE(rig.inserter->calls.size(), 1);
-        QCOMPARE(rig.inserter->calls.first().text, QStringLiteral("copied text"));
-        QCOMPARE(rig.inserter->calls.first().method, QStringLiteral("paste"));
+        QCOMPARE(rig.inserter->calls.first().text, u"copied text"_s);
+        QCOMPARE(rig.inserter->calls.first().method, u"paste"_s);
         rig.controller->copyLast();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("copied text"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"copied text"_s);
     }
 };
 

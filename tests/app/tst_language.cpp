@@ -7,11 +7,7 @@
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMenu>
-#include <QProcess>
 #include <QPushButton>
-#include <QSettings>
-#include <QTranslator>
-#include <QTemporaryDir>
 #include <QtTest>
 
 // The interface-language override in the application's own settings, and the restart.
@@ -22,10 +18,7 @@ class LanguageTest : public QObject
     QTemporaryDir m_config;
     int m_restarts = 0;
 
-    static QSettings settings()
-    {
-        return QSettings(QStringLiteral("Vesk"), QStringLiteral("Vesk Voice"));
-    }
+    static QSettings settings() { return QSettings(u"Vesk"_s, u"Vesk Voice"_s); }
 
     // Opens the picker's list and chooses an entry in it, as a user does.
     static void pickFromList(QComboBox *box, int index)
@@ -60,8 +53,8 @@ private Q_SLOTS:
         QCOMPARE(c.size(), 4);
         QVERIFY(!c[0].code);
         QCOMPARE(c[1].name, QString::fromUtf8("O\u02BBzbekcha"));
-        QCOMPARE(c[2].code, std::optional<QString>(QStringLiteral("en")));
-        QCOMPARE(c[3].name, QStringLiteral("Русский"));
+        QCOMPARE(c[2].code, std::optional<QString>(u"en"_s));
+        QCOMPARE(c[3].name, u"Русский"_s);
     }
 
     void choosingStoresAndRestartsOnlyOnChange()
@@ -70,22 +63,21 @@ private Q_SLOTS:
         AppLanguage::choose(std::nullopt);
         QCOMPARE(m_restarts, 0);
 
-        AppLanguage::choose(QStringLiteral("uz"));
+        AppLanguage::choose(u"uz"_s);
         QCOMPARE(m_restarts, 1);
-        QCOMPARE(AppLanguage::chosen(), std::optional<QString>(QStringLiteral("uz")));
-        QCOMPARE(settings().value(QStringLiteral("AppleLanguages")).toStringList(),
-                 QStringList{"uz"});
+        QCOMPARE(AppLanguage::chosen(), std::optional<QString>(u"uz"_s));
+        QCOMPARE(settings().value(u"AppleLanguages"_s).toStringList(), QStringList{"uz"});
 
-        AppLanguage::choose(QStringLiteral("uz"));
+        AppLanguage::choose(u"uz"_s);
         QCOMPARE(m_restarts, 1);
 
         AppLanguage::choose(std::nullopt);
         QCOMPARE(m_restarts, 2);
-        QVERIFY(!settings().contains(QStringLiteral("AppleLanguages")));
+        QVERIFY(!settings().contains(u"AppleLanguages"_s));
 
         // A language in the organisation-wide file (~/.config/Vesk.conf) is not the app's.
-        QSettings organisation(QStringLiteral("Vesk"));
-        organisation.setValue(QStringLiteral("AppleLanguages"), QStringList{"ru"});
+        QSettings organisation(u"Vesk"_s);
+        organisation.setValue(u"AppleLanguages"_s, QStringList{"ru"});
         organisation.sync();
         const auto removeIt = qScopeGuard([&] { organisation.clear(); });
         QVERIFY(!AppLanguage::chosen());
@@ -93,11 +85,11 @@ private Q_SLOTS:
 
     void storedByOtherMeans()
     {
-        settings().setValue(QStringLiteral("AppleLanguages"), QStringList{"ru", "en"});
-        QCOMPARE(AppLanguage::chosen(), std::optional<QString>(QStringLiteral("ru")));
-        QCOMPARE(AppLanguage::effectiveCode(), QStringLiteral("ru"));
+        settings().setValue(u"AppleLanguages"_s, QStringList{"ru", "en"});
+        QCOMPARE(AppLanguage::chosen(), std::optional<QString>(u"ru"_s));
+        QCOMPARE(AppLanguage::effectiveCode(), u"ru"_s);
 
-        settings().setValue(QStringLiteral("AppleLanguages"), QStringList{"fr"});
+        settings().setValue(u"AppleLanguages"_s, QStringList{"fr"});
         AppLanguagePicker unknown;
         QCOMPARE(unknown.comboBox()->currentIndex(), -1);
         QCOMPARE(m_restarts, 0);
@@ -105,9 +97,9 @@ private Q_SLOTS:
         QCOMPARE(m_restarts, 1);
         QVERIFY(!AppLanguage::chosen());
 
-        settings().setValue(QStringLiteral("AppleLanguages"), 42);
+        settings().setValue(u"AppleLanguages"_s, 42);
         QVERIFY(!AppLanguage::chosen());
-        settings().setValue(QStringLiteral("AppleLanguages"), QStringList{});
+        settings().setValue(u"AppleLanguages"_s, QStringList{});
         QVERIFY(!AppLanguage::chosen());
     }
 
@@ -115,12 +107,12 @@ private Q_SLOTS:
     // not the arrow keys, not a change made by the program.
     void pickerActsOnlyOnAChoiceFromItsList()
     {
-        settings().setValue(QStringLiteral("AppleLanguages"), QStringList{"en"});
+        settings().setValue(u"AppleLanguages"_s, QStringList{"en"});
         AppLanguagePicker picker;
         picker.show();
         QVERIFY(QTest::qWaitForWindowExposed(&picker));
         QComboBox *box = picker.comboBox();
-        QCOMPARE(picker.selection(), QStringLiteral("en"));
+        QCOMPARE(picker.selection(), u"en"_s);
         const int english = box->currentIndex();
 
         QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
@@ -135,13 +127,13 @@ private Q_SLOTS:
             QTRY_VERIFY(box->view()->isVisible());
             box->hidePopup();
         }
-        box->setCurrentIndex(box->findData(QStringLiteral("ru")));
+        box->setCurrentIndex(box->findData(u"ru"_s));
         QCOMPARE(m_restarts, 0);
-        QCOMPARE(AppLanguage::chosen(), std::optional<QString>(QStringLiteral("en")));
+        QCOMPARE(AppLanguage::chosen(), std::optional<QString>(u"en"_s));
 
-        pickFromList(box, box->findData(QStringLiteral("uz")));
+        pickFromList(box, box->findData(u"uz"_s));
         QCOMPARE(m_restarts, 1);
-        QCOMPARE(AppLanguage::chosen(), std::optional<QString>(QStringLiteral("uz")));
+        QCOMPARE(AppLanguage::chosen(), std::optional<QString>(u"uz"_s));
     }
 
     // The whole interface follows the choice: our texts, Qt's own (where the system ships them),
@@ -153,13 +145,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("march");
         QTest::addColumn<QString>("close");
         QTest::addColumn<QString>("selectAll");
-        QTest::newRow("ru") << QStringLiteral("ru") << QLocale::Russian << QString::fromUtf8("мар")
+        QTest::newRow("ru") << u"ru"_s << QLocale::Russian << QString::fromUtf8("мар")
                             << QString::fromUtf8("Закрыть") << QString::fromUtf8("Выделить всё");
         // Debian ships no Uzbek translation of Qt: these come from our own small table.
-        QTest::newRow("uz") << QStringLiteral("uz") << QLocale::Uzbek << QStringLiteral("mar")
-                            << QStringLiteral("Yopish") << QStringLiteral("Hammasini belgilash");
-        QTest::newRow("en") << QStringLiteral("en") << QLocale::English << QStringLiteral("Mar")
-                            << QStringLiteral("Close") << QStringLiteral("Select All");
+        QTest::newRow("uz") << u"uz"_s << QLocale::Uzbek << u"mar"_s << u"Yopish"_s
+                            << u"Hammasini belgilash"_s;
+        QTest::newRow("en") << u"en"_s << QLocale::English << u"Mar"_s << u"Close"_s
+                            << u"Select All"_s;
     }
 
     void theChosenLanguageReachesDatesAndQtTexts()
@@ -169,21 +161,21 @@ private Q_SLOTS:
         QFETCH(QString, march);
         QFETCH(QString, close);
         QFETCH(QString, selectAll);
-        settings().setValue(QStringLiteral("AppleLanguages"), QStringList{code});
+        settings().setValue(u"AppleLanguages"_s, QStringList{code});
         QCOMPARE(AppLanguage::installTranslator(qApp), code);
 
         QCOMPARE(QLocale().language(), language);
-        const QString date = QLocale().toString(QDate(2025, 3, 14), QStringLiteral("MMM d"));
+        const QString date = QLocale().toString(QDate(2025, 3, 14), u"MMM d"_s);
         QVERIFY2(date.startsWith(march, Qt::CaseInsensitive), qPrintable(date));
 
         QDialogButtonBox box(QDialogButtonBox::Close);
         QCOMPARE(box.button(QDialogButtonBox::Close)->text(), close);
-        QLineEdit field(QStringLiteral("text"));
+        QLineEdit field(u"text"_s);
         std::unique_ptr<QMenu> menu(field.createStandardContextMenu());
         QStringList entries;
         for (const QAction *a : menu->actions())
-            entries.append(a->text().remove(QLatin1Char('&')).section(QLatin1Char('\t'), 0, 0));
-        QVERIFY2(entries.contains(selectAll), qPrintable(entries.join(QLatin1Char('|'))));
+            entries.append(a->text().remove(u'&').section(u'\t', 0, 0));
+        QVERIFY2(entries.contains(selectAll), qPrintable(entries.join(u'|')));
 
         for (QTranslator *t : qApp->findChildren<QTranslator *>()) {
             QCoreApplication::removeTranslator(t);
@@ -197,7 +189,7 @@ private Q_SLOTS:
         // A path with a space, a quote and a command separator must run as itself and nothing
         // else.
         QTemporaryDir dir;
-        const QString program = dir.filePath(QStringLiteral("my app's; touch pwned"));
+        const QString program = dir.filePath(u"my app's; touch pwned"_s);
         TestSupport::writeFile(program, "#!/bin/sh\necho started > \"$(dirname \"$0\")/marker\"\n");
         QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
@@ -209,8 +201,8 @@ private Q_SLOTS:
         p.start(command.first(), command.mid(1));
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitCode(), 0);
-        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("marker"))));
-        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("pwned"))));
+        QVERIFY(QFile::exists(dir.filePath(u"marker"_s)));
+        QVERIFY(!QFile::exists(dir.filePath(u"pwned"_s)));
     }
 };
 

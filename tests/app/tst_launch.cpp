@@ -2,13 +2,8 @@
 #include "app/control/ControlChannel.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QProcess>
-#include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <chrono>
 #include <csignal>
@@ -45,12 +40,12 @@ class LaunchTest : public QObject
     {
         QDir().mkpath(dataFolder);
         Config c;
-        c.apiKey = QStringLiteral("launch-key");
+        c.apiKey = u"launch-key"_s;
         c.onboardingDone = true;
         c.sounds = false;
         // Recordings here are dropped as too short: nothing is sent.
         c.minRecordingMs = 600000;
-        c.saveTo(dataFolder + QStringLiteral("/config.json"));
+        c.saveTo(dataFolder + u"/config.json"_s);
     }
 
     static std::unique_ptr<QProcess> launch(const QString &dataFolder)
@@ -72,7 +67,7 @@ class LaunchTest : public QObject
         if (socket.isEmpty())
             socket = ControlChannel::socketPath(dataFolder);
         return QFileInfo::exists(socket) &&
-               TestSupport::appLog(dataFolder).contains(QStringLiteral("accessibility granted="));
+               TestSupport::appLog(dataFolder).contains(u"accessibility granted="_s);
     }
 
     static int runTool(const QString &program, const QStringList &args)
@@ -83,26 +78,22 @@ class LaunchTest : public QObject
     // A second local user, made once where this runs as root; otherwise why there is none.
     static QString otherUser(QString *why)
     {
-        const QString name = QStringLiteral("vesk-test-other");
+        const QString name = u"vesk-test-other"_s;
         if (::geteuid() != 0) {
-            *why = QStringLiteral("acting as a second local user needs root");
+            *why = u"acting as a second local user needs root"_s;
             return {};
         }
-        if (runTool(QStringLiteral("id"), {QStringLiteral("-u"), name}) == 0 ||
-            runTool(QStringLiteral("useradd"),
-                    {QStringLiteral("--system"), QStringLiteral("--no-create-home"),
-                     QStringLiteral("--shell"), QStringLiteral("/usr/sbin/nologin"), name}) == 0)
+        if (runTool(u"id"_s, {u"-u"_s, name}) == 0 ||
+            runTool(u"useradd"_s, {u"--system"_s, u"--no-create-home"_s, u"--shell"_s,
+                                   u"/usr/sbin/nologin"_s, name}) == 0)
             return name;
-        *why = QStringLiteral("useradd could not make a second local user");
+        *why = u"useradd could not make a second local user"_s;
         return {};
     }
 
-    static void stop(QProcess *app) { TestSupport::stop(*app); }
-
     static QString xdotool(const QStringList &args)
     {
-        return TestSupport::run(QStringLiteral("xdotool"), args,
-                                QProcessEnvironment::systemEnvironment(), 10000)
+        return TestSupport::run(u"xdotool"_s, args, QProcessEnvironment::systemEnvironment(), 10000)
             .out.trimmed();
     }
 
@@ -110,69 +101,67 @@ class LaunchTest : public QObject
     // and the active window.
     QString mainWindow() const
     {
-        const QString found = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                       QStringLiteral("--pid"), QString::number(m_app->processId()),
-                                       QStringLiteral("--name"), QStringLiteral("^Vesk Voice$")});
-        for (const QString &id : found.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-            const QString shape =
-                xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), id});
-            const qsizetype at = shape.indexOf(QStringLiteral("WIDTH="));
-            if (at >= 0 && shape.mid(at + 6).section(QLatin1Char('\n'), 0, 0).toInt() >= 200)
+        const QString found =
+            xdotool({u"search"_s, u"--onlyvisible"_s, u"--pid"_s,
+                     QString::number(m_app->processId()), u"--name"_s, u"^Vesk Voice$"_s});
+        for (const QString &id : found.split(u'\n', Qt::SkipEmptyParts)) {
+            const QString shape = xdotool({u"getwindowgeometry"_s, u"--shell"_s, id});
+            const qsizetype at = shape.indexOf(u"WIDTH="_s);
+            if (at >= 0 && shape.mid(at + 6).section(u'\n', 0, 0).toInt() >= 200)
                 return id;
         }
         return {};
     }
-    static QString activeWindow() { return xdotool({QStringLiteral("getactivewindow")}); }
+    static QString activeWindow() { return xdotool({u"getactivewindow"_s}); }
 
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_tmp.isValid());
-        m_data = m_tmp.filePath(QStringLiteral("data"));
+        m_data = m_tmp.filePath(u"data"_s);
     }
 
     void cleanupTestCase()
     {
         if (m_app)
-            stop(m_app.get());
+            TestSupport::stop(*m_app);
     }
 
     // A command run before the app's first start takes over the older folder, as the app would.
     void olderFolderIsMigratedBeforeAnyCommand()
     {
-        const QString home = m_tmp.filePath(QStringLiteral("home"));
-        const QString legacy = home + QStringLiteral("/.config/vesk");
+        const QString home = m_tmp.filePath(u"home"_s);
+        const QString legacy = home + u"/.config/vesk"_s;
         QVERIFY(QDir().mkpath(legacy));
         Config old;
-        old.apiKey = QStringLiteral("legacy-key");
-        old.customVocabulary = {QStringLiteral("Zarafshon")};
-        old.saveTo(legacy + QStringLiteral("/config.json"));
+        old.apiKey = u"legacy-key"_s;
+        old.customVocabulary = {u"Zarafshon"_s};
+        old.saveTo(legacy + u"/config.json"_s);
         const QByteArray history = R"({"entries":[]})";
-        TestSupport::writeFile(legacy + QStringLiteral("/history.json"), history);
+        TestSupport::writeFile(legacy + u"/history.json"_s, history);
 
         QProcessEnvironment env = TestSupport::appEnvironment(QString());
         for (const char *name : {"VESK_DATA_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
             env.remove(QString::fromLatin1(name));
-        env.insert(QStringLiteral("HOME"), home);
-        const Result r = run({QStringLiteral("prompt")}, env);
+        env.insert(u"HOME"_s, home);
+        const Result r = run({u"prompt"_s}, env);
         QCOMPARE(r.code, 0);
-        QVERIFY2(r.out.contains(QStringLiteral("Zarafshon")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(u"Zarafshon"_s), qPrintable(r.out));
 
-        const QString data = home + QStringLiteral("/.local/share/Vesk Voice");
-        QCOMPARE(Config::loadFrom(data + QStringLiteral("/config.json")).apiKey,
-                 QStringLiteral("legacy-key"));
-        QCOMPARE(TestSupport::readFile(data + QStringLiteral("/history.json")), history);
+        const QString data = home + u"/.local/share/Vesk Voice"_s;
+        QCOMPARE(Config::loadFrom(data + u"/config.json"_s).apiKey, u"legacy-key"_s);
+        QCOMPARE(TestSupport::readFile(data + u"/history.json"_s), history);
     }
 
     void commandWithoutAppSaysSoInOneLine()
     {
-        const QString empty = m_tmp.filePath(QStringLiteral("nobody"));
+        const QString empty = m_tmp.filePath(u"nobody"_s);
         for (const char *name : {"toggle", "start", "stop", "cancel", "show", "retry"}) {
             const Result r = command(QString::fromLatin1(name), empty);
             QCOMPARE(r.code, 1);
             QVERIFY(r.out.isEmpty());
-            QVERIFY2(r.err.endsWith(QLatin1Char('\n')) && r.err.count(QLatin1Char('\n')) == 1 &&
-                         r.err.contains(QStringLiteral("not running")),
+            QVERIFY2(r.err.endsWith(u'\n') && r.err.count(u'\n') == 1 &&
+                         r.err.contains(u"not running"_s),
                      qPrintable(r.err));
         }
     }
@@ -200,11 +189,11 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(!mainWindow().isEmpty(), 20000);
             QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), mainWindow(), 10000);
             // Minimised, it comes back the same way.
-            xdotool({QStringLiteral("windowminimize"), QStringLiteral("--sync"), mainWindow()});
+            xdotool({u"windowminimize"_s, u"--sync"_s, mainWindow()});
             QTRY_VERIFY_WITH_TIMEOUT(mainWindow().isEmpty(), 10000);
         }
         // The second launches left the first's log alone: none of them started an app.
-        QCOMPARE(log().count(QStringLiteral("launched, bundle=")), 1);
+        QCOMPARE(log().count(u"launched, bundle="_s), 1);
     }
 
     // Started with umask 000 on a data folder others could enter: the folder is made owner-only
@@ -213,34 +202,30 @@ private Q_SLOTS:
     void nothingIsLeftOpenToOthers()
     {
         VESK_REQUIRE_DISPLAY();
-        const QString data = m_tmp.filePath(QStringLiteral("open"));
-        const QString configHome = m_tmp.filePath(QStringLiteral("config-home"));
+        const QString data = m_tmp.filePath(u"open"_s);
+        const QString configHome = m_tmp.filePath(u"config-home"_s);
         writeConfig(data);
-        Config c = Config::loadFrom(data + QStringLiteral("/config.json"));
+        Config c = Config::loadFrom(data + u"/config.json"_s);
         c.launchAtLogin = true;
-        c.saveTo(data + QStringLiteral("/config.json"));
+        c.saveTo(data + u"/config.json"_s);
         QFile::setPermissions(data, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                         QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                         QFile::ExeOther);
         QProcess app;
         QProcessEnvironment env = TestSupport::appEnvironment(data);
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+        env.insert(u"XDG_CONFIG_HOME"_s, configHome);
         app.setProcessEnvironment(env);
         app.setChildProcessModifier([] { ::umask(0); });
         app.start(TestSupport::executable(), {});
-        const auto stopping = qScopeGuard([&] { stop(&app); });
+        const auto stopping = qScopeGuard([&] { TestSupport::stop(app); });
         QTRY_VERIFY2_WITH_TIMEOUT(ready(data), qPrintable(TestSupport::appLog(data)), 60000);
-        QTRY_VERIFY(
-            QFileInfo::exists(configHome + QStringLiteral("/autostart/vesk-voice.desktop")));
+        QTRY_VERIFY(QFileInfo::exists(configHome + u"/autostart/vesk-voice.desktop"_s));
         QCOMPARE(TestSupport::unixMode(data), 0700);
-        QVERIFY2(TestSupport::appLog(data).contains(
-                     QStringLiteral("made the data folder owner-only (it was "
-                                    "755)")),
+        QVERIFY2(TestSupport::appLog(data).contains(u"made the data folder owner-only (it was "
+                                                    "755)"_s),
                  qPrintable(TestSupport::appLog(data)));
-        QCOMPARE(TestSupport::unixMode(configHome + QStringLiteral("/autostart")) & 022, 0);
-        QCOMPARE(
-            TestSupport::unixMode(configHome + QStringLiteral("/autostart/vesk-voice.desktop")),
-            0644);
+        QCOMPARE(TestSupport::unixMode(configHome + u"/autostart"_s) & 022, 0);
+        QCOMPARE(TestSupport::unixMode(configHome + u"/autostart/vesk-voice.desktop"_s), 0644);
         QCOMPARE(TestSupport::unixMode(configHome) & 022, 0);
     }
 
@@ -270,7 +255,7 @@ private Q_SLOTS:
             // A dictation that was started records a moment before it is finished.
             QTest::qWait(300);
         }
-        QVERIFY(!log().contains(QStringLiteral("transcription")));
+        QVERIFY(!log().contains(u"transcription"_s));
     }
 
     // The socket answers every request with one line, and refuses what it does not know.
@@ -278,14 +263,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<QByteArray>("reply");
-        QTest::newRow("unknown") << QByteArray("vesk-voice 1 dance\n")
-                                 << QByteArray("error unknown command 'dance'\n");
-        QTest::newRow("newer version")
-            << QByteArray("vesk-voice 7 stop --later-option\n") << QByteArray("ok\n");
-        QTest::newRow("foreign") << QByteArray("GET / HTTP/1.0\n")
-                                 << QByteArray("error not a request\n");
-        QTest::newRow("endless") << QByteArray(100000, 'x')
-                                 << QByteArray("error request too long\n");
+        QTest::newRow("unknown") << "vesk-voice 1 dance\n"_ba
+                                 << "error unknown command 'dance'\n"_ba;
+        QTest::newRow("newer version") << "vesk-voice 7 stop --later-option\n"_ba
+                                       << "ok\n"_ba;
+        QTest::newRow("foreign") << "GET / HTTP/1.0\n"_ba
+                                 << "error not a request\n"_ba;
+        QTest::newRow("endless") << QByteArray(100000, 'x') << "error request too long\n"_ba;
         QTest::newRow("silent") << QByteArray() << QByteArray();
     }
 
@@ -349,7 +333,7 @@ private Q_SLOTS:
                 ::kill(pid, SIGCONT);
             });
         // Sent at once, well inside the idle ones' time-out.
-        const ControlChannel::Reply reply = ControlChannel::send(socket, QStringLiteral("stop"));
+        const ControlChannel::Reply reply = ControlChannel::send(socket, u"stop"_s);
         if (wakeUp.joinable())
             wakeUp.join();
         QVERIFY2(reply.status == ControlChannel::Reply::Status::answered,
@@ -362,7 +346,7 @@ private Q_SLOTS:
     {
         if (!appRunning())
             QSKIP("needs the app of the previous case");
-        const QString other = m_tmp.filePath(QStringLiteral("other"));
+        const QString other = m_tmp.filePath(u"other"_s);
         writeConfig(other);
         auto a = launch(other), b = launch(other);
         QVERIFY(a->waitForStarted() && b->waitForStarted());
@@ -374,8 +358,8 @@ private Q_SLOTS:
         QCOMPARE(gone->exitCode(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(ready(other), 60000);
         QCOMPARE(kept->state(), QProcess::Running);
-        QCOMPARE(command(QStringLiteral("stop"), other).code, 0);
-        stop(kept);
+        QCOMPARE(command(u"stop"_s, other).code, 0);
+        TestSupport::stop(*kept);
         QCOMPARE(m_app->state(), QProcess::Running);
     }
 
@@ -388,15 +372,15 @@ private Q_SLOTS:
         QVERIFY(m_app->waitForFinished(10000));
         const QString socket = ControlChannel::socketPath(m_data);
         QVERIFY(QFileInfo::exists(socket));
-        QCOMPARE(command(QStringLiteral("show")).code, 1);
+        QCOMPARE(command(u"show"_s).code, 1);
 
-        QFile::remove(m_data + QStringLiteral("/vesk.log"));
+        QFile::remove(m_data + u"/vesk.log"_s);
         m_app = launch(m_data);
         QTRY_VERIFY2_WITH_TIMEOUT(ready(m_data), qPrintable(log()), 60000);
-        QCOMPARE(command(QStringLiteral("show")).code, 0);
+        QCOMPARE(command(u"show"_s).code, 0);
         QTRY_VERIFY_WITH_TIMEOUT(!mainWindow().isEmpty(), 20000);
         // A quitting app lets go of its socket at once.
-        stop(m_app.get());
+        TestSupport::stop(*m_app);
         QVERIFY(!QFileInfo::exists(socket));
     }
 
@@ -412,10 +396,10 @@ private Q_SLOTS:
     void silentHolderIsNotWaitedOnForEver()
     {
         QFETCH(bool, listening);
-        const QString data = m_tmp.filePath(QStringLiteral("held"));
+        const QString data = m_tmp.filePath(u"held"_s);
         const QString socket = ControlChannel::socketPath(data);
         QVERIFY(!ControlChannel::prepareFolder(QFileInfo(socket).path(), true));
-        InstanceLock holder(socket + QStringLiteral(".lock"));
+        InstanceLock holder(socket + u".lock"_s);
         QVERIFY(holder.tryLock());
         // Listening, but its event loop never runs: connections wait in the backlog.
         QLocalServer server;
@@ -423,7 +407,7 @@ private Q_SLOTS:
             QVERIFY(server.listen(socket));
         const LaunchClaim claim = claimInstance(data, 500);
         QCOMPARE(claim.outcome, LaunchClaim::Outcome::failed);
-        QVERIFY2(claim.error.contains(QStringLiteral("does not answer")), qPrintable(claim.error));
+        QVERIFY2(claim.error.contains(u"does not answer"_s), qPrintable(claim.error));
         QVERIFY(!claim.lock);
     }
 
@@ -454,28 +438,23 @@ private Q_SLOTS:
         // A shared temporary folder, sticky and open to all, as /tmp is.
         QTemporaryDir shared;
         QVERIFY(::chmod(QFile::encodeName(shared.path()).constData(), 01777) == 0);
-        const QString taken = shared.filePath(QStringLiteral("vesk-voice-%1").arg(::getuid()));
-        const QStringList make = squat == QLatin1String("folder")
-                                     ? QStringList{QStringLiteral("mkdir"), taken}
-                                 : squat == QLatin1String("link")
-                                     ? QStringList{QStringLiteral("ln"), QStringLiteral("-s"),
-                                                   QStringLiteral("/"), taken}
-                                     : QStringList{QStringLiteral("touch"), taken};
-        QCOMPARE(runTool(QStringLiteral("runuser"),
-                         QStringList{QStringLiteral("-u"), other, QStringLiteral("--")} + make),
-                 0);
+        const QString taken = shared.filePath(u"vesk-voice-%1"_s.arg(::getuid()));
+        const QStringList make = squat == "folder"_L1 ? QStringList{u"mkdir"_s, taken}
+                                 : squat == "link"_L1 ? QStringList{u"ln"_s, u"-s"_s, u"/"_s, taken}
+                                                      : QStringList{u"touch"_s, taken};
+        QCOMPARE(runTool(u"runuser"_s, QStringList{u"-u"_s, other, u"--"_s} + make), 0);
 
-        QString data = m_tmp.filePath(QStringLiteral("noruntime-") + squat);
+        QString data = m_tmp.filePath(u"noruntime-"_s + squat);
         if (deep)
-            data += QLatin1Char('/') + QString(120, QLatin1Char('d'));
+            data += u'/' + QString(120, u'd');
         writeConfig(data);
-        const QString socket = QDir(data).canonicalPath() + QStringLiteral("/run/control");
+        const QString socket = QDir(data).canonicalPath() + u"/run/control"_s;
         QProcessEnvironment env = TestSupport::appEnvironment(data);
-        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-        env.insert(QStringLiteral("TMPDIR"), shared.path());
+        env.remove(u"XDG_RUNTIME_DIR"_s);
+        env.insert(u"TMPDIR"_s, shared.path());
 
         auto app = launch(env);
-        const auto stopApp = qScopeGuard([&] { stop(app.get()); });
+        const auto stopApp = qScopeGuard([&] { TestSupport::stop(*app); });
         QTRY_VERIFY2_WITH_TIMEOUT(ready(data, socket), qPrintable(TestSupport::appLog(data)),
                                   60000);
         QCOMPARE(TestSupport::unixMode(QFileInfo(socket).path()), 0700);
@@ -484,28 +463,28 @@ private Q_SLOTS:
         const Result second = run({}, env);
         QCOMPARE(second.code, 0);
         QCOMPARE(app->state(), QProcess::Running);
-        QCOMPARE(TestSupport::appLog(data).count(QStringLiteral("launched, bundle=")), 1);
-        const Result stopped = run({QStringLiteral("stop")}, env);
+        QCOMPARE(TestSupport::appLog(data).count(u"launched, bundle="_s), 1);
+        const Result stopped = run({u"stop"_s}, env);
         QVERIFY2(stopped.code == 0 && stopped.err.isEmpty(), qPrintable(stopped.err));
         // What the other user made is left as it was, and never written through.
-        QVERIFY(QFileInfo(taken).isSymLink() == (squat == QLatin1String("link")));
+        QVERIFY(QFileInfo(taken).isSymLink() == (squat == "link"_L1));
 
-        stop(app.get());
+        TestSupport::stop(*app);
         QVERIFY(!QFileInfo::exists(socket));
-        QCOMPARE(run({QStringLiteral("stop")}, env).code, 1);
+        QCOMPARE(run({u"stop"_s}, env).code, 1);
     }
 
     // The socket folder is this user's alone, whatever was there before.
     void socketFolderIsOwnerOnly()
     {
-        const QString folder = m_tmp.filePath(QStringLiteral("sockets"));
+        const QString folder = m_tmp.filePath(u"sockets"_s);
         QVERIFY(!ControlChannel::prepareFolder(folder, true));
         QCOMPARE(TestSupport::unixMode(folder), 0700);
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                           QFile::ReadOther | QFile::ExeOther);
         QVERIFY(!ControlChannel::prepareFolder(folder, true));
         QCOMPARE(TestSupport::unixMode(folder), 0700);
-        const QString link = m_tmp.filePath(QStringLiteral("link"));
+        const QString link = m_tmp.filePath(u"link"_s);
         QVERIFY(QFile::link(folder, link));
         QVERIFY(ControlChannel::prepareFolder(link, true));
     }

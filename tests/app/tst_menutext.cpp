@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 class MenuTextTest : public QObject
 {
     Q_OBJECT
@@ -10,28 +12,24 @@ class MenuTextTest : public QObject
 private Q_SLOTS:
     void wrapping()
     {
-        const QString waiting = QStringLiteral(
-            "Waiting for Accessibility permission. Add Vesk Voice in System Settings > Privacy & "
-            "Security > Accessibility.");
+        const QString waiting =
+            u"Waiting for Accessibility permission. Add Vesk Voice in System Settings > Privacy & "
+            "Security > Accessibility."_s;
         const QStringList lines = MenuText::wrapped(waiting, 60);
-        QCOMPARE(lines.join(QLatin1Char(' ')), waiting);
+        QCOMPARE(lines.join(u' '), waiting);
         for (const QString &line : lines)
             QVERIFY(line.size() <= 60);
-        QCOMPARE(lines.first(),
-                 QStringLiteral("Waiting for Accessibility permission. Add Vesk Voice in"));
+        QCOMPARE(lines.first(), u"Waiting for Accessibility permission. Add Vesk Voice in"_s);
 
-        QCOMPARE(MenuText::wrapped(QStringLiteral("  a   b  "), 60),
-                 QStringList({QStringLiteral("a b")}));
+        QCOMPARE(MenuText::wrapped(u"  a   b  "_s, 60), QStringList({u"a b"_s}));
         QCOMPARE(MenuText::wrapped(QString(), 60), QStringList());
         // A word longer than the width stays whole, on its own line, with no empty line first.
-        const QString longWord(70, QLatin1Char('x'));
-        QCOMPARE(MenuText::wrapped(longWord + QStringLiteral(" end"), 60),
-                 QStringList({longWord, QStringLiteral("end")}));
+        const QString longWord(70, u'x');
+        QCOMPARE(MenuText::wrapped(longWord + u" end"_s, 60), QStringList({longWord, u"end"_s}));
         // Exactly the width fits.
-        const QString a(29, QLatin1Char('a')), b(30, QLatin1Char('b'));
-        QCOMPARE(MenuText::wrapped(a + QLatin1Char(' ') + b, 60),
-                 QStringList({a + QLatin1Char(' ') + b}));
-        QCOMPARE(MenuText::wrapped(a + QStringLiteral("a ") + b, 60).size(), 2);
+        const QString a(29, u'a'), b(30, u'b');
+        QCOMPARE(MenuText::wrapped(a + u' ' + b, 60), QStringList({a + u' ' + b}));
+        QCOMPARE(MenuText::wrapped(a + u"a "_s + b, 60).size(), 2);
     }
 
     // 48 characters as a reader counts them: an emoji or a family of them at the cut stays
@@ -40,16 +38,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("preview");
-        const QString p47(47, QLatin1Char('p'));
-        const QString family = QStringLiteral("👨‍👩‍👧");
+        const QString p47(47, u'p');
+        const QString family = u"👨‍👩‍👧"_s;
         QTest::newRow("exactly 48") << p47 + u'p' << p47 + u'p';
-        QTest::newRow("one more") << p47 + QStringLiteral("pq") << p47 + QStringLiteral("p...");
-        QTest::newRow("emoji at the cut")
-            << p47 + QStringLiteral("😀 ok") << p47 + QStringLiteral("😀...");
+        QTest::newRow("one more") << p47 + u"pq"_s << p47 + u"p..."_s;
+        QTest::newRow("emoji at the cut") << p47 + u"😀 ok"_s << p47 + u"😀..."_s;
         QTest::newRow("joined emoji at the cut")
-            << p47 + family + QStringLiteral("!") << p47 + family + QStringLiteral("...");
-        QTest::newRow("48 emoji") << QString(QStringLiteral("😀")).repeated(48)
-                                  << QString(QStringLiteral("😀")).repeated(48);
+            << p47 + family + u"!"_s << p47 + family + u"..."_s;
+        QTest::newRow("48 emoji") << QString(u"😀"_s).repeated(48) << QString(u"😀"_s).repeated(48);
     }
 
     void preview()
@@ -64,14 +60,13 @@ private Q_SLOTS:
         using P = AppState::Phase;
         // The other phases' lines are read from the real menu in the shell's tests.
         QCOMPARE(MenuText::statusLine(P::recording, false, QString()),
-                 QStringLiteral("Recording... (Esc to cancel)"));
-        QCOMPARE(MenuText::statusLine(P::working, true, QString()),
-                 QStringLiteral("Transcribing..."));
-        QCOMPARE(MenuText::symbol(P::idle, true), QStringLiteral("mic"));
-        QCOMPARE(MenuText::symbol(P::idle, false), QStringLiteral("mic.slash"));
-        QCOMPARE(MenuText::symbol(P::recording, true), QStringLiteral("mic.fill"));
-        QCOMPARE(MenuText::symbol(P::working, true), QStringLiteral("waveform"));
-        QCOMPARE(MenuText::symbol(P::failed, true), QStringLiteral("exclamationmark.triangle"));
+                 u"Recording... (Esc to cancel)"_s);
+        QCOMPARE(MenuText::statusLine(P::working, true, QString()), u"Transcribing..."_s);
+        QCOMPARE(MenuText::symbol(P::idle, true), u"mic"_s);
+        QCOMPARE(MenuText::symbol(P::idle, false), u"mic.slash"_s);
+        QCOMPARE(MenuText::symbol(P::recording, true), u"mic.fill"_s);
+        QCOMPARE(MenuText::symbol(P::working, true), u"waveform"_s);
+        QCOMPARE(MenuText::symbol(P::failed, true), u"exclamationmark.triangle"_s);
         QVERIFY(!MenuText::tint(P::idle).isValid());
         QVERIFY(MenuText::tint(P::recording).isValid());
     }
@@ -95,15 +90,15 @@ private Q_SLOTS:
         const auto items = Appcast::parse(feed);
         QVERIFY(items.has_value());
         QCOMPARE(items->size(), 2);
-        QCOMPARE(items->at(0).version, QStringLiteral("19"));
-        QCOMPARE(items->at(1).shortVersion, QStringLiteral("1.10"));
-        QCOMPARE(items->at(1).download, QUrl(QStringLiteral("https://example.invalid/1.10.deb")));
+        QCOMPARE(items->at(0).version, u"19"_s);
+        QCOMPARE(items->at(1).shortVersion, u"1.10"_s);
+        QCOMPARE(items->at(1).download, QUrl(u"https://example.invalid/1.10.deb"_s));
         QVERIFY(!Appcast::parse("<html><body>not a feed</body></html>").has_value());
         QVERIFY(!Appcast::parse("<rss><channel>").has_value());
 
-        QVERIFY(Appcast::compareVersions(QStringLiteral("1.10"), QStringLiteral("1.9")) > 0);
-        QCOMPARE(Appcast::compareVersions(QStringLiteral("1.0"), QStringLiteral("1")), 0);
-        QVERIFY(Appcast::compareVersions(QStringLiteral("2"), QStringLiteral("10")) < 0);
+        QVERIFY(Appcast::compareVersions(u"1.10"_s, u"1.9"_s) > 0);
+        QCOMPARE(Appcast::compareVersions(u"1.0"_s, u"1"_s), 0);
+        QVERIFY(Appcast::compareVersions(u"2"_s, u"10"_s) < 0);
     }
 
     // Without a feed the check says what updates this copy: its package manager, or a new build.
@@ -111,15 +106,15 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("package");
         QTest::addColumn<QString>("says");
-        QTest::newRow("package") << true << QStringLiteral("package manager");
-        QTest::newRow("built from source") << false << QStringLiteral("built from its source");
+        QTest::newRow("package") << true << u"package manager"_s;
+        QTest::newRow("built from source") << false << u"built from its source"_s;
     }
 
     void noFeedSaysWhoUpdates()
     {
         QFETCH(bool, package);
         QFETCH(QString, says);
-        Updater updater{QUrl(), QStringLiteral("1"), package};
+        Updater updater{QUrl(), u"1"_s, package};
         QVERIFY(!updater.hasFeed());
         QSignalSpy spy(&updater, &Updater::checked);
         updater.check();
@@ -133,15 +128,13 @@ private Q_SLOTS:
     void unreachableFeedFailsClearly()
     {
         // A closed port on loopback: refused at once, never a hang.
-        Updater updater{QUrl(QStringLiteral("http://127.0.0.1:9/appcast.xml")),
-                        QStringLiteral("1")};
+        Updater updater{QUrl(u"http://127.0.0.1:9/appcast.xml"_s), u"1"_s};
         QSignalSpy spy(&updater, &Updater::checked);
         updater.check();
         QVERIFY(spy.wait(20000));
         const auto result = spy.first().first().value<Updater::Result>();
         QCOMPARE(result.kind, Updater::Result::Kind::failed);
-        QVERIFY(
-            Updater::describe(result).startsWith(QStringLiteral("Could not check for updates: ")));
+        QVERIFY(Updater::describe(result).startsWith(u"Could not check for updates: "_s));
     }
 };
 

@@ -1,10 +1,11 @@
 #include "Resources.h"
 #include "Symbols.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 // The bundled symbols, sounds and app icon are really in the program and usable.
 class ResourcesTest : public QObject
@@ -40,8 +41,8 @@ private Q_SLOTS:
             const int drawn = pixelsOf(image, colour);
             QVERIFY2(drawn > 40 && drawn < 64 * 64, qPrintable(name));
         }
-        QVERIFY(Symbols::pixmap(QStringLiteral("no.such.symbol"), Qt::black, 16).isNull());
-        QVERIFY(!Symbols::icon(QStringLiteral("mic"), Qt::white).isNull());
+        QVERIFY(Symbols::pixmap(u"no.such.symbol"_s, Qt::black, 16).isNull());
+        QVERIFY(!Symbols::icon(u"mic"_s, Qt::white).isNull());
     }
 
     void soundsAreWaveFiles()
@@ -53,9 +54,9 @@ private Q_SLOTS:
             const QByteArray head = f.read(12);
             QVERIFY(head.startsWith("RIFF") && head.endsWith("WAVE"));
             QVERIFY(f.size() > 1000);
-            QCOMPARE(Resources::soundUrl(name).scheme(), QStringLiteral("qrc"));
+            QCOMPARE(Resources::soundUrl(name).scheme(), u"qrc"_s);
         }
-        QVERIFY(Resources::soundPath(QStringLiteral("Glass")).isEmpty());
+        QVERIFY(Resources::soundPath(u"Glass"_s).isEmpty());
     }
 
     void appIcon()

@@ -24,9 +24,6 @@
 #include <QActionGroup>
 #include <QClipboard>
 #include <QMessageBox>
-#include <QSettings>
-#include <QLibraryInfo>
-#include <QTranslator>
 #include <QApplication>
 #include <QComboBox>
 #include <QAbstractItemView>
@@ -39,8 +36,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QtTest>
 
 // A file manager on the session bus, as Nautilus or Dolphin offer it.
@@ -101,8 +96,6 @@ class ShellTest : public QObject
         bool trusted = true;
         const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
         std::unique_ptr<AppDelegate> controller;
-        // The real desktop's typing and windows instead of the fakes.
-        bool realDesktop = false;
         // The windows and the update check, linked in rather than loaded.
         OnDemand parts{std::make_unique<ModuleParts>()};
         std::unique_ptr<AppShell> shell;
@@ -110,7 +103,7 @@ class ShellTest : public QObject
         static std::unique_ptr<AppState> stateWith(const std::function<void(Config &)> &change)
         {
             Config c;
-            c.apiKey = QStringLiteral("k");
+            c.apiKey = u"k"_s;
             c.onboardingDone = true;
             if (change)
                 change(c);
@@ -121,27 +114,24 @@ class ShellTest : public QObject
             : Rig(stateWith(change), real)
         {}
         explicit Rig(std::unique_ptr<AppState> given, bool real = false)
-            : ownState(std::move(given)), realDesktop(real)
+            : ownState(std::move(given))
         {
             AppDelegate::Services s;
             s.recorder.reset(recorder);
             s.hotkey.reset(hotkey);
-            if (realDesktop) {
-                delete inserter;
+            s.transcriber.reset(transcriber);
+            s.inserter.reset(inserter);
+            if (real) { // the real desktop's typing and windows instead of the fakes
                 inserter = nullptr;
                 s.inserter = std::make_unique<RealInserter>(*platform);
                 s.focus = std::make_unique<DesktopFocus>(*platform);
-            } else {
-                s.inserter.reset(inserter);
             }
-            s.transcriber.reset(transcriber);
             s.play = [](const QString &) {};
             controller = std::make_unique<AppDelegate>(&state, std::move(s));
             shell = std::make_unique<AppShell>(
                 controller.get(), *platform,
                 [this] {
-                    return AppShell::Trust{trusted,
-                                           trusted ? QString() : QStringLiteral("no XTEST")};
+                    return AppShell::Trust{trusted, trusted ? QString() : u"no XTEST"_s};
                 },
                 parts);
         }
@@ -157,7 +147,7 @@ class ShellTest : public QObject
         {
             QStringList list;
             for (const QAction *a : shell->menu()->actions())
-                list.append(a->isSeparator() ? QStringLiteral("--") : a->text());
+                list.append(a->isSeparator() ? u"--"_s : a->text());
             return list;
         }
         QAction *action(const QString &title) const
@@ -181,19 +171,6 @@ class ShellTest : public QObject
             file.write(QByteArray(100, 'a'));
         return file.fileName();
     }
-
-    // The user's hands, through XTEST.
-    static void press(const char *key)
-    {
-        XTestInput::key(XTestInput::keycode(key), true);
-        XTestInput::key(XTestInput::keycode(key), false);
-    }
-    static void clickAt(const QPoint &at)
-    {
-        XTestInput::moveTo(at.x(), at.y());
-        XTestInput::click(1);
-    }
-    static void clickOn(QWidget *w) { clickAt(w->mapToGlobal(w->rect().center())); }
 
     // Launched with one transcript in the history, its main window open there.
     static MainView *historyWithOne(Rig &rig, const QString &text)
@@ -223,7 +200,7 @@ private Q_SLOTS:
         QCOMPARE(rig.hotkey->kind, HotkeyKind::fn);
         QVERIFY(rig.hotkey->onStart && rig.hotkey->onStop && rig.hotkey->onCancel);
         const QStringList log = logMessages();
-        QVERIFY(log.value(0).startsWith(QStringLiteral("launched, bundle=")));
+        QVERIFY(log.value(0).startsWith(u"launched, bundle="_s));
         QCOMPARE(log.mid(1),
                  (QStringList{"microphone permission granted=true", "accessibility granted=true"}));
 
@@ -237,7 +214,7 @@ private Q_SLOTS:
         // The hotkey callbacks reach the controller.
         rig.hotkey->onStart();
         QCOMPARE(rig.state.phase(), AppState::Phase::recording);
-        QCOMPARE(rig.titles().first(), QStringLiteral("Recording... (Esc to cancel)"));
+        QCOMPARE(rig.titles().first(), u"Recording... (Esc to cancel)"_s);
         rig.hotkey->onCancel();
         QCOMPARE(rig.state.phase(), AppState::Phase::idle);
     }
@@ -247,23 +224,22 @@ private Q_SLOTS:
         Rig rig;
         rig.shell->applicationDidFinishLaunching();
         const QString longMessage =
-            QStringLiteral("Gemini returned 503: The model is overloaded right now. Please try "
-                           "again later, or choose another model in Settings.");
+            u"Gemini returned 503: The model is overloaded right now. Please try "
+            "again later, or choose another model in Settings."_s;
         rig.state.setMessage(longMessage);
         rig.controller->setPhase(AppState::Phase::failed);
         const QStringList titles = rig.titles();
-        QCOMPARE(titles[0], QStringLiteral("Something went wrong"));
+        QCOMPARE(titles[0], u"Something went wrong"_s);
         QCOMPARE(titles.mid(1, 2), MenuText::wrapped(longMessage, 60));
-        QCOMPARE(titles[3], QStringLiteral("--"));
+        QCOMPARE(titles[3], u"--"_s);
 
         rig.state.setHistory(historyOf({QString(48, u'x')}));
         rig.shell->refreshStatusItem();
-        QVERIFY(rig.action(QStringLiteral("Copy last: ") + QString(48, QLatin1Char('x'))));
+        QVERIFY(rig.action(u"Copy last: "_s + QString(48, u'x')));
         QVERIFY(rig.action("Insert last again"));
         rig.state.setHistory(historyOf({QString(48, u'x'), QString(49, u'y')}));
         rig.shell->refreshStatusItem();
-        QVERIFY(rig.action(QStringLiteral("Copy last: ") + QString(48, QLatin1Char('y')) +
-                           QStringLiteral("...")));
+        QVERIFY(rig.action(u"Copy last: "_s + QString(48, u'y') + u"..."_s));
     }
 
     // The tray as a user meets it, with the pointer and the keys: a left click opens the menu,
@@ -273,44 +249,44 @@ private Q_SLOTS:
         VESK_REQUIRE_DISPLAY();
         qunsetenv("GEMINI_API_KEY");
         Rig rig([](Config &c) { c.apiKey.clear(); });
-        rig.state.setHistory(historyOf({QStringLiteral("dictated earlier")}));
+        rig.state.setHistory(historyOf({u"dictated earlier"_s}));
         rig.shell->applicationDidFinishLaunching();
         // Docked in the tray, at the top right.
         QTRY_VERIFY_WITH_TIMEOUT(rig.shell->tray()->geometry().x() > 0, 10000);
         QMenu *menu = rig.shell->menu();
         const auto clickTray = [&] {
-            clickAt(rig.shell->tray()->geometry().center());
+            XTestInput::clickAt(rig.shell->tray()->geometry().center());
             QTRY_VERIFY(menu->isVisible());
         };
         const auto closeMenu = [&] {
-            press("Escape");
+            XTestInput::tap("Escape");
             QTRY_VERIFY(!menu->isVisible());
         };
         clickTray();
-        QVERIFY(rig.titles().contains(QStringLiteral("Add your Gemini API key in Settings.")));
-        QVERIFY(rig.titles().contains(QStringLiteral("Copy last: dictated earlier")));
+        QVERIFY(rig.titles().contains(u"Add your Gemini API key in Settings."_s));
+        QVERIFY(rig.titles().contains(u"Copy last: dictated earlier"_s));
         closeMenu();
 
         // "Delete all" in History, clicked; the menu then offers nothing of the deleted text.
         MainView *window = rig.mainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
         window->setTab(MainView::Tab::history);
-        clickOn(window->history()->clearButton());
+        XTestInput::clickOn(window->history()->clearButton());
         QTRY_VERIFY(window->history()->confirmation() &&
                     window->history()->confirmation()->isVisible());
-        auto *deleteAll = window->history()->confirmation()->findChild<QPushButton *>(
-            QStringLiteral("deleteAll"));
+        auto *deleteAll =
+            window->history()->confirmation()->findChild<QPushButton *>(u"deleteAll"_s);
         QVERIFY(QTest::qWaitForWindowExposed(deleteAll->window()));
-        clickOn(deleteAll);
+        XTestInput::clickOn(deleteAll);
         QTRY_VERIFY(rig.state.history().entries.isEmpty());
         clickTray();
         for (const QString &title : rig.titles())
-            QVERIFY2(!title.contains(QStringLiteral("dictated earlier")), qPrintable(title));
+            QVERIFY2(!title.contains(u"dictated earlier"_s), qPrintable(title));
 
         // Ctrl+O, shown beside the window item, brings the closed window back.
         window->close();
         XTestInput::key(XTestInput::keycode("Control_L"), true);
-        press("o");
+        XTestInput::tap("o");
         XTestInput::key(XTestInput::keycode("Control_L"), false);
         QTRY_VERIFY(window->isVisible());
         QTRY_VERIFY(!menu->isVisible());
@@ -321,7 +297,7 @@ private Q_SLOTS:
         Rig rig;
         rig.shell->applicationDidFinishLaunching();
         const QString file = recording();
-        rig.controller->transcribe(file, 2, QStringLiteral("mac"));
+        rig.controller->transcribe(file, 2, u"mac"_s);
         QVERIFY(rig.action("Cancel transcription"));
         QVERIFY(!rig.action("Retry last recording"));
         rig.action("Cancel transcription")->trigger();
@@ -331,22 +307,22 @@ private Q_SLOTS:
 
         rig.action("Retry last recording")->trigger();
         QCOMPARE(rig.transcriber->requests.size(), 2);
-        rig.transcriber->succeed(QStringLiteral("done"));
+        rig.transcriber->succeed(u"done"_s);
         QVERIFY(!rig.action("Retry last recording"));
     }
 
     void microphoneAndFloatingButtonItems()
     {
         Rig rig([](Config &c) {
-            c.inputDeviceID = QStringLiteral("gone");
-            c.inputDeviceName = QStringLiteral("USB Yeti");
+            c.inputDeviceID = u"gone"_s;
+            c.inputDeviceName = u"USB Yeti"_s;
         });
         rig.shell->applicationDidFinishLaunching();
         QAction *away =
             rig.action("Microphone: USB Yeti — not connected, the system default is used");
         QVERIFY(away);
         opened(away)->actions()[1]->trigger();
-        QCOMPARE(Config::load().inputDeviceName, QStringLiteral("Mic a"));
+        QCOMPARE(Config::load().inputDeviceName, u"Mic a"_s);
         QMenu *mics = opened(rig.action("Microphone: Mic a"));
         QVERIFY(mics);
         QCOMPARE(mics->actions().size(), 2);
@@ -378,50 +354,47 @@ private Q_SLOTS:
     {
         VESK_REQUIRE_DISPLAY();
         QCoreApplication::setApplicationVersion(QStringLiteral(VESK_VERSION));
-        const QString dir = TestSupport::binaryDir() + QStringLiteral("/tests/app");
+        const QString dir = TestSupport::binaryDir() + u"/tests/app"_s;
         for (const char *language : {"en", "uz", "ru"}) {
             QTranslator translator;
-            QVERIFY(translator.load(QStringLiteral(":/translations/vesk_") +
-                                    QLatin1String(language) + QStringLiteral(".qm")));
+            QVERIFY(
+                translator.load(u":/translations/vesk_"_s + QLatin1String(language) + u".qm"_s));
             QCoreApplication::installTranslator(&translator);
             // Qt's own buttons as the app shows them: the system's table, or the one we carry.
             QTranslator qt;
-            if (qt.load(QLocale(QLatin1String(language)), QStringLiteral("qtbase"),
-                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
-                qt.load(QStringLiteral(":/translations/qtbase_") + QLatin1String(language) +
-                        QStringLiteral(".qm")))
+            if (qt.load(QLocale(QLatin1String(language)), u"qtbase"_s, u"_"_s,
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+                qt.load(u":/translations/qtbase_"_s + QLatin1String(language) + u".qm"_s))
                 QCoreApplication::installTranslator(&qt);
             const auto untranslate = qScopeGuard([&] {
                 QCoreApplication::removeTranslator(&translator);
                 QCoreApplication::removeTranslator(&qt);
             });
             Rig rig([](Config &c) {
-                c.inputDeviceID = QStringLiteral("usb");
-                c.inputDeviceName = QStringLiteral("USB Headset");
+                c.inputDeviceID = u"usb"_s;
+                c.inputDeviceName = u"USB Headset"_s;
             });
             rig.shell->applicationDidFinishLaunching();
-            rig.state.setHistory(
-                historyOf({QStringLiteral("Ertaga soat uchda uchrashamiz, don't forget")}));
+            rig.state.setHistory(historyOf({u"Ertaga soat uchda uchrashamiz, don't forget"_s}));
             for (const char *name : {"idle", "failed"}) {
-                if (QLatin1String(name) == QLatin1String("failed")) {
-                    rig.state.setMessage(QStringLiteral("Gemini returned 503: The model is "
-                                                        "overloaded right now. Please try again "
-                                                        "later."));
+                if (QLatin1String(name) == "failed"_L1) {
+                    rig.state.setMessage(u"Gemini returned 503: The model is "
+                                         "overloaded right now. Please try again "
+                                         "later."_s);
                     rig.controller->setPhase(AppState::Phase::failed);
                 }
                 QMenu *menu = rig.shell->menu();
                 menu->popup(QPoint(100, 100));
                 QVERIFY(QTest::qWaitForWindowExposed(menu));
                 QTest::qWait(100);
-                QVERIFY(menu->grab().save(dir +
-                                          QStringLiteral("/tray-menu-%1-%2.png")
-                                              .arg(QLatin1String(name), QLatin1String(language))));
+                QVERIFY(menu->grab().save(dir + u"/tray-menu-%1-%2.png"_s.arg(
+                                                    QLatin1String(name), QLatin1String(language))));
                 menu->hide();
             }
             // The question, grabbed once it is up, then answered "Cancel".
             rig.shell->openMainWindow(WindowsPort::Tab::settings);
             Config c = rig.state.config();
-            c.apiKey = QStringLiteral("edited");
+            c.apiKey = u"edited"_s;
             rig.state.setConfig(c);
             QTimer::singleShot(0, [&] {
                 QTRY_VERIFY(qobject_cast<QMessageBox *>(QApplication::activeModalWidget()));
@@ -429,7 +402,7 @@ private Q_SLOTS:
                 QVERIFY(QTest::qWaitForWindowExposed(box));
                 QTest::qWait(100);
                 QVERIFY(box->grab().save(
-                    dir + QStringLiteral("/restart-question-%1.png").arg(QLatin1String(language))));
+                    dir + u"/restart-question-%1.png"_s.arg(QLatin1String(language))));
                 box->reject();
             });
             QVERIFY(!rig.mainWindow()->settings()->readyToRestart());
@@ -484,8 +457,8 @@ private Q_SLOTS:
         QVERIFY(rig.state.accessibilityGranted());
         QVERIFY(rig.state.message().isEmpty());
         QVERIFY(!rig.shell->isWaitingForPermission());
-        QVERIFY(logMessages().contains(QStringLiteral("accessibility granted while waiting")));
-        QCOMPARE(rig.titles().first(), QStringLiteral("Hold Right Ctrl to talk"));
+        QVERIFY(logMessages().contains(u"accessibility granted while waiting"_s));
+        QCOMPARE(rig.titles().first(), u"Hold Right Ctrl to talk"_s);
     }
 
     // Settings that could not be read are said in the log and in the menu until they are saved.
@@ -503,7 +476,7 @@ private Q_SLOTS:
         QVERIFY(rig.titles().contains(MenuText::wrapped(problem, 60).first()));
 
         Config c = rig.state.config();
-        c.apiKey = QStringLiteral("new");
+        c.apiKey = u"new"_s;
         rig.shell->save(c);
         QVERIFY(rig.state.readProblems().isEmpty());
         QVERIFY(!rig.titles().contains(MenuText::wrapped(problem, 60).first()));
@@ -532,7 +505,7 @@ private Q_SLOTS:
         });
         rig.shell->applicationDidFinishLaunching();
         QCOMPARE(rig.state.message(),
-                 withKey ? QString() : QStringLiteral("Add your Gemini API key in Settings."));
+                 withKey ? QString() : u"Add your Gemini API key in Settings."_s);
         QCOMPARE(!rig.mainWindow(), withKey);
         if (!withKey)
             QCOMPARE(rig.mainWindow()->tab(), MainView::Tab::settings);
@@ -551,7 +524,7 @@ private Q_SLOTS:
         MainView *window = rig.mainWindow();
         QVERIFY(window);
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        QCOMPARE(window->windowTitle(), QStringLiteral("Vesk Voice"));
+        QCOMPARE(window->windowTitle(), u"Vesk Voice"_s);
         QCOMPARE(window->size(), QSize(820, 560));
         QCOMPARE(window->tab(), MainView::Tab::history);
         QListWidget *sidebar = window->sidebar();
@@ -566,8 +539,8 @@ private Q_SLOTS:
 
         // One tab is always chosen in the sidebar.
         QCOMPARE(sidebar->count(), 2);
-        QCOMPARE(sidebar->item(0)->text(), QStringLiteral("History"));
-        QCOMPARE(sidebar->item(1)->text(), QStringLiteral("Settings"));
+        QCOMPARE(sidebar->item(0)->text(), u"History"_s);
+        QCOMPARE(sidebar->item(1)->text(), u"Settings"_s);
         sidebar->item(1)->setSelected(true);
         QCOMPARE(window->tab(), MainView::Tab::settings);
         sidebar->clearSelection();
@@ -576,14 +549,14 @@ private Q_SLOTS:
         QCOMPARE(sidebar->selectedItems().first(), sidebar->item(1));
 
         // Closing hides it; the next request shows the same window on the tab chosen last.
-        window->history()->setQuery(QStringLiteral("kept"));
+        window->history()->setQuery(u"kept"_s);
         window->close();
         QVERIFY(!window->isVisible());
         rig.action("Vesk Voice window...")->trigger();
         QCOMPARE(rig.mainWindow(), window);
         QVERIFY(window->isVisible());
         QCOMPARE(window->tab(), MainView::Tab::settings);
-        QCOMPARE(window->history()->query(), QStringLiteral("kept"));
+        QCOMPARE(window->history()->query(), u"kept"_s);
 
         // A minimised window comes back up, not just "in front" in the taskbar.
         QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -600,7 +573,7 @@ private Q_SLOTS:
     void startAtLogin()
     {
         const QString path = Autostart::entryPath();
-        QCOMPARE(path, m_configHome.path() + QStringLiteral("/autostart/vesk-voice.desktop"));
+        QCOMPARE(path, m_configHome.path() + u"/autostart/vesk-voice.desktop"_s);
         QDir().mkpath(QFileInfo(path).absolutePath());
         TestSupport::writeFile(path, "[Desktop Entry]\nExec=vesk-voice\n");
 
@@ -621,7 +594,7 @@ private Q_SLOTS:
         c.launchAtLogin = false;
         rig.shell->save(c);
         QVERIFY(!QFile::exists(path));
-        QVERIFY(logMessages().contains(QStringLiteral("start at login: removed ") + path));
+        QVERIFY(logMessages().contains(u"start at login: removed "_s + path));
     }
 
     // Exec lines as the desktop entry format reads them back: quoted, the reserved characters
@@ -630,9 +603,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("executable");
         QTest::addColumn<QByteArray>("line");
-        QTest::newRow("plain") << QStringLiteral("/usr/bin/vesk-voice")
+        QTest::newRow("plain") << u"/usr/bin/vesk-voice"_s
                                << QByteArray(R"(Exec="/usr/bin/vesk-voice")");
-        QTest::newRow("blank") << QStringLiteral("/opt/Vesk Voice/vesk-voice")
+        QTest::newRow("blank") << u"/opt/Vesk Voice/vesk-voice"_s
                                << QByteArray(R"(Exec="/opt/Vesk Voice/vesk-voice")");
         QTest::newRow("reserved") << QStringLiteral(R"(/x/a"b`c$d\e%f)")
                                   << QByteArray(R"(Exec="/x/a\\"b\\`c\\$d\\\\e%%f")");
@@ -660,54 +633,54 @@ private Q_SLOTS:
         const SettingsServices services = WindowServices::settings(recorder);
 
         QDBusConnection fileManagerBus =
-            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fm"));
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"fm"_s);
         FakeFileManager fileManager;
-        QVERIFY(fileManagerBus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"),
-                                              &fileManager, QDBusConnection::ExportAllSlots));
-        QVERIFY(fileManagerBus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+        QVERIFY(fileManagerBus.registerObject(u"/org/freedesktop/FileManager1"_s, &fileManager,
+                                              QDBusConnection::ExportAllSlots));
+        QVERIFY(fileManagerBus.registerService(u"org.freedesktop.FileManager1"_s));
         UrlCatcher catcher;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        QDesktopServices::setUrlHandler(u"file"_s, &catcher, "open");
         services.revealFile(path);
         QTRY_COMPARE(fileManager.shown, QStringList{QUrl::fromLocalFile(path).toString()});
         QVERIFY(catcher.opened.isEmpty());
 
-        QVERIFY(fileManagerBus.unregisterService(QStringLiteral("org.freedesktop.FileManager1")));
+        QVERIFY(fileManagerBus.unregisterService(u"org.freedesktop.FileManager1"_s));
         services.revealFile(path);
         QTRY_COMPARE(catcher.opened,
                      QList<QUrl>{QUrl::fromLocalFile(QFileInfo(path).absolutePath())});
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QDBusConnection::disconnectFromBus(QStringLiteral("fm"));
+        QDesktopServices::unsetUrlHandler(u"file"_s);
+        QDBusConnection::disconnectFromBus(u"fm"_s);
     }
 
     void windowSavesAndInsertsThroughTheController()
     {
         VESK_REQUIRE_DISPLAY();
         Rig rig([](Config &c) {
-            c.insertMethod = QStringLiteral("type");
-            c.newlineMode = QStringLiteral("space");
+            c.insertMethod = u"type"_s;
+            c.newlineMode = u"space"_s;
         });
-        MainView *window = historyWithOne(rig, QStringLiteral("again, please"));
+        MainView *window = historyWithOne(rig, u"again, please"_s);
         QTRY_VERIFY(window->isActiveWindow());
 
         // A desktop that names no window to go back to: the text is copied, and the window
         // says so, rather than typing it into itself.
-        QGuiApplication::clipboard()->setText(QStringLiteral("the user's own"));
+        QGuiApplication::clipboard()->setText(u"the user's own"_s);
         HistoryList *list = window->history()->list();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->buttonRect(0, HistoryList::Insert).center());
         QVERIFY(rig.inserter->calls.isEmpty());
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("again, please"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"again, please"_s);
         QVERIFY(window->history()->notice()->isVisible());
         QVERIFY(window->isVisible());
 
         window->setTab(MainView::Tab::settings);
-        auto *key = window->findChild<QLineEdit *>(QStringLiteral("apiKey"));
+        auto *key = window->findChild<QLineEdit *>(u"apiKey"_s);
         key->setText(QString());
-        QTest::keyClicks(key, QStringLiteral("saved-key"));
-        QCOMPARE(Config::load().apiKey, QStringLiteral("k")); // not yet
+        QTest::keyClicks(key, u"saved-key"_s);
+        QCOMPARE(Config::load().apiKey, u"k"_s); // not yet
         const int starts = rig.hotkey->starts;
-        window->findChild<QPushButton *>(QStringLiteral("save"))->click();
-        QCOMPARE(Config::load().apiKey, QStringLiteral("saved-key"));
+        window->findChild<QPushButton *>(u"save"_s)->click();
+        QCOMPARE(Config::load().apiKey, u"saved-key"_s);
         QCOMPARE(rig.hotkey->starts, starts + 1); // applied
     }
 
@@ -720,11 +693,10 @@ private Q_SLOTS:
         TextClientProcess client(TextClientProcess::Kind::tk);
         QVERIFY(client.start());
         Rig rig(std::function<void(Config &)>(), true);
-        MainView *window = historyWithOne(rig, QStringLiteral("Again, please."));
+        MainView *window = historyWithOne(rig, u"Again, please."_s);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         HistoryList *list = window->history()->list();
-        for (const QString &expected :
-             {QStringLiteral("Again, please."), QStringLiteral("Again, please. Again, please.")}) {
+        for (const QString &expected : {u"Again, please."_s, u"Again, please. Again, please."_s}) {
             QTRY_VERIFY(window->isActiveWindow());
             const QPoint at =
                 list->viewport()->mapToGlobal(list->buttonRect(0, HistoryList::Insert).center());
@@ -752,7 +724,7 @@ private Q_SLOTS:
             [](Config &c) {
                 c.onboardingDone = false;
                 c.hotkey = HotkeyKind::fn;
-                c.insertMethod = QStringLiteral("type");
+                c.insertMethod = u"type"_s;
             },
             true);
         rig.shell->applicationDidFinishLaunching();
@@ -765,10 +737,10 @@ private Q_SLOTS:
         QTRY_VERIFY(guide->isActiveWindow() && page->sampleBox()->hasFocus());
 
         QComboBox *picker = page->hotkeyPicker();
-        clickOn(picker);
+        XTestInput::clickOn(picker);
         QTRY_VERIFY(picker->view()->isVisible());
         for (const char *key : {"Down", "Return"})
-            press(key);
+            XTestInput::tap(key);
         QTRY_COMPARE(rig.state.hotkeyInEffect(), HotkeyKind::rightCommand);
         QTRY_VERIFY(page->sampleBox()->hasFocus());
 
@@ -777,9 +749,8 @@ private Q_SLOTS:
         rig.hotkey->onStop();
         rig.recorder->deliver(Recording{recording(), 2});
         QTRY_COMPARE(rig.transcriber->requests.size(), 1);
-        rig.transcriber->succeed(QStringLiteral("Said in the guide."));
-        QTRY_COMPARE_WITH_TIMEOUT(page->sampleBox()->toPlainText(),
-                                  QStringLiteral("Said in the guide."), 10000);
+        rig.transcriber->succeed(u"Said in the guide."_s);
+        QTRY_COMPARE_WITH_TIMEOUT(page->sampleBox()->toPlainText(), u"Said in the guide."_s, 10000);
     }
 
     // Another interface language picked with unsaved edits in the form: the user is asked, the
@@ -788,8 +759,8 @@ private Q_SLOTS:
     void languageSwitchLosesNothing_data()
     {
         QTest::addColumn<QByteArray>("answer");
-        QTest::newRow("save") << QByteArray("Return");
-        QTest::newRow("keep the language") << QByteArray("Escape");
+        QTest::newRow("save") << "Return"_ba;
+        QTest::newRow("keep the language") << "Escape"_ba;
     }
 
     void languageSwitchLosesNothing()
@@ -797,12 +768,12 @@ private Q_SLOTS:
         VESK_REQUIRE_DISPLAY();
         QFETCH(QByteArray, answer);
         const bool saving = answer == "Return";
-        QSettings(QStringLiteral("Vesk"), QStringLiteral("Vesk Voice")).clear();
+        QSettings(u"Vesk"_s, u"Vesk Voice"_s).clear();
         int restarts = 0;
         AppLanguage::setRestarter([&] { ++restarts; });
         const auto restore = qScopeGuard([] {
             AppLanguage::setRestarter(nullptr);
-            QSettings(QStringLiteral("Vesk"), QStringLiteral("Vesk Voice")).clear();
+            QSettings(u"Vesk"_s, u"Vesk Voice"_s).clear();
         });
         {
             Rig rig;
@@ -811,35 +782,34 @@ private Q_SLOTS:
             rig.shell->openMainWindow(WindowsPort::Tab::settings);
             MainView *window = rig.mainWindow();
             QTRY_VERIFY(window->isActiveWindow());
-            auto *key = window->findChild<QLineEdit *>(QStringLiteral("apiKey"));
-            clickOn(key);
+            auto *key = window->findChild<QLineEdit *>(u"apiKey"_s);
+            XTestInput::clickOn(key);
             QTRY_VERIFY(key->hasFocus());
-            press("End");
-            press("x");
-            QTRY_COMPARE(rig.state.config().apiKey, QStringLiteral("kx"));
+            XTestInput::tap("End");
+            XTestInput::tap("x");
+            QTRY_COMPARE(rig.state.config().apiKey, u"kx"_s);
 
-            auto *language =
-                window->findChild<AppLanguagePicker *>(QStringLiteral("interfaceLanguage"));
+            auto *language = window->findChild<AppLanguagePicker *>(u"interfaceLanguage"_s);
             // The question comes in a dialog of its own, answered once it is up.
             QTimer answerer;
             connect(&answerer, &QTimer::timeout, &answerer, [&] {
                 if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
                     box && box->isActiveWindow()) {
                     answerer.stop();
-                    press(answer.constData());
+                    XTestInput::tap(answer.constData());
                 }
             });
             answerer.start(50);
-            clickOn(language->comboBox());
+            XTestInput::clickOn(language->comboBox());
             QTRY_VERIFY(language->comboBox()->view()->isVisible());
             // System, Oʻzbekcha, English, Русский.
             for (const char *k : {"Down", "Down", "Down", "Return"})
-                press(k);
+                XTestInput::tap(k);
             QTRY_VERIFY(!answerer.isActive());
             QTRY_COMPARE(restarts, saving ? 1 : 0);
-            QCOMPARE(Config::load().apiKey, saving ? QStringLiteral("kx") : QStringLiteral("k"));
+            QCOMPARE(Config::load().apiKey, saving ? u"kx"_s : u"k"_s);
             QCOMPARE(AppLanguage::chosen(),
-                     saving ? std::optional<QString>(QStringLiteral("ru")) : std::nullopt);
+                     saving ? std::optional<QString>(u"ru"_s) : std::nullopt);
             if (!saving)
                 QTRY_COMPARE(language->selection(), QString());
         }
@@ -862,13 +832,13 @@ private Q_SLOTS:
         rig.trusted = false;
         rig.shell->applicationDidFinishLaunching();
         QVERIFY(rig.onboardingWindow());
-        QCOMPARE(rig.onboardingWindow()->windowTitle(), QStringLiteral("Vesk Voice"));
+        QCOMPARE(rig.onboardingWindow()->windowTitle(), u"Vesk Voice"_s);
         QVERIFY(!rig.mainWindow());
         // No microphone request, no key message; the wait for permission has started.
         const QStringList log = logMessages();
-        QVERIFY(!log.join(QLatin1Char('\n')).contains(QStringLiteral("microphone permission")));
-        QVERIFY(log.contains(QStringLiteral("accessibility granted=false")));
-        QVERIFY(rig.state.message() != QStringLiteral("Add your Gemini API key in Settings."));
+        QVERIFY(!log.join(u'\n').contains(u"microphone permission"_s));
+        QVERIFY(log.contains(u"accessibility granted=false"_s));
+        QVERIFY(rig.state.message() != u"Add your Gemini API key in Settings."_s);
         QVERIFY(rig.shell->isWaitingForPermission());
         // The X11 keyboard page, which waits for the permission.
         QVERIFY(!rig.onboardingWindow()->services().waylandSession());
@@ -879,7 +849,7 @@ private Q_SLOTS:
         QCOMPARE(rig.onboardingWindow(), guide);
 
         // Finishing forgets it and clears the message; the next request builds a new one.
-        rig.state.setMessage(QStringLiteral("something"));
+        rig.state.setMessage(u"something"_s);
         guide->finish();
         QVERIFY(!rig.onboardingWindow());
         QVERIFY(rig.state.message().isEmpty());
@@ -900,13 +870,13 @@ private Q_SLOTS:
         // Edited but not saved: the key that works is named everywhere, the tray and the floating
         // button alike.
         rig.state.setConfig(c);
-        QCOMPARE(rig.titles().first(), QStringLiteral("Hold Right Ctrl to talk"));
+        QCOMPARE(rig.titles().first(), u"Hold Right Ctrl to talk"_s);
         QCOMPARE(rig.shell->hud()->view()->mainButton()->toolTip(),
-                 QStringLiteral("Click to record, or hold Right Ctrl"));
+                 u"Click to record, or hold Right Ctrl"_s);
         rig.shell->save(c);
-        QCOMPARE(rig.titles().first(), QStringLiteral("Hold Right Super to talk"));
+        QCOMPARE(rig.titles().first(), u"Hold Right Super to talk"_s);
         QCOMPARE(rig.shell->hud()->view()->mainButton()->toolTip(),
-                 QStringLiteral("Click to record, or hold Right Super"));
+                 u"Click to record, or hold Right Super"_s);
         QCOMPARE(rig.hotkey->kind, HotkeyKind::rightCommand);
         QCOMPARE(rig.hotkey->threshold, 0.45);
         QCOMPARE(rig.hotkey->starts, starts + 1);
@@ -919,28 +889,28 @@ private Q_SLOTS:
     {
         const QString data = Config::directory();
         QFile::remove(Config::fileURL());
-        const TestSupport::SmallDisk disk(data, QStringLiteral("64k"));
+        const TestSupport::SmallDisk disk(data, u"64k"_s);
         if (!disk.mounted())
             QSKIP(qPrintable(disk.error()));
         Rig rig;
         rig.shell->applicationDidFinishLaunching();
         disk.fill();
         const QStringList told = MenuText::wrapped(
-            QStringLiteral("The settings could not be saved (No space left on device). The next "
-                           "change tries again."),
+            u"The settings could not be saved (No space left on device). The next "
+            "change tries again."_s,
             60);
         rig.action("Hide floating button")->trigger();
         QVERIFY(!rig.state.config().hudVisible);
         QVERIFY(!QFileInfo::exists(Config::fileURL()));
         QCOMPARE(QDir(data).entryList(QDir::Files | QDir::Hidden),
-                 (QStringList{QStringLiteral("fill"), QStringLiteral("vesk.log")}));
+                 (QStringList{u"fill"_s, u"vesk.log"_s}));
         QCOMPARE(rig.titles().mid(1, told.size()), told);
 
-        QFile::remove(data + QStringLiteral("/fill"));
+        QFile::remove(data + u"/fill"_s);
         rig.action("Show floating button")->trigger();
         QVERIFY(Config::load().hudVisible);
         QVERIFY(!rig.titles().contains(told.first()));
-        QVERIFY(logMessages().contains(QStringLiteral("saved %1 again").arg(Config::fileURL())));
+        QVERIFY(logMessages().contains(u"saved %1 again"_s.arg(Config::fileURL())));
     }
 
     // The menu's Quit while the service has not answered: the recording waits for a retry.
@@ -951,13 +921,13 @@ private Q_SLOTS:
         rig.shell->applicationDidFinishLaunching();
         QDir(FailedRecordings().folder()).removeRecursively();
         const QString file = recording();
-        rig.controller->transcribe(file, 2, QStringLiteral("mac"));
+        rig.controller->transcribe(file, 2, u"mac"_s);
         connect(qApp, &QCoreApplication::aboutToQuit, rig.shell.get(),
                 &AppShell::applicationWillTerminate);
         QTimer::singleShot(0, rig.action("Quit Vesk Voice"), &QAction::trigger);
         QCoreApplication::exec();
         QCOMPARE(rig.transcriber->cancels, 1);
-        QVERIFY(logMessages().contains(QStringLiteral("quit during the transcription")));
+        QVERIFY(logMessages().contains(u"quit during the transcription"_s));
         const auto kept = FailedRecordings().newest();
         QVERIFY(kept);
         QCOMPARE(kept->duration, 2.0);

@@ -2,8 +2,6 @@
 #include "ControllerFakes.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QtTest>
 
 // The settings and the history as the app saves them while it runs: what someone else changed in
@@ -15,12 +13,11 @@ class StateTest : public QObject
 
     static QStringList setAside(const QString &name)
     {
-        return QDir(Config::directory()).entryList({name + QStringLiteral(".unreadable-*")});
+        return QDir(Config::directory()).entryList({name + u".unreadable-*"_s});
     }
     static HistoryEntry entry(const char *text, int minutesAgo)
     {
-        HistoryEntry e = HistoryEntry::make(QString::fromUtf8(text), 1, QStringLiteral("m"),
-                                            QStringLiteral("mac"));
+        HistoryEntry e = HistoryEntry::make(QString::fromUtf8(text), 1, u"m"_s, u"mac"_s);
         e.date = QDateTime::currentDateTimeUtc().addSecs(-60 * minutesAgo);
         e.date.setTime(QTime(e.date.time().hour(), e.date.time().minute(), 0));
         return e;
@@ -39,8 +36,8 @@ private Q_SLOTS:
     {
         AppState state;
         Config edited = Config::load();
-        edited.model = QStringLiteral("gemini-edited");
-        edited.customVocabulary = {QStringLiteral("Toshkent")};
+        edited.model = u"gemini-edited"_s;
+        edited.customVocabulary = {u"Toshkent"_s};
         // Another program writes the file anew (an editor's save, a sync tool).
         QFile::remove(Config::fileURL());
         TestSupport::writeFile(Config::fileURL(), edited.encode());
@@ -50,20 +47,20 @@ private Q_SLOTS:
         state.setConfig(mine);
         QVERIFY(state.saveConfig());
         const Config saved = Config::load();
-        QCOMPARE(saved.model, QStringLiteral("gemini-edited"));
-        QCOMPARE(saved.customVocabulary, QStringList{QStringLiteral("Toshkent")});
+        QCOMPARE(saved.model, u"gemini-edited"_s);
+        QCOMPARE(saved.customVocabulary, QStringList{u"Toshkent"_s});
         QCOMPARE(saved.hotkey, HotkeyKind::rightCommand);
         QCOMPARE(state.config(), saved);
-        const QString told = QStringLiteral(
-            "config.json was changed outside Vesk Voice while it ran; those changes are kept");
+        const QString told =
+            u"config.json was changed outside Vesk Voice while it ran; those changes are kept"_s;
         QVERIFY(logMessages().contains(told));
 
         // Our own write is not taken for someone else's next time.
         mine = state.config();
-        mine.model = QStringLiteral("gemini-mine");
+        mine.model = u"gemini-mine"_s;
         state.setConfig(mine);
         QVERIFY(state.saveConfig());
-        QCOMPARE(Config::load().model, QStringLiteral("gemini-mine"));
+        QCOMPARE(Config::load().model, u"gemini-mine"_s);
         QCOMPARE(logMessages().count(told), 1);
     }
 
@@ -80,7 +77,7 @@ private Q_SLOTS:
         QCOMPARE(state.history(), start);
 
         History file = start; // newest first: d c b a
-        file.entries[1].text = QStringLiteral("c, fixed by hand");
+        file.entries[1].text = u"c, fixed by hand"_s;
         file.entries.removeAt(3); // a
         file.entries.prepend(entry("added elsewhere", 5));
         TestSupport::writeFile(History::fileURL(), file.encode());
@@ -115,8 +112,8 @@ private Q_SLOTS:
         // Copies of earlier runs with the names this second and the next would take.
         const QDateTime now = QDateTime::currentDateTime();
         for (const QDateTime &when : {now, now.addSecs(1)})
-            TestSupport::writeFile(Config::fileURL() + QStringLiteral(".unreadable-") +
-                                       when.toString(QStringLiteral("yyyyMMdd-HHmmss")),
+            TestSupport::writeFile(Config::fileURL() + u".unreadable-"_s +
+                                       when.toString(u"yyyyMMdd-HHmmss"_s),
                                    "earlier copy");
         TestSupport::writeFile(Config::fileURL(), content);
         Config mine = state.config();
@@ -124,11 +121,10 @@ private Q_SLOTS:
         state.setConfig(mine);
         QVERIFY(state.saveConfig());
         QCOMPARE(Config::load().sounds, false);
-        const QStringList aside = setAside(QStringLiteral("config.json"));
+        const QStringList aside = setAside(u"config.json"_s);
         QCOMPARE(aside.size(), keptAside ? 3 : 2);
         for (const QString &name : aside) {
-            const QByteArray held =
-                TestSupport::readFile(Config::directory() + QLatin1Char('/') + name);
+            const QByteArray held = TestSupport::readFile(Config::directory() + u'/' + name);
             QVERIFY2(held == "earlier copy" || (keptAside && held == content), name.toUtf8());
         }
 

@@ -2,14 +2,12 @@
 #include "FakeGeminiServer.h"
 #include "FakeLiveServer.h"
 #include "app/services/GeminiTranscriber.h"
-#include "records/Log.h"
+#include "LogMessages.h"
 #include "TestSupport.h"
 #include "WaveFiles.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 #include <cmath>
 
@@ -46,14 +44,14 @@ class TranscriberTest : public QObject
     static Config keyed()
     {
         Config c;
-        c.apiKey = QStringLiteral("k-1");
+        c.apiKey = u"k-1"_s;
         return c;
     }
 
     static Config live()
     {
         Config c = keyed();
-        c.model = QStringLiteral("gemini-3.5-transcribe-live");
+        c.model = u"gemini-3.5-transcribe-live"_s;
         return c;
     }
 
@@ -68,12 +66,6 @@ class TranscriberTest : public QObject
         }
     }
 
-    QString logText() const
-    {
-        Log::flush();
-        return QString::fromUtf8(TestSupport::readFile(Log::fileURL()));
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -81,11 +73,11 @@ private Q_SLOTS:
         qunsetenv("GEMINI_API_KEY");
         m_server = new FakeGeminiServer(this);
         qputenv("VESK_GEMINI_BASE_URL", m_server->baseUrl().toUtf8());
-        m_file = m_dir.filePath(QStringLiteral("r.wav"));
+        m_file = m_dir.filePath(u"r.wav"_s);
         TestSupport::writeFile(m_file, QByteArray(3000, '\x11'));
 
         m_live = new FakeLiveServer(m_server, this);
-        m_speech = m_dir.filePath(QStringLiteral("speech.wav"));
+        m_speech = m_dir.filePath(u"speech.wav"_s);
         std::vector<short> samples(3 * 16000);
         for (size_t i = 0; i < samples.size(); ++i)
             samples[i] = short(8000 * std::sin(double(i) * 2 * M_PI * 220 / 16000) *
@@ -117,11 +109,11 @@ private Q_SLOTS:
         QTRY_COMPARE(m_server->connections().size(), before + 1);
         QVERIFY(m_server->requests().isEmpty());
         for (int i = 0; i < 2; ++i) {
-            m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("bir")));
+            m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(u"bir"_s));
             Answer a;
             t.transcribe(keyed(), m_file, recordInto(a));
             QTRY_VERIFY(a.called);
-            QCOMPARE(a.text, std::optional<QString>(QStringLiteral("bir")));
+            QCOMPARE(a.text, std::optional<QString>(u"bir"_s));
         }
         QCOMPARE(m_server->connections().size(), before + 1);
         for (const auto &r : m_server->requests())
@@ -140,7 +132,7 @@ private Q_SLOTS:
             connect(s, &QTcpSocket::readyRead, this, [&asked, s] { asked += s->readAll(); });
         });
         // A name only the proxy resolves; were it looked up here, it would still be loopback.
-        const QString aliases = m_dir.filePath(QStringLiteral("hosts"));
+        const QString aliases = m_dir.filePath(u"hosts"_s);
         TestSupport::writeFile(aliases, "vesk-gemini-test localhost\n");
         const QByteArray base = qgetenv("VESK_GEMINI_BASE_URL");
         const auto restore = qScopeGuard([base] {
@@ -166,24 +158,24 @@ private Q_SLOTS:
     void answersArriveOnTheMainThread()
     {
         GeminiTranscriber t;
-        m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("bir ikki")));
+        m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(u"bir ikki"_s));
         Answer a;
         t.transcribe(keyed(), m_file, recordInto(a));
         QTRY_VERIFY(a.called);
-        QCOMPARE(a.text, std::optional<QString>(QStringLiteral("bir ikki")));
+        QCOMPARE(a.text, std::optional<QString>(u"bir ikki"_s));
         QVERIFY(a.error.isEmpty());
         QVERIFY(a.onMainThread);
         QVERIFY(m_server->requests().first().body.contains(QByteArray(3000, '\x11').toBase64()));
 
         // The snapshot's model picks the endpoint.
         Config transcribeModel = keyed();
-        transcribeModel.model = QStringLiteral("x-transcribe");
-        m_server->enqueue(200, FakeGeminiServer::interactionsAnswer(QStringLiteral("uch")));
+        transcribeModel.model = u"x-transcribe"_s;
+        m_server->enqueue(200, FakeGeminiServer::interactionsAnswer(u"uch"_s));
         Answer b;
         t.transcribe(transcribeModel, m_file, recordInto(b));
         QTRY_VERIFY(b.called);
-        QCOMPARE(b.text, std::optional<QString>(QStringLiteral("uch")));
-        QCOMPARE(m_server->requests().last().target, QByteArray("/v1beta/interactions"));
+        QCOMPARE(b.text, std::optional<QString>(u"uch"_s));
+        QCOMPARE(m_server->requests().last().target, "/v1beta/interactions"_ba);
     }
 
     void failuresCarryTheirDescription()
@@ -193,20 +185,19 @@ private Q_SLOTS:
         t.transcribe(Config(), m_file, recordInto(noKey));
         QTRY_VERIFY(noKey.called);
         QVERIFY(!noKey.text);
-        QCOMPARE(noKey.error,
-                 QStringLiteral("No API key. Add it in Settings, or set GEMINI_API_KEY."));
+        QCOMPARE(noKey.error, u"No API key. Add it in Settings, or set GEMINI_API_KEY."_s);
 
         Answer missing;
-        t.transcribe(keyed(), m_dir.filePath(QStringLiteral("gone.wav")), recordInto(missing));
+        t.transcribe(keyed(), m_dir.filePath(u"gone.wav"_s), recordInto(missing));
         QTRY_VERIFY(missing.called);
         QVERIFY(!missing.text);
         QVERIFY(!missing.error.isEmpty());
 
-        m_server->enqueue(400, FakeGeminiServer::errorAnswer(QStringLiteral("bad audio")));
+        m_server->enqueue(400, FakeGeminiServer::errorAnswer(u"bad audio"_s));
         Answer rejected;
         t.transcribe(keyed(), m_file, recordInto(rejected));
         QTRY_VERIFY(rejected.called);
-        QCOMPARE(rejected.error, QStringLiteral("Gemini returned 400: bad audio"));
+        QCOMPARE(rejected.error, u"Gemini returned 400: bad audio"_s);
         QCOMPARE(m_server->requests().size(), 1);
     }
 
@@ -221,11 +212,11 @@ private Q_SLOTS:
         QTest::qWait(200);
         QVERIFY(!cancelled.called);
 
-        m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("keyin")));
+        m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(u"keyin"_s));
         Answer next;
         t.transcribe(keyed(), m_file, recordInto(next));
         QTRY_VERIFY(next.called);
-        QCOMPARE(next.text, std::optional<QString>(QStringLiteral("keyin")));
+        QCOMPARE(next.text, std::optional<QString>(u"keyin"_s));
         QVERIFY(!cancelled.called);
     }
 
@@ -237,11 +228,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QStringList>("languages");
         QTest::addColumn<QStringList>("words");
-        QTest::newRow("smart, detected language")
-            << QStringLiteral("smart") << QStringList() << QStringList();
+        QTest::newRow("smart, detected language") << u"smart"_s << QStringList() << QStringList();
         QTest::newRow("verbatim, two languages, known words")
-            << QStringLiteral("verbatim") << QStringList{"uz-UZ", "ru-RU"}
-            << QStringList{"Vesk", "Toshkent"};
+            << u"verbatim"_s << QStringList{"uz-UZ", "ru-RU"} << QStringList{"Vesk", "Toshkent"};
     }
     void liveDictationStreamsAndDeliversTheFinalText()
     {
@@ -266,17 +255,17 @@ private Q_SLOTS:
         Answer a;
         t.transcribe(c, m_speech, recordInto(a));
         QTRY_VERIFY(a.called);
-        QCOMPARE(a.text, std::optional<QString>(QStringLiteral("Salom, dunyo.")));
+        QCOMPARE(a.text, std::optional<QString>(u"Salom, dunyo."_s));
         QVERIFY(a.onMainThread);
         QVERIFY(!interims.isEmpty());
-        QCOMPARE(interims.first(), QStringLiteral("Salom,"));
+        QCOMPARE(interims.first(), u"Salom,"_s);
 
         const FakeLiveServer::Session &s = m_live->sessions().first();
         QVERIFY2(s.problems.isEmpty(), qPrintable(s.problems.join(u'\n')));
         QVERIFY(s.activityEnd);
         QCOMPARE(s.path, QByteArray("/ws/google.ai.generativelanguage.v1beta.GenerativeService."
                                     "BidiGenerateContent"));
-        QCOMPARE(s.headers.value("x-goog-api-key"), QByteArray("k-1"));
+        QCOMPARE(s.headers.value("x-goog-api-key"), "k-1"_ba);
         qsizetype total = 0;
         for (int i = 0; i < s.chunkBytes.size(); ++i) {
             total += s.chunkBytes[i];
@@ -284,7 +273,7 @@ private Q_SLOTS:
                 QCOMPARE(s.chunkBytes[i], 3200);
         }
         QCOMPARE(total, m_pcm.size());
-        QCOMPARE(s.setup.value("model").toString(), QStringLiteral("models/") + c.model);
+        QCOMPARE(s.setup.value("model").toString(), u"models/"_s + c.model);
         const QJsonObject transcription = s.setup.value("inputAudioTranscription").toObject();
         QCOMPARE(transcription.value("mode").toString(), mode);
         QCOMPARE(transcription.value("languageCodes").toVariant().toStringList(), languages);
@@ -304,20 +293,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("piece");
         QTest::addColumn<QString>("logged");
         using B = FakeLiveServer::Behaviour;
-        const QString word = QStringLiteral("Salom");
+        const QString word = u"Salom"_s;
         QTest::newRow("refused") << int(B::refuse) << 0 << 600.0 << word
-                                 << QStringLiteral("Gemini returned 403: API key not valid");
+                                 << u"Gemini returned 403: API key not valid"_s;
         QTest::newRow("closed") << int(B::close) << 5 << 600.0 << word
-                                << QStringLiteral("Gemini returned 503: Internal error");
-        QTest::newRow("cut") << int(B::cut) << 5 << 600.0 << word
-                             << QStringLiteral("live session failed");
+                                << u"Gemini returned 503: Internal error"_s;
+        QTest::newRow("cut") << int(B::cut) << 5 << 600.0 << word << u"live session failed"_s;
         QTest::newRow("stalled") << int(B::stall) << 0 << 600.0 << word
-                                 << QStringLiteral("no answer within 1 seconds");
-        QTest::newRow("past the limit") << int(B::answer) << 0 << 1.0 << word
-                                        << QStringLiteral("passed the live session's 1 s");
+                                 << u"no answer within 1 seconds"_s;
+        QTest::newRow("past the limit")
+            << int(B::answer) << 0 << 1.0 << word << u"passed the live session's 1 s"_s;
         // A message past the bound of the answers (lowered to 2000 bytes here).
         QTest::newRow("oversized message") << int(B::answer) << 0 << 600.0 << QString(3000, u'a')
-                                           << QStringLiteral("a live message was too large");
+                                           << u"a live message was too large"_s;
     }
     void aFailedLiveSessionFallsBackToTheFile()
     {
@@ -339,21 +327,20 @@ private Q_SLOTS:
         t.warmUp(live());
         QTRY_COMPARE(m_live->sessions().size(), 1);
         feedAll(t, m_pcm);
-        m_server->enqueue(200,
-                          FakeGeminiServer::interactionsAnswer(QStringLiteral("from the file")));
+        m_server->enqueue(200, FakeGeminiServer::interactionsAnswer(u"from the file"_s));
         Answer a;
         t.transcribe(live(), m_speech, recordInto(a));
         QTRY_VERIFY_WITH_TIMEOUT(a.called, 10000);
-        QCOMPARE(a.text, std::optional<QString>(QStringLiteral("from the file")));
+        QCOMPARE(a.text, std::optional<QString>(u"from the file"_s));
         QCOMPARE(m_server->requests().size(), 1);
         const auto &request = m_server->requests().first();
-        QCOMPARE(request.target, QByteArray("/v1beta/interactions"));
+        QCOMPARE(request.target, "/v1beta/interactions"_ba);
         QCOMPARE(QJsonDocument::fromJson(request.body)["model"].toString(),
-                 QStringLiteral("gemini-3.5-transcribe"));
+                 u"gemini-3.5-transcribe"_s);
         // The whole recording, not what the session heard.
         QVERIFY(request.body.contains("\"data\":\"UklGR"));
         QTRY_VERIFY(logText().contains(logged));
-        QVERIFY(!logText().contains(QStringLiteral("k-1")));
+        QVERIFY(!logText().contains(u"k-1"_s));
         QVERIFY(!m_live->sessions().first().path.contains("k-1"));
     }
 
@@ -380,16 +367,16 @@ private Q_SLOTS:
     // never itself to the interactions request.
     void aLiveModelNeverGoesToTheInteractionsRequest()
     {
-        QVERIFY(!GeminiClient::usesInteractions(QStringLiteral("gemini-3.5-transcribe-live")));
-        QVERIFY(GeminiClient::usesInteractions(QStringLiteral("gemini-3.5-transcribe")));
+        QVERIFY(!GeminiClient::usesInteractions(u"gemini-3.5-transcribe-live"_s));
+        QVERIFY(GeminiClient::usesInteractions(u"gemini-3.5-transcribe"_s));
         GeminiTranscriber t;
-        m_server->enqueue(200, FakeGeminiServer::interactionsAnswer(QStringLiteral("retried")));
+        m_server->enqueue(200, FakeGeminiServer::interactionsAnswer(u"retried"_s));
         Answer a;
         t.transcribe(live(), m_speech, recordInto(a));
         QTRY_VERIFY(a.called);
-        QCOMPARE(a.text, std::optional<QString>(QStringLiteral("retried")));
+        QCOMPARE(a.text, std::optional<QString>(u"retried"_s));
         QCOMPARE(QJsonDocument::fromJson(m_server->requests().first().body)["model"].toString(),
-                 QStringLiteral("gemini-3.5-transcribe"));
+                 u"gemini-3.5-transcribe"_s);
         QVERIFY(m_live->sessions().isEmpty());
     }
 

@@ -1,13 +1,6 @@
 #include "language/AppLanguage.h"
 #include "TestSupport.h"
 
-#include <QFile>
-#include <QHash>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QTranslator>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 // Every text the code marks for translation has a finished Uzbek and Russian translation with the
@@ -30,14 +23,14 @@ class TranslationsTest : public QObject
             xml.readNext();
             if (!xml.isStartElement())
                 continue;
-            if (xml.name() == QLatin1String("name"))
+            if (xml.name() == "name"_L1)
                 context = xml.readElementText();
-            else if (xml.name() == QLatin1String("source"))
+            else if (xml.name() == "source"_L1)
                 source = xml.readElementText();
-            else if (xml.name() == QLatin1String("translation")) {
-                const QString type = xml.attributes().value(QLatin1String("type")).toString();
+            else if (xml.name() == "translation"_L1) {
+                const QString type = xml.attributes().value("type"_L1).toString();
                 const QString text = xml.readElementText();
-                const QString key = context + QLatin1Char('\n') + source;
+                const QString key = context + u'\n' + source;
                 if (all)
                     all->append(key);
                 if (type.isEmpty() && !text.isEmpty())
@@ -49,7 +42,7 @@ class TranslationsTest : public QObject
 
     static QStringList placeholders(const QString &text)
     {
-        static const QRegularExpression re(QStringLiteral("%\\d"));
+        static const QRegularExpression re(u"%\\d"_s);
         QStringList found;
         for (auto it = re.globalMatch(text); it.hasNext();)
             found.append(it.next().captured());
@@ -62,34 +55,31 @@ private Q_SLOTS:
     {
         // The texts as the code has them now, not as the tables remember them.
         QTemporaryDir dir;
-        const QString scanned = dir.filePath(QStringLiteral("scan_uz.ts"));
+        const QString scanned = dir.filePath(u"scan_uz.ts"_s);
         QProcess lupdate;
-        lupdate.start(QStringLiteral("/usr/lib/qt6/bin/lupdate"),
-                      {QStringLiteral("-silent"), QStringLiteral("-locations"),
-                       QStringLiteral("none"), TestSupport::sourceDir() + QStringLiteral("/src"),
-                       QStringLiteral("-ts"), scanned});
+        lupdate.start(u"/usr/lib/qt6/bin/lupdate"_s,
+                      {u"-silent"_s, u"-locations"_s, u"none"_s,
+                       TestSupport::sourceDir() + u"/src"_s, u"-ts"_s, scanned});
         QVERIFY2(lupdate.waitForFinished(120000) && lupdate.exitCode() == 0,
                  lupdate.readAllStandardError().constData());
         QStringList keys;
         read(scanned, &keys);
         QVERIFY(keys.size() > 50);
 
-        for (const QString &code : {QStringLiteral("uz"), QStringLiteral("ru")}) {
+        for (const QString &code : {u"uz"_s, u"ru"_s}) {
             const Table table =
-                read(TestSupport::sourceDir() + QStringLiteral("/translations/vesk_") + code +
-                     QStringLiteral(".ts"));
+                read(TestSupport::sourceDir() + u"/translations/vesk_"_s + code + u".ts"_s);
             QStringList missing, broken;
             for (const QString &key : keys) {
                 const auto it = table.constFind(key);
                 if (it == table.constEnd())
-                    missing.append(key.section(QLatin1Char('\n'), 1));
-                else if (placeholders(*it) != placeholders(key.section(QLatin1Char('\n'), 1)))
-                    broken.append(key.section(QLatin1Char('\n'), 1));
+                    missing.append(key.section(u'\n', 1));
+                else if (placeholders(*it) != placeholders(key.section(u'\n', 1)))
+                    broken.append(key.section(u'\n', 1));
             }
-            QVERIFY2(missing.isEmpty(), qPrintable(code + QStringLiteral(" lacks: ") +
-                                                   missing.join(QStringLiteral(" | "))));
-            QVERIFY2(broken.isEmpty(), qPrintable(code + QStringLiteral(" placeholders: ") +
-                                                  broken.join(QStringLiteral(" | "))));
+            QVERIFY2(missing.isEmpty(), qPrintable(code + u" lacks: "_s + missing.join(u" | "_s)));
+            QVERIFY2(broken.isEmpty(),
+                     qPrintable(code + u" placeholders: "_s + broken.join(u" | "_s)));
         }
     }
 
@@ -97,74 +87,69 @@ private Q_SLOTS:
     // apart from a placeholder or a key name ("Oʻng Ctrl ni").
     void wordingFollowsGlossary()
     {
-        const QString glossary = QString::fromUtf8(TestSupport::readFile(
-            TestSupport::sourceDir() + QStringLiteral("/translations/GLOSSARY.md")));
+        const QString glossary = QString::fromUtf8(
+            TestSupport::readFile(TestSupport::sourceDir() + u"/translations/GLOSSARY.md"_s));
         QVERIFY(!glossary.isEmpty());
         QHash<QString, QList<std::pair<QString, QRegularExpression>>> avoid; // language -> terms
-        static const QRegularExpression term(QStringLiteral("`([^`]+)`"));
+        static const QRegularExpression term(u"`([^`]+)`"_s);
         bool inTable = false;
-        for (const QString &line : glossary.split(QLatin1Char('\n'))) {
-            if (line.startsWith(QLatin1String("## ")))
-                inTable = line == QLatin1String("## Words to avoid");
-            const QStringList cells = line.split(QLatin1Char('|'));
+        for (const QString &line : glossary.split(u'\n')) {
+            if (line.startsWith("## "_L1))
+                inTable = line == "## Words to avoid"_L1;
+            const QStringList cells = line.split(u'|');
             if (!inTable || cells.size() < 4)
                 continue;
             const QString language = cells[1].trimmed();
             for (auto it = term.globalMatch(cells[2]); it.hasNext();) {
                 const QString written = it.next().captured(1);
                 QString word = written;
-                const bool stem = word.endsWith(QLatin1Char('*'));
+                const bool stem = word.endsWith(u'*');
                 if (stem)
                     word.chop(1);
                 QString pattern = QRegularExpression::escape(word);
                 if (word.front().isLetterOrNumber())
-                    pattern.prepend(QLatin1String("\\b"));
+                    pattern.prepend("\\b"_L1);
                 if (!stem && word.back().isLetterOrNumber())
-                    pattern.append(QLatin1String("\\b"));
+                    pattern.append("\\b"_L1);
                 avoid[language].append(
                     {written, QRegularExpression(
                                   pattern, QRegularExpression::CaseInsensitiveOption |
                                                QRegularExpression::UseUnicodePropertiesOption)});
             }
         }
-        const QStringList languages{QStringLiteral("uz"), QStringLiteral("ru"),
-                                    QStringLiteral("en")};
+        const QStringList languages{u"uz"_s, u"ru"_s, u"en"_s};
         for (const QString &code : languages)
             QVERIFY2(!avoid.value(code).isEmpty(), qPrintable(code));
 
         static const QRegularExpression detachedEnding(
-            QStringLiteral("(%\\d|\\b(Ctrl|Super|Shift|Alt|Enter|Esc)) (ni|ga|da|dan|ning)\\b"),
+            u"(%\\d|\\b(Ctrl|Super|Shift|Alt|Enter|Esc)) (ni|ga|da|dan|ning)\\b"_s,
             QRegularExpression::UseUnicodePropertiesOption);
         for (const QString &code : languages) {
             QStringList keys;
             const Table table =
-                read(TestSupport::sourceDir() + QStringLiteral("/translations/vesk_") + code +
-                         QStringLiteral(".ts"),
-                     &keys);
+                read(TestSupport::sourceDir() + u"/translations/vesk_"_s + code + u".ts"_s, &keys);
             QVERIFY(keys.size() > 50);
             QStringList found;
             for (const QString &key : keys) {
-                const QString text = table.value(key, key.section(QLatin1Char('\n'), 1));
+                const QString text = table.value(key, key.section(u'\n', 1));
                 for (const auto &[word, re] : avoid.value(code))
                     if (re.match(text).hasMatch())
-                        found.append(word + QStringLiteral(" in: ") + text);
-                if (code == QLatin1String("uz") && detachedEnding.match(text).hasMatch())
-                    found.append(QStringLiteral("detached ending in ") + text);
+                        found.append(word + u" in: "_s + text);
+                if (code == "uz"_L1 && detachedEnding.match(text).hasMatch())
+                    found.append(u"detached ending in "_s + text);
             }
-            QVERIFY2(found.isEmpty(),
-                     qPrintable(code + QStringLiteral(": ") + found.join(QStringLiteral(" | "))));
+            QVERIFY2(found.isEmpty(), qPrintable(code + u": "_s + found.join(u" | "_s)));
         }
     }
 
     void compiledTablesLoad()
     {
-        for (const QString &code : {QStringLiteral("uz"), QStringLiteral("ru")}) {
+        for (const QString &code : {u"uz"_s, u"ru"_s}) {
             QTranslator t;
-            QVERIFY2(t.load(QStringLiteral(":/translations/vesk_") + code + QStringLiteral(".qm")),
-                     qPrintable(code));
+            QVERIFY2(t.load(u":/translations/vesk_"_s + code + u".qm"_s), qPrintable(code));
             QVERIFY(!t.isEmpty());
             const QString back = t.translate("OnboardingView", "Next");
-            QVERIFY(!back.isEmpty() && back != QStringLiteral("Next"));
+            QVERIFY(!back.isEmpty() && back != u"Next"_s);
         }
     }
 };

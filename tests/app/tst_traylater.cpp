@@ -6,7 +6,6 @@
 #include "TestSupport.h"
 
 #include <QApplication>
-#include <QProcess>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QtTest>
@@ -24,7 +23,7 @@ private Q_SLOTS:
     {
         AppState state{Config(), History()};
         Config c;
-        c.apiKey = QStringLiteral("k");
+        c.apiKey = u"k"_s;
         c.onboardingDone = true;
         c.hudVisible = false;
         state.setConfig(c);
@@ -49,21 +48,18 @@ private Q_SLOTS:
         QVERIFY(shell.tray());
         // No tray: the floating button is the way in, though the setting hides it.
         QVERIFY(shell.hud()->isVisible());
-        Log::flush();
-        QVERIFY(TestSupport::readFile(Log::fileURL()).contains("no system tray yet"));
+        QVERIFY(logText().contains(u"no system tray yet"_s));
 
         QProcess trayer;
-        trayer.start(QStringLiteral("trayer"),
-                     {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                      QStringLiteral("right"), QStringLiteral("--widthtype"),
-                      QStringLiteral("request"), QStringLiteral("--height"), QStringLiteral("32"),
-                      QStringLiteral("--transparent"), QStringLiteral("false")});
+        trayer.start(u"trayer"_s,
+                     {u"--edge"_s, u"top"_s, u"--align"_s, u"right"_s, u"--widthtype"_s,
+                      u"request"_s, u"--height"_s, u"32"_s, u"--transparent"_s, u"false"_s});
         QVERIFY(trayer.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 10000);
         // Docked: the icon has a place on the screen, inside the tray.
         QTRY_VERIFY_WITH_TIMEOUT(!shell.tray()->geometry().isEmpty(), 10000);
         const QRect icon = shell.tray()->geometry();
-        QVERIFY2(icon.top() < 32, qPrintable(QStringLiteral("%1,%2").arg(icon.x()).arg(icon.y())));
+        QVERIFY2(icon.top() < 32, qPrintable(u"%1,%2"_s.arg(icon.x()).arg(icon.y())));
         // With a tray the setting rules again.
         QTRY_VERIFY_WITH_TIMEOUT(!shell.hud()->isVisible(), 5000);
 
@@ -71,7 +67,7 @@ private Q_SLOTS:
         const QRect top(QGuiApplication::primaryScreen()->geometry().width() - 200, 0, 200, 40);
         QVERIFY(QGuiApplication::primaryScreen()
                     ->grabWindow(0, top.x(), top.y(), top.width(), top.height())
-                    .save(TestSupport::binaryDir() + QStringLiteral("/tests/app/tray-docked.png")));
+                    .save(TestSupport::binaryDir() + u"/tests/app/tray-docked.png"_s));
         trayer.terminate();
         trayer.waitForFinished();
     }
@@ -81,13 +77,12 @@ private Q_SLOTS:
 int main(int argc, char **argv)
 {
     int number = 140;
-    while (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+    while (QFile::exists(u"/tmp/.X%1-lock"_s.arg(number)))
         ++number;
-    const QString display = QStringLiteral(":%1").arg(number);
+    const QString display = u":%1"_s.arg(number);
     QProcess xvfb;
-    xvfb.start(QStringLiteral("Xvfb"),
-               {display, QStringLiteral("-screen"), QStringLiteral("0"),
-                QStringLiteral("1024x600x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    xvfb.start(u"Xvfb"_s,
+               {display, u"-screen"_s, u"0"_s, u"1024x600x24"_s, u"-nolisten"_s, u"tcp"_s});
     if (!xvfb.waitForStarted()) {
         qWarning("Xvfb did not start");
         return 1;
@@ -97,7 +92,7 @@ int main(int argc, char **argv)
         QProcess probe;
         probe.setStandardOutputFile(QProcess::nullDevice());
         probe.setStandardErrorFile(QProcess::nullDevice());
-        probe.start(QStringLiteral("xdpyinfo"), {QStringLiteral("-display"), display});
+        probe.start(u"xdpyinfo"_s, {u"-display"_s, display});
         up = probe.waitForFinished() && probe.exitCode() == 0;
         if (!up)
             QThread::msleep(100);

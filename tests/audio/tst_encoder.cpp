@@ -1,9 +1,7 @@
 #include "audio/AudioEncoder.h"
+#include "TestSupport.h"
 #include "WaveFiles.h"
 
-#include <QFile>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <cstring>
 #include <sndfile.h>
@@ -26,11 +24,8 @@ std::vector<short> noise(int frames, quint32 seed)
 QByteArray wavOf(const std::vector<short> &samples)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("in.wav"));
-    if (!WaveFiles::writeMono16k(path, samples))
-        return {};
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    const QString path = dir.filePath(u"in.wav"_s);
+    return WaveFiles::writeMono16k(path, samples) ? TestSupport::readFile(path) : QByteArray();
 }
 
 } // namespace
@@ -110,8 +105,7 @@ private Q_SLOTS:
             }
             QVERIFY2(byStreamError <= 1.5 * wholeError + double(edge) &&
                          byStreamError <= 0.5 * signal + double(edge),
-                     qPrintable(QStringLiteral("errors %1 and %2, signal %3 at %4")
-                                    .arg(byStreamError)
+                     qPrintable(u"errors %1 and %2, signal %3 at %4"_s.arg(byStreamError)
                                     .arg(wholeError)
                                     .arg(signal)
                                     .arg(from)));

@@ -4,13 +4,6 @@
 #include "TestSupport.h"
 #include "WaveFiles.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 #include <cmath>
 #include <sndfile.h>
@@ -55,13 +48,13 @@ class RecorderTest : public QObject
 
     QStringList recordings() const
     {
-        return QDir(m_tmp.path()).entryList({QStringLiteral("vesk-*.wav")}, QDir::Files);
+        return QDir(m_tmp.path()).entryList({u"vesk-*.wav"_s}, QDir::Files);
     }
 
     QProcessEnvironment childEnvironment() const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VESK_DATA_DIR"), m_files.filePath(QStringLiteral("data")));
+        env.insert(u"VESK_DATA_DIR"_s, m_files.filePath(u"data"_s));
         return env;
     }
 
@@ -79,8 +72,7 @@ class RecorderTest : public QObject
     float playTone(AudioRecorder &recorder)
     {
         QProcess player;
-        player.start(QStringLiteral("paplay"),
-                     {QStringLiteral("-d"), QStringLiteral("micfeed"), m_tone});
+        player.start(u"paplay"_s, {u"-d"_s, u"micfeed"_s, m_tone});
         float loud = -200;
         const bool heard =
             QTest::qWaitFor([&] { return (loud = recorder.averagePowerLevel()) > -20; }, 3000);
@@ -114,33 +106,32 @@ private Q_SLOTS:
         qputenv("TMPDIR", QFile::encodeName(m_tmp.path()));
         QCOMPARE(QDir::tempPath(), m_tmp.path());
         QProcess pactl;
-        pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
+        pactl.start(u"pactl"_s, {u"info"_s});
         if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0) {
             if (TestSupport::strict())
                 QFAIL("no PulseAudio server");
             QSKIP("no PulseAudio server");
         }
-        m_tone = m_files.filePath(QStringLiteral("tone.wav"));
+        m_tone = m_files.filePath(u"tone.wav"_s);
         QVERIFY(WaveFiles::writeMono16k(m_tone, toneAndSilence({1.0})));
     }
 
     void listsTheVirtualMicrophone()
     {
-        const AudioRecorder::Input vmic{QStringLiteral("vmic"),
-                                        QStringLiteral("Virtual_Microphone")};
+        const AudioRecorder::Input vmic{u"vmic"_s, u"Virtual_Microphone"_s};
         const QList<AudioRecorder::Input> inputs = AudioRecorder::inputs();
         QVERIFY(inputs.contains(vmic));
         QCOMPARE(AudioRecorder::name(vmic.id), vmic.name);
-        QCOMPARE(AudioRecorder::name(QString()), QStringLiteral("System default"));
-        QCOMPARE(AudioRecorder::name(QStringLiteral("gone")), QStringLiteral("Not connected"));
+        QCOMPARE(AudioRecorder::name(QString()), u"System default"_s);
+        QCOMPARE(AudioRecorder::name(u"gone"_s), u"Not connected"_s);
 
         // The command line puts the system default (the empty id) before them, in their order.
-        const Run r = run({QStringLiteral("inputs")}, childEnvironment());
+        const Run r = run({u"inputs"_s}, childEnvironment());
         QCOMPARE(r.code, 0);
-        QStringList expected{QStringLiteral("\tSystem default")};
+        QStringList expected{u"\tSystem default"_s};
         for (const AudioRecorder::Input &input : inputs)
-            expected.append(input.id + QLatin1Char('\t') + input.name);
-        QCOMPARE(r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+            expected.append(input.id + u'\t' + input.name);
+        QCOMPARE(r.out.split(u'\n', Qt::SkipEmptyParts), expected);
     }
 
     void recordsTheToneTwice()
@@ -151,7 +142,7 @@ private Q_SLOTS:
         QVERIFY(startRecording(recorder));
         // A second start while recording answers at once and changes nothing.
         bool again = false;
-        recorder.start(QStringLiteral("gone"), [&](const Failure &f) { again = !f; });
+        recorder.start(u"gone"_s, [&](const Failure &f) { again = !f; });
         QVERIFY(again);
         QVERIFY(recorder.isRecording());
 
@@ -168,7 +159,7 @@ private Q_SLOTS:
         const QFileInfo file(recording->file);
         QCOMPARE(file.absolutePath(), m_tmp.path());
         static const QRegularExpression name(
-            QStringLiteral("^vesk-[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12}\\.wav$"),
+            u"^vesk-[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12}\\.wav$"_s,
             QRegularExpression::CaseInsensitiveOption);
         QVERIFY2(name.match(file.fileName()).hasMatch(), qPrintable(file.fileName()));
         QCOMPARE(TestSupport::unixMode(file.filePath()), 0600);
@@ -178,10 +169,8 @@ private Q_SLOTS:
         QCOMPARE(info.channels, 1);
         QCOMPARE(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
         QVERIFY(std::abs(recording->duration - double(info.frames) / 16000) < 0.05);
-        QVERIFY2(
-            recording->duration > held - 0.5 && recording->duration < held + 0.1,
-            qPrintable(
-                QStringLiteral("%1 s recorded, %2 s held").arg(recording->duration).arg(held)));
+        QVERIFY2(recording->duration > held - 0.5 && recording->duration < held + 0.1,
+                 qPrintable(u"%1 s recorded, %2 s held"_s.arg(recording->duration).arg(held)));
 
         // The tone itself: its level and its pitch, which a wrong rate would shift.
         qsizetype first = -1, last = -1, crossings = 0, peak = 0;
@@ -230,8 +219,7 @@ private Q_SLOTS:
         QTest::qWait(300);
         QVERIFY2(last < -60, qPrintable(QString::number(last)));
         QProcess player;
-        player.start(QStringLiteral("paplay"),
-                     {QStringLiteral("-d"), QStringLiteral("micfeed"), m_tone});
+        player.start(u"paplay"_s, {u"-d"_s, u"micfeed"_s, m_tone});
         QTRY_VERIFY_WITH_TIMEOUT(last > -20, 3000);
         QVERIFY(player.waitForFinished(5000));
         QVERIFY(recordings().isEmpty());
@@ -256,7 +244,7 @@ private Q_SLOTS:
     void unknownInputRecordsFromTheDefault()
     {
         AudioRecorder recorder;
-        QVERIFY(startRecording(recorder, QStringLiteral("no-such-microphone")));
+        QVERIFY(startRecording(recorder, u"no-such-microphone"_s));
         QVERIFY(playTone(recorder) > -20);
         const Recording recording = stopRecording(recorder);
         QVERIFY(recording && recording->duration > 0.3);
@@ -266,45 +254,38 @@ private Q_SLOTS:
     void withoutAudioServerNothingStarts()
     {
         QProcessEnvironment env = childEnvironment();
-        env.insert(QStringLiteral("PULSE_SERVER"),
-                   QStringLiteral("unix:") + m_files.filePath(QStringLiteral("no-such-socket")));
-        Run r = run({QStringLiteral("inputs")}, env);
+        env.insert(u"PULSE_SERVER"_s, u"unix:"_s + m_files.filePath(u"no-such-socket"_s));
+        Run r = run({u"inputs"_s}, env);
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, QStringLiteral("\tSystem default\n"));
+        QCOMPARE(r.out, u"\tSystem default\n"_s);
 
-        const QString target = m_files.filePath(QStringLiteral("never.wav"));
-        r = run(
-            {QStringLiteral("record"), target, QStringLiteral("--seconds"), QStringLiteral("1")},
-            env);
+        const QString target = m_files.filePath(u"never.wav"_s);
+        r = run({u"record"_s, target, u"--seconds"_s, u"1"_s}, env);
         QCOMPARE(r.code, 1);
         QVERIFY2(r.ms < 10000, qPrintable(QString::number(r.ms)));
         // Qt adds its own warning before it.
-        QCOMPARE(r.err.trimmed().split(QLatin1Char('\n')).last(),
-                 QStringLiteral("vesk-voice: The chosen microphone is not available. Pick another "
-                                "one in Settings."));
+        QCOMPARE(r.err.trimmed().split(u'\n').last(),
+                 u"vesk-voice: The chosen microphone is not available. Pick another "
+                 "one in Settings."_s);
         QVERIFY(!QFile::exists(target));
         QCOMPARE(recordings(), QStringList());
     }
 
     void commandLineTrimsAndRecords()
     {
-        const QString input = m_files.filePath(QStringLiteral("vesk-cli.wav"));
+        const QString input = m_files.filePath(u"vesk-cli.wav"_s);
         QVERIFY(WaveFiles::writeMono16k(input, toneAndSilence({1.0, 2.0, 1.0})));
-        Run r =
-            run({QStringLiteral("trim"), input, QStringLiteral("--keep"), QStringLiteral("0.5")},
-                childEnvironment());
+        Run r = run({u"trim"_s, input, u"--keep"_s, u"0.5"_s}, childEnvironment());
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out.trimmed(), AudioTrimmer::trimmedPath(input));
         SF_INFO info;
         QVERIFY(!WaveFiles::read<short>(r.out.trimmed(), info).empty());
         QCOMPARE(info.frames, sf_count_t(2.5 * 16000));
 
-        const QString target = m_files.filePath(QStringLiteral("one second.wav"));
-        r = run(
-            {QStringLiteral("record"), target, QStringLiteral("--seconds"), QStringLiteral("1")},
-            childEnvironment());
+        const QString target = m_files.filePath(u"one second.wav"_s);
+        r = run({u"record"_s, target, u"--seconds"_s, u"1"_s}, childEnvironment());
         QCOMPARE(r.code, 0);
-        QVERIFY2(r.out.startsWith(QStringLiteral("recorded ")), qPrintable(r.out));
+        QVERIFY2(r.out.startsWith(u"recorded "_s), qPrintable(r.out));
         QVERIFY(r.out.trimmed().endsWith(target));
         QVERIFY(!WaveFiles::read<short>(target, info).empty());
         QCOMPARE(info.samplerate, 16000);

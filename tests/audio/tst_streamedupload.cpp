@@ -7,11 +7,6 @@
 #include "TestSupport.h"
 #include "WaveFiles.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 #include <cmath>
 
@@ -36,24 +31,15 @@ std::vector<short> speech()
 // The audio part of a generate-content request: its MIME type and bytes.
 std::pair<QString, QByteArray> inlineAudio(const QByteArray &body)
 {
-    const QJsonArray parts = QJsonDocument::fromJson(body)
-                                 .object()[QStringLiteral("contents")]
-                                 .toArray()
-                                 .at(0)[QStringLiteral("parts")]
-                                 .toArray();
+    const QJsonArray parts =
+        QJsonDocument::fromJson(body).object()[u"contents"_s].toArray().at(0)[u"parts"_s].toArray();
     for (const QJsonValue &part : parts) {
-        const QJsonObject data = part[QStringLiteral("inline_data")].toObject();
+        const QJsonObject data = part[u"inline_data"_s].toObject();
         if (!data.isEmpty())
-            return {data[QStringLiteral("mime_type")].toString(),
-                    QByteArray::fromBase64(data[QStringLiteral("data")].toString().toLatin1())};
+            return {data[u"mime_type"_s].toString(),
+                    QByteArray::fromBase64(data[u"data"_s].toString().toLatin1())};
     }
     return {};
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -74,7 +60,7 @@ private Q_SLOTS:
         TestSupport::isolateDataDir();
         qunsetenv("GEMINI_API_KEY");
         m_server = new FakeGeminiServer(this);
-        m_server->setFallback({200, FakeGeminiServer::generateContentAnswer(QStringLiteral("ok"))});
+        m_server->setFallback({200, FakeGeminiServer::generateContentAnswer(u"ok"_s)});
         qputenv("VESK_GEMINI_BASE_URL", m_server->baseUrl().toUtf8());
     }
 
@@ -86,14 +72,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("missingFrames");       // of the file, against what was heard
         QTest::addColumn<QString>("logLine");         // how the audio went; empty: no such line
 
-        const QString streamed = QStringLiteral("audio encoded while recording: ");
+        const QString streamed = u"audio encoded while recording: "_s;
         QTest::newRow("Ogg, trimmed") << "ogg" << true << "ogg" << 0 << streamed;
         QTest::newRow("FLAC, trimmed") << "flac" << true << "flac" << 0 << streamed;
         QTest::newRow("FLAC, untrimmed") << "flac" << false << "flac" << 0 << streamed;
         QTest::newRow("the file lost audio: the file is sent")
             << "flac" << true << "flac" << 4000
-            << QStringLiteral("audio encoded while recording not sent (the recording holds "
-                              "69600 frames, 73600 were encoded): the file goes instead");
+            << u"audio encoded while recording not sent (the recording holds "
+               "69600 frames, 73600 were encoded): the file goes instead"_s;
         QTest::newRow("the format changed while speaking: the file is sent")
             << "ogg" << true << "flac" << 0 << QString();
     }
@@ -110,7 +96,7 @@ private Q_SLOTS:
 
         AppState state{Config(), History()};
         Config config = state.config();
-        config.apiKey = QStringLiteral("k-1");
+        config.apiKey = u"k-1"_s;
         config.audioFormat = format;
         config.trimSilence = trim;
         config.keepSilenceSeconds = 0.25;
@@ -125,7 +111,7 @@ private Q_SLOTS:
         services.trim = &AudioTrimmer::trimSilence;
         AppDelegate controller(&state, std::move(services));
 
-        controller.startRecording(QStringLiteral("key"));
+        controller.startRecording(u"key"_s);
         QVERIFY(recorder->recording);
         // The capture thread hands over 20 ms at a time while the file is written.
         const std::vector<short> heard = speech();
@@ -140,28 +126,27 @@ private Q_SLOTS:
         QVERIFY(capture->wait(10000));
         delete capture;
         const std::vector<short> written(heard.begin(), heard.end() - missingFrames);
-        const QString file =
-            m_dir.filePath(QStringLiteral("vesk-%1.wav").arg(QTest::currentDataTag()));
+        const QString file = m_dir.filePath(u"vesk-%1.wav"_s.arg(QTest::currentDataTag()));
         QVERIFY(WaveFiles::writeMono16k(file, written));
         // What the file gives when trimmed and encoded after release, as before.
-        const QString copy = m_dir.filePath(QStringLiteral("copy.wav"));
+        const QString copy = m_dir.filePath(u"copy.wav"_s);
         QFile::remove(copy);
         QVERIFY(QFile::copy(file, copy));
         const std::optional<QString> trimmedCopy =
             trim ? AudioTrimmer::trimSilence(copy, 0.25) : std::nullopt;
         QVERIFY(!trim || trimmedCopy);
-        const QByteArray sentBefore = contents(trimmedCopy.value_or(copy));
+        const QByteArray sentBefore = TestSupport::readFile(trimmedCopy.value_or(copy));
 
         config.audioFormat = formatAtRelease;
         state.setConfig(config);
         controller.finishRecording();
         recorder->deliver(Recording{file, double(written.size()) / 16000});
         QTRY_COMPARE_WITH_TIMEOUT(inserter->calls.size(), 1, 15000);
-        QCOMPARE(inserter->calls.first().text, QStringLiteral("ok"));
+        QCOMPARE(inserter->calls.first().text, u"ok"_s);
 
         QCOMPARE(m_server->requests().size(), 1);
         const auto [mimeType, bytes] = inlineAudio(m_server->requests().first().body);
-        if (formatAtRelease == QLatin1String("flac")) {
+        if (formatAtRelease == "flac"_L1) {
             QCOMPARE(mimeType, AudioEncoder::flacType);
             QVERIFY(bytes == AudioEncoder::toFlac(sentBefore).bytes);
         } else {
@@ -173,9 +158,9 @@ private Q_SLOTS:
         }
         const QStringList lines = logMessages();
         const auto said = std::find_if(lines.begin(), lines.end(), [](const QString &line) {
-            return line.startsWith(QLatin1String("audio encoded while recording"));
+            return line.startsWith("audio encoded while recording"_L1);
         });
-        const QString log = lines.join(QLatin1Char('\n'));
+        const QString log = lines.join(u'\n');
         if (logLine.isEmpty())
             QVERIFY2(said == lines.end(), qPrintable(log));
         else

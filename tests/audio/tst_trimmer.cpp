@@ -1,14 +1,8 @@
 #include "audio/AudioTrimmer.h"
-#include "records/Log.h"
+#include "LogMessages.h"
 #include "TestSupport.h"
 #include "WaveFiles.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QRandomGenerator>
 #include <QtTest>
 #include <cmath>
 #include <cstring>
@@ -47,26 +41,6 @@ std::vector<short> mono(const QList<int> &layout)
     return pieces(lengthAndAmplitude, 7);
 }
 
-QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-QStringList logMessages()
-{
-    Log::flush();
-    QFile f(Log::fileURL());
-    QStringList lines;
-    if (f.open(QIODevice::ReadOnly)) {
-        for (const QString &line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
-            if (!line.isEmpty())
-                lines.append(line.mid(13)); // after "HH:MM:SS.mmm "
-        }
-    }
-    return lines;
-}
-
 // The single-precision level of a window holding `count` copies of `x`, computed as documented.
 float constantLevel(float x, int count)
 {
@@ -77,7 +51,7 @@ float constantLevel(float x, int count)
     return rms > 0.0f ? 20.0f * std::log10(rms) : AudioTrimmer::silenceDb;
 }
 
-const QString readFailed = QStringLiteral("could not read the audio, sending it untrimmed");
+const QString readFailed = u"could not read the audio, sending it untrimmed"_s;
 
 // The frames the streaming trimmer keeps of `samples`, handed to it in chunks of random sizes.
 std::vector<short> streamed(const std::vector<short> &samples, double keep, int sampleRate,
@@ -160,22 +134,22 @@ private Q_SLOTS:
         QFETCH(QList<int>, kept);
         QFETCH(int, present);
         QTemporaryDir dir;
-        const QString input = dir.filePath(QStringLiteral("vesk-1234.wav"));
+        const QString input = dir.filePath(u"vesk-1234.wav"_s);
         std::vector<short> samples = mono(layout);
         QVERIFY(WaveFiles::write(input, samples, rate, 1, SF_FORMAT_PCM_16));
         if (present) {
             QVERIFY(QFile::resize(input, 44 + present * 2));
             samples.resize(size_t(present));
         }
-        const QByteArray before = contents(input);
-        const QString expectedPath = dir.filePath(QStringLiteral("vesk-1234.trimmed.wav"));
+        const QByteArray before = TestSupport::readFile(input);
+        const QString expectedPath = dir.filePath(u"vesk-1234.trimmed.wav"_s);
 
         Log::reset();
         QElapsedTimer clock;
         clock.start();
         const AudioTrimmer::Result result = AudioTrimmer::trim(input, keep);
         const qint64 tookMs = clock.elapsed();
-        QCOMPARE(contents(input), before);
+        QCOMPARE(TestSupport::readFile(input), before);
 
         if (kept.isEmpty()) {
             QCOMPARE(result.outcome, Outcome::nothingToCut);
@@ -202,8 +176,7 @@ private Q_SLOTS:
 
         const QStringList lines = logMessages();
         QCOMPARE(lines.size(), 1);
-        static const QRegularExpression line(
-            QStringLiteral("^trimmed silence in (\\d+)ms, (\\d+)% shorter$"));
+        static const QRegularExpression line(u"^trimmed silence in (\\d+)ms, (\\d+)% shorter$"_s);
         const QRegularExpressionMatch m = line.match(lines.first());
         QVERIFY2(m.hasMatch(), qPrintable(lines.first()));
         QVERIFY(m.captured(1).toLongLong() <= tookMs);
@@ -256,13 +229,12 @@ private Q_SLOTS:
         // The app's own sounds (44.1 kHz, 882-frame windows) with pauses of digital silence
         // between them.
         std::vector<short> sounds;
-        const QString folder =
-            qEnvironmentVariable("VESK_SOURCE_DIR") + QStringLiteral("/resources/sounds/");
+        const QString folder = qEnvironmentVariable("VESK_SOURCE_DIR") + u"/resources/sounds/"_s;
         int pause = 10000;
         for (const char *name : {"Tink", "Pop", "Funk", "Basso"}) {
             SF_INFO info;
             const std::vector<short> sound =
-                WaveFiles::read<short>(folder + QLatin1String(name) + QStringLiteral(".wav"), info);
+                WaveFiles::read<short>(folder + QLatin1String(name) + u".wav"_s, info);
             QVERIFY2(!sound.empty() && info.channels == 1 && info.samplerate == 44100, name);
             sounds.insert(sounds.end(), sound.begin(), sound.end());
             sounds.insert(sounds.end(), size_t(pause), short(0));
@@ -278,7 +250,7 @@ private Q_SLOTS:
         QFETCH(int, sampleRate);
         QFETCH(std::vector<short>, samples);
         QTemporaryDir dir;
-        const QString input = dir.filePath(QStringLiteral("vesk-stream.wav"));
+        const QString input = dir.filePath(u"vesk-stream.wav"_s);
         QVERIFY(WaveFiles::write(input, samples, sampleRate, 1, SF_FORMAT_PCM_16));
         const AudioTrimmer::Result result = AudioTrimmer::trim(input, keep);
         std::vector<short> byFile;
@@ -364,7 +336,7 @@ private Q_SLOTS:
         samples.insert(samples.end(), window, x);
         for (short s : mono({32000}))
             samples.push_back(s / 32768.0f);
-        const QString input = file(QStringLiteral("threshold.wav"));
+        const QString input = file(u"threshold.wav"_s);
         QFile::remove(AudioTrimmer::trimmedPath(input));
         QVERIFY(WaveFiles::write(input, samples, rate, 1, SF_FORMAT_FLOAT));
         QCOMPARE(AudioTrimmer::trim(input, 0.5).outcome,
@@ -383,12 +355,12 @@ private Q_SLOTS:
             frames.push_back(left[i] / 32768.0f);
             frames.push_back(right[i] / 32768.0f);
         }
-        const QString input = file(QStringLiteral("stereo.wav"));
+        const QString input = file(u"stereo.wav"_s);
         QVERIFY(WaveFiles::write(input, frames, second, 2, SF_FORMAT_FLOAT));
 
         const AudioTrimmer::Result result = AudioTrimmer::trim(input, 0);
         QCOMPARE(result.outcome, Outcome::trimmed);
-        QCOMPARE(result.path, file(QStringLiteral("stereo.trimmed.wav")));
+        QCOMPARE(result.path, file(u"stereo.trimmed.wav"_s));
         SF_INFO info;
         const std::vector<float> output = WaveFiles::read<float>(result.path, info);
         QCOMPARE(info.samplerate, second);
@@ -404,12 +376,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes"); // empty: no file at all
         QTest::addColumn<QString>("reason");   // empty: any
-        const QString valid = file(QStringLiteral("valid.wav"));
+        const QString valid = file(u"valid.wav"_s);
         QVERIFY(WaveFiles::write(valid, mono({32000, -32000, 32000}), rate, 1, SF_FORMAT_PCM_16));
-        const QByteArray wav = contents(valid);
+        const QByteArray wav = TestSupport::readFile(valid);
         QTest::newRow("missing file") << QByteArray() << QString();
         QTest::newRow("not audio")
-            << QByteArray("RIFF but no WAVE at all, just some text here.") << QString();
+            << "RIFF but no WAVE at all, just some text here."_ba << QString();
         QTest::newRow("header cut short") << wav.left(20) << QString();
         QTest::newRow("header without samples") << wav.left(44) << QString();
         // The sample rate and the byte rate of the format chunk.
@@ -421,13 +393,10 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, reason);
-        const QString input = file(QStringLiteral("broken.wav"));
+        const QString input = file(u"broken.wav"_s);
         QFile::remove(input);
-        if (!bytes.isEmpty()) {
-            QFile f(input);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(bytes);
-        }
+        if (!bytes.isEmpty())
+            TestSupport::writeFile(input, bytes);
         Log::reset();
         const AudioTrimmer::Result result = AudioTrimmer::trim(input, 0);
         QCOMPARE(result.outcome, Outcome::unreadable);
@@ -440,29 +409,28 @@ private Q_SLOTS:
         QCOMPARE(logMessages(), QStringList({readFailed}));
         QCOMPARE(QFile::exists(input), !bytes.isEmpty());
         if (!bytes.isEmpty())
-            QCOMPARE(contents(input), bytes);
-        QVERIFY(!QFile::exists(file(QStringLiteral("broken.trimmed.wav"))));
+            QCOMPARE(TestSupport::readFile(input), bytes);
+        QVERIFY(!QFile::exists(file(u"broken.trimmed.wav"_s)));
     }
 
     void failedWriteLeavesNoFile()
     {
         QTemporaryDir dir;
         // A name the file system takes, whose trimmed copy's name is too long for it.
-        const QString name = QString(240, QLatin1Char('v'));
-        const QString input = dir.filePath(name + QStringLiteral(".wav"));
+        const QString name = QString(240, u'v');
+        const QString input = dir.filePath(name + u".wav"_s);
         QVERIFY(WaveFiles::write(input, mono({32000, -32000, 32000}), rate, 1, SF_FORMAT_PCM_16));
-        const QByteArray before = contents(input);
+        const QByteArray before = TestSupport::readFile(input);
         Log::reset();
         const AudioTrimmer::Result result = AudioTrimmer::trim(input, 0.5);
         QCOMPARE(result.outcome, Outcome::writeFailed);
         const QStringList lines = logMessages();
         QCOMPARE(lines.size(), 1);
-        QCOMPARE(lines.first(),
-                 QStringLiteral("could not write the trimmed audio: ") + result.error);
+        QCOMPARE(lines.first(), u"could not write the trimmed audio: "_s + result.error);
         QVERIFY(!result.error.isEmpty());
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList{name + QStringLiteral(".wav")});
-        QCOMPARE(contents(input), before);
+                 QStringList{name + u".wav"_s});
+        QCOMPARE(TestSupport::readFile(input), before);
     }
 };
 

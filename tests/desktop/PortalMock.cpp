@@ -9,8 +9,8 @@
 
 namespace {
 
-const QString service = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString path = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString service = u"org.freedesktop.portal.Desktop"_s;
+const QString path = u"/org/freedesktop/portal/desktop"_s;
 
 } // namespace
 
@@ -24,11 +24,9 @@ PortalMock::~PortalMock()
 
 bool PortalMock::start(const QString &templateName)
 {
-    m_bus.setProgram(QStringLiteral("dbus-daemon"));
-    m_bus.setArguments(
-        {QStringLiteral("--session"), QStringLiteral("--nofork"),
-         QStringLiteral("--print-address=1"),
-         QStringLiteral("--address=unix:path=") + m_dir.path() + QStringLiteral("/bus")});
+    m_bus.setProgram(u"dbus-daemon"_s);
+    m_bus.setArguments({u"--session"_s, u"--nofork"_s, u"--print-address=1"_s,
+                        u"--address=unix:path="_s + m_dir.path() + u"/bus"_s});
     m_bus.start();
     if (!m_bus.waitForReadyRead(10000)) {
         QTest::qFail("dbus-daemon did not start", __FILE__, __LINE__);
@@ -36,15 +34,15 @@ bool PortalMock::start(const QString &templateName)
     }
     m_address = QString::fromUtf8(m_bus.readLine()).trimmed();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
+    env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_address);
     m_portal.setProcessEnvironment(env);
     // Its call log on standard output says nothing a failure would need.
     m_portal.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_portal.setStandardOutputFile(QProcess::nullDevice());
     // The system's interpreter: python3-dbusmock is a Debian package.
-    m_portal.start(QStringLiteral("/usr/bin/python3"),
-                   {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--template"),
-                    TestSupport::sourceDir() + QStringLiteral("/tests/desktop/") + templateName});
+    m_portal.start(u"/usr/bin/python3"_s,
+                   {u"-m"_s, u"dbusmock"_s, u"--template"_s,
+                    TestSupport::sourceDir() + u"/tests/desktop/"_s + templateName});
     if (!m_portal.waitForStarted()) {
         QTest::qFail("the mock portal did not start", __FILE__, __LINE__);
         return false;
@@ -63,23 +61,21 @@ bool PortalMock::start(const QString &templateName)
 
 QDBusConnection PortalMock::connect()
 {
-    return QDBusConnection::connectToBus(m_address,
-                                         QStringLiteral("client%1").arg(++m_connections));
+    return QDBusConnection::connectToBus(m_address, u"client%1"_s.arg(++m_connections));
 }
 
 bool PortalMock::mock(const QString &method, const QVariantList &arguments)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        service, path, QStringLiteral("org.freedesktop.portal.Mock"), method);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, path, u"org.freedesktop.portal.Mock"_s, method);
     call.setArguments(arguments);
     return connect().call(call).type() == QDBusMessage::ReplyMessage;
 }
 
 QList<QVariantList> PortalMock::calls(const QString &method)
 {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(service, path, QStringLiteral("org.freedesktop.DBus.Mock"),
-                                       QStringLiteral("GetMethodCalls"));
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        service, path, u"org.freedesktop.DBus.Mock"_s, u"GetMethodCalls"_s);
     call << method;
     const QDBusMessage reply = connect().call(call);
     QList<QVariantList> all;

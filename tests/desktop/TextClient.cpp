@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -15,7 +17,7 @@ int main(int argc, char **argv)
     }
     const QString output = QString::fromLocal8Bit(argv[1]);
     QPlainTextEdit edit;
-    edit.setWindowTitle(QStringLiteral("vesk text client"));
+    edit.setWindowTitle(u"vesk text client"_s);
     edit.resize(600, 300);
     QObject::connect(&edit, &QPlainTextEdit::textChanged, [&] {
         QSaveFile file(output);

@@ -31,8 +31,8 @@ TextClientProcess::~TextClientProcess()
 
 QProcessEnvironment TextClientProcess::onWayland(QProcessEnvironment env)
 {
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-    env.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
+    env.insert(u"QT_QPA_PLATFORM"_s, u"wayland"_s);
+    env.insert(u"GDK_BACKEND"_s, u"wayland"_s);
     return env;
 }
 
@@ -50,16 +50,15 @@ QString TextClientProcess::instance() const
 
 QString TextClientProcess::outputFile() const
 {
-    return m_dir.filePath(QStringLiteral("received.txt"));
+    return m_dir.filePath(u"received.txt"_s);
 }
 
 bool TextClientProcess::onX11() const
 {
     // Wayland clients have no X11 focus to wait for.
-    return !m_env.value(QStringLiteral("DISPLAY")).isEmpty() &&
-           m_env.value(QStringLiteral("QT_QPA_PLATFORM")) != QLatin1String("wayland") &&
-           m_env.value(QStringLiteral("GDK_BACKEND")) != QLatin1String("wayland") &&
-           m_kind != Kind::foot;
+    return !m_env.value(u"DISPLAY"_s).isEmpty() &&
+           m_env.value(u"QT_QPA_PLATFORM"_s) != "wayland"_L1 &&
+           m_env.value(u"GDK_BACKEND"_s) != "wayland"_L1 && m_kind != Kind::foot;
 }
 
 bool TextClientProcess::start()
@@ -67,37 +66,32 @@ bool TextClientProcess::start()
     stop();
     const QString output = outputFile();
     QFile::remove(output);
-    const QString scripts = TestSupport::sourceDir() + QStringLiteral("/tests/desktop/");
+    const QString scripts = TestSupport::sourceDir() + u"/tests/desktop/"_s;
     // Raw input: every byte reaches the file as the terminal sends it, without a line end.
     const auto shell = [&output](const char *stty) {
-        return QStringList{QStringLiteral("sh"), QStringLiteral("-c"),
-                           QStringLiteral("stty %1; exec cat > \"$0\"").arg(QLatin1String(stty)),
-                           output};
+        return QStringList{u"sh"_s, u"-c"_s,
+                           u"stty %1; exec cat > \"$0\""_s.arg(QLatin1String(stty)), output};
     };
     switch (m_kind) {
     case Kind::qt:
-        m_process.start(TestSupport::binaryDir() + QStringLiteral("/tests/desktop/vesk_textclient"),
-                        {output});
+        m_process.start(TestSupport::binaryDir() + u"/tests/desktop/vesk_textclient"_s, {output});
         break;
     case Kind::tk:
-        m_process.start(QStringLiteral("/usr/bin/python3"),
-                        {scripts + QStringLiteral("tk_textclient.py"), output});
+        m_process.start(u"/usr/bin/python3"_s, {scripts + u"tk_textclient.py"_s, output});
         break;
     case Kind::gtk:
-        m_process.start(scripts + QStringLiteral("gtk_textclient.py"), {output});
+        m_process.start(scripts + u"gtk_textclient.py"_s, {output});
         break;
     case Kind::chromium:
     case Kind::firefox:
-        m_process.start(scripts + QStringLiteral("browser_textclient.py"),
-                        {output, m_kind == Kind::chromium ? QStringLiteral("chromium")
-                                                          : QStringLiteral("firefox")});
+        m_process.start(scripts + u"browser_textclient.py"_s,
+                        {output, m_kind == Kind::chromium ? u"chromium"_s : u"firefox"_s});
         break;
     case Kind::xterm:
-        m_process.start(QStringLiteral("xterm"),
-                        QStringList{QStringLiteral("-e")} + shell("-icanon -echo"));
+        m_process.start(u"xterm"_s, QStringList{u"-e"_s} + shell("-icanon -echo"));
         break;
     case Kind::foot:
-        m_process.start(QStringLiteral("foot"), shell("raw -echo"));
+        m_process.start(u"foot"_s, shell("raw -echo"));
         break;
     }
     if (!m_process.waitForStarted())

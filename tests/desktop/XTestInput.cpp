@@ -1,5 +1,6 @@
 #include "XTestInput.h"
 
+#include <QWidget>
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput.h>
@@ -114,6 +115,23 @@ bool capsLockOn()
     XkbStateRec state{};
     return dpy && XkbGetState(dpy, XkbUseCoreKbd, &state) == Success &&
            (state.locked_mods & LockMask);
+}
+
+void tap(const char *keysymName)
+{
+    key(keycode(keysymName), true);
+    key(keycode(keysymName), false);
+}
+
+void clickAt(const QPoint &at)
+{
+    moveTo(at.x(), at.y());
+    click(1);
+}
+
+void clickOn(const QWidget *widget)
+{
+    clickAt(widget->mapToGlobal(widget->rect().center()));
 }
 
 void click(int number)

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 // The user's hands, for the tests: real key presses and clicks through XTEST, on a connection
 // of their own, as another program on the desktop would send them.
 namespace XTestInput {
@@ -14,6 +16,8 @@ namespace XTestInput {
 // Key codes of the server's map, looked up by keysym name ("Control_R", "Escape").
 int keycode(const char *keysymName);
 void key(int keycode, bool down);
+// Presses and releases the key that types the keysym.
+void tap(const char *keysymName);
 // The same through the X server's own keyboard device, as a physical keyboard would: a key held
 // there is not one the XTEST device pressed. False when the server has no such device.
 bool keyOnCoreKeyboard(int keycode, bool down);
@@ -27,8 +31,11 @@ bool capsLockOn();
 bool keysymOnKeyboard(const char *keysymName);
 void click(int button);
 void button(int button, bool down);
-// Moves the pointer to a point of the screen.
+// Moves the pointer to a point of the screen, and clicks the left button there or on the centre
+// of a widget.
 void moveTo(int x, int y);
+void clickAt(const QPoint &at);
+void clickOn(const QWidget *widget);
 // The 32-bit items of a window property ("_NET_WM_DESKTOP"), or of an atom-list property as the
 // atoms' names ("_NET_WM_STATE"); empty when the window does not have it.
 QStringList property(unsigned long window, const char *name);

@@ -4,15 +4,11 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
-const QString mixed = QStringLiteral("Salom, oʻzbek — Привет, готово! 中文 😀 ok");
+const QString mixed = u"Salom, oʻzbek — Привет, готово! 中文 😀 ok"_s;
 
 // What typing by keysym gives on a US layout: the characters the layout lacks (ʻ, —, the
 // Cyrillic words, 中文, 😀) are dropped by the desktop, the rest arrive in order.
@@ -51,39 +47,36 @@ class DesktopInsertTest : public QObject
     {
         const QByteArray prefix = "VESK_TEST_" + name.toUpper().toLatin1();
         return {name, qEnvironmentVariable(prefix + "_DISPLAY"),
-                qEnvironmentVariable(prefix + "_BUS"),
-                name == QLatin1String("kde") ? QStringLiteral("KDE") : QStringLiteral("GNOME")};
+                qEnvironmentVariable(prefix + "_BUS"), name == "kde"_L1 ? u"KDE"_s : u"GNOME"_s};
     }
 
     QProcessEnvironment environmentOf(const Desktop &d) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         const QFileInfo socket(d.display);
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), socket.path());
-        env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket.fileName());
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), d.bus);
-        env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), d.current);
-        env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
-        env.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("SWAYSOCK"));
-        env.insert(QStringLiteral("VESK_DATA_DIR"),
-                   m_dir.filePath(d.name + QStringLiteral("-data")));
+        env.insert(u"XDG_RUNTIME_DIR"_s, socket.path());
+        env.insert(u"WAYLAND_DISPLAY"_s, socket.fileName());
+        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, d.bus);
+        env.insert(u"XDG_CURRENT_DESKTOP"_s, d.current);
+        env.insert(u"XDG_SESSION_TYPE"_s, u"wayland"_s);
+        env.insert(u"GDK_BACKEND"_s, u"wayland"_s);
+        env.remove(u"DISPLAY"_s);
+        env.remove(u"SWAYSOCK"_s);
+        env.insert(u"VESK_DATA_DIR"_s, m_dir.filePath(d.name + u"-data"_s));
         return env;
     }
 
     // JavaScript run in GNOME Shell (unsafe mode, which the services' test extension turns on).
     static QString gnomeEval(const Desktop &d, const QString &script)
     {
-        QDBusConnection bus = QDBusConnection::connectToBus(d.bus, QStringLiteral("gnome-shell"));
+        QDBusConnection bus = QDBusConnection::connectToBus(d.bus, u"gnome-shell"_s);
         QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
-            QStringLiteral("org.gnome.Shell"), QStringLiteral("Eval"));
+            u"org.gnome.Shell"_s, u"/org/gnome/Shell"_s, u"org.gnome.Shell"_s, u"Eval"_s);
         call << script;
         const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
         const QVariantList answer = reply.arguments();
         if (answer.size() < 2 || !answer[0].toBool())
-            return QStringLiteral("error: ") + reply.errorMessage() + answer.value(1).toString();
+            return u"error: "_s + reply.errorMessage() + answer.value(1).toString();
         return answer[1].toString();
     }
 
@@ -91,9 +84,9 @@ class DesktopInsertTest : public QObject
     // Tab to "Allow remote interaction", space to turn it on, Tab, Tab to "Share", space.
     static bool dialogFocused(const Desktop &d)
     {
-        return gnomeEval(d, QStringLiteral("global.display.focus_window ? "
-                                           "global.display.focus_window.get_wm_class() : ''"))
-            .contains(QLatin1String("portal"));
+        return gnomeEval(d, u"global.display.focus_window ? "
+                            "global.display.focus_window.get_wm_class() : ''"_s)
+            .contains("portal"_L1);
     }
 
     static bool answerGnomeDialog(const Desktop &d)
@@ -107,15 +100,13 @@ class DesktopInsertTest : public QObject
         // Key by key, as a person types: the dialog moves its focus between them.
         QTest::qWait(300);
         for (const char *key : {"Tab", "space", "Tab", "Tab", "space"}) {
-            const QString press =
-                QStringLiteral("const t = imports.gi.GLib.get_monotonic_time();"
-                               "const Clutter = imports.gi.Clutter;"
-                               "global._veskKeyboard.notify_keyval(t, Clutter.KEY_%1, "
-                               "Clutter.KeyState.PRESSED);"
-                               "global._veskKeyboard.notify_keyval(t + 1000, Clutter.KEY_%1, "
-                               "Clutter.KeyState.RELEASED);")
-                    .arg(QLatin1String(key));
-            if (gnomeEval(d, press).startsWith(QLatin1String("error")))
+            const QString press = u"const t = imports.gi.GLib.get_monotonic_time();"
+                                  "const Clutter = imports.gi.Clutter;"
+                                  "global._veskKeyboard.notify_keyval(t, Clutter.KEY_%1, "
+                                  "Clutter.KeyState.PRESSED);"
+                                  "global._veskKeyboard.notify_keyval(t + 1000, Clutter.KEY_%1, "
+                                  "Clutter.KeyState.RELEASED);"_s.arg(QLatin1String(key));
+            if (gnomeEval(d, press).startsWith("error"_L1))
                 return false;
             QTest::qWait(150);
         }
@@ -127,15 +118,14 @@ class DesktopInsertTest : public QObject
         m_client.reset();
         // GNOME starts in the overview, and its headless seat has no keyboard until one is
         // added (without one no window ever gets the keyboard focus).
-        if (d.name == QLatin1String("gnome"))
-            QCOMPARE(
-                gnomeEval(d, QStringLiteral("Main.overview.hide();"
-                                            "const Clutter = imports.gi.Clutter;"
-                                            "global._veskKeyboard = global._veskKeyboard || "
-                                            "Clutter.get_default_backend().get_default_seat()"
-                                            ".create_virtual_device("
-                                            "Clutter.InputDeviceType.KEYBOARD_DEVICE); 'ready'")),
-                QStringLiteral("\"ready\""));
+        if (d.name == "gnome"_L1)
+            QCOMPARE(gnomeEval(d, u"Main.overview.hide();"
+                                  "const Clutter = imports.gi.Clutter;"
+                                  "global._veskKeyboard = global._veskKeyboard || "
+                                  "Clutter.get_default_backend().get_default_seat()"
+                                  ".create_virtual_device("
+                                  "Clutter.InputDeviceType.KEYBOARD_DEVICE); 'ready'"_s),
+                     u"\"ready\""_s);
         m_client =
             std::make_unique<TextClientProcess>(TextClientProcess::Kind::gtk, environmentOf(d));
         QVERIFY(m_client->start());
@@ -145,7 +135,7 @@ class DesktopInsertTest : public QObject
     qint64 type(const Desktop &d, const QString &text, const QString &method)
     {
         // The last run's dialog is gone and the client has the focus back.
-        if (d.name == QLatin1String("gnome")) {
+        if (d.name == "gnome"_L1) {
             QDeadlineTimer deadline(10000);
             while (dialogFocused(d) && !deadline.hasExpired())
                 QTest::qWait(50);
@@ -156,12 +146,11 @@ class DesktopInsertTest : public QObject
         QElapsedTimer timer;
         timer.start();
         cli.start(TestSupport::executable(),
-                  {QStringLiteral("type"), text, QStringLiteral("--method"), method,
-                   QStringLiteral("--delay"), QStringLiteral("0")});
+                  {u"type"_s, text, u"--method"_s, method, u"--delay"_s, u"0"_s});
         if (!cli.waitForStarted())
             return -1;
         // GNOME keeps no answer: it asks at every run.
-        if (d.name == QLatin1String("gnome") && !answerGnomeDialog(d))
+        if (d.name == "gnome"_L1 && !answerGnomeDialog(d))
             qWarning("GNOME's remote desktop dialog did not come");
         // It may be over already: the event loop ran while the dialog was answered.
         if ((cli.state() != QProcess::NotRunning && !cli.waitForFinished(30000)) ||
@@ -215,8 +204,8 @@ private Q_SLOTS:
         qInfo("%s: vesk-voice type --method %s --delay 0 took %lld ms", qPrintable(name),
               qPrintable(method), ms);
         QTRY_COMPARE_WITH_TIMEOUT(m_client->received(), expected, 10000);
-        const QString after = QStringLiteral("Ok, ok");
-        QVERIFY(type(d, after, QStringLiteral("type")) >= 0);
+        const QString after = u"Ok, ok"_s;
+        QVERIFY(type(d, after, u"type"_s) >= 0);
         QTRY_COMPARE_WITH_TIMEOUT(m_client->received(), expected + after, 10000);
         // Longer than the desktop's key repeat delay: a key left down would have repeated.
         QTest::qWait(800);
@@ -227,10 +216,10 @@ private Q_SLOTS:
     // nothing: the app notices, and the other hold-key ways are offered instead.
     void shortcutsPortalKeepsNothingOnKde()
     {
-        const Desktop d = desktop(QStringLiteral("kde"));
+        const Desktop d = desktop(u"kde"_s);
         if (d.display.isEmpty())
             QSKIP("the headless KDE session did not start (scripts/test says why)");
-        PortalShortcuts shortcuts(QDBusConnection::connectToBus(d.bus, QStringLiteral("kde")));
+        PortalShortcuts shortcuts(QDBusConnection::connectToBus(d.bus, u"kde"_s));
         QVERIFY(shortcuts.isAvailable());
         shortcuts.open();
         QTRY_VERIFY_WITH_TIMEOUT(shortcuts.state() == PortalShortcuts::State::failed ||
@@ -239,7 +228,7 @@ private Q_SLOTS:
         if (shortcuts.state() == PortalShortcuts::State::bound)
             QSKIP("this KDE keeps the shortcut: the portal path is the one offered");
         QVERIFY(shortcuts.keptNothing());
-        QCOMPARE(shortcuts.problem(), QStringLiteral("The desktop did not keep the shortcut."));
+        QCOMPARE(shortcuts.problem(), u"The desktop did not keep the shortcut."_s);
     }
 };
 

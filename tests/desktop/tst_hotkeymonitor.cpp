@@ -1,10 +1,9 @@
 #include "desktop/HotkeyKindInfo.h"
 #include "desktop/HotkeyMonitor.h"
 #include "desktop/KeyTranslator.h"
-#include "records/Log.h"
+#include "LogMessages.h"
 #include "TestSupport.h"
 
-#include <QFile>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(KeyEvent)
@@ -51,19 +50,6 @@ KeyEvent keyDown(int keyCode)
 }
 
 const KeyEvent click{KeyEvent::Type::leftMouseDown, 0, VirtualKey::other};
-
-QStringList logMessages()
-{
-    Log::flush();
-    QFile f(Log::fileURL());
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines;
-    for (const QString &line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n')))
-        if (!line.isEmpty())
-            lines.append(line.mid(13));
-    return lines;
-}
 
 } // namespace
 
@@ -176,15 +162,15 @@ private Q_SLOTS:
             send(events[i]);
             QCOMPARE(m_calls, i < endsAt ? started : ended);
             // Escape forgets the key at once; another key leaves it held until it is let go.
-            if (i >= endsAt && end == QLatin1String("stop"))
+            if (i >= endsAt && end == "stop"_L1)
                 QVERIFY(!m_monitor->heldKind());
             if (i >= endsAt && events[endsAt].keyCode == VirtualKey::escape)
                 QVERIFY(!m_monitor->heldKind());
         }
         const QStringList log = logMessages();
-        QVERIFY(log.contains(QStringLiteral("hold reached, starting dictation")));
+        QVERIFY(log.contains(u"hold reached, starting dictation"_s));
         if (!logged.isEmpty())
-            QVERIFY2(log.contains(logged), qPrintable(log.join(QLatin1Char('\n'))));
+            QVERIFY2(log.contains(logged), qPrintable(log.join(u'\n')));
     }
 
     void shortPressOrDestroyedMonitorCallsNothing()
@@ -288,8 +274,7 @@ private Q_SLOTS:
     {
         m_globalRefused = true;
         m_monitor->start();
-        QVERIFY(logMessages().contains(
-            QStringLiteral("global flagsChanged monitor could not be installed")));
+        QVERIFY(logMessages().contains(u"global flagsChanged monitor could not be installed"_s));
         QVERIFY(m_monitor->hasMonitors());
         holdUntilStart(control);
     }

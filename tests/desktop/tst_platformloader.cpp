@@ -64,7 +64,7 @@ private Q_SLOTS:
         QCOMPARE(DesktopSession::kindName(info.kind), kind);
         QCOMPARE(int(info.desktop), desktop);
         // The loader answers for the session it was given, not for this process's.
-        QCOMPARE(PlatformLoader(info, {}).isWayland(), kind == QLatin1String("wayland"));
+        QCOMPARE(PlatformLoader(info, {}).isWayland(), kind == "wayland"_L1);
     }
 
     // Every backend by session and offers; an override row names its variable's value.
@@ -178,7 +178,7 @@ private Q_SLOTS:
         TextInjector injector(platform);
         QVERIFY(!injector.canPaste());
         QSignalSpy failed(&injector, &TextInjector::failed);
-        injector.insert(QStringLiteral("Salom"), QStringLiteral("type"), QString());
+        injector.insert(u"Salom"_s, u"type"_s, QString());
         QCOMPARE(failed.size(), 1);
         QCOMPARE(failed.at(0).at(0).toString(), reason.arg(PlatformLoader::keyPosterVariable));
         QVERIFY(!injector.isBusy());
@@ -187,7 +187,7 @@ private Q_SLOTS:
             const std::unique_ptr<KeyEventSource> source =
                 platform.keyEventSource(KeyEventSource::Scope::global, false);
             QVERIFY(!source->install([](const KeyEvent &) {}));
-            QVERIFY(source->problem().contains(QStringLiteral("key bindings")));
+            QVERIFY(source->problem().contains(u"key bindings"_s));
         }
     }
 };

@@ -6,18 +6,13 @@
 
 #include <QDBusArgument>
 #include <QDBusMessage>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtTest>
 #include <linux/input-event-codes.h>
 #include <xkbcommon/xkbcommon.h>
 
 namespace {
 
-const QString sample = QStringLiteral("Salom, oʻzbek — Привет, готово! 中文 😀 ok");
+const QString sample = u"Salom, oʻzbek — Привет, готово! 中文 😀 ok"_s;
 // Typed, each character is a press and a release of its keysym.
 const qsizetype sampleKeys = 2 * qsizetype(sample.toStdU32String().size());
 
@@ -33,14 +28,13 @@ class PortalInsertTest : public QObject
 
     QVariant ask(const QString &method)
     {
-        const QDBusMessage reply = m_portal.connect().call(
-            QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
-                                           QStringLiteral("/org/freedesktop/portal/desktop"),
-                                           QStringLiteral("org.freedesktop.portal.Mock"), method));
+        const QDBusMessage reply = m_portal.connect().call(QDBusMessage::createMethodCall(
+            u"org.freedesktop.portal.Desktop"_s, u"/org/freedesktop/portal/desktop"_s,
+            u"org.freedesktop.portal.Mock"_s, method));
         return reply.arguments().value(0);
     }
 
-    uint asked() { return ask(QStringLiteral("Asked")).toUInt(); }
+    uint asked() { return ask(u"Asked"_s).toUInt(); }
 
     // An array of structures the mock returns: Keys() the keys posted since the test began, in
     // order ("keysym" or "keycode", the value, whether pressed); Down() the keys held now.
@@ -59,13 +53,10 @@ class PortalInsertTest : public QObject
         list.endArray();
         return all;
     }
-    QList<std::tuple<QString, int, uint>> keys()
-    {
-        return items<QString, int, uint>(QStringLiteral("Keys"));
-    }
-    bool noneDown() { return items<QString, int>(QStringLiteral("Down")).isEmpty(); }
+    QList<std::tuple<QString, int, uint>> keys() { return items<QString, int, uint>(u"Keys"_s); }
+    bool noneDown() { return items<QString, int>(u"Down"_s).isEmpty(); }
 
-    QStringList pasted() { return ask(QStringLiteral("Pasted")).toStringList(); }
+    QStringList pasted() { return ask(u"Pasted"_s).toStringList(); }
 
     QString storedToken()
     {
@@ -74,13 +65,13 @@ class PortalInsertTest : public QObject
             return {};
         return QJsonDocument::fromJson(file.readAll())
             .object()
-            .value(QStringLiteral("remoteDesktopRestoreToken"))
+            .value(u"remoteDesktopRestoreToken"_s)
             .toString();
     }
 
     QVariantMap lastSelection()
     {
-        const QList<QVariantList> calls = m_portal.calls(QStringLiteral("SelectDevices"));
+        const QList<QVariantList> calls = m_portal.calls(u"SelectDevices"_s);
         return calls.isEmpty()
                    ? QVariantMap()
                    : qdbus_cast<QVariantMap>(calls.last().value(1).value<QDBusArgument>());
@@ -97,7 +88,7 @@ class PortalInsertTest : public QObject
     static void insertSample(TextInjector &injector, const QString &method)
     {
         QSignalSpy idle(&injector, &TextInjector::idle);
-        injector.insert(sample, method, QStringLiteral("shiftReturn"));
+        injector.insert(sample, method, u"shiftReturn"_s);
         QTRY_COMPARE_WITH_TIMEOUT(idle.count(), 1, 15000);
     }
 
@@ -107,22 +98,21 @@ private Q_SLOTS:
         // The injector's clipboard is then Qt's own, in this process.
         qputenv("VESK_SESSION", "x11");
         TestSupport::isolateDataDir();
-        QVERIFY(m_portal.start(QStringLiteral("mock_remote_desktop_portal.py")));
+        QVERIFY(m_portal.start(u"mock_remote_desktop_portal.py"_s));
     }
 
     void init()
     {
         QFile::remove(PortalKeyPoster::stateFile());
-        QVERIFY(m_portal.mock(QStringLiteral("Answer"), {0}));
-        QVERIFY(m_portal.mock(QStringLiteral("ForgetKeys")));
-        QVERIFY(m_portal.mock(QStringLiteral("OfferClipboard"), {true}));
+        QVERIFY(m_portal.mock(u"Answer"_s, {0}));
+        QVERIFY(m_portal.mock(u"ForgetKeys"_s));
+        QVERIFY(m_portal.mock(u"OfferClipboard"_s, {true}));
     }
 
     void asksOnceAndRemembers()
     {
         QVERIFY(PortalKeyPoster::isOffered(m_portal.connect()));
-        QVERIFY(!PortalKeyPoster::isOffered(
-            QDBusConnection::connectToBus(QString(), QStringLiteral("no bus"))));
+        QVERIFY(!PortalKeyPoster::isOffered(QDBusConnection::connectToBus(QString(), u"no bus"_s)));
         // What cannot be read there is set aside, not written over.
         QDir().mkpath(QFileInfo(PortalKeyPoster::stateFile()).path());
         QFile garbled(PortalKeyPoster::stateFile());
@@ -133,15 +123,15 @@ private Q_SLOTS:
         auto first = poster();
         QTRY_COMPARE(first->state(), PortalKeyPoster::State::started);
         const QStringList aside = QDir(QFileInfo(PortalKeyPoster::stateFile()).path())
-                                      .entryList({QStringLiteral("portal.json.unreadable-*")});
+                                      .entryList({u"portal.json.unreadable-*"_s});
         QCOMPARE(aside.size(), 1);
-        const qsizetype sessions = m_portal.calls(QStringLiteral("CreateSession")).size();
+        const qsizetype sessions = m_portal.calls(u"CreateSession"_s).size();
         first->open();
-        QCOMPARE(m_portal.calls(QStringLiteral("CreateSession")).size(), sessions);
+        QCOMPARE(m_portal.calls(u"CreateSession"_s).size(), sessions);
         QVariantMap selection = lastSelection();
-        QCOMPARE(selection.value(QStringLiteral("types")).toUInt(), 1U);
-        QCOMPARE(selection.value(QStringLiteral("persist_mode")).toUInt(), 2U);
-        QVERIFY(!selection.contains(QStringLiteral("restore_token")));
+        QCOMPARE(selection.value(u"types"_s).toUInt(), 1U);
+        QCOMPARE(selection.value(u"persist_mode"_s).toUInt(), 2U);
+        QVERIFY(!selection.contains(u"restore_token"_s));
         QCOMPARE(asked(), before + 1);
         const QString token = storedToken();
         QVERIFY(!token.isEmpty());
@@ -151,7 +141,7 @@ private Q_SLOTS:
         // token is replaced by the new one.
         auto second = poster();
         QTRY_COMPARE(second->state(), PortalKeyPoster::State::started);
-        QCOMPARE(lastSelection().value(QStringLiteral("restore_token")).toString(), token);
+        QCOMPARE(lastSelection().value(u"restore_token"_s).toString(), token);
         QCOMPARE(asked(), before + 1);
         QVERIFY(!storedToken().isEmpty());
         QVERIFY(storedToken() != token);
@@ -162,9 +152,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("method");
         // Key codes pressed (positive) and released (negative); none: the text typed as keysyms.
         QTest::addColumn<QList<int>>("keycodes");
-        QTest::newRow("typed") << QStringLiteral("type") << QList<int>{};
+        QTest::newRow("typed") << u"type"_s << QList<int>{};
         QTest::newRow("pasted: Control+V by key position")
-            << QStringLiteral("paste") << QList<int>{KEY_LEFTCTRL, KEY_V, -KEY_V, -KEY_LEFTCTRL};
+            << u"paste"_s << QList<int>{KEY_LEFTCTRL, KEY_V, -KEY_V, -KEY_LEFTCTRL};
     }
 
     void inserts()
@@ -186,10 +176,10 @@ private Q_SLOTS:
         for (qsizetype i = 0; i < sent.size(); ++i) {
             const auto &[kind, value, pressed] = sent[i];
             if (!keycodes.isEmpty()) {
-                QCOMPARE(kind, QStringLiteral("keycode"));
+                QCOMPARE(kind, u"keycode"_s);
                 codes.append(pressed ? value : -value);
             } else if (i % 2 == 0) {
-                QCOMPARE(kind, QStringLiteral("keysym"));
+                QCOMPARE(kind, u"keysym"_s);
                 QCOMPARE(pressed, 1U);
                 QCOMPARE(sent[i + 1], std::make_tuple(kind, value, 0U));
                 const char32_t c = xkb_keysym_to_utf32(xkb_keysym_t(value));
@@ -212,16 +202,15 @@ private Q_SLOTS:
     void pastesThroughTheClipboardPortal()
     {
         QFETCH(bool, portalHasClipboard);
-        QVERIFY(m_portal.mock(QStringLiteral("OfferClipboard"), {portalHasClipboard}));
-        const QString users = QStringLiteral("the user's own — words");
-        QVERIFY(m_portal.mock(QStringLiteral("Copy"),
-                              {QStringLiteral("text/plain;charset=utf-8"), users}));
+        QVERIFY(m_portal.mock(u"OfferClipboard"_s, {portalHasClipboard}));
+        const QString users = u"the user's own — words"_s;
+        QVERIFY(m_portal.mock(u"Copy"_s, {u"text/plain;charset=utf-8"_s, users}));
         auto p = poster(false);
         QTRY_COMPARE(p->state(), PortalKeyPoster::State::started);
         QCOMPARE(p->canPaste(), portalHasClipboard);
         auto clipboard = std::make_unique<PortalClipboard>(p.get());
         TextInjector injector(std::move(p), std::move(clipboard));
-        insertSample(injector, QStringLiteral("paste"));
+        insertSample(injector, u"paste"_s);
         QVERIFY(noneDown());
         if (!portalHasClipboard) {
             QCOMPARE(pasted(), QStringList());
@@ -230,7 +219,7 @@ private Q_SLOTS:
         }
         QTRY_COMPARE(pasted(), QStringList{sample});
         // What the user had is what the next paste gives.
-        QVERIFY(m_portal.mock(QStringLiteral("Paste")));
+        QVERIFY(m_portal.mock(u"Paste"_s));
         QTRY_COMPARE(pasted(), (QStringList{sample, users}));
     }
 
@@ -241,9 +230,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("refused");
         // Milliseconds after which the app goes away, or -1.
         QTest::addColumn<int>("quitAfterMs");
-        QTest::newRow("a key refused during a paste") << QStringLiteral("paste") << 1 << -1;
-        QTest::newRow("a key refused while typing") << QStringLiteral("type") << 6 << -1;
-        QTest::newRow("the app quits while typing") << QStringLiteral("type") << -1 << 30;
+        QTest::newRow("a key refused during a paste") << u"paste"_s << 1 << -1;
+        QTest::newRow("a key refused while typing") << u"type"_s << 6 << -1;
+        QTest::newRow("the app quits while typing") << u"type"_s << -1 << 30;
     }
 
     // However an insertion ends, no key stays down (a held Shift or Control would change every
@@ -256,11 +245,11 @@ private Q_SLOTS:
         auto p = poster();
         QTRY_COMPARE(p->state(), PortalKeyPoster::State::started);
         if (refused >= 0)
-            QVERIFY(m_portal.mock(QStringLiteral("RefuseKey"), {refused}));
+            QVERIFY(m_portal.mock(u"RefuseKey"_s, {refused}));
         auto injector =
             std::make_unique<TextInjector>(std::move(p), std::make_unique<QtClipboardReader>());
         QSignalSpy idle(injector.get(), &TextInjector::idle);
-        injector->insert(sample, method, QStringLiteral("shiftReturn"));
+        injector->insert(sample, method, u"shiftReturn"_s);
         if (quitAfterMs >= 0) {
             QTest::qWait(quitAfterMs);
             injector.reset();
@@ -278,17 +267,17 @@ private Q_SLOTS:
         QTest::addColumn<int>("answer");
         QTest::addColumn<QString>("reason");
         QTest::newRow("declined") << 1
-                                  << QStringLiteral("Typing into other windows was not allowed in "
-                                                    "the desktop's dialog.");
+                                  << u"Typing into other windows was not allowed in "
+                                     "the desktop's dialog."_s;
         QTest::newRow("not answered yet")
-            << -1 << QStringLiteral("Waiting for the desktop to allow typing into other windows.");
+            << -1 << u"Waiting for the desktop to allow typing into other windows."_s;
     }
 
     void failsWithoutPermission()
     {
         QFETCH(int, answer);
         QFETCH(QString, reason);
-        QVERIFY(m_portal.mock(QStringLiteral("Answer"), {answer}));
+        QVERIFY(m_portal.mock(u"Answer"_s, {answer}));
         const uint before = asked();
         auto p = poster();
         QTRY_COMPARE(asked(), before + 1);
@@ -299,8 +288,8 @@ private Q_SLOTS:
         }
         TextInjector injector(std::move(p), std::make_unique<QtClipboardReader>());
         QSignalSpy failed(&injector, &TextInjector::failed);
-        injector.insert(sample, QStringLiteral("type"), QStringLiteral("shiftReturn"));
-        injector.insert(sample, QStringLiteral("paste"), QStringLiteral("shiftReturn"));
+        injector.insert(sample, u"type"_s, u"shiftReturn"_s);
+        injector.insert(sample, u"paste"_s, u"shiftReturn"_s);
         QCOMPARE(failed.count(), 2);
         QCOMPARE(failed.at(0).at(0).toString(), reason);
         QVERIFY(!injector.isBusy());
@@ -313,17 +302,16 @@ private Q_SLOTS:
     {
         auto p = poster();
         QTRY_COMPARE(p->state(), PortalKeyPoster::State::started);
-        const qsizetype sessions = m_portal.calls(QStringLiteral("CreateSession")).size();
+        const qsizetype sessions = m_portal.calls(u"CreateSession"_s).size();
         const uint before = asked();
-        QVERIFY(m_portal.mock(QStringLiteral("CloseSessions")));
-        QTRY_COMPARE(m_portal.calls(QStringLiteral("CreateSession")).size(), sessions + 1);
+        QVERIFY(m_portal.mock(u"CloseSessions"_s));
+        QTRY_COMPARE(m_portal.calls(u"CreateSession"_s).size(), sessions + 1);
         QTRY_COMPARE(p->state(), PortalKeyPoster::State::started);
         // Reopened with the token from the last start: nobody was asked.
         QCOMPARE(asked(), before);
         p->postKey(KeyPoster::Key::returnKey, 0);
         QTRY_COMPARE(keys(), (QList<std::tuple<QString, int, uint>>{
-                                 {QStringLiteral("keycode"), KEY_ENTER, 1U},
-                                 {QStringLiteral("keycode"), KEY_ENTER, 0U}}));
+                                 {u"keycode"_s, KEY_ENTER, 1U}, {u"keycode"_s, KEY_ENTER, 0U}}));
     }
 };
 

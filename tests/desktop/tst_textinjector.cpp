@@ -6,7 +6,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
-#include <QMimeData>
 #include <QtTest>
 
 namespace {
@@ -20,29 +19,27 @@ public:
     QStringList windowClass;
 
     explicit RecordingPoster(QStringList *into) : log(into) {}
-    void beginInsertion(const QString &) override { log->append(QStringLiteral("begin")); }
+    void beginInsertion(const QString &) override { log->append(u"begin"_s); }
     int postText(QString &text) override
     {
-        log->append(QStringLiteral("text:") + text);
+        log->append(u"text:"_s + text);
         text.clear();
         return 0;
     }
     void postKey(Key key, quint64 flags) override
     {
-        QString name = key == Key::returnKey ? QStringLiteral("Return")
-                       : key == Key::v       ? QStringLiteral("V")
-                                             : QStringLiteral("Insert");
+        QString name = key == Key::returnKey ? u"Return"_s : key == Key::v ? u"V"_s : u"Insert"_s;
         if (flags & ModifierFlag::shift)
-            name.prepend(QStringLiteral("Shift+"));
+            name.prepend(u"Shift+"_s);
         if (flags & ModifierFlag::option)
-            name.prepend(QStringLiteral("Alt+"));
+            name.prepend(u"Alt+"_s);
         if (flags & ModifierFlag::control)
-            name.prepend(QStringLiteral("Ctrl+"));
+            name.prepend(u"Ctrl+"_s);
         if (key != Key::returnKey)
-            name += QStringLiteral(" pastes ") + QGuiApplication::clipboard()->text();
+            name += u" pastes "_s + QGuiApplication::clipboard()->text();
         log->append(name);
     }
-    void endInsertion() override { log->append(QStringLiteral("end")); }
+    void endInsertion() override { log->append(u"end"_s); }
     QStringList focusedWindowClass() override { return windowClass; }
     bool typesBeyondBmp() const override { return beyondBmp; }
     bool beyondBmp = true;
@@ -52,9 +49,8 @@ QStringList pieces(const QList<TypingStep> &steps)
 {
     QStringList out;
     for (const TypingStep &s : steps)
-        out.append(s.kind == TypingStep::Kind::lineBreak
-                       ? QStringLiteral("<break %1>").arg(s.flags, 0, 16)
-                       : s.text);
+        out.append(s.kind == TypingStep::Kind::lineBreak ? u"<break %1>"_s.arg(s.flags, 0, 16)
+                                                         : s.text);
     return out;
 }
 
@@ -88,19 +84,18 @@ private Q_SLOTS:
     void chunkedKeepsGraphemesWhole()
     {
         QCOMPARE(TypingPlan::chunked(QString(), 16), QStringList());
-        const QString forty = QString(40, QLatin1Char('x'));
+        const QString forty = QString(40, u'x');
         const QStringList p = TypingPlan::chunked(forty, 16);
         QCOMPARE(p.size(), 3);
         QCOMPARE(p[0].size(), 16);
         QCOMPARE(p[1].size(), 16);
         QCOMPARE(p[2].size(), 8);
         // A family emoji is five code points (eight UTF-16 units) and one character.
-        const QString family = QStringLiteral("👨‍👩‍👧");
-        const QString text = QString(15, QLatin1Char('a')) + family + QStringLiteral("bc");
+        const QString family = u"👨‍👩‍👧"_s;
+        const QString text = QString(15, u'a') + family + u"bc"_s;
         const QStringList q = TypingPlan::chunked(text, 16);
-        QCOMPARE(q, (QStringList{QString(15, QLatin1Char('a')) + family, "bc"}));
-        QCOMPARE(TypingPlan::chunked(QStringLiteral("e\u0301e\u0301"), 1),
-                 (QStringList{"e\u0301", "e\u0301"}));
+        QCOMPARE(q, (QStringList{QString(15, u'a') + family, "bc"}));
+        QCOMPARE(TypingPlan::chunked(u"e\u0301e\u0301"_s, 1), (QStringList{"e\u0301", "e\u0301"}));
     }
 
     void planOfLineBreaks_data()
@@ -134,8 +129,8 @@ private Q_SLOTS:
     {
         for (NewlineMode m : NewlineModes::all())
             QCOMPARE(NewlineModes::fromRaw(NewlineModes::rawValue(m)), m);
-        QCOMPARE(NewlineModes::rawValue(NewlineMode::plain), QStringLiteral("return"));
-        QVERIFY(!NewlineModes::isRawValue(QStringLiteral("plain")));
+        QCOMPARE(NewlineModes::rawValue(NewlineMode::plain), u"return"_s);
+        QVERIFY(!NewlineModes::isRawValue(u"plain"_s));
     }
 
     void typingPostsPiecesAndBreaks_data()
@@ -145,8 +140,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("beyondBmp");
         QTest::addColumn<QStringList>("log");
         QTest::newRow("pieces and a break")
-            << QStringLiteral("  0123456789abcdefghijklmnopqrstuvwxyzABCD\r\nb \n") << QStringList{}
-            << true
+            << u"  0123456789abcdefghijklmnopqrstuvwxyzABCD\r\nb \n"_s << QStringList{} << true
             << QStringList{"begin",
                            "text:0123456789abcdef",
                            "text:ghijklmnopqrstuv",
@@ -155,24 +149,23 @@ private Q_SLOTS:
                            "text:b",
                            "end"};
         // Shift+Return means something else to a terminal.
-        QTest::newRow("terminal") << QStringLiteral("a\nb") << QStringList{"foot"} << true
+        QTest::newRow("terminal") << u"a\nb"_s << QStringList{"foot"} << true
                                   << QStringList{"begin", "text:a", "Return", "text:b", "end"};
         // The poster's clients would cut them to 16 bits: pasted, the user's clipboard back after.
-        QTest::newRow("past U+FFFF pasted")
-            << QStringLiteral("ok 😀👍🏽 da\n🙂") << QStringList{} << false
-            << QStringList{"begin",
-                           "text:ok ",
-                           "end",
-                           "begin",
-                           "Ctrl+V pastes 😀👍🏽",
-                           "end",
-                           "begin",
-                           "text: da",
-                           "Shift+Return",
-                           "end",
-                           "begin",
-                           "Ctrl+V pastes 🙂",
-                           "end"};
+        QTest::newRow("past U+FFFF pasted") << u"ok 😀👍🏽 da\n🙂"_s << QStringList{}
+                                            << false << QStringList{"begin",
+                                                                    "text:ok ",
+                                                                    "end",
+                                                                    "begin",
+                                                                    "Ctrl+V pastes 😀👍🏽",
+                                                                    "end",
+                                                                    "begin",
+                                                                    "text: da",
+                                                                    "Shift+Return",
+                                                                    "end",
+                                                                    "begin",
+                                                                    "Ctrl+V pastes 🙂",
+                                                                    "end"};
     }
 
     void typingPostsPiecesAndBreaks()
@@ -183,11 +176,11 @@ private Q_SLOTS:
         QFETCH(QStringList, log);
         m_poster->windowClass = windowClass;
         m_poster->beyondBmp = beyondBmp;
-        QGuiApplication::clipboard()->setText(QStringLiteral("the user's"));
-        m_injector->insert(text, QStringLiteral("type"), QStringLiteral("shiftReturn"));
+        QGuiApplication::clipboard()->setText(u"the user's"_s);
+        m_injector->insert(text, u"type"_s, u"shiftReturn"_s);
         waitIdle();
         QCOMPARE(m_log, log);
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("the user's"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"the user's"_s);
     }
 
     void pasteKeysFollowTheWindow_data()
@@ -216,84 +209,81 @@ private Q_SLOTS:
     void pasteMarksTheTranscriptAndPutsTheTextBack()
     {
         QClipboard *clipboard = QGuiApplication::clipboard();
-        clipboard->setText(QStringLiteral("mine"));
-        m_injector->insert(QStringLiteral(" hello "), QStringLiteral("paste"), QString());
-        QTRY_COMPARE(clipboard->text(), QStringLiteral("hello"));
-        QCOMPARE(clipboard->mimeData()->data(QStringLiteral("x-kde-passwordManagerHint")),
+        clipboard->setText(u"mine"_s);
+        m_injector->insert(u" hello "_s, u"paste"_s, QString());
+        QTRY_COMPARE(clipboard->text(), u"hello"_s);
+        QCOMPARE(clipboard->mimeData()->data(u"x-kde-passwordManagerHint"_s),
                  QByteArrayLiteral("secret"));
         waitIdle();
         QCOMPARE(m_log, (QStringList{"begin", "Ctrl+V pastes hello", "end"}));
-        QCOMPARE(clipboard->text(), QStringLiteral("mine"));
-        QVERIFY(!clipboard->mimeData()->hasFormat(QStringLiteral("x-kde-passwordManagerHint")));
+        QCOMPARE(clipboard->text(), u"mine"_s);
+        QVERIFY(!clipboard->mimeData()->hasFormat(u"x-kde-passwordManagerHint"_s));
     }
 
     void pasteIntoEmptyClipboardLeavesTheTranscript()
     {
-        m_injector->insert(QStringLiteral("kept"), QStringLiteral("anything"), QString());
+        m_injector->insert(u"kept"_s, u"anything"_s, QString());
         waitIdle();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("kept"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"kept"_s);
     }
 
     void everyFormatComesBack()
     {
         auto *data = new QMimeData;
-        data->setHtml(QStringLiteral("<b>rich</b>"));
-        data->setText(QStringLiteral("rich"));
-        data->setData(QStringLiteral("application/x-custom"), QByteArray("\x00\x01\x02", 3));
+        data->setHtml(u"<b>rich</b>"_s);
+        data->setText(u"rich"_s);
+        data->setData(u"application/x-custom"_s, QByteArray("\x00\x01\x02", 3));
         QGuiApplication::clipboard()->setMimeData(data);
-        m_injector->insert(QStringLiteral("t"), QStringLiteral("paste"), QString());
+        m_injector->insert(u"t"_s, u"paste"_s, QString());
         waitIdle();
         const QMimeData *back = QGuiApplication::clipboard()->mimeData();
-        QCOMPARE(back->html(), QStringLiteral("<b>rich</b>"));
-        QCOMPARE(back->text(), QStringLiteral("rich"));
-        QCOMPARE(back->data(QStringLiteral("application/x-custom")), QByteArray("\x00\x01\x02", 3));
+        QCOMPARE(back->html(), u"<b>rich</b>"_s);
+        QCOMPARE(back->text(), u"rich"_s);
+        QCOMPARE(back->data(u"application/x-custom"_s), QByteArray("\x00\x01\x02", 3));
     }
 
     // White space alone inserts nothing; insertions in a row end with the user's clipboard.
     void twoInsertionsInARowEndWithTheUsersClipboard()
     {
-        QGuiApplication::clipboard()->setText(QStringLiteral("mine"));
-        m_injector->insert(QStringLiteral(" \n\t\r\n "), QStringLiteral("type"),
-                           QStringLiteral("return"));
-        m_injector->insert(QStringLiteral("\n  \n"), QStringLiteral("paste"),
-                           QStringLiteral("return"));
+        QGuiApplication::clipboard()->setText(u"mine"_s);
+        m_injector->insert(u" \n\t\r\n "_s, u"type"_s, u"return"_s);
+        m_injector->insert(u"\n  \n"_s, u"paste"_s, u"return"_s);
         QVERIFY(!m_injector->isBusy());
         QVERIFY(m_log.isEmpty());
-        m_injector->insert(QStringLiteral("first"), QStringLiteral("paste"), QString());
+        m_injector->insert(u"first"_s, u"paste"_s, QString());
         QTest::qWait(20);
-        m_injector->insert(QStringLiteral("second"), QStringLiteral("paste"), QString());
-        m_injector->insert(QStringLiteral("third"), QStringLiteral("type"), QString());
+        m_injector->insert(u"second"_s, u"paste"_s, QString());
+        m_injector->insert(u"third"_s, u"type"_s, QString());
         waitIdle();
         QCOMPARE(m_log, (QStringList{"begin", "Ctrl+V pastes first", "end", "begin",
                                      "Ctrl+V pastes second", "end", "begin", "text:third", "end"}));
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("mine"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"mine"_s);
     }
 
     void newCopyDuringPasteIsNotOverwritten()
     {
-        QGuiApplication::clipboard()->setText(QStringLiteral("old"));
-        m_injector->insert(QStringLiteral("transcript"), QStringLiteral("paste"), QString());
+        QGuiApplication::clipboard()->setText(u"old"_s);
+        m_injector->insert(u"transcript"_s, u"paste"_s, QString());
         QTRY_VERIFY(m_log.size() == 3);
-        QGuiApplication::clipboard()->setText(QStringLiteral("new"));
+        QGuiApplication::clipboard()->setText(u"new"_s);
         waitIdle();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("new"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"new"_s);
     }
 
     void terminalsGetTheirKeysAndXtermThePrimarySelection()
     {
-        m_poster->windowClass = {QStringLiteral("konsole"), QStringLiteral("konsole")};
-        m_injector->insert(QStringLiteral("one"), QStringLiteral("paste"), QString());
+        m_poster->windowClass = {u"konsole"_s, u"konsole"_s};
+        m_injector->insert(u"one"_s, u"paste"_s, QString());
         waitIdle();
-        QCOMPARE(m_log.at(1), QStringLiteral("Ctrl+Shift+V pastes one"));
+        QCOMPARE(m_log.at(1), u"Ctrl+Shift+V pastes one"_s);
         if (!QGuiApplication::clipboard()->supportsSelection())
             return; // offscreen has no primary selection; the X tests cover it
-        m_poster->windowClass = {QStringLiteral("xterm"), QStringLiteral("XTerm")};
-        QGuiApplication::clipboard()->setText(QStringLiteral("sel"), QClipboard::Selection);
-        m_injector->insert(QStringLiteral("two"), QStringLiteral("paste"), QString());
-        QTRY_COMPARE(QGuiApplication::clipboard()->text(QClipboard::Selection),
-                     QStringLiteral("two"));
+        m_poster->windowClass = {u"xterm"_s, u"XTerm"_s};
+        QGuiApplication::clipboard()->setText(u"sel"_s, QClipboard::Selection);
+        m_injector->insert(u"two"_s, u"paste"_s, QString());
+        QTRY_COMPARE(QGuiApplication::clipboard()->text(QClipboard::Selection), u"two"_s);
         waitIdle();
-        QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Selection), QStringLiteral("sel"));
+        QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Selection), u"sel"_s);
     }
 };
 

@@ -68,13 +68,13 @@ class WaylandHotkeyTest : public QObject
         QVERIFY(m_portal.mock(method, arguments));
     }
 
-    int bindCalls() { return int(m_portal.calls(QStringLiteral("BindShortcuts")).size()); }
+    int bindCalls() { return int(m_portal.calls(u"BindShortcuts"_s).size()); }
 
 private Q_SLOTS:
     void initTestCase()
     {
         TestSupport::isolateDataDir();
-        QVERIFY(m_portal.start(QStringLiteral("mock_shortcuts_portal.py")));
+        QVERIFY(m_portal.start(u"mock_shortcuts_portal.py"_s));
     }
 
     void init() { m_calls.clear(); }
@@ -83,23 +83,21 @@ private Q_SLOTS:
     {
         // A bus without the portal refuses the source, so the next path is taken.
         {
-            PortalShortcuts absent(
-                QDBusConnection::connectToBus(QString(), QStringLiteral("none")));
+            PortalShortcuts absent(QDBusConnection::connectToBus(QString(), u"none"_s));
             QVERIFY(!PortalKeyEventSource(&absent).install([](const KeyEvent &) {}));
         }
         // The user closes the desktop's dialog: the app says so (and asks again on a restart).
-        mock(QStringLiteral("Forget"), {true});
+        mock(u"Forget"_s, {true});
         {
             PortalShortcuts refused(connect());
             refused.open();
             QTRY_COMPARE(refused.state(), PortalShortcuts::State::failed);
-            QCOMPARE(refused.problem(),
-                     QStringLiteral("The shortcut was not set up in the desktop's dialog."));
+            QCOMPARE(refused.problem(), u"The shortcut was not set up in the desktop's dialog."_s);
         }
         // The desktop answers the binding but keeps nothing (KDE Plasma 5.27 to a program
         // without an application id): the other ways are offered, saying why.
-        mock(QStringLiteral("Forget"), {false});
-        mock(QStringLiteral("KeepNothing"), {true});
+        mock(u"Forget"_s, {false});
+        mock(u"KeepNothing"_s, {true});
         {
             PortalShortcuts kept(connect());
             kept.open();
@@ -112,17 +110,17 @@ private Q_SLOTS:
                 HoldKeyPath::choose(DesktopSession::Kind::wayland, !kept.keptNothing(), false),
                 facts);
             QVERIFY(advice.offerInputDevices);
-            QVERIFY2(advice.summary.startsWith(QStringLiteral("The desktop did not keep the "
-                                                              "shortcut.")),
+            QVERIFY2(advice.summary.startsWith(u"The desktop did not keep the "
+                                               "shortcut."_s),
                      qPrintable(advice.summary));
-            QVERIFY(advice.action.contains(QStringLiteral("vesk-voice toggle")));
+            QVERIFY(advice.action.contains(u"vesk-voice toggle"_s));
         }
-        mock(QStringLiteral("KeepNothing"), {false});
+        mock(u"KeepNothing"_s, {false});
         const int before = bindCalls();
         auto first = std::make_unique<PortalShortcuts>(connect());
         first->open();
         QTRY_COMPARE(first->state(), PortalShortcuts::State::bound);
-        QCOMPARE(first->trigger(), QStringLiteral("Ctrl+Alt+Space"));
+        QCOMPARE(first->trigger(), u"Ctrl+Alt+Space"_s);
         QCOMPARE(bindCalls(), before + 1);
         first.reset();
 
@@ -130,12 +128,12 @@ private Q_SLOTS:
         PortalShortcuts second(connect());
         second.open();
         QTRY_COMPARE(second.state(), PortalShortcuts::State::bound);
-        QCOMPARE(second.trigger(), QStringLiteral("Ctrl+Alt+Space"));
+        QCOMPARE(second.trigger(), u"Ctrl+Alt+Space"_s);
         QCOMPARE(bindCalls(), before + 1);
 
         // The user gives it another key in the desktop's settings.
-        mock(QStringLiteral("ChangeTrigger"), {QStringLiteral("Pause")});
-        QTRY_COMPARE(second.trigger(), QStringLiteral("Pause"));
+        mock(u"ChangeTrigger"_s, {u"Pause"_s});
+        QTRY_COMPARE(second.trigger(), u"Pause"_s);
     }
 
     void portalHold_data()
@@ -156,13 +154,13 @@ private Q_SLOTS:
                                HotkeyKind::rightCommand, threshold);
         QVERIFY(m->hasMonitors());
         QTRY_COMPARE(portal.state(), PortalShortcuts::State::bound);
-        mock(QStringLiteral("Press"), {PortalShortcuts::shortcutId});
+        mock(u"Press"_s, {PortalShortcuts::shortcutId});
         QTRY_VERIFY(m->heldKind().has_value());
         // A repeated activation while held is still the same hold.
-        mock(QStringLiteral("Press"), {PortalShortcuts::shortcutId});
+        mock(u"Press"_s, {PortalShortcuts::shortcutId});
         if (!expected.isEmpty())
             QTRY_COMPARE(m_calls, QStringList{"start"});
-        mock(QStringLiteral("Release"), {PortalShortcuts::shortcutId});
+        mock(u"Release"_s, {PortalShortcuts::shortcutId});
         QTRY_VERIFY(!m->heldKind().has_value());
         QCOMPARE(m_calls, expected);
     }

@@ -6,12 +6,7 @@
 #include "WaylandKeyboard.h"
 #include "desktop/wayland/WaylandSupport.h"
 
-#include <QBuffer>
-#include <QDir>
-#include <QFile>
 #include <QImage>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <linux/input-event-codes.h>
 #include <unistd.h>
@@ -25,32 +20,29 @@ class WaylandInsertTest : public QObject
 
     std::unique_ptr<PlatformLoader> m_platform;
     std::unique_ptr<TextInjector> m_injector;
-    const QString m_mixed = QStringLiteral("Salom, oʻzbek — Привет, готово! 中文 😀 ok");
+    const QString m_mixed = u"Salom, oʻzbek — Привет, готово! 中文 😀 ok"_s;
     // 120 characters of three languages, digits and punctuation.
     const QString m_sentence =
-        QStringLiteral("Ertaga soat 9:30 da uchrashamiz, затем в 14:05 звоним клиенту; then we "
-                       "ship v2.1 (50% done) — yaxshimi? Ha, albatta 100!");
+        u"Ertaga soat 9:30 da uchrashamiz, затем в 14:05 звоним клиенту; then we "
+        "ship v2.1 (50% done) — yaxshimi? Ha, albatta 100!"_s;
     // More distinct characters than the printable rows of a keyboard have places for.
-    const QString m_distinct = QStringLiteral("абвгдеёжзийклмнопрстуфхцчшщъыьэюяʻ—«»№;:!?,.()"
-                                              "ÀÉÎÕÜßñç中文日本語漢");
+    const QString m_distinct = u"абвгдеёжзийклмнопрстуфхцчшщъыьэюяʻ—«»№;:!?,.()"
+                               "ÀÉÎÕÜßñç中文日本語漢"_s;
 
     static QByteArray clipboardTypes()
     {
-        return TestSupport::runServing(QStringLiteral("wl-paste"),
-                                       {QStringLiteral("--list-types")});
+        return TestSupport::runServing(u"wl-paste"_s, {u"--list-types"_s});
     }
 
     static QByteArray clipboardOf(const QString &type)
     {
-        return TestSupport::runServing(
-            QStringLiteral("wl-paste"),
-            {QStringLiteral("--no-newline"), QStringLiteral("--type"), type});
+        return TestSupport::runServing(u"wl-paste"_s, {u"--no-newline"_s, u"--type"_s, type});
     }
 
     static void copy(const QByteArray &data, const QString &type)
     {
         QProcess copy;
-        copy.start(QStringLiteral("wl-copy"), {QStringLiteral("--type"), type});
+        copy.start(u"wl-copy"_s, {u"--type"_s, type});
         QVERIFY(copy.waitForStarted());
         copy.write(data);
         copy.closeWriteChannel();
@@ -111,7 +103,7 @@ private Q_SLOTS:
         if (!TextClientProcess::installed(kind))
             QSKIP("the browser is not installed (scripts/setup installs it)");
         const QByteArray html = QByteArrayLiteral("<b>the user's own</b>");
-        copy(html, QStringLiteral("text/html"));
+        copy(html, u"text/html"_s);
         const QByteArray types = clipboardTypes();
         TextClientProcess client(kind, TextClientProcess::onWayland());
         QVERIFY(client.start());
@@ -120,12 +112,11 @@ private Q_SLOTS:
         for (const QString &text : {m_mixed, m_sentence, m_distinct}) {
             for (const char *method : {"type", "paste"}) {
                 clearField(client, keyboard);
-                m_injector->insert(text, QString::fromLatin1(method),
-                                   QStringLiteral("shiftReturn"));
+                m_injector->insert(text, QString::fromLatin1(method), u"shiftReturn"_s);
                 QTRY_COMPARE_WITH_TIMEOUT(client.received(), text, 20000);
                 QTRY_VERIFY_WITH_TIMEOUT(!m_injector->isBusy(), 10000);
                 QCOMPARE(clipboardTypes(), types);
-                QCOMPARE(clipboardOf(QStringLiteral("text/html")), html);
+                QCOMPARE(clipboardOf(u"text/html"_s), html);
             }
         }
     }
@@ -135,15 +126,15 @@ private Q_SLOTS:
     void aLateReaderGetsTheTranscript()
     {
         const QByteArray html = QByteArrayLiteral("<b>the user's own</b>");
-        copy(html, QStringLiteral("text/html"));
+        copy(html, u"text/html"_s);
         QProcessEnvironment env = TextClientProcess::onWayland();
-        env.insert(QStringLiteral("VESK_TEST_PASTE_AFTER_MS"), QStringLiteral("1500"));
+        env.insert(u"VESK_TEST_PASTE_AFTER_MS"_s, u"1500"_s);
         TextClientProcess client(TextClientProcess::Kind::gtk, env);
         QVERIFY(client.start());
-        m_injector->insert(m_mixed, QStringLiteral("paste"), QStringLiteral("shiftReturn"));
+        m_injector->insert(m_mixed, u"paste"_s, u"shiftReturn"_s);
         QTRY_COMPARE_WITH_TIMEOUT(client.received(), m_mixed, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!m_injector->isBusy(), 10000);
-        QCOMPARE(clipboardOf(QStringLiteral("text/html")), html);
+        QCOMPARE(clipboardOf(u"text/html"_s), html);
     }
 
     // Also the name of the focused window, which picks the paste keys (a terminal's name means
@@ -155,8 +146,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         // A key the user still holds (an evdev code; 0 for none).
         QTest::addColumn<int>("held");
-        QTest::newRow("qt type lines") << TextClientProcess::Kind::qt << "type"
-                                       << QStringLiteral("Первая строка\nsecond line ✓") << 0;
+        QTest::newRow("qt type lines")
+            << TextClientProcess::Kind::qt << "type" << u"Первая строка\nsecond line ✓"_s << 0;
         QTest::newRow("qt paste, Alt held")
             << TextClientProcess::Kind::qt << "paste" << m_mixed << KEY_LEFTALT;
         // Many batches of keymaps.
@@ -182,7 +173,7 @@ private Q_SLOTS:
             QVERIFY(keyboard.open());
             keyboard.key(held, true);
         }
-        m_injector->insert(text, method, QStringLiteral("shiftReturn"));
+        m_injector->insert(text, method, u"shiftReturn"_s);
         QTRY_COMPARE_WITH_TIMEOUT(client.received(), text, 20000);
         if (held)
             keyboard.key(held, false);
@@ -196,10 +187,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QByteArray>("expected");
         // Shift+Return would be ESC[27;2;13~ to foot: a terminal gets a plain Return.
-        QTest::newRow("shiftReturn") << "shiftReturn" << QByteArray("Привет\rok 😀");
-        QTest::newRow("optionReturn") << "optionReturn" << QByteArray("Привет\x1b\rok 😀");
-        QTest::newRow("return") << "return" << QByteArray("Привет\rok 😀");
-        QTest::newRow("space") << "space" << QByteArray("Привет ok 😀");
+        QTest::newRow("shiftReturn") << "shiftReturn"
+                                     << "Привет\rok 😀"_ba;
+        QTest::newRow("optionReturn") << "optionReturn"
+                                      << "Привет\x1b\rok 😀"_ba;
+        QTest::newRow("return") << "return"
+                                << "Привет\rok 😀"_ba;
+        QTest::newRow("space") << "space"
+                               << "Привет ok 😀"_ba;
     }
 
     void footLineBreaks()
@@ -211,7 +206,7 @@ private Q_SLOTS:
         TextClientProcess foot(TextClientProcess::Kind::foot);
         QVERIFY(foot.start());
         QTRY_COMPARE(Wayland::swayFocusedWindowClass(), QStringList{foot.instance()});
-        m_injector->insert(QStringLiteral("Привет\nok 😀"), QStringLiteral("type"), mode);
+        m_injector->insert(u"Привет\nok 😀"_s, u"type"_s, mode);
         QTRY_COMPARE_WITH_TIMEOUT(foot.received().toUtf8(), expected, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!m_injector->isBusy(), 10000);
     }
@@ -222,7 +217,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("type");
         QTest::addColumn<QByteArray>("data");
-        QTest::newRow("text") << "text/plain" << QByteArray("KEEPME");
+        QTest::newRow("text") << "text/plain"
+                              << "KEEPME"_ba;
         QImage picture(8, 8, QImage::Format_RGB32);
         picture.fill(Qt::blue);
         QByteArray png;
@@ -241,38 +237,37 @@ private Q_SLOTS:
         QVERIFY(client.start());
         QProcess cli;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("VESK_SESSION"));
+        env.remove(u"VESK_SESSION"_s);
         cli.setProcessEnvironment(env);
         cli.setProcessChannelMode(QProcess::ForwardedChannels);
         cli.start(TestSupport::executable(),
-                  {QStringLiteral("type"), m_mixed, QStringLiteral("--method"),
-                   QStringLiteral("paste"), QStringLiteral("--delay"), QStringLiteral("0")});
+                  {u"type"_s, m_mixed, u"--method"_s, u"paste"_s, u"--delay"_s, u"0"_s});
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(client.received(), m_mixed, 10000);
         QCOMPARE(clipboardOf(type), data);
         // Another copy ends the command's clipboard server.
-        copy("next", QStringLiteral("text/plain"));
+        copy("next", u"text/plain"_s);
     }
 
     // The command's clipboard server ends with the session it serves (a logout), instead of
     // staying behind with a dead connection. A second headless sway of its own, ended here.
     void clipboardServerEndsWithTheSession()
     {
-        QTemporaryDir dir(QStringLiteral("/tmp/vesk-sway2.XXXXXX"));
+        QTemporaryDir dir(u"/tmp/vesk-sway2.XXXXXX"_s);
         QVERIFY(dir.isValid());
-        QFile config(dir.filePath(QStringLiteral("config")));
+        QFile config(dir.filePath(u"config"_s));
         QVERIFY(config.open(QIODevice::WriteOnly));
         config.write("output HEADLESS-1 resolution 640x480\n");
         config.close();
         QProcessEnvironment env;
-        env.insert(QStringLiteral("PATH"), qEnvironmentVariable("PATH"));
-        env.insert(QStringLiteral("HOME"), dir.path());
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-        env.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
-        env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
-        env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
-        QStringList command{QStringLiteral("sway"), QStringLiteral("--config"), config.fileName()};
+        env.insert(u"PATH"_s, qEnvironmentVariable("PATH"));
+        env.insert(u"HOME"_s, dir.path());
+        env.insert(u"XDG_RUNTIME_DIR"_s, dir.path());
+        env.insert(u"WLR_BACKENDS"_s, u"headless"_s);
+        env.insert(u"WLR_LIBINPUT_NO_DEVICES"_s, u"1"_s);
+        env.insert(u"WLR_RENDERER"_s, u"pixman"_s);
+        QStringList command{u"sway"_s, u"--config"_s, config.fileName()};
         // sway refuses root, as the test services' own session does.
         if (::geteuid() == 0)
             command =
@@ -284,10 +279,9 @@ private Q_SLOTS:
         sway.start(command.takeFirst(), command);
         QVERIFY(sway.waitForStarted());
         auto socket = [&dir] {
-            const QStringList found =
-                QDir(dir.path()).entryList({QStringLiteral("wayland-*")}, QDir::System);
+            const QStringList found = QDir(dir.path()).entryList({u"wayland-*"_s}, QDir::System);
             for (const QString &name : found)
-                if (!name.endsWith(QLatin1String(".lock")))
+                if (!name.endsWith(".lock"_L1))
                     return dir.filePath(name);
             return QString();
         };
@@ -295,31 +289,30 @@ private Q_SLOTS:
         const QString display = socket();
 
         QProcessEnvironment session = QProcessEnvironment::systemEnvironment();
-        session.remove(QStringLiteral("VESK_SESSION"));
-        session.insert(QStringLiteral("WAYLAND_DISPLAY"), display);
+        session.remove(u"VESK_SESSION"_s);
+        session.insert(u"WAYLAND_DISPLAY"_s, display);
         QProcess copy;
         copy.setProcessEnvironment(session);
-        copy.start(QStringLiteral("wl-copy"), {QStringLiteral("KEEPME")});
+        copy.start(u"wl-copy"_s, {u"KEEPME"_s});
         QVERIFY(copy.waitForFinished(10000));
         QProcess cli;
         cli.setProcessEnvironment(session);
         cli.start(TestSupport::executable(),
-                  {QStringLiteral("type"), QStringLiteral("Salom"), QStringLiteral("--method"),
-                   QStringLiteral("paste"), QStringLiteral("--delay"), QStringLiteral("0")});
+                  {u"type"_s, u"Salom"_s, u"--method"_s, u"paste"_s, u"--delay"_s, u"0"_s});
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), 0);
 
         // The server is the one process whose command is serve-clipboard on this display.
         auto servers = [&display] {
             QList<int> pids;
-            const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+            const QStringList entries = QDir(u"/proc"_s).entryList(QDir::Dirs);
             for (const QString &entry : entries) {
                 bool number = false;
                 const int pid = entry.toInt(&number);
                 if (!number)
                     continue;
-                QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-                QFile environ(QStringLiteral("/proc/%1/environ").arg(pid));
+                QFile cmdline(u"/proc/%1/cmdline"_s.arg(pid));
+                QFile environ(u"/proc/%1/environ"_s.arg(pid));
                 if (!cmdline.open(QIODevice::ReadOnly) || !environ.open(QIODevice::ReadOnly))
                     continue;
                 if (cmdline.readAll().split('\0').contains("serve-clipboard") &&

@@ -6,7 +6,6 @@
 #include "desktop/TextInjector.h"
 #include "XTestInput.h"
 
-#include <QProcess>
 #include <QtTest>
 
 // The hotkey monitor with the platform's source (X11's, on this session) in the loop, driven by
@@ -54,9 +53,7 @@ private Q_SLOTS:
     void cleanup()
     {
         m_monitor.reset();
-        QProcess::execute(QStringLiteral("setxkbmap"),
-                          {QStringLiteral("-layout"), QStringLiteral("us"),
-                           QStringLiteral("-option"), QString()});
+        QProcess::execute(u"setxkbmap"_s, {u"-layout"_s, u"us"_s, u"-option"_s, QString()});
         for (const char *key : {"Control_R", "Control_L", "Shift_L", "Super_R", "Escape"})
             release(key);
     }
@@ -70,27 +67,25 @@ private Q_SLOTS:
         QTest::addColumn<QByteArrayList>("hold");
         QTest::addColumn<QByteArray>("during");
         QTest::addColumn<QString>("end");
-        const QString stop = QStringLiteral("stop");
-        const QString cancel = QStringLiteral("cancel");
+        const QString stop = u"stop"_s;
+        const QString cancel = u"cancel"_s;
         QTest::newRow("Right Ctrl, not Left Ctrl")
-            << int(HotkeyKind::fn) << QByteArray("Control_L") << QByteArrayList{"Control_R"}
-            << QByteArray() << stop;
+            << int(HotkeyKind::fn) << "Control_L"_ba << QByteArrayList{"Control_R"} << QByteArray()
+            << stop;
         // Right Ctrl with the left one down is not fn alone; letting go of either ends it.
         QTest::newRow("Control + Right Ctrl")
             << int(HotkeyKind::controlFn) << QByteArray()
             << QByteArrayList{"Control_L", "Control_R"} << QByteArray() << stop;
         QTest::newRow("Right Super, not Left Super")
-            << int(HotkeyKind::rightCommand) << QByteArray("Super_L") << QByteArrayList{"Super_R"}
+            << int(HotkeyKind::rightCommand) << "Super_L"_ba << QByteArrayList{"Super_R"}
             << QByteArray() << stop;
-        QTest::newRow("Escape cancels")
-            << int(HotkeyKind::fn) << QByteArray() << QByteArrayList{"Control_R"}
-            << QByteArray("Escape") << cancel;
-        QTest::newRow("click cancels")
-            << int(HotkeyKind::fn) << QByteArray() << QByteArrayList{"Control_R"}
-            << QByteArray("click") << cancel;
+        QTest::newRow("Escape cancels") << int(HotkeyKind::fn) << QByteArray()
+                                        << QByteArrayList{"Control_R"} << "Escape"_ba << cancel;
+        QTest::newRow("click cancels") << int(HotkeyKind::fn) << QByteArray()
+                                       << QByteArrayList{"Control_R"} << "click"_ba << cancel;
         QTest::newRow("Shift during a Control hold stops")
             << int(HotkeyKind::control) << QByteArray() << QByteArrayList{"Control_L"}
-            << QByteArray("Shift_L") << stop;
+            << "Shift_L"_ba << stop;
     }
 
     void holdKeysOfEachKind()
@@ -137,8 +132,7 @@ private Q_SLOTS:
             QTest::newRow(key) << QByteArray(key) << QStringList();
         // Two layouts switched with the Menu key, as a desktop sets them up.
         QTest::newRow("ISO_Next_Group")
-            << QByteArray("ISO_Next_Group")
-            << QStringList{"-layout", "us,ru", "-option", "grp:menu_toggle"};
+            << "ISO_Next_Group"_ba << QStringList{"-layout", "us,ru", "-option", "grp:menu_toggle"};
     }
 
     void lockKeysDuringADictationDoNotCancel()
@@ -146,7 +140,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, key);
         QFETCH(QStringList, layout);
         if (!layout.isEmpty())
-            QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), layout), 0);
+            QCOMPARE(QProcess::execute(u"setxkbmap"_s, layout), 0);
         QVERIFY(XTestInput::keycode(key.constData()) != 0);
         startMonitor(HotkeyKind::fn);
         press("Control_R");
@@ -171,12 +165,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("method");
         QTest::addColumn<QByteArray>("heldDuringInsertion");
         QTest::addColumn<QByteArray>("holdKey");
-        QTest::newRow("Shift held while typing")
-            << int(HotkeyKind::fn) << QStringLiteral("type") << QByteArray("Shift_L")
-            << QByteArray("Control_R");
+        QTest::newRow("Shift held while typing") << int(HotkeyKind::fn) << u"type"_s << "Shift_L"_ba
+                                                 << "Control_R"_ba;
         QTest::newRow("Left Ctrl right after a paste")
-            << int(HotkeyKind::control) << QStringLiteral("paste") << QByteArray()
-            << QByteArray("Control_L");
+            << int(HotkeyKind::control) << u"paste"_s << QByteArray() << "Control_L"_ba;
     }
 
     void theAppsOwnKeysLeaveTheUsersKeysAlone()
@@ -193,11 +185,11 @@ private Q_SLOTS:
             press(heldDuringInsertion.constData());
             QTest::qWait(100);
         }
-        injector.insert(QStringLiteral("ok"), method, QStringLiteral("shiftReturn"));
+        injector.insert(u"ok"_s, method, u"shiftReturn"_s);
         // Let go at once: a person's keys do not wait for the app's.
         if (!heldDuringInsertion.isEmpty())
             release(heldDuringInsertion.constData());
-        QTRY_COMPARE_WITH_TIMEOUT(client.received(), QStringLiteral("ok"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(client.received(), u"ok"_s, 10000);
         press(holdKey.constData());
         QTRY_COMPARE(m_calls, QStringList{"start"});
         release(holdKey.constData());

@@ -5,12 +5,8 @@
 #include "XTestInput.h"
 
 #include <QClipboard>
-#include <QBuffer>
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <cstdio>
 
@@ -29,25 +25,19 @@ class X11InsertTest : public QObject
 
     QByteArray clipboardOf(const char *selection, const char *type = "UTF8_STRING")
     {
-        return TestSupport::runServing(QStringLiteral("xclip"),
-                                       {QStringLiteral("-selection"),
-                                        QString::fromLatin1(selection), QStringLiteral("-t"),
-                                        QString::fromLatin1(type), QStringLiteral("-o")});
+        return TestSupport::runServing(u"xclip"_s, {u"-selection"_s, QString::fromLatin1(selection),
+                                                    u"-t"_s, QString::fromLatin1(type), u"-o"_s});
     }
 
     // Another program takes the selection with the file's contents, as a user's copy would.
     void copyElsewhere(const char *selection, const QByteArray &data,
                        const char *type = "UTF8_STRING")
     {
-        const QString file = m_dir.filePath(QStringLiteral("copy.bin"));
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(data);
-        f.close();
-        QVERIFY(QProcess::startDetached(QStringLiteral("xclip"),
-                                        {QStringLiteral("-selection"),
-                                         QString::fromLatin1(selection), QStringLiteral("-t"),
-                                         QString::fromLatin1(type), QStringLiteral("-i"), file}));
+        const QString file = m_dir.filePath(u"copy.bin"_s);
+        TestSupport::writeFile(file, data);
+        QVERIFY(QProcess::startDetached(u"xclip"_s,
+                                        {u"-selection"_s, QString::fromLatin1(selection), u"-t"_s,
+                                         QString::fromLatin1(type), u"-i"_s, file}));
         QTRY_COMPARE(clipboardOf(selection, type), data);
     }
 
@@ -64,13 +54,7 @@ class X11InsertTest : public QObject
     // A keyboard layout as a user's desktop sets it; cleanup() puts back the US one.
     static void setLayout(const char *layout)
     {
-        QCOMPARE(QProcess::execute(QStringLiteral("setxkbmap"), {QString::fromLatin1(layout)}), 0);
-    }
-
-    static void toggleCapsLock()
-    {
-        for (bool down : {true, false})
-            XTestInput::key(XTestInput::keycode("Caps_Lock"), down);
+        QCOMPARE(QProcess::execute(u"setxkbmap"_s, {QString::fromLatin1(layout)}), 0);
     }
 
     void startClient(TextClientProcess::Kind kind)
@@ -99,15 +83,15 @@ private Q_SLOTS:
     {
         m_injector.reset();
         if (XTestInput::capsLockOn())
-            toggleCapsLock();
-        QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("us")});
+            XTestInput::tap("Caps_Lock");
+        QProcess::execute(u"setxkbmap"_s, {u"us"_s});
         m_client.reset();
     }
 
     void bindingsGoBackWhenTheProcessIsTerminated()
     {
         if (typesForAParent()) {
-            insert(QStringLiteral("中文"), "type");
+            insert(u"中文"_s, "type");
             std::printf("typed\n");
             std::fflush(stdout);
             QTest::qWait(30000);
@@ -115,14 +99,13 @@ private Q_SLOTS:
         }
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VESK_TEST_TYPE_AND_WAIT"), QStringLiteral("1"));
+        env.insert(u"VESK_TEST_TYPE_AND_WAIT"_s, u"1"_s);
         child.setProcessEnvironment(env);
         child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("-nocrashhandler"),
-                     QStringLiteral("bindingsGoBackWhenTheProcessIsTerminated")});
+                    {u"-nocrashhandler"_s, u"bindingsGoBackWhenTheProcessIsTerminated"_s});
         QByteArray said;
         QTRY_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("typed"), 30000);
-        QTRY_COMPARE(received(), QStringLiteral("中文"));
+        QTRY_COMPARE(received(), u"中文"_s);
         QVERIFY(XTestInput::keysymOnKeyboard("U4E2D"));
         child.terminate();
         QVERIFY(child.waitForFinished(10000));
@@ -132,8 +115,8 @@ private Q_SLOTS:
 
     void theKeyboardMapIsPutBackAfterAWhile()
     {
-        insert(QStringLiteral("中文"), "type");
-        QTRY_COMPARE_WITH_TIMEOUT(received(), QStringLiteral("中文"), 10000);
+        insert(u"中文"_s, "type");
+        QTRY_COMPARE_WITH_TIMEOUT(received(), u"中文"_s, 10000);
         // Bound still, for a client that reads its keys late; free again a few seconds on.
         QVERIFY(XTestInput::keysymOnKeyboard("U4E2D"));
         QTRY_VERIFY_WITH_TIMEOUT(!XTestInput::keysymOnKeyboard("U4E2D"), 10000);
@@ -145,9 +128,9 @@ private Q_SLOTS:
         QTest::addColumn<bool>("keyboard");
         // Held through XTEST like our own keys, or on the server's keyboard like a user's, whose
         // release through XTEST alone the server ignores.
-        QTest::newRow("Shift through XTEST") << QByteArray("Shift_L") << false;
-        QTest::newRow("Shift on the keyboard") << QByteArray("Shift_L") << true;
-        QTest::newRow("Control on the keyboard") << QByteArray("Control_L") << true;
+        QTest::newRow("Shift through XTEST") << "Shift_L"_ba << false;
+        QTest::newRow("Shift on the keyboard") << "Shift_L"_ba << true;
+        QTest::newRow("Control on the keyboard") << "Control_L"_ba << true;
     }
 
     void heldModifierDoesNotLeakIntoTyping()
@@ -161,9 +144,9 @@ private Q_SLOTS:
         };
         if (!hold(true))
             QSKIP("the X server has no keyboard device of its own");
-        insert(QStringLiteral("abc Привет"), "type");
+        insert(u"abc Привет"_s, "type");
         hold(false);
-        QTRY_COMPARE(received(), QStringLiteral("abc Привет"));
+        QTRY_COMPARE(received(), u"abc Привет"_s);
     }
 
     // Typed or pasted exactly, whatever the layout and the locks; a line break as Shift+Return.
@@ -179,9 +162,8 @@ private Q_SLOTS:
             QTest::newRow(name) << QByteArray(layout) << capsLock << QByteArray(method) << text
                                 << (expected.isNull() ? text : expected);
         };
-        row("mixed scripts", "us", false, "type", QStringLiteral("Salom, oʻzbek — Привет 中文 😀"));
-        row("40 characters", "us", false, "type",
-            QStringLiteral("The quick brown fox jumps over 13 dogs!?"));
+        row("mixed scripts", "us", false, "type", u"Salom, oʻzbek — Привет 中文 😀"_s);
+        row("40 characters", "us", false, "type", u"The quick brown fox jumps over 13 dogs!?"_s);
         // More distinct characters than one binding round holds, several times over.
         QString many;
         for (char32_t c = 0x0410; c < 0x0450; ++c)
@@ -189,15 +171,15 @@ private Q_SLOTS:
         for (char32_t c = 0x4E00; c < 0x4E40; ++c)
             many += QString::fromUcs4(&c, 1);
         row("many distinct characters", "us", false, "type", many);
-        row("shiftReturn", "us", false, "type", QStringLiteral("a\r\nb"), QStringLiteral("a\nb"));
+        row("shiftReturn", "us", false, "type", u"a\r\nb"_s, u"a\nb"_s);
         // Russian has no Latin letters (and no `v` to paste with); German swaps Y and Z and has
         // no Cyrillic.
-        const QString mixed = QStringLiteral("Привет, мир! Zeit yes ʻ€ 123");
+        const QString mixed = u"Привет, мир! Zeit yes ʻ€ 123"_s;
         row("ru type", "ru", false, "type", mixed);
         row("ru paste", "ru", false, "paste", mixed);
-        row("de type", "de", false, "type", QStringLiteral("Привет Zeit yes"));
-        row("Caps Lock type", "us", true, "type", QStringLiteral("Hello Привет"));
-        row("Caps Lock paste", "us", true, "paste", QStringLiteral("Hello paste"));
+        row("de type", "de", false, "type", u"Привет Zeit yes"_s);
+        row("Caps Lock type", "us", true, "type", u"Hello Привет"_s);
+        row("Caps Lock paste", "us", true, "paste", u"Hello paste"_s);
     }
 
     void insertionArrivesExactly()
@@ -209,7 +191,7 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         setLayout(layout.constData());
         if (capsLock) {
-            toggleCapsLock();
+            XTestInput::tap("Caps_Lock");
             QVERIFY(XTestInput::capsLockOn());
         }
         insert(text, method.constData());
@@ -220,17 +202,17 @@ private Q_SLOTS:
 
     void layoutChangeBetweenTwoInsertions()
     {
-        insert(QStringLiteral("中文 ok"), "type");
-        QTRY_COMPARE(received(), QStringLiteral("中文 ok"));
+        insert(u"中文 ok"_s, "type");
+        QTRY_COMPARE(received(), u"中文 ok"_s);
         setLayout("de");
-        insert(QStringLiteral("Привет Zeit yes"), "type");
-        QTRY_COMPARE(received(), QStringLiteral("中文 okПривет Zeit yes"));
+        insert(u"Привет Zeit yes"_s, "type");
+        QTRY_COMPARE(received(), u"中文 okПривет Zeit yes"_s);
         // Another program takes a key code the bindings still hold: it stays as they left it.
         const int taken = XTestInput::keycode("U0440");
         QVERIFY(taken != 0);
         XTestInput::bindKeycode(taken, "F20");
         QTRY_VERIFY_WITH_TIMEOUT(!XTestInput::keysymOnKeyboard("U0438"), 20000);
-        QCOMPARE(XTestInput::keysymAt(taken), QStringLiteral("F20"));
+        QCOMPARE(XTestInput::keysymAt(taken), u"F20"_s);
         XTestInput::bindKeycode(taken, "NoSymbol");
     }
 
@@ -249,17 +231,16 @@ private Q_SLOTS:
         // Two busy loops keep both cores loaded, so the client reads its keys late.
         QProcess loops[2];
         for (QProcess &loop : loops)
-            loop.start(QStringLiteral("sh"),
-                       {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+            loop.start(u"sh"_s, {u"-c"_s, u"while :; do :; done"_s});
         const auto stop = qScopeGuard([&loops] {
             for (QProcess &loop : loops) {
                 loop.kill();
                 loop.waitForFinished();
             }
         });
-        const QString text = QStringLiteral("Salom, doʻstim! Bugun gʻalaba bizniki. Привет, как "
-                                            "дела? Ещё чуть-чуть: éèüß € 100. Hello, the quick "
-                                            "brown fox — yes ok!");
+        const QString text = u"Salom, doʻstim! Bugun gʻalaba bizniki. Привет, как "
+                             "дела? Ещё чуть-чуть: éèüß € 100. Hello, the quick "
+                             "brown fox — yes ok!"_s;
         QCOMPARE(text.size(), 120);
         for (int i = 0; i < 8; ++i)
             insert(text, "type");
@@ -294,12 +275,11 @@ private Q_SLOTS:
             type = "image/png";
         }
         copyElsewhere("clipboard", data, type);
-        const QString text = QStringLiteral("Salom dunyo");
+        const QString text = u"Salom dunyo"_s;
         if (commandLine) {
             QProcess cli;
             cli.setProcessChannelMode(QProcess::ForwardedChannels);
-            cli.start(TestSupport::executable(), {QStringLiteral("type"), text,
-                                                  QStringLiteral("--delay"), QStringLiteral("0")});
+            cli.start(TestSupport::executable(), {u"type"_s, text, u"--delay"_s, u"0"_s});
             QVERIFY(cli.waitForFinished(30000));
             QCOMPARE(cli.exitCode(), 0);
         } else {
@@ -318,20 +298,20 @@ private Q_SLOTS:
     {
         copyElsewhere("clipboard", "the user's own");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VESK_TEST_PASTE_AFTER_MS"), QStringLiteral("1500"));
+        env.insert(u"VESK_TEST_PASTE_AFTER_MS"_s, u"1500"_s);
         m_client = std::make_unique<TextClientProcess>(TextClientProcess::Kind::gtk, env);
         QVERIFY(m_client->start());
-        const QString text = QStringLiteral("Salom, привет, late");
+        const QString text = u"Salom, привет, late"_s;
         insert(text, "paste");
         QTRY_COMPARE_WITH_TIMEOUT(received(), text, 10000);
         waitIdle();
-        QCOMPARE(clipboardOf("clipboard"), QByteArray("the user's own"));
+        QCOMPARE(clipboardOf("clipboard"), "the user's own"_ba);
     }
 
     void hungClipboardOwnerHoldsUpNothing()
     {
         XTestInput::HungClipboardOwner owner("kept text");
-        QTRY_COMPARE(clipboardOf("clipboard"), QByteArray("kept text"));
+        QTRY_COMPARE(clipboardOf("clipboard"), "kept text"_ba);
         // How long the event loop goes without turning while the paste asks the owner for a
         // format it never gives: Qt alone would wait 5 s for it.
         QElapsedTimer clock;
@@ -344,11 +324,11 @@ private Q_SLOTS:
         });
         clock.start();
         tick.start(10);
-        insert(QStringLiteral("over a hung owner"), "paste");
-        QTRY_COMPARE(received(), QStringLiteral("over a hung owner"));
+        insert(u"over a hung owner"_s, "paste");
+        QTRY_COMPARE(received(), u"over a hung owner"_s);
         waitIdle();
         QVERIFY2(longest < 1000, qPrintable(QString::number(longest)));
-        QCOMPARE(clipboardOf("clipboard"), QByteArray("kept text"));
+        QCOMPARE(clipboardOf("clipboard"), "kept text"_ba);
     }
 
     // White space alone inserts nothing and leaves the clipboard; two pastes in a row end with
@@ -356,30 +336,30 @@ private Q_SLOTS:
     void twoPastesInARowEndWithTheUsersText()
     {
         copyElsewhere("clipboard", "mine");
-        insert(QStringLiteral(" \r\n\t "), "paste");
-        insert(QStringLiteral("\n \n"), "type");
+        insert(u" \r\n\t "_s, "paste");
+        insert(u"\n \n"_s, "type");
         QVERIFY(!m_injector->isBusy());
         QTest::qWait(300);
         QVERIFY(!QFile::exists(m_client->outputFile()));
-        QCOMPARE(clipboardOf("clipboard"), QByteArray("mine"));
-        insert(QStringLiteral("first "), "paste");
+        QCOMPARE(clipboardOf("clipboard"), "mine"_ba);
+        insert(u"first "_s, "paste");
         QTest::qWait(100);
-        insert(QStringLiteral("second"), "paste");
-        QTRY_COMPARE_WITH_TIMEOUT(received(), QStringLiteral("firstsecond"), 5000);
+        insert(u"second"_s, "paste");
+        QTRY_COMPARE_WITH_TIMEOUT(received(), u"firstsecond"_s, 5000);
         waitIdle();
-        QCOMPARE(clipboardOf("clipboard"), QByteArray("mine"));
+        QCOMPARE(clipboardOf("clipboard"), "mine"_ba);
     }
 
     void newCopyDuringAPasteIsKept()
     {
         copyElsewhere("clipboard", "old");
-        insert(QStringLiteral("dictated"), "paste");
-        QTRY_COMPARE(received(), QStringLiteral("dictated"));
+        insert(u"dictated"_s, "paste");
+        QTRY_COMPARE(received(), u"dictated"_s);
         QVERIFY(m_injector->isBusy());
         copyElsewhere("clipboard", "newer");
         waitIdle();
         QTest::qWait(100);
-        QCOMPARE(clipboardOf("clipboard"), QByteArray("newer"));
+        QCOMPARE(clipboardOf("clipboard"), "newer"_ba);
     }
 
     void xtermReceivesPastedText()
@@ -388,11 +368,11 @@ private Q_SLOTS:
         QVERIFY(xterm.start());
         copyElsewhere("primary", "selected");
         copyElsewhere("clipboard", "copied");
-        insert(QStringLiteral("echo terminal"), "paste");
-        QTRY_COMPARE_WITH_TIMEOUT(xterm.received(), QStringLiteral("echo terminal"), 5000);
+        insert(u"echo terminal"_s, "paste");
+        QTRY_COMPARE_WITH_TIMEOUT(xterm.received(), u"echo terminal"_s, 5000);
         waitIdle();
-        QCOMPARE(clipboardOf("primary"), QByteArray("selected"));
-        QCOMPARE(clipboardOf("clipboard"), QByteArray("copied"));
+        QCOMPARE(clipboardOf("primary"), "selected"_ba);
+        QCOMPARE(clipboardOf("clipboard"), "copied"_ba);
     }
 };
 

@@ -8,12 +8,6 @@
 #include "WaveFiles.h"
 #include "XTestInput.h"
 
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 // A whole dictation with every real part: the app under the X server, the hotkey pressed through
@@ -50,34 +44,32 @@ class DictationTest : public QObject
     History history() const { return History::loadFrom(path("history.json")); }
     QStringList failed() const
     {
-        return QDir(path("recordings")).entryList({QStringLiteral("failed-*.wav")}, QDir::Files);
+        return QDir(path("recordings")).entryList({u"failed-*.wav"_s}, QDir::Files);
     }
 
     QString received() const { return m_client.received(); }
 
     QStringList recordings() const
     {
-        return QDir(m_tmp.path()).entryList({QStringLiteral("vesk-*.wav")}, QDir::Files);
+        return QDir(m_tmp.path()).entryList({u"vesk-*.wav"_s}, QDir::Files);
     }
 
     // Holds the hotkey while the virtual microphone speaks, then lets go.
     void dictate(bool cancelWithEscape = false, const std::function<void()> &whileHeld = {})
     {
-        const qsizetype before = log().count(QStringLiteral("recording started"));
+        const qsizetype before = log().count(u"recording started"_s);
         // Right Ctrl alone: xdotool's keydown would add the left Control key as a modifier.
         const int hotkey = XTestInput::keycode("Control_R");
         XTestInput::key(hotkey, true);
         // Let go even when a check below fails: a key left down hides every later press.
         const auto release = qScopeGuard([hotkey] { XTestInput::key(hotkey, false); });
-        QTRY_VERIFY2_WITH_TIMEOUT(log().count(QStringLiteral("recording started")) > before,
-                                  qPrintable(log()), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(log().count(u"recording started"_s) > before, qPrintable(log()),
+                                  10000);
         QVERIFY(speak());
         if (whileHeld)
             whileHeld();
-        if (cancelWithEscape) {
-            XTestInput::key(XTestInput::keycode("Escape"), true);
-            XTestInput::key(XTestInput::keycode("Escape"), false);
-        }
+        if (cancelWithEscape)
+            XTestInput::tap("Escape");
     }
 
     void restartWith(const std::function<void(Config &)> &change)
@@ -98,9 +90,8 @@ class DictationTest : public QObject
         QVERIFY(m_app.waitForStarted());
         // A press before the app watches the keyboard would only be seen as a key already down.
         QTRY_VERIFY2_WITH_TIMEOUT(
-            log().contains(QStringLiteral("hotkey monitor watching the whole desktop")),
-            qPrintable(QStringLiteral("app state %1, log:\n%2").arg(int(m_app.state())).arg(log())),
-            30000);
+            log().contains(u"hotkey monitor watching the whole desktop"_s),
+            qPrintable(u"app state %1, log:\n%2"_s.arg(int(m_app.state())).arg(log())), 30000);
     }
 
 private Q_SLOTS:
@@ -112,17 +103,16 @@ private Q_SLOTS:
         m_live = new FakeLiveServer(m_server, this);
 
         // A spoken sentence, as the microphone will hear it.
-        m_speech = m_work.filePath(QStringLiteral("speech.wav"));
-        QVERIFY(TestSupport::speak(m_speech,
-                                   QStringLiteral("Salom dunyo. This is a short dictation test.")));
+        m_speech = m_work.filePath(u"speech.wav"_s);
+        QVERIFY(TestSupport::speak(m_speech, u"Salom dunyo. This is a short dictation test."_s));
 
         Config c;
-        c.apiKey = QStringLiteral("e2e-key");
+        c.apiKey = u"e2e-key"_s;
         c.onboardingDone = true;
         c.hotkey = HotkeyKind::fn;
         c.sounds = false;
-        c.insertMethod = QStringLiteral("type");
-        c.languageCodes = {QStringLiteral("uz-UZ"), QStringLiteral("en-US")};
+        c.insertMethod = u"type"_s;
+        c.languageCodes = {u"uz-UZ"_s, u"en-US"_s};
         // The floating button where the test's pointer will find it.
         c.hudX = 600;
         c.hudY = 600;
@@ -131,7 +121,7 @@ private Q_SLOTS:
         QVERIFY(m_client.start());
 
         m_env = TestSupport::appEnvironment(m_data.path(), m_server->baseUrl());
-        m_env.insert(QStringLiteral("TMPDIR"), m_tmp.path());
+        m_env.insert(u"TMPDIR"_s, m_tmp.path());
         m_app.setProcessEnvironment(m_env);
         m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         startApp();
@@ -140,7 +130,7 @@ private Q_SLOTS:
     void cleanupTestCase()
     {
         // The app's log outlives the run, for reading a failure.
-        TestSupport::writeFile(TestSupport::binaryDir() + QStringLiteral("/tests/e2e/vesk-e2e.log"),
+        TestSupport::writeFile(TestSupport::binaryDir() + u"/tests/e2e/vesk-e2e.log"_s,
                                log().toUtf8());
         TestSupport::stop(m_app, 5000);
     }
@@ -148,25 +138,23 @@ private Q_SLOTS:
     void holdSpeakRelease()
     {
         m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(
-                                   QStringLiteral("Salom dunyo. This is a short dictation test.")));
+                                   u"Salom dunyo. This is a short dictation test."_s));
         dictate();
-        QTRY_COMPARE_WITH_TIMEOUT(
-            received(), QStringLiteral("Salom dunyo. This is a short dictation test."), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(received(), u"Salom dunyo. This is a short dictation test."_s,
+                                  30000);
 
         QCOMPARE(m_server->requests().size(), 1);
         const auto &request = m_server->requests().first();
-        QCOMPARE(request.headers.value("x-goog-api-key"), QByteArray("e2e-key"));
+        QCOMPARE(request.headers.value("x-goog-api-key"), "e2e-key"_ba);
         const QJsonArray parts =
-            QJsonDocument::fromJson(
-                request.body)[QStringLiteral("contents")][0][QStringLiteral("parts")]
-                .toArray();
-        QCOMPARE(parts[0][QStringLiteral("text")].toString(),
+            QJsonDocument::fromJson(request.body)[u"contents"_s][0][u"parts"_s].toArray();
+        QCOMPARE(parts[0][u"text"_s].toString(),
                  GeminiClient::from(Config::loadFrom(path("config.json"))).fullPrompt());
 
         // What was sent is a real 16 kHz mono 16-bit recording with speech in it.
-        const QByteArray wav = QByteArray::fromBase64(
-            parts[1][QStringLiteral("inline_data")][QStringLiteral("data")].toString().toLatin1());
-        const QString sent = m_work.filePath(QStringLiteral("sent.wav"));
+        const QByteArray wav =
+            QByteArray::fromBase64(parts[1][u"inline_data"_s][u"data"_s].toString().toLatin1());
+        const QString sent = m_work.filePath(u"sent.wav"_s);
         TestSupport::writeFile(sent, wav);
         SF_INFO info;
         const std::vector<short> samples = WaveFiles::read<short>(sent, info);
@@ -181,9 +169,8 @@ private Q_SLOTS:
 
         const History history = this->history();
         QCOMPARE(history.entries.size(), 1);
-        QCOMPARE(history.entries.first().text,
-                 QStringLiteral("Salom dunyo. This is a short dictation test."));
-        QCOMPARE(history.entries.first().source, QStringLiteral("mac"));
+        QCOMPARE(history.entries.first().text, u"Salom dunyo. This is a short dictation test."_s);
+        QCOMPARE(history.entries.first().source, u"mac"_s);
 
         // The log tells the story in order.
         const QString text = log();
@@ -201,7 +188,7 @@ private Q_SLOTS:
     {
         m_server->clear();
         dictate(true);
-        QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral("recording cancelled")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains(u"recording cancelled"_s), 10000);
         QTest::qWait(1000);
         QCOMPARE(m_server->requests().size(), 0);
         QTRY_VERIFY(recordings().isEmpty());
@@ -210,16 +197,15 @@ private Q_SLOTS:
     void rejectedRequestKeepsTheRecording()
     {
         m_server->clear();
-        m_server->enqueue(400, FakeGeminiServer::errorAnswer(QStringLiteral("Audio too noisy")));
+        m_server->enqueue(400, FakeGeminiServer::errorAnswer(u"Audio too noisy"_s));
         dictate();
-        QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral(
-                                     "transcription failed: Gemini returned 400: Audio too noisy")),
-                                 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            log().contains(u"transcription failed: Gemini returned 400: Audio too noisy"_s), 30000);
         // It waits for a retry in the data folder, owner-only, not in the temporary folder.
         QTRY_VERIFY(recordings().isEmpty());
         QCOMPARE(failed().size(), 1);
         QCOMPARE(TestSupport::unixMode(path("recordings/") + failed().first()), 0600);
-        QCOMPARE(received(), QStringLiteral("Salom dunyo. This is a short dictation test."));
+        QCOMPARE(received(), u"Salom dunyo. This is a short dictation test."_s);
     }
 
     // A click on the floating button starts a dictation and its send button finishes it; the
@@ -227,21 +213,20 @@ private Q_SLOTS:
     void floatingButtonClickAndSend()
     {
         m_server->clear();
-        m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(
-                                   QStringLiteral("The floating button works.")));
+        m_server->enqueue(200,
+                          FakeGeminiServer::generateContentAnswer(u"The floating button works."_s));
         const QString before = received();
-        const qsizetype started = log().count(QStringLiteral("recording started"));
+        const qsizetype started = log().count(u"recording started"_s);
         // 48 x 44 at (600, 600); recording, it is 178 wide about the same centre.
         XTestInput::moveTo(624, 622);
         XTestInput::click(1);
-        QTRY_VERIFY2_WITH_TIMEOUT(log().count(QStringLiteral("recording started")) > started,
-                                  qPrintable(log()), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(log().count(u"recording started"_s) > started, qPrintable(log()),
+                                  10000);
         QVERIFY(speak());
         // The send button: the row's right padding 9, cancel 26, spacing 7, then send's centre.
         XTestInput::moveTo(535 + 178 - 9 - 26 - 7 - 13, 622);
         XTestInput::click(1);
-        QTRY_COMPARE_WITH_TIMEOUT(received(),
-                                  before + QStringLiteral(" The floating button works."), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(received(), before + u" The floating button works."_s, 30000);
         QCOMPARE(m_server->requests().size(), 1);
         QTRY_VERIFY(recordings().isEmpty());
         // The rejected recording still waits for its retry: a later success is not it.
@@ -258,14 +243,12 @@ private Q_SLOTS:
         m_server->setKeepAlive(true);
         const auto closing = qScopeGuard([this] { m_server->setKeepAlive(false); });
         qint64 firstReleaseMs = -1;
-        for (const QString &text :
-             {QStringLiteral("Started from a shortcut."), QStringLiteral("And once more.")}) {
+        for (const QString &text : {u"Started from a shortcut."_s, u"And once more."_s}) {
             m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(text));
             const QString before = received();
-            const qsizetype started = log().count(QStringLiteral("recording started (mac)"));
+            const qsizetype started = log().count(u"recording started (mac)"_s);
             QVERIFY(command("start"));
-            QTRY_VERIFY2_WITH_TIMEOUT(log().count(QStringLiteral("recording started (mac)")) >
-                                          started,
+            QTRY_VERIFY2_WITH_TIMEOUT(log().count(u"recording started (mac)"_s) > started,
                                       qPrintable(log()), 10000);
             QVERIFY(speak());
             if (firstReleaseMs < 0)
@@ -280,7 +263,7 @@ private Q_SLOTS:
         QVERIFY2(m_server->connections().last() < firstReleaseMs,
                  "a connection was opened after the key was released");
         const History history = this->history();
-        QCOMPARE(history.entries.first().source, QStringLiteral("mac"));
+        QCOMPARE(history.entries.first().source, u"mac"_s);
         QTRY_VERIFY(recordings().isEmpty());
     }
 
@@ -291,12 +274,12 @@ private Q_SLOTS:
         m_server->clear();
         const qsizetype opened = m_server->connections().size();
         QVERIFY(command("start"));
-        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(QStringLiteral("recording started (mac)")),
-                                  qPrintable(log()), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(u"recording started (mac)"_s), qPrintable(log()),
+                                  10000);
         QVERIFY(speak());
         QVERIFY(command("stop"));
-        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(QStringLiteral("transcription failed")),
-                                  qPrintable(log()), 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(u"transcription failed"_s), qPrintable(log()),
+                                  30000);
         QCOMPARE(m_server->connections().size(), opened);
         QVERIFY(m_server->requests().isEmpty());
     }
@@ -305,15 +288,15 @@ private Q_SLOTS:
     // lands in the field and in the history under the live model, with no request after it.
     void liveDictation()
     {
-        const QString model = QStringLiteral("gemini-3.5-transcribe-live");
+        const QString model = u"gemini-3.5-transcribe-live"_s;
         restartWith([&](Config &c) {
-            c.apiKey = QStringLiteral("e2e-key");
+            c.apiKey = u"e2e-key"_s;
             c.model = model;
         });
         m_server->clear();
         m_live->clear();
         FakeLiveServer::Script script;
-        script.pieces = {QStringLiteral("Live words "), QStringLiteral("while speaking.")};
+        script.pieces = {u"Live words "_s, u"while speaking."_s};
         m_live->setScript(script);
         const QString before = received();
         qsizetype heldChunks = 0;
@@ -321,37 +304,36 @@ private Q_SLOTS:
             if (!m_live->sessions().isEmpty())
                 heldChunks = m_live->sessions().first().chunkBytes.size();
         });
-        QTRY_COMPARE_WITH_TIMEOUT(received(), before + QStringLiteral("Live words while speaking."),
-                                  30000);
+        QTRY_COMPARE_WITH_TIMEOUT(received(), before + u"Live words while speaking."_s, 30000);
         QCOMPARE(m_live->sessions().size(), 1);
         const FakeLiveServer::Session &session = m_live->sessions().first();
         QVERIFY2(session.problems.isEmpty(), qPrintable(session.problems.join(u'\n')));
         // The speech lasts about three seconds: most of it was there before the key came up.
         QVERIFY2(heldChunks >= 15, qPrintable(QString::number(heldChunks)));
         QVERIFY(session.activityEnd);
-        QCOMPARE(session.headers.value("x-goog-api-key"), QByteArray("e2e-key"));
+        QCOMPARE(session.headers.value("x-goog-api-key"), "e2e-key"_ba);
         QVERIFY(!session.path.contains("e2e-key"));
-        QCOMPARE(session.setup.value(QStringLiteral("inputAudioTranscription"))
+        QCOMPARE(session.setup.value(u"inputAudioTranscription"_s)
                      .toObject()
-                     .value(QStringLiteral("languageCodes"))
+                     .value(u"languageCodes"_s)
                      .toVariant()
                      .toStringList(),
-                 (QStringList{QStringLiteral("uz-UZ"), QStringLiteral("en-US")}));
+                 (QStringList{u"uz-UZ"_s, u"en-US"_s}));
         QVERIFY(m_server->requests().isEmpty());
 
         const History history = this->history();
-        QCOMPARE(history.entries.first().text, QStringLiteral("Live words while speaking."));
+        QCOMPARE(history.entries.first().text, u"Live words while speaking."_s);
         QCOMPARE(history.entries.first().model, model);
         // The worker's lines and the controller's come from two threads: the opening in any order.
         const QString text = log();
-        QVERIFY(text.contains(QStringLiteral("live session opening for ") + model));
+        QVERIFY(text.contains(u"live session opening for "_s + model));
         qsizetype at = 0;
         for (const char *line : {"recording started (mac)", "live session: final transcript",
                                  "transcript: Live words while speaking."}) {
             at = text.indexOf(QLatin1String(line), at);
             QVERIFY2(at >= 0, line);
         }
-        QVERIFY(!log().contains(QStringLiteral("e2e-key")));
+        QVERIFY(!log().contains(u"e2e-key"_s));
         QTRY_VERIFY(recordings().isEmpty());
     }
 };

@@ -3,9 +3,6 @@
 #include "records/History.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -29,40 +26,39 @@ class NothingLostTest : public QObject
     }
     bool command(const QString &name) const { return run(TestSupport::executable(), {name}).ok(); }
 
-    QString file(const QString &name) const { return m_data + QLatin1Char('/') + name; }
+    QString file(const QString &name) const { return m_data + u'/' + name; }
     QByteArray bytes(const QString &name) const { return TestSupport::readFile(file(name)); }
     QString log() const { return TestSupport::appLog(m_data); }
-    History savedHistory() const { return History::loadFrom(file(QStringLiteral("history.json"))); }
+    History savedHistory() const { return History::loadFrom(file(u"history.json"_s)); }
     QStringList kept() const
     {
-        return QDir(file(QStringLiteral("recordings")))
-            .entryList({QStringLiteral("failed-*.wav")}, QDir::Files);
+        return QDir(file(u"recordings"_s)).entryList({u"failed-*.wav"_s}, QDir::Files);
     }
 
     void useDataFolder(const QString &folder)
     {
         m_data = folder;
         QVERIFY(QDir().mkpath(folder));
-        m_env.insert(QStringLiteral("VESK_DATA_DIR"), folder);
+        m_env.insert(u"VESK_DATA_DIR"_s, folder);
         Config c;
-        c.apiKey = QStringLiteral("kept-key");
+        c.apiKey = u"kept-key"_s;
         c.onboardingDone = true;
         c.sounds = false;
-        c.insertMethod = QStringLiteral("type");
+        c.insertMethod = u"type"_s;
         c.hudVisible = false;
-        QVERIFY(c.saveTo(file(QStringLiteral("config.json"))));
+        QVERIFY(c.saveTo(file(u"config.json"_s)));
     }
 
     void startApp()
     {
         // A restart must not pass on the last run's lines.
-        QFile::remove(file(QStringLiteral("vesk.log")));
+        QFile::remove(file(u"vesk.log"_s));
         m_app.setProcessEnvironment(m_env);
         m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_app.start(TestSupport::executable(), {});
         QVERIFY(m_app.waitForStarted());
-        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(QStringLiteral("accessibility granted")),
-                                  qPrintable(log()), 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(u"accessibility granted"_s), qPrintable(log()),
+                                  30000);
     }
 
     void stopApp(int signal = SIGTERM)
@@ -77,11 +73,11 @@ class NothingLostTest : public QObject
     void dictate()
     {
         const qsizetype before = m_server->requests().size();
-        QVERIFY(command(QStringLiteral("start")));
+        QVERIFY(command(u"start"_s));
         // The log may be on the full disk: the request reaching the server is what tells.
         QTest::qWait(500);
         QVERIFY(TestSupport::playToMicrophone(m_speech, m_env));
-        QVERIFY(command(QStringLiteral("stop")));
+        QVERIFY(command(u"stop"_s));
         QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() > before, 30000);
     }
 
@@ -91,10 +87,10 @@ private Q_SLOTS:
         VESK_REQUIRE_DISPLAY();
         VESK_REQUIRE_AUDIO();
         m_server = new FakeGeminiServer(this);
-        m_speech = m_work.filePath(QStringLiteral("speech.wav"));
-        QVERIFY(TestSupport::speak(m_speech, QStringLiteral("Nothing is lost.")));
+        m_speech = m_work.filePath(u"speech.wav"_s);
+        QVERIFY(TestSupport::speak(m_speech, u"Nothing is lost."_s));
         m_env = TestSupport::appEnvironment(m_data, m_server->baseUrl(), m_env);
-        m_env.insert(QStringLiteral("TMPDIR"), m_work.path());
+        m_env.insert(u"TMPDIR"_s, m_work.path());
     }
 
     void cleanup()
@@ -108,28 +104,25 @@ private Q_SLOTS:
     // saves once there is space again.
     void fullDiskEmptiesNoFile()
     {
-        const QString disk = m_work.filePath(QStringLiteral("disk"));
-        const TestSupport::SmallDisk small(disk, QStringLiteral("1m"));
+        const QString disk = m_work.filePath(u"disk"_s);
+        const TestSupport::SmallDisk small(disk, u"1m"_s);
         if (!small.mounted())
             QSKIP(qPrintable(small.error()));
-        useDataFolder(disk + QStringLiteral("/data"));
+        useDataFolder(disk + u"/data"_s);
         History old;
         for (const char *text : {"Birinchi yozuv.", "Второй текст.", "Third one."})
-            old.add(HistoryEntry::make(QString::fromUtf8(text), 1, QStringLiteral("m"),
-                                       QStringLiteral("mac")));
-        QVERIFY(old.saveTo(file(QStringLiteral("history.json"))));
-        const QByteArray config = bytes(QStringLiteral("config.json"));
-        const QByteArray history = bytes(QStringLiteral("history.json"));
+            old.add(HistoryEntry::make(QString::fromUtf8(text), 1, u"m"_s, u"mac"_s));
+        QVERIFY(old.saveTo(file(u"history.json"_s)));
+        const QByteArray config = bytes(u"config.json"_s);
+        const QByteArray history = bytes(u"history.json"_s);
         startApp();
 
         // Another program takes every block as soon as one is free.
-        const QString fill = disk + QStringLiteral("/fill");
+        const QString fill = disk + u"/fill"_s;
         QProcess filler;
-        filler.start(QStringLiteral("sh"),
-                     {QStringLiteral("-c"),
-                      QStringLiteral("while :; do cat /dev/zero >>'%1' 2>/dev/null; sleep 0.02; "
-                                     "done")
-                          .arg(fill)});
+        filler.start(u"sh"_s,
+                     {u"-c"_s, u"while :; do cat /dev/zero >>'%1' 2>/dev/null; sleep 0.02; "
+                               "done"_s.arg(fill)});
         QVERIFY(filler.waitForStarted());
         const auto free = [&] {
             filler.kill();
@@ -145,12 +138,11 @@ private Q_SLOTS:
         }
         // The answers are in; their history could not be saved.
         QTest::qWait(1500);
-        QCOMPARE(bytes(QStringLiteral("config.json")), config);
-        QCOMPARE(bytes(QStringLiteral("history.json")), history);
+        QCOMPARE(bytes(u"config.json"_s), config);
+        QCOMPARE(bytes(u"history.json"_s), history);
         QStringList names = QDir(m_data).entryList(QDir::Files | QDir::Hidden);
-        names.removeAll(QStringLiteral("vesk.log"));
-        QCOMPARE(names,
-                 (QStringList{QStringLiteral("config.json"), QStringLiteral("history.json")}));
+        names.removeAll(u"vesk.log"_s);
+        QCOMPARE(names, (QStringList{u"config.json"_s, u"history.json"_s}));
 
         // Space again: the next transcript saves everything the app holds, and the log, which
         // could not be written meanwhile, tells once what happened.
@@ -158,14 +150,13 @@ private Q_SLOTS:
         m_server->enqueue(200, FakeGeminiServer::generateContentAnswer("Space again."));
         dictate();
         QTRY_COMPARE(savedHistory().entries.size(), 6);
-        QCOMPARE(savedHistory().entries.first().text, QStringLiteral("Space again."));
-        QCOMPARE(savedHistory().entries.last().text, QStringLiteral("Birinchi yozuv."));
-        QTRY_VERIFY(log().contains(QStringLiteral("saved %1 again").arg(file("history.json"))));
-        QCOMPARE(log().count(QStringLiteral("could not save %1 (No space left on device)")
-                                 .arg(file(QStringLiteral("history.json")))),
+        QCOMPARE(savedHistory().entries.first().text, u"Space again."_s);
+        QCOMPARE(savedHistory().entries.last().text, u"Birinchi yozuv."_s);
+        QTRY_VERIFY(log().contains(u"saved %1 again"_s.arg(file("history.json"))));
+        QCOMPARE(log().count(
+                     u"could not save %1 (No space left on device)"_s.arg(file(u"history.json"_s))),
                  1);
-        QCOMPARE(Config::loadFrom(file(QStringLiteral("config.json"))).apiKey,
-                 QStringLiteral("kept-key"));
+        QCOMPARE(Config::loadFrom(file(u"config.json"_s)).apiKey, u"kept-key"_s);
 
         // Full again at the quit, free at the next launch: nothing was set aside or emptied.
         filler.start();
@@ -175,29 +166,27 @@ private Q_SLOTS:
         free();
         startApp();
         QCOMPARE(savedHistory().entries.size(), 6);
-        QCOMPARE(Config::loadFrom(file(QStringLiteral("config.json"))).apiKey,
-                 QStringLiteral("kept-key"));
-        QVERIFY(QDir(m_data).entryList({QStringLiteral("*.unreadable-*")}).isEmpty());
-        QVERIFY(!log().contains(QStringLiteral("could not be read")));
+        QCOMPARE(Config::loadFrom(file(u"config.json"_s)).apiKey, u"kept-key"_s);
+        QVERIFY(QDir(m_data).entryList({u"*.unreadable-*"_s}).isEmpty());
+        QVERIFY(!log().contains(u"could not be read"_s));
     }
 
     // With no settings yet, a command on a full disk still works and leaves no empty file for the
     // next launch to mistake for the user's.
     void commandLineOnAFullDisk()
     {
-        const QString disk = m_work.filePath(QStringLiteral("small"));
-        const TestSupport::SmallDisk small(disk, QStringLiteral("64k"));
+        const QString disk = m_work.filePath(u"small"_s);
+        const TestSupport::SmallDisk small(disk, u"64k"_s);
         if (!small.mounted())
             QSKIP(qPrintable(small.error()));
-        QVERIFY(QDir().mkpath(disk + QStringLiteral("/data")));
+        QVERIFY(QDir().mkpath(disk + u"/data"_s));
         small.fill();
-        m_env.insert(QStringLiteral("VESK_DATA_DIR"), disk + QStringLiteral("/data"));
-        const TestSupport::Run prompt = run(TestSupport::executable(), {QStringLiteral("prompt")});
+        m_env.insert(u"VESK_DATA_DIR"_s, disk + u"/data"_s);
+        const TestSupport::Run prompt = run(TestSupport::executable(), {u"prompt"_s});
         QVERIFY(prompt.ok());
         QVERIFY(prompt.out.startsWith(Config::defaultPrompt));
-        QVERIFY2(prompt.err.contains(QLatin1String("No space left on device")),
-                 qPrintable(prompt.err));
-        QVERIFY(!QFileInfo::exists(disk + QStringLiteral("/data/config.json")));
+        QVERIFY2(prompt.err.contains("No space left on device"_L1), qPrintable(prompt.err));
+        QVERIFY(!QFileInfo::exists(disk + u"/data/config.json"_s));
     }
 
     // Quit at logout, or killed, while the service has not answered yet: the recording waits in
@@ -212,7 +201,7 @@ private Q_SLOTS:
     void quitOrKillDuringTheRequest()
     {
         QFETCH(int, signal);
-        useDataFolder(m_work.filePath(QStringLiteral("quit-%1").arg(signal)));
+        useDataFolder(m_work.filePath(u"quit-%1"_s.arg(signal)));
         startApp();
         FakeGeminiServer::Answer never;
         never.hang = true;
@@ -220,20 +209,18 @@ private Q_SLOTS:
         dictate();
         stopApp(signal);
         QCOMPARE(kept().size(), 1);
-        QCOMPARE(TestSupport::unixMode(file(QStringLiteral("recordings/")) + kept().first()), 0600);
+        QCOMPARE(TestSupport::unixMode(file(u"recordings/"_s) + kept().first()), 0600);
         // A quit also takes its trimmed copy away.
         if (signal == SIGTERM) {
-            QVERIFY(log().contains(QStringLiteral("quit during the transcription")));
-            QVERIFY(
-                QDir(m_work.path()).entryList({QStringLiteral("vesk-*")}, QDir::Files).isEmpty());
+            QVERIFY(log().contains(u"quit during the transcription"_s));
+            QVERIFY(QDir(m_work.path()).entryList({u"vesk-*"_s}, QDir::Files).isEmpty());
         }
 
         startApp();
-        QVERIFY(log().contains(QStringLiteral("1 recording(s) wait for a retry")));
+        QVERIFY(log().contains(u"1 recording(s) wait for a retry"_s));
         m_server->enqueue(200, FakeGeminiServer::generateContentAnswer("Sent again."));
-        QVERIFY(command(QStringLiteral("retry")));
-        QTRY_COMPARE_WITH_TIMEOUT(savedHistory().entries.value(0).text,
-                                  QStringLiteral("Sent again."), 30000);
+        QVERIFY(command(u"retry"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(savedHistory().entries.value(0).text, u"Sent again."_s, 30000);
         QTRY_VERIFY(kept().isEmpty());
         // What was retried is the recording that was cut off.
         QCOMPARE(m_server->requests().size(), 2);

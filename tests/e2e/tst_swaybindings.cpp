@@ -4,8 +4,6 @@
 #include "TextClients.h"
 #include "WaylandKeyboard.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <linux/input-event-codes.h>
 
@@ -31,7 +29,7 @@ class SwayBindingsTest : public QObject
     }
 
     // A sway command, as a user's config line would be.
-    bool sway(const QString &command) const { return run(QStringLiteral("swaymsg"), {command}); }
+    bool sway(const QString &command) const { return run(u"swaymsg"_s, {command}); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -41,74 +39,70 @@ private Q_SLOTS:
             QSKIP("no headless sway session (scripts/test starts one; see sway.log in its "
                   "services folder)");
         VESK_REQUIRE_AUDIO();
-        m_env.insert(QStringLiteral("WAYLAND_DISPLAY"), QString::fromLocal8Bit(display));
-        m_env.insert(QStringLiteral("SWAYSOCK"), qEnvironmentVariable("VESK_TEST_SWAYSOCK"));
+        m_env.insert(u"WAYLAND_DISPLAY"_s, QString::fromLocal8Bit(display));
+        m_env.insert(u"SWAYSOCK"_s, qEnvironmentVariable("VESK_TEST_SWAYSOCK"));
         qputenv("WAYLAND_DISPLAY", display);
         m_server = new FakeGeminiServer(this);
 
         Config c;
-        c.apiKey = QStringLiteral("e2e-key");
+        c.apiKey = u"e2e-key"_s;
         c.onboardingDone = true;
         c.hotkey = HotkeyKind::fn;
         c.sounds = false;
-        c.insertMethod = QStringLiteral("paste");
-        c.languageCodes = {QStringLiteral("uz-UZ"), QStringLiteral("ru-RU")};
-        c.saveTo(m_data.filePath(QStringLiteral("config.json")));
+        c.insertMethod = u"paste"_s;
+        c.languageCodes = {u"uz-UZ"_s, u"ru-RU"_s};
+        c.saveTo(m_data.filePath(u"config.json"_s));
 
         m_client = std::make_unique<TextClientProcess>(TextClientProcess::Kind::qt,
                                                        TextClientProcess::onWayland(m_env));
         QVERIFY(m_client->start());
 
         m_env = TestSupport::appEnvironment(m_data.path(), m_server->baseUrl(), m_env);
-        m_env.insert(QStringLiteral("TMPDIR"), m_tmp.path());
+        m_env.insert(u"TMPDIR"_s, m_tmp.path());
         // The app's own windows stay on the X server, out of the way of the text client's
         // focus; the insertion goes through sway.
         QProcessEnvironment appEnv = m_env;
-        appEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        appEnv.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
         m_app.setProcessEnvironment(appEnv);
         m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_app.start(TestSupport::executable(), {});
         QVERIFY(m_app.waitForStarted());
-        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(QStringLiteral("accessibility granted=true")),
+        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(u"accessibility granted=true"_s),
                                   qPrintable(log()), 30000);
     }
 
     void cleanupTestCase()
     {
-        sway(QStringLiteral("unbindsym --no-repeat Control_R"));
-        sway(QStringLiteral("unbindsym --release Control_R"));
+        sway(u"unbindsym --no-repeat Control_R"_s);
+        sway(u"unbindsym --release Control_R"_s);
         m_client.reset();
         TestSupport::stop(m_app, 5000);
     }
 
     void rightControlHeldThroughSwayBindings()
     {
-        const QString transcript = QStringLiteral("Salom, oʻzbek — Привет, готово! 中文 😀 ok");
+        const QString transcript = u"Salom, oʻzbek — Привет, готово! 中文 😀 ok"_s;
         m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(transcript));
-        const QString speech = m_work.filePath(QStringLiteral("speech.wav"));
-        QVERIFY(TestSupport::speak(speech, QStringLiteral("Salom. Privet. Hello.")));
+        const QString speech = m_work.filePath(u"speech.wav"_s);
+        QVERIFY(TestSupport::speak(speech, u"Salom. Privet. Hello."_s));
 
         // The README's lines, with this run's folders: sway runs bound commands in its own
         // environment.
-        const QString command = QStringLiteral("exec env XDG_RUNTIME_DIR=%1 VESK_DATA_DIR=%2 %3")
-                                    .arg(m_env.value(QStringLiteral("XDG_RUNTIME_DIR")),
-                                         m_data.path(), TestSupport::executable());
-        QVERIFY(sway(QStringLiteral("bindsym --no-repeat Control_R ") + command +
-                     QStringLiteral(" start")));
-        QVERIFY(sway(QStringLiteral("bindsym --release Control_R ") + command +
-                     QStringLiteral(" stop")));
+        const QString command = u"exec env XDG_RUNTIME_DIR=%1 VESK_DATA_DIR=%2 %3"_s.arg(
+            m_env.value(u"XDG_RUNTIME_DIR"_s), m_data.path(), TestSupport::executable());
+        QVERIFY(sway(u"bindsym --no-repeat Control_R "_s + command + u" start"_s));
+        QVERIFY(sway(u"bindsym --release Control_R "_s + command + u" stop"_s));
 
         WaylandKeyboard keyboard;
         QVERIFY(keyboard.open());
         keyboard.key(KEY_RIGHTCTRL, true);
-        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(QStringLiteral("recording started")),
-                                  qPrintable(log()), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(u"recording started"_s), qPrintable(log()), 10000);
         QVERIFY(TestSupport::playToMicrophone(speech, m_env));
         keyboard.key(KEY_RIGHTCTRL, false);
         QTRY_COMPARE_WITH_TIMEOUT(m_client->received(), transcript, 30000);
         QCOMPARE(m_server->requests().size(), 1);
-        QVERIFY2(log().contains(QStringLiteral("control: start")), qPrintable(log()));
-        QVERIFY2(log().contains(QStringLiteral("control: stop")), qPrintable(log()));
+        QVERIFY2(log().contains(u"control: start"_s), qPrintable(log()));
+        QVERIFY2(log().contains(u"control: stop"_s), qPrintable(log()));
     }
 };
 

@@ -15,7 +15,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QApplication>
-#include <QTranslator>
 #include <QtTest>
 
 // The first-run guide driven through its real widgets.
@@ -50,9 +49,7 @@ class OnboardingTest : public QObject
                 mic = MicStatus::authorized;
                 answered();
             };
-            services.hotkeyLabel = [](HotkeyKind k) {
-                return QStringLiteral("label-") + rawValue(k);
-            };
+            services.hotkeyLabel = [](HotkeyKind k) { return u"label-"_s + rawValue(k); };
             services.openUrl = [this](const QUrl &u) { opened.append(u); };
             services.listenToMicrophone = [this](const QString &id, QObject *owner,
                                                  std::function<void(double)> report) {
@@ -88,7 +85,7 @@ class OnboardingTest : public QObject
     static Config languagesChosen()
     {
         Config c;
-        c.languageCodes = {QStringLiteral("uz-UZ")};
+        c.languageCodes = {u"uz-UZ"_s};
         return c;
     }
 
@@ -138,7 +135,7 @@ private Q_SLOTS:
     void unknownCodeIsDroppedAtFirstChange()
     {
         Config c;
-        c.languageCodes = {QStringLiteral("xx-XX"), QStringLiteral("ru-RU")};
+        c.languageCodes = {u"xx-XX"_s, u"ru-RU"_s};
         Harness h(c);
         QVERIFY(h.page<LanguagesStep>()->boxes()[1]->isChecked());
         h.page<LanguagesStep>()->boxes()[0]->click();
@@ -151,14 +148,13 @@ private Q_SLOTS:
         h.view->move(+1);
         QCOMPARE(h.view->step(), OnboardingView::Step::microphone);
         QVERIFY(!h.view->nextButton()->isEnabled());
-        QVERIFY(h.pageShows(QStringLiteral("Microphone access is off")));
-        QVERIFY(smaller(h.view->page()->findChild<QLabel *>(QStringLiteral("microphoneHint"))));
-        QCOMPARE(h.view->page()->findChild<QPushButton *>()->text(),
-                 QStringLiteral("Open System Settings"));
+        QVERIFY(h.pageShows(u"Microphone access is off"_s));
+        QVERIFY(smaller(h.view->page()->findChild<QLabel *>(u"microphoneHint"_s)));
+        QCOMPARE(h.view->page()->findChild<QPushButton *>()->text(), u"Open System Settings"_s);
 
         h.mic = MicStatus::authorized; // granted elsewhere
         QTRY_VERIFY_WITH_TIMEOUT(h.view->nextButton()->isEnabled(), 3000);
-        QVERIFY(h.pageShows(QStringLiteral("Microphone allowed")));
+        QVERIFY(h.pageShows(u"Microphone allowed"_s));
 
         // Allowed, the page listens to the chosen microphone while it shows, with a live bar.
         auto *page = h.page<MicrophoneStep>();
@@ -180,7 +176,7 @@ private Q_SLOTS:
         Harness ask(languagesChosen(), MicStatus::notDetermined);
         ask.view->move(+1);
         auto *allow = ask.view->page()->findChild<QPushButton *>();
-        QCOMPARE(allow->text(), QStringLiteral("Allow microphone"));
+        QCOMPARE(allow->text(), u"Allow microphone"_s);
         allow->click();
         QCOMPARE(ask.view->micStatus(), MicStatus::authorized);
         QVERIFY(ask.view->nextButton()->isEnabled());
@@ -206,15 +202,13 @@ private Q_SLOTS:
         h.view->move(+1);
         QCOMPARE(h.view->step(), OnboardingView::Step::accessibility);
         QCOMPARE(h.view->nextButton()->isEnabled(), wayland);
-        QCOMPARE(h.pageShows(QStringLiteral("Waiting for permission...")), !wayland);
-        QCOMPARE(h.pageShows(QStringLiteral("Come back here. This screen updates by itself.")),
-                 !wayland);
-        QCOMPARE(h.pageShows(QStringLiteral("The hotkey cannot work in a Wayland session.")),
-                 wayland);
-        QVERIFY(smaller(h.view->page()->findChild<QLabel *>(QStringLiteral("statusText"))));
+        QCOMPARE(h.pageShows(u"Waiting for permission..."_s), !wayland);
+        QCOMPARE(h.pageShows(u"Come back here. This screen updates by itself."_s), !wayland);
+        QCOMPARE(h.pageShows(u"The hotkey cannot work in a Wayland session."_s), wayland);
+        QVERIFY(smaller(h.view->page()->findChild<QLabel *>(u"statusText"_s)));
         h.state.setAccessibilityGranted(true);
         QVERIFY(h.view->nextButton()->isEnabled());
-        QVERIFY(h.pageShows(QStringLiteral("Accessibility allowed")));
+        QVERIFY(h.pageShows(u"Accessibility allowed"_s));
         h.view->move(-1);
         QCOMPARE(h.view->step(), OnboardingView::Step::microphone);
     }
@@ -230,19 +224,19 @@ private Q_SLOTS:
         QVERIFY(!h.view->nextButton()->isEnabled());
         QVERIFY(!page->checkButton()->isEnabled());
 
-        QTest::keyClicks(page->keyField(), QStringLiteral("   "));
+        QTest::keyClicks(page->keyField(), u"   "_s);
         QVERIFY(!page->checkButton()->isEnabled());
 
         // A failure shows its description and leaves Next as it was.
-        m_server->enqueue(400, FakeGeminiServer::errorAnswer(QStringLiteral("API key not valid")));
+        m_server->enqueue(400, FakeGeminiServer::errorAnswer(u"API key not valid"_s));
         page->keyField()->clear();
-        QTest::keyClicks(page->keyField(), QStringLiteral("  bad-key\t"));
+        QTest::keyClicks(page->keyField(), u"  bad-key\t"_s);
         page->checkButton()->click();
         QVERIFY(page->isBusy());
-        QCOMPARE(page->checkButton()->text(), QStringLiteral("Checking..."));
+        QCOMPARE(page->checkButton()->text(), u"Checking..."_s);
         QTRY_VERIFY(!page->isBusy());
-        QCOMPARE(page->error(), QStringLiteral("Gemini returned 400: API key not valid"));
-        const auto *warning = page->findChild<QLabel *>(QStringLiteral("warningText"));
+        QCOMPARE(page->error(), u"Gemini returned 400: API key not valid"_s);
+        const auto *warning = page->findChild<QLabel *>(u"warningText"_s);
         QVERIFY(warning);
         // It reads as body text does, 4.5:1 at least, on light and dark windows alike.
         QVERIFY(GuideStyle::contrast(warning->palette().color(QPalette::WindowText),
@@ -250,34 +244,32 @@ private Q_SLOTS:
         for (const QColor &window : {QColor(Qt::white), QColor(0x2d, 0x2d, 0x2d)})
             QVERIFY(GuideStyle::contrast(GuideStyle::warning(window), window) >= 4.5);
         QVERIFY(!h.view->nextButton()->isEnabled());
-        QCOMPARE(h.state.config().apiKey, QStringLiteral("bad-key"));
-        QCOMPARE(m_server->requests().last().headers.value("x-goog-api-key"),
-                 QByteArray("bad-key"));
+        QCOMPARE(h.state.config().apiKey, u"bad-key"_s);
+        QCOMPARE(m_server->requests().last().headers.value("x-goog-api-key"), "bad-key"_ba);
 
         // Success: the key is stored trimmed, the model picked (with what the listing says of
         // the streaming-only ones), Next enabled.
         m_server->enqueue(200,
-                          FakeGeminiServer::modelsAnswer({QStringLiteral("gemini-pro"),
-                                                          QStringLiteral("gemini-2.5-flash"),
-                                                          QStringLiteral("gemini-native-audio")},
-                                                         {QStringLiteral("gemini-native-audio")}));
+                          FakeGeminiServer::modelsAnswer(
+                              {u"gemini-pro"_s, u"gemini-2.5-flash"_s, u"gemini-native-audio"_s},
+                              {u"gemini-native-audio"_s}));
         page->keyField()->clear();
-        QTest::keyClicks(page->keyField(), QStringLiteral(" good-key "));
+        QTest::keyClicks(page->keyField(), u" good-key "_s);
         page->checkButton()->click();
         QTRY_VERIFY(h.view->keyChecked());
-        QCOMPARE(h.state.config().apiKey, QStringLiteral("good-key"));
-        QCOMPARE(h.state.config().model, QStringLiteral("gemini-2.5-flash"));
-        QCOMPARE(h.state.config().liveModels, QStringList{QStringLiteral("gemini-native-audio")});
-        QVERIFY(h.pageShows(QStringLiteral("The key works. Model: gemini-2.5-flash")));
+        QCOMPARE(h.state.config().apiKey, u"good-key"_s);
+        QCOMPARE(h.state.config().model, u"gemini-2.5-flash"_s);
+        QCOMPARE(h.state.config().liveModels, QStringList{u"gemini-native-audio"_s});
+        QVERIFY(h.pageShows(u"The key works. Model: gemini-2.5-flash"_s));
         QVERIFY(h.view->nextButton()->isEnabled());
 
         // Any edit asks for a new check.
         QTest::keyClick(page->keyField(), Qt::Key_Backspace);
         QVERIFY(!h.view->keyChecked());
         QVERIFY(!h.view->nextButton()->isEnabled());
-        QVERIFY(!h.pageShows(QStringLiteral("The key works. Model: gemini-2.5-flash")));
+        QVERIFY(!h.pageShows(u"The key works. Model: gemini-2.5-flash"_s));
 
-        h.view->page()->findChild<QPushButton *>(QStringLiteral("aiStudioLink"))->click();
+        h.view->page()->findChild<QPushButton *>(u"aiStudioLink"_s)->click();
         QCOMPARE(h.opened, QList<QUrl>{GeminiStep::aiStudioUrl()});
     }
 
@@ -296,25 +288,23 @@ private Q_SLOTS:
         qputenv("GEMINI_API_KEY", "from-env");
         const auto unset = qScopeGuard([] { qunsetenv("GEMINI_API_KEY"); });
         if (works)
-            m_server->enqueue(200, FakeGeminiServer::modelsAnswer({QStringLiteral("gemini-x")}));
+            m_server->enqueue(200, FakeGeminiServer::modelsAnswer({u"gemini-x"_s}));
         else
-            m_server->enqueue(400,
-                              FakeGeminiServer::errorAnswer(QStringLiteral("API key expired")));
+            m_server->enqueue(400, FakeGeminiServer::errorAnswer(u"API key expired"_s));
         Harness h(languagesChosen());
         h.state.setAccessibilityGranted(true);
         QVERIFY(h.view->keyChecked());
         for (int i = 0; i < 3; ++i)
             h.view->move(+1);
         QVERIFY(h.view->nextButton()->isEnabled());
-        QVERIFY(h.pageShows(QStringLiteral(
-            "The key in the GEMINI_API_KEY environment variable is used, as none is stored.")));
-        QVERIFY(!h.pageShows(QStringLiteral("The key works. Model: gemini-x")));
+        QVERIFY(h.pageShows(
+            u"The key in the GEMINI_API_KEY environment variable is used, as none is stored."_s));
+        QVERIFY(!h.pageShows(u"The key works. Model: gemini-x"_s));
         QTRY_COMPARE(m_server->requests().size(), 1);
-        QCOMPARE(m_server->requests().first().headers.value("x-goog-api-key"),
-                 QByteArray("from-env"));
+        QCOMPARE(m_server->requests().first().headers.value("x-goog-api-key"), "from-env"_ba);
         auto *page = h.page<GeminiStep>();
         QTRY_VERIFY(!page->isBusy());
-        QCOMPARE(h.pageShows(QStringLiteral("The key works. Model: gemini-x")), works);
+        QCOMPARE(h.pageShows(u"The key works. Model: gemini-x"_s), works);
         QCOMPARE(page->error().isEmpty(), works);
     }
 
@@ -333,7 +323,7 @@ private Q_SLOTS:
 
         auto *page = h.page<TryItStep>();
         QCOMPARE(page->hotkeyPicker()->count(), 4);
-        QCOMPARE(page->hotkeyPicker()->itemText(3), QStringLiteral("label-rightCommand"));
+        QCOMPARE(page->hotkeyPicker()->itemText(3), u"label-rightCommand"_s);
         // Start at login is stored at once.
         page->launchAtLoginBox()->click();
         QVERIFY(h.saved.last().launchAtLogin);
@@ -342,9 +332,9 @@ private Q_SLOTS:
         QCOMPARE(h.saved.size(), before + 1);
         QCOMPARE(h.saved.last().hotkey, HotkeyKind::control);
 
-        h.state.setMessage(QStringLiteral("Gemini returned 503: busy"));
+        h.state.setMessage(u"Gemini returned 503: busy"_s);
         h.state.setPhase(AppState::Phase::failed);
-        QVERIFY(page->findChild<QLabel *>(QStringLiteral("warningText")));
+        QVERIFY(page->findChild<QLabel *>(u"warningText"_s));
 
         // Closing half-way would leave it undone. In the sample box Return is a line break (a
         // dictation there may type one); Ctrl+Return finishes from there.
@@ -354,7 +344,7 @@ private Q_SLOTS:
         page->sampleBox()->setFocus();
         QTest::keyClick(page->sampleBox(), Qt::Key_Return);
         QCOMPARE(h.finished, 0);
-        QCOMPARE(page->sampleBox()->toPlainText(), QStringLiteral("\n"));
+        QCOMPARE(page->sampleBox()->toPlainText(), u"\n"_s);
         QTest::keyClick(page->sampleBox(), Qt::Key_Return, Qt::ControlModifier);
         QCOMPARE(h.finished, 1);
         QVERIFY(h.saved.last().onboardingDone);
@@ -375,19 +365,18 @@ private Q_SLOTS:
     // Every page in each interface language, for a person to look at: nothing clipped.
     void screenshots()
     {
-        const QString dir = TestSupport::binaryDir() + QStringLiteral("/tests/onboarding");
+        const QString dir = TestSupport::binaryDir() + u"/tests/onboarding"_s;
         const auto shoot = [&dir](const Harness &shown, const QString &name) {
             QTest::qWait(100); // the new page's layout settles
-            return shown.view->grab().save(dir + QStringLiteral("/guide-%1.png").arg(name));
+            return shown.view->grab().save(dir + u"/guide-%1.png"_s.arg(name));
         };
         for (const char *language : {"en", "uz", "ru"}) {
             const QString code = QString::fromLatin1(language);
             QTranslator translator;
-            QVERIFY(translator.load(QStringLiteral(":/translations/vesk_") + code +
-                                    QStringLiteral(".qm")));
+            QVERIFY(translator.load(u":/translations/vesk_"_s + code + u".qm"_s));
             QCoreApplication::installTranslator(&translator);
             Config c = languagesChosen();
-            c.apiKey = QStringLiteral("AIza-screenshot-key");
+            c.apiKey = u"AIza-screenshot-key"_s;
             // The labels a user sees, in the language of the pictures.
             Harness h(c, MicStatus::authorized, [](GuideServices &s) {
                 s.hotkeyLabel = [](HotkeyKind k) { return HotkeyKindInfo::label(k); };
@@ -399,24 +388,23 @@ private Q_SLOTS:
                     QTRY_VERIFY(h.level);
                 if (page == 2)
                     h.level(0.55);
-                QVERIFY(shoot(h, QStringLiteral("%1-%2").arg(page).arg(code)));
+                QVERIFY(shoot(h, u"%1-%2"_s.arg(page).arg(code)));
                 h.view->move(1);
             }
             // The key page with the environment's key, refused, and a microphone that hears
             // nothing.
             qputenv("GEMINI_API_KEY", "from-env");
-            m_server->enqueue(400,
-                              FakeGeminiServer::errorAnswer(QStringLiteral("API key expired")));
+            m_server->enqueue(400, FakeGeminiServer::errorAnswer(u"API key expired"_s));
             Harness envKey(languagesChosen(), MicStatus::authorized);
             envKey.canListen = false;
             envKey.view->move(1);
             QVERIFY(QTest::qWaitForWindowExposed(envKey.view.get()));
-            QVERIFY(shoot(envKey, QStringLiteral("2-silent-") + code));
+            QVERIFY(shoot(envKey, u"2-silent-"_s + code));
             envKey.view->move(1);
             envKey.view->move(1);
             QTRY_VERIFY(!envKey.page<GeminiStep>()->isBusy() &&
                         !envKey.page<GeminiStep>()->error().isEmpty());
-            QVERIFY(shoot(envKey, QStringLiteral("4-environment-key-") + code));
+            QVERIFY(shoot(envKey, u"4-environment-key-"_s + code));
             qunsetenv("GEMINI_API_KEY");
             // The keyboard-access page as a Wayland session shows it.
             Harness wayland(c, MicStatus::authorized,
@@ -424,20 +412,18 @@ private Q_SLOTS:
             wayland.view->move(1);
             wayland.view->move(1);
             QVERIFY(QTest::qWaitForWindowExposed(wayland.view.get()));
-            QVERIFY(shoot(wayland, QStringLiteral("3-wayland-") + code));
+            QVERIFY(shoot(wayland, u"3-wayland-"_s + code));
             // The same page once the app knows how the hold key comes: through the desktop's
             // shortcut, and through sway's bindings.
             HoldKeyPath::Facts facts;
             facts.portal = PortalShortcuts::State::bound;
-            facts.trigger = QStringLiteral("Ctrl+Alt+Space");
+            facts.trigger = u"Ctrl+Alt+Space"_s;
             facts.desktop = DesktopSession::Desktop::sway;
             for (const auto &[name, path] :
                  {std::pair{"portal", HoldKeyPath::Path::portal},
                   std::pair{"sway", HoldKeyPath::Path::compositorBindings}}) {
                 wayland.state.setHoldKeyAdvice(HoldKeyPath::advice(path, facts));
-                QVERIFY(
-                    shoot(wayland,
-                          QStringLiteral("3-wayland-%1-%2").arg(QString::fromLatin1(name), code)));
+                QVERIFY(shoot(wayland, u"3-wayland-%1-%2"_s.arg(QString::fromLatin1(name), code)));
             }
             QCoreApplication::removeTranslator(&translator);
         }

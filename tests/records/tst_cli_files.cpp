@@ -3,11 +3,6 @@
 #include "TestSupport.h"
 #include "WaveFiles.h"
 
-#include <QDir>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -28,8 +23,8 @@ class CliFilesTest : public QObject
 
     using Run = TestSupport::Run;
 
-    QString data() const { return m_dir.path() + QStringLiteral("/data"); }
-    QString work() const { return m_dir.path() + QStringLiteral("/work"); }
+    QString data() const { return m_dir.path() + u"/data"_s; }
+    QString work() const { return m_dir.path() + u"/work"_s; }
 
     QProcessEnvironment environment() const
     {
@@ -42,16 +37,16 @@ class CliFilesTest : public QObject
     void configure(bool trim)
     {
         Config c;
-        c.apiKey = QStringLiteral("k");
+        c.apiKey = u"k"_s;
         c.trimSilence = trim;
         c.keepSilenceSeconds = 0.25;
-        c.saveTo(data() + QStringLiteral("/config.json"));
+        c.saveTo(data() + u"/config.json"_s);
     }
 
     // 1 s tone, 2 s silence, 1 s tone: trimming has a pause to cut.
     QString pausedRecording()
     {
-        const QString file = work() + QStringLiteral("/a.wav");
+        const QString file = work() + u"/a.wav"_s;
         std::vector<short> samples(16000 * 4, 0);
         for (int i = 0; i < 16000; ++i)
             samples[size_t(i)] = samples[size_t(48000 + i)] = short((i % 40 < 20) ? 8000 : -8000);
@@ -86,23 +81,23 @@ private Q_SLOTS:
                                           QFileDevice::ExeOwner | QFileDevice::ReadGroup |
                                           QFileDevice::ExeGroup | QFileDevice::ReadOther |
                                           QFileDevice::ExeOther);
-        const QString log = data() + QStringLiteral("/vesk.log");
+        const QString log = data() + u"/vesk.log"_s;
         writeFile(log, "an older line\n");
         QCOMPARE(TestSupport::unixMode(log), 0644);
 
-        const Run r = run({QStringLiteral("prompt")});
+        const Run r = run({u"prompt"_s});
         QCOMPARE(r.code, 0);
         QCOMPARE(TestSupport::unixMode(data()), 0700);
-        QCOMPARE(TestSupport::unixMode(data() + QStringLiteral("/config.json")), 0600);
+        QCOMPARE(TestSupport::unixMode(data() + u"/config.json"_s), 0600);
         QCOMPARE(TestSupport::unixMode(log), 0600);
         QVERIFY(readFile(log).contains("made the data folder owner-only (it was 755)"));
 
         // A log the command line starts itself is owner-only from the first byte.
         QFile::remove(log);
         configure(false);
-        writeFile(work() + QStringLiteral("/b.wav"), "RIFF....WAVEfmt ");
-        m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("hi")));
-        QCOMPARE(run({QStringLiteral("transcribe"), work() + QStringLiteral("/b.wav")}).code, 0);
+        writeFile(work() + u"/b.wav"_s, "RIFF....WAVEfmt ");
+        m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(u"hi"_s));
+        QCOMPARE(run({u"transcribe"_s, work() + u"/b.wav"_s}).code, 0);
         QCOMPARE(TestSupport::unixMode(log), 0600);
         QVERIFY(readFile(log).contains("transcript: hi"));
     }
@@ -128,47 +123,44 @@ private Q_SLOTS:
         QFETCH(QString, kind);
         QFETCH(QString, reason);
         QVERIFY(QDir().mkpath(data()));
-        const QString config = data() + QStringLiteral("/config.json");
-        const QString outside = work() + QStringLiteral("/elsewhere.json");
+        const QString config = data() + u"/config.json"_s;
+        const QString outside = work() + u"/elsewhere.json"_s;
         const QByteArray path = QFile::encodeName(config);
-        if (kind == QLatin1String("comma"))
+        if (kind == "comma"_L1)
             writeFile(config, R"({"apiKey":"k",})");
-        else if (kind == QLatin1String("fifo"))
+        else if (kind == "fifo"_L1)
             QCOMPARE(::mkfifo(path.constData(), 0600), 0);
-        else if (kind == QLatin1String("zero"))
+        else if (kind == "zero"_L1)
             QCOMPARE(::symlink("/dev/zero", path.constData()), 0);
-        else if (kind == QLatin1String("large"))
+        else if (kind == "large"_L1)
             writeFile(config, "{\"apiKey\":\"k\"" + QByteArray(5 * 1024 * 1024, ' ') + "}");
         else
             QCOMPARE(::symlink(QFile::encodeName(outside).constData(), path.constData()), 0);
 
-        const Run r = run({QStringLiteral("models")});
+        const Run r = run({u"models"_s});
         QCOMPARE(r.code, 1);
-        const QStringList lines = r.err.trimmed().split(QLatin1Char('\n'));
+        const QStringList lines = r.err.trimmed().split(u'\n');
         QCOMPARE(lines.size(), 2);
-        QVERIFY2(lines.first().startsWith(QStringLiteral("vesk-voice: The settings in ") + config +
-                                          QStringLiteral(" could not be read (")),
+        QVERIFY2(lines.first().startsWith(u"vesk-voice: The settings in "_s + config +
+                                          u" could not be read ("_s),
                  qPrintable(lines.first()));
         QVERIFY2(lines.first().contains(reason), qPrintable(lines.first()));
-        QVERIFY(lines.last().startsWith(QLatin1String("No API key")));
+        QVERIFY(lines.last().startsWith("No API key"_L1));
         // Nothing was written in its place, nor through it.
         QVERIFY(!QFileInfo::exists(outside));
-        QCOMPARE(QDir(data())
-                     .entryList({QStringLiteral("config.json*")}, QDir::Files | QDir::System)
-                     .size(),
-                 1);
-        QVERIFY(readFile(data() + QStringLiteral("/vesk.log")).contains("could not be read"));
+        QCOMPARE(QDir(data()).entryList({u"config.json*"_s}, QDir::Files | QDir::System).size(), 1);
+        QVERIFY(readFile(data() + u"/vesk.log"_s).contains("could not be read"));
     }
 
     void aFifoIsNoRecording()
     {
         configure(true);
-        const QString fifo = work() + QStringLiteral("/a.wav");
+        const QString fifo = work() + u"/a.wav"_s;
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        for (const QString &command : {QStringLiteral("transcribe"), QStringLiteral("trim")}) {
+        for (const QString &command : {u"transcribe"_s, u"trim"_s}) {
             const Run r = run({command, fifo});
             QCOMPARE(r.code, 1);
-            QVERIFY2(r.err.contains(QLatin1String("not a regular file")), qPrintable(r.err));
+            QVERIFY2(r.err.contains("not a regular file"_L1), qPrintable(r.err));
         }
         QVERIFY(m_server.requests().isEmpty());
     }
@@ -178,30 +170,28 @@ private Q_SLOTS:
     {
         configure(true);
         const QString recording = pausedRecording();
-        const QString mine = work() + QStringLiteral("/a.trimmed.wav");
+        const QString mine = work() + u"/a.trimmed.wav"_s;
         writeFile(mine, "my own file");
 
-        m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("ok")));
-        const Run r = run({QStringLiteral("transcribe"), recording});
+        m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(u"ok"_s));
+        const Run r = run({u"transcribe"_s, recording});
         QCOMPARE(r.code, 0);
         const QJsonObject body = QJsonDocument::fromJson(m_server.requests().first().body).object();
-        const QByteArray sent =
-            QByteArray::fromBase64(body[QStringLiteral("contents")][0][QStringLiteral("parts")][1]
-                                       [QStringLiteral("inline_data")][QStringLiteral("data")]
-                                           .toString()
-                                           .toLatin1());
+        const QByteArray sent = QByteArray::fromBase64(
+            body[u"contents"_s][0][u"parts"_s][1][u"inline_data"_s][u"data"_s]
+                .toString()
+                .toLatin1());
         QCOMPARE(sent.size(), 44 + 36000 * 2); // the pause was cut
-        QCOMPARE(readFile(mine), QByteArray("my own file"));
+        QCOMPARE(readFile(mine), "my own file"_ba);
         QCOMPARE(workFiles(), (QStringList{"a.trimmed.wav", "a.wav"}));
 
-        for (const QString &expected :
-             {QStringLiteral("a.trimmed-2.wav"), QStringLiteral("a.trimmed-3.wav")}) {
-            const Run t = run({QStringLiteral("trim"), recording});
+        for (const QString &expected : {u"a.trimmed-2.wav"_s, u"a.trimmed-3.wav"_s}) {
+            const Run t = run({u"trim"_s, recording});
             QCOMPARE(t.code, 0);
-            QCOMPARE(t.out.trimmed(), work() + QLatin1Char('/') + expected);
-            QCOMPARE(QFileInfo(work() + QLatin1Char('/') + expected).size(), 44 + 36000 * 2);
+            QCOMPARE(t.out.trimmed(), work() + u'/' + expected);
+            QCOMPARE(QFileInfo(work() + u'/' + expected).size(), 44 + 36000 * 2);
         }
-        QCOMPARE(readFile(mine), QByteArray("my own file"));
+        QCOMPARE(readFile(mine), "my own file"_ba);
     }
 
     void interruptedTranscribeLeavesNothing_data()
@@ -219,7 +209,7 @@ private Q_SLOTS:
         m_server.setFallback({200, {}, true});
         QProcess p;
         p.setProcessEnvironment(environment());
-        p.start(TestSupport::executable(), {QStringLiteral("transcribe"), recording});
+        p.start(TestSupport::executable(), {u"transcribe"_s, recording});
         // The request is out: the trimmed copy exists and the command waits on the network.
         QVERIFY(m_server.waitForRequests(1, 30000));
         QCOMPARE(workFiles().size(), 2);

@@ -1,11 +1,6 @@
 #include "records/Config.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -27,7 +22,7 @@ private Q_SLOTS:
     void defaultsWhenNoFile()
     {
         QTemporaryDir dir;
-        const QString path = dir.path() + QStringLiteral("/sub/config.json");
+        const QString path = dir.path() + u"/sub/config.json"_s;
         const Config loaded = Config::loadFrom(path);
         QCOMPARE(loaded, Config());
         QCOMPARE(loaded.hotkey, HotkeyKind::fn);
@@ -37,18 +32,18 @@ private Q_SLOTS:
         QCOMPARE(TestSupport::unixMode(path), 0600);
         const QJsonObject o = QJsonDocument::fromJson(readFile(path)).object();
         QCOMPARE(o.size(), 21);
-        QVERIFY(!o.contains(QStringLiteral("hudX")));
-        QVERIFY(!o.contains(QStringLiteral("hudY")));
-        QCOMPARE(o.value(QStringLiteral("hotkey")).toString(), QStringLiteral("fn"));
+        QVERIFY(!o.contains(u"hudX"_s));
+        QVERIFY(!o.contains(u"hudY"_s));
+        QCOMPARE(o.value(u"hotkey"_s).toString(), u"fn"_s);
         // A folder we create holds the key: owner-only.
-        QCOMPARE(TestSupport::unixMode(dir.path() + QStringLiteral("/sub")), 0700);
+        QCOMPARE(TestSupport::unixMode(dir.path() + u"/sub"_s), 0700);
 
         // A null position is left out on save.
         writeFile(path, R"({"hudX": null, "hudY": 40})");
         Config::loadFrom(path).saveTo(path);
         const QJsonObject saved = QJsonDocument::fromJson(readFile(path)).object();
-        QVERIFY(!saved.contains(QStringLiteral("hudX")));
-        QCOMPARE(saved.value(QStringLiteral("hudY")).toDouble(), 40.0);
+        QVERIFY(!saved.contains(u"hudX"_s));
+        QCOMPARE(saved.value(u"hudY"_s).toDouble(), 40.0);
     }
 
     void eachBadKeyKeepsItsOwnDefault()
@@ -69,7 +64,7 @@ private Q_SLOTS:
             "unknownKey": {"a": 1}
         })");
         QVERIFY(c.has_value());
-        QCOMPARE(c->model, QStringLiteral("gemini-x"));
+        QCOMPARE(c->model, u"gemini-x"_s);
         QCOMPARE(c->holdThresholdMs, 300);
         QCOMPARE(c->minRecordingMs, 400);
         QCOMPARE(c->hotkey, HotkeyKind::fn);
@@ -80,7 +75,7 @@ private Q_SLOTS:
         QCOMPARE(c->trimSilence, true);
         QCOMPARE(c->keepSilenceSeconds, 1.0);
         QCOMPARE(c->sounds, false);
-        QCOMPARE(c->insertMethod, QStringLiteral("anything"));
+        QCOMPARE(c->insertMethod, u"anything"_s);
     }
 
     void integersHotkeysAndFormats()
@@ -93,10 +88,10 @@ private Q_SLOTS:
         QCOMPARE(Config::decode(R"({"hotkey": "rightCommand"})")->hotkey, HotkeyKind::rightCommand);
         QCOMPARE(Config::decode(R"({"hotkey": "Control"})")->hotkey, HotkeyKind::fn);
         QCOMPARE(Config::decode(R"({"hotkey": 1})")->hotkey, HotkeyKind::fn);
-        QCOMPARE(Config::decode(R"({"audioFormat": "flac"})")->audioFormat, QStringLiteral("flac"));
-        QCOMPARE(Config::decode(R"({"audioFormat": "ogg"})")->audioFormat, QStringLiteral("ogg"));
-        QCOMPARE(Config::decode(R"({"audioFormat": "OGG"})")->audioFormat, QStringLiteral("wav"));
-        QCOMPARE(Config::decode(R"({"audioFormat": "mp3"})")->audioFormat, QStringLiteral("wav"));
+        QCOMPARE(Config::decode(R"({"audioFormat": "flac"})")->audioFormat, u"flac"_s);
+        QCOMPARE(Config::decode(R"({"audioFormat": "ogg"})")->audioFormat, u"ogg"_s);
+        QCOMPARE(Config::decode(R"({"audioFormat": "OGG"})")->audioFormat, u"wav"_s);
+        QCOMPARE(Config::decode(R"({"audioFormat": "mp3"})")->audioFormat, u"wav"_s);
     }
 
     void notAnObjectFailsWhole()
@@ -110,15 +105,15 @@ private Q_SLOTS:
     void roundTripAndSortedOutput()
     {
         Config c;
-        c.apiKey = QStringLiteral("k");
+        c.apiKey = u"k"_s;
         c.hudX = 10;
-        c.languageCodes = {QStringLiteral("ru-RU"), QStringLiteral("uz-UZ")};
+        c.languageCodes = {u"ru-RU"_s, u"uz-UZ"_s};
         c.launchAtLogin = true;
         c.readInputDevices = true;
         c.spaceBetweenDictations = false;
-        c.inputDeviceName = QStringLiteral("USB Mic");
-        c.audioFormat = QStringLiteral("ogg");
-        c.liveModels = {QStringLiteral("gemini-native-audio")};
+        c.inputDeviceName = u"USB Mic"_s;
+        c.audioFormat = u"ogg"_s;
+        c.liveModels = {u"gemini-native-audio"_s};
         const QByteArray bytes = c.encode();
         QCOMPARE(Config::decode(bytes), std::optional<Config>(c));
         const QList<QByteArray> lines = bytes.split('\n');
@@ -128,8 +123,8 @@ private Q_SLOTS:
             if (line.startsWith("    \""))
                 keys.append(QString::fromUtf8(line.mid(5, line.indexOf('"', 5) - 5)));
         }
-        QCOMPARE(keys.first(), QStringLiteral("apiKey"));
-        QCOMPARE(keys.last(), QStringLiteral("trimSilence"));
+        QCOMPARE(keys.first(), u"apiKey"_s);
+        QCOMPARE(keys.last(), u"trimSilence"_s);
         QStringList sorted = keys;
         sorted.sort();
         QCOMPARE(keys, sorted);
@@ -149,12 +144,12 @@ private Q_SLOTS:
     {
         QFETCH(QString, kind);
         QTemporaryDir dir;
-        const QString path = dir.path() + QStringLiteral("/config.json");
-        const QString outside = dir.path() + QStringLiteral("/outside.json");
+        const QString path = dir.path() + u"/config.json"_s;
+        const QString outside = dir.path() + u"/outside.json"_s;
         const QByteArray typo = "{\"model\": \"mine\",, }";
-        if (kind == QLatin1String("typo"))
+        if (kind == "typo"_L1)
             writeFile(path, typo);
-        else if (kind == QLatin1String("fifo"))
+        else if (kind == "fifo"_L1)
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         else
             QVERIFY(QFile::link(outside, path));
@@ -166,33 +161,30 @@ private Q_SLOTS:
         QCOMPARE(before, QStringList{"config.json"}); // loading never touches it
 
         loaded.saveTo(path);
-        const QStringList aside = QDir(dir.path())
-                                      .entryList({QStringLiteral("config.json.unreadable-*")},
-                                                 QDir::Files | QDir::System);
+        const QStringList aside =
+            QDir(dir.path()).entryList({u"config.json.unreadable-*"_s}, QDir::Files | QDir::System);
         QCOMPARE(aside.size(), 1);
-        if (kind == QLatin1String("typo"))
-            QCOMPARE(readFile(dir.path() + QLatin1Char('/') + aside.first()), typo);
+        if (kind == "typo"_L1)
+            QCOMPARE(readFile(dir.path() + u'/' + aside.first()), typo);
         QVERIFY(!QFileInfo::exists(outside));
         QVERIFY(Config::decode(readFile(path)).has_value());
 
         // A readable file is simply replaced; nothing more is set aside.
         loaded.saveTo(path);
-        QCOMPARE(
-            QDir(dir.path())
-                .entryList({QStringLiteral("config.json.unreadable-*")}, QDir::Files | QDir::System)
-                .size(),
-            1);
+        QCOMPARE(QDir(dir.path())
+                     .entryList({u"config.json.unreadable-*"_s}, QDir::Files | QDir::System)
+                     .size(),
+                 1);
     }
 
     void dataFolderRule()
     {
-        QCOMPARE(Config::directoryFor(QByteArray(), QStringLiteral("/home/u/.local/share")),
-                 QStringLiteral("/home/u/.local/share/Vesk Voice"));
-        QCOMPARE(Config::directoryFor("/data/v", QStringLiteral("/x")), QStringLiteral("/data/v"));
-        QCOMPARE(Config::directoryFor("rel", QStringLiteral("/x")),
-                 QDir::current().absoluteFilePath(QStringLiteral("rel")));
+        QCOMPARE(Config::directoryFor(QByteArray(), u"/home/u/.local/share"_s),
+                 u"/home/u/.local/share/Vesk Voice"_s);
+        QCOMPARE(Config::directoryFor("/data/v", u"/x"_s), u"/data/v"_s);
+        QCOMPARE(Config::directoryFor("rel", u"/x"_s), QDir::current().absoluteFilePath(u"rel"_s));
         QCOMPARE(Config::directory(), TestSupport::isolateDataDir());
-        QCOMPARE(Config::fileURL(), TestSupport::isolateDataDir() + QStringLiteral("/config.json"));
+        QCOMPARE(Config::fileURL(), TestSupport::isolateDataDir() + u"/config.json"_s);
         // Fixed on first use: a later change of the environment has no effect.
         qputenv("VESK_DATA_DIR", "/elsewhere");
         QCOMPARE(Config::directory(), TestSupport::isolateDataDir());
@@ -205,17 +197,17 @@ private Q_SLOTS:
         Config c;
         QCOMPARE(c.resolvedApiKey(), QString());
         qputenv("GEMINI_API_KEY", "from-env");
-        QCOMPARE(c.resolvedApiKey(), QStringLiteral("from-env"));
-        c.apiKey = QStringLiteral(" ");
-        QCOMPARE(c.resolvedApiKey(), QStringLiteral(" "));
+        QCOMPARE(c.resolvedApiKey(), u"from-env"_s);
+        c.apiKey = u" "_s;
+        QCOMPARE(c.resolvedApiKey(), u" "_s);
         qunsetenv("GEMINI_API_KEY");
     }
 
     void migration()
     {
         QTemporaryDir dir;
-        const QString oldDir = dir.path() + QStringLiteral("/old");
-        const QString newDir = dir.path() + QStringLiteral("/new/Vesk Voice");
+        const QString oldDir = dir.path() + u"/old"_s;
+        const QString newDir = dir.path() + u"/new/Vesk Voice"_s;
         QDir().mkpath(oldDir);
 
         // Nothing to copy from.
@@ -223,30 +215,27 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(newDir));
 
         // Only a config: it is copied and made owner-only; the missing history is skipped.
-        writeFile(oldDir + QStringLiteral("/config.json"), R"({"model": "old"})");
-        QFile::setPermissions(oldDir + QStringLiteral("/config.json"), QFileDevice::ReadOwner |
-                                                                           QFileDevice::WriteOwner |
-                                                                           QFileDevice::ReadOther);
+        writeFile(oldDir + u"/config.json"_s, R"({"model": "old"})");
+        QFile::setPermissions(oldDir + u"/config.json"_s, QFileDevice::ReadOwner |
+                                                              QFileDevice::WriteOwner |
+                                                              QFileDevice::ReadOther);
         Config::migrateLegacyFiles(oldDir, newDir);
-        QCOMPARE(Config::loadFrom(newDir + QStringLiteral("/config.json")).model,
-                 QStringLiteral("old"));
-        QCOMPARE(TestSupport::unixMode(newDir + QStringLiteral("/config.json")), 0600);
-        QVERIFY(!QFileInfo::exists(newDir + QStringLiteral("/history.json")));
-        QVERIFY(QFileInfo::exists(oldDir + QStringLiteral("/config.json")));
+        QCOMPARE(Config::loadFrom(newDir + u"/config.json"_s).model, u"old"_s);
+        QCOMPARE(TestSupport::unixMode(newDir + u"/config.json"_s), 0600);
+        QVERIFY(!QFileInfo::exists(newDir + u"/history.json"_s));
+        QVERIFY(QFileInfo::exists(oldDir + u"/config.json"_s));
 
         // Both hold a config: nothing is copied, not even a history.
-        writeFile(oldDir + QStringLiteral("/config.json"), R"({"model": "newer-old"})");
-        writeFile(oldDir + QStringLiteral("/history.json"), R"({"entries": []})");
+        writeFile(oldDir + u"/config.json"_s, R"({"model": "newer-old"})");
+        writeFile(oldDir + u"/history.json"_s, R"({"entries": []})");
         Config::migrateLegacyFiles(oldDir, newDir);
-        QCOMPARE(Config::loadFrom(newDir + QStringLiteral("/config.json")).model,
-                 QStringLiteral("old"));
-        QVERIFY(!QFileInfo::exists(newDir + QStringLiteral("/history.json")));
+        QCOMPARE(Config::loadFrom(newDir + u"/config.json"_s).model, u"old"_s);
+        QVERIFY(!QFileInfo::exists(newDir + u"/history.json"_s));
 
         // A fresh target gets both files.
-        const QString other = dir.path() + QStringLiteral("/other");
+        const QString other = dir.path() + u"/other"_s;
         Config::migrateLegacyFiles(oldDir, other);
-        QCOMPARE(readFile(other + QStringLiteral("/history.json")),
-                 QByteArray(R"({"entries": []})"));
+        QCOMPARE(readFile(other + u"/history.json"_s), QByteArray(R"({"entries": []})"));
     }
 };
 

@@ -1,10 +1,7 @@
 #include "records/FailedRecordings.h"
-#include "records/Log.h"
+#include "LogMessages.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class FailedRecordingsTest : public QObject
@@ -15,7 +12,7 @@ class FailedRecordingsTest : public QObject
 
     QString makeRecording(const QString &name, const QByteArray &bytes = "RIFF")
     {
-        const QString path = m_dir.path() + QLatin1Char('/') + name;
+        const QString path = m_dir.path() + u'/' + name;
         QFile f(path);
         f.open(QIODevice::WriteOnly);
         f.write(bytes);
@@ -28,19 +25,18 @@ private Q_SLOTS:
 
     void keepsTheNewestTwenty()
     {
-        FailedRecordings store(m_dir.path() + QStringLiteral("/recordings"));
+        FailedRecordings store(m_dir.path() + u"/recordings"_s);
         QVERIFY(store.isEmpty());
         QStringList kept;
         for (int i = 0; i < FailedRecordings::cap + 1; ++i) {
-            const auto path = store.keep(makeRecording(QStringLiteral("r%1.wav").arg(i)), i,
-                                         QStringLiteral("mac"), false);
+            const auto path = store.keep(makeRecording(u"r%1.wav"_s.arg(i)), i, u"mac"_s, false);
             QVERIFY(path.has_value());
             kept.append(*path);
             QTest::qWait(2); // names carry the millisecond
         }
         QCOMPARE(TestSupport::unixMode(store.folder()), 0700);
         // A trimmed copy or any other file in the folder is neither counted nor deleted.
-        QFile stray(store.folder() + QStringLiteral("/notes.txt"));
+        QFile stray(store.folder() + u"/notes.txt"_s);
         QVERIFY(stray.open(QIODevice::WriteOnly));
         stray.close();
         QVERIFY(!QFile::exists(kept.first()));
@@ -48,10 +44,7 @@ private Q_SLOTS:
             QVERIFY(QFile::exists(kept.at(i)));
         QCOMPARE(store.newest()->path, kept.last());
         QCOMPARE(store.newest()->duration, double(FailedRecordings::cap));
-        Log::flush();
-        QFile log(Log::fileURL());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(log.readAll().contains("deleted the old failed recording"));
+        QVERIFY(logText().contains(u"deleted the old failed recording"_s));
 
         store.remove(kept.last());
         QCOMPARE(store.newest()->path, kept.at(kept.size() - 2));
@@ -61,26 +54,24 @@ private Q_SLOTS:
     // A recording kept on purpose is copied, anything else moved; an odd source survives the name.
     void copyOrMoveAndSource()
     {
-        FailedRecordings store(m_dir.path() + QStringLiteral("/other"));
-        const QString original = makeRecording(QStringLiteral("keep.wav"), "RIFF-kept");
-        const auto copied = store.keep(original, 1.5, QStringLiteral("a b/c.d~%"), true);
+        FailedRecordings store(m_dir.path() + u"/other"_s);
+        const QString original = makeRecording(u"keep.wav"_s, "RIFF-kept");
+        const auto copied = store.keep(original, 1.5, u"a b/c.d~%"_s, true);
         QVERIFY(copied.has_value());
         QVERIFY(QFile::exists(original));
-        QFile f(*copied);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("RIFF-kept"));
+        QCOMPARE(TestSupport::readFile(*copied), "RIFF-kept"_ba);
         QCOMPARE(TestSupport::unixMode(*copied), 0600);
-        QCOMPARE(store.newest()->source, QStringLiteral("a b/c.d~%"));
+        QCOMPARE(store.newest()->source, u"a b/c.d~%"_s);
         QCOMPARE(store.newest()->duration, 1.5);
         // Keeping what is already kept changes nothing.
-        QCOMPARE(store.keep(*copied, 1.5, QStringLiteral("mac"), false), copied);
+        QCOMPARE(store.keep(*copied, 1.5, u"mac"_s, false), copied);
         QCOMPARE(QDir(store.folder()).entryList(QDir::Files).size(), 1);
 
-        const QString moved = makeRecording(QStringLiteral("move.wav"));
+        const QString moved = makeRecording(u"move.wav"_s);
         QTest::qWait(2);
-        QVERIFY(store.keep(moved, 2, QStringLiteral("mac"), false).has_value());
+        QVERIFY(store.keep(moved, 2, u"mac"_s, false).has_value());
         QVERIFY(!QFile::exists(moved));
-        QVERIFY(!store.keep(moved, 2, QStringLiteral("mac"), false).has_value());
+        QVERIFY(!store.keep(moved, 2, u"mac"_s, false).has_value());
     }
 };
 

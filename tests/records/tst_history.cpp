@@ -1,12 +1,6 @@
 #include "records/History.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -16,7 +10,7 @@ using TestSupport::writeFile;
 
 QByteArray oneEntryFile(const char *entryJson)
 {
-    return QByteArray("{\"entries\": [") + entryJson + "]}";
+    return "{\"entries\": ["_ba + entryJson + "]}";
 }
 
 const char *goodEntry =
@@ -29,8 +23,8 @@ HistoryEntry entry(const QString &text)
                         QDateTime(QDate(2026, 12, 6), QTime(20, 45, 1), Qt::UTC),
                         text,
                         1.25,
-                        QStringLiteral("m"),
-                        QStringLiteral("mac")};
+                        u"m"_s,
+                        u"mac"_s};
 }
 
 } // namespace
@@ -48,9 +42,9 @@ private Q_SLOTS:
         QVERIFY(h.has_value());
         QCOMPARE(h->entries.size(), 1);
         const HistoryEntry &e = h->entries.first();
-        QCOMPARE(e.id, QUuid::fromString(QStringLiteral("0F8FAD5B-D9CB-469F-A165-70867728950E")));
+        QCOMPARE(e.id, QUuid::fromString(u"0F8FAD5B-D9CB-469F-A165-70867728950E"_s));
         QCOMPARE(e.date, QDateTime(QDate(2026, 12, 6), QTime(20, 45, 1), Qt::UTC));
-        QCOMPARE(e.text, QStringLiteral("Salom"));
+        QCOMPARE(e.text, u"Salom"_s);
         QCOMPARE(e.duration, 2.5);
     }
 
@@ -76,9 +70,9 @@ private Q_SLOTS:
             "date": "2026-12-06T20:45:01Z", "text": "a", "duration": "1", "model": "m", "source": "mac"})");
         QTest::newRow("entry not an object") << QByteArray(R"({"entries": [1]})");
         QTest::newRow("no entries") << QByteArray(R"({"items": []})");
-        QTest::newRow("array") << QByteArray("[]");
+        QTest::newRow("array") << "[]"_ba;
         QTest::newRow("one bad among good")
-            << (QByteArray("{\"entries\": [") + goodEntry + ", {\"id\": 1}]}");
+            << ("{\"entries\": ["_ba + goodEntry + ", {\"id\": 1}]}");
     }
 
     void strictness()
@@ -94,23 +88,20 @@ private Q_SLOTS:
             "date": "2026-12-07T01:45:01+05:00", "text": "a", "duration": 1, "model": "m", "source": "x"})"));
         QVERIFY(h.has_value());
         QCOMPARE(h->entries.first().date, QDateTime(QDate(2026, 12, 6), QTime(20, 45, 1), Qt::UTC));
-        QCOMPARE(h->entries.first().source, QStringLiteral("x"));
+        QCOMPARE(h->entries.first().source, u"x"_s);
     }
 
     void writesUpperCaseIdsAndWholeSecondUtc()
     {
-        HistoryEntry e = entry(QStringLiteral("t"));
-        e.id = QUuid::fromString(QStringLiteral("0f8fad5b-d9cb-469f-a165-70867728950e"));
+        HistoryEntry e = entry(u"t"_s);
+        e.id = QUuid::fromString(u"0f8fad5b-d9cb-469f-a165-70867728950e"_s);
         e.date = QDateTime(QDate(2026, 12, 7), QTime(1, 45, 1, 789), QTimeZone(5 * 3600));
         History h;
         h.entries = {e};
-        const QJsonObject o = QJsonDocument::fromJson(h.encode())
-                                  .object()[QStringLiteral("entries")]
-                                  .toArray()[0]
-                                  .toObject();
-        QCOMPARE(o[QStringLiteral("id")].toString(),
-                 QStringLiteral("0F8FAD5B-D9CB-469F-A165-70867728950E"));
-        QCOMPARE(o[QStringLiteral("date")].toString(), QStringLiteral("2026-12-06T20:45:01Z"));
+        const QJsonObject o =
+            QJsonDocument::fromJson(h.encode()).object()[u"entries"_s].toArray()[0].toObject();
+        QCOMPARE(o[u"id"_s].toString(), u"0F8FAD5B-D9CB-469F-A165-70867728950E"_s);
+        QCOMPARE(o[u"date"_s].toString(), u"2026-12-06T20:45:01Z"_s);
 
         // Survives a round trip only to the whole second.
         const History back = *History::decode(h.encode());
@@ -124,28 +115,28 @@ private Q_SLOTS:
         History h;
         for (int i = 0; i < 1000; ++i)
             h.entries.append(entry(QString::number(i)));
-        h.add(entry(QStringLiteral("newest")));
+        h.add(entry(u"newest"_s));
         QCOMPARE(h.entries.size(), 1000);
-        QCOMPARE(h.entries.first().text, QStringLiteral("newest"));
-        QCOMPARE(h.entries.last().text, QStringLiteral("998"));
+        QCOMPARE(h.entries.first().text, u"newest"_s);
+        QCOMPARE(h.entries.last().text, u"998"_s);
 
         // A longer hand-written list loads whole; the next add trims it.
         for (int i = 0; i < 5; ++i)
-            h.entries.append(entry(QStringLiteral("extra")));
+            h.entries.append(entry(u"extra"_s));
         const History loaded = *History::decode(h.encode());
         QCOMPARE(loaded.entries.size(), 1005);
         History trimmed = loaded;
-        trimmed.add(entry(QStringLiteral("one more")));
+        trimmed.add(entry(u"one more"_s));
         QCOMPARE(trimmed.entries.size(), 1000);
     }
 
     void removeTakesEveryEntryWithTheId()
     {
         History h;
-        const HistoryEntry a = entry(QStringLiteral("a"));
-        HistoryEntry twin = entry(QStringLiteral("twin"));
+        const HistoryEntry a = entry(u"a"_s);
+        HistoryEntry twin = entry(u"twin"_s);
         twin.id = a.id;
-        const HistoryEntry b = entry(QStringLiteral("b"));
+        const HistoryEntry b = entry(u"b"_s);
         h.entries = {a, b, twin};
         h.remove(a);
         QCOMPARE(h.entries, QList<HistoryEntry>{b});
@@ -154,13 +145,13 @@ private Q_SLOTS:
     void saveAndLoad()
     {
         QTemporaryDir dir;
-        const QString path = dir.path() + QStringLiteral("/history.json");
+        const QString path = dir.path() + u"/history.json"_s;
         QCOMPARE(History::loadFrom(path), History());
         QVERIFY(!QFile::exists(path)); // loading never writes
 
         History h;
-        h.add(entry(QStringLiteral("first")));
-        h.add(entry(QStringLiteral("Привет, oʻzbek")));
+        h.add(entry(u"first"_s));
+        h.add(entry(u"Привет, oʻzbek"_s));
         h.saveTo(path);
         QCOMPARE(History::loadFrom(path), h);
         QCOMPARE(TestSupport::unixMode(path), 0600);
@@ -173,8 +164,7 @@ private Q_SLOTS:
         h.entries.clear();
         h.saveTo(path);
         QCOMPARE(History::loadFrom(path).entries.size(), 0);
-        QVERIFY(
-            QJsonDocument::fromJson(readFile(path)).object()[QStringLiteral("entries")].isArray());
+        QVERIFY(QJsonDocument::fromJson(readFile(path)).object()[u"entries"_s].isArray());
 
         // A file that cannot be read is kept, and set aside by the next save.
         const QByteArray broken = oneEntryFile(R"({"id": "0f8fad5b-d9cb-469f-a165-70867728950e"})");
@@ -183,15 +173,14 @@ private Q_SLOTS:
         h = History::loadFrom(path, &problem);
         QCOMPARE(h.entries.size(), 0);
         QCOMPARE(readFile(path), broken);
-        QVERIFY2(problem.contains(path) && problem.contains(QStringLiteral("entry 1 is malformed")),
+        QVERIFY2(problem.contains(path) && problem.contains(u"entry 1 is malformed"_s),
                  qPrintable(problem));
 
-        h.add(entry(QStringLiteral("after")));
+        h.add(entry(u"after"_s));
         h.saveTo(path);
-        const QStringList aside =
-            QDir(dir.path()).entryList({QStringLiteral("history.json.unreadable-*")});
+        const QStringList aside = QDir(dir.path()).entryList({u"history.json.unreadable-*"_s});
         QCOMPARE(aside.size(), 1);
-        QCOMPARE(readFile(dir.path() + QLatin1Char('/') + aside.first()), broken);
+        QCOMPARE(readFile(dir.path() + u'/' + aside.first()), broken);
         QCOMPARE(History::loadFrom(path), h);
     }
 };

@@ -1,10 +1,6 @@
 #include "records/Log.h"
 #include "TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QRegularExpression>
-#include <QThread>
 #include <QtTest>
 
 namespace {
@@ -15,7 +11,7 @@ QStringList logLines()
     QFile f(Log::fileURL());
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    QStringList lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
@@ -38,11 +34,10 @@ private Q_SLOTS:
     void firstLineCreatesTheFolder()
     {
         QVERIFY(!QDir(TestSupport::isolateDataDir()).exists());
-        Log::write(QStringLiteral("hello"));
+        Log::write(u"hello"_s);
         const QStringList lines = logLines();
         QCOMPARE(lines.size(), 1);
-        static const QRegularExpression stamp(
-            QStringLiteral("^\\d{2}:\\d{2}:\\d{2}\\.\\d{3} hello$"));
+        static const QRegularExpression stamp(u"^\\d{2}:\\d{2}:\\d{2}\\.\\d{3} hello$"_s);
         QVERIFY2(stamp.match(lines.first()).hasMatch(), qPrintable(lines.first()));
         QCOMPARE(TestSupport::unixMode(TestSupport::isolateDataDir()), 0700);
     }
@@ -58,12 +53,12 @@ private Q_SLOTS:
         file.close();
         Log::reset();
         for (int i = 0; i < 50; ++i)
-            Log::write(QStringLiteral("line %1").arg(i));
+            Log::write(u"line %1"_s.arg(i));
         const QStringList lines = logLines();
         QCOMPARE(lines.size(), 51);
-        QCOMPARE(messageOf(lines[0]), QStringLiteral("hello"));
+        QCOMPARE(messageOf(lines[0]), u"hello"_s);
         for (int i = 0; i < 50; ++i)
-            QCOMPARE(messageOf(lines[i + 1]), QStringLiteral("line %1").arg(i));
+            QCOMPARE(messageOf(lines[i + 1]), u"line %1"_s.arg(i));
     }
 
     void writesFromManyThreads()
@@ -73,7 +68,7 @@ private Q_SLOTS:
         for (int t = 0; t < 4; ++t) {
             threads.append(QThread::create([t] {
                 for (int i = 0; i < 100; ++i)
-                    Log::write(QStringLiteral("t%1 %2").arg(t).arg(i));
+                    Log::write(u"t%1 %2"_s.arg(t).arg(i));
             }));
         }
         for (QThread *t : threads)
@@ -88,8 +83,8 @@ private Q_SLOTS:
         for (int t = 0; t < 4; ++t) {
             int next = 0;
             for (const QString &line : lines) {
-                if (messageOf(line).startsWith(QStringLiteral("t%1 ").arg(t))) {
-                    QCOMPARE(messageOf(line), QStringLiteral("t%1 %2").arg(t).arg(next));
+                if (messageOf(line).startsWith(u"t%1 "_s.arg(t))) {
+                    QCOMPARE(messageOf(line), u"t%1 %2"_s.arg(t).arg(next));
                     ++next;
                 }
             }
@@ -101,14 +96,13 @@ private Q_SLOTS:
     // none forges a line or acts on the terminal of whoever reads the log.
     void deletedFileIsRecreatedAndControlsAreWrittenOut()
     {
-        Log::write(QStringLiteral("before"));
+        Log::write(u"before"_s);
         Log::flush();
         QVERIFY(QFile::remove(Log::fileURL()));
-        Log::write(QStringLiteral("two\nlines — oʻ\t\x1b[2J\u202e\x9b\x07"));
+        Log::write(u"two\nlines — oʻ\t\x1b[2J\u202e\x9b\x07"_s);
         const QStringList lines = logLines();
         QCOMPARE(lines.size(), 1);
-        QCOMPARE(messageOf(lines[0]),
-                 QStringLiteral("two\\x0alines — oʻ\t\\x1b[2J\\u202e\\x9b\\x07"));
+        QCOMPARE(messageOf(lines[0]), u"two\\x0alines — oʻ\t\\x1b[2J\\u202e\\x9b\\x07"_s);
     }
 };
 

@@ -1,12 +1,14 @@
 #include "FakeGeminiServer.h"
 
-#include <QEventLoop>
+#include <QtCore/qtestsupport_core.h>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSslServer>
 #include <QTcpSocket>
 #include <QTimer>
+
+using namespace Qt::StringLiterals;
 
 FakeGeminiServer::FakeGeminiServer(QObject *parent)
     : FakeGeminiServer(QSslConfiguration(), QString(), parent)
@@ -23,7 +25,7 @@ FakeGeminiServer::FakeGeminiServer(const QSslConfiguration &tls, const QString &
         auto *server = new QSslServer(this);
         server->setSslConfiguration(tls);
         m_server = server;
-        m_scheme = QStringLiteral("https");
+        m_scheme = u"https"_s;
         m_host = hostName;
     }
     connect(m_server, &QTcpServer::pendingConnectionAvailable, this,
@@ -43,7 +45,7 @@ FakeGeminiServer::~FakeGeminiServer()
 
 QString FakeGeminiServer::baseUrl() const
 {
-    return QStringLiteral("%1://%2:%3").arg(m_scheme, m_host).arg(m_server->serverPort());
+    return u"%1://%2:%3"_s.arg(m_scheme, m_host).arg(m_server->serverPort());
 }
 
 void FakeGeminiServer::enqueue(const Answer &answer)
@@ -70,19 +72,7 @@ void FakeGeminiServer::clear()
 
 bool FakeGeminiServer::waitForRequests(int count, int timeoutMs)
 {
-    if (m_requests.size() >= count)
-        return true;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(this, &FakeGeminiServer::requestReceived, &loop, [&] {
-        if (m_requests.size() >= count)
-            loop.quit();
-    });
-    timer.start(timeoutMs);
-    loop.exec();
-    return m_requests.size() >= count;
+    return QTest::qWaitFor([&] { return m_requests.size() >= count; }, timeoutMs);
 }
 
 void FakeGeminiServer::onConnection()
@@ -167,8 +157,7 @@ std::optional<FakeGeminiServer::Answer> FakeGeminiServer::filesAnswer(const Requ
             id, {request.headers.value("x-goog-upload-header-content-type"),
                  QByteArray::number(
                      request.headers.value("x-goog-upload-header-content-length").toLongLong())});
-        const QByteArray url =
-            (baseUrl() + QStringLiteral("/upload/v1beta/files?upload_id=") + id).toUtf8();
+        const QByteArray url = (baseUrl() + u"/upload/v1beta/files?upload_id="_s + id).toUtf8();
         return Answer{200,
                       "{}",
                       false,
@@ -181,28 +170,27 @@ std::optional<FakeGeminiServer::Answer> FakeGeminiServer::filesAnswer(const Requ
         const QString id = QString::fromUtf8(request.target.mid(request.target.indexOf('=') + 1));
         if (!m_pendingUploads.contains(id) || command != "upload, finalize" ||
             request.headers.value("x-goog-upload-offset") != "0")
-            return Answer{400, errorAnswer(QStringLiteral("bad upload"))};
+            return Answer{400, errorAnswer(u"bad upload"_s)};
         if (m_hangUploads)
             return Answer{200, {}, true};
         File file = m_pendingUploads.take(id);
         // The length announced at the start must be what arrives.
         if (file.bytes.toLongLong() != request.body.size())
-            return Answer{400, errorAnswer(QStringLiteral("length differs"))};
+            return Answer{400, errorAnswer(u"length differs"_s)};
         file.bytes = request.body;
-        const QString name = QStringLiteral("files/upload") + id;
-        const QJsonObject described{
-            {QStringLiteral("name"), name},
-            {QStringLiteral("uri"), baseUrl() + QStringLiteral("/v1beta/") + name},
-            {QStringLiteral("mimeType"), QString::fromUtf8(file.mimeType)},
-            {QStringLiteral("state"), QStringLiteral("ACTIVE")}};
+        const QString name = u"files/upload"_s + id;
+        const QJsonObject described{{u"name"_s, name},
+                                    {u"uri"_s, baseUrl() + u"/v1beta/"_s + name},
+                                    {u"mimeType"_s, QString::fromUtf8(file.mimeType)},
+                                    {u"state"_s, u"ACTIVE"_s}};
         m_files.insert(name, file);
-        return Answer{200, json({{QStringLiteral("file"), described}}), false, false, 0,
+        return Answer{200, json({{u"file"_s, described}}),     false, false, 0,
                       {},  {{"X-Goog-Upload-Status", "final"}}};
     }
     if (request.method == "DELETE" && request.target.startsWith("/v1beta/files/")) {
         const QString name = QString::fromUtf8(request.target.mid(sizeof("/v1beta/") - 1));
         if (!m_files.remove(name))
-            return Answer{404, errorAnswer(QStringLiteral("no such file"))};
+            return Answer{404, errorAnswer(u"no such file"_s)};
         m_deleted.append(name);
         return Answer{200, "{}"};
     }
@@ -233,7 +221,7 @@ void FakeGeminiServer::answer(QTcpSocket *socket, const Answer &answer)
         const QByteArray body = cut ? answer.body.left(answer.cutAfter) : answer.body;
         if (answer.chunked && !answer.body.isEmpty())
             reply += QByteArray::number(answer.body.size(), 16) + "\r\n" + body +
-                     (cut ? QByteArray() : QByteArray("\r\n"));
+                     (cut ? QByteArray() : "\r\n"_ba);
         if (answer.chunked && !cut)
             reply += "0\r\n\r\n";
         if (!answer.chunked)
@@ -266,19 +254,18 @@ void FakeGeminiServer::answer(QTcpSocket *socket, const Answer &answer)
 
 QByteArray FakeGeminiServer::generateContentAnswer(const QString &text)
 {
-    const QJsonObject part{{QStringLiteral("text"), text}};
-    const QJsonObject content{{QStringLiteral("parts"), QJsonArray{part}}};
-    const QJsonObject candidate{{QStringLiteral("content"), content}};
-    return QJsonDocument(QJsonObject{{QStringLiteral("candidates"), QJsonArray{candidate}}})
+    const QJsonObject part{{u"text"_s, text}};
+    const QJsonObject content{{u"parts"_s, QJsonArray{part}}};
+    const QJsonObject candidate{{u"content"_s, content}};
+    return QJsonDocument(QJsonObject{{u"candidates"_s, QJsonArray{candidate}}})
         .toJson(QJsonDocument::Compact);
 }
 
 QByteArray FakeGeminiServer::interactionsAnswer(const QString &text)
 {
-    const QJsonObject piece{{QStringLiteral("type"), QStringLiteral("text")},
-                            {QStringLiteral("text"), text}};
-    const QJsonObject step{{QStringLiteral("content"), QJsonArray{piece}}};
-    return QJsonDocument(QJsonObject{{QStringLiteral("steps"), QJsonArray{step}}})
+    const QJsonObject piece{{u"type"_s, u"text"_s}, {u"text"_s, text}};
+    const QJsonObject step{{u"content"_s, QJsonArray{piece}}};
+    return QJsonDocument(QJsonObject{{u"steps"_s, QJsonArray{step}}})
         .toJson(QJsonDocument::Compact);
 }
 
@@ -287,19 +274,16 @@ QByteArray FakeGeminiServer::modelsAnswer(const QStringList &names,
 {
     QJsonArray models;
     for (const QString &name : names)
-        models.append(QJsonObject{
-            {QStringLiteral("name"), QStringLiteral("models/") + name},
-            {QStringLiteral("supportedGenerationMethods"),
-             streamingOnly.contains(name)
-                 ? QJsonArray{QStringLiteral("bidiGenerateContent"), QStringLiteral("countTokens")}
-                 : QJsonArray{QStringLiteral("generateContent"), QStringLiteral("countTokens")}}});
-    return QJsonDocument(QJsonObject{{QStringLiteral("models"), models}})
-        .toJson(QJsonDocument::Compact);
+        models.append(QJsonObject{{u"name"_s, u"models/"_s + name},
+                                  {u"supportedGenerationMethods"_s,
+                                   streamingOnly.contains(name)
+                                       ? QJsonArray{u"bidiGenerateContent"_s, u"countTokens"_s}
+                                       : QJsonArray{u"generateContent"_s, u"countTokens"_s}}});
+    return QJsonDocument(QJsonObject{{u"models"_s, models}}).toJson(QJsonDocument::Compact);
 }
 
 QByteArray FakeGeminiServer::errorAnswer(const QString &message)
 {
-    return QJsonDocument(QJsonObject{{QStringLiteral("error"),
-                                      QJsonObject{{QStringLiteral("message"), message}}}})
+    return QJsonDocument(QJsonObject{{u"error"_s, QJsonObject{{u"message"_s, message}}}})
         .toJson(QJsonDocument::Compact);
 }

@@ -8,9 +8,11 @@
 #include <QWebSocket>
 #include <QWebSocketServer>
 
+using namespace Qt::StringLiterals;
+
 FakeLiveServer::FakeLiveServer(FakeGeminiServer *http, QObject *parent)
-    : QObject(parent), m_server(new QWebSocketServer(QStringLiteral("fake-live"),
-                                                     QWebSocketServer::NonSecureMode, this))
+    : QObject(parent),
+      m_server(new QWebSocketServer(u"fake-live"_s, QWebSocketServer::NonSecureMode, this))
 {
     connect(m_server, &QWebSocketServer::newConnection, this, &FakeLiveServer::onConnection);
     http->setUpgradeHandler([this](QTcpSocket *socket) { m_server->handleConnection(socket); });
@@ -69,83 +71,77 @@ void FakeLiveServer::onMessage(int index, QWebSocket *socket, const QByteArray &
     const Script &script = m_scripts[index];
     const QJsonObject object = QJsonDocument::fromJson(message).object();
     if (object.size() != 1)
-        return problem(index, socket, QStringLiteral("not one message field: ") + message);
+        return problem(index, socket, u"not one message field: "_s + message);
 
     if (session.setup.isEmpty()) {
-        const QJsonObject setup = object.value(QLatin1String("setup")).toObject();
+        const QJsonObject setup = object.value("setup"_L1).toObject();
         if (setup.isEmpty())
-            return problem(index, socket, QStringLiteral("the first message is not a setup"));
+            return problem(index, socket, u"the first message is not a setup"_s);
         session.setup = setup;
-        if (!setup.value(QLatin1String("model")).toString().startsWith(QLatin1String("models/")))
-            return problem(index, socket, QStringLiteral("model without models/"));
-        if (setup.value(QLatin1String("generationConfig"))
+        if (!setup.value("model"_L1).toString().startsWith("models/"_L1))
+            return problem(index, socket, u"model without models/"_s);
+        if (setup.value("generationConfig"_L1)
                 .toObject()
-                .value(QLatin1String("responseModalities"))
-                .toArray() != QJsonArray{QStringLiteral("TEXT")})
-            return problem(index, socket, QStringLiteral("responseModalities is not [TEXT]"));
-        if (!setup.value(QLatin1String("realtimeInputConfig"))
+                .value("responseModalities"_L1)
+                .toArray() != QJsonArray{u"TEXT"_s})
+            return problem(index, socket, u"responseModalities is not [TEXT]"_s);
+        if (!setup.value("realtimeInputConfig"_L1)
                  .toObject()
-                 .value(QLatin1String("automaticActivityDetection"))
+                 .value("automaticActivityDetection"_L1)
                  .toObject()
-                 .value(QLatin1String("disabled"))
+                 .value("disabled"_L1)
                  .toBool())
-            return problem(index, socket, QStringLiteral("automatic activity detection is on"));
-        if (!setup.value(QLatin1String("inputAudioTranscription")).isObject())
-            return problem(index, socket, QStringLiteral("no inputAudioTranscription"));
+            return problem(index, socket, u"automatic activity detection is on"_s);
+        if (!setup.value("inputAudioTranscription"_L1).isObject())
+            return problem(index, socket, u"no inputAudioTranscription"_s);
         if (script.behaviour == Behaviour::refuse) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated,
-                          QStringLiteral("API key not valid. Please pass a valid API key."));
+                          u"API key not valid. Please pass a valid API key."_s);
             return;
         }
-        sendJson(socket, QJsonObject{{QStringLiteral("setupComplete"), QJsonObject()}});
+        sendJson(socket, QJsonObject{{u"setupComplete"_s, QJsonObject()}});
         return;
     }
 
-    const QJsonObject input = object.value(QLatin1String("realtimeInput")).toObject();
+    const QJsonObject input = object.value("realtimeInput"_L1).toObject();
     if (input.size() != 1)
-        return problem(index, socket, QStringLiteral("not one realtime input: ") + message);
-    if (input.contains(QLatin1String("activityStart"))) {
+        return problem(index, socket, u"not one realtime input: "_s + message);
+    if (input.contains("activityStart"_L1)) {
         if (session.activityStart)
-            return problem(index, socket, QStringLiteral("a second activityStart"));
+            return problem(index, socket, u"a second activityStart"_s);
         session.activityStart = true;
         return;
     }
-    if (input.contains(QLatin1String("activityEnd"))) {
+    if (input.contains("activityEnd"_L1)) {
         if (!session.activityStart || session.activityEnd)
-            return problem(index, socket, QStringLiteral("activityEnd out of turn"));
+            return problem(index, socket, u"activityEnd out of turn"_s);
         session.activityEnd = true;
         if (script.behaviour != Behaviour::answer)
             return;
         for (const QString &piece : script.pieces)
-            sendJson(socket,
-                     QJsonObject{{QStringLiteral("serverContent"),
-                                  QJsonObject{{QStringLiteral("inputTranscription"),
-                                               QJsonObject{{QStringLiteral("text"), piece}}}}}});
-        sendJson(socket, QJsonObject{{QStringLiteral("serverContent"),
-                                      QJsonObject{{QStringLiteral("generationComplete"), true}}}});
-        sendJson(socket, QJsonObject{{QStringLiteral("serverContent"),
-                                      QJsonObject{{QStringLiteral("turnComplete"), true}}}});
+            sendJson(socket, QJsonObject{{u"serverContent"_s,
+                                          QJsonObject{{u"inputTranscription"_s,
+                                                       QJsonObject{{u"text"_s, piece}}}}}});
+        sendJson(socket,
+                 QJsonObject{{u"serverContent"_s, QJsonObject{{u"generationComplete"_s, true}}}});
+        sendJson(socket, QJsonObject{{u"serverContent"_s, QJsonObject{{u"turnComplete"_s, true}}}});
         return;
     }
-    const QJsonObject audio = input.value(QLatin1String("audio")).toObject();
+    const QJsonObject audio = input.value("audio"_L1).toObject();
     if (audio.isEmpty())
-        return problem(index, socket, QStringLiteral("unknown realtime input: ") + message);
+        return problem(index, socket, u"unknown realtime input: "_s + message);
     if (!session.activityStart || session.activityEnd)
-        return problem(index, socket, QStringLiteral("audio outside the activity"));
-    if (audio.value(QLatin1String("mimeType")).toString() != QLatin1String("audio/pcm;rate=16000"))
-        return problem(index, socket,
-                       QStringLiteral("audio type ") +
-                           audio.value(QLatin1String("mimeType")).toString());
-    const auto decoded =
-        QByteArray::fromBase64Encoding(audio.value(QLatin1String("data")).toString().toLatin1(),
-                                       QByteArray::AbortOnBase64DecodingErrors);
+        return problem(index, socket, u"audio outside the activity"_s);
+    if (audio.value("mimeType"_L1).toString() != "audio/pcm;rate=16000"_L1)
+        return problem(index, socket, u"audio type "_s + audio.value("mimeType"_L1).toString());
+    const auto decoded = QByteArray::fromBase64Encoding(
+        audio.value("data"_L1).toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded || decoded.decoded.isEmpty() || decoded.decoded.size() % 2)
-        return problem(index, socket, QStringLiteral("audio data that is not 16-bit Base64 PCM"));
+        return problem(index, socket, u"audio data that is not 16-bit Base64 PCM"_s);
     session.chunkBytes.append(int(decoded.decoded.size()));
     const int chunks = int(session.chunkBytes.size());
     if (script.behaviour == Behaviour::close && chunks >= script.afterChunks) {
-        socket->close(QWebSocketProtocol::CloseCode(1011),
-                      QStringLiteral("Internal error encountered."));
+        socket->close(QWebSocketProtocol::CloseCode(1011), u"Internal error encountered."_s);
         return;
     }
     if (script.behaviour == Behaviour::cut && chunks >= script.afterChunks) {
@@ -155,13 +151,12 @@ void FakeLiveServer::onMessage(int index, QWebSocket *socket, const QByteArray &
     if (script.behaviour == Behaviour::answer && script.interimEvery > 0 &&
         chunks % script.interimEvery == 0) {
         // Words in flux: as many of the transcript's words as chunks allow.
-        const QStringList words =
-            script.pieces.join(QString()).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QStringList words = script.pieces.join(QString()).split(u' ', Qt::SkipEmptyParts);
         const QString text =
             words.mid(0, std::min<qsizetype>(words.size(), chunks / script.interimEvery))
-                .join(QLatin1Char(' '));
-        sendJson(socket, QJsonObject{{QStringLiteral("serverContent"),
-                                      QJsonObject{{QStringLiteral("interimInputTranscription"),
-                                                   QJsonObject{{QStringLiteral("text"), text}}}}}});
+                .join(u' ');
+        sendJson(socket,
+                 QJsonObject{{u"serverContent"_s, QJsonObject{{u"interimInputTranscription"_s,
+                                                               QJsonObject{{u"text"_s, text}}}}}});
     }
 }

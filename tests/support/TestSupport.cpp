@@ -1,12 +1,5 @@
 #include "TestSupport.h"
 
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QProcess>
-#include <QTemporaryDir>
-
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -16,7 +9,7 @@ QString isolateDataDir()
 {
     static QTemporaryDir dir;
     static const QString path = [] {
-        const QString p = dir.path() + QStringLiteral("/data");
+        const QString p = dir.path() + u"/data"_s;
         qputenv("VESK_DATA_DIR", QFile::encodeName(p));
         return p;
     }();
@@ -62,12 +55,12 @@ void writeFile(const QString &path, const QByteArray &bytes)
 
 QString executable()
 {
-    return binaryDir() + QStringLiteral("/vesk-voice");
+    return binaryDir() + u"/vesk-voice"_s;
 }
 
 QString appLog(const QString &dataDir)
 {
-    return QString::fromUtf8(readFile(dataDir + QStringLiteral("/vesk.log")));
+    return QString::fromUtf8(readFile(dataDir + u"/vesk.log"_s));
 }
 
 void stop(QProcess &app, int timeoutMs)
@@ -83,9 +76,9 @@ void stop(QProcess &app, int timeoutMs)
 QProcessEnvironment appEnvironment(const QString &dataDir, const QString &baseUrl,
                                    QProcessEnvironment env)
 {
-    env.insert(QStringLiteral("VESK_DATA_DIR"), dataDir);
-    env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), baseUrl);
-    env.remove(QStringLiteral("GEMINI_API_KEY"));
+    env.insert(u"VESK_DATA_DIR"_s, dataDir);
+    env.insert(u"VESK_GEMINI_BASE_URL"_s, baseUrl);
+    env.remove(u"GEMINI_API_KEY"_s);
     return env;
 }
 
@@ -94,15 +87,10 @@ Run run(const QString &program, const QStringList &args, const QProcessEnvironme
 {
     QProcess p;
     p.setProcessEnvironment(env);
-    QEventLoop loop;
-    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     QElapsedTimer clock;
     clock.start();
     p.start(program, args);
-    if (p.state() != QProcess::NotRunning)
-        loop.exec();
+    (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, timeoutMs);
     Run result;
     result.ms = clock.elapsed();
     if (p.state() != QProcess::NotRunning) {
@@ -124,16 +112,13 @@ Run runApp(const QStringList &args, const QProcessEnvironment &env, int timeoutM
 
 bool speak(const QString &path, const QString &text)
 {
-    return run(QStringLiteral("espeak-ng"), {QStringLiteral("-w"), path, text},
-               QProcessEnvironment::systemEnvironment())
+    return run(u"espeak-ng"_s, {u"-w"_s, path, text}, QProcessEnvironment::systemEnvironment())
         .ok();
 }
 
 bool playToMicrophone(const QString &path, const QProcessEnvironment &env)
 {
-    return run(QStringLiteral("paplay"), {QStringLiteral("-d"), QStringLiteral("micfeed"), path},
-               env)
-        .ok();
+    return run(u"paplay"_s, {u"-d"_s, u"micfeed"_s, path}, env).ok();
 }
 
 QByteArray runServing(const QString &program, const QStringList &args)
@@ -142,9 +127,7 @@ QByteArray runServing(const QString &program, const QStringList &args)
     p.start(program, args);
     if (!p.waitForStarted())
         return "<not started>";
-    QDeadlineTimer deadline(10000);
-    while (p.state() != QProcess::NotRunning && !deadline.hasExpired())
-        QTest::qWait(10);
+    (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000);
     return p.readAllStandardOutput();
 }
 
@@ -152,26 +135,23 @@ SmallDisk::SmallDisk(const QString &folder, const QString &size) : m_folder(fold
 {
     QDir().mkpath(folder);
     QProcess mount;
-    mount.start(QStringLiteral("mount"),
-                {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                 QStringLiteral("size=%1,mode=0700").arg(size), QStringLiteral("tmpfs"), folder});
+    mount.start(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=%1,mode=0700"_s.arg(size),
+                             u"tmpfs"_s, folder});
     if (!mount.waitForFinished(10000) || mount.exitStatus() != QProcess::NormalExit ||
         mount.exitCode() != 0)
-        m_error = QStringLiteral("a small disk cannot be mounted here (mount: %1)")
-                      .arg(QString::fromLocal8Bit(mount.readAllStandardError()).trimmed());
+        m_error = u"a small disk cannot be mounted here (mount: %1)"_s.arg(
+            QString::fromLocal8Bit(mount.readAllStandardError()).trimmed());
 }
 
 SmallDisk::~SmallDisk()
 {
     if (mounted())
-        QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), m_folder});
+        QProcess::execute(u"umount"_s, {u"-l"_s, m_folder});
 }
 
 void SmallDisk::fill() const
 {
-    QProcess::execute(QStringLiteral("sh"),
-                      {QStringLiteral("-c"),
-                       QStringLiteral("cat /dev/zero >>'%1/fill' 2>/dev/null").arg(m_folder)});
+    QProcess::execute(u"sh"_s, {u"-c"_s, u"cat /dev/zero >>'%1/fill' 2>/dev/null"_s.arg(m_folder)});
 }
 
 bool SmallDisk::full() const

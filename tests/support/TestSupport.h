@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
 #include <QtTest>
+
+// The tests write their strings as u"..."_s and "..."_ba.
+using namespace Qt::StringLiterals;
 
 namespace TestSupport {
 
@@ -30,8 +30,7 @@ void stop(QProcess &app, int timeoutMs = 15000);
 // This environment for the app: its data folder, the Gemini API at `baseUrl` (a fake server's, or
 // a closed port), and no key of the user's.
 QProcessEnvironment
-appEnvironment(const QString &dataDir,
-               const QString &baseUrl = QStringLiteral("http://127.0.0.1:9"),
+appEnvironment(const QString &dataDir, const QString &baseUrl = u"http://127.0.0.1:9"_s,
                QProcessEnvironment env = QProcessEnvironment::systemEnvironment());
 
 // How a program run to its end went: `ended` when it exited by itself in time (not killed, not

@@ -5,12 +5,13 @@
 #include "transcription/GeminiEndpoints.h"
 #include "transcription/SpokenLanguage.h"
 
-#include "records/Config.h"
 #include "records/PlainText.h"
 
 #include <QtTest>
 #include <algorithm>
 #include <random>
+
+using namespace Qt::StringLiterals;
 
 // The prompt the service is sent, and what is read of its answers.
 class AnswersTest : public QObject
@@ -24,17 +25,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::newRow("service") << QByteArray(R"({"error": {"message": "API key not valid"}})")
                                  << "API key not valid";
-        QTest::newRow("page") << QByteArray("<html>Bad gateway</html>")
+        QTest::newRow("page") << "<html>Bad gateway</html>"_ba
                               << "<html>Bad gateway</html>";
         QTest::newRow("flat") << QByteArray(R"({"error": "flat"})") << R"({"error": "flat"})";
-        QTest::newRow("not text") << QByteArray("\xff\xfe\xfd") << "unknown error";
+        QTest::newRow("not text") << "\xff\xfe\xfd"_ba
+                                  << "unknown error";
         // Only the beginning of a long answer is read.
-        QTest::newRow("cut") << QByteArray("{\"error\": {\"code\": 400, \"message\": \"big xx")
+        QTest::newRow("cut") << "{\"error\": {\"code\": 400, \"message\": \"big xx"_ba
                              << "big xx…";
-        QTest::newRow("cut in an escape")
-            << QByteArray("{\"error\":{\"message\":\"say \\\"hi\\\" \\u00") << "say \"hi\" …";
-        QTest::newRow("cut after it")
-            << QByteArray("{\"error\":{\"message\":\"whole\", \"status") << "whole…";
+        QTest::newRow("cut in an escape") << "{\"error\":{\"message\":\"say \\\"hi\\\" \\u00"_ba
+                                          << "say \"hi\" …";
+        QTest::newRow("cut after it") << "{\"error\":{\"message\":\"whole\", \"status"_ba
+                                      << "whole…";
     }
 
     void errorMessages()
@@ -46,12 +48,11 @@ private Q_SLOTS:
 
     void errorTexts()
     {
-        QCOMPARE(GeminiError::http(429, QStringLiteral("slow down")).description(),
-                 QStringLiteral("Gemini returned 429: slow down"));
-        QCOMPARE(GeminiError::emptyResponse().description(),
-                 QStringLiteral("Gemini returned no text."));
+        QCOMPARE(GeminiError::http(429, u"slow down"_s).description(),
+                 u"Gemini returned 429: slow down"_s);
+        QCOMPARE(GeminiError::emptyResponse().description(), u"Gemini returned no text."_s);
         const QString shown = GeminiError::http(400, QString(5000, u'y')).description();
-        QCOMPARE(shown, QStringLiteral("Gemini returned 400: ") + QString(300, u'y') + u'…');
+        QCOMPARE(shown, u"Gemini returned 400: "_s + QString(300, u'y') + u'…');
     }
 
     void generatedText()
@@ -59,22 +60,21 @@ private Q_SLOTS:
         auto text = GeminiAnswers::generatedText(R"({"candidates": [{"content": {"parts": [
             {"text": "thinking...", "thought": true}, {"text": "  Salom\n"}, {"text": " dunyo \n"}]}}]})");
         QVERIFY(text.ok());
-        QCOMPARE(text.value(), QStringLiteral("Salom\n dunyo"));
+        QCOMPARE(text.value(), u"Salom\n dunyo"_s);
 
         // Nothing in a transcript may act on a terminal or reorder what is shown.
-        text = GeminiAnswers::generatedText(FakeGeminiServer::generateContentAnswer(QStringLiteral(
-            "\x1b[31mqizil\x1b[0m\u202e \x07yo\u2066z\u2069\x9b\r\n\tikki\x7f\x00")));
-        QCOMPARE(text.value(), QStringLiteral("[31mqizil[0m yoz\n\tikki"));
-        QCOMPARE(GeminiAnswers::generatedText(
-                     FakeGeminiServer::generateContentAnswer(QStringLiteral("\x1b\u202e\r")))
-                     .error(),
-                 GeminiError::emptyResponse());
+        text = GeminiAnswers::generatedText(FakeGeminiServer::generateContentAnswer(
+            u"\x1b[31mqizil\x1b[0m\u202e \x07yo\u2066z\u2069\x9b\r\n\tikki\x7f\x00"_s));
+        QCOMPARE(text.value(), u"[31mqizil[0m yoz\n\tikki"_s);
+        QCOMPARE(
+            GeminiAnswers::generatedText(FakeGeminiServer::generateContentAnswer(u"\x1b\u202e\r"_s))
+                .error(),
+            GeminiError::emptyResponse());
 
         auto stopped = GeminiAnswers::generatedText(R"({"candidates": [{"content": {"parts": [
             {"text": "x", "thought": true}]}, "finishReason": "MAX_TOKENS"}]})");
         QVERIFY(!stopped.ok());
-        QCOMPARE(stopped.error(),
-                 GeminiError::badResponse(QStringLiteral("finishReason MAX_TOKENS")));
+        QCOMPARE(stopped.error(), GeminiError::badResponse(u"finishReason MAX_TOKENS"_s));
 
         auto empty = GeminiAnswers::generatedText(R"({"candidates": [{"content": {"parts": [
             {"text": "  "}]}, "finishReason": "STOP"}]})");
@@ -82,11 +82,11 @@ private Q_SLOTS:
 
         auto blocked =
             GeminiAnswers::generatedText(R"({"promptFeedback": {"blockReason": "SAFETY"}})");
-        QCOMPARE(blocked.error(), GeminiError::badResponse(QStringLiteral("blocked (SAFETY)")));
+        QCOMPARE(blocked.error(), GeminiError::badResponse(u"blocked (SAFETY)"_s));
         QCOMPARE(GeminiAnswers::generatedText(R"({"candidates": []})").error(),
                  GeminiError::emptyResponse());
         QCOMPARE(GeminiAnswers::generatedText("[1]").error(),
-                 GeminiError::badResponse(QStringLiteral("not an object")));
+                 GeminiError::badResponse(u"not an object"_s));
         QCOMPARE(GeminiAnswers::generatedText("not json").error().kind(),
                  GeminiError::Kind::invalidJson);
     }
@@ -96,7 +96,7 @@ private Q_SLOTS:
         auto text = GeminiAnswers::interactionText(R"({"steps": [
             {"content": [{"type": "text", "text": " Hel"}]}, {"content": [{"text": "lo "}, {"x": 1}]}]})");
         QVERIFY(text.ok());
-        QCOMPARE(text.value(), QStringLiteral("Hello"));
+        QCOMPARE(text.value(), u"Hello"_s);
         QCOMPARE(GeminiAnswers::interactionText(R"({"steps": "no"})").error(),
                  GeminiError::emptyResponse());
     }
@@ -106,27 +106,22 @@ private Q_SLOTS:
         auto names = GeminiAnswers::modelNames(R"({"models": [{"name": "models/gemini-b"},
             {"name": "gemini-a"}, {"displayName": "nameless"}, {"name": "models/Zeta"}]})");
         QVERIFY(names.ok());
-        QCOMPARE(names.value(), (QStringList{QStringLiteral("Zeta"), QStringLiteral("gemini-a"),
-                                             QStringLiteral("gemini-b")}));
+        QCOMPARE(names.value(), (QStringList{u"Zeta"_s, u"gemini-a"_s, u"gemini-b"_s}));
         QCOMPARE(GeminiAnswers::modelNames(R"({"models": []})").value(), QStringList());
-        const GeminiError noModels = GeminiError::badResponse(QStringLiteral("no models field"));
+        const GeminiError noModels = GeminiError::badResponse(u"no models field"_s);
         QCOMPARE(GeminiAnswers::modelNames(R"({"models": [1]})").error(), noModels);
         QCOMPARE(GeminiAnswers::modelNames(R"({"other": []})").error(), noModels);
 
-        const QStringList listed = {
-            QStringLiteral("gemini-2-flash-lite"), QStringLiteral("gemini-3-flash"),
-            QStringLiteral("gemini-3-flash-image"), QStringLiteral("gemini-pro")};
-        QCOMPARE(GeminiClient::pickModel(listed, QStringLiteral("gemini-2-flash-lite")),
-                 std::optional<QString>(QStringLiteral("gemini-2-flash-lite")));
-        QCOMPARE(GeminiClient::pickModel(listed, QStringLiteral("gone")),
-                 std::optional<QString>(QStringLiteral("gemini-3-flash")));
-        QCOMPARE(GeminiClient::pickModel(
-                     {QStringLiteral("gemini-x-flash-lite"), QStringLiteral("other")},
-                     QStringLiteral("gone")),
-                 std::optional<QString>(QStringLiteral("gemini-x-flash-lite")));
-        QCOMPARE(GeminiClient::pickModel({QStringLiteral("palm")}, QStringLiteral("gone")),
-                 std::nullopt);
-        QCOMPARE(GeminiClient::pickModel({}, QStringLiteral("gone")), std::nullopt);
+        const QStringList listed = {u"gemini-2-flash-lite"_s, u"gemini-3-flash"_s,
+                                    u"gemini-3-flash-image"_s, u"gemini-pro"_s};
+        QCOMPARE(GeminiClient::pickModel(listed, u"gemini-2-flash-lite"_s),
+                 std::optional<QString>(u"gemini-2-flash-lite"_s));
+        QCOMPARE(GeminiClient::pickModel(listed, u"gone"_s),
+                 std::optional<QString>(u"gemini-3-flash"_s));
+        QCOMPARE(GeminiClient::pickModel({u"gemini-x-flash-lite"_s, u"other"_s}, u"gone"_s),
+                 std::optional<QString>(u"gemini-x-flash-lite"_s));
+        QCOMPARE(GeminiClient::pickModel({u"palm"_s}, u"gone"_s), std::nullopt);
+        QCOMPARE(GeminiClient::pickModel({}, u"gone"_s), std::nullopt);
     }
 
     // A model is live by its name, or by a listing entry that offers only the Live API's method;
@@ -142,15 +137,14 @@ private Q_SLOTS:
             {"name": "models/gemini-odd", "supportedGenerationMethods": "bidiGenerateContent"},
             {"name": "models/gemini-flash", "supportedGenerationMethods": ["generateContent"]}]})");
         QVERIFY(listing.ok());
-        QCOMPARE(listing.value().streamingOnly, QStringList{QStringLiteral("gemini-native-audio")});
+        QCOMPARE(listing.value().streamingOnly, QStringList{u"gemini-native-audio"_s});
         QStringList live;
         for (const QString &name : listing.value().names)
             if (listing.value().live(name))
                 live.append(name);
-        QCOMPARE(live, (QStringList{QStringLiteral("gemini-3.5-transcribe-live"),
-                                    QStringLiteral("gemini-native-audio")}));
+        QCOMPARE(live, (QStringList{u"gemini-3.5-transcribe-live"_s, u"gemini-native-audio"_s}));
         QCOMPARE(GeminiAnswers::modelListing(R"({"other": []})").error(),
-                 GeminiError::badResponse(QStringLiteral("no models field")));
+                 GeminiError::badResponse(u"no models field"_s));
 
         Config c;
         c.liveModels = listing.value().streamingOnly;
@@ -168,12 +162,12 @@ private Q_SLOTS:
     void readersHoldUpAgainstMutatedAnswers()
     {
         const QList<QByteArray> seeds = {
-            FakeGeminiServer::generateContentAnswer(QStringLiteral("Salom, dunyo\nПривет")),
+            FakeGeminiServer::generateContentAnswer(u"Salom, dunyo\nПривет"_s),
             R"({"candidates":[{"content":{"parts":[{"text":"a","thought":true},{"text":"b"}]},)"
             R"("finishReason":"STOP"}],"promptFeedback":{"blockReason":"SAFETY"}})",
-            FakeGeminiServer::interactionsAnswer(QStringLiteral("uch \u202e to'rt")),
-            FakeGeminiServer::modelsAnswer({QStringLiteral("gemini-3-flash"), QStringLiteral("x")}),
-            FakeGeminiServer::errorAnswer(QStringLiteral("quota \"exceeded\" \x1b[1m")),
+            FakeGeminiServer::interactionsAnswer(u"uch \u202e to'rt"_s),
+            FakeGeminiServer::modelsAnswer({u"gemini-3-flash"_s, u"x"_s}),
+            FakeGeminiServer::errorAnswer(u"quota \"exceeded\" \x1b[1m"_s),
             "{\"error\":{\"code\":400,\"message\":\"cut \\u00e9 \\\"",
         };
         static const QList<QByteArray> tokens = {
@@ -240,18 +234,16 @@ private Q_SLOTS:
 
     void endpointChoiceAndAddresses()
     {
-        QVERIFY(GeminiClient::usesInteractions(QStringLiteral("gemini-transcribe-1")));
-        QVERIFY(!GeminiClient::usesInteractions(QStringLiteral("gemini-Transcribe")));
-        QVERIFY(!GeminiClient::usesInteractions(QStringLiteral("gemini-3.7-flash")));
+        QVERIFY(GeminiClient::usesInteractions(u"gemini-transcribe-1"_s));
+        QVERIFY(!GeminiClient::usesInteractions(u"gemini-Transcribe"_s));
+        QVERIFY(!GeminiClient::usesInteractions(u"gemini-3.7-flash"_s));
         for (const char *bad : {"", "a/b", "a?b", "a#b", "a b", "a\nb"})
             QVERIFY2(!GeminiEndpoints::generateContentAddress(QString::fromLatin1(bad)).ok(), bad);
         qputenv("VESK_GEMINI_BASE_URL", "http://127.0.0.1:1");
-        const auto address =
-            GeminiEndpoints::generateContentAddress(QStringLiteral("gemini-3.7-flash"));
+        const auto address = GeminiEndpoints::generateContentAddress(u"gemini-3.7-flash"_s);
         QVERIFY(address.ok());
-        QCOMPARE(
-            address.value().toString(),
-            QStringLiteral("http://127.0.0.1:1/v1beta/models/gemini-3.7-flash:generateContent"));
+        QCOMPARE(address.value().toString(),
+                 u"http://127.0.0.1:1/v1beta/models/gemini-3.7-flash:generateContent"_s);
         qunsetenv("VESK_GEMINI_BASE_URL");
     }
 
@@ -260,55 +252,49 @@ private Q_SLOTS:
     {
         const auto &all = SpokenLanguage::all();
         QCOMPARE(all.size(), 13);
-        QCOMPARE(all.first().code, QStringLiteral("uz-UZ"));
+        QCOMPARE(all.first().code, u"uz-UZ"_s);
         QCOMPARE(all.first().nativeName.at(1), QChar(0x02BB));
-        QCOMPARE(all.last().code, QStringLiteral("ko-KR"));
+        QCOMPARE(all.last().code, u"ko-KR"_s);
     }
 
     void languageRules()
     {
         const QString noTranslation =
-            QStringLiteral(" Keep every word in the language it was spoken in \u2014 never "
-                           "translate between them.");
-        QCOMPARE(GeminiClient::languageRules({QStringLiteral("ru-RU")}),
-                 QStringLiteral("\nThe speaker talks in Russian."));
-        QCOMPARE(GeminiClient::languageRules(
-                     {QStringLiteral("uz-UZ"), QStringLiteral("ru-RU"), QStringLiteral("en-US")}),
-                 QStringLiteral("\nThe speaker may mix Uzbek, Russian and English.") +
-                     noTranslation + QStringLiteral(" Write Uzbek in Latin script."));
-        QCOMPARE(GeminiClient::languageRules({QStringLiteral("en-US"), QStringLiteral("uz-UZ")}),
-                 QStringLiteral("\nThe speaker may mix English and Uzbek.") + noTranslation +
-                     QStringLiteral(" Write Uzbek in Latin script."));
-        QCOMPARE(GeminiClient::languageRules({QStringLiteral("xx-XX"), QStringLiteral("uz-UZ")}),
-                 QStringLiteral("\nThe speaker talks in Uzbek. Write Uzbek in Latin script."));
-        QCOMPARE(GeminiClient::languageRules({QStringLiteral("de-DE"), QStringLiteral("de-DE")}),
-                 QStringLiteral("\nThe speaker may mix German and German.") + noTranslation);
+            u" Keep every word in the language it was spoken in \u2014 never "
+            "translate between them."_s;
+        QCOMPARE(GeminiClient::languageRules({u"ru-RU"_s}), u"\nThe speaker talks in Russian."_s);
+        QCOMPARE(GeminiClient::languageRules({u"uz-UZ"_s, u"ru-RU"_s, u"en-US"_s}),
+                 u"\nThe speaker may mix Uzbek, Russian and English."_s + noTranslation +
+                     u" Write Uzbek in Latin script."_s);
+        QCOMPARE(GeminiClient::languageRules({u"en-US"_s, u"uz-UZ"_s}),
+                 u"\nThe speaker may mix English and Uzbek."_s + noTranslation +
+                     u" Write Uzbek in Latin script."_s);
+        QCOMPARE(GeminiClient::languageRules({u"xx-XX"_s, u"uz-UZ"_s}),
+                 u"\nThe speaker talks in Uzbek. Write Uzbek in Latin script."_s);
+        QCOMPARE(GeminiClient::languageRules({u"de-DE"_s, u"de-DE"_s}),
+                 u"\nThe speaker may mix German and German."_s + noTranslation);
         QCOMPARE(GeminiClient::languageRules({}), QString());
-        QCOMPARE(GeminiClient::languageRules({QStringLiteral("uz-uz")}), QString());
+        QCOMPARE(GeminiClient::languageRules({u"uz-uz"_s}), QString());
     }
 
     void defaultPrompt()
     {
         const QString text = GeminiClient::from(Config()).fullPrompt();
-        const QStringList lines = text.split(QLatin1Char('\n'));
+        const QStringList lines = text.split(u'\n');
         QCOMPARE(lines.size(), 11);
         QCOMPARE(lines[0], Config::defaultPrompt);
         QCOMPARE(lines[1], QString());
         QCOMPARE(lines[2],
-                 QStringLiteral(
-                     "Clean the transcript up for reading, without changing what was meant:"));
+                 u"Clean the transcript up for reading, without changing what was meant:"_s);
         QCOMPARE(lines[5],
-                 QStringLiteral(
-                     "  \"Seshanba, yo'q, chorshanba kelaman\" becomes \"Chorshanba kelaman\"."));
+                 u"  \"Seshanba, yo'q, chorshanba kelaman\" becomes \"Chorshanba kelaman\"."_s);
         QCOMPARE(lines[8], QString());
-        QCOMPARE(lines[9], QStringLiteral(
-                               "Never translate, summarize, answer, or add anything of your own."));
+        QCOMPARE(lines[9], u"Never translate, summarize, answer, or add anything of your own."_s);
         QCOMPARE(lines[10],
-                 QStringLiteral(
-                     "Output only the transcript. If there is no speech, output nothing at all."));
+                 u"Output only the transcript. If there is no speech, output nothing at all."_s);
         // The smart fragment: a line feed and six lines, 456 characters.
-        const qsizetype start = text.indexOf(QStringLiteral("\nClean"));
-        const qsizetype end = text.indexOf(QStringLiteral("\n\nNever"));
+        const qsizetype start = text.indexOf(u"\nClean"_s);
+        const qsizetype end = text.indexOf(u"\n\nNever"_s);
         QCOMPARE(end - start, 456);
     }
 
@@ -316,16 +302,15 @@ private Q_SLOTS:
     {
         Config c;
         c.prompt = QString();
-        c.transcriptionMode = QStringLiteral("Smart");
-        c.customVocabulary = {QStringLiteral("Vesk")};
+        c.transcriptionMode = u"Smart"_s;
+        c.customVocabulary = {u"Vesk"_s};
         const QString text = GeminiClient::from(c).fullPrompt();
-        QVERIFY(
-            text.startsWith(QStringLiteral("\n\nWrite down every word exactly as spoken, including "
-                                           "repetitions, filler\nsounds and false starts.")));
-        QVERIFY(text.contains(QStringLiteral(
-            "\n\nThese names come up often and are easy to mishear \u2014 spell them\nexactly like "
-            "this when you hear them: Vesk.\n\nNever translate")));
-        QVERIFY(text.endsWith(QStringLiteral("output nothing at all.")));
+        QVERIFY(text.startsWith(u"\n\nWrite down every word exactly as spoken, including "
+                                "repetitions, filler\nsounds and false starts."_s));
+        QVERIFY(text.contains(u"\n\nThese names come up often and are easy to mishear \u2014 spell "
+                              u"them\nexactly like "
+                              "this when you hear them: Vesk.\n\nNever translate"_s));
+        QVERIFY(text.endsWith(u"output nothing at all."_s));
     }
 };
 

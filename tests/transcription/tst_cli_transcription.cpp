@@ -4,11 +4,6 @@
 #include "TestSupport.h"
 #include "WaveFiles.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 #include <utility>
@@ -21,138 +16,132 @@ class CliTranscriptionTest : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-
-    struct Run
-    {
-        int code = -1;
-        QByteArray out, err;
-    };
-
     FakeGeminiServer m_server;
+    const QByteArray m_speech = "RIFF....WAVEfmt "_ba.repeated(40);
 
-    // The server answers from this process, so the wait keeps its event loop running.
+    using Run = TestSupport::Run;
+
+    // The command with this configuration, run by `wrapper` if there is one. By default nothing
+    // listens at the service's address: no request may leave the machine.
     Run run(const QStringList &args, const Config &config,
-            const QString &base = QStringLiteral("http://127.0.0.1:9"),
-            const QStringList &wrapper = {})
+            const QString &base = u"http://127.0.0.1:9"_s, QStringList wrapper = {})
     {
-        config.saveTo(m_dir.path() + QStringLiteral("/config.json"));
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VESK_DATA_DIR"), m_dir.path());
-        env.remove(QStringLiteral("GEMINI_API_KEY"));
-        // Nothing listens here: no request may leave the machine.
-        env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), base);
-        p.setProcessEnvironment(env);
-        QSignalSpy finished(&p, &QProcess::finished);
-        if (wrapper.isEmpty())
-            p.start(TestSupport::executable(), args);
-        else
-            p.start(wrapper.first(),
-                    wrapper.mid(1) + QStringList{TestSupport::executable()} + args);
-        if (!finished.wait(60000))
-            return {};
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        config.saveTo(m_dir.filePath(u"config.json"_s));
+        wrapper.append(TestSupport::executable());
+        const QString program = wrapper.takeFirst();
+        return TestSupport::run(program, wrapper + args,
+                                TestSupport::appEnvironment(m_dir.path(), base), 60000);
+    }
+
+    // A key, and the recording sent as it is.
+    static Config keyed()
+    {
+        Config c;
+        c.apiKey = u"cli-key"_s;
+        c.trimSilence = false;
+        return c;
+    }
+
+    QString speechFile()
+    {
+        const QString file = m_dir.filePath(u"speech.wav"_s);
+        TestSupport::writeFile(file, m_speech);
+        return file;
+    }
+
+    QString log() const { return TestSupport::appLog(m_dir.path()); }
+
+    // Nothing but line feeds and tabs below 0x20, no C1 controls, no bidirectional overrides.
+    static bool inert(const QString &text)
+    {
+        for (const QChar c : text) {
+            if ((c.category() == QChar::Other_Control && c != u'\n' && c != u'\t') ||
+                (c.unicode() >= 0x202a && c.unicode() <= 0x202e))
+                return false;
+        }
+        return true;
     }
 
 private Q_SLOTS:
+    void init() { m_server.clear(); }
+
     void promptIsPrintedExactly()
     {
         Config c;
-        c.languageCodes = {QStringLiteral("uz-UZ"), QStringLiteral("ru-RU")};
-        c.customVocabulary = {QStringLiteral("Oʻzbekiston")};
-        const Run r = run({QStringLiteral("prompt")}, c);
+        c.languageCodes = {u"uz-UZ"_s, u"ru-RU"_s};
+        c.customVocabulary = {u"Oʻzbekiston"_s};
+        const Run r = run({u"prompt"_s}, c);
         QCOMPARE(r.code, 0);
-        QCOMPARE(QString::fromUtf8(r.out), GeminiClient::from(c).fullPrompt());
+        QCOMPARE(r.out, GeminiClient::from(c).fullPrompt());
     }
 
     void failuresExitOneWithTheDescription()
     {
-        const QString file = m_dir.path() + QStringLiteral("/a.wav");
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("RIFF");
-        f.close();
-        Run r = run({QStringLiteral("transcribe"), file}, Config());
+        Run r = run({u"transcribe"_s, speechFile()}, Config());
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err.trimmed(),
-                 QByteArray("No API key. Add it in Settings, or set GEMINI_API_KEY."));
+        QCOMPARE(r.err.trimmed(), u"No API key. Add it in Settings, or set GEMINI_API_KEY."_s);
         QVERIFY(r.out.isEmpty());
 
-        r = run({QStringLiteral("models")}, Config());
+        r = run({u"models"_s}, Config());
         QCOMPARE(r.code, 1);
-        QVERIFY(r.err.startsWith("No API key."));
+        QVERIFY(r.err.startsWith(u"No API key."_s));
 
         Config keyed;
-        keyed.apiKey = QStringLiteral("secret-key");
-        r = run({QStringLiteral("transcribe"), m_dir.path() + QStringLiteral("/missing.wav")},
-                keyed);
+        keyed.apiKey = u"secret-key"_s;
+        r = run({u"transcribe"_s, m_dir.path() + u"/missing.wav"_s}, keyed);
         QCOMPARE(r.code, 1);
         QVERIFY(!r.err.isEmpty());
-        QVERIFY(!r.err.contains("secret-key"));
+        QVERIFY(!r.err.contains(u"secret-key"_s));
     }
 
     void transcribeSendsTheFileToTheConfiguredEndpoint()
     {
-        const QString file = m_dir.path() + QStringLiteral("/speech.wav");
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        const QByteArray audio = QByteArray("RIFF....WAVEfmt ").repeated(40);
-        f.write(audio);
-        f.close();
-
-        Config c;
-        c.apiKey = QStringLiteral("cli-key");
-        c.trimSilence = false;
-        m_server.clear();
+        const QString file = speechFile();
+        Config c = keyed();
         m_server.enqueue(503, "busy");
-        m_server.enqueue(200,
-                         FakeGeminiServer::generateContentAnswer(QStringLiteral("Salom, dunyo")));
-        Run r = run({QStringLiteral("transcribe"), file}, c, m_server.baseUrl());
+        m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(u"Salom, dunyo"_s));
+        Run r = run({u"transcribe"_s, file}, c, m_server.baseUrl());
         QCOMPARE(r.code, 0);
-        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Salom, dunyo\n"));
+        QCOMPARE(r.out, u"Salom, dunyo\n"_s);
         QCOMPARE(m_server.requests().size(), 2);
         QCOMPARE(m_server.requests().last().target,
-                 QByteArray("/v1beta/models/gemini-3.7-flash:generateContent"));
-        QVERIFY(m_server.requests().last().body.contains(audio.toBase64()));
+                 "/v1beta/models/gemini-3.7-flash:generateContent"_ba);
+        QVERIFY(m_server.requests().last().body.contains(m_speech.toBase64()));
 
         // A transcribe model takes the interactions request; a live one, there with its batch name.
-        for (const QString &model : {QStringLiteral("gemini-3.5-transcribe"),
-                                     QStringLiteral("gemini-3.5-transcribe-live")}) {
+        for (const QString &model : {u"gemini-3.5-transcribe"_s, u"gemini-3.5-transcribe-live"_s}) {
             c.model = model;
             m_server.clear();
-            m_server.enqueue(200, FakeGeminiServer::interactionsAnswer(QStringLiteral("Привет")));
-            r = run({QStringLiteral("transcribe"), file}, c, m_server.baseUrl());
+            m_server.enqueue(200, FakeGeminiServer::interactionsAnswer(u"Привет"_s));
+            r = run({u"transcribe"_s, file}, c, m_server.baseUrl());
             QCOMPARE(r.code, 0);
-            QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Привет\n"));
-            QCOMPARE(m_server.requests().first().target, QByteArray("/v1beta/interactions"));
+            QCOMPARE(r.out, u"Привет\n"_s);
+            QCOMPARE(m_server.requests().first().target, "/v1beta/interactions"_ba);
             QCOMPARE(QJsonDocument::fromJson(m_server.requests().first().body)["model"].toString(),
-                     QStringLiteral("gemini-3.5-transcribe"));
+                     u"gemini-3.5-transcribe"_s);
         }
 
         // The chosen audio format applies here as in a dictation.
         c.model = Config().model;
-        c.audioFormat = QStringLiteral("ogg");
-        m_server.clear();
-        m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("ok")));
-        const QString tone = m_dir.path() + QStringLiteral("/tone.wav");
+        c.audioFormat = u"ogg"_s;
+        m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(u"ok"_s));
+        const QString tone = m_dir.path() + u"/tone.wav"_s;
         std::vector<short> samples(16000);
         for (size_t i = 0; i < samples.size(); ++i)
             samples[i] = short((i % 40 < 20) ? 8000 : -8000);
         QVERIFY(WaveFiles::writeMono16k(tone, samples));
-        r = run({QStringLiteral("transcribe"), tone}, c, m_server.baseUrl());
+        r = run({u"transcribe"_s, tone}, c, m_server.baseUrl());
         QCOMPARE(r.code, 0);
         QVERIFY(m_server.requests().last().body.contains("\"audio/ogg\""));
         c.audioFormat = Config().audioFormat;
 
-        m_server.clear();
         // The service's message as it wrote it, inner blanks and all.
-        m_server.enqueue(401, FakeGeminiServer::errorAnswer(QStringLiteral(
-                                  "API key not valid.  Please pass a valid API key.")));
-        r = run({QStringLiteral("transcribe"), file}, c, m_server.baseUrl());
+        m_server.enqueue(401, FakeGeminiServer::errorAnswer(
+                                  u"API key not valid.  Please pass a valid API key."_s));
+        r = run({u"transcribe"_s, file}, c, m_server.baseUrl());
         QCOMPARE(r.code, 1);
-        QCOMPARE(
-            r.err,
-            QByteArray("Gemini returned 401: API key not valid.  Please pass a valid API key.\n"));
+        QCOMPARE(r.err,
+                 u"Gemini returned 401: API key not valid.  Please pass a valid API key.\n"_s);
         QVERIFY(r.out.isEmpty());
     }
 
@@ -160,30 +149,29 @@ private Q_SLOTS:
     // copy is removed afterwards unless recordings are kept.
     void transcribeTrimsFirst()
     {
-        const QString file = m_dir.path() + QStringLiteral("/pause.wav");
+        const QString file = m_dir.path() + u"/pause.wav"_s;
         std::vector<short> samples(16000 * 4, 0); // 1 s tone, 2 s silence, 1 s tone
         for (int i = 0; i < 16000; ++i)
             samples[size_t(i)] = samples[size_t(48000 + i)] = short((i % 40 < 20) ? 8000 : -8000);
         QVERIFY(WaveFiles::writeMono16k(file, samples));
-        const QString trimmed = m_dir.path() + QStringLiteral("/pause.trimmed.wav");
+        const QString trimmed = m_dir.path() + u"/pause.trimmed.wav"_s;
 
-        Config c;
-        c.apiKey = QStringLiteral("cli-key");
+        Config c = keyed();
+        c.trimSilence = true;
         c.keepSilenceSeconds = 0.25;
         for (const bool keep : {false, true}) {
             c.keepAudio = keep;
             m_server.clear();
-            m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("ok")));
-            const Run r = run({QStringLiteral("transcribe"), file}, c, m_server.baseUrl());
+            m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(u"ok"_s));
+            const Run r = run({u"transcribe"_s, file}, c, m_server.baseUrl());
             QCOMPARE(r.code, 0);
             QCOMPARE(m_server.requests().size(), 1);
             const QJsonObject body =
                 QJsonDocument::fromJson(m_server.requests().first().body).object();
             const QByteArray sent = QByteArray::fromBase64(
-                body[QStringLiteral("contents")][0][QStringLiteral("parts")][1]
-                    [QStringLiteral("inline_data")][QStringLiteral("data")]
-                        .toString()
-                        .toLatin1());
+                body[u"contents"_s][0][u"parts"_s][1][u"inline_data"_s][u"data"_s]
+                    .toString()
+                    .toLatin1());
             // 2 s of tone and 0.25 s of the pause: 36000 frames of 16-bit mono after the header.
             QCOMPARE(sent.size(), 44 + 36000 * 2);
             QCOMPARE(QFile::exists(trimmed), keep);
@@ -193,104 +181,65 @@ private Q_SLOTS:
 
     void modelsMarksThePick()
     {
-        Config c;
-        c.apiKey = QStringLiteral("cli-key");
-        c.model = QStringLiteral("gone-model");
-        m_server.clear();
-        m_server.enqueue(200, FakeGeminiServer::modelsAnswer({QStringLiteral("gemini-pro"),
-                                                              QStringLiteral("gemini-2.5-flash")}));
-        const Run r = run({QStringLiteral("models")}, c, m_server.baseUrl());
+        Config c = keyed();
+        c.model = u"gone-model"_s;
+        m_server.enqueue(200,
+                         FakeGeminiServer::modelsAnswer({u"gemini-pro"_s, u"gemini-2.5-flash"_s}));
+        const Run r = run({u"models"_s}, c, m_server.baseUrl());
         QCOMPARE(r.code, 0);
-        QCOMPARE(r.out, QByteArray("gemini-2.5-flash\tpicked\ngemini-pro\n"));
-    }
-
-    QByteArray log() const
-    {
-        QFile file(m_dir.path() + QStringLiteral("/vesk.log"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    // Nothing but line feeds and tabs below 0x20, no C1 controls, no bidirectional overrides.
-    static bool inert(const QByteArray &bytes)
-    {
-        for (const QChar c : QString::fromUtf8(bytes)) {
-            if ((c.category() == QChar::Other_Control && c != u'\n' && c != u'\t') ||
-                (c.unicode() >= 0x202a && c.unicode() <= 0x202e))
-                return false;
-        }
-        return true;
-    }
-
-    QString speechFile()
-    {
-        const QString file = m_dir.path() + QStringLiteral("/speech.wav");
-        QFile f(file);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(QByteArray("RIFF....WAVEfmt ").repeated(40));
-        return file;
+        QCOMPARE(r.out, u"gemini-2.5-flash\tpicked\ngemini-pro\n"_s);
     }
 
     void serviceTextCannotDriveTheTerminal()
     {
-        Config c;
-        c.apiKey = QStringLiteral("cli-key");
-        c.trimSilence = false;
-        m_server.clear();
-        m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral(
-                                  "Salom\x1b]0;title\x07 \x1b[2Jdunyo\u202e!\u0085\r\n")));
-        Run r = run({QStringLiteral("transcribe"), speechFile()}, c, m_server.baseUrl());
+        const Config c = keyed();
+        m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(
+                                  u"Salom\x1b]0;title\x07 \x1b[2Jdunyo\u202e!\u0085\r\n"_s));
+        Run r = run({u"transcribe"_s, speechFile()}, c, m_server.baseUrl());
         QCOMPARE(r.code, 0);
-        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Salom]0;title [2Jdunyo!\n"));
-        QVERIFY(log().contains("transcript: Salom]0;title [2Jdunyo!\n"));
+        QCOMPARE(r.out, u"Salom]0;title [2Jdunyo!\n"_s);
+        QVERIFY(log().contains(u"transcript: Salom]0;title [2Jdunyo!\n"_s));
 
-        m_server.clear();
-        m_server.enqueue(
-            400, FakeGeminiServer::errorAnswer(QStringLiteral("bad\x1b[31m key\u202e\x9b")));
-        r = run({QStringLiteral("transcribe"), speechFile()}, c, m_server.baseUrl());
+        m_server.enqueue(400, FakeGeminiServer::errorAnswer(u"bad\x1b[31m key\u202e\x9b"_s));
+        r = run({u"transcribe"_s, speechFile()}, c, m_server.baseUrl());
         QCOMPARE(r.code, 1);
-        QCOMPARE(r.err, QByteArray("Gemini returned 400: bad\\x1b[31m key\\u202e\\x9b\n"));
-        QVERIFY(log().contains("bad\\x1b[31m key\\u202e\\x9b"));
+        QCOMPARE(r.err, u"Gemini returned 400: bad\\x1b[31m key\\u202e\\x9b\n"_s);
+        QVERIFY(log().contains(u"bad\\x1b[31m key\\u202e\\x9b"_s));
         QVERIFY(inert(log()));
 
-        m_server.clear();
-        m_server.enqueue(200,
-                         FakeGeminiServer::modelsAnswer({QStringLiteral("gemini\x1b[8m-flash")}));
-        r = run({QStringLiteral("models")}, c, m_server.baseUrl());
-        QCOMPARE(r.out, QByteArray("gemini[8m-flash\tpicked\n"));
+        m_server.enqueue(200, FakeGeminiServer::modelsAnswer({u"gemini\x1b[8m-flash"_s}));
+        r = run({u"models"_s}, c, m_server.baseUrl());
+        QCOMPARE(r.out, u"gemini[8m-flash\tpicked\n"_s);
     }
 
     // What is read, kept, printed and logged of a huge error answer stays small.
     void aHugeErrorAnswerStaysSmall()
     {
-        Config c;
-        c.apiKey = QStringLiteral("cli-key");
-        c.trimSilence = false;
+        const Config c = keyed();
         // The program's peak memory, measured from its own start (a child's count would begin
         // with this process's, answer and all). The address sanitizer's quarantine would keep
         // every freed byte resident and hide what is really held.
-        const QString peakFile = m_dir.filePath(QStringLiteral("peak"));
+        const QString peakFile = m_dir.filePath(u"peak"_s);
         const QByteArray sanitizer = qgetenv("ASAN_OPTIONS");
         qputenv("ASAN_OPTIONS", sanitizer + ":quarantine_size_mb=0");
         const auto peakKb = [&](const QByteArray &answer) {
             m_server.clear();
             m_server.enqueue(400, answer);
-            QFile::remove(m_dir.filePath(QStringLiteral("vesk.log")));
-            const Run r = run({QStringLiteral("transcribe"), speechFile()}, c, m_server.baseUrl(),
-                              {QStringLiteral("/usr/bin/time"), QStringLiteral("-f"),
-                               QStringLiteral("%M"), QStringLiteral("-o"), peakFile});
+            QFile::remove(m_dir.filePath(u"vesk.log"_s));
+            const Run r = run({u"transcribe"_s, speechFile()}, c, m_server.baseUrl(),
+                              {u"/usr/bin/time"_s, u"-f"_s, u"%M"_s, u"-o"_s, peakFile});
             QFile f(peakFile);
             return std::pair{r, f.open(QIODevice::ReadOnly)
                                     ? f.readAll().trimmed().split('\n').last().toLong()
                                     : 0L};
         };
-        const auto [small, smallKb] =
-            peakKb(FakeGeminiServer::errorAnswer(QStringLiteral("small")));
-        const auto [huge, hugeKb] = peakKb(FakeGeminiServer::errorAnswer(
-            QStringLiteral("big ") + QString(20 * 1024 * 1024, u'x')));
+        const auto [small, smallKb] = peakKb(FakeGeminiServer::errorAnswer(u"small"_s));
+        const auto [huge, hugeKb] =
+            peakKb(FakeGeminiServer::errorAnswer(u"big "_s + QString(20 * 1024 * 1024, u'x')));
         qputenv("ASAN_OPTIONS", sanitizer);
         QCOMPARE(small.code, 1);
         QCOMPARE(huge.code, 1);
-        QVERIFY(huge.err.startsWith("Gemini returned 400: big xxx"));
+        QVERIFY(huge.err.startsWith(u"Gemini returned 400: big xxx"_s));
         QVERIFY2(huge.err.size() < 1000, QByteArray::number(huge.err.size()));
         QVERIFY2(log().size() < 1000, QByteArray::number(log().size()));
         QVERIFY(smallKb > 0);
@@ -304,40 +253,34 @@ private Q_SLOTS:
     void standardErrorHoldsOnlyOurWords_data()
     {
         QTest::addColumn<FakeGeminiServer::Answer>("answer");
-        QTest::addColumn<QByteArray>("err"); // how its one line begins
+        QTest::addColumn<QString>("err"); // how its one line begins
         const QList<std::pair<QByteArray, QByteArray>> gzip{{"Content-Encoding", "gzip"}};
         FakeGeminiServer::Answer broken{500, "not gzip at all"};
         broken.headers = gzip;
         QTest::newRow("compressed 500 that does not decompress")
-            << broken << QByteArray("Gemini returned 500: Scripted\n");
+            << broken << u"Gemini returned 500: Scripted\n"_s;
         // Read only in part: the rest is cut off.
         FakeGeminiServer::Answer large{
             500, qCompress(FakeGeminiServer::errorAnswer(QString(200000, u'x'))).mid(4)};
         large.headers = {{"Content-Encoding", "deflate"}};
-        QTest::newRow("large compressed 500") << large << QByteArray("Gemini returned 500: xxxx");
-        FakeGeminiServer::Answer cut{
-            200, FakeGeminiServer::generateContentAnswer(QStringLiteral("Salom"))};
+        QTest::newRow("large compressed 500") << large << u"Gemini returned 500: xxxx"_s;
+        FakeGeminiServer::Answer cut{200, FakeGeminiServer::generateContentAnswer(u"Salom"_s)};
         cut.chunked = true;
         cut.cutAfter = 20;
         QTest::newRow("200 cut short")
             << cut
-            << QByteArray("Could not reach Gemini: the connection was closed before the whole "
-                          "answer came\n");
+            << u"Could not reach Gemini: the connection was closed before the whole answer came\n"_s;
     }
 
     void standardErrorHoldsOnlyOurWords()
     {
         QFETCH(FakeGeminiServer::Answer, answer);
-        QFETCH(QByteArray, err);
-        Config c;
-        c.apiKey = QStringLiteral("cli-key");
-        c.trimSilence = false;
-        m_server.clear();
+        QFETCH(QString, err);
         m_server.setFallback(answer);
-        const Run r = run({QStringLiteral("transcribe"), speechFile()}, c, m_server.baseUrl());
+        const Run r = run({u"transcribe"_s, speechFile()}, keyed(), m_server.baseUrl());
         QCOMPARE(r.code, 1);
-        QVERIFY2(r.err.startsWith(err) && r.err.count('\n') == 1 && r.err.endsWith('\n'),
-                 r.err.constData());
+        QVERIFY2(r.err.startsWith(err) && r.err.count(u'\n') == 1 && r.err.endsWith(u'\n'),
+                 qPrintable(r.err));
         QCOMPARE(m_server.requests().size(), 4);
     }
 
@@ -357,7 +300,7 @@ private Q_SLOTS:
     {
         QFETCH(int, signal);
         // 42 minutes of noise, which no lossless coder makes smaller.
-        const QString file = m_dir.filePath(QStringLiteral("long.wav"));
+        const QString file = m_dir.filePath(u"long.wav"_s);
         if (!QFileInfo::exists(file)) {
             std::vector<short> noise(40'000'000);
             quint32 state = 1;
@@ -367,37 +310,30 @@ private Q_SLOTS:
             }
             QVERIFY(WaveFiles::writeMono16k(file, noise));
         }
-        Config c;
-        c.apiKey = QStringLiteral("cli-key");
-        c.trimSilence = false;
-        m_server.clear();
         if (signal == 0)
-            m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(QStringLiteral("uzun")));
+            m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(u"uzun"_s));
         else
             m_server.enqueue({200, {}, true});
 
-        c.saveTo(m_dir.filePath(QStringLiteral("config.json")));
+        keyed().saveTo(m_dir.filePath(u"config.json"_s));
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VESK_DATA_DIR"), m_dir.path());
-        env.insert(QStringLiteral("VESK_GEMINI_BASE_URL"), m_server.baseUrl());
-        p.setProcessEnvironment(env);
-        p.start(TestSupport::executable(), {QStringLiteral("transcribe"), file});
+        p.setProcessEnvironment(TestSupport::appEnvironment(m_dir.path(), m_server.baseUrl()));
+        p.start(TestSupport::executable(), {u"transcribe"_s, file});
         // Upload start, the bytes, the request naming the file.
         QVERIFY(m_server.waitForRequests(3, 60000));
         QCOMPARE(m_server.requests().at(2).target,
-                 QByteArray("/v1beta/models/gemini-3.7-flash:generateContent"));
+                 "/v1beta/models/gemini-3.7-flash:generateContent"_ba);
         QCOMPARE(m_server.files().size(), 1);
         if (signal != 0)
             ::kill(pid_t(p.processId()), signal);
         QTRY_VERIFY_WITH_TIMEOUT(p.state() == QProcess::NotRunning, 30000);
         QCOMPARE(m_server.deletedFiles().size(), 1);
         QVERIFY(m_server.files().isEmpty());
-        QCOMPARE(m_server.requests().last().method, QByteArray("DELETE"));
+        QCOMPARE(m_server.requests().last().method, "DELETE"_ba);
         if (signal == 0) {
             QCOMPARE(p.exitStatus(), QProcess::NormalExit);
             QCOMPARE(p.exitCode(), 0);
-            QCOMPARE(p.readAllStandardOutput(), QByteArray("uzun\n"));
+            QCOMPARE(p.readAllStandardOutput(), "uzun\n"_ba);
         } else {
             // Ended as the signal ends a program.
             QCOMPARE(p.exitStatus(), QProcess::CrashExit);
@@ -407,12 +343,12 @@ private Q_SLOTS:
 
     void usageErrors()
     {
-        QCOMPARE(run({QStringLiteral("transcribe")}, Config()).code, 2);
-        QCOMPARE(run({QStringLiteral("prompt"), QStringLiteral("extra")}, Config()).code, 2);
-        QCOMPARE(run({QStringLiteral("--bogus")}, Config()).code, 2);
-        const Run help = run({QStringLiteral("--help")}, Config());
+        QCOMPARE(run({u"transcribe"_s}, Config()).code, 2);
+        QCOMPARE(run({u"prompt"_s, u"extra"_s}, Config()).code, 2);
+        QCOMPARE(run({u"--bogus"_s}, Config()).code, 2);
+        const Run help = run({u"--help"_s}, Config());
         QCOMPARE(help.code, 0);
-        QVERIFY(help.out.contains("transcribe FILE"));
+        QVERIFY(help.out.contains(u"transcribe FILE"_s));
     }
 };
 

@@ -7,12 +7,7 @@
 #include "transcription/GeminiTranscription.h"
 #include "WaveFiles.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QNetworkAccessManager>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QtTest>
 #include <cmath>
 
@@ -27,13 +22,13 @@ class ExchangeTest : public QObject
     QHash<QString, QByteArray> m_encoded; // m_voice by MIME type
     const QByteArray m_audio = QByteArray("RIFF\x00\x01\xff\xfe wav bytes", 18).repeated(7);
 
-    GeminiClient client(const QString &model = QStringLiteral("gemini-3.7-flash")) const
+    GeminiClient client(const QString &model = u"gemini-3.7-flash"_s) const
     {
         GeminiClient c;
-        c.apiKey = QStringLiteral("test-key-123");
+        c.apiKey = u"test-key-123"_s;
         c.model = model;
-        c.transcriptionMode = QStringLiteral("smart");
-        c.languageCodes = {QStringLiteral("uz-UZ")};
+        c.transcriptionMode = u"smart"_s;
+        c.languageCodes = {u"uz-UZ"_s};
         return c;
     }
 
@@ -63,11 +58,7 @@ class ExchangeTest : public QObject
         QList<int> quick;
         for (const int ms : GeminiExchange::transcriptionWaitsMs())
             quick.append(ms / 100);
-        return {"POST",
-                QUrl(m_server->baseUrl() + QStringLiteral("/v1beta/interactions")),
-                QStringLiteral("k"),
-                "{}",
-                120,
+        return {"POST", QUrl(m_server->baseUrl() + u"/v1beta/interactions"_s), u"k"_s, "{}", 120,
                 quick};
     }
 
@@ -82,11 +73,10 @@ class ExchangeTest : public QObject
     static QJsonObject audioPart(const QByteArray &body, bool uploaded = false)
     {
         const QJsonObject o = QJsonDocument::fromJson(body).object();
-        if (o.contains(QStringLiteral("input")))
-            return o[QStringLiteral("input")][0].toObject();
-        return o[QStringLiteral("contents")][0][QStringLiteral("parts")][1]
-                [uploaded ? QStringLiteral("file_data") : QStringLiteral("inline_data")]
-                    .toObject();
+        if (o.contains(u"input"_s))
+            return o[u"input"_s][0].toObject();
+        return o[u"contents"_s][0][u"parts"_s][1][uploaded ? u"file_data"_s : u"inline_data"_s]
+            .toObject();
     }
 
     // The 16-bit samples of audio bytes, as libsndfile decodes them; none unless 16 kHz mono.
@@ -115,7 +105,7 @@ private Q_SLOTS:
                                int(noise >> 24) - 128);
         }
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("r.wav"));
+        const QString path = dir.filePath(u"r.wav"_s);
         QVERIFY(WaveFiles::writeMono16k(path, m_voice));
         const QByteArray wav = GeminiRequests::readAudio(path).value();
         m_encoded = {{AudioEncoder::wavType, wav},
@@ -124,15 +114,15 @@ private Q_SLOTS:
         const qsizetype flac = m_encoded[AudioEncoder::flacType].size();
         const qsizetype ogg = m_encoded[AudioEncoder::oggType].size();
         QVERIFY2(flac < wav.size() * 3 / 4 && ogg < wav.size() / 4,
-                 qPrintable(QStringLiteral("%1 %2").arg(flac).arg(ogg)));
+                 qPrintable(u"%1 %2"_s.arg(flac).arg(ogg)));
     }
 
     void init()
     {
         // Qt's own warnings are for its callers to avoid; the one Qt gives about its own
         // bookkeeping (the executable filters it out) is the exception.
-        QTest::failOnWarning(QRegularExpression(
-            QStringLiteral("^(?!QNetworkReplyImplPrivate::error: Internal problem)")));
+        QTest::failOnWarning(
+            QRegularExpression(u"^(?!QNetworkReplyImplPrivate::error: Internal problem)"_s));
         m_server->clear();
         m_server->setFallback({404, "{}"});
         m_waits.clear();
@@ -145,12 +135,12 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("target");
         QTest::addColumn<QJsonObject>("body"); // all of it
         const QString audio = QString::fromLatin1(m_audio.toBase64());
-        const QString flash = QStringLiteral("gemini-3.7-flash");
+        const QString flash = u"gemini-3.7-flash"_s;
         const QJsonObject inlined{
             {"inline_data", QJsonObject{{"mime_type", "audio/wav"}, {"data", audio}}}};
         QTest::newRow("generateContent")
-            << flash << FakeGeminiServer::generateContentAnswer(QStringLiteral(" salom\n"))
-            << QByteArray("/v1beta/models/gemini-3.7-flash:generateContent")
+            << flash << FakeGeminiServer::generateContentAnswer(u" salom\n"_s)
+            << "/v1beta/models/gemini-3.7-flash:generateContent"_ba
             << QJsonObject{
                    {"contents",
                     QJsonArray{QJsonObject{
@@ -159,9 +149,8 @@ private Q_SLOTS:
                          QJsonArray{QJsonObject{{"text", client(flash).fullPrompt()}}, inlined}}}}},
                    {"generationConfig", QJsonObject{{"temperature", 0}}}};
         QTest::newRow("interactions")
-            << "gemini-transcribe-1"
-            << FakeGeminiServer::interactionsAnswer(QStringLiteral(" salom\n"))
-            << QByteArray("/v1beta/interactions")
+            << "gemini-transcribe-1" << FakeGeminiServer::interactionsAnswer(u" salom\n"_s)
+            << "/v1beta/interactions"_ba
             << QJsonObject{
                    {"model", "gemini-transcribe-1"},
                    {"input", QJsonArray{QJsonObject{
@@ -181,14 +170,14 @@ private Q_SLOTS:
         m_server->enqueue(200, answer);
         const auto text = transcribe(client(model));
         QVERIFY(text.ok());
-        QCOMPARE(text.value(), QStringLiteral("salom"));
+        QCOMPARE(text.value(), u"salom"_s);
 
         QCOMPARE(m_server->requests().size(), 1);
         const auto &r = m_server->requests().first();
-        QCOMPARE(r.method, QByteArray("POST"));
+        QCOMPARE(r.method, "POST"_ba);
         QCOMPARE(r.target, target);
-        QCOMPARE(r.headers.value("x-goog-api-key"), QByteArray("test-key-123"));
-        QCOMPARE(r.headers.value("content-type"), QByteArray("application/json"));
+        QCOMPARE(r.headers.value("x-goog-api-key"), "test-key-123"_ba);
+        QCOMPARE(r.headers.value("content-type"), "application/json"_ba);
         // The key travels in its header only.
         QVERIFY(!r.target.contains("test-key-123"));
         QVERIFY(!r.body.contains("test-key-123"));
@@ -211,14 +200,14 @@ private Q_SLOTS:
             QVERIFY(read.ok());
             QCOMPARE(read.value(), audio);
             // Absent (a body that is no JSON) is not the empty text of no audio.
-            for (const QString &model : {QStringLiteral("m"), QStringLiteral("m-transcribe")})
+            for (const QString &model : {u"m"_s, u"m-transcribe"_s})
                 QCOMPARE(
                     audioPart(
                         GeminiRequests::transcriptionRequest(client(model), audio).value().body)
-                        .value(QStringLiteral("data")),
+                        .value(u"data"_s),
                     QJsonValue(QString::fromLatin1(audio.toBase64())));
         }
-        const auto missing = GeminiRequests::readAudio(dir.filePath(QStringLiteral("none.wav")));
+        const auto missing = GeminiRequests::readAudio(dir.filePath(u"none.wav"_s));
         QCOMPARE(missing.error().kind(), GeminiError::Kind::fileRead);
     }
 
@@ -226,11 +215,11 @@ private Q_SLOTS:
     {
         // The real waits: the service must get the pause it is owed.
         for (int i = 0; i < 3; ++i)
-            m_server->enqueue(503, FakeGeminiServer::errorAnswer(QStringLiteral("busy")));
+            m_server->enqueue(503, FakeGeminiServer::errorAnswer(u"busy"_s));
         m_server->enqueue(200, "fourth");
         const auto result = exchange(realWaits());
         QVERIFY(result.ok());
-        QCOMPARE(result.value(), QByteArray("fourth"));
+        QCOMPARE(result.value(), "fourth"_ba);
         QCOMPARE(m_waits, (QList<int>{400, 1200, 3000}));
         const auto &r = m_server->requests();
         QCOMPARE(r.size(), 4);
@@ -240,7 +229,7 @@ private Q_SLOTS:
         QVERIFY(r[3].receivedMs - r[2].receivedMs >= 3000);
         // Every attempt sends the same request again.
         QCOMPARE(r[3].body, r[0].body);
-        QCOMPARE(r[3].headers.value("x-goog-api-key"), QByteArray("k"));
+        QCOMPARE(r[3].headers.value("x-goog-api-key"), "k"_ba);
     }
 
     // Retried statuses are asked four times and report the last answer; others once.
@@ -250,27 +239,26 @@ private Q_SLOTS:
         QTest::addColumn<QByteArrayList>("bodies"); // one for each attempt
         QTest::addColumn<QByteArray>("location");
         QTest::addColumn<QString>("shown");
-        const QByteArray badKey = FakeGeminiServer::errorAnswer(QStringLiteral("bad key"));
+        const QByteArray badKey = FakeGeminiServer::errorAnswer(u"bad key"_s);
         for (int status : {400, 401, 403, 404, 201})
             QTest::addRow("%d", status)
                 << status << QByteArrayList{badKey} << QByteArray() << "bad key";
         QTest::newRow("empty") << 400 << QByteArrayList{{}} << QByteArray() << "Scripted";
-        QTest::newRow("redirect") << 307 << QByteArrayList{{}}
-                                  << QByteArray("https://elsewhere.test/x")
+        QTest::newRow("redirect") << 307 << QByteArrayList{{}} << "https://elsewhere.test/x"_ba
                                   << "a redirect to https://elsewhere.test/x, not followed";
         QTest::newRow("redirect nowhere")
             << 302 << QByteArrayList{badKey} << QByteArray() << "a redirect, not followed";
         QTest::newRow("inner blanks") << 400
                                       << QByteArrayList{FakeGeminiServer::errorAnswer(
-                                             QStringLiteral("Quota  exceeded.\r\nRetry  later.\n"))}
+                                             u"Quota  exceeded.\r\nRetry  later.\n"_s)}
                                       << QByteArray() << "Quota  exceeded. Retry  later.";
         QTest::newRow("controls") << 400
                                   << QByteArrayList{FakeGeminiServer::errorAnswer(
-                                         QStringLiteral("a\x1b[2J\u202eb\nc\x07\u0085d"))}
+                                         u"a\x1b[2J\u202eb\nc\x07\u0085d"_s)}
                                   << QByteArray() << "a\\x1b[2J\\u202eb c\\x07 d";
         QByteArrayList quota;
         for (int i = 1; i <= 4; ++i)
-            quota.append(FakeGeminiServer::errorAnswer(QStringLiteral("quota %1").arg(i)));
+            quota.append(FakeGeminiServer::errorAnswer(u"quota %1"_s.arg(i)));
         QTest::newRow("429 four times") << 429 << quota << QByteArray() << "quota 4";
         QTest::newRow("500 four times, not JSON")
             << 500 << QByteArrayList(4, "plain text, not JSON \xe2\x80\x94 whole") << QByteArray()
@@ -290,8 +278,7 @@ private Q_SLOTS:
         QVERIFY(!result.ok());
         QCOMPARE(result.error().kind(), GeminiError::Kind::http);
         QCOMPARE(result.error().status(), status);
-        QCOMPARE(result.error().description(),
-                 QStringLiteral("Gemini returned %1: ").arg(status) + shown);
+        QCOMPARE(result.error().description(), u"Gemini returned %1: "_s.arg(status) + shown);
         QCOMPARE(m_server->requests().size(), bodies.size());
     }
 
@@ -305,7 +292,7 @@ private Q_SLOTS:
             port = probe.serverPort();
         }
         GeminiExchange::Settings s = settings();
-        s.address = QUrl(QStringLiteral("http://127.0.0.1:%1/v1beta/interactions").arg(port));
+        s.address = QUrl(u"http://127.0.0.1:%1/v1beta/interactions"_s.arg(port));
         QCOMPARE(exchange(s).error().kind(), GeminiError::Kind::transport);
         QCOMPARE(m_waits.size(), 3);
     }
@@ -325,8 +312,8 @@ private Q_SLOTS:
     {
         QFETCH(bool, drip);
         if (drip)
-            m_server->enqueue({200, FakeGeminiServer::generateContentAnswer(QStringLiteral("slow")),
-                               false, false, 150});
+            m_server->enqueue(
+                {200, FakeGeminiServer::generateContentAnswer(u"slow"_s), false, false, 150});
         else
             m_server->enqueue({200, {}, true});
         GeminiExchange::Settings s = settings();
@@ -363,10 +350,10 @@ private Q_SLOTS:
         QVERIFY2(shown.size() < 400, qPrintable(QString::number(shown.size())));
         if (status == 200) {
             QCOMPARE(result.error().kind(), GeminiError::Kind::badResponse);
-            QVERIFY(shown.contains(QLatin1String("larger than")));
+            QVERIFY(shown.contains("larger than"_L1));
         } else {
             QCOMPARE(result.error().status(), status);
-            QVERIFY(shown.contains(QLatin1String("AAAAAAAAAA")));
+            QVERIFY(shown.contains("AAAAAAAAAA"_L1));
         }
     }
 
@@ -404,12 +391,12 @@ private Q_SLOTS:
         QTest::addColumn<bool>("chunked");
         QTest::addColumn<int>("cutAfter"); // -1: whole
         QTest::addColumn<QByteArray>("body");
-        const QByteArray json = FakeGeminiServer::generateContentAnswer(QStringLiteral("Salom"));
+        const QByteArray json = FakeGeminiServer::generateContentAnswer(u"Salom"_s);
         QTest::newRow("Content-Length, 20 bytes") << false << 20 << json;
         QTest::newRow("chunked, 20 bytes") << true << 20 << json;
         QTest::newRow("chunked, whole") << true << -1 << json;
         // Whole but not JSON: for the reader to refuse, not to retry.
-        QTest::newRow("chunked, whole, not JSON") << true << -1 << QByteArray("<p>busy</p>");
+        QTest::newRow("chunked, whole, not JSON") << true << -1 << "<p>busy</p>"_ba;
     }
 
     void cutShortAnswersAreDroppedConnections()
@@ -432,8 +419,8 @@ private Q_SLOTS:
             }
             QVERIFY2(!result.ok(), result.ok() ? result.value().constData() : "");
             QCOMPARE(result.error().description(),
-                     QStringLiteral("Could not reach Gemini: the connection was closed before the "
-                                    "whole answer came"));
+                     u"Could not reach Gemini: the connection was closed before the "
+                     "whole answer came"_s);
             QCOMPARE(m_server->requests().size(), 4);
         }
     }
@@ -480,15 +467,13 @@ private Q_SLOTS:
         GeminiClient noKey = client();
         noKey.apiKey.clear();
         QCOMPARE(transcribe(noKey).error().description(),
-                 QStringLiteral("No API key. Add it in Settings, or set GEMINI_API_KEY."));
+                 u"No API key. Add it in Settings, or set GEMINI_API_KEY."_s);
 
         GeminiClient headerBreaker = client();
-        headerBreaker.apiKey = QStringLiteral("key\r\nX-Evil: 1");
+        headerBreaker.apiKey = u"key\r\nX-Evil: 1"_s;
         QCOMPARE(transcribe(headerBreaker).error().kind(), GeminiError::Kind::invalidApiKey);
 
-        for (const QString &model :
-             {QStringLiteral(" "), QStringLiteral("a/b"), QStringLiteral("m?x=1"),
-              QStringLiteral("m#f"), QStringLiteral("m\tx")})
+        for (const QString &model : {u" "_s, u"a/b"_s, u"m?x=1"_s, u"m#f"_s, u"m\tx"_s})
             QCOMPARE(transcribe(client(model)).error().kind(), GeminiError::Kind::invalidModel);
 
         QTest::qWait(50);
@@ -505,8 +490,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("model");
         QTest::addColumn<QString>("sentAs");
         QTest::addColumn<bool>("uploaded");
-        const QString flash = QStringLiteral("gemini-3.7-flash");
-        const QString transcribe = QStringLiteral("gemini-3.7-flash-transcribe");
+        const QString flash = u"gemini-3.7-flash"_s;
+        const QString transcribe = u"gemini-3.7-flash-transcribe"_s;
         const QString wav = AudioEncoder::wavType, flac = AudioEncoder::flacType,
                       ogg = AudioEncoder::oggType;
         QTest::newRow("wav") << "wav" << QString() << flash << wav << false;
@@ -533,9 +518,8 @@ private Q_SLOTS:
             limits.inlineRequestBytes =
                 GeminiRequests::inlineRequestSize(c, m_encoded[limit].size()) - 1;
         const bool interactions = GeminiClient::usesInteractions(model);
-        m_server->enqueue(200, interactions
-                                   ? FakeGeminiServer::interactionsAnswer(QStringLiteral("ok"))
-                                   : FakeGeminiServer::generateContentAnswer(QStringLiteral("ok")));
+        m_server->enqueue(200, interactions ? FakeGeminiServer::interactionsAnswer(u"ok"_s)
+                                            : FakeGeminiServer::generateContentAnswer(u"ok"_s));
 
         QNetworkAccessManager network;
         const auto text = runToEnd<QString>([&](QObject *context, auto done) {
@@ -544,27 +528,25 @@ private Q_SLOTS:
             connect(t, &GeminiTranscription::finished, context, done);
         });
         QVERIFY2(text.ok(), text.ok() ? "" : qPrintable(text.error().description()));
-        QCOMPARE(text.value(), QStringLiteral("ok"));
+        QCOMPARE(text.value(), u"ok"_s);
 
         QByteArray sent;
         const QJsonObject media =
             audioPart(m_server->requests().value(uploaded ? 2 : 0).body, uploaded);
-        QCOMPARE(media[QStringLiteral("mime_type")].toString(), sentAs);
+        QCOMPARE(media[u"mime_type"_s].toString(), sentAs);
         if (!uploaded) {
             QCOMPARE(m_server->requests().size(), 1);
-            sent = QByteArray::fromBase64(media[QStringLiteral("data")].toString().toLatin1());
+            sent = QByteArray::fromBase64(media[u"data"_s].toString().toLatin1());
         } else {
             QVERIFY(m_server->waitForRequests(4));
             const auto &r = m_server->requests();
-            QCOMPARE(r[0].target, QByteArray("/upload/v1beta/files"));
+            QCOMPARE(r[0].target, "/upload/v1beta/files"_ba);
             QCOMPARE(r[0].headers.value("x-goog-upload-header-content-type"), sentAs.toLatin1());
-            QCOMPARE(r[0].headers.value("x-goog-api-key"), QByteArray("test-key-123"));
+            QCOMPARE(r[0].headers.value("x-goog-api-key"), "test-key-123"_ba);
             QVERIFY(r[1].target.startsWith("/upload/v1beta/files?upload_id="));
-            const QString uri =
-                media[interactions ? QStringLiteral("uri") : QStringLiteral("file_uri")].toString();
-            QCOMPARE(uri, m_server->baseUrl() + QStringLiteral("/v1beta/") +
-                              m_server->deletedFiles().value(0));
-            QCOMPARE(r[3].method, QByteArray("DELETE"));
+            const QString uri = media[interactions ? u"uri"_s : u"file_uri"_s].toString();
+            QCOMPARE(uri, m_server->baseUrl() + u"/v1beta/"_s + m_server->deletedFiles().value(0));
+            QCOMPARE(r[3].method, "DELETE"_ba);
             QCOMPARE(m_server->deletedFiles().size(), 1);
             QVERIFY(m_server->files().isEmpty());
             sent = r[1].body;
@@ -605,16 +587,15 @@ private Q_SLOTS:
 
     void modelListing()
     {
-        m_server->enqueue(200, FakeGeminiServer::modelsAnswer({QStringLiteral("gemini-pro"),
-                                                               QStringLiteral("gemini-3.7-flash"),
-                                                               QStringLiteral("embedding-1")}));
+        m_server->enqueue(200, FakeGeminiServer::modelsAnswer(
+                                   {u"gemini-pro"_s, u"gemini-3.7-flash"_s, u"embedding-1"_s}));
         const auto names = client().listModelsAndWait();
         QVERIFY(names.ok());
         QCOMPARE(names.value(), (QStringList{"embedding-1", "gemini-3.7-flash", "gemini-pro"}));
         const auto &r = m_server->requests().first();
-        QCOMPARE(r.method, QByteArray("GET"));
-        QCOMPARE(r.target, QByteArray("/v1beta/models?pageSize=200"));
-        QCOMPARE(r.headers.value("x-goog-api-key"), QByteArray("test-key-123"));
+        QCOMPARE(r.method, "GET"_ba);
+        QCOMPARE(r.target, "/v1beta/models?pageSize=200"_ba);
+        QCOMPARE(r.headers.value("x-goog-api-key"), "test-key-123"_ba);
         // No body, and nothing that speaks of one.
         QVERIFY(r.body.isEmpty());
         QVERIFY(!r.headers.contains("content-length"));
@@ -625,7 +606,7 @@ private Q_SLOTS:
         // sends a request without a body once more when its connection closes before any
         // answer, as HTTP allows for a GET.)
         for (const FakeGeminiServer::Answer &failure :
-             {FakeGeminiServer::Answer{503, FakeGeminiServer::errorAnswer(QStringLiteral("busy"))},
+             {FakeGeminiServer::Answer{503, FakeGeminiServer::errorAnswer(u"busy"_s)},
               FakeGeminiServer::Answer{200, {}, false, true}}) {
             m_server->clear();
             m_server->setFallback(failure);

@@ -43,8 +43,7 @@ class HUDTest : public QObject
         QImage picture(shot.size() + QSize(24, 24), QImage::Format_ARGB32);
         picture.fill(QColor(120, 130, 140));
         QPainter(&picture).drawPixmap(12, 12, shot);
-        return picture.save(TestSupport::binaryDir() +
-                            QStringLiteral("/tests/ui/hud/hud-%1.png").arg(name));
+        return picture.save(TestSupport::binaryDir() + u"/tests/ui/hud/hud-%1.png"_s.arg(name));
     }
 
 private Q_SLOTS:
@@ -130,13 +129,13 @@ private Q_SLOTS:
         rig.panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
         // Idle without and with the input permission.
-        QCOMPARE(v->mainButton()->symbol(), QStringLiteral("mic.slash.fill"));
+        QCOMPARE(v->mainButton()->symbol(), u"mic.slash.fill"_s);
         QVERIFY(qAbs(v->mainButton()->color().alphaF() - 0.45) < 0.001);
         rig.state.setAccessibilityGranted(true);
-        QCOMPARE(v->mainButton()->symbol(), QStringLiteral("mic.fill"));
+        QCOMPARE(v->mainButton()->symbol(), u"mic.fill"_s);
         QVERIFY(qAbs(v->mainButton()->color().alphaF() - 0.85) < 0.001);
-        QCOMPARE(v->mainButton()->toolTip(), QStringLiteral("Click to record, or hold ") +
-                                                 HotkeyKindInfo::label(rig.state.config().hotkey));
+        QCOMPARE(v->mainButton()->toolTip(),
+                 u"Click to record, or hold "_s + HotkeyKindInfo::label(rig.state.config().hotkey));
         QTest::mouseClick(v->mainButton(), Qt::LeftButton);
         QCOMPARE(rig.toggles, 1);
 
@@ -144,8 +143,8 @@ private Q_SLOTS:
         rig.state.setPhase(AppState::Phase::recording);
         QVERIFY(v->recordingRow()->isVisibleTo(v));
         QVERIFY(!v->mainButton()->isVisibleTo(v));
-        QCOMPARE(v->sendButton()->toolTip(), QStringLiteral("Send it (or let the keys go)"));
-        QCOMPARE(v->cancelButton()->toolTip(), QStringLiteral("Cancel (Esc)"));
+        QCOMPARE(v->sendButton()->toolTip(), u"Send it (or let the keys go)"_s);
+        QCOMPARE(v->cancelButton()->toolTip(), u"Cancel (Esc)"_s);
         rig.panel.applyWidth(AppState::Phase::recording);
         QTest::mouseClick(v->sendButton(), Qt::LeftButton);
         QTest::mouseClick(v->cancelButton(), Qt::LeftButton);
@@ -160,12 +159,12 @@ private Q_SLOTS:
         QVERIFY(!v->mainButton()->isVisibleTo(v) && !v->recordingRow()->isVisibleTo(v));
 
         // Failed: the warning with the message, or the fallback text.
-        rig.state.setMessage(QStringLiteral("Gemini said no"));
+        rig.state.setMessage(u"Gemini said no"_s);
         rig.state.setPhase(AppState::Phase::failed);
-        QCOMPARE(v->mainButton()->symbol(), QStringLiteral("exclamationmark.triangle.fill"));
-        QCOMPARE(v->mainButton()->toolTip(), QStringLiteral("Gemini said no"));
+        QCOMPARE(v->mainButton()->symbol(), u"exclamationmark.triangle.fill"_s);
+        QCOMPARE(v->mainButton()->toolTip(), u"Gemini said no"_s);
         rig.state.setMessage(QString());
-        QCOMPARE(v->mainButton()->toolTip(), QStringLiteral("Something went wrong"));
+        QCOMPARE(v->mainButton()->toolTip(), u"Something went wrong"_s);
         QTest::mouseClick(v->mainButton(), Qt::LeftButton);
         QCOMPARE(rig.toggles, 2);
     }
@@ -190,7 +189,7 @@ private Q_SLOTS:
     void staysOutOfTheWayOnTheDesktop()
     {
         QLineEdit editor;
-        editor.setWindowTitle(QStringLiteral("editor"));
+        editor.setWindowTitle(u"editor"_s);
         editor.show();
         editor.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&editor));
@@ -201,8 +200,7 @@ private Q_SLOTS:
         rig.panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
         const unsigned long id = rig.panel.winId();
-        QTRY_VERIFY(XTestInput::property(id, "_NET_WM_STATE")
-                        .contains(QStringLiteral("_NET_WM_STATE_ABOVE")));
+        QTRY_VERIFY(XTestInput::property(id, "_NET_WM_STATE").contains(u"_NET_WM_STATE_ABOVE"_s));
         QCOMPARE(XTestInput::property(id, "_NET_WM_DESKTOP"),
                  QStringList{QString::number(0xFFFFFFFFul)});
 
@@ -235,7 +233,7 @@ private Q_SLOTS:
         // (the only explanation the failed look gives) and the recording row's buttons.
         XTestInput::moveTo(0, 0);
         QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), 5000);
-        rig.state.setMessage(QStringLiteral("Gemini returned 503: The model is overloaded."));
+        rig.state.setMessage(u"Gemini returned 503: The model is overloaded."_s);
         rig.state.setPhase(AppState::Phase::failed);
 
         // The pointer arrives from elsewhere and rests over the widget.
@@ -257,10 +255,9 @@ private Q_SLOTS:
                 around |= w->geometry();
         }
         around.adjust(-40, -40, 40, 40);
-        QVERIFY(
-            QGuiApplication::primaryScreen()
-                ->grabWindow(0, around.x(), around.y(), around.width(), around.height())
-                .save(TestSupport::binaryDir() + QStringLiteral("/tests/ui/hud/hud-tooltip.png")));
+        QVERIFY(QGuiApplication::primaryScreen()
+                    ->grabWindow(0, around.x(), around.y(), around.width(), around.height())
+                    .save(TestSupport::binaryDir() + u"/tests/ui/hud/hud-tooltip.png"_s));
 
         rig.state.setPhase(AppState::Phase::recording);
         rig.panel.applyWidth(AppState::Phase::recording);
@@ -269,7 +266,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), 5000);
         hover(rig.view()->cancelButton());
         QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 5000);
-        QCOMPARE(QToolTip::text(), QStringLiteral("Cancel (Esc)"));
+        QCOMPARE(QToolTip::text(), u"Cancel (Esc)"_s);
         QCOMPARE(rig.cancels, 0);
         XTestInput::moveTo(0, 0);
     }
@@ -284,11 +281,9 @@ private Q_SLOTS:
         rig.panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
         const std::pair<const char *, QString> languages[] = {
-            {"en", QStringLiteral("So this is what I am saying while the key is still held down")},
-            {"uz",
-             QStringLiteral("Salom, bugun men oʻzbek tilida gapiryapman va soʻzlar koʻrinadi")},
-            {"ru",
-             QStringLiteral("Привет, это живая диктовка, и слова видны прямо во время речи")}};
+            {"en", u"So this is what I am saying while the key is still held down"_s},
+            {"uz", u"Salom, bugun men oʻzbek tilida gapiryapman va soʻzlar koʻrinadi"_s},
+            {"ru", u"Привет, это живая диктовка, и слова видны прямо во время речи"_s}};
         for (const auto &[language, words] : languages) {
             rig.state.setInterimText(words);
             rig.state.setLevel(0.6);
@@ -302,7 +297,7 @@ private Q_SLOTS:
             QVERIFY(line.right() < rig.view()->sendButton()->geometry().left());
             QVERIFY(line.width() > 120);
             QVERIFY(!rig.panel.isActiveWindow());
-            QVERIFY(save(rig.panel, QStringLiteral("live-%1").arg(QLatin1String(language))));
+            QVERIFY(save(rig.panel, u"live-%1"_s.arg(QLatin1String(language))));
         }
         // Back to the plain recording look once the words are gone.
         rig.state.setInterimText(QString());

@@ -34,10 +34,10 @@ class HistoryViewTest : public QObject
             History h;
             // Stored newest first: add oldest first.
             for (int i = older; i > 0; --i)
-                h.add(HistoryEntry::make(filler(i), 2, QStringLiteral("m"), QStringLiteral("mac")));
+                h.add(HistoryEntry::make(filler(i), 2, u"m"_s, u"mac"_s));
             for (qsizetype i = texts.size() - 1; i >= 0; --i)
-                h.add(HistoryEntry::make(texts[i], 1.5, QStringLiteral("gemini-2.5-flash"),
-                                         sources.value(i, QStringLiteral("mac"))));
+                h.add(HistoryEntry::make(texts[i], 1.5, u"gemini-2.5-flash"_s,
+                                         sources.value(i, u"mac"_s)));
             state.setHistory(h);
             state.saveHistory();
             view = std::make_unique<HistoryView>(
@@ -68,7 +68,7 @@ class HistoryViewTest : public QObject
         }
     };
 
-    static QString filler(int i) { return QStringLiteral("Eslatma %1: non va sut olish").arg(i); }
+    static QString filler(int i) { return u"Eslatma %1: non va sut olish"_s.arg(i); }
 
 private Q_SLOTS:
     void initTestCase() { TestSupport::isolateDataDir(); }
@@ -80,14 +80,14 @@ private Q_SLOTS:
         QVERIFY(rig.view->searchField()->isHidden());
         QVERIFY(!rig.view->clearButton()->isEnabled());
         QCOMPARE(rig.view->emptyDescription()->text(),
-                 QStringLiteral("Hold Right Ctrl and talk, or click the floating button."));
+                 u"Hold Right Ctrl and talk, or click the floating button."_s);
         // The key in effect, which an unsaved edit does not change.
         Config c = rig.state.config();
         c.hotkey = HotkeyKind::rightCommand;
         rig.state.setConfig(c);
         rig.state.setHotkeyInEffect(HotkeyKind::control);
         QCOMPARE(rig.view->emptyDescription()->text(),
-                 QStringLiteral("Hold Control and talk, or click the floating button."));
+                 u"Hold Control and talk, or click the floating button."_s);
         // The button does nothing while there is nothing to clear.
         rig.view->askToClear();
         QVERIFY(!rig.view->confirmingClear());
@@ -97,35 +97,33 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("query");
         QTest::addColumn<QStringList>("expected");
-        const QString hello = QStringLiteral("hello world");
-        const QString peace = QStringLiteral("world peace");
-        const QString russian = QStringLiteral("привет, Мир");
-        const QString uzbek = QStringLiteral("Oʻzbekiston bayrogʻi");
-        QTest::newRow("capitals find small letters")
-            << QStringLiteral("HELLO") << QStringList{hello};
-        QTest::newRow("word in two texts") << QStringLiteral("World") << QStringList{hello, peace};
-        QTest::newRow("leading blank is kept") << QStringLiteral(" world") << QStringList{hello};
-        QTest::newRow("trailing blank is kept") << QStringLiteral("peace ") << QStringList{};
-        QTest::newRow("Cyrillic capitals") << QStringLiteral("ПРИВЕТ, мИР") << QStringList{russian};
-        QTest::newRow("Uzbek modifier letter") << QStringLiteral("OʻZBEK") << QStringList{uzbek};
-        QTest::newRow("model is not searched") << QStringLiteral("flash") << QStringList{};
-        QTest::newRow("words are not split") << QStringLiteral("hello peace") << QStringList{};
+        const QString hello = u"hello world"_s;
+        const QString peace = u"world peace"_s;
+        const QString russian = u"привет, Мир"_s;
+        const QString uzbek = u"Oʻzbekiston bayrogʻi"_s;
+        QTest::newRow("capitals find small letters") << u"HELLO"_s << QStringList{hello};
+        QTest::newRow("word in two texts") << u"World"_s << QStringList{hello, peace};
+        QTest::newRow("leading blank is kept") << u" world"_s << QStringList{hello};
+        QTest::newRow("trailing blank is kept") << u"peace "_s << QStringList{};
+        QTest::newRow("Cyrillic capitals") << u"ПРИВЕТ, мИР"_s << QStringList{russian};
+        QTest::newRow("Uzbek modifier letter") << u"OʻZBEK"_s << QStringList{uzbek};
+        QTest::newRow("model is not searched") << u"flash"_s << QStringList{};
+        QTest::newRow("words are not split") << u"hello peace"_s << QStringList{};
         QStringList older{filler(99)};
         for (int i = 990; i <= 996; ++i)
             older.append(filler(i));
-        QTest::newRow("the older ones too") << QStringLiteral("ESLATMA 99") << older;
+        QTest::newRow("the older ones too") << u"ESLATMA 99"_s << older;
     }
 
     void search()
     {
         QFETCH(QString, query);
         QFETCH(QStringList, expected);
-        const QStringList named = {QStringLiteral("hello world"), QStringLiteral("world peace"),
-                                   QStringLiteral("привет, Мир"),
-                                   QStringLiteral("Oʻzbekiston bayrogʻi")};
+        const QStringList named = {u"hello world"_s, u"world peace"_s, u"привет, Мир"_s,
+                                   u"Oʻzbekiston bayrogʻi"_s};
         Rig rig(named, {}, int(History::cap) - 4);
         QVERIFY(!rig.view->searchField()->isHidden());
-        QCOMPARE(rig.view->searchField()->placeholderText(), QStringLiteral("Search transcripts"));
+        QCOMPARE(rig.view->searchField()->placeholderText(), u"Search transcripts"_s);
         QStringList all = named;
         for (int i = 1; i <= History::cap - 4; ++i)
             all.append(filler(i));
@@ -147,26 +145,24 @@ private Q_SLOTS:
 
     void rowLines()
     {
-        QCOMPARE(HistoryRowFormat::durationText(2.0), QStringLiteral("2.0s"));
-        QCOMPARE(HistoryRowFormat::durationText(0.04), QStringLiteral("0.0s"));
-        QCOMPARE(HistoryRowFormat::durationText(12.26), QStringLiteral("12.3s"));
+        QCOMPARE(HistoryRowFormat::durationText(2.0), u"2.0s"_s);
+        QCOMPARE(HistoryRowFormat::durationText(0.04), u"0.0s"_s);
+        QCOMPARE(HistoryRowFormat::durationText(12.26), u"12.3s"_s);
 
         const QDateTime date(QDate(2024, 12, 5), QTime(15, 20, 42));
         QString us =
             HistoryRowFormat::dateText(date, QLocale(QLocale::English, QLocale::UnitedStates));
-        us.replace(QChar(0x202f), QLatin1Char(' '));
-        QCOMPARE(us, QStringLiteral("Dec 5, 3:20 PM"));
+        us.replace(QChar(0x202f), u' ');
+        QCOMPARE(us, u"Dec 5, 3:20 PM"_s);
         const QString ru =
             HistoryRowFormat::dateText(date, QLocale(QLocale::Russian, QLocale::Russia));
-        QVERIFY2(ru.startsWith(QStringLiteral("5 ")) && ru.endsWith(QStringLiteral("15:20")),
-                 qPrintable(ru));
-        QVERIFY(!ru.contains(QStringLiteral("2024")));
+        QVERIFY2(ru.startsWith(u"5 "_s) && ru.endsWith(u"15:20"_s), qPrintable(ru));
+        QVERIFY(!ru.contains(u"2024"_s));
     }
 
     void sourceShownOnlyForOtherSources()
     {
-        Rig rig({QStringLiteral("same"), QStringLiteral("same"), QStringLiteral("same")},
-                {QStringLiteral("mac"), QStringLiteral("iPhone"), QStringLiteral("mac")});
+        Rig rig({u"same"_s, u"same"_s, u"same"_s}, {u"mac"_s, u"iPhone"_s, u"mac"_s});
         // The same time and length on each row, so that only the source can tell them apart.
         History h = rig.state.history();
         for (HistoryEntry &e : h.entries)
@@ -192,13 +188,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("tooltip");
         // A key instead of the pointer: the current row, reached from the keyboard.
         QTest::addColumn<QKeySequence>("key");
-        QTest::newRow("copy the newest")
-            << 0 << HistoryList::Copy << QStringLiteral("Copy") << QKeySequence();
+        QTest::newRow("copy the newest") << 0 << HistoryList::Copy << u"Copy"_s << QKeySequence();
         QTest::newRow("insert one from the middle")
-            << 500 << HistoryList::Insert << QStringLiteral("Insert into the front app")
-            << QKeySequence();
+            << 500 << HistoryList::Insert << u"Insert into the front app"_s << QKeySequence();
         QTest::newRow("delete the oldest")
-            << 999 << HistoryList::Delete << QStringLiteral("Delete") << QKeySequence();
+            << 999 << HistoryList::Delete << u"Delete"_s << QKeySequence();
         QTest::newRow("Ctrl+C copies the current row")
             << 3 << HistoryList::Copy << QString() << QKeySequence(QKeySequence::Copy);
         QTest::newRow("Enter inserts it")
@@ -213,11 +207,11 @@ private Q_SLOTS:
         QFETCH(HistoryList::Button, button);
         QFETCH(QString, tooltip);
         QFETCH(QKeySequence, key);
-        Rig rig({QStringLiteral("Salom, dunyo — привет 😀")}, {}, int(History::cap) - 1);
+        Rig rig({u"Salom, dunyo — привет 😀"_s}, {}, int(History::cap) - 1);
         HistoryList *list = rig.list();
         const HistoryEntry entry = list->historyModel()->entry(row);
         QVERIFY(!list->buttonsShown(row));
-        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        QGuiApplication::clipboard()->setText(u"before"_s);
 
         if (key.isEmpty()) {
             // Under the pointer: the buttons, each with its tooltip.
@@ -246,20 +240,20 @@ private Q_SLOTS:
         switch (button) {
         case HistoryList::Copy: {
             QCOMPARE(QGuiApplication::clipboard()->text(), entry.text);
-            QCOMPARE(list->copySymbol(row), QStringLiteral("checkmark"));
+            QCOMPARE(list->copySymbol(row), u"checkmark"_s);
             // The pointer leaves: the buttons stay while the check mark shows.
             QTest::mouseMove(rig.view.get(), QPoint(1, 1));
             QTRY_COMPARE(list->hoveredRow(), -1);
             QVERIFY(list->buttonsShown(row));
             QTRY_VERIFY_WITH_TIMEOUT(!list->copied(row), 5000);
-            QCOMPARE(list->copySymbol(row), QStringLiteral("doc.on.doc"));
+            QCOMPARE(list->copySymbol(row), u"doc.on.doc"_s);
             // Still the keyboard's current row, or nothing under the pointer any more.
             QCOMPARE(list->buttonsShown(row), !key.isEmpty());
             break;
         }
         case HistoryList::Insert:
             QCOMPARE(rig.inserted, QStringList{entry.text});
-            QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+            QCOMPARE(QGuiApplication::clipboard()->text(), u"before"_s);
             QVERIFY(rig.view->isVisible());
             break;
         case HistoryList::Delete: {
@@ -282,13 +276,12 @@ private Q_SLOTS:
 
     void textOfTheRowUnderThePointerIsSelectable()
     {
-        Rig rig({QStringLiteral("first transcript"), QStringLiteral("second transcript")}, {},
-                int(History::cap) - 2);
+        Rig rig({u"first transcript"_s, u"second transcript"_s}, {}, int(History::cap) - 2);
         HistoryList *list = rig.list();
         rig.pointAt(1);
         QLabel *text = list->selector();
         QVERIFY(text->isVisible());
-        QCOMPARE(text->text(), QStringLiteral("second transcript"));
+        QCOMPARE(text->text(), u"second transcript"_s);
         QCOMPARE(text->geometry().topLeft(), list->textRect(1).topLeft());
 
         // A drag over the text selects it, as in any label.
@@ -298,7 +291,7 @@ private Q_SLOTS:
         QTest::mouseMove(text, end);
         QTest::mouseRelease(text, Qt::LeftButton, {}, end);
         QTRY_VERIFY(text->hasSelectedText());
-        QVERIFY(QStringLiteral("second transcript").startsWith(text->selectedText()));
+        QVERIFY(u"second transcript"_s.startsWith(text->selectedText()));
 
         // The wheel brings other rows under a pointer that stays: the selectable text follows.
         list->scrollTo(list->historyModel()->index(600), QAbstractItemView::PositionAtTop);
@@ -309,17 +302,16 @@ private Q_SLOTS:
 
     void newTranscriptKeepsTheRows()
     {
-        Rig rig({QStringLiteral("older")}, {}, int(History::cap) - 1);
+        Rig rig({u"older"_s}, {}, int(History::cap) - 1);
         HistoryList *list = rig.list();
         list->copy(0);
         const QRect first = list->rowRect(0);
         History h = rig.state.history();
-        h.add(HistoryEntry::make(QStringLiteral("newer"), 1, QStringLiteral("m"),
-                                 QStringLiteral("mac")));
+        h.add(HistoryEntry::make(u"newer"_s, 1, u"m"_s, u"mac"_s));
         rig.state.setHistory(h);
         QCOMPARE(rig.shownTexts().size(), History::cap);
-        QCOMPARE(rig.shownTexts().first(), QStringLiteral("newer"));
-        QCOMPARE(rig.shownTexts()[1], QStringLiteral("older"));
+        QCOMPARE(rig.shownTexts().first(), u"newer"_s);
+        QCOMPARE(rig.shownTexts()[1], u"older"_s);
         QCOMPARE(rig.shownTexts().last(), filler(998)); // the oldest dropped out
         // The copied row keeps its check mark, one row further down.
         QVERIFY(list->copied(1));
@@ -330,16 +322,16 @@ private Q_SLOTS:
 
     void clearAfterConfirmation()
     {
-        Rig rig({QStringLiteral("a"), QStringLiteral("b")});
+        Rig rig({u"a"_s, u"b"_s});
         QVERIFY(rig.view->clearButton()->isEnabled());
-        QCOMPARE(rig.view->clearButton()->text(), QStringLiteral("Clear"));
+        QCOMPARE(rig.view->clearButton()->text(), u"Clear"_s);
 
         // Dismissing changes nothing.
         rig.view->clearButton()->click();
         QVERIFY(rig.view->confirmingClear());
         QMessageBox *box = rig.view->confirmation();
-        QCOMPARE(box->text(), QStringLiteral("Delete every transcript?"));
-        QCOMPARE(box->informativeText(), QStringLiteral("This cannot be undone."));
+        QCOMPARE(box->text(), u"Delete every transcript?"_s);
+        QCOMPARE(box->informativeText(), u"This cannot be undone."_s);
         box->reject();
         QTRY_VERIFY(!rig.view->confirmingClear());
         QCOMPARE(rig.state.history().entries.size(), 2);
@@ -347,9 +339,9 @@ private Q_SLOTS:
 
         rig.view->clearButton()->click();
         box = rig.view->confirmation();
-        auto *deleteAll = box->findChild<QPushButton *>(QStringLiteral("deleteAll"));
+        auto *deleteAll = box->findChild<QPushButton *>(u"deleteAll"_s);
         QVERIFY(deleteAll);
-        QCOMPARE(deleteAll->text(), QStringLiteral("Delete all"));
+        QCOMPARE(deleteAll->text(), u"Delete all"_s);
         deleteAll->click();
         QVERIFY(rig.state.history().entries.isEmpty());
         QVERIFY(History::load().entries.isEmpty());

@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QtTest>
 
 // The settings form with real widgets and real input: the conditional rows, the slider grids,
@@ -33,14 +32,14 @@ class SettingsViewTest : public QObject
     {
         AppState state{Config(), History()};
         QList<Config> saved;
-        QList<std::pair<QString, QString>> inputs{{QStringLiteral("a"), QStringLiteral("Mic a")}};
+        QList<std::pair<QString, QString>> inputs{{u"a"_s, u"Mic a"_s}};
         QStringList revealed;
         std::unique_ptr<SettingsView> view;
 
         explicit Rig(const std::function<void(Config &)> &change = {})
         {
             Config c;
-            c.apiKey = QStringLiteral("k");
+            c.apiKey = u"k"_s;
             if (change)
                 change(c);
             state.setConfig(c);
@@ -117,8 +116,8 @@ private Q_SLOTS:
     void theWheelScrollsTheFormAndChangesNothing()
     {
         Rig rig([](Config &c) {
-            c.insertMethod = QStringLiteral("type"); // the line-break picker shows
-            c.hotkey = HotkeyKind::controlFn;        // neither end of any list
+            c.insertMethod = u"type"_s;       // the line-break picker shows
+            c.hotkey = HotkeyKind::controlFn; // neither end of any list
             c.holdThresholdMs = 400;
             c.keepSilenceSeconds = 0.5;
         });
@@ -170,10 +169,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("model");
         QTest::addColumn<bool>("transcribe");
-        QTest::newRow("flash") << QStringLiteral("gemini-2.5-flash") << false;
-        QTest::newRow("transcribe") << QStringLiteral("gemini-2.5-flash-transcribe") << true;
-        QTest::newRow("case-sensitive") << QStringLiteral("gemini-Transcribe") << false;
-        QTest::newRow("substring anywhere") << QStringLiteral("transcriber-x") << true;
+        QTest::newRow("flash") << u"gemini-2.5-flash"_s << false;
+        QTest::newRow("transcribe") << u"gemini-2.5-flash-transcribe"_s << true;
+        QTest::newRow("case-sensitive") << u"gemini-Transcribe"_s << false;
+        QTest::newRow("substring anywhere") << u"transcriber-x"_s << true;
     }
 
     void thinkingOrLanguagesByModelName()
@@ -186,68 +185,63 @@ private Q_SLOTS:
         QVERIFY(rig.shown("languages"));
         QCOMPARE(rig.shown("thinking"), !transcribe);
         // And back.
-        retype(rig.find<QLineEdit>("model"), QStringLiteral("gemini-2.5-pro"));
+        retype(rig.find<QLineEdit>("model"), u"gemini-2.5-pro"_s);
         QVERIFY(rig.shown("languages"));
         QVERIFY(rig.shown("thinking"));
     }
 
     void choicesStoreTheirValues()
     {
-        Rig rig([](Config &c) { c.newlineMode = QStringLiteral("return"); });
+        Rig rig([](Config &c) { c.newlineMode = u"return"_s; });
         auto *mode = rig.find<QComboBox>("transcription");
         auto *note = rig.find<QLabel>("transcriptionNote");
-        QCOMPARE(note->text(), QStringLiteral("Drops filler words, resolves spoken corrections, "
-                                              "formats numbers and dates."));
+        QCOMPARE(note->text(), u"Drops filler words, resolves spoken corrections, "
+                               "formats numbers and dates."_s);
         pick(mode, 1);
-        QCOMPARE(rig.config().transcriptionMode, QStringLiteral("verbatim"));
-        QCOMPARE(note->text(), QStringLiteral("Writes down exactly what was said."));
+        QCOMPARE(rig.config().transcriptionMode, u"verbatim"_s);
+        QCOMPARE(note->text(), u"Writes down exactly what was said."_s);
 
-        auto *thinking = rig.find<QComboBox>("thinking");
-        pick(thinking, 1);
-        QCOMPARE(rig.config().thinkingLevel, QStringLiteral("low"));
-        pick(thinking, 2);
-        QCOMPARE(rig.config().thinkingLevel, QStringLiteral("high"));
-        pick(thinking, 0);
-        QCOMPARE(rig.config().thinkingLevel, QString());
+        for (const auto &[index, level] : {std::pair{1, "low"}, {2, "high"}, {0, ""}}) {
+            pick(rig.find<QComboBox>("thinking"), index);
+            QCOMPARE(rig.config().thinkingLevel, QLatin1String(level));
+        }
 
         auto *hotkey = rig.find<QComboBox>("hotkey");
         pick(hotkey, 3);
         QCOMPARE(rig.config().hotkey, HotkeyKind::rightCommand);
-        QCOMPARE(hotkey->currentText(), QStringLiteral("Right Super"));
+        QCOMPARE(hotkey->currentText(), u"Right Super"_s);
 
-        tick(rig.find<QCheckBox>("showFloatingButton"));
-        QCOMPARE(rig.config().hudVisible, false);
-        tick(rig.find<QCheckBox>("playSounds"));
-        QCOMPARE(rig.config().sounds, false);
-        tick(rig.find<QCheckBox>("spaceBetweenDictations"));
-        QCOMPARE(rig.config().spaceBetweenDictations, false);
+        for (const char *box : {"showFloatingButton", "playSounds", "spaceBetweenDictations"})
+            tick(rig.find<QCheckBox>(box));
+        QVERIFY(!rig.config().hudVisible && !rig.config().sounds);
+        QVERIFY(!rig.config().spaceBetweenDictations);
 
         // The prompt editor writes as the user types.
         auto *prompt = rig.find<QPlainTextEdit>("prompt");
         prompt->setFocus();
         QTest::keyClick(prompt, Qt::Key_End, Qt::ControlModifier);
-        QTest::keyClicks(prompt, QStringLiteral(" More."));
-        QVERIFY(rig.config().prompt.endsWith(QStringLiteral(" More.")));
+        QTest::keyClicks(prompt, u" More."_s);
+        QVERIFY(rig.config().prompt.endsWith(u" More."_s));
 
         // The line break is chosen only for typing.
         QVERIFY(!rig.shown("lineBreak"));
         QVERIFY(!rig.shown("lineBreakNote"));
         pick(rig.find<QComboBox>("insertWith"), 1);
-        QCOMPARE(rig.config().insertMethod, QStringLiteral("type"));
+        QCOMPARE(rig.config().insertMethod, u"type"_s);
         QVERIFY(rig.shown("lineBreak"));
         QVERIFY(rig.shown("lineBreakNote"));
         auto *lineBreak = rig.find<QComboBox>("lineBreak");
         QCOMPARE(lineBreak->currentIndex(), 2);
         pick(lineBreak, 3);
-        QCOMPARE(rig.config().newlineMode, QStringLiteral("space"));
+        QCOMPARE(rig.config().newlineMode, u"space"_s);
         pick(rig.find<QComboBox>("insertWith"), 0);
-        QCOMPARE(rig.config().insertMethod, QStringLiteral("paste"));
+        QCOMPARE(rig.config().insertMethod, u"paste"_s);
         QVERIFY(!rig.shown("lineBreak"));
         QVERIFY(!rig.shown("lineBreakNote"));
 
         // Nothing reached the file or the controller.
         QVERIFY(rig.saved.isEmpty());
-        QCOMPARE(Config::load().transcriptionMode, QStringLiteral("smart"));
+        QCOMPARE(Config::load().transcriptionMode, u"smart"_s);
         QCOMPARE(Config::load().hudVisible, true);
     }
 
@@ -261,9 +255,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("tray");
         QTest::addColumn<bool>("paste");
         QTest::addColumn<QStringList>("shown");
-        const QStringList all{QStringLiteral("holdKeyAdvice"), QStringLiteral("holdKeyLines"),
-                              QStringLiteral("readInputDevices"), QStringLiteral("noTrayNote"),
-                              QStringLiteral("pastesTypedNote")};
+        const QStringList all{u"holdKeyAdvice"_s, u"holdKeyLines"_s, u"readInputDevices"_s,
+                              u"noTrayNote"_s, u"pastesTypedNote"_s};
         QTest::newRow("X11") << -1 << true << true << QStringList{};
         QTest::newRow("portal, no tray, no paste") << int(HoldKeyPath::Path::portal) << false
                                                    << false << QStringList{all[0], all[3], all[4]};
@@ -282,7 +275,7 @@ private Q_SLOTS:
         Rig rig;
         HoldKeyPath::Facts facts;
         facts.desktop = DesktopSession::Desktop::sway;
-        facts.trigger = QStringLiteral("Ctrl+Alt+Space");
+        facts.trigger = u"Ctrl+Alt+Space"_s;
         facts.portal = PortalShortcuts::State::bound;
         if (path >= 0)
             rig.state.setHoldKeyAdvice(HoldKeyPath::advice(HoldKeyPath::Path(path), facts));
@@ -291,14 +284,13 @@ private Q_SLOTS:
         for (const char *name :
              {"holdKeyAdvice", "holdKeyLines", "readInputDevices", "noTrayNote", "pastesTypedNote"})
             QCOMPARE(rig.shown(name), shown.contains(QString::fromLatin1(name)));
-        if (shown.contains(QStringLiteral("holdKeyLines")))
-            QVERIFY(
-                rig.find<QLabel>("holdKeyLines")
-                    ->text()
-                    .contains(QStringLiteral("bindsym --release Control_R exec vesk-voice stop")));
+        if (shown.contains(u"holdKeyLines"_s))
+            QVERIFY(rig.find<QLabel>("holdKeyLines")
+                        ->text()
+                        .contains(u"bindsym --release Control_R exec vesk-voice stop"_s));
         if (path == int(HoldKeyPath::Path::portal))
             QVERIFY(rig.find<QLabel>("holdKeyAdvice")->text().contains(facts.trigger));
-        if (shown.contains(QStringLiteral("readInputDevices"))) {
+        if (shown.contains(u"readInputDevices"_s)) {
             rig.find<QCheckBox>("readInputDevices")->click();
             QVERIFY(rig.config().readInputDevices);
         }
@@ -314,12 +306,12 @@ private Q_SLOTS:
         auto *slider = rig.find<QSlider>("holdFor");
         auto *value = rig.find<QLabel>("holdForValue");
         // An off-grid stored value is shown as it is until the slider moves.
-        QCOMPARE(value->text(), QStringLiteral("333 ms"));
+        QCOMPARE(value->text(), u"333 ms"_s);
         QCOMPARE(rig.config().holdThresholdMs, 333);
         slider->setFocus();
         QTest::keyClick(slider, Qt::Key_End);
         QCOMPARE(rig.config().holdThresholdMs, 800);
-        QCOMPARE(value->text(), QStringLiteral("800 ms"));
+        QCOMPARE(value->text(), u"800 ms"_s);
         QTest::keyClick(slider, Qt::Key_Home);
         QCOMPARE(rig.config().holdThresholdMs, 100);
         QTest::keyClick(slider, Qt::Key_Right);
@@ -335,19 +327,19 @@ private Q_SLOTS:
         slider = rig.find<QSlider>("keepOfEachPause");
         value = rig.find<QLabel>("keepOfEachPauseValue");
         QVERIFY(rig.shown("keepOfEachPause"));
-        QCOMPARE(value->text(), QStringLiteral("0.25s"));
+        QCOMPARE(value->text(), u"0.25s"_s);
         slider->setFocus();
         QTest::keyClick(slider, Qt::Key_Home);
         QCOMPARE(rig.config().keepSilenceSeconds, 0.05);
-        QCOMPARE(value->text(), QStringLiteral("0.05s"));
+        QCOMPARE(value->text(), u"0.05s"_s);
         QTest::keyClick(slider, Qt::Key_End);
         QCOMPARE(rig.config().keepSilenceSeconds, 1.0);
-        QCOMPARE(value->text(), QStringLiteral("1.00s"));
+        QCOMPARE(value->text(), u"1.00s"_s);
         for (int i = 0; i < 14; ++i)
             QTest::keyClick(slider, Qt::Key_Left);
         // Exactly the number a user would type, not 0.30000000000000004.
         QCOMPARE(rig.config().keepSilenceSeconds, 0.3);
-        QCOMPARE(value->text(), QStringLiteral("0.30s"));
+        QCOMPARE(value->text(), u"0.30s"_s);
         for (int position = -2; position <= 25; ++position) {
             const double s = AudioSection::keepSecondsForPosition(position);
             QVERIFY(s >= 0.05 && s <= 1.0);
@@ -371,13 +363,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("items");
         QTest::newRow("blanks and empty items")
-            << QStringLiteral("  Ada ,, Lovelace , ") << QStringList{"Ada", "Lovelace"};
-        QTest::newRow("tabs") << QStringLiteral("\tuz-UZ\t,ru-RU") << QStringList{"uz-UZ", "ru-RU"};
-        QTest::newRow("duplicates stay") << QStringLiteral("a,a") << QStringList{"a", "a"};
-        QTest::newRow("line breaks are not separators")
-            << QStringLiteral("x\ny, z") << QStringList{"x\ny", "z"};
-        QTest::newRow("inner blanks stay") << QStringLiteral("New York") << QStringList{"New York"};
-        QTest::newRow("only separators") << QStringLiteral(" , ,\t,") << QStringList{};
+            << u"  Ada ,, Lovelace , "_s << QStringList{"Ada", "Lovelace"};
+        QTest::newRow("tabs") << u"\tuz-UZ\t,ru-RU"_s << QStringList{"uz-UZ", "ru-RU"};
+        QTest::newRow("duplicates stay") << u"a,a"_s << QStringList{"a", "a"};
+        QTest::newRow("line breaks are not separators") << u"x\ny, z"_s << QStringList{"x\ny", "z"};
+        QTest::newRow("inner blanks stay") << u"New York"_s << QStringList{"New York"};
+        QTest::newRow("only separators") << u" , ,\t,"_s << QStringList{};
         QTest::newRow("empty") << QString() << QStringList{};
     }
 
@@ -394,24 +385,24 @@ private Q_SLOTS:
     void listFields()
     {
         Rig rig([](Config &c) {
-            c.customVocabulary = {QStringLiteral("Vesk")};
-            c.languageCodes = {QStringLiteral("xx-XX")};
+            c.customVocabulary = {u"Vesk"_s};
+            c.languageCodes = {u"xx-XX"_s};
         });
         auto *words = rig.find<QLineEdit>("knownWords");
-        QCOMPARE(words->text(), QStringLiteral("Vesk"));
-        QCOMPARE(words->placeholderText(), QStringLiteral("names the model tends to mishear"));
-        retype(words, QStringLiteral("  Ada ,, Lovelace , "));
+        QCOMPARE(words->text(), u"Vesk"_s);
+        QCOMPARE(words->placeholderText(), u"names the model tends to mishear"_s);
+        retype(words, u"  Ada ,, Lovelace , "_s);
         QCOMPARE(rig.config().customVocabulary, (QStringList{"Ada", "Lovelace"}));
-        QCOMPARE(words->text(), QStringLiteral("  Ada ,, Lovelace , "));
+        QCOMPARE(words->text(), u"  Ada ,, Lovelace , "_s);
         rig.find<QLineEdit>("apiKey")->setFocus();
-        QTRY_COMPARE(words->text(), QStringLiteral("Ada, Lovelace"));
+        QTRY_COMPARE(words->text(), u"Ada, Lovelace"_s);
 
         // The spoken languages, ticked in any order, are kept in the table's order; a code from
         // outside the table, written into the file by hand, keeps a tick of its own until
         // unticked.
         auto *field = rig.find<SpokenLanguagesField>("languages");
         QCOMPARE(field->boxes().size(), SpokenLanguage::all().size() + 1);
-        QCOMPARE(field->boxes().last()->text(), QStringLiteral("xx-XX"));
+        QCOMPARE(field->boxes().last()->text(), u"xx-XX"_s);
         QVERIFY(field->boxes().last()->isChecked());
         field->boxes()[2]->click();
         field->boxes()[0]->click();
@@ -431,7 +422,7 @@ private Q_SLOTS:
     void loadModels()
     {
         Rig rig([](Config &c) {
-            c.model = QStringLiteral("gemini-old");
+            c.model = u"gemini-old"_s;
             c.apiKey.clear();
         });
         // Loading needs a key, hidden as it is typed.
@@ -442,25 +433,23 @@ private Q_SLOTS:
         auto *key = rig.find<QLineEdit>("apiKey");
         QCOMPARE(key->echoMode(), QLineEdit::Password);
         key->setFocus();
-        QTest::keyClicks(key, QStringLiteral("AIza"));
-        QCOMPARE(rig.config().apiKey, QStringLiteral("AIza"));
+        QTest::keyClicks(key, u"AIza"_s);
+        QCOMPARE(rig.config().apiKey, u"AIza"_s);
         QVERIFY(load->isEnabled());
         QCOMPARE(m_server->requests().size(), 0);
 
-        m_server->enqueue(
-            200, FakeGeminiServer::modelsAnswer(
-                     {QStringLiteral("gemini-2.5-pro"), QStringLiteral("imagen-3"),
-                      QStringLiteral("gemini-embedding-001"), QStringLiteral("gemini-2.5-flash"),
-                      QStringLiteral("gemini-3.5-transcribe-live"),
-                      QStringLiteral("gemini-native-audio")},
-                     {QStringLiteral("gemini-native-audio")}));
-        QCOMPARE(load->text(), QStringLiteral("Load"));
+        m_server->enqueue(200, FakeGeminiServer::modelsAnswer(
+                                   {u"gemini-2.5-pro"_s, u"imagen-3"_s, u"gemini-embedding-001"_s,
+                                    u"gemini-2.5-flash"_s, u"gemini-3.5-transcribe-live"_s,
+                                    u"gemini-native-audio"_s},
+                                   {u"gemini-native-audio"_s}));
+        QCOMPARE(load->text(), u"Load"_s);
         QTest::mouseClick(load, Qt::LeftButton);
-        QCOMPARE(rig.view->status(), QStringLiteral("Loading models..."));
+        QCOMPARE(rig.view->status(), u"Loading models..."_s);
         QVERIFY(!load->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(rig.view->status(), QStringLiteral("Models available: 4"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->status(), u"Models available: 4"_s, 10000);
         QCOMPARE(m_server->requests().size(), 1);
-        QCOMPARE(m_server->requests()[0].headers.value("x-goog-api-key"), QByteArray("AIza"));
+        QCOMPARE(m_server->requests()[0].headers.value("x-goog-api-key"), "AIza"_ba);
 
         const QStringList listed{"gemini-2.5-flash", "gemini-2.5-pro", "gemini-3.5-transcribe-live",
                                  "gemini-native-audio"};
@@ -473,13 +462,12 @@ private Q_SLOTS:
         }
         QVERIFY(rig.shown("modelPicker"));
         QVERIFY(!rig.shown("model"));
-        QCOMPARE(load->text(), QStringLiteral("Reload"));
+        QCOMPARE(load->text(), u"Reload"_s);
         QVERIFY(load->isEnabled());
         // The missing model gives way to the first listed one, in memory only.
-        QCOMPARE(rig.config().model, QStringLiteral("gemini-2.5-flash"));
-        QCOMPARE(rig.find<QComboBox>("modelPicker")->currentText(),
-                 QStringLiteral("gemini-2.5-flash"));
-        QCOMPARE(Config::load().model, QStringLiteral("gemini-old"));
+        QCOMPARE(rig.config().model, u"gemini-2.5-flash"_s);
+        QCOMPARE(rig.find<QComboBox>("modelPicker")->currentText(), u"gemini-2.5-flash"_s);
+        QCOMPARE(Config::load().model, u"gemini-old"_s);
         // Only a live model says what live dictation is.
         QVERIFY(!rig.shown("liveNote"));
         pick(rig.find<QComboBox>("modelPicker"), 2);
@@ -487,85 +475,84 @@ private Q_SLOTS:
         // The name does not tell: the choice keeps what the listing said.
         pick(rig.find<QComboBox>("modelPicker"), 3);
         QVERIFY(rig.shown("liveNote"));
-        QCOMPARE(rig.config().liveModels, QStringList{QStringLiteral("gemini-native-audio")});
+        QCOMPARE(rig.config().liveModels, QStringList{u"gemini-native-audio"_s});
         pick(rig.find<QComboBox>("modelPicker"), 1);
-        QCOMPARE(rig.config().model, QStringLiteral("gemini-2.5-pro"));
+        QCOMPARE(rig.config().model, u"gemini-2.5-pro"_s);
         QVERIFY(!rig.shown("liveNote"));
 
         // A failed reload keeps the list and the model.
-        m_server->enqueue(403, FakeGeminiServer::errorAnswer(QStringLiteral("API key not valid")));
+        m_server->enqueue(403, FakeGeminiServer::errorAnswer(u"API key not valid"_s));
         QTest::mouseClick(load, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.view->gemini()->busy(), 10000);
-        QCOMPARE(rig.view->status(),
-                 GeminiError::http(403, QStringLiteral("API key not valid")).description());
-        QVERIFY(rig.view->status().contains(QStringLiteral("API key not valid")));
+        QCOMPARE(rig.view->status(), GeminiError::http(403, u"API key not valid"_s).description());
+        QVERIFY(rig.view->status().contains(u"API key not valid"_s));
         QCOMPARE(rig.view->gemini()->models(), listed);
-        QCOMPARE(rig.config().model, QStringLiteral("gemini-2.5-pro"));
+        QCOMPARE(rig.config().model, u"gemini-2.5-pro"_s);
         QVERIFY(rig.find<QLabel>("status")->isVisibleTo(rig.view.get()));
 
         // A list without Gemini models gives the free-text field back, with the model.
-        m_server->enqueue(200, FakeGeminiServer::modelsAnswer(
-                                   {QStringLiteral("imagen-3"), QStringLiteral("text-embedding")}));
+        m_server->enqueue(200,
+                          FakeGeminiServer::modelsAnswer({u"imagen-3"_s, u"text-embedding"_s}));
         QTest::mouseClick(load, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.view->status(), QStringLiteral("Models available: 0"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.view->status(), u"Models available: 0"_s, 10000);
         QVERIFY(rig.shown("model"));
         QVERIFY(!rig.shown("modelPicker"));
-        QCOMPARE(rig.find<QLineEdit>("model")->text(), QStringLiteral("gemini-2.5-pro"));
+        QCOMPARE(rig.find<QLineEdit>("model")->text(), u"gemini-2.5-pro"_s);
 
         // Save stores the chosen model through the controller.
         QTest::mouseClick(rig.view->saveButton(), Qt::LeftButton);
         QCOMPARE(rig.saved.size(), 1);
-        QCOMPARE(rig.saved[0].model, QStringLiteral("gemini-2.5-pro"));
-        QCOMPARE(rig.view->status(), QStringLiteral("Saved."));
+        QCOMPARE(rig.saved[0].model, u"gemini-2.5-pro"_s);
+        QCOMPARE(rig.view->status(), u"Saved."_s);
     }
 
     void microphones()
     {
         // Away, it is named as it was when chosen, and says what is recorded instead.
         Rig rig([](Config &c) {
-            c.inputDeviceID = QStringLiteral("usb");
-            c.inputDeviceName = QStringLiteral("USB headset");
+            c.inputDeviceID = u"usb"_s;
+            c.inputDeviceName = u"USB headset"_s;
         });
         auto *mic = rig.find<QComboBox>("microphone");
         QCOMPARE(mic->count(), 3);
-        QCOMPARE(mic->itemText(0), QStringLiteral("System default"));
-        QCOMPARE(mic->itemText(1), QStringLiteral("Mic a"));
-        QCOMPARE(mic->itemText(2), QStringLiteral("USB headset — not connected"));
+        QCOMPARE(mic->itemText(0), u"System default"_s);
+        QCOMPARE(mic->itemText(1), u"Mic a"_s);
+        QCOMPARE(mic->itemText(2), u"USB headset — not connected"_s);
         QCOMPARE(mic->currentIndex(), 2);
         QVERIFY(rig.shown("microphoneAway"));
 
         // Plugged in: "Refresh" lists it under its own name.
-        rig.inputs.append({QStringLiteral("usb"), QStringLiteral("USB headset")});
+        rig.inputs.append({u"usb"_s, u"USB headset"_s});
         QTest::mouseClick(rig.find<QPushButton>("refreshMicrophones"), Qt::LeftButton);
         QCOMPARE(mic->count(), 3);
-        QCOMPARE(mic->itemText(2), QStringLiteral("USB headset"));
+        QCOMPARE(mic->itemText(2), u"USB headset"_s);
         QCOMPARE(mic->currentIndex(), 2);
         QVERIFY(!rig.shown("microphoneAway"));
 
         pick(mic, 0);
         QCOMPARE(rig.config().inputDeviceID, QString());
         pick(mic, 1);
-        QCOMPARE(rig.config().inputDeviceID, QStringLiteral("a"));
-        QCOMPARE(rig.config().inputDeviceName, QStringLiteral("Mic a"));
+        QCOMPARE(rig.config().inputDeviceID, u"a"_s);
+        QCOMPARE(rig.config().inputDeviceName, u"Mic a"_s);
     }
 
     void saveAndOpenConfigFile()
     {
         Rig rig;
         auto *key = rig.find<QLineEdit>("apiKey");
-        retype(key, QStringLiteral("new-key"));
+        retype(key, u"new-key"_s);
         // Return presses the default button.
         QTest::keyClick(key, Qt::Key_Return);
         QCOMPARE(rig.saved.size(), 1);
-        QCOMPARE(rig.saved[0].apiKey, QStringLiteral("new-key"));
-        QCOMPARE(rig.view->status(), QStringLiteral("Saved."));
+        QCOMPARE(rig.saved[0].apiKey, u"new-key"_s);
+        QCOMPARE(rig.view->status(), u"Saved."_s);
 
         // Return in the prompt is a new line, not a save.
         auto *prompt = rig.find<QPlainTextEdit>("prompt");
         prompt->setFocus();
         QTest::keyClick(prompt, Qt::Key_Return);
         QCOMPARE(rig.saved.size(), 1);
-        QVERIFY(rig.config().prompt.contains(QLatin1Char('\n')));
+        QVERIFY(rig.config().prompt.contains(u'\n'));
 
         QTest::mouseClick(rig.find<QPushButton>("openConfigFile"), Qt::LeftButton);
         QCOMPARE(rig.revealed, QStringList{Config::fileURL()});
