@@ -114,6 +114,12 @@ class LaunchTest : public QObject
     }
     static QString activeWindow() { return xdotool({u"getactivewindow"_s}); }
 
+    // The files a process has mapped (its libraries among them).
+    static QString mapped(qint64 pid)
+    {
+        return QString::fromUtf8(TestSupport::readFile(u"/proc/%1/maps"_s.arg(pid)));
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -153,6 +159,24 @@ private Q_SLOTS:
         QCOMPARE(TestSupport::readFile(data + u"/history.json"_s), history);
     }
 
+    // An executable without its parts' module (a broken installation) says what is missing,
+    // at launch and for a command, instead of failing at the first dictation.
+    void aMissingModuleIsToldAtOnce()
+    {
+        const QString alone = m_tmp.filePath(u"alone/vesk-voice"_s);
+        QVERIFY(QDir().mkpath(QFileInfo(alone).path()));
+        QVERIFY(QFile::copy(TestSupport::executable(), alone));
+        const QProcessEnvironment env =
+            TestSupport::appEnvironment(m_tmp.filePath(u"alone-data"_s));
+        for (const QStringList &args : {QStringList(), QStringList{u"prompt"_s}}) {
+            const Result r = TestSupport::run(alone, args, env);
+            QCOMPARE(r.code, 1);
+            QVERIFY2(r.err.contains(u"installation is incomplete"_s) &&
+                         r.err.contains(u"vesk-voice-parts.so is missing"_s),
+                     qPrintable(r.err));
+        }
+    }
+
     void commandWithoutAppSaysSoInOneLine()
     {
         const QString empty = m_tmp.filePath(u"nobody"_s);
@@ -180,8 +204,13 @@ private Q_SLOTS:
         QCOMPARE(TestSupport::unixMode(QFileInfo(socket).path()), 0700);
         QCOMPARE(TestSupport::unixMode(socket) & 077, 0);
 
-        // With an API key and the guide done, no window opens at launch.
+        // With an API key and the guide done, no window opens at launch, and the idle app maps
+        // nothing that only a dictation, a window or a command needs.
         QVERIFY(mainWindow().isEmpty());
+        const QString idle = mapped(m_app->processId());
+        for (const char *library :
+             {"vesk-voice-parts.so", "libQt6Multimedia", "libQt6Network", "libsndfile", "libpulse"})
+            QVERIFY2(!idle.contains(QLatin1String(library)), library);
         for (int round = 0; round < 2; ++round) {
             const Result second = run({}, TestSupport::appEnvironment(m_data));
             QCOMPARE(second.code, 0);
@@ -192,6 +221,8 @@ private Q_SLOTS:
             xdotool({u"windowminimize"_s, u"--sync"_s, mainWindow()});
             QTRY_VERIFY_WITH_TIMEOUT(mainWindow().isEmpty(), 10000);
         }
+        // The window came with the parts it is built on.
+        QVERIFY(mapped(m_app->processId()).contains(u"vesk-voice-parts.so"_s));
         // The second launches left the first's log alone: none of them started an app.
         QCOMPARE(log().count(u"launched, bundle="_s), 1);
     }

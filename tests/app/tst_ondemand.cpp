@@ -1,0 +1,116 @@
+#include "ControllerFakes.h"
+#include "app/parts/LazyPorts.h"
+#include "TestSupport.h"
+
+#include <QtTest>
+
+namespace {
+
+// Counts what is made: the launch must make nothing, a dictation its recorder and transcriber.
+class CountingParts : public OnDemandParts
+{
+public:
+    FakeRecorder *recorderMade = nullptr;
+    FakeTranscriber *transcriberMade = nullptr;
+
+    int runCommand(int, char **) override { return 0; }
+    std::unique_ptr<RecorderPort> recorder() override
+    {
+        auto made = std::make_unique<FakeRecorder>();
+        recorderMade = made.get();
+        return made;
+    }
+    std::unique_ptr<TranscriberPort> transcriber() override
+    {
+        auto made = std::make_unique<FakeTranscriber>();
+        transcriberMade = made.get();
+        return made;
+    }
+    std::optional<QString> trim(const QString &, double) override { return std::nullopt; }
+    void playSound(const QString &) override {}
+    std::unique_ptr<WindowsPort> windows(AppDelegate *, bool, Save) override { return nullptr; }
+    void checkForUpdates() override {}
+};
+
+} // namespace
+
+// The controller's recorder and transcriber before and after their parts are made.
+class OnDemandTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void recorderIsMadeAtItsFirstUse()
+    {
+        auto *counting = new CountingParts;
+        OnDemand parts{std::unique_ptr<OnDemandParts>(counting)};
+        LazyRecorder recorder(parts);
+        QStringList late;
+        QByteArrayList audio;
+        recorder.setLateFailureHandler([&](const QString &why) { late.append(why); });
+        recorder.setAudioHandler([&](const QByteArray &pcm) { audio.append(pcm); });
+
+        // What the launch and an idle tray ask: answered without the audio system.
+        QVERIFY(!recorder.isRecording());
+        QVERIFY(!recorder.levelDb());
+        QCOMPARE(recorder.name(QString()), u"System default"_s);
+        recorder.release();
+        bool stopped = false;
+        recorder.stop([&](std::optional<Recording> r) { stopped = !r; });
+        QVERIFY(stopped);
+        QVERIFY(!counting->recorderMade);
+
+        // The first recording makes it, with the handlers set before.
+        QCOMPARE(recorder.start(u"a"_s), std::nullopt);
+        FakeRecorder *made = counting->recorderMade;
+        QVERIFY(made);
+        QCOMPARE(made->startedWith, QStringList{u"a"_s});
+        QVERIFY(recorder.isRecording());
+        made->lateFailure(u"gone"_s);
+        made->audio("pcm");
+        QCOMPARE(late, QStringList{u"gone"_s});
+        QCOMPARE(audio, QByteArrayList{"pcm"});
+        made->level = -12.f;
+        QCOMPARE(recorder.levelDb(), std::optional<float>(-12.f));
+        QCOMPARE(recorder.name(u"a"_s), u"Mic a"_s);
+        QCOMPARE(recorder.inputs().size(), 1);
+        recorder.release();
+        QCOMPARE(made->releases, 1);
+        // A handler set later reaches the one made.
+        recorder.setAudioHandler({});
+        QVERIFY(!made->audio);
+        QCOMPARE(counting->recorderMade, made);
+    }
+
+    void transcriberIsMadeAtTheFirstRequest()
+    {
+        auto *counting = new CountingParts;
+        OnDemand parts{std::unique_ptr<OnDemandParts>(counting)};
+        LazyTranscriber transcriber(parts);
+        QStringList interim;
+        transcriber.setInterimHandler([&](const QString &words) { interim.append(words); });
+
+        // Audio, the encoding question and a cancel before any request make nothing.
+        transcriber.feed("early");
+        QVERIFY(!transcriber.encodesWhileRecording(Config()));
+        transcriber.cancel();
+        QVERIFY(!counting->transcriberMade);
+
+        transcriber.warmUp(Config());
+        FakeTranscriber *made = counting->transcriberMade;
+        QVERIFY(made);
+        transcriber.feed("late");
+        QCOMPARE(made->fed, QByteArrayList{"late"});
+        made->interim(u"salom"_s);
+        QCOMPARE(interim, QStringList{u"salom"_s});
+        transcriber.transcribe(Config(), u"/rec.wav"_s, [](std::optional<QString>, QString) {});
+        QCOMPARE(made->requests.size(), 1);
+        QCOMPARE(made->requests.first().file, u"/rec.wav"_s);
+        transcriber.cancel();
+        QCOMPARE(made->cancels, 1);
+        QCOMPARE(counting->transcriberMade, made);
+    }
+};
+
+QTEST_GUILESS_MAIN(OnDemandTest)
+#include "tst_ondemand.moc"
