@@ -5,6 +5,7 @@
 #include "app/shell/StatusItem.h"
 #include "state/AppState.h"
 #include "records/Config.h"
+#include "app/cli/CommandLine.h"
 #include "app/control/ControlChannel.h"
 #include "app/parts/LazyPorts.h"
 #include "app/services/DesktopPorts.h"
@@ -31,10 +32,10 @@ int main(int argc, char **argv)
     // wrote a default configuration first would keep the older folder from ever being taken over.
     Config::hudVisibleByDefault = DesktopSession::current().kind != DesktopSession::Kind::wayland;
     Config::migrateLegacyFiles(Config::legacyDirectory(), Config::directory());
-    // A command (any argument) runs from the on-demand parts, which hold the command line.
+    // A command (any argument); only those to the running app run without the on-demand parts.
     if (argc > 1) {
         OnDemand parts;
-        return parts.get().runCommand(argc, argv);
+        return *Cli::run(argc, argv, [&parts] { return parts.get().commands(); });
     }
     // A broken installation is told now, not at the first dictation.
     QString missing;

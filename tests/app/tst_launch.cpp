@@ -160,7 +160,7 @@ private Q_SLOTS:
     }
 
     // An executable without its parts' module (a broken installation) says what is missing,
-    // at launch and for a command, instead of failing at the first dictation.
+    // at launch and for a command that needs it, instead of failing at the first dictation.
     void aMissingModuleIsToldAtOnce()
     {
         const QString alone = m_tmp.filePath(u"alone/vesk-voice"_s);
@@ -175,6 +175,11 @@ private Q_SLOTS:
                          r.err.contains(u"vesk-voice-parts.so is missing"_s),
                      qPrintable(r.err));
         }
+        // The commands to the running app need none of it, so a desktop shortcut waits for
+        // nothing to load.
+        const Result toggle = TestSupport::run(alone, {u"toggle"_s}, env);
+        QCOMPARE(toggle.code, 1);
+        QVERIFY2(toggle.err.contains(u"not running"_s), qPrintable(toggle.err));
     }
 
     void commandWithoutAppSaysSoInOneLine()

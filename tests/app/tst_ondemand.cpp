@@ -13,7 +13,7 @@ public:
     FakeRecorder *recorderMade = nullptr;
     FakeTranscriber *transcriberMade = nullptr;
 
-    int runCommand(int, char **) override { return 0; }
+    QList<Cli::Command> commands() override { return {}; }
     std::unique_ptr<RecorderPort> recorder() override
     {
         auto made = std::make_unique<FakeRecorder>();

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -11,12 +12,7 @@ namespace Cli {
 
 namespace {
 
-QList<Command> allCommands()
-{
-    return transcriptionCommands() + audioCommands() + desktopCommands() + controlCommands();
-}
-
-QString helpText()
+QString helpText(const QList<Command> &commands)
 {
     QString text =
         QStringLiteral("Usage: vesk-voice [COMMAND [ARGUMENTS]]\n\n"
@@ -24,7 +20,7 @@ QString helpText()
                        "when it already runs\n(on the same data folder), its main window comes "
                        "forward instead.\n\n"
                        "Commands:\n");
-    for (const Command &c : allCommands()) {
+    for (const Command &c : commands) {
         if (!c.usage.isEmpty())
             text += QStringLiteral("  %1\n      %2\n").arg(c.usage, c.summary);
     }
@@ -66,7 +62,7 @@ int usageError(const QString &message)
     return 2;
 }
 
-std::optional<int> run(int argc, char **argv)
+std::optional<int> run(int argc, char **argv, const std::function<QList<Command>()> &partsCommands)
 {
     if (argc < 2)
         return std::nullopt;
@@ -76,7 +72,7 @@ std::optional<int> run(int argc, char **argv)
         args.append(QString::fromLocal8Bit(argv[i]));
 
     if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
-        out(helpText());
+        out(helpText(partsCommands() + controlCommands()));
         return 0;
     }
     if (name == QLatin1String("--version")) {
@@ -84,7 +80,13 @@ std::optional<int> run(int argc, char **argv)
                 .arg(QStringLiteral(VESK_VERSION), QStringLiteral(VESK_BUILD_NUMBER)));
         return 0;
     }
-    for (const Command &c : allCommands()) {
+    // The running app's commands come first: they need none of the on-demand parts, and a
+    // desktop shortcut's toggle should not wait for them to load.
+    QList<Command> commands = controlCommands();
+    if (std::none_of(commands.begin(), commands.end(),
+                     [&](const Command &c) { return c.name == name; }))
+        commands += partsCommands();
+    for (const Command &c : std::as_const(commands)) {
         if (c.name != name)
             continue;
         // The application object gives the command an event loop (network, audio, clipboard).

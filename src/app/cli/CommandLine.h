@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <QStringList>
 
@@ -22,11 +23,12 @@ struct Command
 };
 
 // Each group has a file of its own in this folder (TranscriptionCommands.cpp and so on); the
-// commands call the libraries the desktop app uses.
+// commands call the libraries the desktop app uses. These three live in the on-demand parts.
 QList<Command> transcriptionCommands();
 QList<Command> audioCommands();
 QList<Command> desktopCommands();
-// Requests to the running app; each exits 1 when no app runs on the data folder.
+// Requests to the running app; each exits 1 when no app runs on the data folder. They live in
+// the executable.
 QList<Command> controlCommands();
 
 // Prints "vesk-voice: <message>" and a hint on standard error; returns the usage exit code 2.
@@ -38,8 +40,9 @@ void err(const QString &text);
 // The settings for a command; when config.json could not be read, says so once on standard error.
 Config settings();
 
-// Runs the command named by the arguments. Returns nothing when there are none: the desktop app
-// starts then.
-std::optional<int> run(int argc, char **argv);
+// Runs the command named by the arguments, asking `partsCommands` (which loads the on-demand
+// parts) only for a command that is not the running app's. Returns nothing when there are no
+// arguments: the desktop app starts then.
+std::optional<int> run(int argc, char **argv, const std::function<QList<Command>()> &partsCommands);
 
 } // namespace Cli

@@ -17,9 +17,9 @@ ModuleParts::ModuleParts() = default;
 
 ModuleParts::~ModuleParts() = default;
 
-int ModuleParts::runCommand(int argc, char **argv)
+QList<Cli::Command> ModuleParts::commands()
 {
-    return Cli::run(argc, argv).value_or(0);
+    return Cli::transcriptionCommands() + Cli::audioCommands() + Cli::desktopCommands();
 }
 
 std::unique_ptr<RecorderPort> ModuleParts::recorder()

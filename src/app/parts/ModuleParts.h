@@ -15,7 +15,7 @@ public:
     ModuleParts();
     ~ModuleParts() override;
 
-    int runCommand(int argc, char **argv) override;
+    QList<Cli::Command> commands() override;
     std::unique_ptr<RecorderPort> recorder() override;
     std::unique_ptr<TranscriberPort> transcriber() override;
     std::optional<QString> trim(const QString &file, double keepSeconds) override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/cli/CommandLine.h"
 #include "app/controller/DictationPorts.h"
 
 #include <QString>
@@ -28,15 +29,15 @@ public:
 
 // Everything that needs the audio system, the network or the sound-file codecs: the recorder,
 // the transcription requests, the trimming, the sounds, the windows built on them, the update
-// check and the command line. It lives in a module that is loaded on first use, so that the
+// check and most of the command line. It lives in a module that is loaded on first use, so that the
 // idle tray app maps none of those libraries (Qt Multimedia, Qt Network, PulseAudio,
 // libsndfile with its codecs: some 3.5 MB, and their loading time at every launch).
 class OnDemandParts
 {
 public:
     virtual ~OnDemandParts() = default;
-    // Runs the command the arguments name (there is at least one argument).
-    virtual int runCommand(int argc, char **argv) = 0;
+    // The command line's commands other than those to the running app.
+    virtual QList<Cli::Command> commands() = 0;
     virtual std::unique_ptr<RecorderPort> recorder() = 0;
     virtual std::unique_ptr<TranscriberPort> transcriber() = 0;
     virtual std::optional<QString> trim(const QString &file, double keepSeconds) = 0;
