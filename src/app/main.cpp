@@ -75,10 +75,18 @@ int main(int argc, char **argv)
     OnDemand parts;
     const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
     AppDelegate::Services services;
-    services.recorder = std::make_unique<LazyRecorder>(parts);
-    services.hotkey = std::make_unique<GlobalHotkey>(*platform);
+    auto recorder = std::make_unique<LazyRecorder>(parts);
+    auto transcriber = std::make_unique<LazyTranscriber>(parts);
+    auto hotkey = std::make_unique<GlobalHotkey>(*platform);
+    // The first hold loads them while its threshold runs, not after it.
+    hotkey->monitor().onPress = [recorder = recorder.get(), transcriber = transcriber.get()] {
+        recorder->prepare();
+        transcriber->prepare();
+    };
+    services.recorder = std::move(recorder);
+    services.hotkey = std::move(hotkey);
     services.inserter = std::make_unique<DesktopInserter>(*platform);
-    services.transcriber = std::make_unique<LazyTranscriber>(parts);
+    services.transcriber = std::move(transcriber);
     services.focus = std::make_unique<DesktopFocus>(*platform);
     services.trim = [&parts](const QString &file, double keepSeconds) {
         return parts.get().trim(file, keepSeconds);

@@ -110,6 +110,7 @@ void HotkeyMonitor::release()
 void HotkeyMonitor::press()
 {
     m_heldKind = m_kind;
+    call(onPress);
     // QTimer counts in int milliseconds; a threshold outside that range is clamped.
     double ms = m_holdThreshold * 1000.0;
     if (!(ms > 0.0)) // negative or NaN

@@ -27,6 +27,9 @@ public:
     std::function<void()> onStart;
     std::function<void()> onStop;
     std::function<void()> onCancel;
+    // The key went down: a hold may follow (it may yet be too short). Time to ready what a
+    // start needs while the hold threshold runs.
+    std::function<void()> onPress;
 
     HotkeyKind kind() const { return m_kind; }
     void setKind(HotkeyKind kind) { m_kind = kind; }

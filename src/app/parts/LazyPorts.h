@@ -11,6 +11,8 @@ class LazyRecorder : public RecorderPort
 {
 public:
     explicit LazyRecorder(OnDemand &parts) : m_parts(parts) {}
+    // Makes the recorder now (the hold key went down), so that the start does not wait for it.
+    void prepare() { real(); }
     std::optional<QString> start(const QString &deviceID) override;
     void stop(std::function<void(std::optional<Recording>)> completion) override;
     bool isRecording() const override;
@@ -34,6 +36,7 @@ class LazyTranscriber : public TranscriberPort
 {
 public:
     explicit LazyTranscriber(OnDemand &parts) : m_parts(parts) {}
+    void prepare() { real(); }
     void transcribe(const Config &snapshot, const QString &file, Done done) override;
     void warmUp(const Config &snapshot) override;
     void feed(const QByteArray &pcm) override;
