@@ -43,6 +43,10 @@ class LaunchTest : public QObject
         c.apiKey = u"launch-key"_s;
         c.onboardingDone = true;
         c.sounds = false;
+        // A microphone picked once and away now: the menu names it without asking the audio
+        // system until it is opened.
+        c.inputDeviceID = u"picked-microphone"_s;
+        c.inputDeviceName = u"USB Yeti"_s;
         // Recordings here are dropped as too short: nothing is sent.
         c.minRecordingMs = 600000;
         c.saveTo(dataFolder + u"/config.json"_s);

@@ -58,6 +58,7 @@ private Q_SLOTS:
         bool stopped = false;
         recorder.stop([&](std::optional<Recording> r) { stopped = !r; });
         QVERIFY(stopped);
+        QVERIFY(!recorder.ready());
         QVERIFY(!counting->recorderMade);
 
         // The first recording makes it, with the handlers set before.
@@ -66,6 +67,7 @@ private Q_SLOTS:
         QVERIFY(made);
         QCOMPARE(made->startedWith, QStringList{u"a"_s});
         QVERIFY(recorder.isRecording());
+        QVERIFY(recorder.ready());
         made->lateFailure(u"gone"_s);
         made->audio("pcm");
         QCOMPARE(late, QStringList{u"gone"_s});

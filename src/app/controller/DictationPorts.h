@@ -34,6 +34,9 @@ public:
     virtual QString name(const QString &deviceID) const = 0;
     // (id, name) of every input.
     virtual QList<std::pair<QString, QString>> inputs() const = 0;
+    // Whether asking for the inputs is cheap now; false while asking would start the audio
+    // system for nothing else.
+    virtual bool ready() const { return true; }
     virtual void release() = 0;
     // A recorder that opens the device in the background reports a start that failed after
     // start() returned through this, on the main thread, with the description the user sees.

@@ -19,6 +19,7 @@ public:
     std::optional<float> levelDb() const override;
     QString name(const QString &deviceID) const override;
     QList<std::pair<QString, QString>> inputs() const override;
+    bool ready() const override { return m_real != nullptr; }
     void release() override;
     void setLateFailureHandler(std::function<void(const QString &)> handler) override;
     void setAudioHandler(std::function<void(const QByteArray &)> handler) override;

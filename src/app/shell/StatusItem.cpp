@@ -63,7 +63,11 @@ StatusItem::StatusItem(AppDelegate *controller, QObject *parent)
           &AppState::holdKeyAdviceChanged, &AppState::saveProblemsChanged})
         connect(s, signal, this, &StatusItem::refresh);
     // The microphones come and go without a word: listed afresh each time the menu opens.
-    connect(m_menu.get(), &QMenu::aboutToShow, this, &StatusItem::refresh);
+    connect(m_menu.get(), &QMenu::aboutToShow, this, [this] {
+        m_opening = true;
+        refresh();
+        m_opening = false;
+    });
 }
 
 StatusItem::~StatusItem() = default;
@@ -212,6 +216,10 @@ QString StatusItem::microphoneName() const
     const Config &c = state()->config();
     if (c.inputDeviceID.isEmpty())
         return m_controller->recorder().name(QString());
+    // Until the menu is looked at, the name it was chosen by: whether it is connected is asked
+    // of the audio system, which an idle app does not start.
+    if (!m_opening && !m_controller->recorder().ready())
+        return c.inputDeviceName.isEmpty() ? c.inputDeviceID : c.inputDeviceName;
     const auto inputs = m_controller->recorder().inputs();
     const bool connected = std::any_of(inputs.begin(), inputs.end(), [&](const auto &input) {
         return input.first == c.inputDeviceID;

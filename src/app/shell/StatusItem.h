@@ -59,4 +59,6 @@ private:
     // Polls for a tray while there is none.
     QTimer m_trayWatch;
     bool m_trayAvailable = true;
+    // The menu is being rebuilt as it opens.
+    bool m_opening = false;
 };
