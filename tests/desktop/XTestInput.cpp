@@ -1,5 +1,7 @@
 #include "XTestInput.h"
 
+#include "TestSupport.h"
+
 #include <QWidget>
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -42,11 +44,6 @@ int keycode(const char *keysymName)
     if (map)
         XFree(map);
     return found;
-}
-
-bool keysymOnKeyboard(const char *keysymName)
-{
-    return keycode(keysymName) != 0;
 }
 
 void key(int keycode, bool down)
@@ -158,32 +155,11 @@ void moveTo(int x, int y)
 
 QStringList property(unsigned long window, const char *name)
 {
-    Display *dpy = display();
-    QStringList items;
-    if (!dpy)
-        return items;
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char *data = nullptr;
-    if (XGetWindowProperty(dpy, window, XInternAtom(dpy, name, False), 0, 256, False,
-                           AnyPropertyType, &type, &format, &count, &after, &data) != Success ||
-        !data)
-        return items;
-    if (format == 32) {
-        const auto *values = reinterpret_cast<const unsigned long *>(data);
-        for (unsigned long i = 0; i < count; ++i) {
-            if (type == XA_ATOM) {
-                char *atomName = XGetAtomName(dpy, values[i]);
-                items.append(QString::fromLatin1(atomName));
-                XFree(atomName);
-            } else {
-                items.append(QString::number(quint32(values[i])));
-            }
-        }
-    }
-    XFree(data);
-    return items;
+    // xprop says "NAME(TYPE) = a, b" (atoms by their names), or "NAME:  not found.".
+    const QString said = QString::fromLatin1(TestSupport::runServing(
+        u"xprop"_s, {u"-id"_s, QString::number(window), QString::fromLatin1(name)}));
+    const qsizetype at = said.indexOf(" = "_L1);
+    return at < 0 ? QStringList() : said.mid(at + 3).trimmed().split(u", "_s, Qt::SkipEmptyParts);
 }
 
 QPoint origin(unsigned long window)

@@ -13,7 +13,8 @@ class QWidget;
 // of their own, as another program on the desktop would send them.
 namespace XTestInput {
 
-// Key codes of the server's map, looked up by keysym name ("Control_R", "Escape").
+// Key codes of the server's map, looked up by keysym name ("Control_R", "Escape"), asked afresh
+// (not from Xlib's cache); 0 where no key code types the keysym right now.
 int keycode(const char *keysymName);
 void key(int keycode, bool down);
 // Presses and releases the key that types the keysym.
@@ -27,8 +28,6 @@ QString keysymAt(int keycode);
 void bindKeycode(int keycode, const char *keysymName);
 // Whether Caps Lock is on.
 bool capsLockOn();
-// Whether some key code types the keysym right now (asked afresh, not from Xlib's cache).
-bool keysymOnKeyboard(const char *keysymName);
 void click(int button);
 void button(int button, bool down);
 // Moves the pointer to a point of the screen, and clicks the left button there or on the centre
