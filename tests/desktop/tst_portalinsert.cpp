@@ -60,10 +60,7 @@ class PortalInsertTest : public QObject
 
     QString storedToken()
     {
-        QFile file(PortalKeyPoster::stateFile());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QJsonDocument::fromJson(file.readAll())
+        return QJsonDocument::fromJson(TestSupport::readFile(PortalKeyPoster::stateFile()))
             .object()
             .value(u"remoteDesktopRestoreToken"_s)
             .toString();
@@ -115,10 +112,7 @@ private Q_SLOTS:
         QVERIFY(!PortalKeyPoster::isOffered(QDBusConnection::connectToBus(QString(), u"no bus"_s)));
         // What cannot be read there is set aside, not written over.
         QDir().mkpath(QFileInfo(PortalKeyPoster::stateFile()).path());
-        QFile garbled(PortalKeyPoster::stateFile());
-        QVERIFY(garbled.open(QIODevice::WriteOnly));
-        garbled.write("{not json");
-        garbled.close();
+        TestSupport::writeFile(PortalKeyPoster::stateFile(), "{not json");
         const uint before = asked();
         auto first = poster();
         QTRY_COMPARE(first->state(), PortalKeyPoster::State::started);
