@@ -2,8 +2,8 @@
 
 Answers through Request objects after the call returns, as the real portal does, and keeps the
 bound shortcuts for the whole run, as a desktop keeps them between starts of an application.
-Parameter "trigger" is the key the desktop assigns. Tests press and release a shortcut with the
-methods of the org.freedesktop.portal.Mock interface.
+Tests press and release a shortcut, and steer what the desktop does, with the methods of the
+org.freedesktop.portal.Mock interface.
 '''
 
 import os
@@ -23,13 +23,10 @@ MAIN_IFACE = 'org.freedesktop.portal.GlobalShortcuts'
 SYSTEM_BUS = False
 MOCK_IFACE = 'org.freedesktop.portal.Mock'
 
-state = {'trigger': 'Ctrl+Alt+Space', 'bound': {}, 'sessions': [], 'deny': False,
-         'keep_nothing': False}
+state = {'trigger': 'Ctrl+Alt+Space', 'bound': {}, 'sessions': [], 'deny': False}
 
 
 def load(mock, parameters):
-    state['trigger'] = parameters.get('trigger', state['trigger'])
-    state['deny'] = bool(parameters.get('deny', False))
     mock.AddProperties(MAIN_IFACE, dbus.Dictionary({'version': dbus.UInt32(1)}, signature='sv'))
 
 
@@ -53,10 +50,6 @@ def CreateSession(self, options, sender=None):
 def BindShortcuts(self, session, shortcuts, parent, options, sender=None):
     if state['deny']:
         return respond(self, sender_path(sender, options['handle_token']), 1, {})
-    if state['keep_nothing']:
-        # KDE Plasma 5.27 to a program without an application id: success, and an empty list.
-        return respond(self, sender_path(sender, options['handle_token']), 0,
-                       {'shortcuts': dbus.Array([], signature='(sa{sv})')})
     for sid, props in shortcuts:
         state['bound'][str(sid)] = str(props.get('description', ''))
     return respond(self, sender_path(sender, options['handle_token']), 0,
@@ -99,8 +92,3 @@ def ChangeTrigger(self, trigger):
     for session in state['sessions']:
         self.EmitSignal(MAIN_IFACE, 'ShortcutsChanged', 'oa(sa{sv})',
                         [dbus.ObjectPath(session), shortcut_list()])
-
-
-@dbus.service.method(MOCK_IFACE, in_signature='b', out_signature='')
-def KeepNothing(self, keep_nothing):
-    state['keep_nothing'] = bool(keep_nothing)

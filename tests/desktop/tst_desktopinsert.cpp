@@ -1,3 +1,4 @@
+#include "desktop/HoldKeyPath.h"
 #include "desktop/wayland/PortalShortcuts.h"
 #include "TestSupport.h"
 #include "TextClients.h"
@@ -229,6 +230,15 @@ private Q_SLOTS:
             QSKIP("this KDE keeps the shortcut: the portal path is the one offered");
         QVERIFY(shortcuts.keptNothing());
         QCOMPARE(shortcuts.problem(), u"The desktop did not keep the shortcut."_s);
+        HoldKeyPath::Facts facts;
+        facts.desktop = DesktopSession::Desktop::kde;
+        facts.portalProblem = shortcuts.problem();
+        const HoldKeyAdvice advice = HoldKeyPath::advice(
+            HoldKeyPath::choose(DesktopSession::Kind::wayland, !shortcuts.keptNothing(), false),
+            facts);
+        QVERIFY(advice.offerInputDevices);
+        QVERIFY2(advice.summary.startsWith(shortcuts.problem()), qPrintable(advice.summary));
+        QVERIFY(advice.action.contains(u"vesk-voice toggle"_s));
     }
 };
 

@@ -1,7 +1,6 @@
 #include "desktop/wayland/EvdevKeyEventSource.h"
 #include "desktop/HotkeyMonitor.h"
 #include "records/Log.h"
-#include "desktop/HoldKeyPath.h"
 #include "PortalMock.h"
 #include "desktop/wayland/PortalKeyEventSource.h"
 #include "desktop/wayland/PortalShortcuts.h"
@@ -94,28 +93,7 @@ private Q_SLOTS:
             QTRY_COMPARE(refused.state(), PortalShortcuts::State::failed);
             QCOMPARE(refused.problem(), u"The shortcut was not set up in the desktop's dialog."_s);
         }
-        // The desktop answers the binding but keeps nothing (KDE Plasma 5.27 to a program
-        // without an application id): the other ways are offered, saying why.
         mock(u"Forget"_s, {false});
-        mock(u"KeepNothing"_s, {true});
-        {
-            PortalShortcuts kept(connect());
-            kept.open();
-            QTRY_COMPARE(kept.state(), PortalShortcuts::State::failed);
-            QVERIFY(kept.keptNothing());
-            HoldKeyPath::Facts facts;
-            facts.desktop = DesktopSession::Desktop::kde;
-            facts.portalProblem = kept.problem();
-            const HoldKeyAdvice advice = HoldKeyPath::advice(
-                HoldKeyPath::choose(DesktopSession::Kind::wayland, !kept.keptNothing(), false),
-                facts);
-            QVERIFY(advice.offerInputDevices);
-            QVERIFY2(advice.summary.startsWith(u"The desktop did not keep the "
-                                               "shortcut."_s),
-                     qPrintable(advice.summary));
-            QVERIFY(advice.action.contains(u"vesk-voice toggle"_s));
-        }
-        mock(u"KeepNothing"_s, {false});
         const int before = bindCalls();
         auto first = std::make_unique<PortalShortcuts>(connect());
         first->open();
