@@ -347,68 +347,6 @@ private Q_SLOTS:
         QCOMPARE(rig.shell->menu()->findChildren<QActionGroup *>().size(), 1);
     }
 
-    // Pictures of the tray menu, for a person to look at, in each interface language: idle with
-    // a transcript and a microphone that is away, and after a failure with its message; and the
-    // question before a language switch.
-    void menuScreenshots()
-    {
-        VESK_REQUIRE_DISPLAY();
-        QCoreApplication::setApplicationVersion(QStringLiteral(VESK_VERSION));
-        const QString dir = TestSupport::binaryDir() + u"/tests/app"_s;
-        for (const char *language : {"en", "uz", "ru"}) {
-            QTranslator translator;
-            QVERIFY(
-                translator.load(u":/translations/vesk_"_s + QLatin1String(language) + u".qm"_s));
-            QCoreApplication::installTranslator(&translator);
-            // Qt's own buttons as the app shows them: the system's table, or the one we carry.
-            QTranslator qt;
-            if (qt.load(QLocale(QLatin1String(language)), u"qtbase"_s, u"_"_s,
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
-                qt.load(u":/translations/qtbase_"_s + QLatin1String(language) + u".qm"_s))
-                QCoreApplication::installTranslator(&qt);
-            const auto untranslate = qScopeGuard([&] {
-                QCoreApplication::removeTranslator(&translator);
-                QCoreApplication::removeTranslator(&qt);
-            });
-            Rig rig([](Config &c) {
-                c.inputDeviceID = u"usb"_s;
-                c.inputDeviceName = u"USB Headset"_s;
-            });
-            rig.shell->applicationDidFinishLaunching();
-            rig.state.setHistory(historyOf({u"Ertaga soat uchda uchrashamiz, don't forget"_s}));
-            for (const char *name : {"idle", "failed"}) {
-                if (QLatin1String(name) == "failed"_L1) {
-                    rig.state.setMessage(u"Gemini returned 503: The model is "
-                                         "overloaded right now. Please try again "
-                                         "later."_s);
-                    rig.controller->setPhase(AppState::Phase::failed);
-                }
-                QMenu *menu = rig.shell->menu();
-                menu->popup(QPoint(100, 100));
-                QVERIFY(QTest::qWaitForWindowExposed(menu));
-                QTest::qWait(100);
-                QVERIFY(menu->grab().save(dir + u"/tray-menu-%1-%2.png"_s.arg(
-                                                    QLatin1String(name), QLatin1String(language))));
-                menu->hide();
-            }
-            // The question, grabbed once it is up, then answered "Cancel".
-            rig.shell->openMainWindow(WindowsPort::Tab::settings);
-            Config c = rig.state.config();
-            c.apiKey = u"edited"_s;
-            rig.state.setConfig(c);
-            QTimer::singleShot(0, [&] {
-                QTRY_VERIFY(qobject_cast<QMessageBox *>(QApplication::activeModalWidget()));
-                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-                QVERIFY(QTest::qWaitForWindowExposed(box));
-                QTest::qWait(100);
-                QVERIFY(box->grab().save(
-                    dir + u"/restart-question-%1.png"_s.arg(QLatin1String(language))));
-                box->reject();
-            });
-            QVERIFY(!rig.mainWindow()->settings()->readyToRestart());
-        }
-    }
-
     void floatingButtonFollowsTheDictation()
     {
         Rig rig([](Config &c) {
