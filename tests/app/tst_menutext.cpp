@@ -59,8 +59,6 @@ private Q_SLOTS:
     {
         using P = AppState::Phase;
         // The other phases' lines are read from the real menu in the shell's tests.
-        QCOMPARE(MenuText::statusLine(P::recording, false, QString()),
-                 u"Recording... (Esc to cancel)"_s);
         QCOMPARE(MenuText::statusLine(P::working, true, QString()), u"Transcribing..."_s);
         QCOMPARE(MenuText::symbol(P::idle, true), u"mic"_s);
         QCOMPARE(MenuText::symbol(P::idle, false), u"mic.slash"_s);
