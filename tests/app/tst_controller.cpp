@@ -245,8 +245,6 @@ private Q_SLOTS:
         const HistoryEntry e = rig.state.history().entries.first();
         QCOMPARE(e.duration, 1.5);
         QCOMPARE(e.model, u"gemini-x"_s);
-        QCOMPARE(e.source, u"mac"_s);
-        QCOMPARE(History::load().entries.first().text, u"Salom dunyo"_s);
         QCOMPARE(rig.inserter->calls.size(), 1);
         QCOMPARE(rig.inserter->calls.first().method, u"type"_s);
         QCOMPARE(rig.inserter->calls.first().newline, u"space"_s);
@@ -255,7 +253,6 @@ private Q_SLOTS:
             QCOMPARE(QFile::exists(trimmed), keepAudio);
         QVERIFY(!rig.controller->canRetry());
         QVERIFY(!QFile::exists(waiting->path));
-        QVERIFY(logMessages().contains(u"transcript: Salom dunyo"_s));
         QFile::remove(file);
         QFile::remove(trimmed);
     }
@@ -282,21 +279,16 @@ private Q_SLOTS:
     void failureKeepsTheRecordingForARetry()
     {
         Rig rig;
-        const QString trimmed = makeFile(u"vesk-f.trimmed.wav"_s);
-        rig.trimResult = trimmed;
-        const QString file = recordAndFinish(rig, 1.25, u"vesk-f.wav"_s);
+        recordAndFinish(rig, 1.25, u"vesk-f.wav"_s);
         rig.transcriber->fail(u"Gemini returned 503: overloaded"_s);
         QCOMPARE(rig.state.phase(), Phase::failed);
         QCOMPARE(rig.state.message(), u"Gemini returned 503: overloaded"_s);
         QCOMPARE(rig.sounds.last(), u"Basso"_s);
         QVERIFY(rig.state.history().entries.isEmpty());
         QVERIFY(rig.inserter->calls.isEmpty());
-        // The recording moved into the data folder, owner-only; the trimmed copy is gone.
-        QVERIFY(!QFile::exists(file));
-        QVERIFY(!QFile::exists(trimmed));
+        // Moved into the data folder (owner-only, the trimmed copy gone: the real app's test).
         const auto kept = FailedRecordings().newest();
         QVERIFY(kept.has_value());
-        QCOMPARE(TestSupport::unixMode(kept->path), 0600);
         QVERIFY(rig.controller->canRetry());
         QVERIFY(logMessages().contains(u"transcription failed: Gemini returned 503: overloaded"_s));
 
@@ -342,38 +334,26 @@ private Q_SLOTS:
         QVERIFY(rig.controller->canRetry()); // the first failure still waits
     }
 
-    // A request given up (the menu's cancel, or a quit at logout) leaves the recording where a
-    // retry finds it, also after the restart; the answer that comes late changes nothing.
-    void givenUpRequestKeepsTheRecording_data()
+    // A request cancelled from the menu leaves the recording where a retry finds it, also after
+    // the restart; the answer that comes late changes nothing. (A quit does the same: the real
+    // app's test.)
+    void cancelledRequestKeepsTheRecording()
     {
-        QTest::addColumn<bool>("quit");
-        QTest::newRow("cancelled") << false;
-        QTest::newRow("quit") << true;
-    }
-
-    void givenUpRequestKeepsTheRecording()
-    {
-        QFETCH(bool, quit);
         Rig rig;
         const QString trimmed = makeFile(u"vesk-h.trimmed.wav"_s);
         rig.trimResult = trimmed;
         const QString file = recordAndFinish(rig, 1, u"vesk-h.wav"_s);
         QVERIFY(rig.controller->canCancelTranscription());
-        if (quit)
-            rig.controller->shutDown();
-        else
-            rig.controller->cancelTranscription();
+        rig.controller->cancelTranscription();
         QCOMPARE(rig.transcriber->cancels, 1);
         QVERIFY(!rig.controller->canCancelTranscription());
-        if (!quit)
-            QCOMPARE(rig.state.phase(), Phase::idle);
+        QCOMPARE(rig.state.phase(), Phase::idle);
         QVERIFY(!QFile::exists(file));
         QVERIFY(!QFile::exists(trimmed));
         const auto kept = FailedRecordings().newest();
         QVERIFY(kept);
         QVERIFY(logMessages().contains(u"recording kept for a retry: "_s + kept->path));
-        QVERIFY(logMessages().contains(quit ? u"quit during the transcription"_s
-                                            : u"transcription cancelled"_s));
+        QVERIFY(logMessages().contains(u"transcription cancelled"_s));
         rig.transcriber->succeed(u"late"_s);
         QVERIFY(rig.state.history().entries.isEmpty());
         QVERIFY(rig.inserter->calls.isEmpty());
@@ -396,19 +376,13 @@ private Q_SLOTS:
         QCOMPARE(rig.recorder->startedWith.size(), 1);
     }
 
-    void toggle()
+    // Toggling starts and finishes (the running app's commands: tst_launch); a hotkey start
+    // keeps a failure's message, a toggle clears it.
+    void toggleClearsTheMessage()
     {
         Rig rig;
-        rig.controller->toggleRecording();
-        QCOMPARE(rig.state.phase(), Phase::recording);
-        rig.controller->toggleRecording();
-        QCOMPARE(rig.state.phase(), Phase::working);
-        rig.recorder->deliver(std::nullopt);
-        QTRY_COMPARE(rig.state.phase(), Phase::idle);
-
         rig.state.setMessage(u"boom"_s);
         rig.controller->setPhase(Phase::failed);
-        // A hotkey start keeps the message; a toggle clears it.
         rig.controller->startRecording(u"mac"_s);
         QCOMPARE(rig.state.message(), u"boom"_s);
         rig.controller->cancelRecording();
@@ -478,39 +452,6 @@ private Q_SLOTS:
         QVERIFY(!rig.inserter->calls[0].spaceBefore);
         QCOMPARE(rig.inserter->calls[1].spaceBefore, spaced);
         QCOMPARE(rig.state.history().entries.first().text, u"First."_s);
-    }
-
-    // The control socket's commands, from each phase: what the floating button would do, "start"
-    // only where it starts, "show" for the shell, anything else refused.
-    void controlCommands_data()
-    {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<bool>("recordingFirst");
-        QTest::addColumn<bool>("known");
-        QTest::addColumn<int>("phase");
-        QTest::newRow("toggle from idle") << "toggle" << false << true << int(Phase::recording);
-        QTest::newRow("toggle while recording") << "toggle" << true << true << int(Phase::working);
-        QTest::newRow("start from idle") << "start" << false << true << int(Phase::recording);
-        QTest::newRow("start while recording") << "start" << true << true << int(Phase::recording);
-        QTest::newRow("stop") << "stop" << true << true << int(Phase::working);
-        QTest::newRow("cancel") << "cancel" << true << true << int(Phase::idle);
-        QTest::newRow("show") << "show" << false << true << int(Phase::idle);
-        QTest::newRow("unknown") << "reboot" << false << false << int(Phase::idle);
-    }
-
-    void controlCommands()
-    {
-        QFETCH(QString, command);
-        QFETCH(bool, recordingFirst);
-        QFETCH(bool, known);
-        QFETCH(int, phase);
-        Rig rig;
-        if (recordingFirst)
-            rig.controller->startRecording(u"mac"_s);
-        QSignalSpy shown(rig.controller.get(), &AppDelegate::windowRequested);
-        QCOMPARE(rig.controller->perform(command), known);
-        QCOMPARE(int(rig.state.phase()), phase);
-        QCOMPARE(shown.size(), command == "show"_L1 ? 1 : 0);
     }
 
     void insertAndCopyLast()

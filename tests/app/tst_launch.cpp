@@ -52,11 +52,6 @@ class LaunchTest : public QObject
         c.saveTo(dataFolder + u"/config.json"_s);
     }
 
-    static std::unique_ptr<QProcess> launch(const QString &dataFolder)
-    {
-        return launch(TestSupport::appEnvironment(dataFolder));
-    }
-
     static std::unique_ptr<QProcess> launch(const QProcessEnvironment &env)
     {
         auto app = std::make_unique<QProcess>();
@@ -204,7 +199,7 @@ private Q_SLOTS:
         VESK_REQUIRE_DISPLAY();
         VESK_REQUIRE_AUDIO();
         writeConfig(m_data);
-        m_app = launch(m_data);
+        m_app = launch(TestSupport::appEnvironment(m_data));
         QVERIFY(m_app->waitForStarted());
         QTRY_VERIFY2_WITH_TIMEOUT(ready(m_data), qPrintable(log()), 60000);
 
@@ -388,7 +383,8 @@ private Q_SLOTS:
             QSKIP("needs the app of the previous case");
         const QString other = m_tmp.filePath(u"other"_s);
         writeConfig(other);
-        auto a = launch(other), b = launch(other);
+        const QProcessEnvironment env = TestSupport::appEnvironment(other);
+        auto a = launch(env), b = launch(env);
         QVERIFY(a->waitForStarted() && b->waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(
             a->state() == QProcess::NotRunning || b->state() == QProcess::NotRunning, 60000);
@@ -415,7 +411,7 @@ private Q_SLOTS:
         QCOMPARE(command(u"show"_s).code, 1);
 
         QFile::remove(m_data + u"/vesk.log"_s);
-        m_app = launch(m_data);
+        m_app = launch(TestSupport::appEnvironment(m_data));
         QTRY_VERIFY2_WITH_TIMEOUT(ready(m_data), qPrintable(log()), 60000);
         QCOMPARE(command(u"show"_s).code, 0);
         QTRY_VERIFY_WITH_TIMEOUT(!mainWindow().isEmpty(), 20000);

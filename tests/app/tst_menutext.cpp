@@ -59,8 +59,6 @@ private Q_SLOTS:
     {
         using P = AppState::Phase;
         // The other phases' lines are read from the real menu in the shell's tests.
-        QCOMPARE(MenuText::statusLine(P::recording, false, QString()),
-                 u"Recording... (Esc to cancel)"_s);
         QCOMPARE(MenuText::statusLine(P::working, true, QString()), u"Transcribing..."_s);
         QCOMPARE(MenuText::symbol(P::idle, true), u"mic"_s);
         QCOMPARE(MenuText::symbol(P::idle, false), u"mic.slash"_s);
@@ -115,14 +113,11 @@ private Q_SLOTS:
         QFETCH(bool, package);
         QFETCH(QString, says);
         Updater updater{QUrl(), u"1"_s, package};
-        QVERIFY(!updater.hasFeed());
         QSignalSpy spy(&updater, &Updater::checked);
         updater.check();
         QVERIFY(spy.wait(2000));
         const auto result = spy.first().first().value<Updater::Result>();
         QVERIFY(Updater::describe(result).contains(says));
-        // This test build is no package.
-        QVERIFY(!Updater::builtAsPackage());
     }
 
     void unreachableFeedFailsClearly()

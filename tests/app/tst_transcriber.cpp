@@ -31,14 +31,25 @@ class TranscriberTest : public QObject
         bool onMainThread = false;
     };
 
-    TranscriberPort::Done recordInto(Answer &a)
+    // Shared with the callback, which may outlive a case that waited in vain.
+    static TranscriberPort::Done recordInto(const std::shared_ptr<Answer> &a)
     {
-        return [&a](std::optional<QString> text, QString error) {
-            a.called = true;
-            a.text = std::move(text);
-            a.error = std::move(error);
-            a.onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+        return [a](std::optional<QString> text, QString error) {
+            a->called = true;
+            a->text = std::move(text);
+            a->error = std::move(error);
+            a->onMainThread = QThread::currentThread() == QCoreApplication::instance()->thread();
         };
+    }
+
+    // A request and its answer, waited for.
+    static Answer transcribe(TranscriberPort &t, const Config &c, const QString &file)
+    {
+        const auto a = std::make_shared<Answer>();
+        t.transcribe(c, file, recordInto(a));
+        // Not called in time: the caller's checks tell.
+        (void)QTest::qWaitFor([&a] { return a->called; }, 10000);
+        return *a;
     }
 
     static Config keyed()
@@ -93,33 +104,6 @@ private Q_SLOTS:
         m_live->clear();
     }
 
-    // The connection is opened while the user speaks, only when a request can follow, and the
-    // dictations after it travel on it.
-    void theConnectionIsOpenedAheadAndKept()
-    {
-        m_server->setKeepAlive(true);
-        const auto closing = qScopeGuard([this] { m_server->setKeepAlive(false); });
-        GeminiTranscriber t;
-        const qsizetype before = m_server->connections().size();
-        t.warmUp(Config());
-        QTest::qWait(300);
-        QCOMPARE(m_server->connections().size(), before);
-
-        t.warmUp(keyed());
-        QTRY_COMPARE(m_server->connections().size(), before + 1);
-        QVERIFY(m_server->requests().isEmpty());
-        for (int i = 0; i < 2; ++i) {
-            m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(u"bir"_s));
-            Answer a;
-            t.transcribe(keyed(), m_file, recordInto(a));
-            QTRY_VERIFY(a.called);
-            QCOMPARE(a.text, std::optional<QString>(u"bir"_s));
-        }
-        QCOMPARE(m_server->connections().size(), before + 1);
-        for (const auto &r : m_server->requests())
-            QCOMPARE(r.connection, int(before + 1));
-    }
-
     // Behind a proxy set in the environment the connection opened ahead goes through it, as the
     // request will, or the request cannot use it.
     void theWarmUpTakesTheRequestsProxy()
@@ -155,69 +139,85 @@ private Q_SLOTS:
         QTRY_VERIFY2(asked.startsWith("CONNECT vesk-gemini-test:8443 "), asked.constData());
     }
 
-    void answersArriveOnTheMainThread()
+    // One request on the worker thread, answered on the main thread: the snapshot's model picks
+    // the endpoint (a live one without its session, as in a retry, goes to its batch model, never
+    // itself to the interactions request), and a failure carries its description.
+    void oneRequest_data()
     {
-        GeminiTranscriber t;
-        m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(u"bir ikki"_s));
-        Answer a;
-        t.transcribe(keyed(), m_file, recordInto(a));
-        QTRY_VERIFY(a.called);
-        QCOMPARE(a.text, std::optional<QString>(u"bir ikki"_s));
-        QVERIFY(a.error.isEmpty());
-        QVERIFY(a.onMainThread);
-        QVERIFY(m_server->requests().first().body.contains(QByteArray(3000, '\x11').toBase64()));
-
-        // The snapshot's model picks the endpoint.
-        Config transcribeModel = keyed();
-        transcribeModel.model = u"x-transcribe"_s;
-        m_server->enqueue(200, FakeGeminiServer::interactionsAnswer(u"uch"_s));
-        Answer b;
-        t.transcribe(transcribeModel, m_file, recordInto(b));
-        QTRY_VERIFY(b.called);
-        QCOMPARE(b.text, std::optional<QString>(u"uch"_s));
-        QCOMPARE(m_server->requests().last().target, "/v1beta/interactions"_ba);
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("status"); // of the answer; none: no request is made
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("error"); // "*": any
+        QTest::addColumn<QByteArray>("target");
+        const QString flash = Config().model;
+        QTest::newRow("generateContent")
+            << flash << m_file << 200 << FakeGeminiServer::generateContentAnswer(u"bir ikki"_s)
+            << u"bir ikki"_s << QString() << "/v1beta/models/gemini-3.7-flash:generateContent"_ba;
+        QTest::newRow("interactions")
+            << u"x-transcribe"_s << m_file << 200 << FakeGeminiServer::interactionsAnswer(u"uch"_s)
+            << u"uch"_s << QString() << "/v1beta/interactions"_ba;
+        QTest::newRow("live model without its session")
+            << u"gemini-3.5-transcribe-live"_s << m_speech << 200
+            << FakeGeminiServer::interactionsAnswer(u"retried"_s) << u"retried"_s << QString()
+            << "/v1beta/interactions"_ba;
+        QTest::newRow("rejected") << flash << m_file << 400
+                                  << FakeGeminiServer::errorAnswer(u"bad audio"_s) << QString()
+                                  << u"Gemini returned 400: bad audio"_s
+                                  << "/v1beta/models/gemini-3.7-flash:generateContent"_ba;
+        QTest::newRow("missing file") << flash << m_dir.filePath(u"gone.wav"_s) << 0 << QByteArray()
+                                      << QString() << u"*"_s << QByteArray();
     }
 
-    void failuresCarryTheirDescription()
+    void oneRequest()
     {
+        QFETCH(QString, model);
+        QFETCH(QString, file);
+        QFETCH(int, status);
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, text);
+        QFETCH(QString, error);
+        QFETCH(QByteArray, target);
+        Config c = keyed();
+        c.model = model;
+        if (status)
+            m_server->enqueue(status, answer);
         GeminiTranscriber t;
-        Answer noKey;
-        t.transcribe(Config(), m_file, recordInto(noKey));
-        QTRY_VERIFY(noKey.called);
-        QVERIFY(!noKey.text);
-        QCOMPARE(noKey.error, u"No API key. Add it in Settings, or set GEMINI_API_KEY."_s);
-
-        Answer missing;
-        t.transcribe(keyed(), m_dir.filePath(u"gone.wav"_s), recordInto(missing));
-        QTRY_VERIFY(missing.called);
-        QVERIFY(!missing.text);
-        QVERIFY(!missing.error.isEmpty());
-
-        m_server->enqueue(400, FakeGeminiServer::errorAnswer(u"bad audio"_s));
-        Answer rejected;
-        t.transcribe(keyed(), m_file, recordInto(rejected));
-        QTRY_VERIFY(rejected.called);
-        QCOMPARE(rejected.error, u"Gemini returned 400: bad audio"_s);
-        QCOMPARE(m_server->requests().size(), 1);
+        const Answer a = transcribe(t, c, file);
+        QVERIFY(a.called);
+        QVERIFY(a.onMainThread);
+        QCOMPARE(a.text, text.isNull() ? std::nullopt : std::optional<QString>(text));
+        if (error == "*"_L1)
+            QVERIFY(!a.error.isEmpty());
+        else
+            QCOMPARE(a.error, error);
+        QCOMPARE(m_server->requests().size(), status ? 1 : 0);
+        QVERIFY(m_live->sessions().isEmpty());
+        if (!status)
+            return;
+        const auto &request = m_server->requests().first();
+        QCOMPARE(request.target, target);
+        QVERIFY(request.body.contains(TestSupport::readFile(file).toBase64()));
+        if (target.endsWith("interactions"))
+            QCOMPARE(QJsonDocument::fromJson(request.body)["model"].toString(),
+                     model.endsWith("-live"_L1) ? u"gemini-3.5-transcribe"_s : model);
     }
 
     void cancelDropsTheAnswerAndTheNextRequestWorks()
     {
         GeminiTranscriber t;
         m_server->enqueue({200, {}, true});
-        Answer cancelled;
+        const auto cancelled = std::make_shared<Answer>();
         t.transcribe(keyed(), m_file, recordInto(cancelled));
         QVERIFY(m_server->waitForRequests(1));
         t.cancel();
         QTest::qWait(200);
-        QVERIFY(!cancelled.called);
+        QVERIFY(!cancelled->called);
 
         m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(u"keyin"_s));
-        Answer next;
-        t.transcribe(keyed(), m_file, recordInto(next));
-        QTRY_VERIFY(next.called);
-        QCOMPARE(next.text, std::optional<QString>(u"keyin"_s));
-        QVERIFY(!cancelled.called);
+        QCOMPARE(transcribe(t, keyed(), m_file).text, std::optional<QString>(u"keyin"_s));
+        QVERIFY(!cancelled->called);
     }
 
     // The session opens at the start, before any audio; the setup says what the settings say;
@@ -252,9 +252,7 @@ private Q_SLOTS:
         QVERIFY(m_live->sessions().first().activityStart);
         QVERIFY(!m_live->sessions().first().activityEnd);
         feedAll(t, m_pcm, m_pcm.size() / 2);
-        Answer a;
-        t.transcribe(c, m_speech, recordInto(a));
-        QTRY_VERIFY(a.called);
+        const Answer a = transcribe(t, c, m_speech);
         QCOMPARE(a.text, std::optional<QString>(u"Salom, dunyo."_s));
         QVERIFY(a.onMainThread);
         QVERIFY(!interims.isEmpty());
@@ -328,10 +326,7 @@ private Q_SLOTS:
         QTRY_COMPARE(m_live->sessions().size(), 1);
         feedAll(t, m_pcm);
         m_server->enqueue(200, FakeGeminiServer::interactionsAnswer(u"from the file"_s));
-        Answer a;
-        t.transcribe(live(), m_speech, recordInto(a));
-        QTRY_VERIFY_WITH_TIMEOUT(a.called, 10000);
-        QCOMPARE(a.text, std::optional<QString>(u"from the file"_s));
+        QCOMPARE(transcribe(t, live(), m_speech).text, std::optional<QString>(u"from the file"_s));
         QCOMPARE(m_server->requests().size(), 1);
         const auto &request = m_server->requests().first();
         QCOMPARE(request.target, "/v1beta/interactions"_ba);
@@ -363,34 +358,17 @@ private Q_SLOTS:
         QVERIFY(m_server->requests().isEmpty());
     }
 
-    // A live model goes to the Live API or, without a session (a retry), to its batch model:
-    // never itself to the interactions request.
-    void aLiveModelNeverGoesToTheInteractionsRequest()
-    {
-        QVERIFY(!GeminiClient::usesInteractions(u"gemini-3.5-transcribe-live"_s));
-        QVERIFY(GeminiClient::usesInteractions(u"gemini-3.5-transcribe"_s));
-        GeminiTranscriber t;
-        m_server->enqueue(200, FakeGeminiServer::interactionsAnswer(u"retried"_s));
-        Answer a;
-        t.transcribe(live(), m_speech, recordInto(a));
-        QTRY_VERIFY(a.called);
-        QCOMPARE(a.text, std::optional<QString>(u"retried"_s));
-        QCOMPARE(QJsonDocument::fromJson(m_server->requests().first().body)["model"].toString(),
-                 u"gemini-3.5-transcribe"_s);
-        QVERIFY(m_live->sessions().isEmpty());
-    }
-
     void destroyingMidRequestIsClean()
     {
         m_server->enqueue({200, {}, true});
-        Answer a;
+        const auto a = std::make_shared<Answer>();
         {
             GeminiTranscriber t;
             t.transcribe(keyed(), m_file, recordInto(a));
             QVERIFY(m_server->waitForRequests(1));
         }
         QTest::qWait(100);
-        QVERIFY(!a.called);
+        QVERIFY(!a->called);
     }
 };
 
