@@ -7,11 +7,8 @@
 #include "TestSupport.h"
 #include "XTestInput.h"
 
-#include <QApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QPainter>
-#include <QScreen>
 #include <QSignalSpy>
 #include <QToolTip>
 #include <QtTest>
@@ -36,15 +33,6 @@ class HUDTest : public QObject
     };
 
     static QRect frame(const HUDPanel &panel) { return {panel.screenPosition(), panel.size()}; }
-    // A picture of the panel on a grey desktop, for a person to look at.
-    static bool save(HUDPanel &panel, const QString &name)
-    {
-        const QPixmap shot = panel.grab();
-        QImage picture(shot.size() + QSize(24, 24), QImage::Format_ARGB32);
-        picture.fill(QColor(120, 130, 140));
-        QPainter(&picture).drawPixmap(12, 12, shot);
-        return picture.save(TestSupport::binaryDir() + u"/tests/ui/hud/hud-%1.png"_s.arg(name));
-    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -247,17 +235,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 5000);
         QCOMPARE(QToolTip::text(), rig.state.message());
         QVERIFY(editor.isActiveWindow());
-        QTest::qWait(300); // the tooltip fades in
-        // The panel and its tooltip, with some desktop around them.
-        QRect around = frame(rig.panel);
-        for (const QWidget *w : QApplication::topLevelWidgets()) {
-            if (w->inherits("QTipLabel") && w->isVisible())
-                around |= w->geometry();
-        }
-        around.adjust(-40, -40, 40, 40);
-        QVERIFY(QGuiApplication::primaryScreen()
-                    ->grabWindow(0, around.x(), around.y(), around.width(), around.height())
-                    .save(TestSupport::binaryDir() + u"/tests/ui/hud/hud-tooltip.png"_s));
 
         rig.state.setPhase(AppState::Phase::recording);
         rig.panel.applyWidth(AppState::Phase::recording);
@@ -297,33 +274,11 @@ private Q_SLOTS:
             QVERIFY(line.right() < rig.view()->sendButton()->geometry().left());
             QVERIFY(line.width() > 120);
             QVERIFY(!rig.panel.isActiveWindow());
-            QVERIFY(save(rig.panel, u"live-%1"_s.arg(QLatin1String(language))));
         }
         // Back to the plain recording look once the words are gone.
         rig.state.setInterimText(QString());
         QVERIFY(rig.panel.applyWidth(AppState::Phase::recording, false));
         QCOMPARE(rig.panel.width(), HUDPanel::recordingWidth);
-    }
-
-    // Pictures of the four looks, for a person to look at.
-    void screenshots()
-    {
-        Rig rig;
-        rig.state.setAccessibilityGranted(true);
-        const std::pair<AppState::Phase, const char *> looks[] = {
-            {AppState::Phase::idle, "idle"},
-            {AppState::Phase::recording, "recording"},
-            {AppState::Phase::working, "working"},
-            {AppState::Phase::failed, "failed"}};
-        for (const auto &[phase, name] : looks) {
-            rig.state.setPhase(phase);
-            rig.state.setLevel(phase == AppState::Phase::recording ? 0.6 : 0);
-            rig.panel.applyWidth(phase);
-            rig.panel.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
-            QTest::qWait(250); // the animations settle
-            QVERIFY(save(rig.panel, QString::fromLatin1(name)));
-        }
     }
 };
 
