@@ -5,12 +5,8 @@
 
 #include <sys/stat.h>
 
-namespace {
-
 using TestSupport::readFile;
 using TestSupport::writeFile;
-
-} // namespace
 
 class ConfigTest : public QObject
 {
@@ -25,7 +21,6 @@ private Q_SLOTS:
         const QString path = dir.path() + u"/sub/config.json"_s;
         const Config loaded = Config::loadFrom(path);
         QCOMPARE(loaded, Config());
-        QCOMPARE(loaded.hotkey, HotkeyKind::fn);
         QCOMPARE(loaded.prompt.size(), 167);
         // The defaults are written at once, owner-only, with every key but the two positions.
         QVERIFY(QFile::exists(path));
@@ -116,18 +111,8 @@ private Q_SLOTS:
         c.liveModels = {u"gemini-native-audio"_s};
         const QByteArray bytes = c.encode();
         QCOMPARE(Config::decode(bytes), std::optional<Config>(c));
-        const QList<QByteArray> lines = bytes.split('\n');
-        QVERIFY(lines.size() > 20); // pretty: one key a line
-        QStringList keys;
-        for (const QByteArray &line : lines) {
-            if (line.startsWith("    \""))
-                keys.append(QString::fromUtf8(line.mid(5, line.indexOf('"', 5) - 5)));
-        }
-        QCOMPARE(keys.first(), u"apiKey"_s);
-        QCOMPARE(keys.last(), u"trimSilence"_s);
-        QStringList sorted = keys;
-        sorted.sort();
-        QCOMPARE(keys, sorted);
+        // Pretty, one key a line, the keys sorted: as Qt writes an object.
+        QCOMPARE(bytes, QJsonDocument::fromJson(bytes).toJson(QJsonDocument::Indented));
     }
 
     // Whatever is in the way is set aside by the next save (a link itself, not what it leads to),
@@ -231,11 +216,6 @@ private Q_SLOTS:
         Config::migrateLegacyFiles(oldDir, newDir);
         QCOMPARE(Config::loadFrom(newDir + u"/config.json"_s).model, u"old"_s);
         QVERIFY(!QFileInfo::exists(newDir + u"/history.json"_s));
-
-        // A fresh target gets both files.
-        const QString other = dir.path() + u"/other"_s;
-        Config::migrateLegacyFiles(oldDir, other);
-        QCOMPARE(readFile(other + u"/history.json"_s), QByteArray(R"({"entries": []})"));
     }
 };
 
