@@ -6,7 +6,6 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -123,7 +122,6 @@ private Q_SLOTS:
                                    u"Oʻzbekiston bayrogʻi"_s};
         Rig rig(named, {}, int(History::cap) - 4);
         QVERIFY(!rig.view->searchField()->isHidden());
-        QCOMPARE(rig.view->searchField()->placeholderText(), u"Search transcripts"_s);
         QStringList all = named;
         for (int i = 1; i <= History::cap - 4; ++i)
             all.append(filler(i));
@@ -324,24 +322,18 @@ private Q_SLOTS:
     {
         Rig rig({u"a"_s, u"b"_s});
         QVERIFY(rig.view->clearButton()->isEnabled());
-        QCOMPARE(rig.view->clearButton()->text(), u"Clear"_s);
 
         // Dismissing changes nothing.
         rig.view->clearButton()->click();
         QVERIFY(rig.view->confirmingClear());
-        QMessageBox *box = rig.view->confirmation();
-        QCOMPARE(box->text(), u"Delete every transcript?"_s);
-        QCOMPARE(box->informativeText(), u"This cannot be undone."_s);
-        box->reject();
+        rig.view->confirmation()->reject();
         QTRY_VERIFY(!rig.view->confirmingClear());
         QCOMPARE(rig.state.history().entries.size(), 2);
         QCOMPARE(History::load().entries.size(), 2);
 
         rig.view->clearButton()->click();
-        box = rig.view->confirmation();
-        auto *deleteAll = box->findChild<QPushButton *>(u"deleteAll"_s);
+        auto *deleteAll = rig.view->confirmation()->findChild<QPushButton *>(u"deleteAll"_s);
         QVERIFY(deleteAll);
-        QCOMPARE(deleteAll->text(), u"Delete all"_s);
         deleteAll->click();
         QVERIFY(rig.state.history().entries.isEmpty());
         QVERIFY(History::load().entries.isEmpty());
