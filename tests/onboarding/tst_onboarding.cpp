@@ -128,16 +128,14 @@ private Q_SLOTS:
         QVERIFY(h.view->backButton()->isVisible());
         // Every page turn stores the configuration.
         QCOMPARE(h.saved.last().languageCodes, QStringList{"kk-KZ"});
-    }
 
-    void unknownCodeIsDroppedAtFirstChange()
-    {
+        // A code from outside the table is dropped at the first change.
         Config c;
         c.languageCodes = {u"xx-XX"_s, u"ru-RU"_s};
-        Harness h(c);
-        QVERIFY(h.page<LanguagesStep>()->boxes()[1]->isChecked());
-        h.page<LanguagesStep>()->boxes()[0]->click();
-        QCOMPARE(h.state.config().languageCodes, (QStringList{"uz-UZ", "ru-RU"}));
+        Harness unknown(c);
+        QVERIFY(unknown.page<LanguagesStep>()->boxes()[1]->isChecked());
+        unknown.page<LanguagesStep>()->boxes()[0]->click();
+        QCOMPARE(unknown.state.config().languageCodes, (QStringList{"uz-UZ", "ru-RU"}));
     }
 
     void microphoneStatusRefreshesByItself()
@@ -325,10 +323,6 @@ private Q_SLOTS:
         // Start at login is stored at once.
         page->launchAtLoginBox()->click();
         QVERIFY(h.saved.last().launchAtLogin);
-        const qsizetype before = h.saved.size();
-        page->hotkeyPicker()->setCurrentIndex(0);
-        QCOMPARE(h.saved.size(), before + 1);
-        QCOMPARE(h.saved.last().hotkey, HotkeyKind::control);
 
         h.state.setMessage(u"Gemini returned 503: busy"_s);
         h.state.setPhase(AppState::Phase::failed);
