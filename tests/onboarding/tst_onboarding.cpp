@@ -24,7 +24,7 @@ class OnboardingTest : public QObject
 
     struct Harness
     {
-        AppState state{Config(), History()};
+        AppState state;
         QList<Config> saved;
         int finished = 0;
         MicStatus mic = MicStatus::authorized;
@@ -38,9 +38,8 @@ class OnboardingTest : public QObject
 
         explicit Harness(const Config &config = Config(), MicStatus initial = MicStatus::authorized,
                          const std::function<void(GuideServices &)> &adjust = {})
-            : mic(initial)
+            : state(config, History()), mic(initial)
         {
-            state.setConfig(config);
             GuideServices services;
             services.micStatus = [this] { return mic; };
             services.requestMicrophone = [this](std::function<void()> answered) {
@@ -191,8 +190,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, wayland);
         Harness h(languagesChosen(), MicStatus::authorized, [wayland](GuideServices &s) {
-            if (wayland)
-                s.waylandSession = [] { return true; };
+            s.waylandSession = [wayland] { return wayland; };
         });
         h.view->move(+1);
         h.view->move(+1);

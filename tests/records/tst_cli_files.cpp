@@ -103,16 +103,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("trailing comma") << "comma"
-                                        << "after a comma at line 1, column 16";
-        QTest::newRow("fifo") << "fifo"
-                              << "it is not a regular file";
-        QTest::newRow("link to /dev/zero") << "zero"
-                                           << "it is not a regular file";
-        QTest::newRow("too large") << "large"
-                                   << "it is larger than 4 MB";
-        QTest::newRow("dangling link") << "dangling"
-                                       << "a link to a file that does not exist";
+        QTest::newRow("trailing comma") << u"comma"_s << u"after a comma at line 1, column 16"_s;
+        QTest::newRow("fifo") << u"fifo"_s << u"it is not a regular file"_s;
+        QTest::newRow("link to /dev/zero") << u"zero"_s << u"it is not a regular file"_s;
+        QTest::newRow("too large") << u"large"_s << u"it is larger than 4 MB"_s;
+        QTest::newRow("dangling link")
+            << u"dangling"_s << u"a link to a file that does not exist"_s;
     }
 
     void unreadableSettingsAreSaid()

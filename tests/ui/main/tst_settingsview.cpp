@@ -304,13 +304,12 @@ private Q_SLOTS:
         QCOMPARE(value->text(), u"333 ms"_s);
         QCOMPARE(rig.config().holdThresholdMs, 333);
         slider->setFocus();
-        QTest::keyClick(slider, Qt::Key_End);
-        QCOMPARE(rig.config().holdThresholdMs, 800);
-        QCOMPARE(value->text(), u"800 ms"_s);
-        QTest::keyClick(slider, Qt::Key_Home);
-        QCOMPARE(rig.config().holdThresholdMs, 100);
-        QTest::keyClick(slider, Qt::Key_Right);
-        QCOMPARE(rig.config().holdThresholdMs, 150);
+        for (const auto &[key, ms] :
+             {std::pair{Qt::Key_End, 800}, {Qt::Key_Home, 100}, {Qt::Key_Right, 150}}) {
+            QTest::keyClick(slider, key);
+            QCOMPARE(rig.config().holdThresholdMs, ms);
+            QCOMPARE(value->text(), u"%1 ms"_s.arg(ms));
+        }
         // Every position, dragged or beyond the ends, lies on the grid.
         for (int position = slider->minimum() - 3; position <= slider->maximum() + 3; ++position) {
             const qint64 ms = RecordingSection::holdMsForPosition(position);
