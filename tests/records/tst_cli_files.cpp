@@ -64,6 +64,7 @@ private Q_SLOTS:
     {
         // What a user's session has: the mode bits come from us, not from a strict umask.
         ::umask(022);
+        TestSupport::isolateDataDir(); // for what the test itself logs
     }
 
     void init()
@@ -111,6 +112,9 @@ private Q_SLOTS:
             << u"dangling"_s << u"a link to a file that does not exist"_s;
     }
 
+    // The command line says why it cannot read the settings, and writes nothing in their place;
+    // the app's next save sets them aside (a link itself, not what it leads to), once, and never
+    // writes through them.
     void unreadableSettingsAreSaid()
     {
         QFETCH(QString, kind);
@@ -119,8 +123,9 @@ private Q_SLOTS:
         const QString config = data() + u"/config.json"_s;
         const QString outside = work() + u"/elsewhere.json"_s;
         const QByteArray path = QFile::encodeName(config);
+        const QByteArray typo = R"({"apiKey":"k",})";
         if (kind == "comma"_L1)
-            writeFile(config, R"({"apiKey":"k",})");
+            writeFile(config, typo);
         else if (kind == "fifo"_L1)
             QCOMPARE(::mkfifo(path.constData(), 0600), 0);
         else if (kind == "zero"_L1)
@@ -143,6 +148,20 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(outside));
         QCOMPARE(QDir(data()).entryList({u"config.json*"_s}, QDir::Files | QDir::System).size(), 1);
         QVERIFY(readFile(data() + u"/vesk.log"_s).contains("could not be read"));
+
+        QString problem;
+        const Config loaded = Config::loadFrom(config, &problem);
+        QCOMPARE(loaded, Config());
+        QVERIFY(problem.contains(config));
+        for (int save = 0; save < 2; ++save)
+            loaded.saveTo(config);
+        const QStringList aside =
+            QDir(data()).entryList({u"config.json.unreadable-*"_s}, QDir::Files | QDir::System);
+        QCOMPARE(aside.size(), 1);
+        if (kind == "comma"_L1)
+            QCOMPARE(readFile(data() + u'/' + aside.first()), typo);
+        QVERIFY(!QFileInfo::exists(outside));
+        QVERIFY(Config::decode(readFile(config)).has_value());
     }
 
     void aFifoIsNoRecording()

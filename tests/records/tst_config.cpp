@@ -112,53 +112,6 @@ private Q_SLOTS:
         QCOMPARE(bytes, QJsonDocument::fromJson(bytes).toJson(QJsonDocument::Indented));
     }
 
-    // Whatever is in the way is set aside by the next save (a link itself, not what it leads to),
-    // never overwritten and never written through.
-    void unreadableFileIsSetAsideBeforeSave_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("typo") << "typo";
-        QTest::newRow("fifo") << "fifo";
-        QTest::newRow("dangling link") << "dangling";
-    }
-
-    void unreadableFileIsSetAsideBeforeSave()
-    {
-        QFETCH(QString, kind);
-        QTemporaryDir dir;
-        const QString path = dir.path() + u"/config.json"_s;
-        const QString outside = dir.path() + u"/outside.json"_s;
-        const QByteArray typo = "{\"model\": \"mine\",, }";
-        if (kind == "typo"_L1)
-            writeFile(path, typo);
-        else if (kind == "fifo"_L1)
-            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        else
-            QVERIFY(QFile::link(outside, path));
-        QString problem;
-        const Config loaded = Config::loadFrom(path, &problem);
-        QCOMPARE(loaded, Config());
-        QVERIFY(problem.contains(path));
-        const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::System);
-        QCOMPARE(before, QStringList{"config.json"}); // loading never touches it
-
-        loaded.saveTo(path);
-        const QStringList aside =
-            QDir(dir.path()).entryList({u"config.json.unreadable-*"_s}, QDir::Files | QDir::System);
-        QCOMPARE(aside.size(), 1);
-        if (kind == "typo"_L1)
-            QCOMPARE(readFile(dir.path() + u'/' + aside.first()), typo);
-        QVERIFY(!QFileInfo::exists(outside));
-        QVERIFY(Config::decode(readFile(path)).has_value());
-
-        // A readable file is simply replaced; nothing more is set aside.
-        loaded.saveTo(path);
-        QCOMPARE(QDir(dir.path())
-                     .entryList({u"config.json.unreadable-*"_s}, QDir::Files | QDir::System)
-                     .size(),
-                 1);
-    }
-
     void dataFolderRule()
     {
         QCOMPARE(Config::directoryFor(QByteArray(), u"/home/u/.local/share"_s),
