@@ -148,6 +148,10 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(outside));
         QCOMPARE(QDir(data()).entryList({u"config.json*"_s}, QDir::Files | QDir::System).size(), 1);
         QVERIFY(readFile(data() + u"/vesk.log"_s).contains("could not be read"));
+        // A save is never tried through a link to a device: a fault that writes through links
+        // would replace the device itself when the tests run as root.
+        if (kind == "zero"_L1)
+            return;
 
         QString problem;
         const Config loaded = Config::loadFrom(config, &problem);
