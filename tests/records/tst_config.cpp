@@ -32,13 +32,6 @@ private Q_SLOTS:
         QCOMPARE(o.value(u"hotkey"_s).toString(), u"fn"_s);
         // A folder we create holds the key: owner-only.
         QCOMPARE(TestSupport::unixMode(dir.path() + u"/sub"_s), 0700);
-
-        // A null position is left out on save.
-        writeFile(path, R"({"hudX": null, "hudY": 40})");
-        Config::loadFrom(path).saveTo(path);
-        const QJsonObject saved = QJsonDocument::fromJson(readFile(path)).object();
-        QVERIFY(!saved.contains(u"hudX"_s));
-        QCOMPARE(saved.value(u"hudY"_s).toDouble(), 40.0);
     }
 
     void eachBadKeyKeepsItsOwnDefault()
