@@ -13,10 +13,8 @@ class FailedRecordingsTest : public QObject
     QString makeRecording(const QString &name, const QByteArray &bytes = "RIFF")
     {
         const QString path = m_dir.path() + u'/' + name;
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        TestSupport::writeFile(path, bytes);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         return path;
     }
 
@@ -36,9 +34,8 @@ private Q_SLOTS:
         }
         QCOMPARE(TestSupport::unixMode(store.folder()), 0700);
         // A trimmed copy or any other file in the folder is neither counted nor deleted.
-        QFile stray(store.folder() + u"/notes.txt"_s);
-        QVERIFY(stray.open(QIODevice::WriteOnly));
-        stray.close();
+        const QString stray = store.folder() + u"/notes.txt"_s;
+        TestSupport::writeFile(stray, {});
         QVERIFY(!QFile::exists(kept.first()));
         for (qsizetype i = 1; i < kept.size(); ++i)
             QVERIFY(QFile::exists(kept.at(i)));
@@ -48,7 +45,7 @@ private Q_SLOTS:
 
         store.remove(kept.last());
         QCOMPARE(store.newest()->path, kept.at(kept.size() - 2));
-        QVERIFY(QFile::exists(stray.fileName()));
+        QVERIFY(QFile::exists(stray));
     }
 
     // A recording kept on purpose is copied, anything else moved; an odd source survives the name.

@@ -1,18 +1,13 @@
 #include "ui/hud/HUDPanel.h"
 #include "desktop/PlatformLoader.h"
 #include "ui/hud/HUDView.h"
-#include "desktop/HotkeyKindInfo.h"
 #include "ui/hud/LevelMeter.h"
 #include "ui/hud/RoundButton.h"
 #include "TestSupport.h"
 #include "XTestInput.h"
 
-#include <QApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QPainter>
-#include <QScreen>
-#include <QSignalSpy>
 #include <QToolTip>
 #include <QtTest>
 
@@ -27,24 +22,15 @@ class HUDTest : public QObject
     struct Rig
     {
         AppState state{Config(), History()};
-        int toggles = 0, submits = 0, cancels = 0;
+        int toggles = 0, cancels = 0;
         // The platform's own pinning: EWMH hints on the X server, nothing offscreen.
         const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
-        HUDPanel panel{&state, platform->windowPinning(), [this] { ++toggles; },
-                       [this] { ++submits; }, [this] { ++cancels; }};
+        HUDPanel panel{&state, platform->windowPinning(), [this] { ++toggles; }, [] {},
+                       [this] { ++cancels; }};
         HUDView *view() const { return panel.view(); }
     };
 
     static QRect frame(const HUDPanel &panel) { return {panel.screenPosition(), panel.size()}; }
-    // A picture of the panel on a grey desktop, for a person to look at.
-    static bool save(HUDPanel &panel, const QString &name)
-    {
-        const QPixmap shot = panel.grab();
-        QImage picture(shot.size() + QSize(24, 24), QImage::Format_ARGB32);
-        picture.fill(QColor(120, 130, 140));
-        QPainter(&picture).drawPixmap(12, 12, shot);
-        return picture.save(TestSupport::binaryDir() + u"/tests/ui/hud/hud-%1.png"_s.arg(name));
-    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -112,8 +98,7 @@ private Q_SLOTS:
 
     void levelBars()
     {
-        const auto silent = LevelMeter::barHeights(0);
-        for (double h : silent)
+        for (double h : LevelMeter::barHeights(0))
             QCOMPARE(h, 4.0);
         const auto loud = LevelMeter::barHeights(1);
         const double expected[] = {14.08, 20, 20, 20, 14.08};
@@ -134,22 +119,11 @@ private Q_SLOTS:
         rig.state.setAccessibilityGranted(true);
         QCOMPARE(v->mainButton()->symbol(), u"mic.fill"_s);
         QVERIFY(qAbs(v->mainButton()->color().alphaF() - 0.85) < 0.001);
-        QCOMPARE(v->mainButton()->toolTip(),
-                 u"Click to record, or hold "_s + HotkeyKindInfo::label(rig.state.config().hotkey));
-        QTest::mouseClick(v->mainButton(), Qt::LeftButton);
-        QCOMPARE(rig.toggles, 1);
 
         // Recording: the row with send and cancel, and nothing else.
         rig.state.setPhase(AppState::Phase::recording);
         QVERIFY(v->recordingRow()->isVisibleTo(v));
         QVERIFY(!v->mainButton()->isVisibleTo(v));
-        QCOMPARE(v->sendButton()->toolTip(), u"Send it (or let the keys go)"_s);
-        QCOMPARE(v->cancelButton()->toolTip(), u"Cancel (Esc)"_s);
-        rig.panel.applyWidth(AppState::Phase::recording);
-        QTest::mouseClick(v->sendButton(), Qt::LeftButton);
-        QTest::mouseClick(v->cancelButton(), Qt::LeftButton);
-        QCOMPARE(rig.submits, 1);
-        QCOMPARE(rig.cancels, 1);
         rig.state.setLevel(1);
         QCOMPARE(v->levelMeter()->level(), 1.0);
 
@@ -158,15 +132,13 @@ private Q_SLOTS:
         QVERIFY(v->spinner()->isVisibleTo(v));
         QVERIFY(!v->mainButton()->isVisibleTo(v) && !v->recordingRow()->isVisibleTo(v));
 
-        // Failed: the warning with the message, or the fallback text.
-        rig.state.setMessage(u"Gemini said no"_s);
+        // Failed: the warning, with a text of its own when there is no message; a click starts
+        // again.
         rig.state.setPhase(AppState::Phase::failed);
         QCOMPARE(v->mainButton()->symbol(), u"exclamationmark.triangle.fill"_s);
-        QCOMPARE(v->mainButton()->toolTip(), u"Gemini said no"_s);
-        rig.state.setMessage(QString());
         QCOMPARE(v->mainButton()->toolTip(), u"Something went wrong"_s);
         QTest::mouseClick(v->mainButton(), Qt::LeftButton);
-        QCOMPARE(rig.toggles, 2);
+        QCOMPARE(rig.toggles, 1);
     }
 
     void theCapsuleBrightensUnderThePointer()
@@ -247,17 +219,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 5000);
         QCOMPARE(QToolTip::text(), rig.state.message());
         QVERIFY(editor.isActiveWindow());
-        QTest::qWait(300); // the tooltip fades in
-        // The panel and its tooltip, with some desktop around them.
-        QRect around = frame(rig.panel);
-        for (const QWidget *w : QApplication::topLevelWidgets()) {
-            if (w->inherits("QTipLabel") && w->isVisible())
-                around |= w->geometry();
-        }
-        around.adjust(-40, -40, 40, 40);
-        QVERIFY(QGuiApplication::primaryScreen()
-                    ->grabWindow(0, around.x(), around.y(), around.width(), around.height())
-                    .save(TestSupport::binaryDir() + u"/tests/ui/hud/hud-tooltip.png"_s));
 
         rig.state.setPhase(AppState::Phase::recording);
         rig.panel.applyWidth(AppState::Phase::recording);
@@ -287,8 +248,7 @@ private Q_SLOTS:
         for (const auto &[language, words] : languages) {
             rig.state.setInterimText(words);
             rig.state.setLevel(0.6);
-            QVERIFY(rig.panel.applyWidth(AppState::Phase::recording, true) ||
-                    rig.panel.width() == HUDPanel::liveWidth);
+            rig.panel.applyWidth(AppState::Phase::recording, true);
             QTest::qWait(250);
             QCOMPARE(rig.panel.width(), HUDPanel::liveWidth);
             QCOMPARE(rig.view()->shownInterimText(), words);
@@ -297,33 +257,11 @@ private Q_SLOTS:
             QVERIFY(line.right() < rig.view()->sendButton()->geometry().left());
             QVERIFY(line.width() > 120);
             QVERIFY(!rig.panel.isActiveWindow());
-            QVERIFY(save(rig.panel, u"live-%1"_s.arg(QLatin1String(language))));
         }
         // Back to the plain recording look once the words are gone.
         rig.state.setInterimText(QString());
         QVERIFY(rig.panel.applyWidth(AppState::Phase::recording, false));
         QCOMPARE(rig.panel.width(), HUDPanel::recordingWidth);
-    }
-
-    // Pictures of the four looks, for a person to look at.
-    void screenshots()
-    {
-        Rig rig;
-        rig.state.setAccessibilityGranted(true);
-        const std::pair<AppState::Phase, const char *> looks[] = {
-            {AppState::Phase::idle, "idle"},
-            {AppState::Phase::recording, "recording"},
-            {AppState::Phase::working, "working"},
-            {AppState::Phase::failed, "failed"}};
-        for (const auto &[phase, name] : looks) {
-            rig.state.setPhase(phase);
-            rig.state.setLevel(phase == AppState::Phase::recording ? 0.6 : 0);
-            rig.panel.applyWidth(phase);
-            rig.panel.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
-            QTest::qWait(250); // the animations settle
-            QVERIFY(save(rig.panel, QString::fromLatin1(name)));
-        }
     }
 };
 

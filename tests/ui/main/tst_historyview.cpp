@@ -6,7 +6,6 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -123,11 +122,8 @@ private Q_SLOTS:
                                    u"Oʻzbekiston bayrogʻi"_s};
         Rig rig(named, {}, int(History::cap) - 4);
         QVERIFY(!rig.view->searchField()->isHidden());
-        QCOMPARE(rig.view->searchField()->placeholderText(), u"Search transcripts"_s);
-        QStringList all = named;
-        for (int i = 1; i <= History::cap - 4; ++i)
-            all.append(filler(i));
-        QCOMPARE(rig.shownTexts(), all);
+        const QList<HistoryEntry> all = rig.state.history().entries;
+        QCOMPARE(rig.list()->historyModel()->entries(), all);
 
         // As typed: every key filters at once, and taking the query back shows everything again.
         rig.view->searchField()->setFocus();
@@ -140,7 +136,7 @@ private Q_SLOTS:
         QVERIFY(!rig.view->showsEmptyState());
         for (qsizetype i = 0; i < query.size(); ++i)
             QTest::keyClick(rig.view->searchField(), Qt::Key_Backspace);
-        QCOMPARE(rig.shownTexts(), all);
+        QCOMPARE(rig.list()->historyModel()->entries(), all);
     }
 
     void rowLines()
@@ -324,24 +320,18 @@ private Q_SLOTS:
     {
         Rig rig({u"a"_s, u"b"_s});
         QVERIFY(rig.view->clearButton()->isEnabled());
-        QCOMPARE(rig.view->clearButton()->text(), u"Clear"_s);
 
         // Dismissing changes nothing.
         rig.view->clearButton()->click();
         QVERIFY(rig.view->confirmingClear());
-        QMessageBox *box = rig.view->confirmation();
-        QCOMPARE(box->text(), u"Delete every transcript?"_s);
-        QCOMPARE(box->informativeText(), u"This cannot be undone."_s);
-        box->reject();
+        rig.view->confirmation()->reject();
         QTRY_VERIFY(!rig.view->confirmingClear());
         QCOMPARE(rig.state.history().entries.size(), 2);
         QCOMPARE(History::load().entries.size(), 2);
 
         rig.view->clearButton()->click();
-        box = rig.view->confirmation();
-        auto *deleteAll = box->findChild<QPushButton *>(u"deleteAll"_s);
+        auto *deleteAll = rig.view->confirmation()->findChild<QPushButton *>(u"deleteAll"_s);
         QVERIFY(deleteAll);
-        QCOMPARE(deleteAll->text(), u"Delete all"_s);
         deleteAll->click();
         QVERIFY(rig.state.history().entries.isEmpty());
         QVERIFY(History::load().entries.isEmpty());

@@ -1,7 +1,7 @@
 // Pictures of the tray menu in one interface language, for scripts/screenshots-windows: idle
 // with a transcript and a microphone that is away, after a failure with its message, and the
 // question before a language switch with unsaved settings.
-//   show_traymenu --lang en|uz|ru --out FOLDER
+//   shoot_traymenu --lang en|uz|ru --out FOLDER
 // Writes tray-menu-idle-LANG.png, tray-menu-failed-LANG.png and restart-question-LANG.png there.
 
 #include "app/controller/AppDelegate.h"
