@@ -145,6 +145,13 @@ WriteResult writeAtomically(const QString &path, const QByteArray &bytes,
         return fail(errno);
     if (::close(fd.release()) != 0)
         return fail(errno);
+    // Only a file is replaced: a rename over a FIFO or a device (behind a link, as root) would
+    // swap it for a plain file.
+    if (struct stat there{}; ::lstat(name.constData(), &there) == 0 && !S_ISREG(there.st_mode) &&
+                             !S_ISLNK(there.st_mode)) {
+        ::unlink(temporary.constData());
+        return {false, QStringLiteral("it is not a regular file"), {}};
+    }
     if (::rename(temporary.constData(), name.constData()) != 0)
         return fail(errno);
     // The rename itself reaches the disk with the folder; a failure here leaves a complete file.

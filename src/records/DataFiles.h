@@ -43,7 +43,8 @@ struct WriteResult
 // half a file. Every write, the flush to the disk and the close are checked, and the rename happens
 // only when all of them succeeded: on a full disk the old file stays exactly as it was and the
 // temporary file is removed. The temporary file gets the permissions before any byte is written.
-// A link to a file is written through, so that a settings file kept elsewhere stays a link.
+// A link to a file is written through, so that a settings file kept elsewhere stays a link;
+// anything but a file (a FIFO, a device), at the path or behind a link, is never replaced.
 WriteResult writeAtomically(const QString &path, const QByteArray &bytes,
                             QFileDevice::Permissions permissions);
 

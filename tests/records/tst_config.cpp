@@ -1,4 +1,5 @@
 #include "records/Config.h"
+#include "records/DataFiles.h"
 #include "TestSupport.h"
 
 #include <QtTest>
@@ -103,6 +104,48 @@ private Q_SLOTS:
         QCOMPARE(Config::decode(bytes), std::optional<Config>(c));
         // Pretty, one key a line, the keys sorted: as Qt writes an object.
         QCOMPARE(bytes, QJsonDocument::fromJson(bytes).toJson(QJsonDocument::Indented));
+    }
+
+    // A link to a settings file kept elsewhere is written through and stays a link; anything but
+    // a regular file, at the path or behind a link, is never replaced (as root a rename would
+    // swap a device for a plain file).
+    void writesReplaceOnlyRegularFiles_data()
+    {
+        QTest::addColumn<QString>("at");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("link to a file") << u"link to file"_s << true;
+        QTest::newRow("link to a fifo") << u"link to fifo"_s << false;
+        QTest::newRow("a fifo") << u"fifo"_s << false;
+    }
+
+    void writesReplaceOnlyRegularFiles()
+    {
+        QFETCH(QString, at);
+        QFETCH(bool, written);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(u"kept.json"_s);
+        const QString fifo = dir.filePath(u"pipe"_s);
+        const QString path = at == "fifo"_L1 ? fifo : dir.filePath(u"config.json"_s);
+        writeFile(file, "old");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        if (at != "fifo"_L1)
+            QVERIFY(QFile::link(at == "link to file"_L1 ? file : fifo, path));
+
+        const DataFiles::WriteResult result =
+            DataFiles::writeAtomically(path, "new", DataFiles::ownerReadWrite);
+        QCOMPARE(result.ok, written);
+        QCOMPARE(readFile(file), written ? "new"_ba : "old"_ba);
+        QCOMPARE(QFileInfo(path).isSymLink(), at != "fifo"_L1);
+        struct stat info
+        {};
+        QCOMPARE(::stat(QFile::encodeName(fifo).constData(), &info), 0);
+        QVERIFY(S_ISFIFO(info.st_mode));
+        if (!written)
+            QVERIFY2(result.error.contains(u"not a regular file"_s), qPrintable(result.error));
+        QCOMPARE(QDir(dir.path())
+                     .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+                     .size(),
+                 at == "fifo"_L1 ? 2 : 3);
     }
 
     void dataFolderRule()
