@@ -12,6 +12,7 @@
 #include <cmath>
 
 Q_DECLARE_METATYPE(FakeGeminiServer::Answer)
+using Headers = QList<std::pair<QByteArray, QByteArray>>;
 
 // The real network code against a scripted server on 127.0.0.1.
 class ExchangeTest : public QObject
@@ -166,53 +167,49 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArrayList>("bodies"); // one for each attempt
-        QTest::addColumn<QByteArray>("location");
+        QTest::addColumn<Headers>("headers");
         QTest::addColumn<QString>("shown");
         const QByteArray badKey = FakeGeminiServer::errorAnswer(u"bad key"_s);
         for (int status : {400, 401, 403, 404, 201})
             QTest::addRow("%d", status)
-                << status << QByteArrayList{badKey} << QByteArray() << "bad key";
-        QTest::newRow("empty") << 400 << QByteArrayList{{}} << QByteArray() << "Scripted";
-        QTest::newRow("redirect") << 307 << QByteArrayList{{}} << "https://elsewhere.test/x"_ba
+                << status << QByteArrayList{badKey} << Headers() << "bad key";
+        QTest::newRow("empty") << 400 << QByteArrayList{{}} << Headers() << "Scripted";
+        QTest::newRow("redirect") << 307 << QByteArrayList{{}}
+                                  << Headers{{"Location", "https://elsewhere.test/x"}}
                                   << "a redirect to https://elsewhere.test/x, not followed";
         QTest::newRow("redirect nowhere")
-            << 302 << QByteArrayList{badKey} << QByteArray() << "a redirect, not followed";
+            << 302 << QByteArrayList{badKey} << Headers() << "a redirect, not followed";
         QTest::newRow("inner blanks") << 400
                                       << QByteArrayList{FakeGeminiServer::errorAnswer(
                                              u"Quota  exceeded.\r\nRetry  later.\n"_s)}
-                                      << QByteArray() << "Quota  exceeded. Retry  later.";
+                                      << Headers() << "Quota  exceeded. Retry  later.";
         QTest::newRow("controls") << 400
                                   << QByteArrayList{FakeGeminiServer::errorAnswer(
                                          u"a\x1b[2J\u202eb\nc\x07\u0085d"_s)}
-                                  << QByteArray() << "a\\x1b[2J\\u202eb c\\x07 d";
+                                  << Headers() << "a\\x1b[2J\\u202eb c\\x07 d";
         QByteArrayList quota;
         for (int i = 1; i <= 4; ++i)
             quota.append(FakeGeminiServer::errorAnswer(u"quota %1"_s.arg(i)));
-        QTest::newRow("429 four times") << 429 << quota << QByteArray() << "quota 4";
+        QTest::newRow("429 four times") << 429 << quota << Headers() << "quota 4";
         QTest::newRow("500 four times, not JSON")
-            << 500 << QByteArrayList(4, "plain text, not JSON \xe2\x80\x94 whole") << QByteArray()
+            << 500 << QByteArrayList(4, "plain text, not JSON \xe2\x80\x94 whole") << Headers()
             << "plain text, not JSON — whole";
         // What is read and shown of a huge answer stays small.
         const QByteArray huge(20 * 1024 * 1024, 'A');
         const QString cutOff = QString(300, u'A') + u'…';
         QTest::newRow("huge message")
-            << 400 << QByteArrayList{FakeGeminiServer::errorAnswer(huge)} << QByteArray() << cutOff;
-        QTest::newRow("huge, four times")
-            << 503 << QByteArrayList(4, huge) << QByteArray() << cutOff;
+            << 400 << QByteArrayList{FakeGeminiServer::errorAnswer(huge)} << Headers() << cutOff;
+        QTest::newRow("huge, four times") << 503 << QByteArrayList(4, huge) << Headers() << cutOff;
     }
 
     void errorAnswersAreReported()
     {
         QFETCH(int, status);
         QFETCH(QByteArrayList, bodies);
-        QFETCH(QByteArray, location);
+        QFETCH(Headers, headers);
         QFETCH(QString, shown);
-        for (const QByteArray &body : bodies) {
-            FakeGeminiServer::Answer answer{status, body};
-            if (!location.isEmpty())
-                answer.headers = {{"Location", location}};
-            m_server->enqueue(answer);
-        }
+        for (const QByteArray &body : bodies)
+            m_server->enqueue({status, body, false, false, 0, headers});
         m_server->enqueue(200, "never asked for");
         const auto result = exchange(settings());
         QVERIFY(!result.ok());
