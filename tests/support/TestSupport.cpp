@@ -93,12 +93,13 @@ QByteArray runServing(const QString &program, const QStringList &args)
 SmallDisk::SmallDisk(const QString &folder, const QString &size) : m_folder(folder)
 {
     QDir().mkpath(folder);
-    const Run mount =
-        run(u"mount"_s,
-            {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=%1,mode=0700"_s.arg(size), u"tmpfs"_s, folder},
-            QProcessEnvironment::systemEnvironment(), 10000);
-    if (!mount.ok())
-        m_error = u"a small disk cannot be mounted here (mount: %1)"_s.arg(mount.err.trimmed());
+    QProcess mount;
+    mount.start(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=%1,mode=0700"_s.arg(size),
+                             u"tmpfs"_s, folder});
+    if (!mount.waitForFinished(10000) || mount.exitStatus() != QProcess::NormalExit ||
+        mount.exitCode() != 0)
+        m_error = u"a small disk cannot be mounted here (mount: %1)"_s.arg(
+            QString::fromLocal8Bit(mount.readAllStandardError()).trimmed());
 }
 
 SmallDisk::~SmallDisk()
