@@ -242,9 +242,11 @@ private Q_SLOTS:
         QCOMPARE(GeminiClient::languageRules({u"uz-uz"_s}), QString());
     }
 
-    void defaultPrompt()
+    // The prompt of the default settings, line by line; then the verbatim mode (any word but
+    // "smart"), a word list, and no prompt of the user's.
+    void prompts()
     {
-        const QString text = GeminiClient::from(Config()).fullPrompt();
+        QString text = GeminiClient::from(Config()).fullPrompt();
         const QStringList lines = text.split(u'\n');
         QCOMPARE(lines.size(), 11);
         QCOMPARE(lines[0], Config::defaultPrompt);
@@ -262,15 +264,12 @@ private Q_SLOTS:
         const qsizetype start = text.indexOf(u"\nClean"_s);
         const qsizetype end = text.indexOf(u"\n\nNever"_s);
         QCOMPARE(end - start, 456);
-    }
 
-    void modesWordsAndEmptyPrompt()
-    {
         Config c;
         c.prompt = QString();
         c.transcriptionMode = u"Smart"_s;
         c.customVocabulary = {u"Vesk"_s};
-        const QString text = GeminiClient::from(c).fullPrompt();
+        text = GeminiClient::from(c).fullPrompt();
         QVERIFY(text.startsWith(u"\n\nWrite down every word exactly as spoken, including "
                                 "repetitions, filler\nsounds and false starts."_s));
         QVERIFY(text.contains(u"\n\nThese names come up often and are easy to mishear \u2014 spell "
