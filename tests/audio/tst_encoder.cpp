@@ -105,10 +105,8 @@ private Q_SLOTS:
             }
             QVERIFY2(byStreamError <= 1.5 * wholeError + double(edge) &&
                          byStreamError <= 0.5 * signal + double(edge),
-                     qPrintable(u"errors %1 and %2, signal %3 at %4"_s.arg(byStreamError)
-                                    .arg(wholeError)
-                                    .arg(signal)
-                                    .arg(from)));
+                     qPrintable(QString::asprintf("errors %g and %g, signal %g at %zu",
+                                                  byStreamError, wholeError, signal, from)));
         }
     }
 };

@@ -10,9 +10,14 @@
 
 using namespace Qt::StringLiterals;
 
-FakeGeminiServer::FakeGeminiServer(QObject *parent)
-    : FakeGeminiServer(QSslConfiguration(), QString(), parent)
-{}
+namespace {
+
+QByteArray compact(const QJsonObject &o)
+{
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
 
 FakeGeminiServer::FakeGeminiServer(const QSslConfiguration &tls, const QString &hostName,
                                    QObject *parent)
@@ -46,21 +51,6 @@ FakeGeminiServer::~FakeGeminiServer()
 QString FakeGeminiServer::baseUrl() const
 {
     return u"%1://%2:%3"_s.arg(m_scheme, m_host).arg(m_server->serverPort());
-}
-
-void FakeGeminiServer::enqueue(const Answer &answer)
-{
-    m_script.push_back(answer);
-}
-
-void FakeGeminiServer::enqueue(int status, const QByteArray &body)
-{
-    m_script.push_back({status, body, false});
-}
-
-void FakeGeminiServer::setFallback(const Answer &answer)
-{
-    m_fallback = answer;
 }
 
 void FakeGeminiServer::clear()
@@ -146,9 +136,6 @@ void FakeGeminiServer::onData(QTcpSocket *socket)
 
 std::optional<FakeGeminiServer::Answer> FakeGeminiServer::filesAnswer(const Request &request)
 {
-    const auto json = [](const QJsonObject &o) {
-        return QJsonDocument(o).toJson(QJsonDocument::Compact);
-    };
     const QByteArray command = request.headers.value("x-goog-upload-command");
     if (request.method == "POST" && request.target == "/upload/v1beta/files" &&
         command == "start" && request.headers.value("x-goog-upload-protocol") == "resumable") {
@@ -158,13 +145,8 @@ std::optional<FakeGeminiServer::Answer> FakeGeminiServer::filesAnswer(const Requ
                  QByteArray::number(
                      request.headers.value("x-goog-upload-header-content-length").toLongLong())});
         const QByteArray url = (baseUrl() + u"/upload/v1beta/files?upload_id="_s + id).toUtf8();
-        return Answer{200,
-                      "{}",
-                      false,
-                      false,
-                      0,
-                      {},
-                      {{"X-Goog-Upload-URL", url}, {"X-Goog-Upload-Status", "active"}}};
+        return Answer{.body = "{}",
+                      .headers = {{"X-Goog-Upload-URL", url}, {"X-Goog-Upload-Status", "active"}}};
     }
     if (request.method == "POST" && request.target.startsWith("/upload/v1beta/files?upload_id=")) {
         const QString id = QString::fromUtf8(request.target.mid(request.target.indexOf('=') + 1));
@@ -184,8 +166,8 @@ std::optional<FakeGeminiServer::Answer> FakeGeminiServer::filesAnswer(const Requ
                                     {u"mimeType"_s, QString::fromUtf8(file.mimeType)},
                                     {u"state"_s, u"ACTIVE"_s}};
         m_files.insert(name, file);
-        return Answer{200, json({{u"file"_s, described}}),     false, false, 0,
-                      {},  {{"X-Goog-Upload-Status", "final"}}};
+        return Answer{.body = compact({{u"file"_s, described}}),
+                      .headers = {{"X-Goog-Upload-Status", "final"}}};
     }
     if (request.method == "DELETE" && request.target.startsWith("/v1beta/files/")) {
         const QString name = QString::fromUtf8(request.target.mid(sizeof("/v1beta/") - 1));
@@ -211,44 +193,34 @@ void FakeGeminiServer::answer(QTcpSocket *socket, const Answer &answer)
         reply += "Transfer-Encoding: chunked\r\n";
     else
         reply += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
-    if (!answer.location.isEmpty())
-        reply += "Location: " + answer.location + "\r\n";
     for (const auto &[name, value] : answer.headers)
         reply += name + ": " + value + "\r\n";
     reply += m_keepAlive ? "\r\n" : "Connection: close\r\n\r\n";
-    if (answer.chunked || answer.cutAfter >= 0) {
-        const bool cut = answer.cutAfter >= 0;
-        const QByteArray body = cut ? answer.body.left(answer.cutAfter) : answer.body;
-        if (answer.chunked && !answer.body.isEmpty())
-            reply += QByteArray::number(answer.body.size(), 16) + "\r\n" + body +
-                     (cut ? QByteArray() : "\r\n"_ba);
-        if (answer.chunked && !cut)
-            reply += "0\r\n\r\n";
-        if (!answer.chunked)
-            reply += body;
-        socket->write(reply);
-        if (cut || !m_keepAlive)
-            socket->disconnectFromHost();
-        return;
-    }
+    // A chunked body goes in one chunk and the last; a cut one stops short, before the last chunk.
+    const bool cut = answer.cutAfter >= 0;
+    QByteArray body = cut ? answer.body.left(answer.cutAfter) : answer.body;
+    if (answer.chunked && !answer.body.isEmpty())
+        body = QByteArray::number(answer.body.size(), 16) + "\r\n" + body +
+               (cut ? QByteArray() : "\r\n"_ba);
+    if (answer.chunked && !cut)
+        body += "0\r\n\r\n";
     if (answer.dripMs <= 0) {
-        socket->write(reply + answer.body);
-        if (!m_keepAlive)
+        socket->write(reply + body);
+        if (cut || !m_keepAlive)
             socket->disconnectFromHost();
         return;
     }
     socket->write(reply);
     // Owned by the socket, so it stops when the client goes away.
     auto *drip = new QTimer(socket);
-    connect(drip, &QTimer::timeout, socket,
-            [socket, drip, body = answer.body, at = qsizetype(0)]() mutable {
-                if (at < body.size())
-                    socket->write(body.mid(at++, 1));
-                if (at >= body.size()) {
-                    drip->stop();
-                    socket->disconnectFromHost();
-                }
-            });
+    connect(drip, &QTimer::timeout, socket, [socket, drip, body, at = qsizetype(0)]() mutable {
+        if (at < body.size())
+            socket->write(body.mid(at++, 1));
+        if (at >= body.size()) {
+            drip->stop();
+            socket->disconnectFromHost();
+        }
+    });
     drip->start(answer.dripMs);
 }
 
@@ -257,16 +229,14 @@ QByteArray FakeGeminiServer::generateContentAnswer(const QString &text)
     const QJsonObject part{{u"text"_s, text}};
     const QJsonObject content{{u"parts"_s, QJsonArray{part}}};
     const QJsonObject candidate{{u"content"_s, content}};
-    return QJsonDocument(QJsonObject{{u"candidates"_s, QJsonArray{candidate}}})
-        .toJson(QJsonDocument::Compact);
+    return compact({{u"candidates"_s, QJsonArray{candidate}}});
 }
 
 QByteArray FakeGeminiServer::interactionsAnswer(const QString &text)
 {
     const QJsonObject piece{{u"type"_s, u"text"_s}, {u"text"_s, text}};
     const QJsonObject step{{u"content"_s, QJsonArray{piece}}};
-    return QJsonDocument(QJsonObject{{u"steps"_s, QJsonArray{step}}})
-        .toJson(QJsonDocument::Compact);
+    return compact({{u"steps"_s, QJsonArray{step}}});
 }
 
 QByteArray FakeGeminiServer::modelsAnswer(const QStringList &names,
@@ -279,11 +249,10 @@ QByteArray FakeGeminiServer::modelsAnswer(const QStringList &names,
                                    streamingOnly.contains(name)
                                        ? QJsonArray{u"bidiGenerateContent"_s, u"countTokens"_s}
                                        : QJsonArray{u"generateContent"_s, u"countTokens"_s}}});
-    return QJsonDocument(QJsonObject{{u"models"_s, models}}).toJson(QJsonDocument::Compact);
+    return compact({{u"models"_s, models}});
 }
 
 QByteArray FakeGeminiServer::errorAnswer(const QString &message)
 {
-    return QJsonDocument(QJsonObject{{u"error"_s, QJsonObject{{u"message"_s, message}}}})
-        .toJson(QJsonDocument::Compact);
+    return compact({{u"error"_s, QJsonObject{{u"message"_s, message}}}});
 }

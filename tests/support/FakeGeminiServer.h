@@ -5,10 +5,8 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QSslConfiguration>
 #include <QTcpServer>
-#include <QUrl>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -32,7 +30,6 @@ public:
         bool drop = false;
         // Sends the body one byte at a time, this many milliseconds apart (0: all at once).
         int dripMs = 0;
-        QByteArray location;                              // sent as the Location header when set
         QList<std::pair<QByteArray, QByteArray>> headers; // further headers, as they are
         bool chunked = false; // the body in one chunk and the last, instead of a Content-Length
         // Closes the connection after this many bytes of the body (and before the last chunk).
@@ -56,7 +53,9 @@ public:
         QByteArray bytes;
     };
 
-    explicit FakeGeminiServer(QObject *parent = nullptr);
+    explicit FakeGeminiServer(QObject *parent = nullptr)
+        : FakeGeminiServer(QSslConfiguration(), QString(), parent)
+    {}
     // The same over TLS with this certificate and key, named hostName in its addresses (the
     // benchmarks reach it through a proxy that takes any name to 127.0.0.1).
     FakeGeminiServer(const QSslConfiguration &tls, const QString &hostName,
@@ -66,9 +65,9 @@ public:
     // The address to put into VESK_GEMINI_BASE_URL.
     QString baseUrl() const;
     // Answers for the next requests, in order; once used up, requests get `fallback`.
-    void enqueue(const Answer &answer);
-    void enqueue(int status, const QByteArray &body = {});
-    void setFallback(const Answer &answer);
+    void enqueue(const Answer &answer) { m_script.push_back(answer); }
+    void enqueue(int status, const QByteArray &body = {}) { m_script.push_back({status, body}); }
+    void setFallback(const Answer &answer) { m_fallback = answer; }
 
     const QList<Request> &requests() const { return m_requests; }
     // Connections accepted so far, and when each was (ms since the server started).

@@ -18,12 +18,9 @@ FakeLiveServer::FakeLiveServer(FakeGeminiServer *http, QObject *parent)
     http->setUpgradeHandler([this](QTcpSocket *socket) { m_server->handleConnection(socket); });
 }
 
-FakeLiveServer::~FakeLiveServer() = default;
-
 void FakeLiveServer::clear()
 {
     m_sessions.clear();
-    m_scripts.clear();
     m_script = Script();
 }
 
@@ -41,9 +38,9 @@ void FakeLiveServer::onConnection()
         session.path = request.url().toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority);
         for (const QByteArray &name : request.rawHeaderList())
             session.headers.insert(name.toLower(), request.rawHeader(name));
+        session.script = m_script;
         const int index = int(m_sessions.size());
         m_sessions.append(session);
-        const Script script = m_script;
         auto handle = [this, index, socket](const QByteArray &message) {
             onMessage(index, socket, message);
         };
@@ -54,8 +51,6 @@ void FakeLiveServer::onConnection()
             m_sessions[index].closed = true;
             socket->deleteLater();
         });
-        // The script of a session is the one in force when it opened.
-        m_scripts.insert(index, script);
     }
 }
 
@@ -68,7 +63,7 @@ void FakeLiveServer::problem(int index, QWebSocket *socket, const QString &what)
 void FakeLiveServer::onMessage(int index, QWebSocket *socket, const QByteArray &message)
 {
     Session &session = m_sessions[index];
-    const Script &script = m_scripts[index];
+    const Script &script = session.script;
     const QJsonObject object = QJsonDocument::fromJson(message).object();
     if (object.size() != 1)
         return problem(index, socket, u"not one message field: "_s + message);
@@ -80,16 +75,10 @@ void FakeLiveServer::onMessage(int index, QWebSocket *socket, const QByteArray &
         session.setup = setup;
         if (!setup.value("model"_L1).toString().startsWith("models/"_L1))
             return problem(index, socket, u"model without models/"_s);
-        if (setup.value("generationConfig"_L1)
-                .toObject()
-                .value("responseModalities"_L1)
-                .toArray() != QJsonArray{u"TEXT"_s})
+        if (setup["generationConfig"_L1]["responseModalities"_L1].toArray() !=
+            QJsonArray{u"TEXT"_s})
             return problem(index, socket, u"responseModalities is not [TEXT]"_s);
-        if (!setup.value("realtimeInputConfig"_L1)
-                 .toObject()
-                 .value("automaticActivityDetection"_L1)
-                 .toObject()
-                 .value("disabled"_L1)
+        if (!setup["realtimeInputConfig"_L1]["automaticActivityDetection"_L1]["disabled"_L1]
                  .toBool())
             return problem(index, socket, u"automatic activity detection is on"_s);
         if (!setup.value("inputAudioTranscription"_L1).isObject())

@@ -47,10 +47,10 @@ public:
         bool activityEnd = false;
         QStringList problems; // what broke the documented shapes
         bool closed = false;
+        Script script; // the one in force when it opened
     };
 
     explicit FakeLiveServer(FakeGeminiServer *http, QObject *parent = nullptr);
-    ~FakeLiveServer() override;
 
     void setScript(const Script &script) { m_script = script; }
     const QList<Session> &sessions() const { return m_sessions; }
@@ -65,5 +65,4 @@ private:
     QWebSocketServer *m_server = nullptr;
     Script m_script;
     QList<Session> m_sessions;
-    QHash<int, Script> m_scripts;
 };

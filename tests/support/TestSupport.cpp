@@ -16,21 +16,6 @@ QString isolateDataDir()
     return path;
 }
 
-bool strict()
-{
-    return !qEnvironmentVariableIsEmpty("VESK_TEST_STRICT");
-}
-
-QString binaryDir()
-{
-    return qEnvironmentVariable("VESK_TEST_BINARY_DIR", QDir::currentPath());
-}
-
-QString sourceDir()
-{
-    return qEnvironmentVariable("VESK_SOURCE_DIR", QDir::currentPath());
-}
-
 int unixMode(const QString &path)
 {
     struct stat info
@@ -51,16 +36,6 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile f(path);
     QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
     QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QString executable()
-{
-    return binaryDir() + u"/vesk-voice"_s;
-}
-
-QString appLog(const QString &dataDir)
-{
-    return QString::fromUtf8(readFile(dataDir + u"/vesk.log"_s));
 }
 
 void stop(QProcess &app, int timeoutMs)
@@ -103,22 +78,6 @@ Run run(const QString &program, const QStringList &args, const QProcessEnvironme
     result.out = QString::fromUtf8(p.readAllStandardOutput());
     result.err = QString::fromUtf8(p.readAllStandardError());
     return result;
-}
-
-Run runApp(const QStringList &args, const QProcessEnvironment &env, int timeoutMs)
-{
-    return run(executable(), args, env, timeoutMs);
-}
-
-bool speak(const QString &path, const QString &text)
-{
-    return run(u"espeak-ng"_s, {u"-w"_s, path, text}, QProcessEnvironment::systemEnvironment())
-        .ok();
-}
-
-bool playToMicrophone(const QString &path, const QProcessEnvironment &env)
-{
-    return run(u"paplay"_s, {u"-d"_s, u"micfeed"_s, path}, env).ok();
 }
 
 QByteArray runServing(const QString &program, const QStringList &args)

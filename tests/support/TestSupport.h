@@ -13,18 +13,33 @@ QString isolateDataDir();
 
 // scripts/test sets VESK_TEST_STRICT: then a missing X server or audio server is a failure, not a
 // skip.
-bool strict();
-QString binaryDir();
-QString sourceDir();
+inline bool strict()
+{
+    return !qEnvironmentVariableIsEmpty("VESK_TEST_STRICT");
+}
+inline QString binaryDir()
+{
+    return qEnvironmentVariable("VESK_TEST_BINARY_DIR", QDir::currentPath());
+}
+inline QString sourceDir()
+{
+    return qEnvironmentVariable("VESK_SOURCE_DIR", QDir::currentPath());
+}
 // The permission bits of a file, as chmod writes them (0600).
 int unixMode(const QString &path);
 // A file's bytes (none when it cannot be read), and a file written whole.
 QByteArray readFile(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
 // The built vesk-voice executable.
-QString executable();
+inline QString executable()
+{
+    return binaryDir() + u"/vesk-voice"_s;
+}
 // The app's log in its data folder (empty when there is none).
-QString appLog(const QString &dataDir);
+inline QString appLog(const QString &dataDir)
+{
+    return QString::fromUtf8(readFile(dataDir + u"/vesk.log"_s));
+}
 // Asks a started program to quit, and kills it when it does not within `timeoutMs`.
 void stop(QProcess &app, int timeoutMs = 15000);
 // This environment for the app: its data folder, the Gemini API at `baseUrl` (a fake server's, or
@@ -48,13 +63,24 @@ struct Run
 Run run(const QString &program, const QStringList &args, const QProcessEnvironment &env,
         int timeoutMs = 30000);
 // The same for the built vesk-voice executable.
-Run runApp(const QStringList &args, const QProcessEnvironment &env, int timeoutMs = 30000);
+inline Run runApp(const QStringList &args, const QProcessEnvironment &env, int timeoutMs = 30000)
+{
+    return run(executable(), args, env, timeoutMs);
+}
 
 // A sentence spoken into a WAV file by espeak-ng, and a file played into the virtual microphone
 // (scripts/test's "micfeed"), both in the event loop.
-bool speak(const QString &path, const QString &text);
-bool playToMicrophone(const QString &path,
-                      const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+inline bool speak(const QString &path, const QString &text)
+{
+    return run(u"espeak-ng"_s, {u"-w"_s, path, text}, QProcessEnvironment::systemEnvironment())
+        .ok();
+}
+inline bool
+playToMicrophone(const QString &path,
+                 const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+{
+    return run(u"paplay"_s, {u"-d"_s, u"micfeed"_s, path}, env).ok();
+}
 
 // Runs a tool to its end (10 s at most) while this process's event loop keeps going, so that a
 // clipboard this process owns is still served; the tool's standard output.

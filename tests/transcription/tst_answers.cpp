@@ -2,7 +2,6 @@
 #include "records/Config.h"
 #include "transcription/GeminiAnswers.h"
 #include "transcription/GeminiClient.h"
-#include "transcription/GeminiEndpoints.h"
 #include "transcription/SpokenLanguage.h"
 
 #include "records/PlainText.h"
@@ -19,99 +18,89 @@ class AnswersTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void errorMessages_data()
+    // What each reader makes of an answer: its text (model names joined by commas), or "error: "
+    // and the error's description.
+    void readers_data()
     {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("service") << QByteArray(R"({"error": {"message": "API key not valid"}})")
-                                 << "API key not valid";
-        QTest::newRow("page") << "<html>Bad gateway</html>"_ba
-                              << "<html>Bad gateway</html>";
-        QTest::newRow("flat") << QByteArray(R"({"error": "flat"})") << R"({"error": "flat"})";
-        QTest::newRow("not text") << "\xff\xfe\xfd"_ba
-                                  << "unknown error";
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("read");
+        const auto row = [](const char *name, const char *reader, const QByteArray &answer,
+                            const QString &read) {
+            QTest::newRow(name) << QString::fromLatin1(reader) << answer << read;
+        };
+        const QString empty = u"error: Gemini returned no text."_s;
+        const QString bad = u"error: Could not read the Gemini response: "_s;
+        row("service's error", "error", R"({"error": {"message": "API key not valid"}})",
+            u"API key not valid"_s);
+        row("error page", "error", "<html>Bad gateway</html>", u"<html>Bad gateway</html>"_s);
+        row("flat error", "error", R"({"error": "flat"})", uR"({"error": "flat"})"_s);
+        row("error not text", "error", "\xff\xfe\xfd", u"unknown error"_s);
         // Only the beginning of a long answer is read.
-        QTest::newRow("cut") << "{\"error\": {\"code\": 400, \"message\": \"big xx"_ba
-                             << "big xx…";
-        QTest::newRow("cut in an escape") << "{\"error\":{\"message\":\"say \\\"hi\\\" \\u00"_ba
-                                          << "say \"hi\" …";
-        QTest::newRow("cut after it") << "{\"error\":{\"message\":\"whole\", \"status"_ba
-                                      << "whole…";
-    }
-
-    void errorMessages()
-    {
-        QFETCH(QByteArray, body);
-        QFETCH(QString, message);
-        QCOMPARE(GeminiAnswers::errorMessage(body), message);
-    }
-
-    void errorTexts()
-    {
-        QCOMPARE(GeminiError::http(429, u"slow down"_s).description(),
-                 u"Gemini returned 429: slow down"_s);
-        QCOMPARE(GeminiError::emptyResponse().description(), u"Gemini returned no text."_s);
-        const QString shown = GeminiError::http(400, QString(5000, u'y')).description();
-        QCOMPARE(shown, u"Gemini returned 400: "_s + QString(300, u'y') + u'…');
-    }
-
-    void generatedText()
-    {
-        auto text = GeminiAnswers::generatedText(R"({"candidates": [{"content": {"parts": [
-            {"text": "thinking...", "thought": true}, {"text": "  Salom\n"}, {"text": " dunyo \n"}]}}]})");
-        QVERIFY(text.ok());
-        QCOMPARE(text.value(), u"Salom\n dunyo"_s);
-
+        row("error cut", "error", "{\"error\": {\"code\": 400, \"message\": \"big xx",
+            u"big xx…"_s);
+        row("error cut in an escape", "error", "{\"error\":{\"message\":\"say \\\"hi\\\" \\u00",
+            u"say \"hi\" …"_s);
+        row("error cut after it", "error", "{\"error\":{\"message\":\"whole\", \"status",
+            u"whole…"_s);
+        row("generated", "generated", R"({"candidates": [{"content": {"parts": [
+            {"text": "thinking...", "thought": true}, {"text": "  Salom\n"}, {"text": " dunyo \n"}]}}]})",
+            u"Salom\n dunyo"_s);
         // Nothing in a transcript may act on a terminal or reorder what is shown.
-        text = GeminiAnswers::generatedText(FakeGeminiServer::generateContentAnswer(
-            u"\x1b[31mqizil\x1b[0m\u202e \x07yo\u2066z\u2069\x9b\r\n\tikki\x7f\x00"_s));
-        QCOMPARE(text.value(), u"[31mqizil[0m yoz\n\tikki"_s);
-        QCOMPARE(
-            GeminiAnswers::generatedText(FakeGeminiServer::generateContentAnswer(u"\x1b\u202e\r"_s))
-                .error(),
-            GeminiError::emptyResponse());
-
-        auto stopped = GeminiAnswers::generatedText(R"({"candidates": [{"content": {"parts": [
-            {"text": "x", "thought": true}]}, "finishReason": "MAX_TOKENS"}]})");
-        QVERIFY(!stopped.ok());
-        QCOMPARE(stopped.error(), GeminiError::badResponse(u"finishReason MAX_TOKENS"_s));
-
-        auto empty = GeminiAnswers::generatedText(R"({"candidates": [{"content": {"parts": [
-            {"text": "  "}]}, "finishReason": "STOP"}]})");
-        QCOMPARE(empty.error(), GeminiError::emptyResponse());
-
-        auto blocked =
-            GeminiAnswers::generatedText(R"({"promptFeedback": {"blockReason": "SAFETY"}})");
-        QCOMPARE(blocked.error(), GeminiError::badResponse(u"blocked (SAFETY)"_s));
-        QCOMPARE(GeminiAnswers::generatedText(R"({"candidates": []})").error(),
-                 GeminiError::emptyResponse());
-        QCOMPARE(GeminiAnswers::generatedText("[1]").error(),
-                 GeminiError::badResponse(u"not an object"_s));
-        QCOMPARE(GeminiAnswers::generatedText("not json").error().kind(),
-                 GeminiError::Kind::invalidJson);
+        row("generated controls", "generated",
+            FakeGeminiServer::generateContentAnswer(
+                u"\x1b[31mqizil\x1b[0m\u202e \x07yo\u2066z\u2069\x9b\r\n\tikki\x7f\x00"_s),
+            u"[31mqizil[0m yoz\n\tikki"_s);
+        row("generated controls only", "generated",
+            FakeGeminiServer::generateContentAnswer(u"\x1b\u202e\r"_s), empty);
+        row("generated, stopped", "generated", R"({"candidates": [{"content": {"parts": [
+            {"text": "x", "thought": true}]}, "finishReason": "MAX_TOKENS"}]})",
+            bad + u"finishReason MAX_TOKENS"_s);
+        row("generated blank", "generated", R"({"candidates": [{"content": {"parts": [
+            {"text": "  "}]}, "finishReason": "STOP"}]})",
+            empty);
+        row("generated, blocked", "generated", R"({"promptFeedback": {"blockReason": "SAFETY"}})",
+            bad + u"blocked (SAFETY)"_s);
+        row("no candidates", "generated", R"({"candidates": []})", empty);
+        row("generated, no object", "generated", "[1]", bad + u"not an object"_s);
+        row("generated, no JSON", "generated", "not json",
+            u"error: Gemini sent an answer that is not JSON: illegal value (offset 1)"_s);
+        row("interaction", "interaction", R"({"steps": [
+            {"content": [{"type": "text", "text": " Hel"}]}, {"content": [{"text": "lo "}, {"x": 1}]}]})",
+            u"Hello"_s);
+        row("interaction without steps", "interaction", R"({"steps": "no"})", empty);
+        row("names", "names", R"({"models": [{"name": "models/gemini-b"},
+            {"name": "gemini-a"}, {"displayName": "nameless"}, {"name": "models/Zeta"}]})",
+            u"Zeta,gemini-a,gemini-b"_s);
+        row("no names", "names", R"({"models": []})", QString());
+        row("names not objects", "names", R"({"models": [1]})", bad + u"no models field"_s);
+        row("no models", "names", R"({"other": []})", bad + u"no models field"_s);
     }
 
-    void interactionText()
+    void readers()
     {
-        auto text = GeminiAnswers::interactionText(R"({"steps": [
-            {"content": [{"type": "text", "text": " Hel"}]}, {"content": [{"text": "lo "}, {"x": 1}]}]})");
-        QVERIFY(text.ok());
-        QCOMPARE(text.value(), u"Hello"_s);
-        QCOMPARE(GeminiAnswers::interactionText(R"({"steps": "no"})").error(),
-                 GeminiError::emptyResponse());
+        QFETCH(QString, reader);
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, read);
+        const auto shown = [](const auto &result, auto text) {
+            return result.ok() ? text(result.value()) : u"error: "_s + result.error().description();
+        };
+        const auto asIs = [](const QString &text) { return text; };
+        QString got;
+        if (reader == "error"_L1)
+            got = GeminiAnswers::errorMessage(answer);
+        else if (reader == "generated"_L1)
+            got = shown(GeminiAnswers::generatedText(answer), asIs);
+        else if (reader == "interaction"_L1)
+            got = shown(GeminiAnswers::interactionText(answer), asIs);
+        else
+            got = shown(GeminiAnswers::modelNames(answer),
+                        [](const QStringList &names) { return names.join(u','); });
+        QCOMPARE(got, read);
     }
 
-    void modelNamesAndPick()
+    void pickModel()
     {
-        auto names = GeminiAnswers::modelNames(R"({"models": [{"name": "models/gemini-b"},
-            {"name": "gemini-a"}, {"displayName": "nameless"}, {"name": "models/Zeta"}]})");
-        QVERIFY(names.ok());
-        QCOMPARE(names.value(), (QStringList{u"Zeta"_s, u"gemini-a"_s, u"gemini-b"_s}));
-        QCOMPARE(GeminiAnswers::modelNames(R"({"models": []})").value(), QStringList());
-        const GeminiError noModels = GeminiError::badResponse(u"no models field"_s);
-        QCOMPARE(GeminiAnswers::modelNames(R"({"models": [1]})").error(), noModels);
-        QCOMPARE(GeminiAnswers::modelNames(R"({"other": []})").error(), noModels);
-
         const QStringList listed = {u"gemini-2-flash-lite"_s, u"gemini-3-flash"_s,
                                     u"gemini-3-flash-image"_s, u"gemini-pro"_s};
         QCOMPARE(GeminiClient::pickModel(listed, u"gemini-2-flash-lite"_s),
@@ -138,23 +127,24 @@ private Q_SLOTS:
             {"name": "models/gemini-flash", "supportedGenerationMethods": ["generateContent"]}]})");
         QVERIFY(listing.ok());
         QCOMPARE(listing.value().streamingOnly, QStringList{u"gemini-native-audio"_s});
-        QStringList live;
-        for (const QString &name : listing.value().names)
-            if (listing.value().live(name))
-                live.append(name);
-        QCOMPARE(live, (QStringList{u"gemini-3.5-transcribe-live"_s, u"gemini-native-audio"_s}));
         QCOMPARE(GeminiAnswers::modelListing(R"({"other": []})").error(),
                  GeminiError::badResponse(u"no models field"_s));
+        // Only the lower-case word makes a transcribe model.
+        QVERIFY(!GeminiClient::usesInteractions(u"gemini-Transcribe"_s));
 
+        // The same models are live for the listing and for a choice that remembers it.
         Config c;
         c.liveModels = listing.value().streamingOnly;
-        for (const auto &[model, isLive] : {std::pair{"gemini-native-audio", true},
-                                            {"gemini-3.5-transcribe-live", true},
-                                            {"gemini-both", false},
-                                            {"gemini-flash", false}}) {
-            c.model = QString::fromLatin1(model);
-            QVERIFY2(GeminiClient::from(c).live == isLive, model);
+        QStringList live, chosenLive;
+        for (const QString &name : listing.value().names) {
+            c.model = name;
+            if (listing.value().live(name))
+                live.append(name);
+            if (GeminiClient::from(c).live)
+                chosenLive.append(name);
         }
+        QCOMPARE(live, (QStringList{u"gemini-3.5-transcribe-live"_s, u"gemini-native-audio"_s}));
+        QCOMPARE(chosenLive, live);
     }
 
     // A seeded mutation run over the readers: every input must give a result or an error, with no
@@ -187,8 +177,6 @@ private Q_SLOTS:
                 return PlainText::isControl(c) && !(lineBreaks && (c == u'\n' || c == u'\t'));
             });
         };
-        QElapsedTimer clock;
-        clock.start();
         for (int n = 0; n < count; ++n) {
             QByteArray input = seeds.at(below(seeds.size()));
             for (int steps = 1 + int(below(4)); steps > 0; --steps) {
@@ -229,34 +217,9 @@ private Q_SLOTS:
             QVERIFY2(inert(error.description(), false) && error.message().size() <= 301,
                      input.toHex());
         }
-        qInfo("%d mutated answers through each reader in %lld ms", count, clock.elapsed());
-    }
-
-    void endpointChoiceAndAddresses()
-    {
-        QVERIFY(GeminiClient::usesInteractions(u"gemini-transcribe-1"_s));
-        QVERIFY(!GeminiClient::usesInteractions(u"gemini-Transcribe"_s));
-        QVERIFY(!GeminiClient::usesInteractions(u"gemini-3.7-flash"_s));
-        for (const char *bad : {"", "a/b", "a?b", "a#b", "a b", "a\nb"})
-            QVERIFY2(!GeminiEndpoints::generateContentAddress(QString::fromLatin1(bad)).ok(), bad);
-        qputenv("VESK_GEMINI_BASE_URL", "http://127.0.0.1:1");
-        const auto address = GeminiEndpoints::generateContentAddress(u"gemini-3.7-flash"_s);
-        QVERIFY(address.ok());
-        QCOMPARE(address.value().toString(),
-                 u"http://127.0.0.1:1/v1beta/models/gemini-3.7-flash:generateContent"_s);
-        qunsetenv("VESK_GEMINI_BASE_URL");
     }
 
     // The prompt that goes out with the audio.
-    void spokenLanguages()
-    {
-        const auto &all = SpokenLanguage::all();
-        QCOMPARE(all.size(), 13);
-        QCOMPARE(all.first().code, u"uz-UZ"_s);
-        QCOMPARE(all.first().nativeName.at(1), QChar(0x02BB));
-        QCOMPARE(all.last().code, u"ko-KR"_s);
-    }
-
     void languageRules()
     {
         const QString noTranslation =
@@ -274,12 +237,16 @@ private Q_SLOTS:
         QCOMPARE(GeminiClient::languageRules({u"de-DE"_s, u"de-DE"_s}),
                  u"\nThe speaker may mix German and German."_s + noTranslation);
         QCOMPARE(GeminiClient::languageRules({}), QString());
+        // The Uzbek name is written with the modifier letter turned comma, not an apostrophe.
+        QCOMPARE(SpokenLanguage::all().first().nativeName, u"O\u02BBzbekcha"_s);
         QCOMPARE(GeminiClient::languageRules({u"uz-uz"_s}), QString());
     }
 
-    void defaultPrompt()
+    // The prompt of the default settings, line by line; then the verbatim mode (any word but
+    // "smart"), a word list, and no prompt of the user's.
+    void prompts()
     {
-        const QString text = GeminiClient::from(Config()).fullPrompt();
+        QString text = GeminiClient::from(Config()).fullPrompt();
         const QStringList lines = text.split(u'\n');
         QCOMPARE(lines.size(), 11);
         QCOMPARE(lines[0], Config::defaultPrompt);
@@ -288,23 +255,21 @@ private Q_SLOTS:
                  u"Clean the transcript up for reading, without changing what was meant:"_s);
         QCOMPARE(lines[5],
                  u"  \"Seshanba, yo'q, chorshanba kelaman\" becomes \"Chorshanba kelaman\"."_s);
-        QCOMPARE(lines[8], QString());
-        QCOMPARE(lines[9], u"Never translate, summarize, answer, or add anything of your own."_s);
-        QCOMPARE(lines[10],
-                 u"Output only the transcript. If there is no speech, output nothing at all."_s);
+        QCOMPARE(lines.mid(8),
+                 (QStringList{QString(),
+                              u"Never translate, summarize, answer, or add anything of your own."_s,
+                              u"Output only the transcript. If there is no speech, output nothing "
+                              "at all."_s}));
         // The smart fragment: a line feed and six lines, 456 characters.
         const qsizetype start = text.indexOf(u"\nClean"_s);
         const qsizetype end = text.indexOf(u"\n\nNever"_s);
         QCOMPARE(end - start, 456);
-    }
 
-    void modesWordsAndEmptyPrompt()
-    {
         Config c;
         c.prompt = QString();
         c.transcriptionMode = u"Smart"_s;
         c.customVocabulary = {u"Vesk"_s};
-        const QString text = GeminiClient::from(c).fullPrompt();
+        text = GeminiClient::from(c).fullPrompt();
         QVERIFY(text.startsWith(u"\n\nWrite down every word exactly as spoken, including "
                                 "repetitions, filler\nsounds and false starts."_s));
         QVERIFY(text.contains(u"\n\nThese names come up often and are easy to mishear \u2014 spell "
