@@ -290,7 +290,9 @@ private Q_SLOTS:
             // A dictation that was started records a moment before it is finished.
             QTest::qWait(300);
         }
-        QVERIFY(!log().contains(u"transcription"_s));
+        // No line of a transcript or its failure (the log's paths may hold any word).
+        QVERIFY(!log().contains(
+            QRegularExpression(u"^\\S+ transcri"_s, QRegularExpression::MultilineOption)));
     }
 
     // The socket answers every request with one line, and refuses what it does not know.
