@@ -6,7 +6,6 @@
 #include "TestSupport.h"
 #include "XTestInput.h"
 
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QToolTip>
 #include <QtTest>
@@ -80,20 +79,17 @@ private Q_SLOTS:
         QTRY_COMPARE(XTestInput::origin(rig.panel.winId()), QPoint(400, 300));
         // The server can be there before Qt has read the window manager's last move.
         QTRY_COMPARE(frame(rig.panel), QRect(400, 300, 48, 44));
-        QSignalSpy moved(&rig.panel, &HUDPanel::moved);
 
+        // Where the window lands on the server, and the place kept, are tst_dictation's
+        // floatingButtonClickAndSend and tst_shell's floatingButtonFollowsTheDictation.
         QVERIFY(!rig.panel.applyWidth(AppState::Phase::idle));
-        QCOMPARE(moved.size(), 0);
         QVERIFY(rig.panel.applyWidth(AppState::Phase::recording));
         QCOMPARE(frame(rig.panel), QRect(335, 300, 178, 44));
-        QTRY_COMPARE(XTestInput::origin(rig.panel.winId()), QPoint(335, 300));
-        QCOMPARE(moved.last().first().toPoint(), QPoint(335, 300));
         QVERIFY(!rig.panel.applyWidth(AppState::Phase::recording));
         for (auto phase : {AppState::Phase::working, AppState::Phase::failed}) {
             rig.panel.applyWidth(AppState::Phase::recording);
             QVERIFY(rig.panel.applyWidth(phase));
             QCOMPARE(frame(rig.panel), QRect(400, 300, 48, 44));
-            QCOMPARE(moved.last().first().toPoint(), QPoint(400, 300));
         }
     }
 
@@ -177,16 +173,10 @@ private Q_SLOTS:
         QCOMPARE(XTestInput::property(id, "_NET_WM_DESKTOP"),
                  QStringList{QString::number(0xFFFFFFFFul)});
 
-        // A click records and leaves the keyboard with the editor.
+        // A click records and leaves the keyboard where it was: tst_dictation's
+        // floatingButtonClickAndSend. A drag moves it and is not a click.
         const QPoint centre = frame(rig.panel).center();
         XTestInput::moveTo(centre.x(), centre.y());
-        XTestInput::click(1);
-        QTRY_COMPARE(rig.toggles, 1);
-        QTest::qWait(200);
-        QVERIFY(editor.isActiveWindow());
-        QCOMPARE(QGuiApplication::focusWindow(), editor.windowHandle());
-
-        // A drag moves it and is not a click.
         const QPoint start = rig.panel.screenPosition();
         QSignalSpy moved(&rig.panel, &HUDPanel::moved);
         XTestInput::button(1, true);
@@ -200,7 +190,8 @@ private Q_SLOTS:
         QVERIFY(!moved.isEmpty());
         QCOMPARE(moved.last().first().toPoint(), start - QPoint(100, 50));
         QTest::qWait(100);
-        QCOMPARE(rig.toggles, 1);
+        QCOMPARE(rig.toggles, 0);
+        QVERIFY(editor.isActiveWindow());
 
         // The panel never becomes active, yet a real hover shows its tooltips: the failure text
         // (the only explanation the failed look gives) and the recording row's buttons.
@@ -242,23 +233,18 @@ private Q_SLOTS:
         rig.panel.applyWidth(AppState::Phase::recording);
         rig.panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
-        const std::pair<const char *, QString> languages[] = {
-            {"en", u"So this is what I am saying while the key is still held down"_s},
-            {"uz", u"Salom, bugun men oʻzbek tilida gapiryapman va soʻzlar koʻrinadi"_s},
-            {"ru", u"Привет, это живая диктовка, и слова видны прямо во время речи"_s}};
-        for (const auto &[language, words] : languages) {
-            rig.state.setInterimText(words);
-            rig.state.setLevel(0.6);
-            rig.panel.applyWidth(AppState::Phase::recording, true);
-            QTest::qWait(250);
-            QCOMPARE(rig.panel.width(), HUDPanel::liveWidth);
-            QCOMPARE(rig.view()->shownInterimText(), words);
-            const QRect line = rig.view()->interimLine()->geometry();
-            QVERIFY(line.left() >= rig.view()->levelMeter()->geometry().right());
-            QVERIFY(line.right() < rig.view()->sendButton()->geometry().left());
-            QVERIFY(line.width() > 120);
-            QVERIFY(!rig.panel.isActiveWindow());
-        }
+        const QString words = u"Привет, это живая диктовка, и слова видны прямо во время речи"_s;
+        rig.state.setInterimText(words);
+        rig.state.setLevel(0.6);
+        rig.panel.applyWidth(AppState::Phase::recording, true);
+        QTest::qWait(250);
+        QCOMPARE(rig.panel.width(), HUDPanel::liveWidth);
+        QCOMPARE(rig.view()->shownInterimText(), words);
+        const QRect line = rig.view()->interimLine()->geometry();
+        QVERIFY(line.left() >= rig.view()->levelMeter()->geometry().right());
+        QVERIFY(line.right() < rig.view()->sendButton()->geometry().left());
+        QVERIFY(line.width() > 120);
+        QVERIFY(!rig.panel.isActiveWindow());
         // Back to the plain recording look once the words are gone.
         rig.state.setInterimText(QString());
         QVERIFY(rig.panel.applyWidth(AppState::Phase::recording, false));
