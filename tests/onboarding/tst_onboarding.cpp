@@ -112,11 +112,9 @@ private Q_SLOTS:
         page->boxes()[0]->click(); // Uzbek
         page->boxes()[1]->click(); // Russian
         QCOMPARE(h.state.config().languageCodes, (QStringList{"uz-UZ", "ru-RU", "en-US"}));
-        QVERIFY(h.view->nextButton()->isEnabled());
         for (int i : {0, 1, 2})
             page->boxes()[i]->click();
         QVERIFY(h.state.config().languageCodes.isEmpty());
-        QVERIFY(!h.view->nextButton()->isEnabled());
 
         // Return does nothing while Next is disabled, and presses it once enabled.
         QTest::keyClick(h.view.get(), Qt::Key_Return);
@@ -141,7 +139,6 @@ private Q_SLOTS:
     {
         Harness h(languagesChosen(), MicStatus::denied);
         h.view->move(+1);
-        QCOMPARE(h.view->step(), OnboardingView::Step::microphone);
         QVERIFY(!h.view->nextButton()->isEnabled());
         QVERIFY(h.pageShows(u"Microphone access is off"_s));
         QVERIFY(smaller(h.view->page()->findChild<QLabel *>(u"microphoneHint"_s)));
@@ -153,7 +150,6 @@ private Q_SLOTS:
 
         // Allowed, the page listens to the chosen microphone while it shows, with a live bar.
         auto *page = h.page<MicrophoneStep>();
-        QVERIFY(page->isListening());
         QCOMPARE(h.listenedTo, QStringList{QString()});
         h.level(0.6);
         QCOMPARE(page->meter()->value(), 60);
@@ -173,7 +169,6 @@ private Q_SLOTS:
         auto *allow = ask.view->page()->findChild<QPushButton *>();
         QCOMPARE(allow->text(), u"Allow microphone"_s);
         allow->click();
-        QCOMPARE(ask.view->micStatus(), MicStatus::authorized);
         QVERIFY(ask.view->nextButton()->isEnabled());
     }
 
@@ -194,7 +189,6 @@ private Q_SLOTS:
         });
         h.view->move(+1);
         h.view->move(+1);
-        QCOMPARE(h.view->step(), OnboardingView::Step::accessibility);
         QCOMPARE(h.view->nextButton()->isEnabled(), wayland);
         QCOMPARE(h.pageShows(u"Waiting for permission..."_s), !wayland);
         QCOMPARE(h.pageShows(u"Come back here. This screen updates by itself."_s), !wayland);
@@ -226,7 +220,6 @@ private Q_SLOTS:
         page->keyField()->clear();
         QTest::keyClicks(page->keyField(), u"  bad-key\t"_s);
         page->checkButton()->click();
-        QVERIFY(page->isBusy());
         QCOMPARE(page->checkButton()->text(), u"Checking..."_s);
         QTRY_VERIFY(!page->isBusy());
         QCOMPARE(page->error(), u"Gemini returned 400: API key not valid"_s);
@@ -251,7 +244,6 @@ private Q_SLOTS:
         QTest::keyClicks(page->keyField(), u" good-key "_s);
         page->checkButton()->click();
         QTRY_VERIFY(h.view->keyChecked());
-        QCOMPARE(h.state.config().apiKey, u"good-key"_s);
         QCOMPARE(h.state.config().model, u"gemini-2.5-flash"_s);
         QCOMPARE(h.state.config().liveModels, QStringList{u"gemini-native-audio"_s});
         QVERIFY(h.pageShows(u"The key works. Model: gemini-2.5-flash"_s));
@@ -259,7 +251,6 @@ private Q_SLOTS:
 
         // Any edit asks for a new check.
         QTest::keyClick(page->keyField(), Qt::Key_Backspace);
-        QVERIFY(!h.view->keyChecked());
         QVERIFY(!h.view->nextButton()->isEnabled());
         QVERIFY(!h.pageShows(u"The key works. Model: gemini-2.5-flash"_s));
 
@@ -287,7 +278,6 @@ private Q_SLOTS:
             m_server->enqueue(400, FakeGeminiServer::errorAnswer(u"API key expired"_s));
         Harness h(languagesChosen());
         h.state.setAccessibilityGranted(true);
-        QVERIFY(h.view->keyChecked());
         for (int i = 0; i < 3; ++i)
             h.view->move(+1);
         QVERIFY(h.view->nextButton()->isEnabled());
@@ -309,7 +299,6 @@ private Q_SLOTS:
         h.view->setKeyChecked(true);
         for (int i = 0; i < 4; ++i)
             h.view->move(+1);
-        QCOMPARE(h.view->step(), OnboardingView::Step::tryIt);
         QVERIFY(!h.view->nextButton()->isVisible());
         QVERIFY(h.view->finishButton()->isVisible());
         h.view->move(+1); // nothing after the last page
@@ -336,9 +325,8 @@ private Q_SLOTS:
         QCOMPARE(h.finished, 0);
         QCOMPARE(page->sampleBox()->toPlainText(), u"\n"_s);
         QTest::keyClick(page->sampleBox(), Qt::Key_Return, Qt::ControlModifier);
+        // What finishing stores is tst_shell's firstLaunchOpensTheGuide.
         QCOMPARE(h.finished, 1);
-        QVERIFY(h.saved.last().onboardingDone);
-        QVERIFY(h.state.config().onboardingDone);
     }
 
     void progressDots()
