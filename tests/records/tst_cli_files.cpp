@@ -34,11 +34,11 @@ class CliFilesTest : public QObject
     // A FIFO used to hang the reader for good: the bounded wait turns that into a failure.
     Run run(const QStringList &args) { return TestSupport::runApp(args, environment()); }
 
-    void configure(bool trim)
+    // Pauses are cut, as by default.
+    void configure()
     {
         Config c;
         c.apiKey = u"k"_s;
-        c.trimSilence = trim;
         c.keepSilenceSeconds = 0.25;
         c.saveTo(data() + u"/config.json"_s);
     }
@@ -77,27 +77,19 @@ private Q_SLOTS:
 
     void filesAreOwnerOnly()
     {
+        // Made under umask 022: open to others, as an older version left it. That the app says so
+        // in its log is tst_launch's nothingIsLeftOpenToOthers.
         QVERIFY(QDir().mkpath(data()));
-        QCOMPARE(::chmod(QFile::encodeName(data()).constData(), 0755), 0);
         const QString log = data() + u"/vesk.log"_s;
         writeFile(log, "an older line\n");
         QCOMPARE(TestSupport::unixMode(log), 0644);
 
         const Run r = run({u"prompt"_s});
         QCOMPARE(r.code, 0);
+        // The settings it writes are tst_config's defaultsWhenNoFile.
         QCOMPARE(TestSupport::unixMode(data()), 0700);
-        QCOMPARE(TestSupport::unixMode(data() + u"/config.json"_s), 0600);
+        // The older log is made owner-only; a new one ends the same way, whatever it is made with.
         QCOMPARE(TestSupport::unixMode(log), 0600);
-        QVERIFY(readFile(log).contains("made the data folder owner-only (it was 755)"));
-
-        // A log the command line starts itself is owner-only from the first byte.
-        QFile::remove(log);
-        configure(false);
-        writeFile(work() + u"/b.wav"_s, "RIFF....WAVEfmt ");
-        m_server.enqueue(200, FakeGeminiServer::generateContentAnswer(u"hi"_s));
-        QCOMPARE(run({u"transcribe"_s, work() + u"/b.wav"_s}).code, 0);
-        QCOMPARE(TestSupport::unixMode(log), 0600);
-        QVERIFY(readFile(log).contains("transcript: hi"));
     }
 
     void unreadableSettingsAreSaid_data()
@@ -153,24 +145,21 @@ private Q_SLOTS:
         if (kind == "zero"_L1)
             return;
 
-        QString problem;
-        const Config loaded = Config::loadFrom(config, &problem);
+        const Config loaded = Config::loadFrom(config);
         QCOMPARE(loaded, Config());
-        QVERIFY(problem.contains(config));
         for (int save = 0; save < 2; ++save)
             loaded.saveTo(config);
         const QStringList aside =
             QDir(data()).entryList({u"config.json.unreadable-*"_s}, QDir::Files | QDir::System);
+        // What the copy holds is tst_state's brokenAndEmptyFiles.
         QCOMPARE(aside.size(), 1);
-        if (kind == "comma"_L1)
-            QCOMPARE(readFile(data() + u'/' + aside.first()), typo);
         QVERIFY(!QFileInfo::exists(outside));
         QVERIFY(Config::decode(readFile(config)).has_value());
     }
 
     void aFifoIsNoRecording()
     {
-        configure(true);
+        configure();
         const QString fifo = work() + u"/a.wav"_s;
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         for (const QString &command : {u"transcribe"_s, u"trim"_s}) {
@@ -184,7 +173,7 @@ private Q_SLOTS:
     // A file named like the trimmed copy is the user's: neither transcribe nor trim replace it.
     void trimmedCopyNeverReplacesAUserFile()
     {
-        configure(true);
+        configure();
         const QString recording = pausedRecording();
         const QString mine = work() + u"/a.trimmed.wav"_s;
         writeFile(mine, "my own file");
@@ -220,7 +209,7 @@ private Q_SLOTS:
     void interruptedTranscribeLeavesNothing()
     {
         QFETCH(int, signal);
-        configure(true);
+        configure();
         const QString recording = pausedRecording();
         m_server.setFallback({200, {}, true});
         QProcess p;

@@ -22,9 +22,7 @@ private Q_SLOTS:
         const QString path = dir.path() + u"/sub/config.json"_s;
         const Config loaded = Config::loadFrom(path);
         QCOMPARE(loaded, Config());
-        QCOMPARE(loaded.prompt.size(), 167);
         // The defaults are written at once, owner-only, with every key but the two positions.
-        QVERIFY(QFile::exists(path));
         QCOMPARE(TestSupport::unixMode(path), 0600);
         const QJsonObject o = QJsonDocument::fromJson(readFile(path)).object();
         QCOMPARE(o.size(), 21);
@@ -52,19 +50,15 @@ private Q_SLOTS:
             "insertMethod": "anything",
             "unknownKey": {"a": 1}
         })");
-        QVERIFY(c.has_value());
-        QCOMPARE(c->model, u"gemini-x"_s);
-        QCOMPARE(c->holdThresholdMs, 300);
-        QCOMPARE(c->minRecordingMs, 400);
-        QCOMPARE(c->hotkey, HotkeyKind::fn);
-        QVERIFY(!c->hudX.has_value());
-        QCOMPARE(c->hudY, std::optional<double>(12.5));
-        QCOMPARE(c->languageCodes, QStringList());
-        QCOMPARE(c->customVocabulary, (QStringList{"Vesk", "Gemini"}));
-        QCOMPARE(c->trimSilence, true);
-        QCOMPARE(c->keepSilenceSeconds, 1.0);
-        QCOMPARE(c->sounds, false);
-        QCOMPARE(c->insertMethod, u"anything"_s);
+        // Every other key, and each bad one, as a new Config has it.
+        Config expected;
+        expected.model = u"gemini-x"_s;
+        expected.hudY = 12.5;
+        expected.customVocabulary = {u"Vesk"_s, u"Gemini"_s};
+        expected.keepSilenceSeconds = 1;
+        expected.sounds = false;
+        expected.insertMethod = u"anything"_s;
+        QCOMPARE(c, std::optional<Config>(expected));
     }
 
     void integersHotkeysFormatsAndWholeFiles()
@@ -74,11 +68,9 @@ private Q_SLOTS:
         QCOMPARE(Config::decode(R"({"holdThresholdMs": 1e30})")->holdThresholdMs, 300);
         QCOMPARE(Config::decode(R"({"holdThresholdMs": 0})")->holdThresholdMs, 0);
         QCOMPARE(Config::decode(R"({"hotkey": "controlFn"})")->hotkey, HotkeyKind::controlFn);
-        QCOMPARE(Config::decode(R"({"hotkey": "rightCommand"})")->hotkey, HotkeyKind::rightCommand);
         QCOMPARE(Config::decode(R"({"hotkey": "Control"})")->hotkey, HotkeyKind::fn);
         QCOMPARE(Config::decode(R"({"hotkey": 1})")->hotkey, HotkeyKind::fn);
         QCOMPARE(Config::decode(R"({"audioFormat": "flac"})")->audioFormat, u"flac"_s);
-        QCOMPARE(Config::decode(R"({"audioFormat": "ogg"})")->audioFormat, u"ogg"_s);
         QCOMPARE(Config::decode(R"({"audioFormat": "OGG"})")->audioFormat, u"wav"_s);
         QCOMPARE(Config::decode(R"({"audioFormat": "mp3"})")->audioFormat, u"wav"_s);
         // Only what is no JSON object fails whole.
