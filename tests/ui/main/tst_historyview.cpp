@@ -87,9 +87,6 @@ private Q_SLOTS:
         rig.state.setHotkeyInEffect(HotkeyKind::control);
         QCOMPARE(rig.view->emptyDescription()->text(),
                  u"Hold Control and talk, or click the floating button."_s);
-        // The button does nothing while there is nothing to clear.
-        rig.view->askToClear();
-        QVERIFY(!rig.view->confirmingClear());
     }
 
     void search_data()
@@ -329,7 +326,6 @@ private Q_SLOTS:
         auto *deleteAll = rig.view->confirmation()->findChild<QPushButton *>(u"deleteAll"_s);
         QVERIFY(deleteAll);
         deleteAll->click();
-        QVERIFY(rig.state.history().entries.isEmpty());
         QVERIFY(History::load().entries.isEmpty());
         QVERIFY(rig.view->showsEmptyState());
         QVERIFY(!rig.view->clearButton()->isEnabled());
