@@ -22,6 +22,7 @@ private Q_SLOTS:
         const QString path = dir.path() + u"/sub/config.json"_s;
         const Config loaded = Config::loadFrom(path);
         QCOMPARE(loaded, Config());
+        QCOMPARE(loaded.prompt.size(), 167);
         // The defaults are written at once, owner-only, with every key but the two positions.
         QCOMPARE(TestSupport::unixMode(path), 0600);
         const QJsonObject o = QJsonDocument::fromJson(readFile(path)).object();

@@ -361,7 +361,6 @@ private Q_SLOTS:
             c.languageCodes = {u"xx-XX"_s};
         });
         auto *words = rig.find<QLineEdit>("knownWords");
-        QCOMPARE(words->text(), u"Vesk"_s);
         retype(words, u"  Ada ,, Lovelace , "_s);
         QCOMPARE(rig.config().customVocabulary, (QStringList{"Ada", "Lovelace"}));
         QCOMPARE(words->text(), u"  Ada ,, Lovelace , "_s);
@@ -374,7 +373,6 @@ private Q_SLOTS:
         auto *field = rig.find<SpokenLanguagesField>("languages");
         QCOMPARE(field->boxes().size(), SpokenLanguage::all().size() + 1);
         QCOMPARE(field->boxes().last()->text(), u"xx-XX"_s);
-        QVERIFY(field->boxes().last()->isChecked());
         field->boxes()[2]->click();
         field->boxes()[0]->click();
         QCOMPARE(rig.config().languageCodes, (QStringList{SpokenLanguage::all()[0].code,
