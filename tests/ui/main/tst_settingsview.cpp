@@ -214,6 +214,7 @@ private Q_SLOTS:
         QVERIFY(!rig.config().hudVisible && !rig.config().sounds);
         QVERIFY(!rig.config().spaceBetweenDictations && !rig.config().trimSilence);
         QVERIFY(!rig.shown("keepOfEachPause") && !rig.shown("keepOfEachPauseValue"));
+        QCOMPARE(rig.config().keepSilenceSeconds, stored.keepSilenceSeconds); // kept for later
         tick(rig.find<QCheckBox>("trimSilence"));
         QVERIFY(rig.shown("keepOfEachPause"));
 
@@ -488,6 +489,9 @@ private Q_SLOTS:
 
         pick(mic, 0);
         QCOMPARE(rig.config().inputDeviceID, QString());
+        pick(mic, 1);
+        QCOMPARE(rig.config().inputDeviceID, u"a"_s);
+        QCOMPARE(rig.config().inputDeviceName, u"Mic a"_s);
     }
 
     void saveAndOpenConfigFile()
