@@ -30,10 +30,7 @@ class LaunchTest : public QObject
     {
         return TestSupport::runApp(args, env, 60000);
     }
-    Result command(const QString &name, const QString &dataFolder = QString())
-    {
-        return run({name}, TestSupport::appEnvironment(dataFolder.isEmpty() ? m_data : dataFolder));
-    }
+    Result command(const QString &name) { return run({name}, TestSupport::appEnvironment(m_data)); }
     QString log() const { return TestSupport::appLog(m_data); }
     bool appRunning() const { return m_app && m_app->state() == QProcess::Running; }
 
@@ -97,8 +94,7 @@ class LaunchTest : public QObject
             .out.trimmed();
     }
 
-    // The app's main window when it is mapped (the tray icon shares its name, not its size),
-    // and the active window.
+    // The app's main window when it is mapped (the tray icon shares its name, not its size).
     QString mainWindow() const
     {
         const QString found =
@@ -112,7 +108,6 @@ class LaunchTest : public QObject
         }
         return {};
     }
-    static QString activeWindow() { return xdotool({u"getactivewindow"_s}); }
 
     // The files a process has mapped (its libraries among them).
     static QString mapped(qint64 pid)
@@ -212,7 +207,7 @@ private Q_SLOTS:
             QCOMPARE(second.code, 0);
             QCOMPARE(m_app->state(), QProcess::Running);
             QTRY_VERIFY_WITH_TIMEOUT(!mainWindow().isEmpty(), 20000);
-            QTRY_COMPARE_WITH_TIMEOUT(activeWindow(), mainWindow(), 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(xdotool({u"getactivewindow"_s}), mainWindow(), 10000);
             // Minimised, it comes back the same way.
             xdotool({u"windowminimize"_s, u"--sync"_s, mainWindow()});
             QTRY_VERIFY_WITH_TIMEOUT(mainWindow().isEmpty(), 10000);
@@ -385,7 +380,7 @@ private Q_SLOTS:
         QCOMPARE(gone->exitCode(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(ready(other), 60000);
         QCOMPARE(kept->state(), QProcess::Running);
-        QCOMPARE(command(u"stop"_s, other).code, 0);
+        QCOMPARE(run({u"stop"_s}, env).code, 0);
         TestSupport::stop(*kept);
         QCOMPARE(m_app->state(), QProcess::Running);
     }

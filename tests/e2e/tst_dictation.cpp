@@ -34,11 +34,7 @@ class DictationTest : public QObject
     // Waits in the event loop, not in waitForFinished(): the fake server lives on this thread
     // and must accept and answer while a helper program runs, or it would see a connection
     // opened during the recording only after the key was let go.
-    TestSupport::Run run(const QString &program, const QStringList &args) const
-    {
-        return TestSupport::run(program, args, m_env);
-    }
-    bool command(const QString &name) const { return run(TestSupport::executable(), {name}).ok(); }
+    bool command(const QString &name) const { return TestSupport::runApp({name}, m_env).ok(); }
     bool speak() const { return TestSupport::playToMicrophone(m_speech, m_env); }
     QString log() const { return TestSupport::appLog(m_data); }
     QString path(const QString &name) const { return m_data + u'/' + name; }
@@ -257,8 +253,6 @@ private Q_SLOTS:
         XTestInput::click(1);
         QTRY_COMPARE_WITH_TIMEOUT(received(), before + u" The floating button works."_s, 30000);
         QCOMPARE(m_server->requests().size(), 1);
-        // The rejected recording still waits for its retry: a later success is not it.
-        QCOMPARE(failed().size(), 1);
     }
 
     // What a desktop shortcut bound to the commands does: start, speak, stop, and the text lands
@@ -304,7 +298,6 @@ private Q_SLOTS:
         QTRY_VERIFY2_WITH_TIMEOUT(log().contains(u"transcription failed"_s), qPrintable(log()),
                                   30000);
         QCOMPARE(m_server->connections().size(), opened);
-        QVERIFY(m_server->requests().isEmpty());
     }
 
     // A live model: the audio streams while the key is held, and at release the final text
