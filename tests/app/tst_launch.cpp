@@ -34,13 +34,14 @@ class LaunchTest : public QObject
     QString log() const { return TestSupport::appLog(m_data); }
     bool appRunning() const { return m_app && m_app->state() == QProcess::Running; }
 
-    static void writeConfig(const QString &dataFolder)
+    static void writeConfig(const QString &dataFolder, bool launchAtLogin = false)
     {
         QDir().mkpath(dataFolder);
         Config c;
         c.apiKey = u"launch-key"_s;
         c.onboardingDone = true;
         c.sounds = false;
+        c.launchAtLogin = launchAtLogin;
         // A microphone picked once and away now: the menu names it without asking the audio
         // system until it is opened.
         c.inputDeviceID = u"picked-microphone"_s;
@@ -226,10 +227,7 @@ private Q_SLOTS:
         VESK_REQUIRE_DISPLAY();
         const QString data = m_tmp.filePath(u"open"_s);
         const QString configHome = m_tmp.filePath(u"config-home"_s);
-        writeConfig(data);
-        Config c = Config::loadFrom(data + u"/config.json"_s);
-        c.launchAtLogin = true;
-        c.saveTo(data + u"/config.json"_s);
+        writeConfig(data, true);
         QFile::setPermissions(data, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                         QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                         QFile::ExeOther);
@@ -242,7 +240,8 @@ private Q_SLOTS:
         const auto stopping = qScopeGuard([&] { TestSupport::stop(app); });
         QTRY_VERIFY2_WITH_TIMEOUT(ready(data), qPrintable(TestSupport::appLog(data)), 60000);
         QTRY_VERIFY(QFileInfo::exists(configHome + u"/autostart/vesk-voice.desktop"_s));
-        QCOMPARE(TestSupport::unixMode(data), 0700);
+        // That it is made so is tst_cli_files' filesAreOwnerOnly; here, that the line outlives
+        // the launch's new log.
         QVERIFY2(TestSupport::appLog(data).contains(u"made the data folder owner-only (it was "
                                                     "755)"_s),
                  qPrintable(TestSupport::appLog(data)));
@@ -399,8 +398,8 @@ private Q_SLOTS:
         QFile::remove(m_data + u"/vesk.log"_s);
         m_app = launch(TestSupport::appEnvironment(m_data));
         QTRY_VERIFY2_WITH_TIMEOUT(ready(m_data), qPrintable(log()), 60000);
+        // What "show" does (a second launch sends it too) is secondLaunchBringsTheFirstForward's.
         QCOMPARE(command(u"show"_s).code, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!mainWindow().isEmpty(), 20000);
         // A quitting app lets go of its socket at once.
         TestSupport::stop(*m_app);
         QVERIFY(!QFileInfo::exists(socket));
