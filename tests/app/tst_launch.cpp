@@ -60,33 +60,17 @@ class LaunchTest : public QObject
         return app;
     }
 
-    static bool ready(const QString &dataFolder, QString socket = QString())
+    // Up, and listening on its socket (where it usually is, or at `socket`).
+    static bool ready(const QString &dataFolder, const QString &socket = QString())
     {
-        if (socket.isEmpty())
-            socket = ControlChannel::socketPath(dataFolder);
-        return QFileInfo::exists(socket) &&
+        return QFileInfo::exists(socket.isEmpty() ? ControlChannel::socketPath(dataFolder)
+                                                  : socket) &&
                TestSupport::appLog(dataFolder).contains(u"accessibility granted="_s);
     }
 
     static int runTool(const QString &program, const QStringList &args)
     {
         return TestSupport::run(program, args, QProcessEnvironment::systemEnvironment()).code;
-    }
-
-    // A second local user, made once where this runs as root; otherwise why there is none.
-    static QString otherUser(QString *why)
-    {
-        const QString name = u"vesk-test-other"_s;
-        if (::geteuid() != 0) {
-            *why = u"acting as a second local user needs root"_s;
-            return {};
-        }
-        if (runTool(u"id"_s, {u"-u"_s, name}) == 0 ||
-            runTool(u"useradd"_s, {u"--system"_s, u"--no-create-home"_s, u"--shell"_s,
-                                   u"/usr/sbin/nologin"_s, name}) == 0)
-            return name;
-        *why = u"useradd could not make a second local user"_s;
-        return {};
     }
 
     static QString xdotool(const QStringList &args)
@@ -108,12 +92,6 @@ class LaunchTest : public QObject
                 return id;
         }
         return {};
-    }
-
-    // The files a process has mapped (its libraries among them).
-    static QString mapped(qint64 pid)
-    {
-        return QString::fromUtf8(TestSupport::readFile(u"/proc/%1/maps"_s.arg(pid)));
     }
 
 private Q_SLOTS:
@@ -188,7 +166,6 @@ private Q_SLOTS:
         VESK_REQUIRE_AUDIO();
         writeConfig(m_data);
         m_app = launch(TestSupport::appEnvironment(m_data));
-        QVERIFY(m_app->waitForStarted());
         QTRY_VERIFY2_WITH_TIMEOUT(ready(m_data), qPrintable(log()), 60000);
 
         // Only this user reaches the socket.
@@ -199,10 +176,11 @@ private Q_SLOTS:
         // With an API key and the guide done, no window opens at launch, and the idle app maps
         // nothing that only a dictation, a window or a command needs.
         QVERIFY(mainWindow().isEmpty());
-        const QString idle = mapped(m_app->processId());
+        const QString maps = u"/proc/%1/maps"_s.arg(m_app->processId()); // the files it maps
+        const QByteArray idle = TestSupport::readFile(maps);
         for (const char *library :
              {"vesk-voice-parts.so", "libQt6Multimedia", "libQt6Network", "libsndfile", "libpulse"})
-            QVERIFY2(!idle.contains(QLatin1String(library)), library);
+            QVERIFY2(!idle.contains(library), library);
         for (int round = 0; round < 2; ++round) {
             const Result second = run({}, TestSupport::appEnvironment(m_data));
             QCOMPARE(second.code, 0);
@@ -214,7 +192,7 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(mainWindow().isEmpty(), 10000);
         }
         // The window came with the parts it is built on.
-        QVERIFY(mapped(m_app->processId()).contains(u"vesk-voice-parts.so"_s));
+        QVERIFY(TestSupport::readFile(maps).contains("vesk-voice-parts.so"));
         // The second launches left the first's log alone: none of them started an app.
         QCOMPARE(log().count(u"launched, bundle="_s), 1);
     }
@@ -451,10 +429,14 @@ private Q_SLOTS:
         QFETCH(bool, deep);
         VESK_REQUIRE_DISPLAY();
         VESK_REQUIRE_AUDIO();
-        QString why;
-        const QString other = otherUser(&why);
-        if (other.isEmpty())
-            QSKIP(qPrintable(why));
+        // A second local user, made once where this runs as root.
+        if (::geteuid() != 0)
+            QSKIP("acting as a second local user needs root");
+        const QString other = u"vesk-test-other"_s;
+        if (runTool(u"id"_s, {u"-u"_s, other}) != 0 &&
+            runTool(u"useradd"_s, {u"--system"_s, u"--no-create-home"_s, u"--shell"_s,
+                                   u"/usr/sbin/nologin"_s, other}) != 0)
+            QSKIP("useradd could not make a second local user");
 
         // A shared temporary folder, sticky and open to all, as /tmp is.
         QTemporaryDir shared;

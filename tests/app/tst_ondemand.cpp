@@ -78,7 +78,6 @@ private Q_SLOTS:
         // A handler set later reaches the one made.
         recorder.setAudioHandler({});
         QVERIFY(!made->audio);
-        QCOMPARE(counting->recorderMade, made);
     }
 
     void transcriberIsMadeAtTheFirstRequest()
@@ -107,7 +106,6 @@ private Q_SLOTS:
         QCOMPARE(made->requests.first().file, u"/rec.wav"_s);
         transcriber.cancel();
         QCOMPARE(made->cancels, 1);
-        QCOMPARE(counting->transcriberMade, made);
     }
 };
 

@@ -116,9 +116,8 @@ private Q_SLOTS:
         // A name only the proxy resolves; were it looked up here, it would still be loopback.
         const QString aliases = m_dir.filePath(u"hosts"_s);
         TestSupport::writeFile(aliases, "vesk-gemini-test localhost\n");
-        const QByteArray base = qgetenv("VESK_GEMINI_BASE_URL");
-        const auto restore = qScopeGuard([base] {
-            qputenv("VESK_GEMINI_BASE_URL", base);
+        const auto restore = qScopeGuard([this] {
+            qputenv("VESK_GEMINI_BASE_URL", m_server->baseUrl().toUtf8());
             qunsetenv("https_proxy");
             qunsetenv("HOSTALIASES");
         });
@@ -140,8 +139,7 @@ private Q_SLOTS:
     {
         GeminiTranscriber t;
         const Answer a = transcribe(t, keyed(), m_dir.filePath(u"gone.wav"_s));
-        QVERIFY(a.called);
-        QVERIFY(a.onMainThread);
+        QVERIFY(a.onMainThread); // so it was called
         QVERIFY(!a.text);
         QVERIFY(!a.error.isEmpty());
         QVERIFY(m_server->requests().isEmpty());
