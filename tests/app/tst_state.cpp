@@ -11,10 +11,6 @@ class StateTest : public QObject
 {
     Q_OBJECT
 
-    static QStringList setAside(const QString &name)
-    {
-        return QDir(Config::directory()).entryList({name + u".unreadable-*"_s});
-    }
     static HistoryEntry entry(const char *text, int minutesAgo)
     {
         HistoryEntry e = HistoryEntry::make(QString::fromUtf8(text), 1, u"m"_s, u"mac"_s);
@@ -121,7 +117,8 @@ private Q_SLOTS:
         state.setConfig(mine);
         QVERIFY(state.saveConfig());
         QCOMPARE(Config::load().sounds, false);
-        const QStringList aside = setAside(u"config.json"_s);
+        const QStringList aside =
+            QDir(Config::directory()).entryList({u"config.json.unreadable-*"_s});
         QCOMPARE(aside.size(), keptAside ? 3 : 2);
         for (const QString &name : aside) {
             const QByteArray held = TestSupport::readFile(Config::directory() + u'/' + name);

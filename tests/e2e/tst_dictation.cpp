@@ -34,11 +34,7 @@ class DictationTest : public QObject
     // Waits in the event loop, not in waitForFinished(): the fake server lives on this thread
     // and must accept and answer while a helper program runs, or it would see a connection
     // opened during the recording only after the key was let go.
-    TestSupport::Run run(const QString &program, const QStringList &args) const
-    {
-        return TestSupport::run(program, args, m_env);
-    }
-    bool command(const QString &name) const { return run(TestSupport::executable(), {name}).ok(); }
+    bool command(const QString &name) const { return TestSupport::runApp({name}, m_env).ok(); }
     bool speak() const { return TestSupport::playToMicrophone(m_speech, m_env); }
     QString log() const { return TestSupport::appLog(m_data); }
     QString path(const QString &name) const { return m_data + u'/' + name; }
@@ -128,7 +124,6 @@ class DictationTest : public QObject
         QFile::remove(path(u"vesk.log"_s));
         m_app.setProcessEnvironment(m_env);
         m_app.start(TestSupport::executable(), {});
-        QVERIFY(m_app.waitForStarted());
         // A press before the app watches the keyboard would only be seen as a key already down.
         QTRY_VERIFY2_WITH_TIMEOUT(
             log().contains(u"hotkey monitor watching the whole desktop"_s),
@@ -185,16 +180,14 @@ private Q_SLOTS:
         QCOMPARE(parts[0][u"text"_s].toString(),
                  GeminiClient::from(Config::loadFrom(path(u"config.json"_s))).fullPrompt());
 
-        // What was sent is a real 16 kHz mono 16-bit recording with speech in it.
+        // What was sent is the recording with speech in it (its format is the recorder's and the
+        // trimmer's tests').
         const QByteArray wav =
             QByteArray::fromBase64(parts[1][u"inline_data"_s][u"data"_s].toString().toLatin1());
         const QString sent = m_work.filePath(u"sent.wav"_s);
         TestSupport::writeFile(sent, wav);
         SF_INFO info;
         const std::vector<short> samples = WaveFiles::read<short>(sent, info);
-        QCOMPARE(info.samplerate, 16000);
-        QCOMPARE(info.channels, 1);
-        QCOMPARE(info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
         QVERIFY(info.frames > 16000 / 2);
         int loud = 0;
         for (short s : samples)
@@ -259,9 +252,6 @@ private Q_SLOTS:
         XTestInput::click(1);
         QTRY_COMPARE_WITH_TIMEOUT(received(), before + u" The floating button works."_s, 30000);
         QCOMPARE(m_server->requests().size(), 1);
-        QTRY_VERIFY(recordings().isEmpty());
-        // The rejected recording still waits for its retry: a later success is not it.
-        QCOMPARE(failed().size(), 1);
     }
 
     // What a desktop shortcut bound to the commands does: start, speak, stop, and the text lands
@@ -292,9 +282,6 @@ private Q_SLOTS:
         // Nothing at all was opened once the key was let go.
         QVERIFY2(m_server->connections().last() < firstReleaseMs,
                  "a connection was opened after the key was released");
-        const History history = this->history();
-        QCOMPARE(history.entries.first().source, u"mac"_s);
-        QTRY_VERIFY(recordings().isEmpty());
     }
 
     // Without a key no request can follow, so a recording opens nothing to the service.
@@ -310,7 +297,6 @@ private Q_SLOTS:
         QTRY_VERIFY2_WITH_TIMEOUT(log().contains(u"transcription failed"_s), qPrintable(log()),
                                   30000);
         QCOMPARE(m_server->connections().size(), opened);
-        QVERIFY(m_server->requests().isEmpty());
     }
 
     // A live model: the audio streams while the key is held, and at release the final text
@@ -368,6 +354,7 @@ private Q_SLOTS:
         for (const char *text : {"Birinchi yozuv.", "Второй текст.", "Third one."})
             old.add(HistoryEntry::make(QString::fromUtf8(text), 1, u"m"_s, u"mac"_s));
         QVERIFY(old.saveTo(path(u"history.json"_s)));
+        QVERIFY(QDir().mkpath(disk + u"/fresh"_s));
         const QByteArray config = bytes(u"config.json"_s);
         const QByteArray historyFile = bytes(u"history.json"_s);
         startApp();
@@ -386,6 +373,16 @@ private Q_SLOTS:
         };
         const auto freeing = qScopeGuard(free);
         QTRY_VERIFY(small.full());
+
+        // With no settings yet, a command still works and leaves no empty file for the next
+        // launch to mistake for the user's.
+        QProcessEnvironment fresh = m_env;
+        fresh.insert(u"VESK_DATA_DIR"_s, disk + u"/fresh"_s);
+        const TestSupport::Run prompt = TestSupport::runApp({u"prompt"_s}, fresh);
+        QVERIFY(prompt.ok());
+        QVERIFY(prompt.out.startsWith(Config::defaultPrompt));
+        QVERIFY2(prompt.err.contains("No space left on device"_L1), qPrintable(prompt.err));
+        QVERIFY(!QFileInfo::exists(disk + u"/fresh/config.json"_s));
 
         for (const char *text : {"On a full disk.", "Still full."}) {
             m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(text));
@@ -424,24 +421,6 @@ private Q_SLOTS:
         QCOMPARE(Config::loadFrom(path(u"config.json"_s)).apiKey, u"e2e-key"_s);
         QVERIFY(QDir(m_data).entryList({u"*.unreadable-*"_s}).isEmpty());
         QVERIFY(!log().contains(u"could not be read"_s));
-    }
-
-    // With no settings yet, a command on a full disk still works and leaves no empty file for the
-    // next launch to mistake for the user's.
-    void commandLineOnAFullDisk()
-    {
-        const QString disk = m_work.filePath(u"small"_s);
-        const TestSupport::SmallDisk small(disk, u"64k"_s);
-        if (!small.mounted())
-            QSKIP(qPrintable(small.error()));
-        QVERIFY(QDir().mkpath(disk + u"/data"_s));
-        small.fill();
-        m_env.insert(u"VESK_DATA_DIR"_s, disk + u"/data"_s);
-        const TestSupport::Run prompt = run(TestSupport::executable(), {u"prompt"_s});
-        QVERIFY(prompt.ok());
-        QVERIFY(prompt.out.startsWith(Config::defaultPrompt));
-        QVERIFY2(prompt.err.contains("No space left on device"_L1), qPrintable(prompt.err));
-        QVERIFY(!QFileInfo::exists(disk + u"/data/config.json"_s));
     }
 
     // Quit at logout, or killed, while the service has not answered yet: the recording waits in
