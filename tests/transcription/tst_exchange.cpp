@@ -12,6 +12,7 @@
 #include <cmath>
 
 Q_DECLARE_METATYPE(FakeGeminiServer::Answer)
+using Answer = FakeGeminiServer::Answer;
 using Headers = QList<std::pair<QByteArray, QByteArray>>;
 
 // The real network code against a scripted server on 127.0.0.1.
@@ -220,19 +221,19 @@ private Q_SLOTS:
 
     void slowAnswersTimeOut_data()
     {
-        QTest::addColumn<FakeGeminiServer::Answer>("answer");
+        QTest::addColumn<Answer>("answer");
         // A body that takes a while to send gives the attempt more time: the idle time-out ends
         // it, as it does a recording's request.
-        QTest::newRow("no answer") << FakeGeminiServer::Answer{200, {}, true};
+        QTest::newRow("no answer") << Answer{200, {}, true};
         // Every byte comes well within the idle time-out; the whole never comes within the
         // attempt's time.
-        QTest::newRow("an answer dripping in") << FakeGeminiServer::Answer{
-            200, FakeGeminiServer::generateContentAnswer(u"slow"_s), false, false, 150};
+        QTest::newRow("an answer dripping in")
+            << Answer{200, FakeGeminiServer::generateContentAnswer(u"slow"_s), false, false, 150};
     }
 
     void slowAnswersTimeOut()
     {
-        QFETCH(FakeGeminiServer::Answer, answer);
+        QFETCH(Answer, answer);
         m_server->enqueue(answer);
         GeminiExchange::Settings s = settings();
         if (answer.hang)
@@ -248,34 +249,31 @@ private Q_SLOTS:
     // whole one now and then, so each row is run a few times.
     void brokenConnectionsAreRetried_data()
     {
-        QTest::addColumn<FakeGeminiServer::Answer>("answer"); // status 0: a port nobody listens on
-        QTest::addColumn<int>("times");                       // it is given before a plain answer
+        QTest::addColumn<Answer>("answer"); // status 0: a port nobody listens on
+        QTest::addColumn<int>("times");     // it is given before a plain answer
         QTest::addColumn<int>("attempts");
         QTest::addColumn<QByteArray>("value"); // the result; none: a transport failure
         QTest::addColumn<QString>("detail");   // the failure's, where Qt's words are not it
         const QByteArray json = FakeGeminiServer::generateContentAnswer(u"Salom"_s);
         const QString cut = u"the connection was closed before the whole answer came"_s;
-        FakeGeminiServer::Answer dropped{200, {}, false, true}, cutShort{200, json},
-            chunked{200, json};
-        cutShort.cutAfter = 20;
-        chunked.chunked = true;
-        FakeGeminiServer::Answer chunkedCut = chunked;
-        chunkedCut.cutAfter = 20;
-        QTest::newRow("refused") << FakeGeminiServer::Answer{0} << 4 << 4 << QByteArray()
-                                 << QString();
+        const Answer dropped{.drop = true};
+        QTest::newRow("refused") << Answer{0} << 4 << 4 << QByteArray() << QString();
         QTest::newRow("dropped four times") << dropped << 4 << 4 << QByteArray() << QString();
         QTest::newRow("dropped once") << dropped << 1 << 2 << "answered"_ba << QString();
-        QTest::newRow("Content-Length, 20 bytes") << cutShort << 4 << 4 << QByteArray() << cut;
-        QTest::newRow("chunked, 20 bytes") << chunkedCut << 4 << 4 << QByteArray() << cut;
-        QTest::newRow("chunked, whole") << chunked << 1 << 1 << json << QString();
+        QTest::newRow("Content-Length, 20 bytes")
+            << Answer{.body = json, .cutAfter = 20} << 4 << 4 << QByteArray() << cut;
+        QTest::newRow("chunked, 20 bytes") << Answer{.body = json, .chunked = true, .cutAfter = 20}
+                                           << 4 << 4 << QByteArray() << cut;
+        QTest::newRow("chunked, whole")
+            << Answer{.body = json, .chunked = true} << 1 << 1 << json << QString();
         // Whole but not JSON: for the reader to refuse, not to retry.
-        chunked.body = "<p>busy</p>";
-        QTest::newRow("chunked, whole, not JSON") << chunked << 1 << 1 << chunked.body << QString();
+        QTest::newRow("chunked, whole, not JSON") << Answer{.body = "<p>busy</p>", .chunked = true}
+                                                  << 1 << 1 << "<p>busy</p>"_ba << QString();
     }
 
     void brokenConnectionsAreRetried()
     {
-        QFETCH(FakeGeminiServer::Answer, answer);
+        QFETCH(Answer, answer);
         QFETCH(int, times);
         QFETCH(int, attempts);
         QFETCH(QByteArray, value);
@@ -519,9 +517,8 @@ private Q_SLOTS:
         // One attempt only, whether the service is busy or the connection drops. (Qt itself
         // sends a request without a body once more when its connection closes before any
         // answer, as HTTP allows for a GET.)
-        for (const FakeGeminiServer::Answer &failure :
-             {FakeGeminiServer::Answer{503, FakeGeminiServer::errorAnswer(u"busy"_s)},
-              FakeGeminiServer::Answer{200, {}, false, true}}) {
+        for (const Answer &failure :
+             {Answer{503, FakeGeminiServer::errorAnswer(u"busy"_s)}, Answer{.drop = true}}) {
             m_server->clear();
             m_server->setFallback(failure);
             const auto failed = client().listModelsAndWait();
