@@ -211,7 +211,9 @@ private Q_SLOTS:
         for (const QByteArray &body : bodies)
             m_server->enqueue({status, body, false, false, 0, headers});
         m_server->enqueue(200, "never asked for");
-        const GeminiError error = exchange(settings()).error();
+        const auto result = exchange(settings());
+        QVERIFY(!result.ok());
+        const GeminiError &error = result.error();
         QCOMPARE(error.kind(),
                  status == 200 ? GeminiError::Kind::badResponse : GeminiError::Kind::http);
         QCOMPARE(error.description(),
@@ -240,7 +242,9 @@ private Q_SLOTS:
             s.body = QByteArray(128 * 1024, ' ') + "{}";
         s.timeoutSeconds = 1;
         s.waitsMs = {};
-        QCOMPARE(exchange(s).error(), GeminiError::timedOut(1));
+        const auto result = exchange(s);
+        QVERIFY(!result.ok());
+        QCOMPARE(result.error(), GeminiError::timedOut(1));
     }
 
     // However the connection fails (refused, dropped before the answer, an answer that ends early
