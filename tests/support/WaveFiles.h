@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFile>
+#include <QList>
 #include <QString>
 #include <sndfile.h>
 #include <type_traits>
@@ -60,6 +61,20 @@ inline std::vector<short> decode(const QByteArray &bytes, const QString &folder,
     std::vector<short> frames = read<short>(path, info);
     QFile::remove(path);
     return frames;
+}
+
+// Noise in pieces of (frames, amplitude), the same for the same seed; amplitude 0 is digital
+// silence.
+inline std::vector<short> noise(const QList<std::pair<int, int>> &framesAndAmplitude, quint32 seed)
+{
+    std::vector<short> samples;
+    for (const auto &[frames, amplitude] : framesAndAmplitude) {
+        for (int i = 0; i < frames; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            samples.push_back(short(int(seed >> 16) % (2 * amplitude + 1) - amplitude));
+        }
+    }
+    return samples;
 }
 
 // 16 kHz mono 16-bit, the format of the app's own recordings.

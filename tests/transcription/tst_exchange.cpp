@@ -12,6 +12,7 @@
 #include <cmath>
 
 Q_DECLARE_METATYPE(FakeGeminiServer::Answer)
+using Answer = FakeGeminiServer::Answer;
 using Headers = QList<std::pair<QByteArray, QByteArray>>;
 
 // The real network code against a scripted server on 127.0.0.1.
@@ -20,6 +21,7 @@ class ExchangeTest : public QObject
     Q_OBJECT
 
     FakeGeminiServer *m_server = nullptr;
+    QNetworkAccessManager m_network; // outlives a transcription, which deletes its upload after
     QList<int> m_waits;
     std::vector<short> m_voice;
     QHash<QString, QByteArray> m_encoded; // m_voice by MIME type
@@ -35,11 +37,13 @@ class ExchangeTest : public QObject
         return c;
     }
 
-    GeminiResult<QString> transcribe(const GeminiClient &c)
+    // A recording's transcription as the app asks for it.
+    GeminiResult<QString> transcribe(const GeminiClient &c, const QByteArray &wav,
+                                     GeminiTranscriptionLimits limits = {})
     {
-        return runToEnd<QString>([&](QObject *context, GeminiClient::TextCallback done) {
-            GeminiClient::send(GeminiRequests::transcriptionRequest(c, m_audio), c.apiKey, context,
-                               std::move(done));
+        return runToEnd<QString>([&](QObject *context, auto done) {
+            auto *t = new GeminiTranscription(c, wav, &m_network, context, limits);
+            connect(t, &GeminiTranscription::finished, context, done);
         });
     }
 
@@ -54,22 +58,15 @@ class ExchangeTest : public QObject
         });
     }
 
-    // The schedule's length at a hundredth of its waits; a test of the waits themselves sets
-    // the real ones.
-    GeminiExchange::Settings settings() const
+    // The schedule's length at a hundredth of its waits, unless a test of the waits themselves
+    // asks for the real ones.
+    GeminiExchange::Settings settings(bool realWaits = false) const
     {
-        QList<int> quick;
-        for (const int ms : GeminiExchange::transcriptionWaitsMs())
-            quick.append(ms / 100);
+        QList<int> waits = GeminiExchange::transcriptionWaitsMs();
+        for (int &ms : waits)
+            ms /= realWaits ? 1 : 100;
         return {"POST", QUrl(m_server->baseUrl() + u"/v1beta/interactions"_s), u"k"_s, "{}", 120,
-                quick};
-    }
-
-    GeminiExchange::Settings realWaits() const
-    {
-        GeminiExchange::Settings s = settings();
-        s.waitsMs = GeminiExchange::transcriptionWaitsMs();
-        return s;
+                waits};
     }
 
     // The audio of a request body to either endpoint, inline or as an uploaded file.
@@ -147,9 +144,7 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             m_server->enqueue(503, FakeGeminiServer::errorAnswer(u"busy"_s));
         m_server->enqueue(200, "fourth");
-        const auto result = exchange(realWaits());
-        QVERIFY(result.ok());
-        QCOMPARE(result.value(), "fourth"_ba);
+        QCOMPARE(exchange(settings(true)).value(), "fourth"_ba);
         QCOMPARE(m_waits, (QList<int>{400, 1200, 3000}));
         const auto &r = m_server->requests();
         QCOMPARE(r.size(), 4);
@@ -162,7 +157,8 @@ private Q_SLOTS:
         QCOMPARE(r[3].headers.value("x-goog-api-key"), "k"_ba);
     }
 
-    // Retried statuses are asked four times and report the last answer; others once.
+    // Retried statuses are asked four times and report the last answer; others once. A success
+    // too large to read is refused as it comes, not read whole.
     void errorAnswersAreReported_data()
     {
         QTest::addColumn<int>("status");
@@ -200,6 +196,10 @@ private Q_SLOTS:
         QTest::newRow("huge message")
             << 400 << QByteArrayList{FakeGeminiServer::errorAnswer(huge)} << Headers() << cutOff;
         QTest::newRow("huge, four times") << 503 << QByteArrayList(4, huge) << Headers() << cutOff;
+        QTest::newRow("huge success")
+            << 200
+            << QByteArrayList{FakeGeminiServer::generateContentAnswer(QString(huge.size(), u'A'))}
+            << Headers() << u"Could not read the Gemini response: the answer is larger than 4 MB"_s;
     }
 
     void errorAnswersAreReported()
@@ -213,33 +213,32 @@ private Q_SLOTS:
         m_server->enqueue(200, "never asked for");
         const auto result = exchange(settings());
         QVERIFY(!result.ok());
-        QCOMPARE(result.error().kind(), GeminiError::Kind::http);
-        QCOMPARE(result.error().status(), status);
-        QCOMPARE(result.error().description(), u"Gemini returned %1: "_s.arg(status) + shown);
+        const GeminiError &error = result.error();
+        QCOMPARE(error.kind(),
+                 status == 200 ? GeminiError::Kind::badResponse : GeminiError::Kind::http);
+        QCOMPARE(error.description(),
+                 status == 200 ? shown : u"Gemini returned %1: "_s.arg(status) + shown);
         QCOMPARE(m_server->requests().size(), bodies.size());
     }
 
     void slowAnswersTimeOut_data()
     {
-        QTest::addColumn<bool>("drip");
+        QTest::addColumn<Answer>("answer");
         // A body that takes a while to send gives the attempt more time: the idle time-out ends
         // it, as it does a recording's request.
-        QTest::newRow("no answer") << false;
+        QTest::newRow("no answer") << Answer{200, {}, true};
         // Every byte comes well within the idle time-out; the whole never comes within the
         // attempt's time.
-        QTest::newRow("an answer dripping in") << true;
+        QTest::newRow("an answer dripping in")
+            << Answer{200, FakeGeminiServer::generateContentAnswer(u"slow"_s), false, false, 150};
     }
 
     void slowAnswersTimeOut()
     {
-        QFETCH(bool, drip);
-        if (drip)
-            m_server->enqueue(
-                {200, FakeGeminiServer::generateContentAnswer(u"slow"_s), false, false, 150});
-        else
-            m_server->enqueue({200, {}, true});
+        QFETCH(Answer, answer);
+        m_server->enqueue(answer);
         GeminiExchange::Settings s = settings();
-        if (!drip)
+        if (answer.hang)
             s.body = QByteArray(128 * 1024, ' ') + "{}";
         s.timeoutSeconds = 1;
         s.waitsMs = {};
@@ -248,52 +247,37 @@ private Q_SLOTS:
         QCOMPARE(result.error(), GeminiError::timedOut(1));
     }
 
-    // A success too large to read is refused as it comes, not read whole.
-    void anOversizedAnswerIsRefused()
-    {
-        m_server->enqueue(200,
-                          FakeGeminiServer::generateContentAnswer(QString(20 * 1024 * 1024, u'A')));
-        const auto result = exchange(settings());
-        QVERIFY(!result.ok());
-        QCOMPARE(result.error().description(),
-                 u"Could not read the Gemini response: the answer is larger than 4 MB"_s);
-        QCOMPARE(m_server->requests().size(), 1);
-    }
-
     // However the connection fails (refused, dropped before the answer, an answer that ends early
     // however Qt sees it), the attempt is repeated on the schedule and the fourth failure is
     // reported; nothing more is sent after the outcome. Qt alone would take a cut answer for a
     // whole one now and then, so each row is run a few times.
     void brokenConnectionsAreRetried_data()
     {
-        QTest::addColumn<FakeGeminiServer::Answer>("answer"); // status 0: a port nobody listens on
-        QTest::addColumn<int>("times");                       // it is given before a plain answer
+        QTest::addColumn<Answer>("answer"); // status 0: a port nobody listens on
+        QTest::addColumn<int>("times");     // it is given before a plain answer
         QTest::addColumn<int>("attempts");
         QTest::addColumn<QByteArray>("value"); // the result; none: a transport failure
         QTest::addColumn<QString>("detail");   // the failure's, where Qt's words are not it
         const QByteArray json = FakeGeminiServer::generateContentAnswer(u"Salom"_s);
         const QString cut = u"the connection was closed before the whole answer came"_s;
-        FakeGeminiServer::Answer dropped{200, {}, false, true}, cutShort{200, json},
-            chunked{200, json};
-        cutShort.cutAfter = 20;
-        chunked.chunked = true;
-        FakeGeminiServer::Answer chunkedCut = chunked;
-        chunkedCut.cutAfter = 20;
-        QTest::newRow("refused") << FakeGeminiServer::Answer{0} << 4 << 4 << QByteArray()
-                                 << QString();
+        const Answer dropped{.drop = true};
+        QTest::newRow("refused") << Answer{0} << 4 << 4 << QByteArray() << QString();
         QTest::newRow("dropped four times") << dropped << 4 << 4 << QByteArray() << QString();
         QTest::newRow("dropped once") << dropped << 1 << 2 << "answered"_ba << QString();
-        QTest::newRow("Content-Length, 20 bytes") << cutShort << 4 << 4 << QByteArray() << cut;
-        QTest::newRow("chunked, 20 bytes") << chunkedCut << 4 << 4 << QByteArray() << cut;
-        QTest::newRow("chunked, whole") << chunked << 1 << 1 << json << QString();
+        QTest::newRow("Content-Length, 20 bytes")
+            << Answer{.body = json, .cutAfter = 20} << 4 << 4 << QByteArray() << cut;
+        QTest::newRow("chunked, 20 bytes") << Answer{.body = json, .chunked = true, .cutAfter = 20}
+                                           << 4 << 4 << QByteArray() << cut;
+        QTest::newRow("chunked, whole")
+            << Answer{.body = json, .chunked = true} << 1 << 1 << json << QString();
         // Whole but not JSON: for the reader to refuse, not to retry.
-        chunked.body = "<p>busy</p>";
-        QTest::newRow("chunked, whole, not JSON") << chunked << 1 << 1 << chunked.body << QString();
+        QTest::newRow("chunked, whole, not JSON") << Answer{.body = "<p>busy</p>", .chunked = true}
+                                                  << 1 << 1 << "<p>busy</p>"_ba << QString();
     }
 
     void brokenConnectionsAreRetried()
     {
-        QFETCH(FakeGeminiServer::Answer, answer);
+        QFETCH(Answer, answer);
         QFETCH(int, times);
         QFETCH(int, attempts);
         QFETCH(QByteArray, value);
@@ -333,7 +317,7 @@ private Q_SLOTS:
         m_server->enqueue(503, "busy");
         m_server->enqueue(200, "never asked for");
         auto result = runToEnd<QByteArray>([&](QObject *, auto done) {
-            auto *e = new GeminiExchange(realWaits());
+            auto *e = new GeminiExchange(settings(true));
             connect(e, &GeminiExchange::retrying, e, &GeminiExchange::cancel, Qt::QueuedConnection);
             connect(e, &GeminiExchange::finished, done);
         });
@@ -356,9 +340,7 @@ private Q_SLOTS:
         m_server->enqueue({200, {}, true});
         bool called = false;
         auto *context = new QObject;
-        GeminiClient c = client();
-        GeminiClient::send(GeminiRequests::transcriptionRequest(c, m_audio), c.apiKey, context,
-                           [&](const GeminiResult<QString> &) { called = true; });
+        client().listModels(context, [&](const auto &) { called = true; });
         QVERIFY(m_server->waitForRequests(1));
         delete context;
         QTest::qWait(100);
@@ -369,16 +351,18 @@ private Q_SLOTS:
     {
         GeminiClient noKey = client();
         noKey.apiKey.clear();
-        QCOMPARE(transcribe(noKey).error().description(),
+        QCOMPARE(transcribe(noKey, m_audio).error().description(),
                  u"No API key. Add it in Settings, or set GEMINI_API_KEY."_s);
 
         GeminiClient headerBreaker = client();
         headerBreaker.apiKey = u"key\r\nX-Evil: 1"_s;
-        QCOMPARE(transcribe(headerBreaker).error().kind(), GeminiError::Kind::invalidApiKey);
+        QCOMPARE(transcribe(headerBreaker, m_audio).error().kind(),
+                 GeminiError::Kind::invalidApiKey);
 
         for (const QString &model :
              {QString(), u" "_s, u"a/b"_s, u"m?x=1"_s, u"m#f"_s, u"m\tx"_s, u"m\nx"_s})
-            QCOMPARE(transcribe(client(model)).error().kind(), GeminiError::Kind::invalidModel);
+            QCOMPARE(transcribe(client(model), m_audio).error().kind(),
+                     GeminiError::Kind::invalidModel);
 
         QTest::qWait(50);
         QCOMPARE(m_server->requests().size(), 0);
@@ -424,13 +408,7 @@ private Q_SLOTS:
         const bool interactions = GeminiClient::usesInteractions(model);
         m_server->enqueue(200, interactions ? FakeGeminiServer::interactionsAnswer(u"ok"_s)
                                             : FakeGeminiServer::generateContentAnswer(u"ok"_s));
-
-        QNetworkAccessManager network;
-        const auto text = runToEnd<QString>([&](QObject *context, auto done) {
-            auto *t = new GeminiTranscription(c, m_encoded[AudioEncoder::wavType], &network,
-                                              context, limits);
-            connect(t, &GeminiTranscription::finished, context, done);
-        });
+        const auto text = transcribe(c, m_encoded[AudioEncoder::wavType], limits);
         QVERIFY2(text.ok(), text.ok() ? "" : qPrintable(text.error().description()));
         QCOMPARE(text.value(), u"ok"_s);
 
@@ -480,14 +458,10 @@ private Q_SLOTS:
         QCOMPARE(QJsonDocument::fromJson(asked.body).object(), expected);
         QByteArray sent = QByteArray::fromBase64(media[u"data"_s].toString().toLatin1());
         if (uploaded) {
-            QCOMPARE(r[0].target, "/upload/v1beta/files"_ba);
+            // The fake takes the upload at its endpoints only (anything else is not answered).
             QCOMPARE(r[0].headers.value("x-goog-upload-header-content-type"), sentAs.toLatin1());
-            QVERIFY(r[1].target.startsWith("/upload/v1beta/files?upload_id="));
             QCOMPARE(media[where].toString(),
                      m_server->baseUrl() + u"/v1beta/"_s + m_server->deletedFiles().value(0));
-            QCOMPARE(r[3].method, "DELETE"_ba);
-            QCOMPARE(m_server->deletedFiles().size(), 1);
-            QVERIFY(m_server->files().isEmpty());
             sent = r[1].body;
         }
         // Ogg streams carry a random serial number: the same size, not the same bytes.
@@ -515,8 +489,7 @@ private Q_SLOTS:
     {
         m_server->setHangUploads(true);
         const auto answering = qScopeGuard([this] { m_server->setHangUploads(false); });
-        QNetworkAccessManager network;
-        auto *t = new GeminiTranscription(client(), m_audio, &network, nullptr, {1});
+        auto *t = new GeminiTranscription(client(), m_audio, &m_network, nullptr, {1});
         std::optional<GeminiResult<QString>> result;
         connect(t, &GeminiTranscription::finished, this,
                 [&](const GeminiResult<QString> &r) { result = r; });
@@ -548,9 +521,8 @@ private Q_SLOTS:
         // One attempt only, whether the service is busy or the connection drops. (Qt itself
         // sends a request without a body once more when its connection closes before any
         // answer, as HTTP allows for a GET.)
-        for (const FakeGeminiServer::Answer &failure :
-             {FakeGeminiServer::Answer{503, FakeGeminiServer::errorAnswer(u"busy"_s)},
-              FakeGeminiServer::Answer{200, {}, false, true}}) {
+        for (const Answer &failure :
+             {Answer{503, FakeGeminiServer::errorAnswer(u"busy"_s)}, Answer{.drop = true}}) {
             m_server->clear();
             m_server->setFallback(failure);
             const auto failed = client().listModelsAndWait();
