@@ -15,7 +15,6 @@
 #include "app/services/DesktopPorts.h"
 #include "TestSupport.h"
 #include "TextClients.h"
-#include "desktop/TextInjector.h"
 #include "app/services/WindowServices.h"
 #include "XTestInput.h"
 
@@ -55,19 +54,6 @@ public:
     QList<QUrl> opened;
 public Q_SLOTS:
     void open(const QUrl &url) { opened.append(url); }
-};
-
-// The desktop's own typing, for the tests that need a real window to receive a text.
-class RealInserter : public InserterPort
-{
-public:
-    explicit RealInserter(PlatformLoader &platform) : injector(platform) {}
-    TextInjector injector;
-    void insert(const QString &text, const QString &method, const QString &newline,
-                bool spaceBefore) override
-    {
-        injector.insert(text, method, newline, spaceBefore);
-    }
 };
 
 // The microphones' submenu as it opens: it lists them then.
@@ -121,7 +107,7 @@ class ShellTest : public QObject
             s.inserter.reset(inserter);
             if (real) { // the real desktop's typing and windows instead of the fakes
                 inserter = nullptr;
-                s.inserter = std::make_unique<RealInserter>(*platform);
+                s.inserter = std::make_unique<DesktopInserter>(*platform);
                 s.focus = std::make_unique<DesktopFocus>(*platform);
             }
             s.play = [](const QString &) {};
@@ -261,9 +247,13 @@ private Q_SLOTS:
         QVERIFY(rig.titles().contains(u"Copy last: dictated earlier"_s));
         closeMenu();
 
-        // "Delete all" in History, clicked; the menu then offers nothing of the deleted text.
+        // Without a key the settings opened at launch (with one nothing opens: tst_launch).
         MainView *window = rig.mainWindow();
+        QVERIFY(window && !rig.onboardingWindow());
+        QCOMPARE(window->tab(), MainView::Tab::settings);
         QVERIFY(QTest::qWaitForWindowExposed(window));
+
+        // "Delete all" in History, clicked; the menu then offers nothing of the deleted text.
         window->setTab(MainView::Tab::history);
         XTestInput::clickOn(window->history()->clearButton());
         QTRY_VERIFY(window->history()->confirmation() &&
@@ -414,19 +404,6 @@ private Q_SLOTS:
             QFile::remove(Config::fileURL());
         else
             TestSupport::writeFile(Config::fileURL(), saved);
-    }
-
-    // Without a key the settings open at launch and say what is missing (with one nothing opens:
-    // tst_launch).
-    void noKeyOpensTheSettings()
-    {
-        qunsetenv("GEMINI_API_KEY");
-        Rig rig([](Config &c) { c.apiKey.clear(); });
-        rig.shell->applicationDidFinishLaunching();
-        QCOMPARE(rig.state.message(), u"Add your Gemini API key in Settings."_s);
-        QVERIFY(rig.mainWindow());
-        QCOMPARE(rig.mainWindow()->tab(), MainView::Tab::settings);
-        QVERIFY(!rig.onboardingWindow());
     }
 
     void mainWindowRules()
