@@ -6,9 +6,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput.h>
-#include <atomic>
 #include <poll.h>
-#include <thread>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -21,6 +19,15 @@ Display *display()
 {
     static Display *connection = XOpenDisplay(nullptr);
     return connection;
+}
+
+// Sends what `send` asks of the server, and waits until the server has it.
+template <typename Send> void act(Send send)
+{
+    if (Display *dpy = display()) {
+        send(dpy);
+        XSync(dpy, False);
+    }
 }
 
 } // namespace
@@ -48,10 +55,7 @@ int keycode(const char *keysymName)
 
 void key(int keycode, bool down)
 {
-    if (Display *dpy = display()) {
-        XTestFakeKeyEvent(dpy, unsigned(keycode), down ? True : False, CurrentTime);
-        XSync(dpy, False);
-    }
+    act([&](Display *dpy) { XTestFakeKeyEvent(dpy, unsigned(keycode), down, CurrentTime); });
 }
 
 bool keyOnCoreKeyboard(int keycode, bool down)
@@ -76,8 +80,7 @@ bool keyOnCoreKeyboard(int keycode, bool down)
     }();
     if (!device)
         return false;
-    XTestFakeDeviceKeyEvent(dpy, device, unsigned(keycode), down ? True : False, nullptr, 0,
-                            CurrentTime);
+    XTestFakeDeviceKeyEvent(dpy, device, unsigned(keycode), down, nullptr, 0, CurrentTime);
     XSync(dpy, False);
     return true;
 }
@@ -99,11 +102,8 @@ QString keysymAt(int keycode)
 
 void bindKeycode(int keycode, const char *keysymName)
 {
-    if (Display *dpy = display()) {
-        KeySym syms[2] = {XStringToKeysym(keysymName), XStringToKeysym(keysymName)};
-        XChangeKeyboardMapping(dpy, keycode, 2, syms, 1);
-        XSync(dpy, False);
-    }
+    KeySym syms[2] = {XStringToKeysym(keysymName), XStringToKeysym(keysymName)};
+    act([&](Display *dpy) { XChangeKeyboardMapping(dpy, keycode, 2, syms, 1); });
 }
 
 bool capsLockOn()
@@ -139,18 +139,12 @@ void click(int number)
 
 void button(int button, bool down)
 {
-    if (Display *dpy = display()) {
-        XTestFakeButtonEvent(dpy, unsigned(button), down ? True : False, CurrentTime);
-        XSync(dpy, False);
-    }
+    act([&](Display *dpy) { XTestFakeButtonEvent(dpy, unsigned(button), down, CurrentTime); });
 }
 
 void moveTo(int x, int y)
 {
-    if (Display *dpy = display()) {
-        XTestFakeMotionEvent(dpy, -1, x, y, CurrentTime);
-        XSync(dpy, False);
-    }
+    act([&](Display *dpy) { XTestFakeMotionEvent(dpy, -1, x, y, CurrentTime); });
 }
 
 QStringList property(unsigned long window, const char *name)
@@ -188,9 +182,7 @@ QString focusedClass()
             XFree(hint.res_class);
             return name;
         }
-        Window root = None;
-        Window parent = None;
-        Window *children = nullptr;
+        Window root = None, parent = None, *children = nullptr;
         unsigned count = 0;
         if (!XQueryTree(dpy, focus, &root, &parent, &children, &count))
             break;
@@ -203,29 +195,20 @@ QString focusedClass()
     return QString();
 }
 
-struct HungClipboardOwner::Private
+std::jthread hungClipboardOwner(const QByteArray &text)
 {
-    QByteArray text;
-    std::atomic<bool> stop{false};
-    std::atomic<bool> ready{false};
-    std::thread thread;
-
-    void run()
-    {
-        Display *dpy = XOpenDisplay(nullptr);
-        if (!dpy) {
-            ready = true;
-            return;
-        }
-        const Window window = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
-        const Atom clipboard = XInternAtom(dpy, "CLIPBOARD", False);
+    Display *dpy = XOpenDisplay(nullptr);
+    if (!dpy)
+        return {};
+    const Window window = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(dpy, XInternAtom(dpy, "CLIPBOARD", False), window, CurrentTime);
+    XSync(dpy, False);
+    // The connection is the thread's from here on.
+    return std::jthread([dpy, window, text](std::stop_token stop) {
         const Atom targets = XInternAtom(dpy, "TARGETS", False);
         const Atom utf8 = XInternAtom(dpy, "UTF8_STRING", False);
         const Atom hung = XInternAtom(dpy, "application/x-hung", False);
-        XSetSelectionOwner(dpy, clipboard, window, CurrentTime);
-        XSync(dpy, False);
-        ready = true;
-        while (!stop) {
+        while (!stop.stop_requested()) {
             while (XPending(dpy)) {
                 XEvent event;
                 XNextEvent(dpy, &event);
@@ -262,21 +245,7 @@ struct HungClipboardOwner::Private
         }
         XDestroyWindow(dpy, window);
         XCloseDisplay(dpy);
-    }
-};
-
-HungClipboardOwner::HungClipboardOwner(const QByteArray &text) : d(std::make_unique<Private>())
-{
-    d->text = text;
-    d->thread = std::thread([this] { d->run(); });
-    while (!d->ready)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
-
-HungClipboardOwner::~HungClipboardOwner()
-{
-    d->stop = true;
-    d->thread.join();
+    });
 }
 
 } // namespace XTestInput

@@ -3,9 +3,9 @@
 #include <QByteArray>
 #include <QList>
 #include <QPoint>
-#include <memory>
 #include <QString>
 #include <QStringList>
+#include <thread>
 
 class QWidget;
 
@@ -44,18 +44,7 @@ QPoint origin(unsigned long window);
 QString focusedClass();
 
 // Another program's clipboard offering text and one more format that it never answers for, as
-// a hung application would; from a thread and a connection of its own.
-class HungClipboardOwner
-{
-public:
-    explicit HungClipboardOwner(const QByteArray &text);
-    ~HungClipboardOwner();
-    HungClipboardOwner(const HungClipboardOwner &) = delete;
-    HungClipboardOwner &operator=(const HungClipboardOwner &) = delete;
-
-private:
-    struct Private;
-    std::unique_ptr<Private> d;
-};
+// a hung application would; on a connection of its own, served by the thread returned.
+std::jthread hungClipboardOwner(const QByteArray &text);
 
 } // namespace XTestInput

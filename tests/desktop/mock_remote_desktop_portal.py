@@ -3,11 +3,11 @@
 Answers through Request objects after the call returns, as the real portal does. Start "asks the
 user" unless SelectDevices brought the restore token handed out last (tokens are single-use: each
 Start hands out a new one); Asked() counts the questions. The keys a started session posts are kept
-in the order they are handled; Keys() returns them, Down() the keys still held, ForgetKeys() starts
-afresh. Like the real portal, which handles each call on a thread of its own, key calls are handled
-after a random delay each, so calls sent without waiting for the previous answer overtake each
-other. Tests steer the user's answer with Answer(): 0 allows, 1 declines, -1 leaves the dialog open
-(no answer); RefuseKey(n) fails the key call after the next n, as when a device goes away.
+in the order they are handled; Keys() returns them, Down() counts those still held, ForgetKeys()
+starts afresh. Like the real portal, which handles each call on a thread of its own, key calls are
+handled after a random delay each, so calls sent without waiting for the previous answer overtake
+each other. Tests steer the user's answer with Answer(): 0 allows, 1 declines, -1 leaves the dialog
+open (no answer); RefuseKey(n) fails the key call after the next n, as when a device goes away.
 
 The Clipboard portal (org.freedesktop.portal.Clipboard, version 1, as published with
 xdg-desktop-portal 1.18) serves a session that asked for it before Start, unless
@@ -28,16 +28,13 @@ from gi.repository import GLib
 # Register, like every D-Bus method in the template's namespace, becomes one of the mock's.
 sys.path.insert(0, os.path.dirname(__file__))
 from portal_mock_common import (  # noqa: E402  pylint: disable=wrong-import-position
-    Register, require_app, respond, sender_path, session_path)
+    BUS_NAME, MAIN_OBJ, MOCK_IFACE, SYSTEM_BUS, Register, require_app, respond, sender_path,
+    session_path)
 
-BUS_NAME = 'org.freedesktop.portal.Desktop'
-MAIN_OBJ = '/org/freedesktop/portal/desktop'
 MAIN_IFACE = 'org.freedesktop.portal.RemoteDesktop'
-SYSTEM_BUS = False
 SESSION_IFACE = 'org.freedesktop.portal.Session'
 CLIPBOARD_IFACE = 'org.freedesktop.portal.Clipboard'
 TEXT = 'text/plain;charset=utf-8'
-MOCK_IFACE = 'org.freedesktop.portal.Mock'
 
 state = {'answer': 0, 'token': None, 'issued': 0, 'asked': 0, 'sessions': {},
          'keys': [], 'down': set(), 'refuse_after': -2,
@@ -194,10 +191,9 @@ def ForgetKeys(self):
     state['pasted'] = []
 
 
-@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='a(si)')
+@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='u')
 def Down(self):
-    return dbus.Array([dbus.Struct((k, dbus.Int32(v))) for k, v in sorted(state['down'])],
-                      signature='(si)')
+    return dbus.UInt32(len(state['down']))
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='i', out_signature='')

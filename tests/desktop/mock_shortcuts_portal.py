@@ -15,13 +15,10 @@ import dbus
 # Register, like every D-Bus method in the template's namespace, becomes one of the mock's.
 sys.path.insert(0, os.path.dirname(__file__))
 from portal_mock_common import (  # noqa: E402  pylint: disable=wrong-import-position
-    Register, require_app, respond, sender_path, session_path)
+    BUS_NAME, MAIN_OBJ, MOCK_IFACE, SYSTEM_BUS, Register, require_app, respond, sender_path,
+    session_path)
 
-BUS_NAME = 'org.freedesktop.portal.Desktop'
-MAIN_OBJ = '/org/freedesktop/portal/desktop'
 MAIN_IFACE = 'org.freedesktop.portal.GlobalShortcuts'
-SYSTEM_BUS = False
-MOCK_IFACE = 'org.freedesktop.portal.Mock'
 
 state = {'trigger': 'Ctrl+Alt+Space', 'bound': {}, 'sessions': [], 'deny': False}
 

@@ -4,6 +4,11 @@ names itself to before its first portal call.'''
 import dbus
 from gi.repository import GLib
 
+# What python3-dbusmock reads of a template, and the interface of the tests' own methods.
+BUS_NAME = 'org.freedesktop.portal.Desktop'
+MAIN_OBJ = '/org/freedesktop/portal/desktop'
+SYSTEM_BUS = False
+MOCK_IFACE = 'org.freedesktop.portal.Mock'
 REQUEST_IFACE = 'org.freedesktop.portal.Request'
 REGISTRY_IFACE = 'org.freedesktop.host.portal.Registry'
 

@@ -88,7 +88,6 @@ private Q_SLOTS:
             const bool accept = scope == KeyEventSource::Scope::local || !m_globalRefused;
             return std::make_unique<FakeSource>(accept, &m_source);
         });
-        m_monitor->setTrustCheck([] { return true; });
         m_monitor->onStart = [this] { m_calls << "start"; };
         m_monitor->onStop = [this] { m_calls << "stop"; };
         m_monitor->onCancel = [this] { m_calls << "cancel"; };
@@ -104,15 +103,10 @@ private Q_SLOTS:
         QTest::addColumn<HotkeyKind>("kind");
         QTest::addColumn<quint64>("flags");
         QTest::addColumn<bool>("held");
-        QTest::newRow("control alone") << HotkeyKind::control << control << true;
         QTest::newRow("control with fn") << HotkeyKind::control << (control | function) << true;
-        QTest::newRow("control with shift") << HotkeyKind::control << (control | shift) << false;
         QTest::newRow("controlFn needs both") << HotkeyKind::controlFn << control << false;
-        QTest::newRow("controlFn") << HotkeyKind::controlFn << (control | function) << true;
-        QTest::newRow("fn alone") << HotkeyKind::fn << function << true;
         QTest::newRow("fn with control") << HotkeyKind::fn << (function | control) << false;
         QTest::newRow("caps lock never matters") << HotkeyKind::fn << (function | 0x10000) << true;
-        QTest::newRow("command") << HotkeyKind::rightCommand << command << true;
         QTest::newRow("command with option")
             << HotkeyKind::rightCommand << (command | option) << false;
     }
@@ -125,52 +119,36 @@ private Q_SLOTS:
         QCOMPARE(HotkeyKindInfo::isHeld(kind, flags), held);
     }
 
-    // After the hold has started: the events that follow, the one that ends the dictation
-    // (counted from 0) and how, and what the log says of it. Nothing after it calls anything
-    // more.
+    // After the hold has started: the events that follow, how the dictation ends, and what the
+    // log says of it. Nothing after the end calls anything more.
     void whatEndsADictation_data()
     {
         QTest::addColumn<QList<KeyEvent>>("events");
-        QTest::addColumn<int>("endsAt");
         QTest::addColumn<QString>("end");
         QTest::addColumn<QString>("logged");
-        // Still held for `control` with fn added.
-        QTest::newRow("release stops")
-            << QList<KeyEvent>{flags(control | function), flags(0)} << 1 << "stop"
-            << "hotkey released, stopping";
-        QTest::newRow("Shift added counts as a release")
-            << QList<KeyEvent>{flags(control | shift), flags(0)} << 0 << "stop"
-            << "";
+        QTest::newRow("release stops") << QList<KeyEvent>{flags(0)} << "stop"
+                                       << "hotkey released, stopping";
+        // Fn added still holds `control`: only the key ends it.
         QTest::newRow("another key or a click cancels once")
-            << QList<KeyEvent>{keyDown(0), click, flags(0)} << 0 << "cancel"
+            << QList<KeyEvent>{flags(control | function), keyDown(0), click, flags(0)} << "cancel"
             << "another key pressed while holding, cancelling";
         QTest::newRow("Escape cancels")
-            << QList<KeyEvent>{keyDown(VirtualKey::escape), flags(0)} << 0 << "cancel"
+            << QList<KeyEvent>{keyDown(VirtualKey::escape), flags(0)} << "cancel"
             << "escape pressed, cancelling";
     }
 
     void whatEndsADictation()
     {
         QFETCH(QList<KeyEvent>, events);
-        QFETCH(int, endsAt);
         QFETCH(QString, end);
         QFETCH(QString, logged);
         holdUntilStart(control);
-        const QStringList started{"start"};
-        const QStringList ended{"start", end};
-        for (int i = 0; i < events.size(); ++i) {
-            send(events[i]);
-            QCOMPARE(m_calls, i < endsAt ? started : ended);
-            // Escape forgets the key at once; another key leaves it held until it is let go.
-            if (i >= endsAt && end == "stop"_L1)
-                QVERIFY(!m_monitor->heldKind());
-            if (i >= endsAt && events[endsAt].keyCode == VirtualKey::escape)
-                QVERIFY(!m_monitor->heldKind());
-        }
+        for (const KeyEvent &event : events)
+            send(event);
+        QCOMPARE(m_calls, (QStringList{"start", end}));
         const QStringList log = logMessages();
         QVERIFY(log.contains(u"hold reached, starting dictation"_s));
-        if (!logged.isEmpty())
-            QVERIFY2(log.contains(logged), qPrintable(log.join(u'\n')));
+        QVERIFY2(log.contains(logged), qPrintable(log.join(u'\n')));
     }
 
     void shortPressOrDestroyedMonitorCallsNothing()
@@ -184,7 +162,6 @@ private Q_SLOTS:
         send(flags(0));
         QTest::qWait(400);
         QVERIFY(m_calls.isEmpty());
-        QVERIFY(!m_monitor->heldKind());
         // A monitor destroyed during a hold never calls back.
         send(flags(control));
         m_monitor.reset();
@@ -194,11 +171,8 @@ private Q_SLOTS:
 
     void rightCommandNeedsTheRightKey()
     {
+        // The left one alone starts nothing: tst_x11hotkey.
         m_monitor->setKind(HotkeyKind::rightCommand);
-        send(flags(command, VirtualKey::leftCommand));
-        QTest::qWait(150);
-        QVERIFY(m_calls.isEmpty());
-        send(flags(0, VirtualKey::leftCommand));
         holdUntilStart(command, VirtualKey::rightCommand);
         // The left one as well still holds Command: no release.
         send(flags(command, VirtualKey::leftCommand));
@@ -266,11 +240,11 @@ private Q_SLOTS:
     void startLogsKindAndTrust()
     {
         m_monitor->setKind(HotkeyKind::fn);
-        m_monitor->setTrustCheck([] { return false; });
+        m_monitor->setTrustCheck([] { return true; });
         m_monitor->start();
         // Said before watching begins, and once it has.
         QCOMPARE(logMessages().mid(logMessages().size() - 2),
-                 (QStringList{"hotkey monitor starting, kind=fn accessibility=false",
+                 (QStringList{"hotkey monitor starting, kind=fn accessibility=true",
                               "hotkey monitor watching the whole desktop"}));
     }
 
@@ -283,28 +257,19 @@ private Q_SLOTS:
         holdUntilStart(control);
     }
 
+    // Which key is which, and the Escape, the plain keys and the buttons: tst_x11hotkey.
     void translatorTracksModifiersByKey()
     {
         KeyTranslator t;
         using R = KeyTranslator::Role;
-        QCOMPARE(KeyTranslator::roleForKeysym(0xffe4), R::controlRight);
-        QCOMPARE(KeyTranslator::roleForKeysym(0xffec), R::superRight);
-        auto e = t.press(105, R::controlRight);
-        QVERIFY(e);
-        QCOMPARE(e->type, KeyEvent::Type::flagsChanged);
-        QCOMPARE(e->flags, function);
+        QVERIFY(t.press(105, R::controlRight));
         QVERIFY(!t.press(105, R::controlRight)); // auto-repeat reports no change
-        e = t.press(134, R::superRight);
-        QCOMPARE(e->flags, function | command);
-        QCOMPARE(e->keyCode, VirtualKey::rightCommand);
-        e = t.press(9, R::escape);
-        QCOMPARE(e->type, KeyEvent::Type::keyDown);
-        QCOMPARE(e->keyCode, VirtualKey::escape);
+        QCOMPARE(t.press(134, R::superRight)->flags, function | command);
+        QCOMPARE(t.press(9, R::escape)->keyCode, VirtualKey::escape);
         QCOMPARE(t.press(38, R::none)->keyCode, VirtualKey::other);
         QCOMPARE(t.release(105)->flags, command);
         QVERIFY(!t.release(38));                 // plain keys report nothing on release
         QVERIFY(!KeyTranslator::buttonPress(4)); // the wheel is no click
-        QCOMPARE(KeyTranslator::buttonPress(3)->type, KeyEvent::Type::rightMouseDown);
     }
 };
 

@@ -1,5 +1,4 @@
 #include "desktop/DesktopSession.h"
-#include "desktop/NullBackends.h"
 #include "desktop/PlatformLoader.h"
 #include "TestSupport.h"
 #include "desktop/TextInjector.h"
@@ -171,9 +170,8 @@ private Q_SLOTS:
         const QProcessEnvironment env = environmentOf(environment);
         PlatformLoader platform(DesktopSession::detect(env), env);
 
-        const Accessibility::Trust trust = platform.trust();
-        QVERIFY(!trust.trusted);
-        QCOMPARE(trust.reason, reason.arg(PlatformLoader::trustVariable));
+        QVERIFY(!platform.trust().trusted);
+        QCOMPARE(platform.trust().reason, reason.arg(PlatformLoader::trustVariable));
 
         TextInjector injector(platform);
         QVERIFY(!injector.canPaste());

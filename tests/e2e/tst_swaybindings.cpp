@@ -1,6 +1,5 @@
 #include "records/Config.h"
 #include "FakeGeminiServer.h"
-#include "TestSupport.h"
 #include "TextClients.h"
 #include "WaylandKeyboard.h"
 
@@ -23,13 +22,11 @@ class SwayBindingsTest : public QObject
 
     QString log() const { return TestSupport::appLog(m_data.path()); }
 
-    bool run(const QString &program, const QStringList &args) const
-    {
-        return TestSupport::run(program, args, m_env).ok();
-    }
-
     // A sway command, as a user's config line would be.
-    bool sway(const QString &command) const { return run(u"swaymsg"_s, {command}); }
+    bool sway(const QString &command) const
+    {
+        return TestSupport::run(u"swaymsg"_s, {command}, m_env).ok();
+    }
 
 private Q_SLOTS:
     void initTestCase()
