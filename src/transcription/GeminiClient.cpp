@@ -6,17 +6,11 @@
 #include "transcription/GeminiExchange.h"
 #include "transcription/LiveSession.h"
 
-#include <QJsonDocument>
 #include <algorithm>
 
 namespace {
 
 constexpr int listingTimeoutSeconds = 60;
-
-GeminiResult<QByteArray> asIs(const QByteArray &body)
-{
-    return body;
-}
 
 } // namespace
 
@@ -39,58 +33,6 @@ bool GeminiClient::usesInteractions(const QString &model)
     // A live model answers only on the Live API, never to an interactions request.
     return model.contains(QLatin1String("transcribe"), Qt::CaseSensitive) &&
            !LiveSession::isLive(model);
-}
-
-GeminiExchange *GeminiClient::viaGenerateContent(const QByteArray &audio, QObject *context,
-                                                 TextCallback done) const
-{
-    return send(GeminiRequests::generateContentRequest(*this, audio), apiKey, context,
-                std::move(done));
-}
-
-GeminiExchange *GeminiClient::viaInteractions(const QByteArray &audio, QObject *context,
-                                              TextCallback done) const
-{
-    return send(GeminiRequests::interactionsRequest(*this, audio), apiKey, context,
-                std::move(done));
-}
-
-GeminiExchange *GeminiClient::send(const GeminiResult<GeminiRequest> &request,
-                                   const QString &apiKey, QObject *context, TextCallback done)
-{
-    GeminiExchange *exchange = nullptr;
-    if (apiKey.isEmpty())
-        exchange = new GeminiExchange(GeminiError::noApiKey());
-    else if (!request.ok())
-        exchange = new GeminiExchange(request.error());
-    else
-        exchange = new GeminiExchange(
-            GeminiExchange::Settings{"POST", request.value().address, apiKey, request.value().body,
-                                     120, GeminiExchange::transcriptionWaitsMs()});
-    const GeminiRequest::Kind kind =
-        request.ok() ? request.value().kind : GeminiRequest::Kind::generateContent;
-    return deliver<QString>(exchange, context, std::move(done), [kind](const QByteArray &b) {
-        return GeminiAnswers::transcript(kind, b);
-    });
-}
-
-GeminiExchange *GeminiClient::post(const QString &to, const QString &apiKey,
-                                   const QJsonObject &body, QObject *context, BytesCallback done)
-{
-    const GeminiResult<QUrl> url = GeminiEndpoints::checkedAddress(to);
-    if (!url.ok())
-        return deliver<QByteArray>(new GeminiExchange(url.error()), context, std::move(done),
-                                   &asIs);
-    return post(url.value(), apiKey, QJsonDocument(body).toJson(QJsonDocument::Compact), context,
-                std::move(done));
-}
-
-GeminiExchange *GeminiClient::post(const QUrl &to, const QString &apiKey,
-                                   const QByteArray &jsonBody, QObject *context, BytesCallback done)
-{
-    auto *exchange = new GeminiExchange(GeminiExchange::Settings{
-        "POST", to, apiKey, jsonBody, 120, GeminiExchange::transcriptionWaitsMs()});
-    return deliver<QByteArray>(exchange, context, std::move(done), &asIs);
 }
 
 GeminiExchange *GeminiClient::listModels(QObject *context, ListingCallback done) const

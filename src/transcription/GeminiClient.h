@@ -2,13 +2,9 @@
 
 #include "transcription/GeminiAnswers.h"
 #include "transcription/GeminiError.h"
-#include "transcription/GeminiRequests.h"
 
-#include <QByteArray>
-#include <QJsonObject>
 #include <QString>
 #include <QStringList>
-#include <QUrl>
 #include <functional>
 #include <optional>
 
@@ -50,23 +46,8 @@ struct GeminiClient
     // and is not a live one.
     static bool usesInteractions(const QString &model);
 
-    using TextCallback = std::function<void(const GeminiResult<QString> &)>;
-    using BytesCallback = std::function<void(const GeminiResult<QByteArray> &)>;
     using Listing = GeminiResult<GeminiAnswers::ModelListing>;
     using ListingCallback = std::function<void(const Listing &)>;
-
-    GeminiExchange *viaGenerateContent(const QByteArray &audio, QObject *context,
-                                       TextCallback done) const;
-    GeminiExchange *viaInteractions(const QByteArray &audio, QObject *context,
-                                    TextCallback done) const;
-    // Sends a built request (four attempts, 120 s each) and reads the transcript from the answer.
-    static GeminiExchange *send(const GeminiResult<GeminiRequest> &request, const QString &apiKey,
-                                QObject *context, TextCallback done);
-    // POST of a JSON body with the transcription retry schedule; done gets the 200 answer's body.
-    static GeminiExchange *post(const QString &to, const QString &apiKey, const QJsonObject &body,
-                                QObject *context, BytesCallback done);
-    static GeminiExchange *post(const QUrl &to, const QString &apiKey, const QByteArray &jsonBody,
-                                QObject *context, BytesCallback done);
 
     // --- Models the key can reach, without "models/", sorted; one attempt of 60 s.
     GeminiExchange *listModels(QObject *context, ListingCallback done) const;

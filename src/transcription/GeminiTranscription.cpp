@@ -2,6 +2,7 @@
 
 #include "transcription/GeminiAnswers.h"
 #include "transcription/GeminiEndpoints.h"
+#include "transcription/GeminiRequests.h"
 #include "transcription/GeminiUpload.h"
 #include "transcription/LiveSession.h"
 
