@@ -164,9 +164,8 @@ class FakeFocus : public FocusPort
 {
 public:
     quint64 active = 0;
-    quint64 previous = 0;
     quint64 activeWindow() const override { return active; }
-    quint64 previousWindow() const override { return previous; }
+    quint64 previousWindow() const override { return 0; }
     void activate(quint64 window, std::function<void(bool)> done) override
     {
         active = window;
