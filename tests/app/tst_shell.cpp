@@ -94,18 +94,20 @@ class ShellTest : public QObject
             return std::make_unique<AppState>(c, History());
         }
 
-        explicit Rig(const std::function<void(Config &)> &change = {}, bool real = false)
-            : Rig(stateWith(change), real)
-        {}
-        explicit Rig(std::unique_ptr<AppState> given, bool real = false)
-            : ownState(std::move(given))
+        // The real desktop's typing and windows instead of the fakes; no permission to type;
+        // not launched yet; the settings and the history as the files have them.
+        static constexpr int Real = 1, Untrusted = 2, Later = 4, FromFiles = 8;
+
+        explicit Rig(const std::function<void(Config &)> &change = {}, int flags = 0)
+            : ownState(flags & FromFiles ? std::make_unique<AppState>() : stateWith(change)),
+              trusted(!(flags & Untrusted))
         {
             AppDelegate::Services s;
             s.recorder.reset(recorder);
             s.hotkey.reset(hotkey);
             s.transcriber.reset(transcriber);
             s.inserter.reset(inserter);
-            if (real) { // the real desktop's typing and windows instead of the fakes
+            if (flags & Real) {
                 inserter = nullptr;
                 s.inserter = std::make_unique<DesktopInserter>(*platform);
                 s.focus = std::make_unique<DesktopFocus>(*platform);
@@ -118,6 +120,8 @@ class ShellTest : public QObject
                     return AppShell::Trust{trusted, trusted ? QString() : u"no XTEST"_s};
                 },
                 parts);
+            if (!(flags & Later))
+                shell->applicationDidFinishLaunching();
         }
 
         AppWindows *windows() const { return static_cast<AppWindows *>(shell->windowsIfMade()); }
@@ -147,20 +151,16 @@ class ShellTest : public QObject
     QTemporaryDir m_configHome;
 
     // A recording in the temporary folder, as the recorder leaves one.
-    static QString recording()
+    QString recording() const
     {
-        QTemporaryFile file;
-        file.setAutoRemove(false);
-        if (file.open())
-            file.write(QByteArray(100, 'a'));
-        return file.fileName();
+        TestSupport::writeFile(m_configHome.filePath(u"vesk-a.wav"_s), QByteArray(100, 'a'));
+        return m_configHome.filePath(u"vesk-a.wav"_s);
     }
 
     // Launched with one transcript in the history, its main window open there.
     static MainView *historyWithOne(Rig &rig, const QString &text)
     {
         rig.state.setHistory(historyOf({text}));
-        rig.shell->applicationDidFinishLaunching();
         rig.shell->openMainWindow(WindowsPort::Tab::history);
         return rig.mainWindow();
     }
@@ -179,8 +179,6 @@ private Q_SLOTS:
     {
         VESK_REQUIRE_DISPLAY();
         Rig rig([](Config &c) { c.hotkey = HotkeyKind::fn; });
-        rig.shell->applicationDidFinishLaunching();
-        QVERIFY(rig.hotkey->onStart && rig.hotkey->onStop && rig.hotkey->onCancel);
         const QStringList log = logMessages();
         QVERIFY(log.value(0).startsWith(u"launched, bundle="_s));
         QCOMPARE(log.mid(1),
@@ -199,12 +197,27 @@ private Q_SLOTS:
         QCOMPARE(rig.titles().first(), u"Recording... (Esc to cancel)"_s);
         rig.hotkey->onCancel();
         QCOMPARE(rig.state.phase(), AppState::Phase::idle);
+
+        Config c = rig.state.config();
+        c.hotkey = HotkeyKind::rightCommand;
+        c.holdThresholdMs = 450;
+        // Edited but not saved: the key that works is named everywhere, the tray and the floating
+        // button alike.
+        rig.state.setConfig(c);
+        QCOMPARE(rig.titles().first(), u"Hold Right Ctrl to talk"_s);
+        QCOMPARE(rig.shell->hud()->view()->mainButton()->toolTip(),
+                 u"Click to record, or hold Right Ctrl"_s);
+        rig.shell->save(c);
+        QCOMPARE(rig.titles().first(), u"Hold Right Super to talk"_s);
+        QCOMPARE(rig.shell->hud()->view()->mainButton()->toolTip(),
+                 u"Click to record, or hold Right Super"_s);
+        QCOMPARE(rig.hotkey->kind, HotkeyKind::rightCommand);
+        QCOMPARE(rig.hotkey->threshold, 0.45);
     }
 
     void messagesPreviewsAndActions()
     {
         Rig rig;
-        rig.shell->applicationDidFinishLaunching();
         const QString longMessage =
             u"Gemini returned 503: The model is overloaded right now. Please try "
             "again later, or choose another model in Settings."_s;
@@ -220,6 +233,17 @@ private Q_SLOTS:
         rig.shell->refreshStatusItem();
         QVERIFY(rig.action(u"Copy last: "_s + QString(48, u'y') + u"..."_s));
         QVERIFY(rig.action("Insert last again"));
+
+        // A request under way can be cancelled, then retried.
+        rig.controller->transcribe(recording(), 2, u"mac"_s);
+        QVERIFY(!rig.action("Retry last recording"));
+        rig.action("Cancel transcription")->trigger();
+        QCOMPARE(rig.transcriber->cancels, 1);
+        QVERIFY(!rig.action("Cancel transcription"));
+        rig.action("Retry last recording")->trigger();
+        QCOMPARE(rig.transcriber->requests.size(), 2);
+        rig.transcriber->succeed(u"done"_s);
+        QVERIFY(!rig.action("Retry last recording"));
     }
 
     // The tray as a user meets it, with the pointer and the keys: a left click opens the menu,
@@ -228,7 +252,7 @@ private Q_SLOTS:
     {
         VESK_REQUIRE_DISPLAY();
         qunsetenv("GEMINI_API_KEY");
-        Rig rig([](Config &c) { c.apiKey.clear(); });
+        Rig rig([](Config &c) { c.apiKey.clear(); }, Rig::Later);
         rig.state.setHistory(historyOf({u"dictated earlier"_s}));
         rig.shell->applicationDidFinishLaunching();
         // Docked in the tray, at the top right.
@@ -276,52 +300,27 @@ private Q_SLOTS:
         QTRY_VERIFY(!menu->isVisible());
     }
 
-    void retryAndCancelTranscription()
-    {
-        Rig rig;
-        rig.shell->applicationDidFinishLaunching();
-        const QString file = recording();
-        rig.controller->transcribe(file, 2, u"mac"_s);
-        QVERIFY(rig.action("Cancel transcription"));
-        QVERIFY(!rig.action("Retry last recording"));
-        rig.action("Cancel transcription")->trigger();
-        QCOMPARE(rig.transcriber->cancels, 1);
-        QVERIFY(!rig.action("Cancel transcription"));
-        QVERIFY(rig.action("Retry last recording"));
-
-        rig.action("Retry last recording")->trigger();
-        QCOMPARE(rig.transcriber->requests.size(), 2);
-        rig.transcriber->succeed(u"done"_s);
-        QVERIFY(!rig.action("Retry last recording"));
-    }
-
-    void microphoneAndFloatingButtonItems()
+    // The microphones' submenu and the floating button, with its buttons and its menu item.
+    void microphoneAndFloatingButton()
     {
         Rig rig([](Config &c) {
             c.inputDeviceID = u"gone"_s;
             c.inputDeviceName = u"USB Yeti"_s;
+            c.hudX = 300;
+            c.hudY = 200;
         });
-        rig.shell->applicationDidFinishLaunching();
         QAction *away =
             rig.action("Microphone: USB Yeti — not connected, the system default is used");
         QVERIFY(away);
         opened(away)->actions()[1]->trigger();
         QCOMPARE(Config::load().inputDeviceName, u"Mic a"_s);
         QMenu *mics = opened(rig.action("Microphone: Mic a"));
-        QVERIFY(mics);
         QCOMPARE(mics->actions().size(), 2);
         QVERIFY(!mics->actions()[0]->isChecked());
         QVERIFY(mics->actions()[1]->isChecked());
         mics->actions()[0]->trigger(); // System default
-        QCOMPARE(rig.state.config().inputDeviceID, QString());
         QCOMPARE(Config::load().inputDeviceID, QString());
         QVERIFY(opened(rig.action("Microphone: System default"))->actions()[0]->isChecked());
-
-        const bool visible = rig.state.config().hudVisible;
-        rig.action(visible ? "Hide floating button" : "Show floating button")->trigger();
-        QCOMPARE(rig.state.config().hudVisible, !visible);
-        QCOMPARE(Config::load().hudVisible, !visible);
-        QCOMPARE(rig.shell->hud()->isVisible(), !visible);
 
         // Every rebuild of the menu makes a new submenu; the old ones go with their items.
         for (int i = 0; i < 5; ++i)
@@ -329,18 +328,9 @@ private Q_SLOTS:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(rig.shell->menu()->findChildren<QMenu *>().size(), 1);
         QCOMPARE(rig.shell->menu()->findChildren<QActionGroup *>().size(), 1);
-    }
 
-    void floatingButtonFollowsTheDictation()
-    {
-        Rig rig([](Config &c) {
-            c.hudX = 300;
-            c.hudY = 200;
-        });
-        rig.shell->applicationDidFinishLaunching();
         HUDPanel *hud = rig.shell->hud();
         QVERIFY(hud && hud->isVisible());
-
         // Its buttons reach the controller; a recording widens it about its centre (the geometry
         // is tst_hud's), and the new place is kept, in the file too once the panel rests.
         hud->view()->mainButton()->click();
@@ -351,11 +341,10 @@ private Q_SLOTS:
         QCOMPARE(rig.state.phase(), AppState::Phase::idle);
         QTRY_COMPARE(Config::load().hudX, 300.0);
 
-        // A hidden panel comes back with the setting; the controller's end leaves the buttons
-        // harmless.
-        Config c = rig.state.config();
-        c.hudVisible = false;
-        rig.shell->save(c);
+        // The item hides it, in the file too; the controller's end leaves the buttons harmless.
+        rig.action("Hide floating button")->trigger();
+        QVERIFY(!rig.state.config().hudVisible);
+        QVERIFY(!Config::load().hudVisible);
         QVERIFY(!hud->isVisible());
         rig.controller.reset();
         hud->view()->mainButton()->click();
@@ -363,9 +352,7 @@ private Q_SLOTS:
 
     void waitingForAccessibility()
     {
-        Rig rig;
-        rig.trusted = false;
-        rig.shell->applicationDidFinishLaunching();
+        Rig rig({}, Rig::Untrusted);
         QVERIFY(!rig.hotkey->installed);
         QVERIFY(rig.shell->isWaitingForPermission());
         QCOMPARE(rig.titles().mid(0, 2),
@@ -385,7 +372,7 @@ private Q_SLOTS:
     {
         const QByteArray saved = TestSupport::readFile(Config::fileURL());
         TestSupport::writeFile(Config::fileURL(), R"({"apiKey":"k",})");
-        Rig rig(std::make_unique<AppState>());
+        Rig rig({}, Rig::FromFiles | Rig::Later);
         QFile::remove(Config::fileURL());
         QCOMPARE(rig.state.readProblems().size(), 1);
         const QString problem = rig.state.readProblems().first();
@@ -410,15 +397,10 @@ private Q_SLOTS:
     {
         VESK_REQUIRE_DISPLAY();
         Rig rig;
-        rig.shell->applicationDidFinishLaunching();
-        QAction *item = rig.action("Vesk Voice window...");
-        QVERIFY(item);
-        QCOMPARE(item->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-        item->trigger();
+        rig.action("Vesk Voice window...")->trigger();
         MainView *window = rig.mainWindow();
         QVERIFY(window);
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        QCOMPARE(window->windowTitle(), u"Vesk Voice"_s);
         QCOMPARE(window->size(), QSize(820, 560));
         QCOMPARE(window->tab(), MainView::Tab::history);
         QListWidget *sidebar = window->sidebar();
@@ -445,10 +427,7 @@ private Q_SLOTS:
         // Closing hides it; the next request shows the same window on the tab chosen last.
         window->history()->setQuery(u"kept"_s);
         window->close();
-        QVERIFY(!window->isVisible());
         rig.action("Vesk Voice window...")->trigger();
-        QCOMPARE(rig.mainWindow(), window);
-        QVERIFY(window->isVisible());
         QCOMPARE(window->tab(), MainView::Tab::settings);
         QCOMPARE(window->history()->query(), u"kept"_s);
     }
@@ -458,17 +437,14 @@ private Q_SLOTS:
     void startAtLogin()
     {
         const QString path = Autostart::entryPath();
-        QCOMPARE(path, m_configHome.path() + u"/autostart/vesk-voice.desktop"_s);
         QDir().mkpath(QFileInfo(path).absolutePath());
         TestSupport::writeFile(path, "[Desktop Entry]\nExec=vesk-voice\n");
 
         Rig rig;
-        rig.shell->applicationDidFinishLaunching();
         QVERIFY(QFile::exists(path));
         Config c = rig.state.config();
         c.launchAtLogin = true;
         rig.shell->save(c);
-        QVERIFY(Config::load().launchAtLogin);
         const QByteArray text = TestSupport::readFile(path);
         QVERIFY(text.startsWith("[Desktop Entry]\n"));
         QVERIFY(text.contains("\nType=Application\n"));
@@ -488,8 +464,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("executable");
         QTest::addColumn<QByteArray>("line");
-        QTest::newRow("plain") << u"/usr/bin/vesk-voice"_s
-                               << QByteArray(R"(Exec="/usr/bin/vesk-voice")");
         QTest::newRow("blank") << u"/opt/Vesk Voice/vesk-voice"_s
                                << QByteArray(R"(Exec="/opt/Vesk Voice/vesk-voice")");
         QTest::newRow("reserved") << QStringLiteral(R"(/x/a"b`c$d\e%f)")
@@ -562,7 +536,6 @@ private Q_SLOTS:
         auto *key = window->findChild<QLineEdit *>(u"apiKey"_s);
         key->setText(QString());
         QTest::keyClicks(key, u"saved-key"_s);
-        QCOMPARE(Config::load().apiKey, u"k"_s); // not yet
         const int starts = rig.hotkey->starts;
         window->findChild<QPushButton *>(u"save"_s)->click();
         QCOMPARE(Config::load().apiKey, u"saved-key"_s);
@@ -577,7 +550,7 @@ private Q_SLOTS:
         VESK_REQUIRE_DISPLAY();
         TextClientProcess client(TextClientProcess::Kind::tk);
         QVERIFY(client.start());
-        Rig rig(std::function<void(Config &)>(), true);
+        Rig rig({}, Rig::Real);
         MainView *window = historyWithOne(rig, u"Again, please."_s);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         HistoryList *list = window->history()->list();
@@ -611,8 +584,7 @@ private Q_SLOTS:
                 c.hotkey = HotkeyKind::fn;
                 c.insertMethod = u"type"_s;
             },
-            true);
-        rig.shell->applicationDidFinishLaunching();
+            Rig::Real);
         OnboardingView *guide = rig.onboardingWindow();
         QVERIFY(QTest::qWaitForWindowExposed(guide));
         for (int i = 0; i < 4; ++i)
@@ -663,7 +635,6 @@ private Q_SLOTS:
         {
             Rig rig;
             rig.state.config().save();
-            rig.shell->applicationDidFinishLaunching();
             rig.shell->openMainWindow(WindowsPort::Tab::settings);
             MainView *window = rig.mainWindow();
             QTRY_VERIFY(window->isActiveWindow());
@@ -700,7 +671,6 @@ private Q_SLOTS:
         }
         // The next start (the restart's) shows the settings again, once.
         Rig next;
-        next.shell->applicationDidFinishLaunching();
         QCOMPARE(next.mainWindow() != nullptr, saving);
         if (saving)
             QCOMPARE(next.mainWindow()->tab(), MainView::Tab::settings);
@@ -709,13 +679,13 @@ private Q_SLOTS:
 
     void firstLaunchOpensTheGuide()
     {
-        Rig rig([](Config &c) {
-            c.onboardingDone = false;
-            c.apiKey.clear();
-        });
         qunsetenv("GEMINI_API_KEY");
-        rig.trusted = false;
-        rig.shell->applicationDidFinishLaunching();
+        Rig rig(
+            [](Config &c) {
+                c.onboardingDone = false;
+                c.apiKey.clear();
+            },
+            Rig::Untrusted);
         QVERIFY(rig.onboardingWindow());
         QCOMPARE(rig.onboardingWindow()->windowTitle(), u"Vesk Voice"_s);
         QVERIFY(!rig.mainWindow());
@@ -744,27 +714,6 @@ private Q_SLOTS:
         QVERIFY(rig.onboardingWindow() != guide);
     }
 
-    void savingAppliesTheHotkey()
-    {
-        Rig rig([](Config &c) { c.hotkey = HotkeyKind::fn; });
-        rig.shell->applicationDidFinishLaunching();
-        Config c = rig.state.config();
-        c.hotkey = HotkeyKind::rightCommand;
-        c.holdThresholdMs = 450;
-        // Edited but not saved: the key that works is named everywhere, the tray and the floating
-        // button alike.
-        rig.state.setConfig(c);
-        QCOMPARE(rig.titles().first(), u"Hold Right Ctrl to talk"_s);
-        QCOMPARE(rig.shell->hud()->view()->mainButton()->toolTip(),
-                 u"Click to record, or hold Right Ctrl"_s);
-        rig.shell->save(c);
-        QCOMPARE(rig.titles().first(), u"Hold Right Super to talk"_s);
-        QCOMPARE(rig.shell->hud()->view()->mainButton()->toolTip(),
-                 u"Click to record, or hold Right Super"_s);
-        QCOMPARE(rig.hotkey->kind, HotkeyKind::rightCommand);
-        QCOMPARE(rig.hotkey->threshold, 0.45);
-    }
-
     // A full disk (a small memory disk over the data folder, filled by another program): the
     // change stays in the app, the file stays as it was, the menu says why until a save works.
     void unsavedSettingsAreSaid()
@@ -775,7 +724,6 @@ private Q_SLOTS:
         if (!disk.mounted())
             QSKIP(qPrintable(disk.error()));
         Rig rig;
-        rig.shell->applicationDidFinishLaunching();
         disk.fill();
         const QStringList told = MenuText::wrapped(
             u"The settings could not be saved (No space left on device). The next "
@@ -800,7 +748,6 @@ private Q_SLOTS:
     void quitItemEndsTheApp()
     {
         Rig rig;
-        rig.shell->applicationDidFinishLaunching();
         QTimer::singleShot(0, rig.action("Quit Vesk Voice"), &QAction::trigger);
         QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
         QCOMPARE(QCoreApplication::exec(), 0);
