@@ -102,23 +102,6 @@ private Q_SLOTS:
         QVERIFY(WaveFiles::writeMono16k(m_tone, toneAndSilence({1.0})));
     }
 
-    void listsTheVirtualMicrophone()
-    {
-        const AudioRecorder::Input vmic{u"vmic"_s, u"Virtual_Microphone"_s};
-        const QList<AudioRecorder::Input> inputs = AudioRecorder::inputs();
-        QVERIFY(inputs.contains(vmic));
-        QCOMPARE(AudioRecorder::name(vmic.id), vmic.name);
-        QCOMPARE(AudioRecorder::name(u"gone"_s), u"Not connected"_s);
-
-        // The command line puts the system default (the empty id) before them, in their order.
-        const Run r = runApp({u"inputs"_s}, childEnvironment());
-        QCOMPARE(r.code, 0);
-        QStringList expected{u"\tSystem default"_s};
-        for (const AudioRecorder::Input &input : inputs)
-            expected.append(input.id + u'\t' + input.name);
-        QCOMPARE(r.out.split(u'\n', Qt::SkipEmptyParts), expected);
-    }
-
     void recordsTheToneTwice()
     {
         AudioRecorder recorder;
@@ -174,22 +157,19 @@ private Q_SLOTS:
         const double hz = crossings / 2.0 / toneSeconds;
         QVERIFY2(std::abs(hz - toneHz) < 0.05 * toneHz, qPrintable(QString::number(hz)));
 
-        const std::optional<double> firstLatency = recorder.startLatency();
-        QVERIFY(firstLatency && *firstLatency > 0 && *firstLatency < 2);
+        // Unmeasured, it compares below any number.
+        QVERIFY(recorder.startLatency() > 0.0 && recorder.startLatency() < 2.0);
         QVERIFY(QFile::remove(file.filePath()));
 
         // The second recording, from a microphone that is gone (unplugged since it was chosen),
         // records from the default: it reuses the source and measures its own start.
         QVERIFY(startRecording(recorder, u"no-such-microphone"_s));
-        QVERIFY(QTest::qWaitFor([&] { return recorder.startLatency().has_value(); }, 3000));
-        const double secondLatency = *recorder.startLatency();
-        QVERIFY(secondLatency > 0 && secondLatency < 2);
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.startLatency().has_value(), 3000);
+        QVERIFY(recorder.startLatency() > 0.0 && recorder.startLatency() < 2.0);
         QVERIFY(playTone([&] { return recorder.averagePowerLevel(); }) > -20);
         const Recording second = stopRecording(recorder);
         QVERIFY(second && second->duration > 0.3);
         QCOMPARE(recorder.sourceBuildCount(), 1);
-        qInfo("start to first frame: %.1f ms, then %.1f ms", *firstLatency * 1000,
-              secondLatency * 1000);
         QVERIFY(QFile::remove(second->file));
     }
 
@@ -223,11 +203,27 @@ private Q_SLOTS:
         QCOMPARE(recordings(), QStringList());
     }
 
-    void theCommandLine()
+    // The inputs, as the recorder and the command line list them; the command line's trimming and
+    // recording, and without the audio server nothing starts.
+    void inputsAndTheCommandLine()
     {
+        const AudioRecorder::Input vmic{u"vmic"_s, u"Virtual_Microphone"_s};
+        const QList<AudioRecorder::Input> inputs = AudioRecorder::inputs();
+        QVERIFY(inputs.contains(vmic));
+        QCOMPARE(AudioRecorder::name(vmic.id), vmic.name);
+        QCOMPARE(AudioRecorder::name(u"gone"_s), u"Not connected"_s);
+
+        // The command line puts the system default (the empty id) before them, in their order.
+        Run r = runApp({u"inputs"_s}, childEnvironment());
+        QCOMPARE(r.code, 0);
+        QStringList expected{u"\tSystem default"_s};
+        for (const AudioRecorder::Input &input : inputs)
+            expected.append(input.id + u'\t' + input.name);
+        QCOMPARE(r.out.split(u'\n', Qt::SkipEmptyParts), expected);
+
         const QString input = m_files.filePath(u"vesk-cli.wav"_s);
         QVERIFY(WaveFiles::writeMono16k(input, toneAndSilence({1.0, 2.0, 1.0})));
-        Run r = runApp({u"trim"_s, input, u"--keep"_s, u"0.5"_s}, childEnvironment());
+        r = runApp({u"trim"_s, input, u"--keep"_s, u"0.5"_s}, childEnvironment());
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out.trimmed(), AudioTrimmer::trimmedPath(input));
         SF_INFO info;

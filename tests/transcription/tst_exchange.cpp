@@ -308,15 +308,12 @@ private Q_SLOTS:
 
     void nothingIsSentForBadInput()
     {
-        GeminiClient noKey = client();
-        noKey.apiKey.clear();
-        QCOMPARE(transcribe(noKey, m_audio).error().description(),
-                 u"No API key. Add it in Settings, or set GEMINI_API_KEY."_s);
-
-        GeminiClient headerBreaker = client();
-        headerBreaker.apiKey = u"key\r\nX-Evil: 1"_s;
-        QCOMPARE(transcribe(headerBreaker, m_audio).error().kind(),
-                 GeminiError::Kind::invalidApiKey);
+        // The no-key error's words are tst_cli_transcription's.
+        GeminiClient c = client();
+        c.apiKey.clear();
+        QCOMPARE(transcribe(c, m_audio).error().kind(), GeminiError::Kind::noApiKey);
+        c.apiKey = u"key\r\nX-Evil: 1"_s;
+        QCOMPARE(transcribe(c, m_audio).error().kind(), GeminiError::Kind::invalidApiKey);
 
         for (const QString &model :
              {QString(), u" "_s, u"a/b"_s, u"m?x=1"_s, u"m#f"_s, u"m\tx"_s, u"m\nx"_s})
