@@ -210,12 +210,10 @@ private:
             const QList<QByteArray> start = lines.value(0).trimmed().split(' ');
             request.method = start.value(0);
             request.target = start.value(1);
-            for (qsizetype i = 1; i < lines.size(); ++i) {
-                const qsizetype colon = lines[i].indexOf(':');
-                if (colon <= 0)
-                    continue;
-                const QByteArray name = lines[i].left(colon).trimmed().toLower();
-                request.headers.insert(name, lines[i].mid(colon + 1).trimmed());
+            for (const QByteArray &line : lines.mid(1)) {
+                if (const qsizetype colon = line.indexOf(':'); colon > 0)
+                    request.headers.insert(line.left(colon).trimmed().toLower(),
+                                           line.mid(colon + 1).trimmed());
             }
             const qsizetype length = request.headers.value("content-length", "0").toLongLong();
             if (buffer.size() < headerEnd + 4 + length)
@@ -245,11 +243,10 @@ private:
         if (request.method == "POST" && request.target == "/upload/v1beta/files" &&
             command == "start" && request.headers.value("x-goog-upload-protocol") == "resumable") {
             const QString id = QString::number(++m_nextId);
-            m_pendingUploads.insert(
-                id,
-                {request.headers.value("x-goog-upload-header-content-type"),
-                 QByteArray::number(
-                     request.headers.value("x-goog-upload-header-content-length").toLongLong())});
+            // The announced length stands in for the bytes until they come.
+            m_pendingUploads.insert(id,
+                                    {request.headers.value("x-goog-upload-header-content-type"),
+                                     request.headers.value("x-goog-upload-header-content-length")});
             const QByteArray url = (baseUrl() + u"/upload/v1beta/files?upload_id="_s + id).toUtf8();
             return Answer{
                 .body = "{}",
@@ -291,10 +288,8 @@ private:
     {
         if (answer.hang)
             return;
-        if (answer.drop) {
-            socket->disconnectFromHost();
-            return;
-        }
+        if (answer.drop)
+            return socket->disconnectFromHost();
         QByteArray reply = "HTTP/1.1 " + QByteArray::number(answer.status) + " Scripted\r\n";
         reply += "Content-Type: application/json\r\n";
         if (answer.chunked)

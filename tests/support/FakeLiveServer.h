@@ -2,9 +2,6 @@
 
 #include "FakeGeminiServer.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QStringList>
 #include <QWebSocket>
 #include <QWebSocketServer>
 
@@ -30,8 +27,6 @@ public:
         int afterChunks = 0;
         // The settled pieces sent after activityEnd, which make the transcript.
         QStringList pieces{QStringLiteral("Salom, "), QStringLiteral("dunyo.")};
-        // An interim text after every this many audio chunks.
-        int interimEvery = 3;
     };
     struct Session
     {
@@ -109,13 +104,10 @@ private:
                 return problem(index, socket, u"automatic activity detection is on"_s);
             if (!setup.value("inputAudioTranscription"_L1).isObject())
                 return problem(index, socket, u"no inputAudioTranscription"_s);
-            if (script.behaviour == Behaviour::refuse) {
-                socket->close(QWebSocketProtocol::CloseCodePolicyViolated,
-                              u"API key not valid. Please pass a valid API key."_s);
-                return;
-            }
-            sendJson(socket, QJsonObject{{u"setupComplete"_s, QJsonObject()}});
-            return;
+            if (script.behaviour == Behaviour::refuse)
+                return socket->close(QWebSocketProtocol::CloseCodePolicyViolated,
+                                     u"API key not valid. Please pass a valid API key."_s);
+            return sendJson(socket, QJsonObject{{u"setupComplete"_s, QJsonObject()}});
         }
 
         const QJsonObject input = object.value("realtimeInput"_L1).toObject();
@@ -156,21 +148,17 @@ private:
             return problem(index, socket, u"audio data that is not 16-bit Base64 PCM"_s);
         session.chunkBytes.append(int(decoded.decoded.size()));
         const int chunks = int(session.chunkBytes.size());
-        if (script.behaviour == Behaviour::close && chunks >= script.afterChunks) {
-            socket->close(QWebSocketProtocol::CloseCode(1011), u"Internal error encountered."_s);
-            return;
-        }
-        if (script.behaviour == Behaviour::cut && chunks >= script.afterChunks) {
-            socket->abort();
-            return;
-        }
-        if (script.behaviour == Behaviour::answer && script.interimEvery > 0 &&
-            chunks % script.interimEvery == 0) {
-            // Words in flux: as many of the transcript's words as chunks allow.
+        if (script.behaviour == Behaviour::close && chunks >= script.afterChunks)
+            return socket->close(QWebSocketProtocol::CloseCode(1011),
+                                 u"Internal error encountered."_s);
+        if (script.behaviour == Behaviour::cut && chunks >= script.afterChunks)
+            return socket->abort();
+        // An interim text after every third audio chunk: as many of the transcript's words as the
+        // chunks allow, words in flux.
+        if (script.behaviour == Behaviour::answer && chunks % 3 == 0) {
             const QStringList words = script.pieces.join(QString()).split(u' ', Qt::SkipEmptyParts);
             const QString text =
-                words.mid(0, std::min<qsizetype>(words.size(), chunks / script.interimEvery))
-                    .join(u' ');
+                words.mid(0, std::min<qsizetype>(words.size(), chunks / 3)).join(u' ');
             sendJson(socket, QJsonObject{{u"serverContent"_s,
                                           QJsonObject{{u"interimInputTranscription"_s,
                                                        QJsonObject{{u"text"_s, text}}}}}});

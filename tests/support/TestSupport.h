@@ -94,7 +94,6 @@ struct Run
     bool ended = false;
     int code = -1;
     QString out, err;
-    qint64 ms = 0;
     bool ok() const { return ended && code == 0; }
 };
 // Runs a program to its end (or kills it after `timeoutMs`) while this process's event loop keeps
@@ -104,12 +103,9 @@ inline Run run(const QString &program, const QStringList &args, const QProcessEn
 {
     QProcess p;
     p.setProcessEnvironment(env);
-    QElapsedTimer clock;
-    clock.start();
     p.start(program, args);
     (void)QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, timeoutMs);
     Run result;
-    result.ms = clock.elapsed();
     if (p.state() != QProcess::NotRunning) {
         p.kill();
         p.waitForFinished();

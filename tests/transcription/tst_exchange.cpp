@@ -13,7 +13,6 @@
 
 Q_DECLARE_METATYPE(FakeGeminiServer::Answer)
 using Answer = FakeGeminiServer::Answer;
-using Headers = QList<std::pair<QByteArray, QByteArray>>;
 
 // The real network code against a scripted server on 127.0.0.1.
 class ExchangeTest : public QObject
@@ -22,7 +21,6 @@ class ExchangeTest : public QObject
 
     FakeGeminiServer *m_server = nullptr;
     QNetworkAccessManager m_network; // outlives a transcription, which deletes its upload after
-    QList<int> m_waits;
     std::vector<short> m_voice;
     QHash<QString, QByteArray> m_encoded; // m_voice by MIME type
     const QByteArray m_audio = QByteArray("RIFF\x00\x01\xff\xfe wav bytes", 18).repeated(7);
@@ -44,17 +42,6 @@ class ExchangeTest : public QObject
         return runToEnd<QString>([&](QObject *context, auto done) {
             auto *t = new GeminiTranscription(c, wav, &m_network, context, limits);
             connect(t, &GeminiTranscription::finished, context, done);
-        });
-    }
-
-    // The waits announced before each retry go to m_waits.
-    GeminiResult<QByteArray> exchange(const GeminiExchange::Settings &settings)
-    {
-        return runToEnd<QByteArray>([&](QObject *, auto done) {
-            auto *e = new GeminiExchange(settings);
-            connect(e, &GeminiExchange::retrying, this,
-                    [this](int, int ms) { m_waits.append(ms); });
-            connect(e, &GeminiExchange::finished, done);
         });
     }
 
@@ -114,7 +101,6 @@ private Q_SLOTS:
             QRegularExpression(u"^(?!QNetworkReplyImplPrivate::error: Internal problem)"_s));
         m_server->clear();
         m_server->setFallback({404, "{}"});
-        m_waits.clear();
     }
 
     // Audio of every length goes out whole, to either endpoint; none at all is the empty text,
@@ -134,185 +120,145 @@ private Q_SLOTS:
                         .value(u"data"_s),
                     QJsonValue(QString::fromLatin1(audio.toBase64())));
         }
-        const auto missing = GeminiRequests::readAudio(dir.filePath(u"none.wav"_s));
-        QCOMPARE(missing.error().kind(), GeminiError::Kind::fileRead);
     }
 
-    void overloadIsRetriedOnSchedule()
+    // However an attempt fails, the exchange makes the attempts it is owed on the schedule, reports
+    // the last failure and sends nothing more after it. Retried statuses and broken connections
+    // (refused, dropped before the answer, an answer that ends early however Qt sees it) are
+    // asked four times, other statuses once; a success too large to read is refused as it comes,
+    // and a slow answer ends at the attempt's time even while its bytes keep coming. Qt alone
+    // would take a cut answer for a whole one now and then, so those rows are run a few times.
+    void failuresAreRetriedAndReported_data()
     {
-        // The real waits: the service must get the pause it is owed.
-        for (int i = 0; i < 3; ++i)
-            m_server->enqueue(503, FakeGeminiServer::errorAnswer(u"busy"_s));
-        m_server->enqueue(200, "fourth");
-        QCOMPARE(exchange(settings(true)).value(), "fourth"_ba);
-        QCOMPARE(m_waits, (QList<int>{400, 1200, 3000}));
-        const auto &r = m_server->requests();
-        QCOMPARE(r.size(), 4);
-        // Lower bounds only: a slow machine may wait longer, never shorter.
-        QVERIFY(r[1].receivedMs - r[0].receivedMs >= 400);
-        QVERIFY(r[2].receivedMs - r[1].receivedMs >= 1200);
-        QVERIFY(r[3].receivedMs - r[2].receivedMs >= 3000);
-        // Every attempt sends the same request again.
-        QCOMPARE(r[3].body, r[0].body);
-        QCOMPARE(r[3].headers.value("x-goog-api-key"), "k"_ba);
-    }
-
-    // Retried statuses are asked four times and report the last answer; others once. A success
-    // too large to read is refused as it comes, not read whole.
-    void errorAnswersAreReported_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArrayList>("bodies"); // one for each attempt
-        QTest::addColumn<Headers>("headers");
+        QTest::addColumn<QList<Answer>>("answers"); // before a plain one; status 0: nobody listens
+        QTest::addColumn<int>("attempts");
+        // The error's description; ending in ": ", its beginning (the rest is Qt's words).
         QTest::addColumn<QString>("shown");
+        QTest::addColumn<QByteArray>("value"); // the result instead of an error
+        QTest::addColumn<int>("rounds");
+        const auto row = [](const QByteArray &name, const QList<Answer> &answers, int attempts,
+                            const QString &shown, const QByteArray &value = {}, int rounds = 1) {
+            QTest::newRow(name.constData()) << answers << attempts << shown << value << rounds;
+        };
         const QByteArray badKey = FakeGeminiServer::errorAnswer(u"bad key"_s);
         for (int status : {400, 401, 403, 404, 201})
-            QTest::addRow("%d", status)
-                << status << QByteArrayList{badKey} << Headers() << "bad key";
-        QTest::newRow("empty") << 400 << QByteArrayList{{}} << Headers() << "Scripted";
-        QTest::newRow("redirect") << 307 << QByteArrayList{{}}
-                                  << Headers{{"Location", "https://elsewhere.test/x"}}
-                                  << "a redirect to https://elsewhere.test/x, not followed";
-        QTest::newRow("redirect nowhere")
-            << 302 << QByteArrayList{badKey} << Headers() << "a redirect, not followed";
-        QTest::newRow("inner blanks") << 400
-                                      << QByteArrayList{FakeGeminiServer::errorAnswer(
-                                             u"Quota  exceeded.\r\nRetry  later.\n"_s)}
-                                      << Headers() << "Quota  exceeded. Retry  later.";
-        QTest::newRow("controls") << 400
-                                  << QByteArrayList{FakeGeminiServer::errorAnswer(
-                                         u"a\x1b[2J\u202eb\nc\x07\u0085d"_s)}
-                                  << Headers() << "a\\x1b[2J\\u202eb c\\x07 d";
-        QByteArrayList quota;
+            row(QByteArray::number(status), {{status, badKey}}, 1,
+                u"Gemini returned %1: bad key"_s.arg(status));
+        row("empty", {{400}}, 1, u"Gemini returned 400: Scripted"_s);
+        row("redirect", {{.status = 307, .headers = {{"Location", "https://elsewhere.test/x"}}}}, 1,
+            u"Gemini returned 307: a redirect to https://elsewhere.test/x, not followed"_s);
+        row("redirect nowhere", {{302, badKey}}, 1,
+            u"Gemini returned 302: a redirect, not followed"_s);
+        row("inner blanks",
+            {{400, FakeGeminiServer::errorAnswer(u"Quota  exceeded.\r\nRetry  later.\n"_s)}}, 1,
+            u"Gemini returned 400: Quota  exceeded. Retry  later."_s);
+        row("controls", {{400, FakeGeminiServer::errorAnswer(u"a\x1b[2J\u202eb\nc\x07\u0085d"_s)}},
+            1, u"Gemini returned 400: a\\x1b[2J\\u202eb c\\x07 d"_s);
+        QList<Answer> quota;
         for (int i = 1; i <= 4; ++i)
-            quota.append(FakeGeminiServer::errorAnswer(u"quota %1"_s.arg(i)));
-        QTest::newRow("429 four times") << 429 << quota << Headers() << "quota 4";
-        QTest::newRow("500 four times, not JSON")
-            << 500 << QByteArrayList(4, "plain text, not JSON \xe2\x80\x94 whole") << Headers()
-            << "plain text, not JSON — whole";
+            quota.append({429, FakeGeminiServer::errorAnswer(u"quota %1"_s.arg(i))});
+        row("429 four times", quota, 4, u"Gemini returned 429: quota 4"_s);
+        row("503 three times", QList<Answer>(3, {503, FakeGeminiServer::errorAnswer(u"busy"_s)}), 4,
+            {}, "answered");
+        row("500 four times, not JSON",
+            QList<Answer>(4, {500, "plain text, not JSON \xe2\x80\x94 whole"}), 4,
+            u"Gemini returned 500: plain text, not JSON — whole"_s);
         // What is read and shown of a huge answer stays small.
         const QByteArray huge(20 * 1024 * 1024, 'A');
         const QString cutOff = QString(300, u'A') + u'…';
-        QTest::newRow("huge message")
-            << 400 << QByteArrayList{FakeGeminiServer::errorAnswer(huge)} << Headers() << cutOff;
-        QTest::newRow("huge, four times") << 503 << QByteArrayList(4, huge) << Headers() << cutOff;
-        QTest::newRow("huge success")
-            << 200
-            << QByteArrayList{FakeGeminiServer::generateContentAnswer(QString(huge.size(), u'A'))}
-            << Headers() << u"Could not read the Gemini response: the answer is larger than 4 MB"_s;
-    }
+        row("huge message", {{400, FakeGeminiServer::errorAnswer(huge)}}, 1,
+            u"Gemini returned 400: "_s + cutOff);
+        row("huge, four times", QList<Answer>(4, {503, huge}), 4,
+            u"Gemini returned 503: "_s + cutOff);
+        row("huge success",
+            {{200, FakeGeminiServer::generateContentAnswer(QString(huge.size(), u'A'))}}, 1,
+            u"Could not read the Gemini response: the answer is larger than 4 MB"_s);
 
-    void errorAnswersAreReported()
-    {
-        QFETCH(int, status);
-        QFETCH(QByteArrayList, bodies);
-        QFETCH(Headers, headers);
-        QFETCH(QString, shown);
-        for (const QByteArray &body : bodies)
-            m_server->enqueue({status, body, false, false, 0, headers});
-        m_server->enqueue(200, "never asked for");
-        const auto result = exchange(settings());
-        QVERIFY(!result.ok());
-        const GeminiError &error = result.error();
-        QCOMPARE(error.kind(),
-                 status == 200 ? GeminiError::Kind::badResponse : GeminiError::Kind::http);
-        QCOMPARE(error.description(),
-                 status == 200 ? shown : u"Gemini returned %1: "_s.arg(status) + shown);
-        QCOMPARE(m_server->requests().size(), bodies.size());
-    }
-
-    void slowAnswersTimeOut_data()
-    {
-        QTest::addColumn<Answer>("answer");
         // A body that takes a while to send gives the attempt more time: the idle time-out ends
-        // it, as it does a recording's request.
-        QTest::newRow("no answer") << Answer{200, {}, true};
-        // Every byte comes well within the idle time-out; the whole never comes within the
-        // attempt's time.
-        QTest::newRow("an answer dripping in")
-            << Answer{200, FakeGeminiServer::generateContentAnswer(u"slow"_s), false, false, 150};
-    }
-
-    void slowAnswersTimeOut()
-    {
-        QFETCH(Answer, answer);
-        m_server->enqueue(answer);
-        GeminiExchange::Settings s = settings();
-        if (answer.hang)
-            s.body = QByteArray(128 * 1024, ' ') + "{}";
-        s.timeoutSeconds = 1;
-        s.waitsMs = {};
-        const auto result = exchange(s);
-        QVERIFY(!result.ok());
-        QCOMPARE(result.error(), GeminiError::timedOut(1));
-    }
-
-    // However the connection fails (refused, dropped before the answer, an answer that ends early
-    // however Qt sees it), the attempt is repeated on the schedule and the fourth failure is
-    // reported; nothing more is sent after the outcome. Qt alone would take a cut answer for a
-    // whole one now and then, so each row is run a few times.
-    void brokenConnectionsAreRetried_data()
-    {
-        QTest::addColumn<Answer>("answer"); // status 0: a port nobody listens on
-        QTest::addColumn<int>("times");     // it is given before a plain answer
-        QTest::addColumn<int>("attempts");
-        QTest::addColumn<QByteArray>("value"); // the result; none: a transport failure
-        QTest::addColumn<QString>("detail");   // the failure's, where Qt's words are not it
+        // it, as it does a recording's request. Every byte of the dripping answer comes well
+        // within the idle time-out; the whole never comes within the attempt's time.
+        const QString reach = u"Could not reach Gemini: "_s;
         const QByteArray json = FakeGeminiServer::generateContentAnswer(u"Salom"_s);
-        const QString cut = u"the connection was closed before the whole answer came"_s;
+        row("no answer", {{200, {}, true}}, 1, reach + u"no answer within 1 seconds"_s);
+        row("an answer dripping in", {{200, json, false, false, 150}}, 1,
+            reach + u"no answer within 1 seconds"_s);
+
+        const QString cut = reach + u"the connection was closed before the whole answer came"_s;
         const Answer dropped{.drop = true};
-        QTest::newRow("refused") << Answer{0} << 4 << 4 << QByteArray() << QString();
-        QTest::newRow("dropped four times") << dropped << 4 << 4 << QByteArray() << QString();
-        QTest::newRow("dropped once") << dropped << 1 << 2 << "answered"_ba << QString();
-        QTest::newRow("Content-Length, 20 bytes")
-            << Answer{.body = json, .cutAfter = 20} << 4 << 4 << QByteArray() << cut;
-        QTest::newRow("chunked, 20 bytes") << Answer{.body = json, .chunked = true, .cutAfter = 20}
-                                           << 4 << 4 << QByteArray() << cut;
-        QTest::newRow("chunked, whole")
-            << Answer{.body = json, .chunked = true} << 1 << 1 << json << QString();
+        row("refused", {Answer{0}}, 4, reach, {}, 4);
+        row("dropped four times", QList<Answer>(4, dropped), 4, reach, {}, 4);
+        row("dropped once", {dropped}, 2, {}, "answered", 4);
+        row("Content-Length, 20 bytes", QList<Answer>(4, {.body = json, .cutAfter = 20}), 4, cut,
+            {}, 4);
+        row("chunked, 20 bytes", QList<Answer>(4, {.body = json, .chunked = true, .cutAfter = 20}),
+            4, cut, {}, 4);
+        row("chunked, whole", {{.body = json, .chunked = true}}, 1, {}, json, 4);
         // Whole but not JSON: for the reader to refuse, not to retry.
-        QTest::newRow("chunked, whole, not JSON") << Answer{.body = "<p>busy</p>", .chunked = true}
-                                                  << 1 << 1 << "<p>busy</p>"_ba << QString();
+        row("chunked, whole, not JSON", {{.body = "<p>busy</p>", .chunked = true}}, 1, {},
+            "<p>busy</p>", 4);
     }
 
-    void brokenConnectionsAreRetried()
+    void failuresAreRetriedAndReported()
     {
-        QFETCH(Answer, answer);
-        QFETCH(int, times);
+        QFETCH(QList<Answer>, answers);
         QFETCH(int, attempts);
+        QFETCH(QString, shown);
         QFETCH(QByteArray, value);
-        QFETCH(QString, detail);
+        QFETCH(int, rounds);
+        const Answer &first = answers.first();
         GeminiExchange::Settings s = settings();
-        if (answer.status == 0) {
+        if (first.status == 0) {
             QTcpServer probe;
             QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
             s.address = QUrl(u"http://127.0.0.1:%1/v1beta/interactions"_s.arg(probe.serverPort()));
         }
-        const int requests = answer.status == 0 ? 0 : attempts;
-        for (int round = 0; round < 4; ++round) {
+        if (first.hang || first.dripMs > 0) {
+            s.timeoutSeconds = 1;
+            s.waitsMs = {};
+            if (first.hang)
+                s.body = QByteArray(128 * 1024, ' ') + "{}";
+        }
+        // The real waits, of which the rows wait a hundredth: the service gets the pause it is
+        // owed.
+        QCOMPARE(GeminiExchange::transcriptionWaitsMs(), (QList<int>{400, 1200, 3000}));
+        const int requests = first.status == 0 ? 0 : attempts;
+        for (int round = 0; round < rounds; ++round) {
             m_server->clear();
-            m_waits.clear();
-            for (int i = 0; i < times; ++i)
+            for (const Answer &answer : answers)
                 m_server->enqueue(answer);
             m_server->enqueue(200, "answered");
-            const auto result = exchange(s);
-            QCOMPARE(m_waits.size(), attempts - 1);
-            QCOMPARE(m_server->requests().size(), requests);
+            QList<int> waits; // announced before each retry
+            const auto result = runToEnd<QByteArray>([&](QObject *, auto done) {
+                auto *e = new GeminiExchange(s);
+                connect(e, &GeminiExchange::retrying, e, [&](int, int ms) { waits.append(ms); });
+                connect(e, &GeminiExchange::finished, done);
+            });
+            QCOMPARE(waits, s.waitsMs.mid(0, attempts - 1));
+            // Every attempt sends the same request again, no sooner than its wait (lower bounds
+            // only: a slow machine may wait longer, never shorter).
+            const auto &r = m_server->requests();
+            QCOMPARE(r.size(), requests);
+            for (qsizetype i = 1; i < r.size(); ++i) {
+                QVERIFY(r[i].receivedMs - r[i - 1].receivedMs >= s.waitsMs[i - 1]);
+                QCOMPARE(r[i].body, r[0].body);
+                QCOMPARE(r[i].headers.value("x-goog-api-key"), "k"_ba);
+            }
             if (!value.isEmpty()) {
                 QVERIFY2(result.ok(), result.ok() ? "" : qPrintable(result.error().description()));
                 QCOMPARE(result.value(), value);
                 continue;
             }
             QVERIFY2(!result.ok(), result.ok() ? result.value().constData() : "");
-            QCOMPARE(result.error().kind(), GeminiError::Kind::transport);
-            if (!detail.isEmpty())
-                QCOMPARE(result.error().description(), u"Could not reach Gemini: "_s + detail);
+            const QString description = result.error().description();
+            QCOMPARE(shown.endsWith(u": "_s) ? description.left(shown.size()) : description, shown);
         }
         QTest::qWait(300);
         QCOMPARE(m_server->requests().size(), requests);
     }
 
-    void cancelStopsTheWaitAndTheRequest()
+    // A cancel stops the wait before a retry, the request, and an upload at once: nothing more is
+    // sent.
+    void cancelStopsTheExchange()
     {
         m_server->enqueue(503, "busy");
         m_server->enqueue(200, "never asked for");
@@ -333,10 +279,23 @@ private Q_SLOTS:
             connect(e, &GeminiExchange::finished, done);
         });
         QCOMPARE(result.error().kind(), GeminiError::Kind::cancelled);
-    }
 
-    void aDestroyedContextGetsNoAnswer()
-    {
+        m_server->clear();
+        m_server->setHangUploads(true);
+        const auto answering = qScopeGuard([this] { m_server->setHangUploads(false); });
+        auto *t = new GeminiTranscription(client(), m_audio, &m_network, nullptr, {1});
+        std::optional<GeminiResult<QString>> uploading;
+        connect(t, &GeminiTranscription::finished, this,
+                [&](const GeminiResult<QString> &r) { uploading = r; });
+        QVERIFY(m_server->waitForRequests(2));
+        QVERIFY(m_server->requests().last().target.contains("upload_id"));
+        t->cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(uploading.has_value(), 1000);
+        QCOMPARE(uploading->error().kind(), GeminiError::Kind::cancelled);
+        QCOMPARE(m_server->requests().size(), 2);
+
+        // A context destroyed first gets no answer.
+        m_server->clear();
         m_server->enqueue({200, {}, true});
         bool called = false;
         auto *context = new QObject;
@@ -349,15 +308,12 @@ private Q_SLOTS:
 
     void nothingIsSentForBadInput()
     {
-        GeminiClient noKey = client();
-        noKey.apiKey.clear();
-        QCOMPARE(transcribe(noKey, m_audio).error().description(),
-                 u"No API key. Add it in Settings, or set GEMINI_API_KEY."_s);
-
-        GeminiClient headerBreaker = client();
-        headerBreaker.apiKey = u"key\r\nX-Evil: 1"_s;
-        QCOMPARE(transcribe(headerBreaker, m_audio).error().kind(),
-                 GeminiError::Kind::invalidApiKey);
+        // The no-key error's words are tst_cli_transcription's.
+        GeminiClient c = client();
+        c.apiKey.clear();
+        QCOMPARE(transcribe(c, m_audio).error().kind(), GeminiError::Kind::noApiKey);
+        c.apiKey = u"key\r\nX-Evil: 1"_s;
+        QCOMPARE(transcribe(c, m_audio).error().kind(), GeminiError::Kind::invalidApiKey);
 
         for (const QString &model :
              {QString(), u" "_s, u"a/b"_s, u"m?x=1"_s, u"m#f"_s, u"m\tx"_s, u"m\nx"_s})
@@ -421,8 +377,7 @@ private Q_SLOTS:
         for (const auto &request : r) {
             if (!request.target.contains("upload_id="))
                 QCOMPARE(request.headers.value("x-goog-api-key"), "test-key-123"_ba);
-            QVERIFY(!request.target.contains("test-key-123"));
-            QVERIFY(!request.body.contains("test-key-123"));
+            QVERIFY(!(request.target + request.body).contains("test-key-123"));
             QVERIFY(!request.headers.contains("authorization"));
             QVERIFY(!request.headers.contains("cookie"));
         }
@@ -485,22 +440,6 @@ private Q_SLOTS:
         QVERIFY2(10 * std::log10(signal / error) > 20, qPrintable(QString::number(signal / error)));
     }
 
-    void cancelStopsAnUploadAtOnce()
-    {
-        m_server->setHangUploads(true);
-        const auto answering = qScopeGuard([this] { m_server->setHangUploads(false); });
-        auto *t = new GeminiTranscription(client(), m_audio, &m_network, nullptr, {1});
-        std::optional<GeminiResult<QString>> result;
-        connect(t, &GeminiTranscription::finished, this,
-                [&](const GeminiResult<QString> &r) { result = r; });
-        QVERIFY(m_server->waitForRequests(2));
-        QVERIFY(m_server->requests().last().target.contains("upload_id"));
-        t->cancel();
-        QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 1000);
-        QCOMPARE(result->error().kind(), GeminiError::Kind::cancelled);
-        QCOMPARE(m_server->requests().size(), 2);
-    }
-
     void modelListing()
     {
         m_server->enqueue(200, FakeGeminiServer::modelsAnswer(
@@ -514,9 +453,8 @@ private Q_SLOTS:
         QCOMPARE(r.headers.value("x-goog-api-key"), "test-key-123"_ba);
         // No body, and nothing that speaks of one.
         QVERIFY(r.body.isEmpty());
-        QVERIFY(!r.headers.contains("content-length"));
-        QVERIFY(!r.headers.contains("transfer-encoding"));
-        QVERIFY(!r.headers.contains("content-type"));
+        for (const char *header : {"content-length", "transfer-encoding", "content-type"})
+            QVERIFY2(!r.headers.contains(header), header);
 
         // One attempt only, whether the service is busy or the connection drops. (Qt itself
         // sends a request without a body once more when its connection closes before any

@@ -1,2 +1,0 @@
-// The server is all in its header; the benchmarks' build names this file.
-#include "FakeGeminiServer.h"
