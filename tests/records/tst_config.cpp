@@ -4,8 +4,6 @@
 
 #include <QtTest>
 
-#include <sys/stat.h>
-
 using TestSupport::readFile;
 using TestSupport::writeFile;
 
@@ -124,15 +122,12 @@ private Q_SLOTS:
         if (at != "fifo"_L1)
             QVERIFY(QFile::link(at == "link to file"_L1 ? file : fifo, path));
 
-        const DataFiles::WriteResult result =
-            DataFiles::writeAtomically(path, "new", DataFiles::ownerReadWrite);
+        const auto result = DataFiles::writeAtomically(path, "new", DataFiles::ownerReadWrite);
         QCOMPARE(result.ok, written);
         QCOMPARE(readFile(file), written ? "new"_ba : "old"_ba);
         QCOMPARE(QFileInfo(path).isSymLink(), at != "fifo"_L1);
-        struct stat info
-        {};
-        QCOMPARE(::stat(QFile::encodeName(fifo).constData(), &info), 0);
-        QVERIFY(S_ISFIFO(info.st_mode));
+        // The FIFO is still one, not a file written in its place.
+        QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
         if (!written)
             QVERIFY2(result.error.contains(u"not a regular file"_s), qPrintable(result.error));
         QCOMPARE(QDir(dir.path())
@@ -141,11 +136,10 @@ private Q_SLOTS:
                  at == "fifo"_L1 ? 2 : 3);
     }
 
+    // The folder without VESK_DATA_DIR is tst_launch's olderFolderIsMigratedBeforeAnyCommand; a
+    // relative one is taken from the working folder.
     void dataFolderRule()
     {
-        QCOMPARE(Config::directoryFor(QByteArray(), u"/home/u/.local/share"_s),
-                 u"/home/u/.local/share/Vesk Voice"_s);
-        QCOMPARE(Config::directoryFor("/data/v", u"/x"_s), u"/data/v"_s);
         QCOMPARE(Config::directoryFor("rel", u"/x"_s), QDir::current().absoluteFilePath(u"rel"_s));
         QCOMPARE(Config::directory(), TestSupport::isolateDataDir());
         // Fixed on first use: a later change of the environment has no effect.
@@ -154,13 +148,12 @@ private Q_SLOTS:
         qputenv("VESK_DATA_DIR", QFile::encodeName(TestSupport::isolateDataDir()));
     }
 
+    // A stored key, even a blank one, wins over the environment's (which is used when none is
+    // stored: tst_onboarding's keyAlreadyThereIsNamedAndChecked).
     void resolvedApiKey()
     {
-        qunsetenv("GEMINI_API_KEY");
-        Config c;
-        QCOMPARE(c.resolvedApiKey(), QString());
         qputenv("GEMINI_API_KEY", "from-env");
-        QCOMPARE(c.resolvedApiKey(), u"from-env"_s);
+        Config c;
         c.apiKey = u" "_s;
         QCOMPARE(c.resolvedApiKey(), u" "_s);
         qunsetenv("GEMINI_API_KEY");

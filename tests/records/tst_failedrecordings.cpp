@@ -1,6 +1,5 @@
 #include "records/FailedRecordings.h"
 #include "LogMessages.h"
-#include "TestSupport.h"
 
 #include <QtTest>
 

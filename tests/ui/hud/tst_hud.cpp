@@ -21,11 +21,10 @@ class HUDTest : public QObject
     struct Rig
     {
         AppState state{Config(), History()};
-        int toggles = 0, cancels = 0;
+        int toggles = 0;
         // The platform's own pinning: EWMH hints on the X server, nothing offscreen.
         const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
-        HUDPanel panel{&state, platform->windowPinning(), [this] { ++toggles; }, [] {},
-                       [this] { ++cancels; }};
+        HUDPanel panel{&state, platform->windowPinning(), [this] { ++toggles; }, [] {}, [] {}};
         HUDView *view() const { return panel.view(); }
     };
 
@@ -95,19 +94,31 @@ private Q_SLOTS:
 
     void levelBars()
     {
-        for (double h : LevelMeter::barHeights(0))
-            QCOMPARE(h, 4.0);
-        const auto loud = LevelMeter::barHeights(1);
-        const double expected[] = {14.08, 20, 20, 20, 14.08};
-        for (int i = 0; i < 5; ++i)
-            QVERIFY2(qAbs(loud[i] - expected[i]) < 1e-9, qPrintable(QString::number(loud[i])));
-        QVERIFY(qAbs(LevelMeter::barHeights(0.5)[2] - 15.2) < 1e-9);
+        const double loud[] = {14.08, 20, 20, 20, 14.08};
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(LevelMeter::barHeights(0)[i], 4.0);
+            QCOMPARE(LevelMeter::barHeights(1)[i], loud[i]);
+        }
+        QCOMPARE(LevelMeter::barHeights(0.5)[2], 15.2);
     }
 
     void looksAndActions()
     {
         Rig rig;
         HUDView *v = rig.view();
+        // Hidden, so that no real pointer is over it: the capsule brightens under the pointer,
+        // and any phase but idle keeps the darker fill without it.
+        QCOMPARE(v->fillOpacity(), 0.45);
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QCoreApplication::sendEvent(v, &enter);
+        QTRY_COMPARE(v->fillOpacity(), 0.72);
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(v, &leave);
+        QTRY_COMPARE(v->fillOpacity(), 0.45);
+        rig.state.setPhase(AppState::Phase::failed);
+        QTRY_COMPARE(v->fillOpacity(), 0.72);
+        rig.state.setPhase(AppState::Phase::idle);
+
         rig.panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.panel));
         // Idle without and with the input permission.
@@ -120,6 +131,7 @@ private Q_SLOTS:
         // Recording: the row with send and cancel, and nothing else.
         rig.state.setPhase(AppState::Phase::recording);
         QVERIFY(v->recordingRow()->isVisibleTo(v));
+        QCOMPARE(v->cancelButton()->toolTip(), u"Cancel (Esc)"_s);
         QVERIFY(!v->mainButton()->isVisibleTo(v));
         rig.state.setLevel(1);
         QCOMPARE(v->levelMeter()->level(), 1.0);
@@ -138,27 +150,10 @@ private Q_SLOTS:
         QCOMPARE(rig.toggles, 1);
     }
 
-    void theCapsuleBrightensUnderThePointer()
-    {
-        Rig rig;
-        HUDView *v = rig.view();
-        QCOMPARE(v->fillOpacity(), 0.45);
-        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-        QCoreApplication::sendEvent(v, &enter);
-        QTRY_COMPARE(v->fillOpacity(), 0.72);
-        QEvent leave(QEvent::Leave);
-        QCoreApplication::sendEvent(v, &leave);
-        QTRY_COMPARE(v->fillOpacity(), 0.45);
-        // Any phase but idle keeps the darker fill without the pointer.
-        rig.state.setPhase(AppState::Phase::failed);
-        QTRY_COMPARE(v->fillOpacity(), 0.72);
-    }
-
     // On the real X server and window manager, with real pointer input.
     void staysOutOfTheWayOnTheDesktop()
     {
         QLineEdit editor;
-        editor.setWindowTitle(u"editor"_s);
         editor.show();
         editor.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&editor));
@@ -189,38 +184,26 @@ private Q_SLOTS:
         QTRY_COMPARE(XTestInput::origin(id), start - QPoint(100, 50));
         QVERIFY(!moved.isEmpty());
         QCOMPARE(moved.last().first().toPoint(), start - QPoint(100, 50));
-        QTest::qWait(100);
-        QCOMPARE(rig.toggles, 0);
         QVERIFY(editor.isActiveWindow());
 
-        // The panel never becomes active, yet a real hover shows its tooltips: the failure text
-        // (the only explanation the failed look gives) and the recording row's buttons.
+        // The panel never becomes active, yet a real hover shows its tooltips: the failure text,
+        // the only explanation the failed look gives (the recording row's are looksAndActions').
         XTestInput::moveTo(0, 0);
         QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), 5000);
         rig.state.setMessage(u"Gemini returned 503: The model is overloaded."_s);
         rig.state.setPhase(AppState::Phase::failed);
 
-        // The pointer arrives from elsewhere and rests over the widget.
-        const auto hover = [](QWidget *w) {
-            const QPoint centre = w->mapToGlobal(w->rect().center());
-            XTestInput::moveTo(centre.x() - 2, centre.y() - 2);
-            QTest::qWait(30);
-            XTestInput::moveTo(centre.x(), centre.y());
-        };
-        hover(rig.view()->mainButton());
+        // The pointer arrives from elsewhere and rests over the button.
+        QWidget *button = rig.view()->mainButton();
+        const QPoint over = button->mapToGlobal(button->rect().center());
+        XTestInput::moveTo(over.x() - 2, over.y() - 2);
+        QTest::qWait(30);
+        XTestInput::moveTo(over.x(), over.y());
         QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 5000);
         QCOMPARE(QToolTip::text(), rig.state.message());
         QVERIFY(editor.isActiveWindow());
-
-        rig.state.setPhase(AppState::Phase::recording);
-        rig.panel.applyWidth(AppState::Phase::recording);
-        QTRY_COMPARE(XTestInput::origin(rig.panel.winId()), rig.panel.screenPosition());
-        XTestInput::moveTo(0, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), 5000);
-        hover(rig.view()->cancelButton());
-        QTRY_VERIFY_WITH_TIMEOUT(QToolTip::isVisible(), 5000);
-        QCOMPARE(QToolTip::text(), u"Cancel (Esc)"_s);
-        QCOMPARE(rig.cancels, 0);
+        // Neither the drag nor the hover was a click.
+        QCOMPARE(rig.toggles, 0);
         XTestInput::moveTo(0, 0);
     }
 
