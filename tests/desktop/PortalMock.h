@@ -2,12 +2,7 @@
 
 #include "TestSupport.h"
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QProcess>
-#include <QTemporaryDir>
+#include <QtDBus>
 #include <QtTest>
 
 // A mock desktop portal (a python3-dbusmock template of tests/desktop) on a private session bus.

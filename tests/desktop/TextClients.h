@@ -3,15 +3,7 @@
 #include "TestSupport.h"
 #include "XTestInput.h"
 
-#include <QBuffer>
-#include <QDeadlineTimer>
-#include <QFile>
-#include <QImage>
-#include <QMetaType>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 // A window of another program with one text field that receives the insertions: the Qt client
 // (vesk_textclient), Tk, GTK, a text area in Chromium or Firefox, or a terminal (xterm, foot)
@@ -143,14 +135,9 @@ private:
 
 Q_DECLARE_METATYPE(TextClientProcess::Kind)
 
-// A small picture in PNG, as the user may have copied one.
+// A small picture in PNG (one red pixel), as the user may have copied one.
 inline QByteArray pngPicture()
 {
-    QImage picture(8, 8, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    picture.save(&buffer, "PNG");
-    return png;
+    return QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1PeAAAADElEQVR4nGP4z8AA"
+                                  "AAMBAQDJ/pLvAAAAAElFTkSuQmCC");
 }

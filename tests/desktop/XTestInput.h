@@ -1,10 +1,6 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
-#include <QPoint>
-#include <QString>
-#include <QStringList>
+#include <QtCore>
 #include <thread>
 
 class QWidget;
@@ -22,8 +18,6 @@ void tap(const char *keysymName);
 // The same through the X server's own keyboard device, as a physical keyboard would: a key held
 // there is not one the XTEST device pressed. False when the server has no such device.
 bool keyOnCoreKeyboard(int keycode, bool down);
-// What the key code types at its first level, as a keysym name ("" for none).
-QString keysymAt(int keycode);
 // Binds the key code to one keysym, as another program changing the keyboard map would.
 void bindKeycode(int keycode, const char *keysymName);
 // Whether Caps Lock is on.

@@ -1,20 +1,12 @@
 '''A RemoteDesktop portal on a private session bus, for python3-dbusmock.
 
-Answers through Request objects after the call returns, as the real portal does. Start "asks the
-user" unless SelectDevices brought the restore token handed out last (tokens are single-use: each
-Start hands out a new one); Asked() counts the questions. The keys a started session posts are kept
-in the order they are handled; Keys() returns them, Down() counts those still held, ForgetKeys()
-starts afresh. Like the real portal, which handles each call on a thread of its own, key calls are
-handled after a random delay each, so calls sent without waiting for the previous answer overtake
-each other. Tests steer the user's answer with Answer(): 0 allows, 1 declines, -1 leaves the dialog
-open (no answer); RefuseKey(n) fails the key call after the next n, as when a device goes away.
-
-The Clipboard portal (org.freedesktop.portal.Clipboard, version 1, as published with
-xdg-desktop-portal 1.18) serves a session that asked for it before Start, unless
-OfferClipboard(false) leaves it out as older portals do. The desktop's clipboard is one: the user
-copies with Copy(type, text); Control+V pressed through a session is the focused client pasting:
-from the user's contents, or, where a session owns the clipboard, through SelectionTransfer,
-SelectionWrite and SelectionWriteDone. Pasted() returns what every paste gave, in order.
+Start asks the user unless SelectDevices brought the restore token handed out last (each Start
+hands out a new one). Like the real portal, which handles each call on a thread of its own, key
+calls are handled after a random delay each: calls sent without waiting for the previous answer
+overtake each other. The Clipboard portal (version 1, xdg-desktop-portal 1.18) serves a session
+that asked for it before Start. The desktop's clipboard is one: Control+V pressed through a
+session is the focused client pasting, from the user's copy or through SelectionTransfer.
+Tests steer and read all this through the Mock interface (Set, State, Copy, Paste).
 '''
 
 import os
@@ -36,6 +28,19 @@ SESSION_IFACE = 'org.freedesktop.portal.Session'
 CLIPBOARD_IFACE = 'org.freedesktop.portal.Clipboard'
 TEXT = 'text/plain;charset=utf-8'
 
+
+def error(name, message):
+    return dbus.exceptions.DBusException(message, name='org.freedesktop.' + name)
+
+
+def closed(mock, session):
+    mock.EmitSignalDetailed(SESSION_IFACE, 'Closed', 'a{sv}', [dbus.Dictionary({}, signature='sv')],
+                            {'path': str(session)})
+
+
+# What Set steers: answer (0 allows, 1 declines, -1 leaves the dialog open), refuse_after (the
+# key call after the next n fails, as when a device goes away), offer_clipboard (0: as older
+# portals, no Clipboard portal).
 state = {'answer': 0, 'token': None, 'issued': 0, 'asked': 0, 'sessions': {},
          'keys': [], 'down': set(), 'refuse_after': -2,
          'offer_clipboard': True, 'owner': None, 'clip': {}, 'serial': 0, 'transfers': {},
@@ -82,11 +87,7 @@ def Start(self, session, parent, options, sender=None):
             return dbus.ObjectPath(path)
     if code != 0:
         # The portal then closes the session, and says so.
-        def close():
-            self.EmitSignalDetailed(SESSION_IFACE, 'Closed', 'a{sv}',
-                                    [dbus.Dictionary({}, signature='sv')], {'path': str(session)})
-            return False
-        GLib.timeout_add(40, close)
+        GLib.timeout_add(40, lambda: closed(self, session))
         return respond(self, path, code, {})
     entry['started'] = True
     entry['clipboard'] = entry.get('clipboard_requested', False)
@@ -106,8 +107,7 @@ mock_object = [None]
 def clipboard_session(session):
     entry = state['sessions'].get(str(session))
     if not entry or not entry.get('clipboard'):
-        raise dbus.exceptions.DBusException('clipboard not enabled for the session',
-                                            name='org.freedesktop.portal.Error.NotAllowed')
+        raise error('portal.Error.NotAllowed', 'clipboard not enabled for the session')
     return entry
 
 
@@ -135,15 +135,13 @@ def paste(mock):
 def notify(session, kind, value, pressed, done, failed):
     def handle():
         if not state['sessions'].get(str(session), {}).get('started'):
-            failed(dbus.exceptions.DBusException('session not started',
-                                                 name='org.freedesktop.DBus.Error.AccessDenied'))
+            failed(error('DBus.Error.AccessDenied', 'session not started'))
             return False
         state['refuse_after'] -= 1
         if state['refuse_after'] == -1:
-            failed(dbus.exceptions.DBusException('device gone',
-                                                 name='org.freedesktop.DBus.Error.Failed'))
+            failed(error('DBus.Error.Failed', 'device gone'))
             return False
-        state['keys'].append(dbus.Struct((kind, dbus.Int32(value), dbus.UInt32(pressed))))
+        state['keys'].append('%s %d %d' % (kind, value, pressed))
         if pressed and kind == 'keycode' and int(value) == KEY_V and \
                 ('keycode', KEY_LEFTCTRL) in state['down']:
             paste(mock_object[0])
@@ -168,19 +166,18 @@ def NotifyKeyboardKeycode(self, session, options, keycode, pressed, done=None, f
     notify(session, 'keycode', keycode, pressed, done, failed)
 
 
-@dbus.service.method(MOCK_IFACE, in_signature='i', out_signature='')
-def Answer(self, code):
-    state['answer'] = int(code)
+@dbus.service.method(MOCK_IFACE, in_signature='si', out_signature='')
+def Set(self, name, value):
+    state[str(name)] = int(value)
 
 
-@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='u')
-def Asked(self):
-    return dbus.UInt32(state['asked'])
-
-
-@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='a(siu)')
-def Keys(self):
-    return dbus.Array(state['keys'], signature='(siu)')
+@dbus.service.method(MOCK_IFACE, in_signature='s', out_signature='v')
+def State(self, name):
+    '''How often the user was asked, the keys posted ("keysym 65 1": kind, value, pressed) in the
+    order handled, how many are still down, and what every paste gave.'''
+    return {'asked': dbus.UInt32(state['asked']), 'down': dbus.UInt32(len(state['down'])),
+            'keys': dbus.Array(state['keys'], signature='s'),
+            'pasted': dbus.Array(state['pasted'], signature='s')}[str(name)]
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='', out_signature='')
@@ -191,34 +188,21 @@ def ForgetKeys(self):
     state['pasted'] = []
 
 
-@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='u')
-def Down(self):
-    return dbus.UInt32(len(state['down']))
-
-
-@dbus.service.method(MOCK_IFACE, in_signature='i', out_signature='')
-def RefuseKey(self, count):
-    state['refuse_after'] = int(count)
-
-
 @dbus.service.method(MOCK_IFACE, in_signature='', out_signature='')
 def CloseSessions(self):
     '''The desktop ends every session, as when the user stops the remote control.'''
     for session in list(state['sessions']):
-        self.EmitSignalDetailed(SESSION_IFACE, 'Closed', 'a{sv}',
-                                [dbus.Dictionary({}, signature='sv')], {'path': session})
+        closed(self, session)
     state['sessions'].clear()
 
 
 @dbus.service.method(CLIPBOARD_IFACE, in_signature='oa{sv}', out_signature='')
 def RequestClipboard(self, session, options):
     if not state['offer_clipboard']:
-        raise dbus.exceptions.DBusException('No such interface',
-                                            name='org.freedesktop.DBus.Error.UnknownMethod')
+        raise error('DBus.Error.UnknownMethod', 'No such interface')
     entry = state['sessions'][str(session)]
     if entry['started']:
-        raise dbus.exceptions.DBusException('session already started',
-                                            name='org.freedesktop.portal.Error.Failed')
+        raise error('portal.Error.Failed', 'session already started')
     entry['clipboard_requested'] = True
 
 
@@ -234,8 +218,7 @@ def SetSelection(self, session, options):
 def SelectionWrite(self, session, serial):
     clipboard_session(session)
     if int(serial) not in state['transfers'] or str(session) != state['owner']:
-        raise dbus.exceptions.DBusException('no such transfer',
-                                            name='org.freedesktop.portal.Error.InvalidArgument')
+        raise error('portal.Error.InvalidArgument', 'no such transfer')
     read_end, write_end = os.pipe()
     received = bytearray()
 
@@ -271,19 +254,13 @@ def SelectionWriteDone(self, session, serial, success):
 def SelectionRead(self, session, mime_type):
     clipboard_session(session)
     if state['owner'] is not None or str(mime_type) not in state['clip']:
-        raise dbus.exceptions.DBusException('no such format',
-                                            name='org.freedesktop.portal.Error.Failed')
+        raise error('portal.Error.Failed', 'no such format')
     read_end, write_end = os.pipe()
     os.write(write_end, state['clip'][str(mime_type)].encode('utf-8'))
     os.close(write_end)
     fd = dbus.types.UnixFd(read_end)
     os.close(read_end)
     return fd
-
-
-@dbus.service.method(MOCK_IFACE, in_signature='b', out_signature='')
-def OfferClipboard(self, offer):
-    state['offer_clipboard'] = bool(offer)
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='ss', out_signature='')
@@ -298,7 +275,3 @@ def Copy(self, mime_type, text):
 def Paste(self):
     paste(self)
 
-
-@dbus.service.method(MOCK_IFACE, in_signature='', out_signature='as')
-def Pasted(self):
-    return dbus.Array(state['pasted'], signature='s')

@@ -1,9 +1,6 @@
-'''A GlobalShortcuts portal on a private session bus, for python3-dbusmock.
-
-Answers through Request objects after the call returns, as the real portal does, and keeps the
-bound shortcuts for the whole run, as a desktop keeps them between starts of an application.
-Tests press and release a shortcut, and steer what the desktop does, with the methods of the
-org.freedesktop.portal.Mock interface.
+'''A GlobalShortcuts portal on a private session bus, for python3-dbusmock: it keeps the bound
+shortcuts for the whole run, as a desktop keeps them between starts of an application. Tests
+press and release the shortcut, and steer the desktop, through the Mock interface.
 '''
 
 import os

@@ -15,8 +15,8 @@ const QString mixedOnTheLayout = QString(mixed).remove(QRegularExpression(u"[^\\
 struct Desktop
 {
     QString name;
-    // The compositor's socket, the session bus, and XDG_CURRENT_DESKTOP.
-    QString display, bus, current;
+    // The compositor's socket and the session bus.
+    QString display, bus;
 };
 
 } // namespace
@@ -36,7 +36,7 @@ class DesktopInsertTest : public QObject
     {
         const QByteArray prefix = "VESK_TEST_" + name.toUpper().toLatin1();
         return {name, qEnvironmentVariable(prefix + "_DISPLAY"),
-                qEnvironmentVariable(prefix + "_BUS"), name == "kde"_L1 ? u"KDE"_s : u"GNOME"_s};
+                qEnvironmentVariable(prefix + "_BUS")};
     }
 
     QProcessEnvironment environmentOf(const Desktop &d) const
@@ -46,7 +46,7 @@ class DesktopInsertTest : public QObject
         env.insert(u"XDG_RUNTIME_DIR"_s, socket.path());
         env.insert(u"WAYLAND_DISPLAY"_s, socket.fileName());
         env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, d.bus);
-        env.insert(u"XDG_CURRENT_DESKTOP"_s, d.current);
+        env.insert(u"XDG_CURRENT_DESKTOP"_s, d.name == "kde"_L1 ? u"KDE"_s : u"GNOME"_s);
         env.insert(u"XDG_SESSION_TYPE"_s, u"wayland"_s);
         env.insert(u"GDK_BACKEND"_s, u"wayland"_s);
         env.remove(u"DISPLAY"_s);
@@ -116,8 +116,8 @@ class DesktopInsertTest : public QObject
         QVERIFY(m_client->start());
     }
 
-    // Runs `vesk-voice type` at once (no delay), answering GNOME's dialog; its time in ms.
-    qint64 type(const Desktop &d, const QString &text, const QString &method)
+    // Runs `vesk-voice type` at once (no delay), answering GNOME's dialog; whether it succeeded.
+    bool type(const Desktop &d, const QString &text, const QString &method)
     {
         // The last run's dialog is gone and the client has the focus back.
         if (d.name == "gnome"_L1 && !QTest::qWaitFor([&d] { return !dialogFocused(d); }, 10000))
@@ -125,12 +125,10 @@ class DesktopInsertTest : public QObject
         QProcess cli;
         cli.setProcessEnvironment(environmentOf(d));
         cli.setProcessChannelMode(QProcess::ForwardedChannels);
-        QElapsedTimer timer;
-        timer.start();
         cli.start(TestSupport::executable(),
                   {u"type"_s, text, u"--method"_s, method, u"--delay"_s, u"0"_s});
         if (!cli.waitForStarted())
-            return -1;
+            return false;
         // GNOME keeps no answer: it asks at every run.
         if (d.name == "gnome"_L1 && !answerGnomeDialog(d))
             qWarning("GNOME's remote desktop dialog did not come");
@@ -139,9 +137,9 @@ class DesktopInsertTest : public QObject
             cli.exitStatus() != QProcess::NormalExit || cli.exitCode() != 0) {
             qWarning("vesk-voice type ended with %d (%s)", cli.exitCode(),
                      cli.exitStatus() == QProcess::NormalExit ? "exit" : "crash");
-            return -1;
+            return false;
         }
-        return timer.elapsed();
+        return true;
     }
 
 private Q_SLOTS:
@@ -181,13 +179,10 @@ private Q_SLOTS:
         startClient(d);
         if (QTest::currentTestFailed())
             return;
-        const qint64 ms = type(d, mixed, method);
-        QVERIFY2(ms >= 0, "vesk-voice type failed");
-        qInfo("%s: vesk-voice type --method %s --delay 0 took %lld ms", qPrintable(name),
-              qPrintable(method), ms);
+        QVERIFY(type(d, mixed, method));
         QTRY_COMPARE_WITH_TIMEOUT(m_client->received(), expected, 10000);
         const QString after = u"Ok, ok"_s;
-        QVERIFY(type(d, after, u"type"_s) >= 0);
+        QVERIFY(type(d, after, u"type"_s));
         QTRY_COMPARE_WITH_TIMEOUT(m_client->received(), expected + after, 10000);
         // Longer than the desktop's key repeat delay: a key left down would have repeated.
         QTest::qWait(800);

@@ -115,8 +115,6 @@ private Q_SLOTS:
             C::qt, Pi::none, T::wayland, "VESK_CLIPBOARD", "Qt");
         row("X11, pinning off", K::x11, "x", P::x11, Po::x11, C::x11, Pi::none, T::x11,
             "VESK_WINDOW_PINNING", "none");
-        row("X11, trust forced to none", K::x11, "x", P::x11, Po::x11, C::x11, Pi::x11, T::none,
-            "VESK_TRUST", "none");
         row("X11, unknown key source value ignored", K::x11, "x", P::x11, Po::x11, C::x11, Pi::x11,
             T::x11, "VESK_KEY_SOURCE", "telepathy");
     }

@@ -12,12 +12,14 @@ namespace {
 const QString sample = u"Salom, oʻzbek — Привет, готово! 中文 😀 ok"_s;
 // Typed, each character is a press and a release of its keysym.
 const qsizetype sampleKeys = 2 * qsizetype(sample.toStdU32String().size());
+
 // A key the portal was sent: "keysym" or "keycode", the value, whether pressed.
-using Key = std::tuple<QString, int, uint>;
+QString key(const char *kind, int value, int pressed)
+{
+    return u"%1 %2 %3"_s.arg(QLatin1String(kind)).arg(value).arg(pressed);
+}
 
 } // namespace
-
-Q_DECLARE_METATYPE(Key)
 
 // Insertion through the RemoteDesktop portal (a mock on a private session bus): the permission
 // asked once and remembered, the keys that arrive, and the insertions that cannot be made.
@@ -27,28 +29,20 @@ class PortalInsertTest : public QObject
 
     PortalMock m_portal;
 
-    QVariant ask(const QString &method) { return m_portal.call(method).arguments().value(0); }
-
-    uint asked() { return ask(u"Asked"_s).toUInt(); }
-
-    // The keys posted since the test began, in the order the portal handled them.
-    QList<Key> keys()
+    QVariant state(const QString &name)
     {
-        QList<Key> all;
-        const QDBusArgument list = ask(u"Keys"_s).value<QDBusArgument>();
-        list.beginArray();
-        while (!list.atEnd()) {
-            auto &[kind, value, pressed] = all.emplace_back();
-            list.beginStructure();
-            list >> kind >> value >> pressed;
-            list.endStructure();
-        }
-        list.endArray();
-        return all;
+        return m_portal.call(u"State"_s, {name})
+            .arguments()
+            .value(0)
+            .value<QDBusVariant>()
+            .variant();
     }
-    bool noneDown() { return ask(u"Down"_s).toUInt() == 0; }
 
-    QStringList pasted() { return ask(u"Pasted"_s).toStringList(); }
+    uint asked() { return state(u"asked"_s).toUInt(); }
+    // The keys posted since the test began, in the order the portal handled them.
+    QStringList keys() { return state(u"keys"_s).toStringList(); }
+    bool noneDown() { return state(u"down"_s).toUInt() == 0; }
+    QStringList pasted() { return state(u"pasted"_s).toStringList(); }
 
     QString storedToken()
     {
@@ -83,9 +77,9 @@ private Q_SLOTS:
     void init()
     {
         QFile::remove(PortalKeyPoster::stateFile());
-        QVERIFY(m_portal.mock(u"Answer"_s, {0}));
+        QVERIFY(m_portal.mock(u"Set"_s, {u"answer"_s, 0}));
         QVERIFY(m_portal.mock(u"ForgetKeys"_s));
-        QVERIFY(m_portal.mock(u"OfferClipboard"_s, {true}));
+        QVERIFY(m_portal.mock(u"Set"_s, {u"offer_clipboard"_s, 1}));
     }
 
     void asksOnceAndRemembers()
@@ -108,17 +102,14 @@ private Q_SLOTS:
         QCOMPARE(selection.value(u"types"_s).toUInt(), 1U);
         QCOMPARE(selection.value(u"persist_mode"_s).toUInt(), 2U);
         QVERIFY(!selection.contains(u"restore_token"_s));
-        QCOMPARE(asked(), before + 1);
         const QString token = storedToken();
-        QVERIFY(!token.isEmpty());
         first.reset();
 
-        // The next run (another client) offers the token and is not asked again; the spent
-        // token is replaced by the new one.
+        // The next run (another client) offers the token and is not asked again (the count at
+        // the end); the spent token is replaced by the new one.
         auto second = poster();
         QTRY_COMPARE(second->state(), PortalKeyPoster::State::started);
         QCOMPARE(lastSelection().value(u"restore_token"_s).toString(), token);
-        QCOMPARE(asked(), before + 1);
         QVERIFY(!storedToken().isEmpty());
         QVERIFY(storedToken() != token);
 
@@ -127,26 +118,26 @@ private Q_SLOTS:
         QVERIFY(m_portal.mock(u"CloseSessions"_s));
         QTRY_COMPARE(m_portal.calls(u"CreateSession"_s).size(), opened + 1);
         QTRY_COMPARE(second->state(), PortalKeyPoster::State::started);
+        // Asked once in all: an empty or unsaved token would have asked again.
         QCOMPARE(asked(), before + 1);
         second->postKey(KeyPoster::Key::returnKey, 0);
         QTRY_COMPARE(keys(),
-                     (QList<Key>{{u"keycode"_s, KEY_ENTER, 1U}, {u"keycode"_s, KEY_ENTER, 0U}}));
+                     (QStringList{key("keycode", KEY_ENTER, 1), key("keycode", KEY_ENTER, 0)}));
     }
 
     void pastesThroughTheClipboardPortal_data()
     {
         QTest::addColumn<bool>("portalHasClipboard");
-        QTest::addColumn<QList<Key>>("expected");
-        const auto code = [](int value, uint pressed) { return Key{u"keycode"_s, value, pressed}; };
+        QTest::addColumn<QStringList>("expected");
         QTest::newRow("clipboard portal: Control+V by key position")
             << true
-            << QList<Key>{code(KEY_LEFTCTRL, 1), code(KEY_V, 1), code(KEY_V, 0),
-                          code(KEY_LEFTCTRL, 0)};
+            << QStringList{key("keycode", KEY_LEFTCTRL, 1), key("keycode", KEY_V, 1),
+                           key("keycode", KEY_V, 0), key("keycode", KEY_LEFTCTRL, 0)};
         // Each character a press and a release of its keysym, in order.
-        QList<Key> typed;
+        QStringList typed;
         for (const char32_t c : sample.toStdU32String())
-            for (const uint pressed : {1U, 0U})
-                typed.append({u"keysym"_s, int(xkb_utf32_to_keysym(c)), pressed});
+            for (const int pressed : {1, 0})
+                typed.append(key("keysym", int(xkb_utf32_to_keysym(c)), pressed));
         QTest::newRow("no clipboard portal, no data control: typed") << false << typed;
     }
 
@@ -157,8 +148,8 @@ private Q_SLOTS:
     void pastesThroughTheClipboardPortal()
     {
         QFETCH(bool, portalHasClipboard);
-        QFETCH(QList<Key>, expected);
-        QVERIFY(m_portal.mock(u"OfferClipboard"_s, {portalHasClipboard}));
+        QFETCH(QStringList, expected);
+        QVERIFY(m_portal.mock(u"Set"_s, {u"offer_clipboard"_s, int(portalHasClipboard)}));
         const QString users = u"the user's own — words"_s;
         QVERIFY(m_portal.mock(u"Copy"_s, {u"text/plain;charset=utf-8"_s, users}));
         auto p = poster(false);
@@ -201,7 +192,7 @@ private Q_SLOTS:
         auto p = poster();
         QTRY_COMPARE(p->state(), PortalKeyPoster::State::started);
         if (refused >= 0)
-            QVERIFY(m_portal.mock(u"RefuseKey"_s, {refused}));
+            QVERIFY(m_portal.mock(u"Set"_s, {u"refuse_after"_s, refused}));
         auto injector =
             std::make_unique<TextInjector>(std::move(p), std::make_unique<QtClipboardReader>());
         QSignalSpy idle(injector.get(), &TextInjector::idle);
@@ -233,7 +224,7 @@ private Q_SLOTS:
     {
         QFETCH(int, answer);
         QFETCH(QString, reason);
-        QVERIFY(m_portal.mock(u"Answer"_s, {answer}));
+        QVERIFY(m_portal.mock(u"Set"_s, {u"answer"_s, answer}));
         const uint before = asked();
         auto p = poster();
         QTRY_COMPARE(asked(), before + 1);

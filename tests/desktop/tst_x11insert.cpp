@@ -191,7 +191,7 @@ private Q_SLOTS:
         QVERIFY(taken != 0);
         XTestInput::bindKeycode(taken, "F20");
         QTRY_VERIFY_WITH_TIMEOUT(XTestInput::keycode("U0438") == 0, 20000);
-        QCOMPARE(XTestInput::keysymAt(taken), u"F20"_s);
+        QCOMPARE(XTestInput::keycode("F20"), taken);
         XTestInput::bindKeycode(taken, "NoSymbol");
     }
 
@@ -280,13 +280,10 @@ private Q_SLOTS:
         // How long the event loop goes without turning while the paste asks the owner for a
         // format it never gives: Qt alone would wait 5 s for it.
         QElapsedTimer clock;
-        qint64 last = 0;
         qint64 longest = 0;
         QTimer tick;
-        connect(&tick, &QTimer::timeout, this, [&] {
-            longest = std::max(longest, clock.elapsed() - last);
-            last = clock.elapsed();
-        });
+        connect(&tick, &QTimer::timeout, this,
+                [&] { longest = std::max(longest, clock.restart()); });
         clock.start();
         tick.start(10);
         insert(u"over a hung owner"_s, "paste");

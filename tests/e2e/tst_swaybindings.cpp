@@ -44,10 +44,8 @@ private Q_SLOTS:
         Config c;
         c.apiKey = u"e2e-key"_s;
         c.onboardingDone = true;
-        c.hotkey = HotkeyKind::fn;
         c.sounds = false;
         c.insertMethod = u"paste"_s;
-        c.languageCodes = {u"uz-UZ"_s, u"ru-RU"_s};
         c.saveTo(m_data.filePath(u"config.json"_s));
 
         m_client = std::make_unique<TextClientProcess>(TextClientProcess::Kind::qt,
