@@ -37,17 +37,21 @@ class OnDemandTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void recorderIsMadeAtItsFirstUse()
+    // Each is made at its first use, and not before.
+    void eachIsMadeAtItsFirstUse()
     {
         auto *counting = new CountingParts;
         OnDemand parts{std::unique_ptr<OnDemandParts>(counting)};
         LazyRecorder recorder(parts);
-        QStringList late;
+        LazyTranscriber transcriber(parts);
+        QStringList late, interim;
         QByteArrayList audio;
         recorder.setLateFailureHandler([&](const QString &why) { late.append(why); });
         recorder.setAudioHandler([&](const QByteArray &pcm) { audio.append(pcm); });
+        transcriber.setInterimHandler([&](const QString &words) { interim.append(words); });
 
-        // What the launch and an idle tray ask: answered without the audio system.
+        // What the launch and an idle tray ask, and audio, the encoding question and a cancel
+        // before any request: answered without the audio system or the network.
         QVERIFY(!recorder.isRecording());
         QVERIFY(!recorder.levelDb());
         QCOMPARE(recorder.name(QString()), u"System default"_s);
@@ -56,9 +60,12 @@ private Q_SLOTS:
         recorder.stop([&](std::optional<Recording> r) { stopped = !r; });
         QVERIFY(stopped);
         QVERIFY(!recorder.ready());
+        transcriber.feed("early");
+        QVERIFY(!transcriber.encodesWhileRecording(Config()));
+        transcriber.cancel();
         QVERIFY(!counting->recorderMade);
 
-        // The first recording makes it, with the handlers set before.
+        // The first recording makes the recorder (only), with the handlers set before.
         QCOMPARE(recorder.start(u"a"_s), std::nullopt);
         FakeRecorder *made = counting->recorderMade;
         QVERIFY(made);
@@ -78,34 +85,21 @@ private Q_SLOTS:
         // A handler set later reaches the one made.
         recorder.setAudioHandler({});
         QVERIFY(!made->audio);
-    }
-
-    void transcriberIsMadeAtTheFirstRequest()
-    {
-        auto *counting = new CountingParts;
-        OnDemand parts{std::unique_ptr<OnDemandParts>(counting)};
-        LazyTranscriber transcriber(parts);
-        QStringList interim;
-        transcriber.setInterimHandler([&](const QString &words) { interim.append(words); });
-
-        // Audio, the encoding question and a cancel before any request make nothing.
-        transcriber.feed("early");
-        QVERIFY(!transcriber.encodesWhileRecording(Config()));
-        transcriber.cancel();
         QVERIFY(!counting->transcriberMade);
 
+        // The warm-up before a request makes the transcriber.
         transcriber.warmUp(Config());
-        FakeTranscriber *made = counting->transcriberMade;
-        QVERIFY(made);
+        FakeTranscriber *transcriberMade = counting->transcriberMade;
+        QVERIFY(transcriberMade);
         transcriber.feed("late");
-        QCOMPARE(made->fed, QByteArrayList{"late"});
-        made->interim(u"salom"_s);
+        QCOMPARE(transcriberMade->fed, QByteArrayList{"late"});
+        transcriberMade->interim(u"salom"_s);
         QCOMPARE(interim, QStringList{u"salom"_s});
         transcriber.transcribe(Config(), u"/rec.wav"_s, [](std::optional<QString>, QString) {});
-        QCOMPARE(made->requests.size(), 1);
-        QCOMPARE(made->requests.first().file, u"/rec.wav"_s);
+        QCOMPARE(transcriberMade->requests.size(), 1);
+        QCOMPARE(transcriberMade->requests.first().file, u"/rec.wav"_s);
         transcriber.cancel();
-        QCOMPARE(made->cancels, 1);
+        QCOMPARE(transcriberMade->cancels, 1);
     }
 };
 

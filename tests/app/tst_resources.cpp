@@ -37,7 +37,6 @@ private Q_SLOTS:
             QVERIFY2(drawn > 40 && drawn < 64 * 64, qPrintable(name));
         }
         QVERIFY(Symbols::pixmap(u"no.such.symbol"_s, Qt::black, 16).isNull());
-        QVERIFY(!Symbols::icon(u"mic"_s, Qt::white).isNull());
         QVERIFY(!Resources::appIcon().pixmap(64).toImage().isNull());
     }
 

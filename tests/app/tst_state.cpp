@@ -42,11 +42,10 @@ private Q_SLOTS:
         mine.hotkey = HotkeyKind::rightCommand;
         state.setConfig(mine);
         QVERIFY(state.saveConfig());
-        const Config saved = Config::load();
-        QCOMPARE(saved.model, u"gemini-edited"_s);
-        QCOMPARE(saved.customVocabulary, QStringList{u"Toshkent"_s});
-        QCOMPARE(saved.hotkey, HotkeyKind::rightCommand);
-        QCOMPARE(state.config(), saved);
+        Config merged = edited;
+        merged.hotkey = HotkeyKind::rightCommand;
+        QCOMPARE(Config::load(), merged);
+        QCOMPARE(state.config(), merged);
         const QString told =
             u"config.json was changed outside Vesk Voice while it ran; those changes are kept"_s;
         QVERIFY(logMessages().contains(told));
@@ -65,12 +64,9 @@ private Q_SLOTS:
     void historyEditedWhileRunningIsMerged()
     {
         History start;
-        for (const HistoryEntry &e :
-             {entry("a", 40), entry("b", 30), entry("c", 20), entry("d", 10)})
-            start.entries.prepend(e);
+        start.entries = {entry("d", 10), entry("c", 20), entry("b", 30), entry("a", 40)};
         QVERIFY(start.save());
         AppState state;
-        QCOMPARE(state.history(), start);
 
         History file = start; // newest first: d c b a
         file.entries[1].text = u"c, fixed by hand"_s;

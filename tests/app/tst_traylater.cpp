@@ -38,12 +38,8 @@ private Q_SLOTS:
         AppDelegate controller(&state, std::move(s));
         const std::unique_ptr<PlatformLoader> platform = PlatformLoader::load();
         OnDemand parts{std::make_unique<ModuleParts>()};
-        AppShell shell(
-            &controller, *platform,
-            [] {
-                return AppShell::Trust{true, QString()};
-            },
-            parts);
+        const auto trusted = [] { return AppShell::Trust{true, QString()}; };
+        AppShell shell(&controller, *platform, trusted, parts);
 
         QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
         shell.applicationDidFinishLaunching();
@@ -63,8 +59,7 @@ private Q_SLOTS:
         QVERIFY2(icon.top() < 32, qPrintable(u"%1,%2"_s.arg(icon.x()).arg(icon.y())));
         // With a tray the setting rules again.
         QTRY_VERIFY_WITH_TIMEOUT(!shell.hud()->isVisible(), 5000);
-        trayer.terminate();
-        trayer.waitForFinished();
+        TestSupport::stop(trayer);
     }
 };
 

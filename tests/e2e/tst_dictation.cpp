@@ -53,7 +53,7 @@ class DictationTest : public QObject
     }
 
     // Holds the hotkey while the virtual microphone speaks, then lets go.
-    void dictate(bool cancelWithEscape = false, const std::function<void()> &whileHeld = {})
+    void dictate(const std::function<void()> &whileHeld = {})
     {
         const qsizetype before = log().count(u"recording started"_s);
         // Right Ctrl alone: xdotool's keydown would add the left Control key as a modifier.
@@ -66,20 +66,22 @@ class DictationTest : public QObject
         QVERIFY(speak());
         if (whileHeld)
             whileHeld();
-        if (cancelWithEscape)
-            XTestInput::tap("Escape");
     }
 
     // Start, speech on the virtual microphone, stop: as a desktop shortcut bound to the commands.
-    void dictateByCommands()
+    // With `sent`, until the request reaches the server.
+    void dictateByCommands(bool sent = true, const std::function<void()> &beforeStop = {})
     {
         const qsizetype before = m_server->requests().size();
         QVERIFY(command(u"start"_s));
-        // The log may be on a full disk: the request reaching the server is what tells.
+        // The log may be on a full disk: what reaches the server, or its end state, tells.
         QTest::qWait(500);
         QVERIFY(speak());
+        if (beforeStop)
+            beforeStop();
         QVERIFY(command(u"stop"_s));
-        QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() > before, 30000);
+        if (sent)
+            QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() > before, 30000);
     }
 
     // A data folder of its own, with the settings the test starts from.
@@ -182,38 +184,26 @@ private Q_SLOTS:
 
         // What was sent is the recording with speech in it (its format is the recorder's and the
         // trimmer's tests').
-        const QByteArray wav =
-            QByteArray::fromBase64(parts[1][u"inline_data"_s][u"data"_s].toString().toLatin1());
-        const QString sent = m_work.filePath(u"sent.wav"_s);
-        TestSupport::writeFile(sent, wav);
         SF_INFO info;
-        const std::vector<short> samples = WaveFiles::read<short>(sent, info);
+        const std::vector<short> samples = WaveFiles::decode(
+            QByteArray::fromBase64(parts[1][u"inline_data"_s][u"data"_s].toString().toLatin1()),
+            m_work.path(), info);
         QVERIFY(info.frames > 16000 / 2);
-        int loud = 0;
-        for (short s : samples)
-            loud += std::abs(int(s)) > 1000;
+        const auto loud = std::count_if(samples.begin(), samples.end(),
+                                        [](short s) { return std::abs(int(s)) > 1000; });
         QVERIFY2(loud > 1000, "the recording holds no speech");
 
         const History history = this->history();
         QCOMPARE(history.entries.size(), 1);
         QCOMPARE(history.entries.first().text, u"Salom dunyo. This is a short dictation test."_s);
         QCOMPARE(history.entries.first().source, u"mac"_s);
-
-        // The log tells the story in order.
-        const QString text = log();
-        qsizetype at = 0;
-        for (const char *line : {"launched, bundle=", "recording started (mac) on ", "recorded ",
-                                 "transcript: Salom dunyo."}) {
-            at = text.indexOf(QLatin1String(line), at);
-            QVERIFY2(at >= 0, line);
-        }
         // Neither the recording nor its trimmed copy is left behind.
         QTRY_VERIFY(recordings().isEmpty());
     }
 
     void escapeCancels()
     {
-        dictate(true);
+        dictate([] { XTestInput::tap("Escape"); });
         QTRY_VERIFY_WITH_TIMEOUT(log().contains(u"recording cancelled"_s), 10000);
         QTest::qWait(1000);
         QCOMPARE(m_server->requests().size(), 0);
@@ -266,14 +256,10 @@ private Q_SLOTS:
         for (const QString &text : {u"Started from a shortcut."_s, u"And once more."_s}) {
             m_server->enqueue(200, FakeGeminiServer::generateContentAnswer(text));
             const QString before = received();
-            const qsizetype started = log().count(u"recording started (mac)"_s);
-            QVERIFY(command(u"start"_s));
-            QTRY_VERIFY2_WITH_TIMEOUT(log().count(u"recording started (mac)"_s) > started,
-                                      qPrintable(log()), 10000);
-            QVERIFY(speak());
-            if (firstReleaseMs < 0)
-                firstReleaseMs = m_server->elapsedMs();
-            QVERIFY(command(u"stop"_s));
+            dictateByCommands(true, [&] {
+                if (firstReleaseMs < 0)
+                    firstReleaseMs = m_server->elapsedMs();
+            });
             QTRY_COMPARE_WITH_TIMEOUT(received(), before + u' ' + text, 30000);
         }
         const auto &requests = m_server->requests();
@@ -289,11 +275,7 @@ private Q_SLOTS:
     {
         restartWith([](Config &c) { c.apiKey.clear(); });
         const qsizetype opened = m_server->connections().size();
-        QVERIFY(command(u"start"_s));
-        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(u"recording started (mac)"_s), qPrintable(log()),
-                                  10000);
-        QVERIFY(speak());
-        QVERIFY(command(u"stop"_s));
+        dictateByCommands(false);
         QTRY_VERIFY2_WITH_TIMEOUT(log().contains(u"transcription failed"_s), qPrintable(log()),
                                   30000);
         QCOMPARE(m_server->connections().size(), opened);
@@ -313,7 +295,7 @@ private Q_SLOTS:
         m_live->setScript(script);
         const QString before = received();
         qsizetype heldChunks = 0;
-        dictate(false, [&] {
+        dictate([&] {
             if (!m_live->sessions().isEmpty())
                 heldChunks = m_live->sessions().first().chunkBytes.size();
         });
@@ -327,12 +309,14 @@ private Q_SLOTS:
         const History history = this->history();
         QCOMPARE(history.entries.first().text, u"Live words while speaking."_s);
         QCOMPARE(history.entries.first().model, model);
-        // The worker's lines and the controller's come from two threads: the opening in any order.
+        // The log tells the story in order. The worker's lines and the controller's come from two
+        // threads: the opening in any order.
         const QString text = log();
         QVERIFY(text.contains(u"live session opening for "_s + model));
         qsizetype at = 0;
-        for (const char *line : {"recording started (mac)", "live session: final transcript",
-                                 "transcript: Live words while speaking."}) {
+        for (const char *line :
+             {"recording started (mac) on ", "recorded ", "live session: final transcript",
+              "transcript: Live words while speaking."}) {
             at = text.indexOf(QLatin1String(line), at);
             QVERIFY2(at >= 0, line);
         }
@@ -437,9 +421,7 @@ private Q_SLOTS:
         QFETCH(int, signal);
         useDataFolder(m_work.filePath(u"quit-%1"_s.arg(signal)));
         startApp();
-        FakeGeminiServer::Answer never;
-        never.hang = true;
-        m_server->enqueue(never);
+        m_server->enqueue({200, {}, true}); // never answered
         dictateByCommands();
         stopApp(signal);
         QCOMPARE(failed().size(), 1);
