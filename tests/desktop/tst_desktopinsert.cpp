@@ -1,7 +1,9 @@
+#include "TestSupport.h"
 #include "desktop/HoldKeyPath.h"
 #include "desktop/wayland/PortalShortcuts.h"
 #include "TextClients.h"
 
+#include <QtDBus>
 #include <QtTest>
 
 namespace {

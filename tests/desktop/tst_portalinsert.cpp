@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "desktop/wayland/PortalClipboard.h"
 #include "desktop/wayland/PortalKeyPoster.h"
 #include "PortalMock.h"

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "desktop/wayland/EvdevKeyEventSource.h"
 #include "desktop/HotkeyMonitor.h"
 #include "PortalMock.h"

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "TextClients.h"
 #include "desktop/TextInjector.h"
 #include "WaylandKeyboard.h"

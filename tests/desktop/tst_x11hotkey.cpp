@@ -1,3 +1,5 @@
+#include "XTestInput.h"
+#include "TestSupport.h"
 #include "desktop/HotkeyMonitor.h"
 #include "desktop/PlatformLoader.h"
 #include "TextClients.h"

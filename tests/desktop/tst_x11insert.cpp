@@ -1,3 +1,5 @@
+#include "XTestInput.h"
+#include "TestSupport.h"
 #include "TextClients.h"
 #include "desktop/TextInjector.h"
 

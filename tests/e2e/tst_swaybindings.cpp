@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "records/Config.h"
 #include "FakeGeminiServer.h"
 #include "TextClients.h"

@@ -1,10 +1,14 @@
 #include "FakeGeminiServer.h"
 #include "onboarding/OnboardingSteps.h"
+#include "onboarding/OnboardingView.h"
 #include "onboarding/OnboardingWidgets.h"
+#include "state/AppState.h"
 #include "TestSupport.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>

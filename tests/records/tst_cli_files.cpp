@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <unistd.h>
+#include <sys/stat.h>
 
 using TestSupport::readFile;
 using TestSupport::writeFile;

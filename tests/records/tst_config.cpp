@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include <QtTest>
+#include <sys/stat.h>
 
 using TestSupport::readFile;
 using TestSupport::writeFile;

@@ -1,5 +1,6 @@
 #include "records/FailedRecordings.h"
 #include "LogMessages.h"
+#include "TestSupport.h"
 
 #include <QtTest>
 

@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QtTest>
+#include <QGuiApplication>
 
 // The history pane as the user meets it, with a full history where it matters: search, the text
 // selection, the row buttons under a real pointer, a new transcript, delete and clear with the
