@@ -53,6 +53,8 @@ private Q_SLOTS:
     {
         FailedRecordings store(m_dir.path() + u"/other"_s);
         const QString original = makeRecording(u"keep.wav"_s, "RIFF-kept");
+        // A file others may read: the copy is the owner's alone all the same.
+        QFile::setPermissions(original, QFile::permissions(original) | QFileDevice::ReadOther);
         const auto copied = store.keep(original, 1.5, u"a b/c.d~%"_s, true);
         QVERIFY(copied.has_value());
         QVERIFY(QFile::exists(original));

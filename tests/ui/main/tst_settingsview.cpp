@@ -303,9 +303,10 @@ private Q_SLOTS:
             slider->setFocus();
             for (int i = 0; i < presses; ++i)
                 QTest::keyClick(slider, key);
-            QCOMPARE(name == "holdFor" ? double(rig.config().holdThresholdMs)
-                                       : rig.config().keepSilenceSeconds,
-                     stored);
+            // Exactly: QCOMPARE would let a near miss through.
+            const double value = name == "holdFor" ? double(rig.config().holdThresholdMs)
+                                                   : rig.config().keepSilenceSeconds;
+            QVERIFY2(value == stored, qPrintable(QString::number(value, 'g', 17)));
             QCOMPARE(rig.find<QLabel>((name + "Value").constData())->text(), shown);
         }
         // Every position, dragged or beyond the ends, lies on the grid.
