@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -95,10 +96,15 @@ std::optional<QString> FailedRecordings::keep(const QString &recording, double d
     const QString target = m_folder + QLatin1Char('/') + name;
     // The recording is owner-only already, so a rename within one file system keeps it so; from
     // another file system (a memory-backed /tmp) it is copied.
-    // A copy within one file system is a second name for the same data: nothing to write.
+    // A copy within one file system is a second name for the same data, nothing to write; but a
+    // second name shares the mode too, so only a file that is owner-only already gets one: the
+    // user's own file is never made so behind their back.
     const QByteArray from = QFile::encodeName(recording), to = QFile::encodeName(target);
-    bool kept = copy ? ::link(from.constData(), to.constData()) == 0
-                     : std::rename(from.constData(), to.constData()) == 0;
+    struct stat info
+    {};
+    const bool linked = copy && ::stat(from.constData(), &info) == 0 && (info.st_mode & 077) == 0 &&
+                        ::link(from.constData(), to.constData()) == 0;
+    bool kept = copy ? linked : std::rename(from.constData(), to.constData()) == 0;
     if (!kept) {
         kept = copyInto(recording, target);
         if (kept && !copy)
@@ -107,7 +113,8 @@ std::optional<QString> FailedRecordings::keep(const QString &recording, double d
     if (!kept)
         return std::nullopt;
     // In the owner-only folder already; the file itself is made so too, whatever it came with.
-    QFile::setPermissions(target, DataFiles::ownerReadWrite);
+    if (!linked)
+        QFile::setPermissions(target, DataFiles::ownerReadWrite);
 
     const QStringList all = names();
     for (qsizetype i = 0; i + cap < all.size(); ++i) {

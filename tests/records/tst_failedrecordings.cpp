@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 class FailedRecordingsTest : public QObject
 {
     Q_OBJECT
@@ -52,14 +54,22 @@ private Q_SLOTS:
     void copyOrMoveAndSource()
     {
         FailedRecordings store(m_dir.path() + u"/other"_s);
+        // The user's own file keeps its mode, owner-only or readable by others; the copy is the
+        // owner's alone either way.
+        for (const int mode : {0600, 0644}) {
+            const QString original = makeRecording(u"keep%1.wav"_s.arg(mode, 0, 8), "RIFF-kept");
+            QVERIFY(::chmod(QFile::encodeName(original).constData(), mode_t(mode)) == 0);
+            const auto copied = store.keep(original, 1.5, u"mac"_s, true);
+            QVERIFY(copied.has_value());
+            QCOMPARE(TestSupport::unixMode(original), mode);
+            QCOMPARE(TestSupport::readFile(*copied), "RIFF-kept"_ba);
+            QCOMPARE(TestSupport::unixMode(*copied), 0600);
+            QFile::remove(*copied);
+        }
         const QString original = makeRecording(u"keep.wav"_s, "RIFF-kept");
-        // A file others may read: the copy is the owner's alone all the same.
-        QFile::setPermissions(original, QFile::permissions(original) | QFileDevice::ReadOther);
         const auto copied = store.keep(original, 1.5, u"a b/c.d~%"_s, true);
         QVERIFY(copied.has_value());
         QVERIFY(QFile::exists(original));
-        QCOMPARE(TestSupport::readFile(*copied), "RIFF-kept"_ba);
-        QCOMPARE(TestSupport::unixMode(*copied), 0600);
         QCOMPARE(store.newest()->source, u"a b/c.d~%"_s);
         QCOMPARE(store.newest()->duration, 1.5);
         // Keeping what is already kept changes nothing.
