@@ -10,6 +10,7 @@
 #include "app/parts/LazyPorts.h"
 #include "app/services/DesktopPorts.h"
 #include "desktop/DesktopSession.h"
+#include "desktop/NativeBackends.h"
 #include "records/Log.h"
 #include "app/QtNoise.h"
 #include "Resources.h"
@@ -39,7 +40,8 @@ int main(int argc, char **argv)
     }
     // A broken installation is told now, not at the first dictation.
     QString missing;
-    if (OnDemand::modulePath(&missing).isEmpty()) {
+    if (OnDemand::modulePath(&missing).isEmpty() ||
+        NativeBackends::modulePath(&missing).isEmpty()) {
         std::fprintf(stderr, "vesk-voice: %s\n", qUtf8Printable(missing));
         return 1;
     }

@@ -14,7 +14,8 @@ struct Trust
     QString reason;
 };
 
-// The X server offers XInputExtension 2.x and XTEST (x11/).
+// The X server offers XInputExtension 2.x and XTEST (x11/, with the native backends: reached
+// through NativeBackends::x11Trust()).
 Trust checkX11();
 
 } // namespace Accessibility

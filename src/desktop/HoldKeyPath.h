@@ -1,7 +1,7 @@
 #pragma once
 
 #include "desktop/DesktopSession.h"
-#include "desktop/wayland/EvdevKeyEventSource.h"
+#include "desktop/InputDeviceAccess.h"
 #include "records/HoldKeyAdvice.h"
 #include "desktop/wayland/PortalShortcuts.h"
 
@@ -37,7 +37,7 @@ struct Facts
     QString trigger;
     QString portalProblem;
     DesktopSession::Desktop desktop = DesktopSession::Desktop::other;
-    EvdevKeyEventSource::Access devices;
+    InputDeviceAccess devices;
 };
 // What the settings form and the guide say about a path.
 HoldKeyAdvice advice(Path path, const Facts &facts);

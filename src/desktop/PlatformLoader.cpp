@@ -1,22 +1,13 @@
 #include "desktop/PlatformLoader.h"
 
-#include "desktop/wayland/EvdevKeyEventSource.h"
 #include "desktop/LocalKeyEventSource.h"
-#include "records/Log.h"
+#include "desktop/NativeBackends.h"
 #include "desktop/NullBackends.h"
 #include "desktop/wayland/PortalClipboard.h"
 #include "desktop/wayland/PortalKeyEventSource.h"
 #include "desktop/wayland/PortalKeyPoster.h"
 #include "desktop/wayland/PortalShortcuts.h"
-#include "desktop/wayland/WaylandClipboard.h"
-#include "desktop/wayland/WaylandKeyPoster.h"
-#include "desktop/wayland/WaylandSupport.h"
-#include "desktop/x11/X11ActiveWindow.h"
-#include "desktop/x11/X11ClipboardReader.h"
-#include "desktop/x11/X11KeyEventSource.h"
-#include "desktop/x11/X11KeyPoster.h"
-#include "desktop/x11/X11Support.h"
-#include "desktop/x11/X11WindowPinning.h"
+#include "records/Log.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -24,6 +15,7 @@
 #include <initializer_list>
 #include <optional>
 #include <utility>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -164,7 +156,7 @@ void PlatformLoader::sendWindowRequests()
 {
     if (auto *x11 =
             qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
-        X11::flush(x11->connection());
+        xcb_flush(x11->connection());
 }
 
 std::unique_ptr<PlatformLoader> PlatformLoader::load()
@@ -184,10 +176,10 @@ PlatformLoader::Offers PlatformLoader::probe(bool remoteDesktop, bool shortcuts)
     offers.qtOnXcb = QGuiApplication::platformName() == QLatin1String("xcb");
     if (!isWayland())
         return offers;
-    if (const std::shared_ptr<Wayland::Connection> connection = Wayland::shared()) {
+    if (const auto compositor = NativeBackends::get().waylandCompositor()) {
         offers.compositor = true;
-        offers.virtualKeyboard = connection->virtualKeyboardName != 0;
-        offers.dataControl = connection->dataControlName != 0;
+        offers.virtualKeyboard = compositor->virtualKeyboard;
+        offers.dataControl = compositor->dataControl;
     }
     // The bus is asked only where the answer matters.
     if (remoteDesktop && !offers.virtualKeyboard)
@@ -225,11 +217,11 @@ std::unique_ptr<KeyEventSource> PlatformLoader::keyEventSource(KeyEventSource::S
         return std::make_unique<LocalKeyEventSource>();
     switch (holdKeyPath(readInputDevices)) {
     case HoldKeyPath::Path::x11:
-        return std::make_unique<X11KeyEventSource>();
+        return NativeBackends::get().x11KeyEventSource();
     case HoldKeyPath::Path::portal:
         return std::make_unique<PortalKeyEventSource>(portalShortcuts());
     case HoldKeyPath::Path::inputDevices:
-        return std::make_unique<EvdevKeyEventSource>();
+        return NativeBackends::get().inputDeviceKeyEventSource();
     case HoldKeyPath::Path::compositorBindings:
         break;
     }
@@ -254,7 +246,7 @@ HoldKeyAdvice PlatformLoader::holdKeyAdvice(bool readInputDevices)
     if (path != HoldKeyPath::Path::portal && m_portalShortcuts && m_portalShortcuts->keptNothing())
         facts.portalProblem = m_portalShortcuts->problem();
     if (path == HoldKeyPath::Path::inputDevices)
-        facts.devices = EvdevKeyEventSource::check();
+        facts.devices = NativeBackends::get().inputDeviceAccess();
     return HoldKeyPath::advice(path, facts);
 }
 
@@ -264,7 +256,7 @@ std::unique_ptr<KeyPoster> PlatformLoader::keyPoster()
     const Offers offers = probe(wanted.isEmpty(), false);
     switch (choosePoster(m_session.kind, wanted, offers)) {
     case Poster::wayland:
-        if (auto poster = WaylandKeyPoster::open())
+        if (auto poster = NativeBackends::get().waylandKeyPoster())
             return poster;
         return std::make_unique<NullKeyPoster>(noVirtualKeyboard());
     case Poster::portal: {
@@ -279,7 +271,7 @@ std::unique_ptr<KeyPoster> PlatformLoader::keyPoster()
     case Poster::x11:
         if (isWayland())
             Log::write(QStringLiteral("typing reaches only X11 windows of this Wayland session"));
-        if (auto poster = X11KeyPoster::open())
+        if (auto poster = NativeBackends::get().x11KeyPoster())
             return poster;
         return std::make_unique<NullKeyPoster>(noXServer(m_session.kind));
     case Poster::none:
@@ -299,11 +291,11 @@ std::unique_ptr<ClipboardReader> PlatformLoader::clipboard()
         return std::make_unique<PortalClipboard>(m_portalPoster);
     switch (chooseClipboard(m_session.kind, wanted, offers)) {
     case Clipboard::wayland:
-        if (auto clipboard = WaylandClipboard::open())
+        if (auto clipboard = NativeBackends::get().waylandClipboard())
             return clipboard;
         break;
     case Clipboard::x11:
-        return std::make_unique<X11ClipboardReader>();
+        return NativeBackends::get().x11Clipboard();
     case Clipboard::qt:
         break;
     }
@@ -314,7 +306,7 @@ std::unique_ptr<ActiveWindow> PlatformLoader::activeWindow()
 {
     if (!probe(false, false).qtOnXcb)
         return nullptr;
-    return X11ActiveWindow::open();
+    return NativeBackends::get().x11ActiveWindow();
 }
 
 WindowPinning &PlatformLoader::windowPinning()
@@ -322,7 +314,7 @@ WindowPinning &PlatformLoader::windowPinning()
     if (!m_pinning) {
         const QString wanted = forced(pinningVariable);
         if (choosePinning(wanted, probe(false, false)) == Pinning::x11)
-            m_pinning = std::make_unique<X11WindowPinning>();
+            m_pinning = NativeBackends::get().x11WindowPinning();
         else
             m_pinning = std::make_unique<NullWindowPinning>(
                 wanted == QLatin1String("none")
@@ -338,7 +330,7 @@ Accessibility::Trust PlatformLoader::trust()
     const Offers offers = probe(true, false);
     switch (chooseTrust(m_session.kind, wanted, offers)) {
     case Trust::x11: {
-        Accessibility::Trust trust = Accessibility::checkX11();
+        Accessibility::Trust trust = NativeBackends::get().x11Trust();
         if (!trust.trusted && isWayland() && trust.reason == noXServer(DesktopSession::Kind::x11))
             trust.reason = noXServer(m_session.kind);
         return trust;

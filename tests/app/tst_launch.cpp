@@ -19,7 +19,6 @@ class LaunchTest : public QObject
 
     QTemporaryDir m_tmp;
     QString m_data;
-    QString m_alone; // a copy of the executable without its parts' module beside it
     std::unique_ptr<QProcess> m_app;
 
     using Result = TestSupport::Run;
@@ -102,9 +101,6 @@ private Q_SLOTS:
     {
         QVERIFY(m_tmp.isValid());
         m_data = m_tmp.filePath(u"data"_s);
-        m_alone = m_tmp.filePath(u"alone/vesk-voice"_s);
-        QVERIFY(QDir().mkpath(QFileInfo(m_alone).path()));
-        QVERIFY(QFile::copy(TestSupport::executable(), m_alone));
     }
 
     void cleanupTestCase()
@@ -151,22 +147,42 @@ private Q_SLOTS:
         QCOMPARE(TestSupport::readFile(data + u"/history.json"_s), history);
     }
 
-    // An executable without its parts' module (a broken installation) says what is missing, at
+    // An executable without one of its modules (a broken installation) says which is missing, at
     // launch and for a command that needs it, instead of failing at the first dictation. The
-    // commands to the running app need none of it, so a desktop shortcut waits for nothing to
-    // load: without an app each says so in one line.
+    // commands to the running app need neither, so a desktop shortcut waits for nothing to load:
+    // without an app each says so in one line.
+    void aMissingModuleIsToldAtOnce_data()
+    {
+        QTest::addColumn<QString>("missing");
+        QTest::addColumn<QStringList>("command");
+        QTest::newRow("parts") << u"vesk-voice-parts.so"_s << QStringList{u"prompt"_s};
+        QTest::newRow("desktop backends")
+            << u"vesk-voice-desktop.so"_s << QStringList{u"type"_s, u"x"_s};
+    }
     void aMissingModuleIsToldAtOnce()
     {
+        QFETCH(QString, missing);
+        QFETCH(QStringList, command);
+        // A copy of the executable with the other module beside it.
+        const QString folder = m_tmp.filePath(u"without-"_s + missing);
+        const QString alone = folder + u"/vesk-voice"_s;
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::copy(TestSupport::executable(), alone));
+        const QString built = QFileInfo(TestSupport::executable()).path();
+        for (const QString &module : {u"vesk-voice-parts.so"_s, u"vesk-voice-desktop.so"_s}) {
+            if (module != missing)
+                QVERIFY(QFile::link(built + u'/' + module, folder + u'/' + module));
+        }
         const QProcessEnvironment env = TestSupport::appEnvironment(m_tmp.filePath(u"nobody"_s));
-        for (const QStringList &args : {QStringList(), QStringList{u"prompt"_s}}) {
-            const Result r = TestSupport::run(m_alone, args, env);
+        for (const QStringList &args : {QStringList(), command}) {
+            const Result r = TestSupport::run(alone, args, env);
             QCOMPARE(r.code, 1);
             QVERIFY2(r.err.contains(u"installation is incomplete"_s) &&
-                         r.err.contains(u"vesk-voice-parts.so is missing"_s),
+                         r.err.contains(missing + u" is missing"_s),
                      qPrintable(r.err));
         }
         for (const char *name : {"toggle", "start", "stop", "cancel", "show", "retry"}) {
-            const Result r = TestSupport::run(m_alone, {QString::fromLatin1(name)}, env);
+            const Result r = TestSupport::run(alone, {QString::fromLatin1(name)}, env);
             QCOMPARE(r.code, 1);
             QVERIFY(r.out.isEmpty());
             QVERIFY2(r.err.endsWith(u'\n') && r.err.count(u'\n') == 1 &&
@@ -198,6 +214,14 @@ private Q_SLOTS:
             xdotool({u"windowminimize"_s, u"--sync"_s, mainWindow()});
             QTRY_VERIFY_WITH_TIMEOUT(mainWindow().isEmpty(), 10000);
         }
+        // The hold key came from the desktop backends' module, loaded after the tray icon: the
+        // executable itself needs none of the libraries they speak through.
+        QVERIFY(TestSupport::readFile(maps).contains("vesk-voice-desktop.so"));
+        const Result needed = TestSupport::run(u"readelf"_s, {u"-d"_s, TestSupport::executable()},
+                                               QProcessEnvironment::systemEnvironment());
+        QVERIFY2(needed.code == 0 && needed.out.contains(u"libQt6Gui"_s), qPrintable(needed.err));
+        for (const char *library : {"libXi.", "libXtst.", "libwayland-client.", "libevdev."})
+            QVERIFY2(!needed.out.contains(QLatin1String(library)), library);
         // The window came with the parts it is built on.
         QVERIFY(TestSupport::readFile(maps).contains("vesk-voice-parts.so"));
         // The second launches left the first's log alone: none of them started an app.

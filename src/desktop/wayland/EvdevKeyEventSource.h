@@ -1,5 +1,6 @@
 #pragma once
 
+#include "desktop/InputDeviceAccess.h"
 #include "desktop/KeyEventSource.h"
 #include "desktop/KeyTranslator.h"
 
@@ -27,13 +28,7 @@ public:
 
     static KeyTranslator::Role roleForCode(unsigned code);
 
-    // Whether the devices can be read, and what to do when not.
-    struct Access
-    {
-        int keyboards = 0;
-        // Set when no keyboard can be read; translated, for the user.
-        QString problem;
-    };
+    using Access = InputDeviceAccess;
     static Access check(const QString &directory = QStringLiteral("/dev/input"));
 
 private:
