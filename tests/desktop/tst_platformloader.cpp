@@ -1,4 +1,5 @@
 #include "desktop/DesktopSession.h"
+#include "desktop/NativeBackends.h"
 #include "desktop/PlatformLoader.h"
 #include "TestSupport.h"
 #include "desktop/TextInjector.h"
@@ -25,6 +26,20 @@ class PlatformLoaderTest : public QObject
 
 private Q_SLOTS:
     void initTestCase() { TestSupport::isolateDataDir(); }
+
+    // The desktop backends come from code of this very build: a module that another version
+    // left (a package upgraded under a running app) is refused, and the backends of this build
+    // are made. First, before anything here has asked for them.
+    void backendsOfAnotherBuildAreRefused()
+    {
+        static int foreignMade = 0;
+        QVERIFY(!NativeBackends::provide("0.0.1+0", [] {
+            ++foreignMade;
+            return std::unique_ptr<NativeBackends>();
+        }));
+        (void)NativeBackends::get();
+        QCOMPARE(foreignMade, 0);
+    }
 
     void detect_data()
     {
