@@ -212,7 +212,8 @@ int main(int argc, char **argv)
     // for the same quiet second first: the app ends by saving and closing its socket, the peer
     // just dies, and launching straight after an ending would time the next program on a machine
     // that the app's ending has woken (its caches, the virtual machine's idle processors) and the
-    // peer's has not. Without the pause the app came out 1.3 times the peer; with it, at par.
+    // peer's has not. Without the pause the app came out 1.3 times the peer; with it, within a
+    // few per cent either way.
     const auto quiet = [] { waitFor([] { return false; }, 1000, 50); };
     std::vector<double> peerMs, veskMs, peerKiB, veskKiB;
     for (int i = 0; i < launches; ++i) {
