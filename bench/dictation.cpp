@@ -208,20 +208,24 @@ int main(int argc, char **argv)
     vesk.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     const QString logPath = data.filePath(QStringLiteral("vesk.log"));
     // The peer and the app take turns, each on an idle desktop, so that a slower spell of the
-    // machine falls on both; the app's last launch stays for the dictations. Each launch waits
-    // for the same quiet second first: the app ends by saving and closing its socket, the peer
-    // just dies, and launching straight after an ending would time the next program on a machine
-    // that the app's ending has woken (its caches, the virtual machine's idle processors) and the
-    // peer's has not. Without the pause the app came out 1.3 times the peer; with it, within a
-    // few per cent either way.
+    // machine falls on both; the app's last launch stays for the dictations. Both are ended the
+    // same way, killed, and each launch waits for the same quiet second first. Asked to end, the
+    // app saves and closes its socket while the peer just dies, and the work of the app's ending
+    // woke the machine (its caches, the virtual machine's idle processors) for the peer's launch
+    // that followed, even a second later. (The app then finds its old socket and takes it over,
+    // as after a crash: a little more work for the app, none for the peer.)
     const auto quiet = [] { waitFor([] { return false; }, 1000, 50); };
+    const auto end = [](QProcess &process) {
+        process.kill();
+        process.waitForFinished(5000);
+    };
     std::vector<double> peerMs, veskMs, peerKiB, veskKiB;
     for (int i = 0; i < launches; ++i) {
         const int idleTray = trayWindows();
         QProcess peer;
         quiet();
         const Launch p = launch(peer, dir + QStringLiteral("/tray_peer"), {});
-        stop(peer);
+        end(peer);
         // The tray lets go of an icon a moment after its program ends.
         waitFor([&] { return trayWindows() <= idleTray; }, 5000, 10);
         quiet();
@@ -240,7 +244,7 @@ int main(int argc, char **argv)
         veskMs.push_back(v.startMs);
         veskKiB.push_back(double(v.idleKiB));
         if (i + 1 < launches) {
-            stop(vesk);
+            end(vesk);
             waitFor([&] { return trayWindows() <= idleTray; }, 5000, 10);
         }
     }
