@@ -8,30 +8,21 @@
 namespace {
 
 constexpr char moduleName[] = "vesk-voice-desktop.so";
-constexpr char thisBuild[] = VESK_VERSION "+" VESK_BUILD_NUMBER;
 
-struct Provided
+// Set as the backends' code is loaded, when it is of this build.
+NativeBackends::Make &provided()
 {
-    NativeBackends::Make make = nullptr;
-    // The first build offered that is not this one (a module left by an upgrade).
-    QString foreignBuild;
-};
-
-Provided &provided()
-{
-    static Provided p;
-    return p;
+    static NativeBackends::Make make = nullptr;
+    return make;
 }
 
 } // namespace
 
 bool NativeBackends::provide(const char *build, Make make)
 {
-    if (std::strcmp(build, thisBuild) != 0) {
-        provided().foreignBuild = QString::fromUtf8(build);
+    if (std::strcmp(build, ModuleFiles::build) != 0)
         return false;
-    }
-    provided().make = make;
+    provided() = make;
     return true;
 }
 
@@ -44,13 +35,11 @@ NativeBackends &NativeBackends::get()
 {
     static const std::unique_ptr<NativeBackends> backends = [] {
         // Loading the module runs its call to provide().
-        if (!provided().make)
+        if (!provided())
             ModuleFiles::load(QLatin1String(moduleName));
-        if (!provided().make)
-            ModuleFiles::fail(
-                QStringLiteral("%1 belongs to another version of Vesk Voice (%2): start it again")
-                    .arg(modulePath(nullptr), provided().foreignBuild));
-        return provided().make();
+        if (!provided())
+            ModuleFiles::refuse(QLatin1String(moduleName));
+        return provided()();
     }();
     return *backends;
 }

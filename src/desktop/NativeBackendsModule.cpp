@@ -1,6 +1,8 @@
 // The native backends themselves: the module vesk-voice-desktop.so, or linked in.
 #include "desktop/NativeBackends.h"
 
+#include "records/ModuleFiles.h"
+
 #include "desktop/wayland/EvdevKeyEventSource.h"
 #include "desktop/wayland/WaylandClipboard.h"
 #include "desktop/wayland/WaylandKeyPoster.h"
@@ -51,9 +53,8 @@ public:
 };
 
 // Runs as the module is loaded (or, linked in, as the program starts).
-[[maybe_unused]] const bool provided =
-    NativeBackends::provide(VESK_VERSION "+" VESK_BUILD_NUMBER, [] {
-        return std::unique_ptr<NativeBackends>(std::make_unique<Backends>());
-    });
+[[maybe_unused]] const bool provided = NativeBackends::provide(ModuleFiles::build, [] {
+    return std::unique_ptr<NativeBackends>(std::make_unique<Backends>());
+});
 
 } // namespace

@@ -41,6 +41,12 @@ void *ModuleFiles::load(const QString &name)
     return module;
 }
 
+void ModuleFiles::refuse(const QString &name)
+{
+    fail(QStringLiteral("%1 belongs to another version of Vesk Voice: start it again")
+             .arg(path(name, nullptr)));
+}
+
 void ModuleFiles::fail(const QString &message)
 {
     std::fprintf(stderr, "vesk-voice: %s\n", qUtf8Printable(message));

@@ -6,6 +6,7 @@
 #include "app/services/GeminiTranscriber.h"
 #include "app/services/MicrophoneRecorder.h"
 #include "app/shell/AppWindows.h"
+#include "records/ModuleFiles.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -72,7 +73,7 @@ void ModuleParts::checkForUpdates()
 
 extern "C" Q_DECL_EXPORT OnDemandParts *VESK_ON_DEMAND_ENTRY(const char *build)
 {
-    if (std::strcmp(build, onDemandBuild) != 0)
+    if (std::strcmp(build, ModuleFiles::build) != 0)
         return nullptr;
     return new ModuleParts;
 }

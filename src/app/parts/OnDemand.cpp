@@ -28,12 +28,10 @@ OnDemandParts &OnDemand::get()
     void *module = ModuleFiles::load(QLatin1String(moduleName));
     const auto entry =
         reinterpret_cast<OnDemandEntry>(::dlsym(module, QT_STRINGIFY(VESK_ON_DEMAND_ENTRY)));
-    OnDemandParts *parts = entry ? entry(onDemandBuild) : nullptr;
+    OnDemandParts *parts = entry ? entry(ModuleFiles::build) : nullptr;
     // A package upgrade replaces the module under a running app.
     if (!parts)
-        ModuleFiles::fail(
-            QStringLiteral("%1 belongs to another version of Vesk Voice: start it again")
-                .arg(modulePath(nullptr)));
+        ModuleFiles::refuse(QLatin1String(moduleName));
     m_parts.reset(parts);
     return *m_parts;
 }

@@ -74,7 +74,6 @@ private:
 };
 
 // The function the module exports: a new OnDemandParts, or none when `build` is not the build
-// the module was made in.
+// the module was made in (ModuleFiles::build).
 #define VESK_ON_DEMAND_ENTRY vesk_on_demand_parts
 using OnDemandEntry = OnDemandParts *(*)(const char *build);
-inline constexpr char onDemandBuild[] = VESK_VERSION "+" VESK_BUILD_NUMBER;
